@@ -1,0 +1,15 @@
+# Collects the .cpp files below the given folders (new files are picked up
+# at the next build). A placeholder keeps a library with no sources valid.
+function(orvan_glob_sources out)
+  set(globs)
+  foreach(dir IN LISTS ARGN)
+    list(APPEND globs ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+  endforeach()
+  file(GLOB_RECURSE files CONFIGURE_DEPENDS ${globs})
+  if(NOT files)
+    set(placeholder ${CMAKE_BINARY_DIR}/generated/empty_${out}.cpp)
+    file(WRITE ${placeholder} "// no sources yet\n")
+    set(files ${placeholder})
+  endif()
+  set(${out} ${files} PARENT_SCOPE)
+endfunction()
