@@ -1,0 +1,23 @@
+#pragma once
+// File helpers of the platform layer: atomic replacement of a file and the
+// text of a system error (strerror of errno, the counterpart of the system's
+// last-error message).
+#include <string>
+
+namespace platform::files {
+
+// Replaces the file with the contents: a temporary file in the same folder is
+// written, flushed to disk and renamed over the target, so that a reader sees
+// either the old or the new contents, never a part. A symbolic link is
+// followed (its target is replaced); an existing file keeps its permissions.
+// Returns false on failure with errno set; the target is then untouched and
+// no temporary file is left behind.
+bool atomicWriteFile(const std::string& path, const std::string& contents);
+
+// Text of errno as it is now ("No such file or directory").
+std::string lastErrorText();
+
+// Text of an error number.
+std::string errorText(int err);
+
+}  // namespace platform::files
