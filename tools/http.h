@@ -1,0 +1,112 @@
+#pragma once
+// HTTP retrieval over libcurl.
+//
+//   tools::InternetSession session("MyAgent/1.0");     // one per channel manager
+//   std::string lastModified, etag, statusText, location, body;
+//   int status = 0;
+//   tools::readUrl(session, url, &lastModified, &etag, false, siteAuth, proxyAuth,
+//                  &status, &statusText, &location, body);
+//
+// readUrl sends one HTTP/1.1 GET (or reads a local file named by a "file:"
+// URL or a bare path, reported as 200 "OK") and returns whatever status the
+// server gave; it never follows redirects and treats no status as an error.
+// - Conditional GET: If-Modified-Since / If-None-Match from the given
+//   validators unless forceDownload is set; a 200 answer updates them (a
+//   validator the answer lacks keeps its value), other answers leave them.
+// - Redirects (301, 302, 303, 307, 308): the Location value is returned and
+//   the body is left as the caller passed it.
+// - siteAuth: when the server answers 401 and the credential has a header
+//   value, the request is repeated once with "Authorization".
+// - proxyAuth: its header value goes to proxies only, as Proxy-Authorization.
+// - Failures throw std::runtime_error with a text naming the URL or host
+//   (see http.cpp): unparsable URL, unreadable file, connection failure,
+//   certificate check failure, time-outs, a body over the session's limit, a
+//   transfer stopped through the session's cancel flag.
+// Pointer arguments may be null where the caller wants no value.
+//
+// Credentials and Authorization values never reach the log.
+#include <atomic>
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace tools {
+
+class HttpAuth;
+
+// The shared state of all downloads of one owner: user agent, proxy, limits,
+// trusted certificates, a cancel flag, and the connection and DNS caches
+// that its requests share. Safe to use from several threads at once; the
+// setters are meant for set-up, before downloads start.
+class InternetSession {
+public:
+    static constexpr long kDefaultConnectTimeoutMs = 30000;
+    static constexpr long kDefaultTransferTimeoutMs = 120000;
+    static constexpr std::size_t kDefaultMaxBodySize = 64u * 1024u * 1024u;
+
+    explicit InternetSession(const std::string& userAgent);
+    ~InternetSession();
+    InternetSession(const InternetSession&) = delete;
+    InternetSession& operator=(const InternetSession&) = delete;
+
+    const std::string& getUserAgent() const { return userAgent_; }
+
+    // Proxy URL ("http://host:port"); empty (the default) uses the system's
+    // proxy settings (the http_proxy family of environment variables).
+    // Loopback addresses never go through a proxy.
+    void setProxy(const std::string& proxyUrl) { proxy_ = proxyUrl; }
+    const std::string& getProxy() const { return proxy_; }
+
+    // Time allowed to establish a connection, and for a whole transfer.
+    void setConnectTimeoutMs(long ms) { connectTimeoutMs_ = ms; }
+    long getConnectTimeoutMs() const { return connectTimeoutMs_; }
+    void setTransferTimeoutMs(long ms) { transferTimeoutMs_ = ms; }
+    long getTransferTimeoutMs() const { return transferTimeoutMs_; }
+
+    // Largest body accepted (bytes, after content decoding).
+    void setMaxBodySize(std::size_t bytes) { maxBodySize_ = bytes; }
+    std::size_t getMaxBodySize() const { return maxBodySize_; }
+
+    // PEM file of the certificate authorities to trust for https; empty (the
+    // default) uses the system's store. The environment variable
+    // ORVAN_CA_BUNDLE, when set, gives the initial value.
+    void setCaBundle(const std::string& file) { caBundle_ = file; }
+    const std::string& getCaBundle() const { return caBundle_; }
+
+    // A flag that, once true, stops running transfers promptly (they throw);
+    // null for none. Not owned.
+    void setCancelFlag(const std::atomic<bool>* flag) { cancelFlag_ = flag; }
+    bool isCancelled() const { return cancelFlag_ && cancelFlag_->load(); }
+
+    // The libcurl share handle (CURLSH*) of this session.
+    void* shareHandle() const;
+
+private:
+    struct Share;
+    std::string userAgent_;
+    std::string proxy_;
+    long connectTimeoutMs_ = kDefaultConnectTimeoutMs;
+    long transferTimeoutMs_ = kDefaultTransferTimeoutMs;
+    std::size_t maxBodySize_ = kDefaultMaxBodySize;
+    std::string caBundle_;
+    const std::atomic<bool>* cancelFlag_ = nullptr;
+    std::unique_ptr<Share> share_;
+};
+
+void readUrl(InternetSession& session, const std::string& url, std::string* lastModified, std::string* etag,
+             bool forceDownload, const HttpAuth* siteAuth, const HttpAuth* proxyAuth, int* status,
+             std::string* statusText, std::string* location, std::string& body);
+
+// The short form: no validators, no forced download, no credentials, no
+// status, status text or location.
+void readUrl(InternetSession& session, const std::string& url, std::string& body);
+
+// Whether the status is one that readUrl answers with a Location and no body.
+bool isHttpRedirectStatus(int status);
+
+// Whether a dial-up connection is up: true with `connected` set when the
+// check could be made (connected means a point-to-point interface is up),
+// false when it could not (connected is then left alone).
+bool isRasConnected(bool& connected);
+
+}  // namespace tools
