@@ -89,7 +89,8 @@ public:
     void writeUrgent(const std::string& text);
 
 private:
-    void putMasked(int c, bool pass, int& result);
+    // Puts a character that passed the filters, masking secrets.
+    void putFiltered(int c);
 
     bool enabled_ = true;
     bool rawMode_ = false;
@@ -109,10 +110,11 @@ private:
     bool atLineStart_ = true;
     SharedExclusiveLock* externalLock_ = nullptr;
     SharedExclusiveLock* internalLock_ = nullptr;
-    // Secret masking: the tail of the current line, and whether the rest of
-    // the line is being masked.
+    // Secret masking: the tail of the current line, and the state: 0 normal,
+    // 1 after "authorization:" (blanks pass), 2 the mask is written and the
+    // rest of the line is dropped.
     std::string lineTail_;
-    bool masking_ = false;
+    int maskState_ = 0;
 };
 
 // The global log: the one installed with setMessageLog, else one on std::clog

@@ -1,0 +1,47 @@
+#include "lib/misc/programAbort.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "lib/log/messageLog.h"
+
+namespace {
+// Set by the first report; later reports return at once.
+std::atomic<bool> g_reportUnderWay{false};
+}  // namespace
+
+std::string programAbortText(const char* message, const char* file, unsigned line, const char* function) {
+    std::string text;
+    if (message) {
+        text += "PROGRAM ABORT: ";
+        text += message;
+    }
+    text += "\n";
+    if (function) {
+        const char* paren = std::strchr(function, '(');
+        text += "- FUNCTION: ";
+        text.append(function, paren ? static_cast<std::size_t>(paren - function) : std::strlen(function));
+        text += "()\n";
+    }
+    text += "- FILE:     ";
+    if (file) {
+        text += file;
+        text += " (line " + std::to_string(line) + ")\n";
+    } else {
+        text += "<unknown>";
+    }
+    return text;
+}
+
+void programAbort(const char* message, const char* file, unsigned line, const char* function) {
+    if (g_reportUnderWay.exchange(true)) return;
+    std::string text = programAbortText(message, file, line, function);
+    std::string shown = text;
+    if (shown.empty() || shown.back() != '\n') shown += '\n';
+    std::fputs(shown.c_str(), stderr);
+    std::fflush(stderr);
+    getMessageLog().writeUrgent(shown);
+    std::exit(1);
+}
