@@ -1,0 +1,214 @@
+#include "expat/parser.h"
+
+#include <climits>
+#include <sstream>
+
+#include "lib/log/messageLog.h"
+#include "lib/misc/stringHelpers.h"
+
+namespace expat {
+
+namespace {
+
+bool sameName(const std::string& a, const char* b) {
+    return mbsCompareNoCase(a, b) == 0;
+}
+
+// Frees the expat parser when parse() leaves, also by an exception.
+class ParserHandle {
+public:
+    explicit ParserHandle(XML_Parser& slot) : slot_(slot) { slot_ = XML_ParserCreate(nullptr); }
+    ~ParserHandle() {
+        if (slot_) XML_ParserFree(slot_);
+        slot_ = nullptr;
+    }
+    ParserHandle(const ParserHandle&) = delete;
+    ParserHandle& operator=(const ParserHandle&) = delete;
+
+private:
+    XML_Parser& slot_;
+};
+
+}  // namespace
+
+Parser::Parser(const ElementHandlerRow* handlerTable) : handlerTable_(handlerTable) {}
+
+Parser::~Parser() = default;
+
+void Parser::parse(const char* buffer, std::size_t length) {
+    ParserHandle handle(parser_);
+    if (!parser_) throw std::bad_alloc();
+    handlerError_ = nullptr;
+    parseDocument(buffer, length);
+}
+
+void Parser::parseDocument(const char* buffer, std::size_t length) {
+    XML_SetUserData(parser_, this);
+    XML_SetElementHandler(parser_, &Parser::onStartElement, &Parser::onEndElement);
+    XML_SetCharacterDataHandler(parser_, &Parser::onCharacterData);
+
+    // expat takes an int length: a text beyond INT_MAX goes in pieces, the
+    // last one marked final.
+    XML_Status status = XML_STATUS_OK;
+    do {
+        const std::size_t piece = length > static_cast<std::size_t>(INT_MAX) ? INT_MAX : length;
+        const bool last = piece == length;
+        status = XML_Parse(parser_, buffer, static_cast<int>(piece), last ? 1 : 0);
+        buffer += piece;
+        length -= piece;
+        if (last) break;
+    } while (status == XML_STATUS_OK);
+
+    if (handlerError_) {
+        std::exception_ptr error = handlerError_;
+        handlerError_ = nullptr;
+        std::rethrow_exception(error);
+    }
+    if (status != XML_STATUS_OK) {
+        const XML_Error code = XML_GetErrorCode(parser_);
+        const XML_LChar* text = XML_ErrorString(code);
+        std::ostringstream message;
+        message << "XML parse failed (" << static_cast<long long>(code) << ":L"
+                << static_cast<long long>(XML_GetCurrentLineNumber(parser_)) << "/C"
+                << static_cast<long long>(XML_GetCurrentColumnNumber(parser_)) << "): " << (text ? text : "");
+        throw Exception(message.str());
+    }
+}
+
+void Parser::startElement(const char*, const char**) {}
+
+void Parser::endElement(const char*) {}
+
+void Parser::setDebugGroups(CMessageGroup* elementGroup, CMessageGroup* tagStackGroup,
+                            CMessageGroup* characterDataGroup) {
+    elementGroup_ = elementGroup;
+    tagStackGroup_ = tagStackGroup;
+    characterDataGroup_ = characterDataGroup;
+}
+
+std::string Parser::getElementText() const {
+    if (textStarts_.empty()) return std::string();
+    return elementText_.substr(textStarts_.back());
+}
+
+std::string Parser::getTagStackText() const {
+    std::string text;
+    for (const std::string& tag : tagStack_) {
+        text += ':';
+        text += tag;
+    }
+    return text;
+}
+
+bool Parser::isTagOnStack(const std::string& name, bool anywhere) const {
+    if (!anywhere) return !tagStack_.empty() && sameName(tagStack_.back(), name.c_str());
+    for (const std::string& tag : tagStack_) {
+        if (sameName(tag, name.c_str())) return true;
+    }
+    return false;
+}
+
+bool Parser::isParentTag(const std::string& name) const {
+    return tagStack_.size() >= 2 && sameName(tagStack_[tagStack_.size() - 2], name.c_str());
+}
+
+void XMLCALL Parser::onStartElement(void* userData, const XML_Char* name, const XML_Char** attributes) {
+    Parser* self = static_cast<Parser*>(userData);
+    if (self->handlerError_) return;
+    try {
+        self->handleStart(name, attributes);
+    } catch (...) {
+        self->abortWith(std::current_exception());
+    }
+}
+
+void XMLCALL Parser::onEndElement(void* userData, const XML_Char* name) {
+    Parser* self = static_cast<Parser*>(userData);
+    if (self->handlerError_) return;
+    try {
+        self->handleEnd(name);
+    } catch (...) {
+        self->abortWith(std::current_exception());
+    }
+}
+
+void XMLCALL Parser::onCharacterData(void* userData, const XML_Char* text, int length) {
+    Parser* self = static_cast<Parser*>(userData);
+    if (self->handlerError_) return;
+    try {
+        self->handleCharacters(text, length);
+    } catch (...) {
+        self->abortWith(std::current_exception());
+    }
+}
+
+void Parser::abortWith(std::exception_ptr error) {
+    handlerError_ = error;
+    // C callbacks must not unwind through expat: stop it and rethrow once
+    // XML_Parse has returned.
+    XML_StopParser(parser_, XML_FALSE);
+}
+
+void Parser::handleStart(const char* name, const char** attributes) {
+    tagStack_.emplace_back(name);
+    textStarts_.push_back(elementText_.size());
+
+    if (elementGroup_ && elementGroup_->isEnabled()) {
+        std::string attributeText;
+        for (const char** attribute = attributes; attribute && attribute[0] && attribute[1]; attribute += 2) {
+            attributeText += "- ";
+            attributeText += attribute[0];
+            attributeText += " = '";
+            attributeText += attribute[1];
+            attributeText += "'";
+        }
+        ORVAN_LOG(*elementGroup_) << "START ELEMENT: " << name << " ; " << attributeText << std::endl;
+    }
+    if (tagStackGroup_) {
+        ORVAN_LOG(*tagStackGroup_) << "TagStack: " << getTagStackText() << std::endl;
+    }
+
+    characterData_.clear();
+    startElement(name, attributes);
+    callHandlers(kStartElement, name);
+}
+
+void Parser::handleEnd(const char* name) {
+    if (elementGroup_) {
+        ORVAN_LOG(*elementGroup_) << "END ELEMENT: " << name << std::endl;
+    }
+    if (tagStackGroup_) {
+        ORVAN_LOG(*tagStackGroup_) << "TagStack: " << getTagStackText() << std::endl;
+    }
+
+    endElement(name);
+    callHandlers(kEndElement, name);
+
+    if (!tagStack_.empty()) tagStack_.pop_back();
+    if (!textStarts_.empty()) textStarts_.pop_back();
+    // Outside every element no text is needed any more.
+    if (textStarts_.empty()) elementText_.clear();
+}
+
+void Parser::handleCharacters(const char* text, int length) {
+    if (length <= 0) return;
+    if (characterDataGroup_ && characterDataGroup_->isEnabled()) {
+        ORVAN_LOG(*characterDataGroup_) << "CHARACTER DATA: " << std::string(text, static_cast<std::size_t>(length))
+                                        << std::endl;
+    }
+    characterData_.append(text, static_cast<std::size_t>(length));
+    elementText_.append(text, static_cast<std::size_t>(length));
+}
+
+void Parser::callHandlers(int kind, const char* name) {
+    if (!handlerTable_) return;
+    const std::string elementName(name);
+    for (const ElementHandlerRow* row = handlerTable_; row->kind != kEndOfTable; ++row) {
+        if (row->kind == kind && row->elementName && sameName(elementName, row->elementName)) {
+            if (row->handler) (this->*(row->handler))();
+            return;
+        }
+    }
+}
+
+}  // namespace expat

@@ -1,0 +1,134 @@
+#pragma once
+// Event-driven XML parsing over the expat library.
+//
+// A derived class either overrides startElement/endElement or hands the
+// constructor a static table of element handlers; inside a handler it reads
+// the tag stack and the text collected so far:
+//
+//   class MyParser : public expat::Parser {
+//       static const expat::ElementHandlerRow kTable[];
+//       void onItemEnd() { use(getElementText()); }
+//   public:
+//       MyParser() : expat::Parser(kTable) {}
+//   };
+//   const expat::ElementHandlerRow MyParser::kTable[] = {
+//       {expat::kEndElement, expat::elementHandler(&MyParser::onItemEnd), "item"},
+//       {expat::kEndOfTable, nullptr, ""},
+//   };
+//
+// Texts are UTF-8 as expat delivers them; nothing is narrowed. Element names
+// are matched without regard to (ASCII) case; the first matching row of the
+// table is the only one called.
+#include <cstddef>
+#include <deque>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include <expat.h>
+
+class CMessageGroup;
+
+namespace expat {
+
+// A parse failure: "XML parse failed (<code>:L<line>/C<column>): <text>".
+class Exception : public std::exception {
+public:
+    explicit Exception(std::string message) : message_(std::move(message)) {}
+    const char* what() const noexcept override { return message_.c_str(); }
+    const std::string& getMessage() const { return message_; }
+
+private:
+    std::string message_;
+};
+
+class Parser;
+
+using ElementHandler = void (Parser::*)();
+
+constexpr int kStartElement = 0;
+constexpr int kEndElement = 1;
+constexpr int kEndOfTable = -1;
+
+// One row of an element handler table; the table ends with a kEndOfTable row.
+struct ElementHandlerRow {
+    int kind;
+    ElementHandler handler;
+    const char* elementName;
+};
+
+// Turns a member function of a class derived from Parser into a table entry.
+template <class Derived>
+constexpr ElementHandler elementHandler(void (Derived::*handler)()) {
+    return static_cast<ElementHandler>(handler);
+}
+
+class Parser {
+public:
+    // The table (may be null) is owned by the caller and must outlive the parser.
+    explicit Parser(const ElementHandlerRow* handlerTable = nullptr);
+    virtual ~Parser();
+    Parser(const Parser&) = delete;
+    Parser& operator=(const Parser&) = delete;
+
+    // Parses the whole buffer. Throws Exception on malformed XML; an exception
+    // thrown by a handler passes out unchanged. The expat parser exists only
+    // for the duration of the call.
+    void parse(const char* buffer, std::size_t length);
+
+    // Element starts/ends, the tag stack and the character data are logged to
+    // these groups when set (each may be null).
+    void setDebugGroups(CMessageGroup* elementGroup, CMessageGroup* tagStackGroup,
+                        CMessageGroup* characterDataGroup);
+
+    // Names of the open elements, outermost first.
+    std::deque<std::string>& getTagStack() { return tagStack_; }
+    const std::deque<std::string>& getTagStack() const { return tagStack_; }
+    // Text received since the last start tag of any element.
+    std::string& getCharacterData() { return characterData_; }
+    const std::string& getCharacterData() const { return characterData_; }
+    // All text inside the innermost open element, the text of its child
+    // elements included; "" when no element is open.
+    std::string getElementText() const;
+
+    // ":rss:channel:item"; "" for an empty stack.
+    std::string getTagStackText() const;
+    // anywhere: some open element has this name; else the innermost one has.
+    bool isTagOnStack(const std::string& name, bool anywhere) const;
+    // The element enclosing the innermost open one has this name.
+    bool isParentTag(const std::string& name) const;
+
+protected:
+    virtual void parseDocument(const char* buffer, std::size_t length);
+    // attributes: alternating names and values, ended by a null entry.
+    virtual void startElement(const char* name, const char** attributes);
+    virtual void endElement(const char* name);
+
+private:
+    static void XMLCALL onStartElement(void* userData, const XML_Char* name, const XML_Char** attributes);
+    static void XMLCALL onEndElement(void* userData, const XML_Char* name);
+    static void XMLCALL onCharacterData(void* userData, const XML_Char* text, int length);
+
+    void handleStart(const char* name, const char** attributes);
+    void handleEnd(const char* name);
+    void handleCharacters(const char* text, int length);
+    void callHandlers(int kind, const char* name);
+    // Stops expat after a handler threw; parseDocument rethrows.
+    void abortWith(std::exception_ptr error);
+
+    const ElementHandlerRow* handlerTable_;
+    XML_Parser parser_ = nullptr;
+    std::deque<std::string> tagStack_;
+    std::string characterData_;
+    CMessageGroup* elementGroup_ = nullptr;
+    CMessageGroup* tagStackGroup_ = nullptr;
+    CMessageGroup* characterDataGroup_ = nullptr;
+
+    // Text of all open elements: elementText_ from textStarts_[i] on is the
+    // text of the open element i.
+    std::string elementText_;
+    std::vector<std::size_t> textStarts_;
+    std::exception_ptr handlerError_;
+};
+
+}  // namespace expat

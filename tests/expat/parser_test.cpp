@@ -1,0 +1,171 @@
+// The XML wrapper: handler table dispatch, tag stack queries, collected text,
+// errors, and the debug trace through the message log.
+#include "expat/parser.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "lib/log/messageGroup.h"
+#include "lib/log/messageLog.h"
+
+namespace {
+
+// Records what its handlers saw.
+class RecordingParser : public expat::Parser {
+public:
+    RecordingParser() : expat::Parser(kTable) {}
+
+    void parseText(const std::string& text) { parse(text.data(), text.size()); }
+
+    std::vector<std::string> calls;
+    std::string titleData;
+    std::string titleStack;
+    bool titleParentIsChannel = false;
+    bool titleChannelOnStack = false;
+    bool titleIsTop = false;
+    std::string descriptionData;
+    std::string descriptionText;
+    std::string emptyData = "not called";
+    bool throwAtItem = false;
+
+private:
+    static const expat::ElementHandlerRow kTable[];
+
+    void onItemStart() {
+        calls.push_back("item start");
+        if (throwAtItem) throw std::logic_error("handler failed");
+    }
+    void onItemEnd() { calls.push_back("item end"); }
+    void onItemEndSecond() { calls.push_back("second item end row"); }
+    void onTitleEnd() {
+        titleData = getCharacterData();
+        titleStack = getTagStackText();
+        titleParentIsChannel = isParentTag("channel");
+        titleChannelOnStack = isTagOnStack("CHANNEL", true);
+        titleIsTop = isTagOnStack("Title", false) && !isTagOnStack("channel", false);
+    }
+    void onDescriptionEnd() {
+        descriptionData = getCharacterData();
+        descriptionText = getElementText();
+    }
+    void onEmptyEnd() { emptyData = getCharacterData(); }
+};
+
+const expat::ElementHandlerRow RecordingParser::kTable[] = {
+    {expat::kStartElement, expat::elementHandler(&RecordingParser::onItemStart), "item"},
+    {expat::kEndElement, expat::elementHandler(&RecordingParser::onItemEnd), "ITEM"},
+    {expat::kEndElement, expat::elementHandler(&RecordingParser::onItemEndSecond), "Item"},
+    {expat::kEndElement, expat::elementHandler(&RecordingParser::onTitleEnd), "title"},
+    {expat::kEndElement, expat::elementHandler(&RecordingParser::onDescriptionEnd), "description"},
+    {expat::kEndElement, expat::elementHandler(&RecordingParser::onEmptyEnd), "empty"},
+    {expat::kEndOfTable, nullptr, ""},
+};
+
+// Catches: names compared with regard to case, more than the first matching
+// row called, start rows run at end tags.
+TEST(ExpatParser, HandlerTableMatchesNamesWithoutCaseAndCallsFirstRowOnly) {
+    RecordingParser parser;
+    parser.parseText("<rss><Item/><ITEM></ITEM></rss>");
+    EXPECT_EQ(parser.calls,
+              (std::vector<std::string>{"item start", "item end", "item start", "item end"}));
+}
+
+// Catches: a wrong stack order or parent test, the ending element already
+// popped when its handler runs.
+TEST(ExpatParser, TagStackQueriesInsideEndHandler) {
+    RecordingParser parser;
+    parser.parseText("<rss><channel><title>T</title></channel></rss>");
+    EXPECT_EQ(parser.titleStack, ":rss:channel:title");
+    EXPECT_TRUE(parser.titleParentIsChannel);
+    EXPECT_TRUE(parser.titleChannelOnStack);
+    EXPECT_TRUE(parser.titleIsTop);
+    EXPECT_EQ(parser.titleData, "T");
+    EXPECT_TRUE(parser.getTagStack().empty());
+    EXPECT_EQ(parser.getTagStackText(), "");
+    EXPECT_FALSE(parser.isParentTag("rss"));
+}
+
+// Catches: text narrowed to one byte per character with '?' for the rest.
+TEST(ExpatParser, TextStaysUtf8) {
+    RecordingParser parser;
+    parser.parseText("<title>caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8D\x8E</title>");
+    EXPECT_EQ(parser.titleData, "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8D\x8E");
+}
+
+// Catches: a document in another encoding not converted to UTF-8, or
+// character references and CDATA lost.
+TEST(ExpatParser, DeclaredLatin1AndReferencesArriveAsUtf8) {
+    RecordingParser parser;
+    parser.parseText("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><title>caf\xE9 &#8364;<![CDATA[<x>]]></title>");
+    EXPECT_EQ(parser.titleData, "caf\xC3\xA9 \xE2\x82\xAC<x>");
+}
+
+// Catches: the words before a child element lost from the element's text
+// (the plain character data starts again at every start tag).
+TEST(ExpatParser, ElementTextKeepsTextOfChildElements) {
+    RecordingParser parser;
+    parser.parseText("<rss><description>a <b>b</b> c</description><empty/></rss>");
+    EXPECT_EQ(parser.descriptionData, "b c");
+    EXPECT_EQ(parser.descriptionText, "a b c");
+    EXPECT_EQ(parser.emptyData, "");
+}
+
+// Catches: a wrong error text, or line and column swapped or missing.
+TEST(ExpatParser, MalformedDocumentThrowsWithPosition) {
+    RecordingParser parser;
+    try {
+        parser.parseText("<rss>\n<channel>\n</chanel>\n</rss>");
+        FAIL() << "no exception";
+    } catch (const expat::Exception& e) {
+        EXPECT_STREQ(e.what(), "XML parse failed (7:L3/C2): mismatched tag");
+    }
+    // The stack stays as it was at the error.
+    EXPECT_EQ(parser.getTagStackText(), ":rss:channel");
+}
+
+// Catches: an exception unwound through the C library (or swallowed) instead
+// of passing out of parse unchanged, or later handlers still called.
+TEST(ExpatParser, HandlerExceptionPassesOutUnchanged) {
+    RecordingParser parser;
+    parser.throwAtItem = true;
+    EXPECT_THROW(parser.parseText("<rss><item/><item/></rss>"), std::logic_error);
+    EXPECT_EQ(parser.calls, (std::vector<std::string>{"item start"}));
+}
+
+TEST(ExpatParser, EmptyInputIsAnError) {
+    RecordingParser parser;
+    try {
+        parser.parseText("");
+        FAIL() << "no exception";
+    } catch (const expat::Exception& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("XML parse failed (", 0), 0u) << e.what();
+    }
+}
+
+// Catches: trace lines missing, or built for a disabled group.
+TEST(ExpatParser, DebugGroupsLogElementsStackAndText) {
+    CMessageGroup elements("ExpatTestElements", "");
+    CMessageGroup stack("ExpatTestStack", "");
+    CMessageGroup text("ExpatTestText", "");
+    std::ostringstream out;
+    CMessageLog log(out);
+    CMessageLog* previous = setMessageLog(&log);
+
+    RecordingParser parser;
+    parser.setDebugGroups(&elements, &stack, &text);
+    text.setEnabled(false);
+    parser.parseText("<rss><item a=\"1\" b='x y'>hi</item></rss>");
+    setMessageLog(previous);
+
+    const std::string logged = out.str();
+    EXPECT_NE(logged.find("START ELEMENT: item ; - a = '1'- b = 'x y'"), std::string::npos) << logged;
+    EXPECT_NE(logged.find("END ELEMENT: item"), std::string::npos) << logged;
+    EXPECT_NE(logged.find("TagStack: :rss:item"), std::string::npos) << logged;
+    EXPECT_EQ(logged.find("CHARACTER DATA"), std::string::npos) << logged;
+}
+
+}  // namespace
