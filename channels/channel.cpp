@@ -1,0 +1,219 @@
+#include "channels/channel.h"
+
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+#include "channels/channelConfig.h"
+#include "channels/channelManager.h"
+#include "channels/channelSettings.h"
+#include "channels/channelState.h"
+#include "channels/exception.h"
+#include "channels/feed.h"
+#include "channels/rssParser.h"
+#include "channels/summaryPage.h"
+#include "lib/log/messageLog.h"
+#include "lib/misc/stringHelpers.h"
+#include "platform/files.h"
+#include "platform/profile.h"
+#include "tools/ini.h"
+#include "tools/tempFile.h"
+
+namespace channels {
+
+Channel::Channel(ChannelManager* manager, const std::string& channelFile)
+    : TEventSource<Event>(nullptr),
+      manager_(manager),
+      channelFile_(channelFile),
+      summaryPage_(std::make_unique<tools::TempFile>(".html")) {
+    addEventHandler(this);
+}
+
+Channel::~Channel() {
+    // Wait for current users of the channel before it goes.
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+}
+
+void Channel::requestUpdate() {
+    if (manager_ != nullptr) manager_->requestChannelUpdate(this);
+}
+
+void Channel::onChannelDeleted(std::ostream&) {}
+
+void Channel::onChannelEvent(const Event& event) {
+    ORVAN_LOG(logGroupChannelHooks()) << "Received channel event: " << event << std::endl;
+    checkChannelHooks(event);
+}
+
+void Channel::checkChannelHooks(const Event& event) {
+    ChannelHookHost* host = getChannelHookHost();
+    if (host == nullptr) return;
+    const ChannelSettings& settings = getChannelSettings();
+    SharedLockGuard guard(&settings.getLock(), __FILE__, __LINE__);
+    for (ChannelHook* hook : settings.getChannelHooks()) {
+        ORVAN_LOG(logGroupChannelHooks()) << "Checking channel hook: " << host->getDisplayName(*hook) << std::endl;
+        host->raiseEvent(*hook, this, event);
+    }
+}
+
+void Channel::load() {
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    getChannelConfig().load(channelFile_);
+    getChannelSettings().load(channelFile_);
+    getChannelState().load(channelFile_);
+}
+
+void Channel::save() {
+    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    // One rewrite of the file for the whole save, holding the file's write
+    // lock, so that a save running at the same time on another thread (the
+    // desktop's sections, another save of this channel) is not lost.
+    platform::profile::WriteBatch batch(channelFile_);
+    getChannelConfig().save(channelFile_);
+    getChannelSettings().save(channelFile_);
+    getChannelState().save(channelFile_);
+    if (!batch.commit()) {
+        throw Exception("Can't write the channel file " + channelFile_ + ": " + platform::files::lastErrorText());
+    }
+}
+
+bool Channel::isUpdateDue(std::time_t now) {
+    const ChannelSettings& settings = getChannelSettings();
+    if (!settings.isAutoUpdateEnabled()) return false;
+    int interval = settings.getAutoUpdateInterval();
+    if (interval == 0) return false;
+    const int jitter = manager_ != nullptr ? manager_->getUpdateJitterPercent() : 0;
+    if (jitter > 0) interval = interval + static_cast<int>(static_cast<long long>(interval) * randomInRange(0, jitter) / 100);
+    if (now < getChannelState().getLastFetchTime() + interval) return false;
+
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    bool skip = false;
+    {
+        const ChannelConfig& config = getChannelConfig();
+        SharedLockGuard guard(&config.getLock(), __FILE__, __LINE__);
+        const ChannelHeader& header = config.getChannelHeader();
+        skip = header.SkipHours.count(utc.tm_hour) != 0 || header.SkipDays.count(utc.tm_wday) != 0;
+    }
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    suspendedByPublisher_ = skip;
+    return !skip;
+}
+
+std::unique_ptr<Feed> Channel::getLatestFeed(bool forceDownload, bool* unchanged) {
+    std::ofstream feedLog(getFeedLogFilename(), std::ios::binary | std::ios::trunc);
+    std::string feedText;
+    bool notChanged = false;
+    try {
+        update(feedText, forceDownload, notChanged);
+    } catch (const std::exception& e) {
+        feedLog << e.what();
+        throw;
+    } catch (...) {
+        feedLog << "Feed update failed: Unknown error." << std::endl;
+        throw;
+    }
+    if (unchanged != nullptr) {
+        *unchanged = notChanged;
+        if (notChanged) return nullptr;
+    }
+    feedLog << feedText;
+    feedLog.flush();
+
+    RssParseContext context;
+    if (isLogChannelProcessing()) context.traceFilename = getLogFilename(".parse");
+    if (manager_ != nullptr) {
+        context.skipLeadingWhiteSpace = manager_->getDebugBool("SkipLeadingRssFeedWhiteSpace", true);
+        context.skipLeadingBinaryData = manager_->getDebugBool("SkipLeadingRssFeedBinaryData", true);
+    }
+    context.allowEmptyFeeds = getChannelSettings().getAllowEmptyFeeds();
+    ChannelConfig& config = getChannelConfig();
+    context.cacheChannelHeader = [&config](const ChannelHeader& header) { config.setChannelHeader(header); };
+    return RssParser().parseFeed(context, feedText, getChannelSettings().getMaxFeedItems());
+}
+
+void Channel::generateSummaryPage(bool detailsOff, const std::set<std::string>& markedItems,
+                                  const std::map<std::string, std::string>& itemImages) {
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    const ChannelConfig& config = getChannelConfig();
+    std::string templateFile = config.getChannelSummaryTemplateFilename();
+    if (templateFile.empty() && manager_ != nullptr) templateFile = manager_->getDefaultSummaryTemplateFilename();
+    if (templateFile.empty()) templateFile = "./DefaultChannelSummary.template";
+    std::string backgroundFile = config.getChannelSummaryBackgroundFilename();
+    if (backgroundFile.empty() && manager_ != nullptr) backgroundFile = manager_->getDefaultSummaryBackgroundFilename();
+    if (backgroundFile.empty()) backgroundFile = "./DefaultChannelSummary.gif";
+
+    std::ifstream in(templateFile, std::ios::binary);
+    if (!in) throw Exception("Can't open the summary page template: " + templateFile);
+    std::ofstream out(summaryPage_->getFilename(), std::ios::binary | std::ios::trunc);
+    if (!out) throw Exception("Can't write the summary page: " + summaryPage_->getFilename());
+    SummaryPageGenerator generator(*this, detailsOff, markedItems, itemImages);
+    generator.setValue("BACKGROUND-IMAGE", "file://" + backgroundFile);
+    generator.generate(in, out);
+    out.close();
+}
+
+std::string Channel::getSummaryPageFilename() const {
+    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    return summaryPage_->getFilename();
+}
+
+std::string Channel::getLogFilename(const std::string& extension) const {
+    const std::string logsDir = manager_ != nullptr ? manager_->getLogsDir() : std::string();
+    std::string name = std::filesystem::path(channelFile_).stem().string();
+    if (!extension.empty()) {
+        if (extension[0] != '.') name += '.';
+        name += extension;
+    }
+    if (logsDir.empty()) return name;
+    return (std::filesystem::path(logsDir) / name).string();
+}
+
+std::string Channel::getFeedLogFilename() const { return getLogFilename(".rss"); }
+
+bool Channel::isLogChannelProcessing() const {
+    return tools::getIniBool(channelFile_, "Debug", "LogChannelProcessing", false);
+}
+
+int Channel::getFeedItemCount() const {
+    const int maxItems = getChannelSettings().getMaxFeedItems();
+    const ChannelState& state = getChannelState();
+    SharedLockGuard guard(&state.getLock(), __FILE__, __LINE__);
+    const int count = static_cast<int>(state.getLastFeed()->getFeedItemCount());
+    return (maxItems > 0 && maxItems < count) ? maxItems : count;
+}
+
+std::string Channel::getDisplayName() const {
+    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    return getChannelConfig().getDisplayName();
+}
+
+// The manager and the channel file are fixed at construction, so they are
+// read without the lock (the configuration reads the file name while it
+// holds its own lock, which must not wait for the channel's).
+ChannelManager* Channel::getManager() const { return manager_; }
+
+std::string Channel::getConfigFilename() const { return channelFile_; }
+
+bool Channel::isSuspendedByPublisher() const {
+    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    return suspendedByPublisher_;
+}
+
+void* Channel::getDesktopSettings() const {
+    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    return desktopSettings_;
+}
+
+void Channel::setDesktopSettings(void* settings) {
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    desktopSettings_ = settings;
+}
+
+std::string getChannelDisplayName(const Channel* channel) {
+    return channel != nullptr ? channel->getDisplayName() : std::string("<Unknown>");
+}
+
+std::ostream& operator<<(std::ostream& os, const Channel& channel) { return os << channel.getDisplayName(); }
+
+}  // namespace channels

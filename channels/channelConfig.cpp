@@ -1,0 +1,300 @@
+#include "channels/channelConfig.h"
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "channels/channel.h"
+#include "channels/channelManager.h"
+#include "lib/misc/stringHelpers.h"
+#include "platform/files.h"
+#include "tools/httpAuth.h"
+#include "tools/ini.h"
+
+namespace channels {
+
+namespace {
+
+const char* const kConfig = "Config";
+const char* const kCache = "Cache";
+
+bool equalNoCase(const std::string& a, const std::string& b) { return mbsCompareNoCase(a, b.c_str()) == 0; }
+
+// The extension of the last path component of a URL (query and fragment
+// left out), "." included; "" when there is none.
+std::string urlExtension(const std::string& url) {
+    std::string path = url.substr(0, url.find_first_of("?#"));
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::size_t dot = last.rfind('.');
+    return dot == std::string::npos ? std::string() : last.substr(dot);
+}
+
+// Only image types name the cache file's extension, so the cache file can
+// never be a channel file (".rss", ".plugin") or anything else of ours.
+std::string imageCacheExtension(const std::string& url) {
+    static const std::array<const char*, 8> kImageTypes = {".gif", ".jpg", ".jpeg", ".png",
+                                                          ".bmp", ".ico", ".webp", ".svg"};
+    const std::string ext = urlExtension(url);
+    for (const char* type : kImageTypes) {
+        if (equalNoCase(ext, type)) return ext;
+    }
+    return ".img";
+}
+
+}  // namespace
+
+ChannelConfig::ChannelConfig(Channel* channel) : channel_(channel) {}
+
+ChannelConfig::~ChannelConfig() {
+    clearChannelImage(false);
+    delete httpAuth_;
+}
+
+void ChannelConfig::load(const std::string& channelFile) {
+    {
+        ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+        header_.load(channelFile, kCache);
+        forceNetDownloads_ = tools::getIniBool(channelFile, kConfig, "ForceNetDownloads", false);
+        preferredDisplayName_ = tools::getIniString(channelFile, kConfig, "PreferredChannelDisplayName", "", true);
+        preferredDescription_ = tools::getIniString(channelFile, kConfig, "PreferredChannelDescription", "", true);
+        preferredHomeUrl_ = tools::getIniString(channelFile, kConfig, "PreferredChannelHomeUrl", "", true);
+        preferredImageUrl_ = tools::getIniString(channelFile, kConfig, "PreferredImageUrl", "", true);
+        preferredImageWidth_ = tools::getIniIntInRange(channelFile, kConfig, "PreferredImageWidth", -1, 500, -1);
+        preferredImageHeight_ = tools::getIniIntInRange(channelFile, kConfig, "PreferredImageHeight", -1, 500, -1);
+        summaryTemplateFilename_ = tools::getIniString(channelFile, kCache, "ChannelSummaryTemplateFilename", "", true);
+        summaryBackgroundFilename_ =
+            tools::getIniString(channelFile, kCache, "ChannelSummaryBackgroundFilename", "", true);
+    }
+    clearChannelImage(false);
+}
+
+void ChannelConfig::save(const std::string& channelFile) const {
+    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    header_.save(channelFile, kCache);
+    tools::writeIniBool(channelFile, kConfig, "ForceNetDownloads", forceNetDownloads_);
+    tools::writeIniString(channelFile, kConfig, "PreferredChannelDisplayName", preferredDisplayName_);
+    tools::writeIniString(channelFile, kConfig, "PreferredChannelDescription", preferredDescription_);
+    tools::writeIniString(channelFile, kConfig, "PreferredChannelHomeUrl", preferredHomeUrl_);
+    tools::writeIniString(channelFile, kConfig, "PreferredImageUrl", preferredImageUrl_);
+    tools::writeIniInt(channelFile, kConfig, "PreferredImageWidth", preferredImageWidth_);
+    tools::writeIniInt(channelFile, kConfig, "PreferredImageHeight", preferredImageHeight_);
+    tools::writeIniString(channelFile, kCache, "ChannelSummaryTemplateFilename", summaryTemplateFilename_);
+    tools::writeIniString(channelFile, kCache, "ChannelSummaryBackgroundFilename", summaryBackgroundFilename_);
+}
+
+void ChannelConfig::deleteChannelFiles() { clearChannelImage(true); }
+
+// --- effective values
+
+std::string ChannelConfig::getDisplayName() const {
+    {
+        SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+        if (!preferredDisplayName_.empty()) return preferredDisplayName_;
+        if (!header_.ChannelDisplayName.empty()) return header_.ChannelDisplayName;
+    }
+    return getDefaultDisplayName();
+}
+
+std::string ChannelConfig::getDescription() const {
+    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    return preferredDescription_.empty() ? header_.ChannelDescription : preferredDescription_;
+}
+
+std::string ChannelConfig::getHomeUrl() const {
+    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    return preferredHomeUrl_.empty() ? header_.ChannelHomeUrl : preferredHomeUrl_;
+}
+
+std::string ChannelConfig::getImageUrl() const {
+    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    return preferredImageUrl_.empty() ? header_.ChannelImageUrl : preferredImageUrl_;
+}
+
+int ChannelConfig::getImageWidth() const {
+    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    return preferredImageWidth_ >= 1 ? preferredImageWidth_ : header_.ChannelImageWidth;
+}
+
+int ChannelConfig::getImageHeight() const {
+    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    return preferredImageHeight_ >= 1 ? preferredImageHeight_ : header_.ChannelImageHeight;
+}
+
+// --- preferred values
+
+void ChannelConfig::setPreferredDisplayName(const std::string& name) {
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    preferredDisplayName_ = equalNoCase(name, header_.ChannelDisplayName) ? std::string() : name;
+}
+
+void ChannelConfig::setPreferredDescription(const std::string& text) {
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    preferredDescription_ = equalNoCase(text, header_.ChannelDescription) ? std::string() : text;
+}
+
+void ChannelConfig::setPreferredHomeUrl(const std::string& url) {
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    preferredHomeUrl_ = equalNoCase(url, header_.ChannelHomeUrl) ? std::string() : url;
+}
+
+void ChannelConfig::setPreferredImageUrl(const std::string& url) {
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    const std::string newValue = equalNoCase(url, header_.ChannelImageUrl) ? std::string() : url;
+    const bool changed = newValue != preferredImageUrl_;
+    if (changed) clearChannelImage(true);
+    preferredImageUrl_ = newValue;
+    if (changed) loadChannelImage();
+}
+
+void ChannelConfig::setPreferredImageWidth(int width) {
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    preferredImageWidth_ = width == header_.ChannelImageWidth ? -1 : width;
+}
+
+void ChannelConfig::setPreferredImageHeight(int height) {
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    preferredImageHeight_ = height == header_.ChannelImageHeight ? -1 : height;
+}
+
+std::string ChannelConfig::getPreferredDisplayName() const {
+    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    return preferredDisplayName_;
+}
+
+std::string ChannelConfig::getPreferredDescription() const {
+    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    return preferredDescription_;
+}
+
+std::string ChannelConfig::getPreferredHomeUrl() const {
+    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    return preferredHomeUrl_;
+}
+
+std::string ChannelConfig::getPreferredImageUrl() const {
+    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    return preferredImageUrl_;
+}
+
+int ChannelConfig::getPreferredImageWidth() const {
+    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    return preferredImageWidth_;
+}
+
+int ChannelConfig::getPreferredImageHeight() const {
+    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    return preferredImageHeight_;
+}
+
+// --- other values
+
+bool ChannelConfig::getForceNetDownloads() const {
+    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    return forceNetDownloads_;
+}
+
+void ChannelConfig::setForceNetDownloads(bool force) {
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    forceNetDownloads_ = force;
+}
+
+std::string ChannelConfig::getChannelSummaryTemplateFilename() const {
+    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    return summaryTemplateFilename_;
+}
+
+std::string ChannelConfig::getChannelSummaryBackgroundFilename() const {
+    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    return summaryBackgroundFilename_;
+}
+
+void ChannelConfig::setChannelSummaryFiles(const std::string& templateFile, const std::string& backgroundFile) {
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    summaryTemplateFilename_ = templateFile;
+    summaryBackgroundFilename_ = backgroundFile;
+}
+
+void ChannelConfig::setChannelHeader(const ChannelHeader& header) {
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    const bool changed = header.ChannelImageUrl != header_.ChannelImageUrl;
+    if (changed) clearChannelImage(true);
+    header_ = header;
+    if (changed) loadChannelImage();
+}
+
+void ChannelConfig::setHttpAuth(tools::HttpAuth* auth) {
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    if (auth == httpAuth_) return;
+    delete httpAuth_;
+    httpAuth_ = auth;
+}
+
+// --- channel image
+
+std::string ChannelConfig::getChannelImageFilename() const {
+    const std::string url = getImageUrl();
+    if (url.empty() || channel_ == nullptr) return std::string();
+    const std::string channelFile = channel_->getConfigFilename();
+    std::filesystem::path path(channelFile);
+    path.replace_extension(imageCacheExtension(url));
+    if (path.string() == channelFile) return std::string();
+    return path.string();
+}
+
+void ChannelConfig::clearChannelImage(bool deleteFile) {
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    image_.clear();
+    imageUrl_.clear();
+    imageLoadTime_ = 0;
+    if (!deleteFile) return;
+    const std::string path = getChannelImageFilename();
+    if (path.empty()) return;
+    std::error_code ec;
+    std::filesystem::remove(path, ec);  // a missing file is no error
+}
+
+const std::vector<unsigned char>& ChannelConfig::loadChannelImage() {
+    const std::string url = getImageUrl();
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    if (equalNoCase(url, imageUrl_)) return image_;
+    loadImageLocked(url);
+    return image_;
+}
+
+void ChannelConfig::loadImageLocked(const std::string& url) {
+    const std::string path = getChannelImageFilename();
+    std::error_code ec;
+    bool haveImage = false;
+    if (!path.empty() && std::filesystem::is_regular_file(path, ec)) {
+        std::ifstream in(path, std::ios::binary);
+        if (in) {
+            image_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            haveImage = !in.bad();
+        }
+    }
+    ChannelManager* manager = channel_ != nullptr ? channel_->getManager() : nullptr;
+    if (!haveImage && manager != nullptr && !url.empty() && !manager->getDebugBool("DisableInternet", false)) {
+        std::string body;
+        manager->downloadUrl(url, body);
+        image_.assign(body.begin(), body.end());
+        if (!path.empty()) platform::files::atomicWriteFile(path, body);
+    }
+    imageUrl_ = url;
+    imageLoadTime_ = std::time(nullptr);
+}
+
+std::time_t ChannelConfig::getChannelImageLoadTime() const {
+    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    return imageLoadTime_;
+}
+
+Channel* ChannelConfig::getChannel() const {
+    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    return channel_;
+}
+
+}  // namespace channels
