@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <iostream>
 #include <thread>
@@ -13,6 +14,7 @@ namespace {
 
 constexpr const char kMaskTrigger[] = "authorization:";
 constexpr std::size_t kMaskTriggerLength = sizeof(kMaskTrigger) - 1;
+static_assert(kMaskTriggerLength <= 16, "the line tail of CMessageLog holds 16 characters");
 
 std::atomic<CMessageLog*> g_replacementLog{nullptr};
 
@@ -20,7 +22,12 @@ std::atomic<CMessageLog*> g_replacementLog{nullptr};
 // running while the process exits (a fatal report ends it from any thread) may
 // still write to it.
 CMessageLog& defaultLog() {
-    static CMessageLog* log = new CMessageLog(std::clog);
+    static CMessageLog* log = [] {
+        static SharedExclusiveLock* lock = new SharedExclusiveLock;
+        CMessageLog* l = new CMessageLog(std::clog);
+        l->setThreadSafetyLock(lock);
+        return l;
+    }();
     return *log;
 }
 
@@ -147,7 +154,7 @@ int CMessageLog::putChar(int c) {
     if (c == '\n') {
         if (target_) target_->pubsync();
         atLineStart_ = true;
-        lineTail_.clear();
+        lineTailLength_ = 0;
         maskState_ = 0;
     }
     // Errors of the target are ignored: a failing file must not switch the
@@ -167,9 +174,14 @@ void CMessageLog::putFiltered(int c) {
                 return;
             }
         } else {
-            lineTail_ += toLowerByte(ch);
-            if (lineTail_.size() > kMaskTriggerLength) lineTail_.erase(0, lineTail_.size() - kMaskTriggerLength);
-            if (lineTail_ == kMaskTrigger) maskState_ = 1;
+            // Keep the last kMaskTriggerLength characters, lower-cased.
+            if (lineTailLength_ == kMaskTriggerLength) {
+                std::memmove(lineTail_, lineTail_ + 1, kMaskTriggerLength - 1);
+                --lineTailLength_;
+            }
+            lineTail_[lineTailLength_++] = toLowerByte(ch);
+            if (lineTailLength_ == kMaskTriggerLength && std::memcmp(lineTail_, kMaskTrigger, kMaskTriggerLength) == 0)
+                maskState_ = 1;
         }
     }
     target_->sputc(ch);

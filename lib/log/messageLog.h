@@ -113,12 +113,15 @@ private:
     // Secret masking: the tail of the current line, and the state: 0 normal,
     // 1 after "authorization:" (blanks pass), 2 the mask is written and the
     // rest of the line is dropped.
-    std::string lineTail_;
+    char lineTail_[16] = {};
+    std::size_t lineTailLength_ = 0;
     int maskState_ = 0;
 };
 
 // The global log: the one installed with setMessageLog, else one on std::clog
-// created on first use.
+// created on first use. That one starts with a process-wide lock of its own
+// installed, so statements stay whole lines even before start-up installs
+// the application's lock with setThreadSafetyLock.
 CMessageLog& getMessageLog();
 // Sets the location and clears the group.
 CMessageLog& getMessageLog(const char* file, unsigned line);

@@ -121,6 +121,8 @@ TEST_F(MessageLogTest, AttachRedirectsAndGlobalAccessors) {
     EXPECT_EQ(out.str(), "");
     EXPECT_EQ(second.str(), "moved\n");
 
+    // The default global log keeps statements whole from the start.
+    EXPECT_NE(getMessageLog().getLock(), nullptr);
     CMessageLog* previous = setMessageLog(&log);
     EXPECT_EQ(previous, nullptr);
     log.showGroup(true);
