@@ -101,6 +101,12 @@ void readUrl(InternetSession& session, const std::string& url, std::string* last
 // status, status text or location.
 void readUrl(InternetSession& session, const std::string& url, std::string& body);
 
+// The reference resolved against the base URL as a browser resolves a
+// Location value (scheme, host, port and path of the base carried over as
+// the reference needs them); the reference itself when it is absolute or
+// when either cannot be parsed.
+std::string resolveUrl(const std::string& base, const std::string& reference);
+
 // Whether the status is one that readUrl answers with a Location and no body.
 bool isHttpRedirectStatus(int status);
 

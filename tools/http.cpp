@@ -1,0 +1,396 @@
+#include "tools/http.h"
+
+#include <curl/curl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include "lib/log/downloadGroups.h"
+#include "lib/log/messageLog.h"
+#include "lib/misc/stringHelpers.h"
+#include "tools/files.h"
+#include "tools/httpAuth.h"
+
+namespace tools {
+
+namespace {
+
+void initCurlOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// Owns a libcurl URL handle.
+struct UrlHandle {
+    CURLU* h = curl_url();
+    ~UrlHandle() { curl_url_cleanup(h); }
+    UrlHandle() = default;
+    UrlHandle(const UrlHandle&) = delete;
+    UrlHandle& operator=(const UrlHandle&) = delete;
+
+    std::string get(CURLUPart part, unsigned flags = 0) const {
+        char* value = nullptr;
+        if (curl_url_get(h, part, &value, flags) != CURLUE_OK || !value) return {};
+        std::string out(value);
+        curl_free(value);
+        return out;
+    }
+};
+
+// Owns a libcurl easy handle and its header lists.
+struct Request {
+    CURL* easy = curl_easy_init();
+    curl_slist* headers = nullptr;
+    curl_slist* proxyHeaders = nullptr;
+    ~Request() {
+        curl_slist_free_all(headers);
+        curl_slist_free_all(proxyHeaders);
+        if (easy) curl_easy_cleanup(easy);
+    }
+    Request() = default;
+    Request(const Request&) = delete;
+    Request& operator=(const Request&) = delete;
+};
+
+// What one transfer collects through the callbacks.
+struct Transfer {
+    InternetSession* session = nullptr;
+    CURL* easy = nullptr;
+    std::vector<std::pair<std::string, std::string>> headers;  // of the last response
+    std::string statusText;
+    std::string received;
+    bool statusChecked = false;
+    bool discardBody = false;
+    bool tooLarge = false;
+    bool cancelled = false;
+
+    const std::string* header(const char* name) const {
+        for (const auto& h : headers)
+            if (compareNoCase(h.first, name) == 0) return &h.second;
+        return nullptr;
+    }
+};
+
+size_t onHeader(char* data, size_t size, size_t count, void* user) {
+    auto* t = static_cast<Transfer*>(user);
+    std::string line(data, size * count);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    if (line.rfind("HTTP/", 0) == 0) {
+        // A new response begins (after an interim or a proxy's answer).
+        t->headers.clear();
+        t->statusText.clear();
+        auto sp1 = line.find(' ');
+        auto sp2 = sp1 == std::string::npos ? std::string::npos : line.find(' ', sp1 + 1);
+        if (sp2 != std::string::npos) t->statusText = trimmedCopy(line.substr(sp2 + 1));
+    } else if (auto colon = line.find(':'); colon != std::string::npos && colon > 0) {
+        t->headers.emplace_back(trimmedCopy(line.substr(0, colon)), trimmedCopy(line.substr(colon + 1)));
+    }
+    return size * count;
+}
+
+size_t onBody(char* data, size_t size, size_t count, void* user) {
+    auto* t = static_cast<Transfer*>(user);
+    const size_t n = size * count;
+    if (!t->statusChecked) {
+        long code = 0;
+        curl_easy_getinfo(t->easy, CURLINFO_RESPONSE_CODE, &code);
+        t->discardBody = isHttpRedirectStatus(static_cast<int>(code));
+        t->statusChecked = true;
+    }
+    if (t->received.size() + n > t->session->getMaxBodySize()) {
+        t->tooLarge = true;
+        return 0;  // ends the transfer
+    }
+    if (!t->discardBody) t->received.append(data, n);
+    return n;
+}
+
+int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* t = static_cast<Transfer*>(user);
+    if (t->session->isCancelled()) {
+        t->cancelled = true;
+        return 1;
+    }
+    return 0;
+}
+
+void logHeaderLine(const std::string& line) {
+    ORVAN_LOG(logGroupHttpHeaders()) << "Setting HTTP header: " << maskAuthorizationHeaders(line) << std::endl;
+}
+
+void readLocalFile(const std::string& path, int* status, std::string* statusText, std::string& body) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("Can't open file: " + path);
+    body.clear();
+    std::error_code ec;
+    auto size = std::filesystem::file_size(path, ec);
+    if (!ec) body.resize(static_cast<std::size_t>(size));
+    in.read(body.data(), static_cast<std::streamsize>(body.size()));
+    body.resize(static_cast<std::size_t>(in.gcount()));
+    // A file that grew since its size was taken is read to its end.
+    char chunk[0x10000];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) body.append(chunk, static_cast<std::size_t>(in.gcount()));
+    ORVAN_LOG(logGroupInternetDownloads())
+        << "Read the local file OK: #bytes=" << body.size() << " ; faking an HTTP 200 OK status." << std::endl;
+    if (status) *status = 200;
+    if (statusText) *statusText = "OK";
+}
+
+// One GET; throws on transport failures. Returns the status code.
+int performGet(InternetSession& session, const std::string& url, const std::string& host, const std::string* lastModified,
+               const std::string* etag, bool forceDownload, const HttpAuth* siteAuth, const HttpAuth* proxyAuth,
+               Transfer& t) {
+    Request req;
+    if (!req.easy) throw std::runtime_error("Can't open request: host=" + host + " ; urlPath=" + url);
+    CURL* e = req.easy;
+    t.session = &session;
+    t.easy = e;
+
+    // Conditional headers.
+    if (forceDownload) {
+        ORVAN_LOG(logGroupHttpHeaders()) << "ForceDownload is requested - skipping HTTP headers." << std::endl;
+        req.headers = curl_slist_append(req.headers, "Pragma: no-cache");
+        req.headers = curl_slist_append(req.headers, "Cache-Control: no-cache");
+    } else {
+        if (lastModified && !lastModified->empty()) {
+            std::string line = "If-Modified-Since: " + *lastModified;
+            logHeaderLine(line);
+            req.headers = curl_slist_append(req.headers, line.c_str());
+        } else {
+            ORVAN_LOG(logGroupHttpHeaders()) << "No Last-Modified HTTP header was provided." << std::endl;
+        }
+        if (etag && !etag->empty()) {
+            std::string line = "If-None-Match: " + *etag;
+            logHeaderLine(line);
+            req.headers = curl_slist_append(req.headers, line.c_str());
+        } else {
+            ORVAN_LOG(logGroupHttpHeaders()) << "No ETag HTTP header was provided." << std::endl;
+        }
+    }
+    if (siteAuth) {
+        std::string value = siteAuth->getHeaderValue();
+        if (!value.empty()) {
+            std::string line = "Authorization: " + value;
+            logHeaderLine(line);
+            req.headers = curl_slist_append(req.headers, line.c_str());
+        }
+    }
+    if (proxyAuth) {
+        std::string value = proxyAuth->getHeaderValue();
+        if (!value.empty()) {
+            // Only proxies receive it (with CURLHEADER_SEPARATE), never the
+            // origin server.
+            std::string line = "Proxy-Authorization: " + value;
+            logHeaderLine(line);
+            req.proxyHeaders = curl_slist_append(req.proxyHeaders, line.c_str());
+        }
+    }
+
+    char errorText[CURL_ERROR_SIZE] = {0};
+    curl_easy_setopt(e, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(e, CURLOPT_USERAGENT, session.getUserAgent().c_str());
+    curl_easy_setopt(e, CURLOPT_HTTPHEADER, req.headers);
+    curl_easy_setopt(e, CURLOPT_PROXYHEADER, req.proxyHeaders);
+    curl_easy_setopt(e, CURLOPT_HEADEROPT, static_cast<long>(CURLHEADER_SEPARATE));
+    curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, session.getConnectTimeoutMs());
+    curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, session.getTransferTimeoutMs());
+    curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(session.getMaxBodySize()));
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!session.getCaBundle().empty()) curl_easy_setopt(e, CURLOPT_CAINFO, session.getCaBundle().c_str());
+    if (!session.getProxy().empty()) curl_easy_setopt(e, CURLOPT_PROXY, session.getProxy().c_str());
+    curl_easy_setopt(e, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
+    curl_easy_setopt(e, CURLOPT_SHARE, static_cast<CURLSH*>(session.shareHandle()));
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errorText);
+    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(e, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl_easy_setopt(e, CURLOPT_XFERINFODATA, &t);
+    curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+
+    if (session.isCancelled()) throw std::runtime_error("The download was stopped: " + url);
+    CURLcode rc = curl_easy_perform(e);
+    long code = 0;
+    curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &code);
+    if (rc == CURLE_OK) return static_cast<int>(code);
+
+    const std::string detail = errorText[0] ? std::string(errorText) : std::string(curl_easy_strerror(rc));
+    if (t.cancelled || rc == CURLE_ABORTED_BY_CALLBACK) throw std::runtime_error("The download was stopped: " + url);
+    if (t.tooLarge || rc == CURLE_FILESIZE_EXCEEDED)
+        throw std::runtime_error("The download is larger than the limit of " +
+                                 std::to_string(session.getMaxBodySize()) + " bytes: " + url);
+    if (rc == CURLE_OPERATION_TIMEDOUT) {
+        double connectTime = 0;
+        curl_easy_getinfo(e, CURLINFO_CONNECT_TIME, &connectTime);
+        if (code == 0 && connectTime <= 0)
+            throw std::runtime_error("Timed out connecting to host: " + host);
+        throw std::runtime_error("Timed out reading the URL: " + url);
+    }
+    if (rc == CURLE_PEER_FAILED_VERIFICATION || rc == CURLE_SSL_CACERT_BADFILE || rc == CURLE_SSL_ISSUER_ERROR)
+        throw std::runtime_error("Can't verify the secure connection to host: " + host + " (" + detail + ")");
+    if (rc == CURLE_SSL_CONNECT_ERROR)
+        throw std::runtime_error("Can't make a secure connection to host: " + host + " (" + detail + ")");
+    if (rc == CURLE_COULDNT_RESOLVE_HOST || rc == CURLE_COULDNT_RESOLVE_PROXY || rc == CURLE_COULDNT_CONNECT)
+        throw std::runtime_error("Can't send the HTTP request: " + url + " (" + detail + ")");
+    if (code > 0) throw std::runtime_error("Can't read the URL: " + url + " (" + detail + ")");
+    throw std::runtime_error("Can't send the HTTP request: " + url + " (" + detail + ")");
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// InternetSession
+
+struct InternetSession::Share {
+    CURLSH* handle = nullptr;
+    std::mutex locks[CURL_LOCK_DATA_LAST];
+
+    static void lock(CURL*, curl_lock_data data, curl_lock_access, void* user) {
+        static_cast<Share*>(user)->locks[data].lock();
+    }
+    static void unlock(CURL*, curl_lock_data data, void* user) { static_cast<Share*>(user)->locks[data].unlock(); }
+};
+
+InternetSession::InternetSession(const std::string& userAgent) : userAgent_(userAgent), share_(new Share) {
+    initCurlOnce();
+    if (const char* ca = std::getenv("ORVAN_CA_BUNDLE"); ca && *ca) caBundle_ = ca;
+    share_->handle = curl_share_init();
+    if (share_->handle) {
+        curl_share_setopt(share_->handle, CURLSHOPT_LOCKFUNC, &Share::lock);
+        curl_share_setopt(share_->handle, CURLSHOPT_UNLOCKFUNC, &Share::unlock);
+        curl_share_setopt(share_->handle, CURLSHOPT_USERDATA, share_.get());
+        curl_share_setopt(share_->handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+        curl_share_setopt(share_->handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+        curl_share_setopt(share_->handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+    }
+}
+
+InternetSession::~InternetSession() {
+    if (share_->handle) curl_share_cleanup(share_->handle);
+}
+
+void* InternetSession::shareHandle() const { return share_->handle; }
+
+// ---------------------------------------------------------------------------
+
+std::string resolveUrl(const std::string& base, const std::string& reference) {
+    initCurlOnce();
+    UrlHandle h;
+    if (!h.h) return reference;
+    if (curl_url_set(h.h, CURLUPART_URL, base.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) return reference;
+    if (curl_url_set(h.h, CURLUPART_URL, reference.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) return reference;
+    std::string resolved = h.get(CURLUPART_URL);
+    return resolved.empty() ? reference : resolved;
+}
+
+bool isHttpRedirectStatus(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+void readUrl(InternetSession& session, const std::string& url, std::string* lastModified, std::string* etag,
+             bool forceDownload, const HttpAuth* siteAuth, const HttpAuth* proxyAuth, int* status,
+             std::string* statusText, std::string* location, std::string& body) {
+    ORVAN_LOG(logGroupInternetDownloads()) << "Reading URL: " << url << std::endl;
+
+    UrlHandle parsed;
+    if (!parsed.h) throw std::runtime_error("Can't parse URL: " + url);
+    const bool cracked = curl_url_set(parsed.h, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK;
+    const std::string scheme = cracked ? toLowerCopy(parsed.get(CURLUPART_SCHEME)) : std::string();
+
+    // Local files: a "file:" URL, or a bare path of an existing file.
+    if (scheme == "file") {
+        readLocalFile(parsed.get(CURLUPART_PATH, CURLU_URLDECODE), status, statusText, body);
+        return;
+    }
+    if (scheme != "http" && scheme != "https") {
+        if (isFile(url)) {
+            readLocalFile(url, status, statusText, body);
+            return;
+        }
+        throw std::runtime_error("Can't parse URL: " + url);
+    }
+    const std::string host = parsed.get(CURLUPART_HOST);
+    if (host.empty()) throw std::runtime_error("Can't parse URL: " + url);
+
+    Transfer t;
+    int code = performGet(session, url, host, lastModified, etag, forceDownload, nullptr, proxyAuth, t);
+    if (code == 401 && siteAuth && !siteAuth->getHeaderValue().empty()) {
+        ORVAN_LOG(logGroupInternetDownloads())
+            << "HTTP 401: repeating the request with the channel's credential." << std::endl;
+        t = Transfer{};
+        code = performGet(session, url, host, lastModified, etag, forceDownload, siteAuth, proxyAuth, t);
+    }
+    if (code <= 0) throw std::runtime_error("Can't read the HTTP response: " + url);
+    if (status) *status = code;
+    if (statusText) *statusText = t.statusText;
+    ORVAN_LOG(logGroupInternetDownloads()) << "HTTP response: " << code << " " << t.statusText << std::endl;
+
+    if (isHttpRedirectStatus(code)) {
+        if (const std::string* value = t.header("Location")) {
+            ORVAN_LOG(logGroupHttpHeaders()) << "Found HTTP tag: Location='" << *value << "'" << std::endl;
+            if (location) *location = *value;
+        } else {
+            ORVAN_LOG(logGroupHttpHeaders()) << "No Location HTTP tag was returned." << std::endl;
+        }
+        return;
+    }
+
+    if (code == 200) {
+        if (lastModified) {
+            if (const std::string* value = t.header("Last-Modified")) {
+                ORVAN_LOG(logGroupHttpHeaders()) << "Found HTTP tag: LastModified='" << *value << "'" << std::endl;
+                *lastModified = *value;
+            } else {
+                ORVAN_LOG(logGroupHttpHeaders()) << "No LastModified HTTP tag was returned." << std::endl;
+            }
+        }
+        if (etag) {
+            if (const std::string* value = t.header("ETag")) {
+                ORVAN_LOG(logGroupHttpHeaders()) << "Found HTTP tag: ETag='" << *value << "'" << std::endl;
+                *etag = *value;
+            } else {
+                ORVAN_LOG(logGroupHttpHeaders()) << "No ETag HTTP tag was returned." << std::endl;
+            }
+        }
+    }
+
+    body.swap(t.received);
+    ORVAN_LOG(logGroupInternetDownloads()) << "Received file OK: #bytes=" << body.size() << std::endl;
+}
+
+void readUrl(InternetSession& session, const std::string& url, std::string& body) {
+    readUrl(session, url, nullptr, nullptr, false, nullptr, nullptr, nullptr, nullptr, nullptr, body);
+}
+
+bool isRasConnected(bool& connected) {
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return false;
+    bool up = false;
+    for (ifaddrs* a = list; a; a = a->ifa_next) {
+        if (a->ifa_name && std::strncmp(a->ifa_name, "ppp", 3) == 0 && (a->ifa_flags & IFF_UP) &&
+            (a->ifa_flags & IFF_POINTOPOINT))
+            up = true;
+    }
+    freeifaddrs(list);
+    connected = up;
+    return true;
+}
+
+}  // namespace tools
