@@ -1,0 +1,334 @@
+// The feed parser on small documents of the shapes found in the wild, its
+// error messages, and the text helpers behind made-up titles.
+#include "channels/rssParser.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "channels/exception.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using channels::ChannelHeader;
+using channels::Feed;
+using channels::FeedItem;
+using channels::RssParseContext;
+using channels::RssParser;
+
+std::string fixture(const std::string& name) {
+    const std::string text = testsupport::readFile(testsupport::sourceDir() + "/channels/data/rss/" + name);
+    if (text.empty() && name != "empty.xml") ADD_FAILURE() << "missing fixture " << name;
+    return text;
+}
+
+std::unique_ptr<Feed> parseText(const std::string& text, int maxItems = -1, RssParseContext context = {}) {
+    return RssParser().parseFeed(context, text, maxItems);
+}
+
+// Message of the exception parseFeed throws, "" when it does not throw.
+std::string parseError(const std::string& text, RssParseContext context = {}) {
+    try {
+        RssParser().parseFeed(context, text, -1);
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "";
+}
+
+const FeedItem& item(const Feed& feed, std::size_t i) {
+    return feed.getFeedItems().at(i);
+}
+
+// Catches: header fields taken from the wrong element (image title/link
+// over the channel's), skip lists not read, items missed.
+TEST(RssParser, Rss091ChannelHeaderAndItems) {
+    auto feed = parseText(fixture("rss091.xml"));
+    const ChannelHeader& h = feed->getChannelHeader();
+    EXPECT_EQ(h.ChannelDisplayName, "Harbour Notes");
+    EXPECT_EQ(h.ChannelDescription, "Tide tables & news\nfrom the harbour.");
+    EXPECT_EQ(h.ChannelHomeUrl, "http://harbour.example.org/");
+    EXPECT_EQ(h.ChannelImageUrl, "http://harbour.example.org/logo.gif");
+    EXPECT_EQ(h.ChannelImageWidth, 88);
+    EXPECT_EQ(h.ChannelImageHeight, 31);
+    EXPECT_EQ(h.CopyrightString, "Copyright 2001, Harbour Office");
+    EXPECT_EQ(h.EditorEmailAddress, "editor@harbour.example.org");
+    EXPECT_EQ(h.WebMasterEmailAddress, "web@harbour.example.org");
+    EXPECT_EQ(h.PubDateString, "Sat, 07 Sep 2002 00:00:01 GMT");
+    EXPECT_EQ(h.LastBuildDateString, "Sat, 07 Sep 2002 09:42:31 GMT");
+    EXPECT_EQ(h.SkipHours, (std::set<int>{1, 2}));
+    EXPECT_EQ(h.SkipDays, (std::set<int>{0, 6}));
+
+    ASSERT_EQ(feed->getFeedItemCount(), 2u);
+    EXPECT_EQ(item(*feed, 0).getId(), "http://harbour.example.org/tide/1");
+    EXPECT_EQ(item(*feed, 0).getUrl(), "http://harbour.example.org/tide/1");
+    EXPECT_EQ(item(*feed, 0).getTitle(), "Spring tide warning");
+    EXPECT_EQ(item(*feed, 1).getDescription(), "The north pier opens on Monday.");
+}
+
+// Catches: a title not made up for an item without one, escaped markup not
+// kept as the description, the source element's text lost.
+TEST(RssParser, Rss092ItemWithoutTitleOrLink) {
+    auto feed = parseText(fixture("rss092.xml"));
+    ASSERT_EQ(feed->getFeedItemCount(), 2u);
+    const FeedItem& first = item(*feed, 0);
+    EXPECT_EQ(first.getTitle(), "The first apples of the season are in.");
+    EXPECT_EQ(first.getSource(), "Other Orchard");
+    EXPECT_EQ(first.getUrl(), "http://orchard.example.net/");
+    EXPECT_FALSE(first.getId().empty());
+    EXPECT_EQ(item(*feed, 1).getDescription(), "<p>Cut back the <b>old</b> wood.</p>");
+}
+
+// Catches: prefixed elements mistaken for plain ones (dc:date), CDATA lost,
+// UTF-8 narrowed, white space around a guid kept in the Id.
+TEST(RssParser, Rss20WithNamespacesCdataAndUtf8) {
+    auto feed = parseText(fixture("rss20_namespaces.xml"));
+    const ChannelHeader& h = feed->getChannelHeader();
+    EXPECT_EQ(h.FeedGenerator, "hand-written");
+    EXPECT_EQ(h.PubDateString, "");
+    ASSERT_EQ(feed->getFeedItemCount(), 2u);
+    const FeedItem& first = item(*feed, 0);
+    EXPECT_EQ(first.getId(), "station-0001");
+    EXPECT_EQ(first.getUrl(), "https://station.example.com/r/1");
+    EXPECT_EQ(first.getTitle(), "Reading for <March> 1st");
+    EXPECT_EQ(first.getDescription(), "Wind <b>12 kn</b>, caf\xC3\xA9 au lait skies \xE2\x82\xAC");
+    EXPECT_EQ(first.getPubDateString(), "Fri, 01 Mar 2024 10:00:00 +0000");
+    EXPECT_EQ(first.getAuthor(), "obs@station.example.com (Observer)");
+    EXPECT_EQ(first.getCommentsUrl(), "https://station.example.com/r/1#comments");
+    // The guid is written on its own indented line.
+    EXPECT_EQ(item(*feed, 1).getId(), "https://station.example.com/r/2");
+}
+
+// Catches: items beside the channel element not collected; the image that
+// follows the channel element wrongly in the stored header.
+TEST(RssParser, RdfItemsBesideChannelAndImageAfterIt) {
+    auto feed = parseText(fixture("rdf_image_after_channel.rdf"));
+    EXPECT_EQ(feed->getChannelHeader().ChannelDisplayName, "Mill Bulletin");
+    EXPECT_EQ(feed->getChannelHeader().ChannelImageUrl, "");
+    ASSERT_EQ(feed->getFeedItemCount(), 2u);
+    EXPECT_EQ(item(*feed, 0).getId(), "http://mill.example.org/b/1");
+    EXPECT_EQ(item(*feed, 1).getTitle(), "Wheel repaired");
+}
+
+// Catches: the byte order mark, a declared Latin-1 document or a stray byte
+// losing text or failing the parse; the retry replacing the byte order mark.
+TEST(RssParser, EncodingsAndTheRetryPass) {
+    struct Case {
+        const char* file;
+        const char* channelTitle;
+        const char* itemTitle;
+    };
+    const Case cases[] = {
+        {"bom_utf8.xml", "Caf\xC3\xA9 Board", "Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9" "e \xE2\x82\xAC" "4"},
+        {"iso8859.xml", "Caf\xC3\xA9 Latin", "Se\xC3\xB1or \xC2\xABquoted\xC2\xBB"},
+        // Not UTF-8: the first attempt fails, the second sees '?' instead.
+        {"stray_bytes.xml", "Stray ? byte", "Na?ve"},
+        {"bom_stray_bytes.xml", "Stray ? byte", "x"},
+    };
+    for (const Case& c : cases) {
+        auto feed = parseText(fixture(c.file));
+        EXPECT_EQ(feed->getChannelHeader().ChannelDisplayName, c.channelTitle) << c.file;
+        ASSERT_EQ(feed->getFeedItemCount(), 1u) << c.file;
+        EXPECT_EQ(item(*feed, 0).getTitle(), c.itemTitle) << c.file;
+    }
+
+    // With the switch off the byte order mark is replaced too, and then the
+    // document is not XML at all.
+    RssParseContext noSkip;
+    noSkip.skipLeadingBinaryData = false;
+    EXPECT_EQ(parseError(fixture("bom_stray_bytes.xml"), noSkip).rfind("XML parse failed (", 0), 0u);
+}
+
+// Catches: a wrong or missing message for each way a feed can be unusable.
+TEST(RssParser, ErrorMessages) {
+    EXPECT_EQ(parseError(fixture("empty.xml")), "Empty RSS feed.");
+    EXPECT_EQ(parseError("<html><body>hi</body></html>"), "Not an RSS feed.");
+    EXPECT_EQ(parseError(fixture("no_items.xml")), "The channel returned no items.");
+    EXPECT_EQ(parseError("<rss version=\"2.0\"/>"), "The channel returned no items.");
+    EXPECT_EQ(parseError(fixture("malformed.xml")), "XML parse failed (7:L5/C30): mismatched tag");
+    EXPECT_EQ(parseError("   "), "XML parse failed (3:L1/C0): no element found");
+}
+
+// Catches: the cached header not handed over for a feed rejected as empty,
+// or an empty feed rejected when the channel allows it.
+TEST(RssParser, FeedWithoutItems) {
+    ChannelHeader cached;
+    int calls = 0;
+    RssParseContext context;
+    context.cacheChannelHeader = [&](const ChannelHeader& h) {
+        cached = h;
+        ++calls;
+    };
+    EXPECT_EQ(parseError(fixture("no_items.xml"), context), "The channel returned no items.");
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(cached.ChannelDisplayName, "Quiet Channel");
+
+    context.allowEmptyFeeds = true;
+    auto feed = parseText(fixture("no_items.xml"), -1, context);
+    EXPECT_EQ(feed->getFeedItemCount(), 0u);
+    EXPECT_EQ(feed->getChannelHeader().ChannelDescription, "Nothing yet");
+    EXPECT_EQ(calls, 2);
+}
+
+// Catches: the item limit ignored, applied to the last items, or applied
+// when it is 0 or negative.
+TEST(RssParser, ItemLimit) {
+    std::string text = "<rss><channel><title>Many</title>";
+    for (int i = 1; i <= 10; ++i) text += "<item><guid>g" + std::to_string(i) + "</guid></item>";
+    text += "</channel></rss>";
+    const struct {
+        int maxItems;
+        std::size_t want;
+    } cases[] = {{3, 3}, {0, 10}, {-1, 10}, {10, 10}, {11, 10}};
+    for (const auto& c : cases) {
+        auto feed = parseText(text, c.maxItems);
+        ASSERT_EQ(feed->getFeedItemCount(), c.want) << c.maxItems;
+        EXPECT_EQ(item(*feed, 0).getId(), "g1");
+    }
+}
+
+// Catches: entities decoded once too often or not at all; an unknown entity
+// mangled.
+TEST(RssParser, NamedEntitiesOfTitles) {
+    auto feed = parseText(fixture("entities.xml"));
+    EXPECT_EQ(feed->getChannelHeader().ChannelDisplayName, "Marks & Signs");
+    ASSERT_EQ(feed->getFeedItemCount(), 1u);
+    EXPECT_EQ(item(*feed, 0).getTitle(), "<a> \"b\"  c~^ & &foo;");
+}
+
+// Catches: the basic shape from the channel's point of view, any case of
+// element names, rdf:rdf in lower case, leading white space.
+TEST(RssParser, NamesWithoutCaseAndLeadingWhiteSpace) {
+    auto feed = parseText(
+        "<rss><channel><title> Mine </title><item><title>A</title><guid>g1</guid></item></channel></rss>");
+    EXPECT_EQ(feed->getChannelHeader().ChannelDisplayName, "Mine");
+    ASSERT_EQ(feed->getFeedItemCount(), 1u);
+    EXPECT_EQ(item(*feed, 0).getId(), "g1");
+    EXPECT_EQ(item(*feed, 0).getUrl(), "g1");
+
+    feed = parseText("\r\n  \t<RSS><Channel><Item><Title>T</Title><LINK>u</LINK><PUBDATE>d</PUBDATE></Item>"
+                     "</Channel></RSS>");
+    ASSERT_EQ(feed->getFeedItemCount(), 1u);
+    EXPECT_EQ(item(*feed, 0).getPubDateString(), "d");
+
+    feed = parseText("<rdf:rdf xmlns:rdf=\"urn:x\"><item><link>l</link></item></rdf:rdf>");
+    ASSERT_EQ(feed->getFeedItemCount(), 1u);
+    EXPECT_EQ(item(*feed, 0).getTitle(), "l");
+
+    RssParseContext keep;
+    keep.skipLeadingWhiteSpace = false;
+    EXPECT_EQ(parseError("\n<?xml version=\"1.0\"?><rss/>", keep).rfind("XML parse failed (", 0), 0u);
+}
+
+// Catches: a description written as elements keeping only the text after
+// its last child element.
+TEST(RssParser, DescriptionWithChildElementsKeepsAllText) {
+    auto feed = parseText("<rss><channel><item><guid>g</guid><description>a <b>b</b> c</description>"
+                          "<title>t <i>x</i> y</title></item></channel></rss>");
+    ASSERT_EQ(feed->getFeedItemCount(), 1u);
+    EXPECT_EQ(item(*feed, 0).getDescription(), "a b c");
+    EXPECT_EQ(item(*feed, 0).getTitle(), "t x y");
+}
+
+// Catches: items with neither guid nor link all sharing the channel's link as
+// their Id (or having an empty Id), and Ids that change between runs.
+TEST(RssParser, ItemsWithoutGuidOrLinkGetDistinctStableIds) {
+    const std::string text =
+        "<rss><channel><link>http://h.example/</link>"
+        "<item><title>One</title><description>first</description></item>"
+        "<item><title>Two</title><description>second</description></item>"
+        "<item><description></description></item>"
+        "</channel></rss>";
+    auto feed = parseText(text);
+    ASSERT_EQ(feed->getFeedItemCount(), 3u);
+    std::set<std::string> ids;
+    for (const FeedItem& i : feed->getFeedItems()) {
+        EXPECT_EQ(i.getId().rfind("http://h.example/#", 0), 0u) << i.getId();
+        EXPECT_EQ(i.getUrl(), "http://h.example/");
+        ids.insert(i.getId());
+    }
+    EXPECT_EQ(ids.size(), 3u);
+    // No title and no description: the title is the link.
+    EXPECT_EQ(item(*feed, 2).getTitle(), "http://h.example/");
+
+    auto again = parseText(text);
+    EXPECT_EQ(item(*again, 0).getId(), item(*feed, 0).getId());
+
+    // A channel without a link still gives non-empty Ids, so the stored
+    // feed loads back completely.
+    auto bare = parseText("<rss><channel><item><title>a</title></item><item><title>b</title></item>"
+                          "</channel></rss>");
+    testsupport::TempDir dir;
+    bare->save(dir.file("c.rss"), "Last Feed");
+    Feed loaded;
+    loaded.load(dir.file("c.rss"), "Last Feed");
+    ASSERT_EQ(loaded.getFeedItemCount(), 2u);
+    EXPECT_NE(item(loaded, 0).getId(), item(loaded, 1).getId());
+}
+
+// Catches: an item stored with white space around its Id coming back as a
+// different item after a restart.
+TEST(RssParser, ParsedFeedRoundTripKeepsIds) {
+    auto feed = parseText(fixture("rss20_namespaces.xml"));
+    testsupport::TempDir dir;
+    feed->save(dir.file("c.rss"), "Last Feed");
+    Feed loaded;
+    loaded.load(dir.file("c.rss"), "Last Feed");
+    ASSERT_EQ(loaded.getFeedItemCount(), feed->getFeedItemCount());
+    for (std::size_t i = 0; i < loaded.getFeedItemCount(); ++i) {
+        EXPECT_EQ(item(loaded, i).getId(), item(*feed, i).getId());
+        EXPECT_EQ(item(loaded, i).getDescription(), item(*feed, i).getDescription());
+    }
+}
+
+// Catches: trace lines missing or malformed.
+TEST(RssParser, TraceFile) {
+    testsupport::TempDir dir;
+    RssParseContext context;
+    context.traceFilename = dir.file("channel.parse");
+    parseText("<rss version=\"2.0\"><channel><item><guid>g</guid></item></channel></rss>", -1, context);
+    EXPECT_EQ(testsupport::readFile(context.traceFilename),
+              "START ELEMENT: rss\n"
+              "- version = '2.0'\n"
+              "START ELEMENT: channel\n"
+              "Starting a new channel.\n"
+              "START ELEMENT: item\n"
+              "Starting a new item.\n"
+              "START ELEMENT: guid\n"
+              "END ELEMENT: guid\n"
+              "END ELEMENT: item\n"
+              "Saving the new item.\n"
+              "END ELEMENT: channel\n"
+              "Saving the channel details.\n"
+              "END ELEMENT: rss\n");
+
+    // A trace file that can't be opened does not stop the parse.
+    context.traceFilename = dir.file("missing-folder/channel.parse");
+    EXPECT_EQ(parseText("<rss><item><guid>g</guid></item></rss>", -1, context)->getFeedItemCount(), 1u);
+}
+
+// Catches: summaries cut at the wrong word or sentence, the first word
+// counted, quotes and tags not dropped.
+TEST(RssText, SummaryAndMarkupStripping) {
+    using channels::makeRssSummary;
+    using channels::stripRssMarkup;
+    EXPECT_EQ(makeRssSummary("fb", "Hello there my dear old friend. How are you"), "Hello there my dear old friend.");
+    std::string letters;
+    for (char c = 'a'; c < 'a' + 26; ++c) letters += std::string(1, c) + " ";
+    for (char c = 'A'; c < 'A' + 4; ++c) letters += std::string(1, c) + " ";
+    EXPECT_EQ(makeRssSummary("fb", letters), "a b c d e f g h i j k l m n o p q r s t  ...");
+    EXPECT_EQ(makeRssSummary("fb", "One two three four five six: seven"), "One two three four five six");
+    EXPECT_EQ(makeRssSummary("fb", "Short: yes."), "Short: yes.");
+    EXPECT_EQ(makeRssSummary("fallback", "<img src=\"x\">  "), "fallback");
+    EXPECT_EQ(makeRssSummary("fb", "<p>Caf\xC3\xA9 &amp; cr\xC3\xA8me</p>"), "Caf\xC3\xA9 & cr\xC3\xA8me");
+
+    EXPECT_EQ(stripRssMarkup("<b>Don't</b> go"), " Don");
+    EXPECT_EQ(stripRssMarkup("a\tb<br/>c &lt;d&gt;"), "a b c <d>");
+
+    EXPECT_EQ(channels::cleanRssText("  a\r\nb &amp;  ", true), "a  b &");
+    EXPECT_EQ(channels::cleanRssText("  a\r\nb  ", false), "a\r\nb");
+}
+
+}  // namespace
