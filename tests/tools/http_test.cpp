@@ -1,0 +1,297 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+#include "lib/log/downloadGroups.h"
+#include "lib/log/messageLog.h"
+#include "tests/support/httpServer.h"
+#include "tests/support/test_support.h"
+#include "tools/http.h"
+#include "tools/httpAuth.h"
+
+using testsupport::HttpAnswer;
+using testsupport::HttpServer;
+
+namespace {
+
+struct Reply {
+    int status = -1;
+    std::string statusText = "unset";
+    std::string location = "unset";
+    std::string body = "caller's body";
+};
+
+Reply fetch(tools::InternetSession& session, const std::string& url, std::string* lastModified = nullptr,
+            std::string* etag = nullptr, bool force = false, const tools::HttpAuth* site = nullptr,
+            const tools::HttpAuth* proxy = nullptr) {
+    Reply r;
+    tools::readUrl(session, url, lastModified, etag, force, site, proxy, &r.status, &r.statusText, &r.location,
+                   r.body);
+    return r;
+}
+
+std::string errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+class HttpTest : public ::testing::Test {
+protected:
+    HttpServer server;
+    tools::InternetSession session{"orvan-test/1.0"};
+};
+
+}  // namespace
+
+TEST(HttpLocal, FileUrlAndBarePathGiveTheBytesAs200) {
+    testsupport::TempDir dir;
+    const std::string bytes("<rss>\0\x01\xff</rss>", 14);
+    testsupport::writeFile(dir.file("feed one.xml"), bytes);
+    tools::InternetSession session("t");
+    std::string lastModified = "Mon", etag = "\"e\"";
+
+    for (const std::string& url : {"file://" + dir.str() + "/feed%20one.xml", dir.file("feed one.xml")}) {
+        SCOPED_TRACE(url);
+        Reply r = fetch(session, url, &lastModified, &etag);
+        EXPECT_EQ(r.body, bytes);
+        EXPECT_EQ(r.status, 200);
+        EXPECT_EQ(r.statusText, "OK");
+        EXPECT_EQ(r.location, "unset");
+        EXPECT_EQ(lastModified, "Mon");
+        EXPECT_EQ(etag, "\"e\"");
+    }
+    EXPECT_EQ(errorOf([&] { fetch(session, "file://" + dir.str() + "/missing.xml"); }),
+              "Can't open file: " + dir.str() + "/missing.xml");
+    EXPECT_EQ(errorOf([&] { fetch(session, "no such thing"); }), "Can't parse URL: no such thing");
+}
+
+TEST_F(HttpTest, ConditionalGetWithEachValidator) {
+    const std::string date = "Wed, 09 Dec 2026 10:00:00 GMT";
+    struct Case {
+        const char* name;
+        std::string answerEtag, answerDate;       // what the server sends
+        std::string etag, lastModified;            // what the caller stored before
+        const char* header;                        // the conditional header under test
+        std::string expectEtag, expectLastModified;
+    };
+    const Case cases[] = {
+        {"etag", "\"v1\"", "", "", "kept date", "If-None-Match", "\"v1\"", "kept date"},
+        {"last-modified", "", date, "\"kept\"", "", "If-Modified-Since", "\"kept\"", date},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.clearRequests();
+        HttpAnswer a = HttpAnswer::text("<rss>1</rss>");
+        a.etag = c.answerEtag;
+        a.lastModified = c.answerDate;
+        server.route("/feed.xml", a);
+        std::string etag = c.etag, lastModified = c.lastModified;
+
+        Reply first = fetch(session, server.url("/feed.xml"), &lastModified, &etag);
+        EXPECT_EQ(first.status, 200);
+        EXPECT_EQ(first.statusText, "OK");
+        EXPECT_EQ(first.body, "<rss>1</rss>");
+        EXPECT_EQ(etag, c.expectEtag);  // a validator missing from the answer keeps its value
+        EXPECT_EQ(lastModified, c.expectLastModified);
+
+        Reply second = fetch(session, server.url("/feed.xml"), &lastModified, &etag);
+        EXPECT_EQ(second.status, 304);
+        EXPECT_EQ(second.body, "");
+        EXPECT_EQ(etag, c.expectEtag);
+        EXPECT_EQ(lastModified, c.expectLastModified);
+
+        auto requests = server.requests("/feed.xml");
+        ASSERT_EQ(requests.size(), 2u);
+        EXPECT_FALSE(requests[0].hasHeader(c.header));
+        EXPECT_EQ(requests[1].header(c.header), c.answerEtag.empty() ? date : c.answerEtag);
+        EXPECT_EQ(requests[1].header("User-Agent"), "orvan-test/1.0");
+    }
+}
+
+TEST_F(HttpTest, ForcedDownloadSendsNoValidatorsButTheProxyCredential) {
+    HttpAnswer a = HttpAnswer::text("fresh");
+    a.etag = "\"v1\"";
+    server.route("/feed.xml", a);
+    session.setProxy(server.baseUrl());
+    tools::HttpBasicAuth proxy("proxyuser", "proxypass");
+    std::string lastModified = "Wed, 09 Dec 2026 10:00:00 GMT", etag = "\"v1\"";
+
+    Reply r = fetch(session, "http://feeds.example.test/feed.xml", &lastModified, &etag, true, nullptr, &proxy);
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.body, "fresh");
+    auto requests = server.requests("/feed.xml");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_FALSE(requests[0].hasHeader("If-None-Match"));
+    EXPECT_FALSE(requests[0].hasHeader("If-Modified-Since"));
+    EXPECT_EQ(requests[0].header("Proxy-Authorization"), proxy.getHeaderValue());
+}
+
+TEST_F(HttpTest, RedirectsReturnTheLocationAndKeepTheBody) {
+    for (int code : {301, 302, 303, 307, 308}) {
+        SCOPED_TRACE(code);
+        HttpAnswer a = HttpAnswer::redirect(code, "/elsewhere.xml");
+        a.body = "redirect page";
+        server.route("/moved.xml", a);
+        Reply r = fetch(session, server.url("/moved.xml"));
+        EXPECT_EQ(r.status, code);
+        EXPECT_EQ(r.location, "/elsewhere.xml");
+        EXPECT_EQ(r.body, "caller's body");
+    }
+}
+
+TEST_F(HttpTest, ErrorStatusesAreReturnedWithTheirBodies) {
+    server.route("/gone.xml", HttpAnswer::text("not here", 404));
+    server.route("/empty.xml", HttpAnswer::text(""));
+    Reply missing = fetch(session, server.url("/gone.xml"));
+    EXPECT_EQ(missing.status, 404);
+    EXPECT_EQ(missing.statusText, "Not Found");
+    EXPECT_EQ(missing.body, "not here");
+    Reply empty = fetch(session, server.url("/empty.xml"));
+    EXPECT_EQ(empty.status, 200);
+    EXPECT_EQ(empty.body, "");
+}
+
+TEST_F(HttpTest, SiteCredentialIsSentOnceAfter401) {
+    HttpAnswer a = HttpAnswer::text("secret feed");
+    a.auth = std::make_pair("reader", "pa:ss word");
+    server.route("/private.xml", a);
+    tools::HttpBasicAuth site("reader", "pa:ss word");
+    tools::HttpBasicAuth wrong("reader", "nope");
+
+    Reply withoutCredential = fetch(session, server.url("/private.xml"));
+    EXPECT_EQ(withoutCredential.status, 401);
+    EXPECT_EQ(server.requests("/private.xml").size(), 1u);
+
+    server.clearRequests();
+    Reply ok = fetch(session, server.url("/private.xml"), nullptr, nullptr, false, &site);
+    EXPECT_EQ(ok.status, 200);
+    EXPECT_EQ(ok.body, "secret feed");
+    auto requests = server.requests("/private.xml");
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_FALSE(requests[0].hasHeader("Authorization"));
+    EXPECT_EQ(requests[1].header("Authorization"), site.getHeaderValue());
+
+    server.clearRequests();
+    EXPECT_EQ(fetch(session, server.url("/private.xml"), nullptr, nullptr, false, &wrong).status, 401);
+    EXPECT_EQ(server.requests("/private.xml").size(), 2u);  // repeated once, not more
+}
+
+TEST_F(HttpTest, ProxyAsks407AndAcceptsItsCredential) {
+    HttpAnswer a = HttpAnswer::text("via proxy");
+    a.proxyAuth = std::make_pair("proxyuser", "proxypass");
+    server.route("/feed.xml", a);
+    session.setProxy(server.baseUrl());
+    tools::HttpBasicAuth proxy("proxyuser", "proxypass");
+
+    EXPECT_EQ(fetch(session, "http://feeds.example.test/feed.xml").status, 407);
+    Reply r = fetch(session, "http://feeds.example.test/feed.xml", nullptr, nullptr, false, nullptr, &proxy);
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.body, "via proxy");
+    auto requests = server.requests("/feed.xml");
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].target, "http://feeds.example.test/feed.xml");  // proxy form
+}
+
+TEST(HttpsTest, CertificateIsCheckedAgainstTheTrustedAuthorities) {
+    HttpServer server(HttpServer::Scheme::Https);
+    server.route("/feed.xml", HttpAnswer::text("secure"));
+
+    tools::InternetSession trusting("t");
+    trusting.setCaBundle(server.caFile());
+    Reply r = fetch(trusting, server.url("/feed.xml"));
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.body, "secure");
+
+    tools::InternetSession systemStore("t");
+    systemStore.setCaBundle("");
+    const std::string error = errorOf([&] { fetch(systemStore, server.url("/feed.xml")); });
+    EXPECT_EQ(error.rfind("Can't verify the secure connection to host: 127.0.0.1", 0), 0u) << error;
+}
+
+TEST_F(HttpTest, TransfersAreBoundedInTimeAndSize) {
+    HttpAnswer stall = HttpAnswer::text("late");
+    stall.stallSeconds = 20;
+    server.route("/stall.xml", stall);
+    HttpAnswer big;
+    big.bodySize = 300000;
+    server.route("/big.xml", big);
+    HttpAnswer unannounced;
+    unannounced.bodySize = 300000;
+    unannounced.noLength = true;
+    server.route("/unannounced.xml", unannounced);
+
+    session.setTransferTimeoutMs(500);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(errorOf([&] { fetch(session, server.url("/stall.xml")); }),
+              "Timed out reading the URL: " + server.url("/stall.xml"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+
+    session.setTransferTimeoutMs(10000);
+    session.setMaxBodySize(100000);
+    EXPECT_EQ(errorOf([&] { fetch(session, server.url("/big.xml")); }),
+              "The download is larger than the limit of 100000 bytes: " + server.url("/big.xml"));
+    // Without a length announced in advance the limit holds while reading.
+    EXPECT_EQ(errorOf([&] { fetch(session, server.url("/unannounced.xml")); }),
+              "The download is larger than the limit of 100000 bytes: " + server.url("/unannounced.xml"));
+    session.setMaxBodySize(300000);
+    EXPECT_EQ(fetch(session, server.url("/unannounced.xml")).body.size(), 300000u);
+}
+
+TEST_F(HttpTest, CancelFlagStopsARunningTransferPromptly) {
+    HttpAnswer stall = HttpAnswer::text("late");
+    stall.stallSeconds = 20;
+    server.route("/stall.xml", stall);
+    std::atomic<bool> stop{false};
+    session.setCancelFlag(&stop);
+
+    auto start = std::chrono::steady_clock::now();
+    std::thread setter([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stop = true;
+    });
+    const std::string error = errorOf([&] { fetch(session, server.url("/stall.xml")); });
+    setter.join();
+    EXPECT_EQ(error, "The download was stopped: " + server.url("/stall.xml"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST_F(HttpTest, ConnectionFailureIsAnError) {
+    const int port = testsupport::freeLoopbackPort();
+    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/feed.xml";
+    const std::string error = errorOf([&] { fetch(session, url); });
+    EXPECT_EQ(error.rfind("Can't send the HTTP request: " + url, 0), 0u) << error;
+}
+
+TEST_F(HttpTest, CredentialsNeverReachTheLog) {
+    std::ostringstream captured;
+    CMessageLog log(captured);
+    CMessageLog* previous = setMessageLog(&log);
+    logGroupInternetDownloads().setEnabled(true);
+    logGroupHttpHeaders().setEnabled(true);
+
+    HttpAnswer a = HttpAnswer::text("ok");
+    a.auth = std::make_pair("reader", "sitesecret");
+    a.proxyAuth = std::make_pair("proxyuser", "proxysecret");
+    server.route("/feed.xml", a);
+    session.setProxy(server.baseUrl());
+    tools::HttpBasicAuth site("reader", "sitesecret"), proxy("proxyuser", "proxysecret");
+    Reply r = fetch(session, "http://feeds.example.test/feed.xml", nullptr, nullptr, false, &site, &proxy);
+    setMessageLog(previous);
+
+    EXPECT_EQ(r.status, 200);
+    const std::string text = captured.str();
+    EXPECT_NE(text.find("Reading URL: http://feeds.example.test/feed.xml"), std::string::npos) << text;
+    EXPECT_NE(text.find("Setting HTTP header: Authorization:"), std::string::npos) << text;
+    for (const std::string& secret : {std::string("sitesecret"), std::string("proxysecret"), site.getHeaderValue(),
+                                      proxy.getHeaderValue(), site.getHeaderValue().substr(6)})
+        EXPECT_EQ(text.find(secret), std::string::npos) << secret << " in\n" << text;
+}
