@@ -146,12 +146,12 @@ private:
 };
 
 #define ORVAN_LOG_ENABLED(group) ((group).isEnabled())
-#define ORVAN_LOG(group)                 \
-    if (!ORVAN_LOG_ENABLED(group)) {     \
-    } else                               \
-        ::LogStatement(&(group), __FILE__, __LINE__).stream()
-#define ORVAN_LOG_TO(messageLog, group)  \
-    if (!ORVAN_LOG_ENABLED(group)) {     \
-    } else                               \
-        ::LogStatement((messageLog), &(group), __FILE__, __LINE__).stream()
+// A one-pass loop rather than if/else, so that the macro can stand alone
+// after an if without braces.
+#define ORVAN_LOG(group)                                                                   \
+    for (bool orvanLogOnce_ = ORVAN_LOG_ENABLED(group); orvanLogOnce_; orvanLogOnce_ = false) \
+    ::LogStatement(&(group), __FILE__, __LINE__).stream()
+#define ORVAN_LOG_TO(messageLog, group)                                                    \
+    for (bool orvanLogOnce_ = ORVAN_LOG_ENABLED(group); orvanLogOnce_; orvanLogOnce_ = false) \
+    ::LogStatement((messageLog), &(group), __FILE__, __LINE__).stream()
 #define ORVAN_LOG_ANY() ::LogStatement(nullptr, __FILE__, __LINE__).stream()
