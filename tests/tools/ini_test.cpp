@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "lib/log/messageGroup.h"
+#include "lib/log/messageLogInit.h"
 #include "lib/text/blowfish.h"
 #include "platform/profile.h"
 #include "tests/support/test_support.h"
@@ -264,6 +266,24 @@ TEST_F(Ini, WritesJoinTheCallersBatch)
     }
     EXPECT_EQ(tools::getIniString(file, "S", "A", "", true), "new");
     EXPECT_EQ(tools::getIndexedIniList(file, "L", "Item", 1, true), (std::vector<std::string>{"x", "y"}));
+}
+
+// The "MessageLog" section switches groups by name; a key that names no
+// group is ignored and a group without a key ends up off.
+TEST_F(Ini, MessageLogSectionSwitchesGroups)
+{
+    CMessageGroup alpha("IniTestAlpha", "");
+    CMessageGroup beta("IniTestBeta", "");
+    CMessageGroup gamma("IniTestGamma", "");
+    beta.setEnabled(true);
+    gamma.setEnabled(true);
+    store("[MessageLog]\ninitestalpha=1\nIniTestBeta=0\nNoSuchGroup=1\n");
+    loadMessageGroupSettings(file);
+    EXPECT_TRUE(alpha.isEnabled());
+    EXPECT_FALSE(beta.isEnabled());
+    EXPECT_FALSE(gamma.isEnabled());
+    EXPECT_EQ(CMessageGroup::findByName("NoSuchGroup"), nullptr);
+    CMessageGroup::setAllEnabled(true);
 }
 
 }  // namespace
