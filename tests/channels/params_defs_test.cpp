@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include "channels/exception.h"
+#include "channels/paramDef.h"
+#include "channels/scriptingEngine.h"
+#include "tests/support/test_support.h"
+#include "tools/ini.h"
+
+using namespace channels;
+using testsupport::writeFile;
+
+namespace {
+
+class ParamsTest : public ::testing::Test {
+protected:
+    testsupport::TempDir dir_;
+    ScriptingEngine& engine_ = getScriptingEngine();
+};
+
+TEST_F(ParamsTest, DefinitionTableReadsUpToTheFirstGap) {
+    const std::string file = dir_.file("feed.plugin");
+    writeFile(file,
+              "[Config]\nAuthorName=A\n"
+              "[ChannelParameterDefinition-1]\nName=Count\nType=  Integer \nDefaultValue=10\nDescription=How many\n"
+              "[ChannelParameterDefinition-2]\nName=Feed File\nType=FILE\nDefaultValue=%2Ftmp%2Fa b.xml\n"
+              "DefaultFileExtn=xml\nFileFilters=XML files|*.xml|All|*.*|\n"
+              "[ChannelParameterDefinition-4]\nName=Hidden\nType=string\n"
+              "[PluginParameterDefinition-1]\nName=Key\nType=string\nDefaultFileExtn=txt\nFileFilters=a|b|\n");
+    ParamDefs defs;
+    defs.push_back(ParamDef{"Earlier", ParamTypeBool, "1", "", "", ""});  // the table is appended to
+    engine_.loadParamDefTable(file, defs, "ChannelParameterDefinition-");
+    ASSERT_EQ(defs.size(), 3u);
+    EXPECT_EQ(defs[1].name, "Count");
+    EXPECT_EQ(defs[1].type, ParamTypeInt);
+    EXPECT_EQ(defs[1].defaultValue, "10");
+    EXPECT_EQ(defs[1].description, "How many");
+    EXPECT_EQ(defs[2].name, "Feed File");
+    EXPECT_EQ(defs[2].type, ParamTypeFile);
+    EXPECT_EQ(defs[2].defaultValue, "/tmp/a b.xml");
+    EXPECT_EQ(defs[2].defaultFileExtn, "xml");
+    EXPECT_EQ(defs[2].fileFilters, std::string("XML files\0*.xml\0All\0*.*\0\0", 25));
+
+    // File-dialog data is read for type file only.
+    ParamDefs pluginDefs;
+    engine_.loadParamDefTable(file, pluginDefs, "PluginParameterDefinition-");
+    ASSERT_EQ(pluginDefs.size(), 1u);
+    EXPECT_EQ(pluginDefs[0].defaultFileExtn, "");
+    EXPECT_EQ(pluginDefs[0].fileFilters, "");
+
+    // A missing file is a table without sections.
+    ParamDefs none;
+    engine_.loadParamDefTable(dir_.file("missing.plugin"), none, "ChannelParameterDefinition-");
+    EXPECT_TRUE(none.empty());
+}
+
+TEST_F(ParamsTest, DefinitionErrors) {
+    struct Case {
+        const char* sections;
+        const char* message;
+        std::size_t appended;
+    };
+    const Case cases[] = {
+        {"[P-1]\nName=Speed\n", "Missing type for parameter 'Speed'", 0},
+        {"[P-1]\nName=Speed\nType=float\n", "Invalid type for parameter 'Speed': float", 0},
+        {"[P-1]\nName=Speed\nType=int\n[P-2]\nName=Speed\nType=string\n", "Duplicate parameter name: 'Speed'", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        const std::string file = dir_.file("bad.plugin");
+        writeFile(file, c.sections);
+        ParamDefs defs;
+        try {
+            engine_.loadParamDefTable(file, defs, "P-");
+            ADD_FAILURE() << "no error";
+        } catch (const Exception& e) {
+            EXPECT_STREQ(e.what(), c.message);
+        }
+        EXPECT_EQ(defs.size(), c.appended);
+    }
+}
+
+TEST(ParamTypes, NamesAndFilters) {
+    const std::pair<const char*, ParamType> names[] = {
+        {"int", ParamTypeInt},     {"INTEGER", ParamTypeInt},     {"bool", ParamTypeBool},
+        {"Boolean", ParamTypeBool}, {" string ", ParamTypeString}, {"double", ParamTypeDouble},
+        {"file", ParamTypeFile},   {"float", ParamTypeInvalid},   {"", ParamTypeInvalid},
+    };
+    for (const auto& [name, type] : names) EXPECT_EQ(paramTypeFromName(name), type) << name;
+    EXPECT_EQ(convertFileFilters("Text|*.txt|"), std::string("Text\0*.txt\0\0", 12));
+    EXPECT_EQ(convertFileFilters(""), std::string("\0", 1));
+}
+
+TEST_F(ParamsTest, ValuesReadWithDefaultsAndWrittenEncoded) {
+    const ParamDefs defs = {{"Url", ParamTypeString, "http://127.0.0.1/", "", "", ""},
+                            {"Count", ParamTypeInt, "5", "", "", ""},
+                            {"Note", ParamTypeString, "", "", "", ""}};
+    const std::string file = dir_.file("channel.plugin");
+    writeFile(file, "[ChannelParameters]\nCount=7\nNote=two%0D%0Alines\nStray=x\n");
+
+    ParamValues values{{"Url", "kept"}};
+    engine_.readParamValues(file, "ChannelParameters", defs, values);
+    EXPECT_EQ(values, (ParamValues{{"Url", "kept"}, {"Count", "7"}, {"Note", "two\r\nlines"}}));
+
+    ParamValues fresh;
+    engine_.readParamValues(file, "Other", defs, fresh);
+    EXPECT_EQ(fresh, (ParamValues{{"Url", "http://127.0.0.1/"}, {"Count", "5"}, {"Note", ""}}));
+
+    // Writing leaves keys outside the map alone and round-trips any bytes.
+    engine_.writeParamValues(file, "ChannelParameters", {{"Note", "50% off\r\n"}, {"Url", ""}});
+    EXPECT_EQ(tools::getIniString(file, "ChannelParameters", "Stray", "", false), "x");
+    EXPECT_EQ(tools::getIniString(file, "ChannelParameters", "Note", "", false), "50% off\r\n");
+    ParamValues back;
+    engine_.readParamValues(file, "ChannelParameters", defs, back);
+    EXPECT_EQ(back, (ParamValues{{"Url", ""}, {"Count", "7"}, {"Note", "50% off"}}));  // values are trimmed
+
+    // The user configuration file, by section.
+    engine_.setUserConfigFilename(dir_.file("config.ini"));
+    engine_.saveParamValues("/scripts/feed.sh", {{"Count", "9"}});
+    ParamValues user;
+    engine_.loadParamValues("/scripts/feed.sh", defs, user);
+    EXPECT_EQ(user["Count"], "9");
+    EXPECT_EQ(user["Url"], "http://127.0.0.1/");
+    engine_.setUserConfigFilename("");
+}
+
+}  // namespace
