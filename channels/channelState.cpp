@@ -59,7 +59,14 @@ void ChannelState::save(const std::string& channelFile) const {
     tools::writeIndexedList(channelFile, kState, kNewFeedItemIdStem, 1,
                             std::vector<std::string>(newFeedItemIds_.begin(), newFeedItemIds_.end()), false);
 
-    lastFeed_->save(channelFile, kLastFeedStem);
+    // A new channel holds an empty feed until its first fetch: nothing to store.
+    const Feed& feed = *lastFeed_;
+    bool holdsFeed = false;
+    {
+        SharedLockGuard feedGuard(&feed.getLock(), __FILE__, __LINE__);
+        holdsFeed = feed.getFeedTime() != 0 || !feed.getFeedItems().empty();
+    }
+    if (holdsFeed) feed.save(channelFile, kLastFeedStem);
 }
 
 void ChannelState::setLastFeed(Feed* feed) { setLastFeed(std::unique_ptr<Feed>(feed)); }
