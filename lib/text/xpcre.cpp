@@ -27,10 +27,15 @@ std::string errorText(int code) {
     return std::string(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(n));
 }
 
+// A pattern that is not valid UTF-8 is compiled byte by byte, as it is.
 pcre2_code* compile(const std::string& pattern, uint32_t options, int& errorCode) {
     PCRE2_SIZE errorOffset = 0;
-    return pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(),
-                         options | kBaseOptions, &errorCode, &errorOffset, nullptr);
+    const auto text = reinterpret_cast<PCRE2_SPTR>(pattern.data());
+    pcre2_code* code =
+        pcre2_compile(text, pattern.size(), options | kBaseOptions, &errorCode, &errorOffset, nullptr);
+    if (!code && errorCode <= PCRE2_ERROR_UTF8_ERR1 && errorCode >= PCRE2_ERROR_UTF8_ERR21)
+        code = pcre2_compile(text, pattern.size(), options, &errorCode, &errorOffset, nullptr);
+    return code;
 }
 
 struct MatchDataDeleter {

@@ -35,6 +35,9 @@ TEST(XpcreMatch, Table) {
         // Bytes that are not UTF-8 never stop a match elsewhere in the subject.
         {"b", 0, "a\xFF\xFE" "b", 0, true},
         {"a.b", 0, "a\xFF" "b", 0, false},
+        // A pattern that is not UTF-8 is matched byte for byte.
+        {"caf\xE9", xpcre::CaseInsensitive, "CAF\xE9!", 0, true},
+        {"caf\xE9", 0, "caf\xC3\xA9", 0, false},
     };
     for (const auto& c : cases) {
         xpcre::CompiledRe re(c.pattern, c.flags);
@@ -68,6 +71,8 @@ TEST(XpcreErrors, InvalidPatternThrowsAndIsInvalid) {
     EXPECT_FALSE(xpcre::isValidRe("[z-a]"));
     EXPECT_TRUE(xpcre::isValidRe("a+"));
     EXPECT_TRUE(xpcre::isValidRe(""));
+    EXPECT_TRUE(xpcre::isValidRe("caf\xE9"));
+    EXPECT_FALSE(xpcre::isValidRe("caf\xE9("));
 }
 
 TEST(XpcreErrors, MatchFailuresThrowWithTheCode) {
