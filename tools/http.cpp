@@ -5,6 +5,7 @@
 #include <net/if.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -291,6 +292,13 @@ void* InternetSession::shareHandle() const { return share_->handle; }
 // ---------------------------------------------------------------------------
 
 std::string resolveUrl(const std::string& base, const std::string& reference) {
+    // An absolute reference ("scheme:...") stands as it is.
+    const auto colon = reference.find(':');
+    if (colon != std::string::npos && colon > 0 && std::isalpha(static_cast<unsigned char>(reference[0])) &&
+        std::all_of(reference.begin(), reference.begin() + static_cast<std::ptrdiff_t>(colon), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+        }))
+        return reference;
     initCurlOnce();
     UrlHandle h;
     if (!h.h) return reference;

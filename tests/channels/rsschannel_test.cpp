@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+
+#include "channels/channelConfig.h"
+#include "channels/channelState.h"
+#include "channels/exception.h"
+#include "channels/feed.h"
+#include "tests/channels/rsschannel_fixture.h"
+#include "tests/support/httpServer.h"
+#include "tools/http.h"
+#include "tools/httpAuth.h"
+
+using nettest::Engine;
+using testsupport::HttpAnswer;
+using testsupport::HttpServer;
+
+namespace {
+
+class RssChannelTest : public ::testing::Test {
+protected:
+    RssChannelTest() { channel = engine.addChannel("feed", server.url("/feed.xml")); }
+
+    struct Result {
+        std::string text = "caller's text";
+        bool unchanged = false;
+        std::string error;
+    };
+    Result update(bool force = false) {
+        Result r;
+        try {
+            channel->update(r.text, force, r.unchanged);
+        } catch (const std::exception& e) {
+            r.error = e.what();
+        }
+        return r;
+    }
+    std::string storedUrl() { return channel->getRssChannelConfig().getRssChannelUrl(); }
+
+    HttpServer server;
+    Engine engine;
+    channels::RssChannel* channel = nullptr;
+};
+
+}  // namespace
+
+TEST_F(RssChannelTest, ValidatorsAreStoredAndSentAgain) {
+    struct Case {
+        const char* name;
+        std::string etag, lastModified;
+    };
+    for (const Case& c : {Case{"etag", "\"v7\"", ""}, Case{"last-modified", "", "Tue, 08 Dec 2026 09:00:00 GMT"}}) {
+        SCOPED_TRACE(c.name);
+        channel->getChannelState().setHttpValidators("", "");
+        HttpAnswer a = HttpAnswer::text("<rss>one</rss>");
+        a.etag = c.etag;
+        a.lastModified = c.lastModified;
+        server.route("/feed.xml", a);
+
+        Result first = update();
+        EXPECT_EQ(first.error, "");
+        EXPECT_EQ(first.text, "<rss>one</rss>");
+        EXPECT_FALSE(first.unchanged);
+        EXPECT_EQ(channel->getChannelState().getHttpETag(), c.etag);
+        EXPECT_EQ(channel->getChannelState().getHttpLastModified(), c.lastModified);
+
+        Result second = update();
+        EXPECT_EQ(second.error, "");
+        EXPECT_TRUE(second.unchanged);
+        EXPECT_EQ(second.text, "caller's text");
+        EXPECT_EQ(channel->getChannelState().getHttpETag(), c.etag);
+
+        // A forced update (or ForceNetDownloads) asks unconditionally.
+        channel->getChannelConfig().setForceNetDownloads(true);
+        Result forced = update();
+        channel->getChannelConfig().setForceNetDownloads(false);
+        EXPECT_FALSE(forced.unchanged);
+        EXPECT_EQ(forced.text, "<rss>one</rss>");
+    }
+}
+
+TEST_F(RssChannelTest, PermanentRedirectIsStoredOthersAreNot) {
+    server.route("/new.xml", HttpAnswer::text("<rss>new</rss>"));
+    for (int code : {302, 303, 307, 308, 301}) {
+        SCOPED_TRACE(code);
+        server.route("/feed.xml", HttpAnswer::redirect(code, "/new.xml"));
+        Result r = update();
+        EXPECT_EQ(r.error, "");
+        EXPECT_EQ(r.text, "<rss>new</rss>");
+        // The relative address keeps the port of the URL that was asked for.
+        EXPECT_EQ(storedUrl(), server.url(code == 301 ? "/new.xml" : "/feed.xml"));
+    }
+}
+
+TEST_F(RssChannelTest, RedirectsAreResolvedAsHttpSays) {
+    const struct {
+        std::string base, location, expected;
+    } cases[] = {
+        {"http://h:8080/a/b/feed.xml", "/new.xml", "http://h:8080/new.xml"},
+        {"http://h:8080/a/b/feed.xml", "other.xml", "http://h:8080/a/b/other.xml"},
+        {"https://h/a/feed.xml?x=1", "../up.xml", "https://h/up.xml"},
+        {"https://h/a/feed.xml", "//mirror.test/f.xml", "https://mirror.test/f.xml"},
+        {"http://h/a/feed.xml", "HTTP://Other.test/x", "HTTP://Other.test/x"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(channels::RssChannel::makeAbsoluteRedirectUrl(c.base, c.location), c.expected) << c.location;
+}
+
+TEST_F(RssChannelTest, RedirectLimitHolds) {
+    for (int i = 1; i <= 6; ++i)
+        server.route("/r" + std::to_string(i), HttpAnswer::redirect(302, "/r" + std::to_string(i + 1)));
+    server.route("/r7", HttpAnswer::text("<rss>end</rss>"));
+
+    channel->getRssChannelConfig().setRssChannelUrl(server.url("/r1"));
+    EXPECT_EQ(update().error, "HTTP 302 Found");  // the sixth redirect is not followed
+    EXPECT_EQ(storedUrl(), server.url("/r1"));
+
+    channel->getRssChannelConfig().setRssChannelUrl(server.url("/r2"));
+    EXPECT_EQ(update().text, "<rss>end</rss>");  // five are
+
+    engine.setDebug("MaxHttpRedirects", "0");
+    EXPECT_EQ(update().error, "HTTP 302 Found");
+}
+
+TEST_F(RssChannelTest, BadRedirectsAreErrors) {
+    server.route("/feed.xml", HttpAnswer::redirect(301, " "));
+    EXPECT_EQ(update().error, "HTTP 301 did not return a redirect URL.");
+    EXPECT_EQ(storedUrl(), server.url("/feed.xml"));
+
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir.file("secret.txt"), "local secret");
+    server.route("/feed.xml", HttpAnswer::redirect(302, "file://" + dir.file("secret.txt")));
+    Result r = update();
+    EXPECT_EQ(r.error.rfind("HTTP 302 redirected to an address that is not a web address", 0), 0u) << r.error;
+    EXPECT_EQ(r.text, "caller's text");
+}
+
+TEST_F(RssChannelTest, ThreeMissingFeedsSuspendAutomaticUpdatesUntilTheFeedReturns) {
+    auto& settings = channel->getChannelSettings();
+    server.routeSequence("/feed.xml", {HttpAnswer::text("gone", 404), HttpAnswer::text("gone", 404),
+                                       HttpAnswer::text("gone", 404), HttpAnswer::text("gone", 404),
+                                       HttpAnswer::text("<rss>back</rss>")});
+    EXPECT_EQ(update().error, "HTTP 404 Not Found");
+    EXPECT_EQ(update().error, "HTTP 404 Not Found");
+    EXPECT_TRUE(settings.isAutoUpdateEnabled());
+    EXPECT_EQ(update().error, "The feed appears to be missing. Automatic updates have been suspended.");
+    EXPECT_FALSE(settings.isAutoUpdateEnabled());
+    EXPECT_EQ(channel->getChannelState().getNConsecutive404s(), 3);
+
+    // The suspension survives a save and a reload.
+    channel->save();
+    channel->load();
+    EXPECT_FALSE(channel->getChannelSettings().isAutoUpdateEnabled());
+    EXPECT_EQ(update().error, "The feed appears to be missing. Automatic updates have been suspended.");
+
+    EXPECT_EQ(update().text, "<rss>back</rss>");
+    EXPECT_TRUE(settings.isAutoUpdateEnabled());
+    EXPECT_EQ(channel->getChannelState().getNConsecutive404s(), 0);
+}
+
+TEST_F(RssChannelTest, ReturningFeedLeavesAUsersChoiceAlone) {
+    auto& settings = channel->getChannelSettings();
+    settings.setAutoUpdateEnabled(false);  // the user's choice
+    server.routeSequence("/feed.xml", {HttpAnswer::text("gone", 404), HttpAnswer::text("gone", 404),
+                                       HttpAnswer::text("gone", 404), HttpAnswer::text("<rss>back</rss>")});
+    update();
+    update();
+    EXPECT_EQ(update().error, "The feed appears to be missing. Automatic updates have been suspended.");
+    EXPECT_EQ(update().text, "<rss>back</rss>");
+    EXPECT_FALSE(settings.isAutoUpdateEnabled());
+}
+
+TEST_F(RssChannelTest, ChannelCredentialIsSentAfter401) {
+    HttpAnswer a = HttpAnswer::text("<rss>private</rss>");
+    a.auth = std::make_pair("reader", "s3cret");
+    server.route("/feed.xml", a);
+    EXPECT_EQ(update().error, "HTTP 401 Unauthorized");
+
+    channel->getChannelConfig().setHttpAuth(new tools::HttpBasicAuth("reader", "s3cret"));
+    EXPECT_EQ(update().text, "<rss>private</rss>");
+}
+
+TEST_F(RssChannelTest, ProxyCredentialIsSentAfter407) {
+    HttpAnswer a = HttpAnswer::text("<rss>proxied</rss>");
+    a.proxyAuth = std::make_pair("proxyuser", "proxypass");
+    server.route("/feed.xml", a);
+    engine.manager->getInternetSession().setProxy(server.baseUrl());
+    channel->getRssChannelConfig().setRssChannelUrl("http://feeds.example.test/feed.xml");
+
+    EXPECT_EQ(update().error, "HTTP 407 Proxy Authentication Required");
+    engine.manager->setHttpProxyAuth(new tools::HttpBasicAuth("proxyuser", "proxypass"));
+    server.clearRequests();
+    EXPECT_EQ(update().text, "<rss>proxied</rss>");
+    EXPECT_EQ(server.requests("/feed.xml").size(), 2u);  // refused once, then with the credential
+}
+
+TEST_F(RssChannelTest, DisabledInternetSendsNothing) {
+    server.route("/feed.xml", HttpAnswer::text("<rss/>"));
+    engine.setDebug("DisableInternet", "1");
+    EXPECT_EQ(update().error, "Internet access has been disabled.");
+    std::string body;
+    EXPECT_THROW(engine.manager->downloadUrl(server.url("/feed.xml"), body), channels::Exception);
+    EXPECT_TRUE(server.requests().empty());
+}
