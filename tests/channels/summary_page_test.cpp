@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <ctime>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "channels/channel.h"
 #include "channels/channelConfig.h"
@@ -234,6 +236,35 @@ TEST_F(SummaryPage, StockTemplateThroughTheChannel) {
         for (auto pos = html.find("class=\"item\""); pos != std::string::npos; pos = html.find("class=\"item\"", pos + 1)) ++n;
         return n;
     }());
+}
+
+// Pages generated while another thread replaces the last feed always show one
+// whole feed: the feed cannot go away in the middle of a page.
+TEST_F(SummaryPage, FeedReplacedWhileGenerating) {
+    auto channel = loadChannel("[Config]\nRssChannelUrl=http://127.0.0.1/feed.xml\n");
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int round = 0; round < 200 && !done; ++round) {
+            auto feed = std::make_unique<channels::Feed>();
+            const int n = 1 + round % 7;
+            for (int i = 0; i < n; ++i)
+                feed->addFeedItem(channels::FeedItem("id" + std::to_string(i), "r" + std::to_string(n), "", "", "",
+                                                     "", "", ""));
+            channel->getChannelState().setLastFeed(std::move(feed));
+        }
+    });
+    for (int i = 0; i < 200; ++i) {
+        const std::string text = page(*channel, "{%REPEAT%x}{%ITEM-TITLE%};{%/REPEAT%}");
+        // n items all titled "rn;" (or none before the first feed).
+        if (text.empty()) continue;
+        const std::string each = text.substr(0, text.find(';') + 1);
+        const int n = std::stoi(each.substr(1));
+        std::string whole;
+        for (int k = 0; k < n; ++k) whole += each;
+        ASSERT_EQ(whole, text);
+    }
+    done = true;
+    writer.join();
 }
 
 }  // namespace
