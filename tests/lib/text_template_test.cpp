@@ -91,10 +91,12 @@ TEST(TemplateBlocks, Table) {
     tp.lists["items"] = {"a", "b", "c"};
     tp.lists["x"] = {"1", "2"};
     tp.lists["none"] = {};
+    tp.lists["   "] = {"blank"};
     const Case cases[] = {
         {"{%REPEAT%items}<li>{%ITEM%}</li>{%/REPEAT%}", "<li>a</li><li>b</li><li>c</li>"},
         {"{%REPEAT%  items  }{%ITEM%}{%/REPEAT%}", "abc"},
         {"{%repeat%x}{%ITEM%}{%/Repeat%}.", "12."},
+        {"{%REPEAT%   }{%ITEM%}{%/REPEAT%}", "blank"},  // a parameter of blanks only is kept
         {"<{%REPEAT%none}never{%/REPEAT%}>", "<>"},
         {"{%REPEAT%unknown}never{%/REPEAT%}", ""},
         // No end tag: the rest of the template is the body.
