@@ -2,9 +2,12 @@
 // A minimal concrete channel for the tests of the channel and its data
 // objects: the configuration answers "Default Name" when no other name
 // exists, and update() runs whatever the test puts into onUpdate.
+#include <algorithm>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "channels/channel.h"
 #include "channels/channelConfig.h"
@@ -65,6 +68,74 @@ struct ManagerFixture {
         manager->setDebugConfigFilename(dir.file("debug.ini"));
     }
     std::string channelFile(const std::string& name) const { return dir.file("Channels/" + name); }
+};
+
+// A stand-in for the hook code: hooks are plain records handed to the
+// settings as opaque channels::ChannelHook pointers. Each hook records the
+// events it receives as "<event name>" and can be told to fail.
+struct TestHook {
+    std::string file;
+    std::string displayName;
+    std::vector<std::string> events;
+    bool failOnLoad = false;
+    bool failOnEvent = false;
+    int saves = 0;
+};
+
+class TestHookHost : public channels::ChannelHookHost {
+public:
+    TestHookHost() { channels::setChannelHookHost(this); }
+    ~TestHookHost() override {
+        channels::setChannelHookHost(nullptr);
+        for (TestHook* hook : created) delete hook;
+    }
+
+    static channels::ChannelHook* handle(TestHook* hook) { return reinterpret_cast<channels::ChannelHook*>(hook); }
+    static TestHook& hook(const channels::ChannelHook& h) {
+        return *reinterpret_cast<TestHook*>(const_cast<channels::ChannelHook*>(&h));
+    }
+    // A hook owned by the host (freed with it unless destroyed before).
+    TestHook* make(const std::string& name) {
+        auto* hook = new TestHook;
+        hook->file = "/hooks/" + name + ".hook";
+        hook->displayName = name;
+        created.push_back(hook);
+        return hook;
+    }
+
+    channels::ChannelHook* createChannelHook(const std::string& hookFile) override {
+        TestHook* h = make(hookFile);
+        h->file = hookFile;
+        h->displayName = "hook " + std::to_string(created.size());
+        h->failOnLoad = hookFile.find("bad") != std::string::npos;
+        return handle(h);
+    }
+    void loadSettings(channels::ChannelHook& h, const std::string&, const std::string&, const std::string&,
+                      const std::string&) override {
+        if (hook(h).failOnLoad) throw std::runtime_error("broken hook");
+    }
+    void saveSettings(channels::ChannelHook& h, const std::string& channelFile, const std::string& configSection,
+                      const std::string&) override {
+        ++hook(h).saves;
+        lastConfigSections.push_back(configSection);
+        (void)channelFile;
+    }
+    void raiseEvent(channels::ChannelHook& h, channels::Channel*, const channels::Event& event) override {
+        hook(h).events.push_back(event.getEventName());
+        if (hook(h).failOnEvent) throw std::runtime_error("event refused");
+    }
+    std::string getConfigFilename(const channels::ChannelHook& h) override { return hook(h).file; }
+    std::string getDisplayName(const channels::ChannelHook& h) override { return hook(h).displayName; }
+    void destroyChannelHook(channels::ChannelHook* h) override {
+        TestHook* p = &hook(*h);
+        destroyed.push_back(p->displayName);
+        created.erase(std::remove(created.begin(), created.end(), p), created.end());
+        delete p;
+    }
+
+    std::vector<TestHook*> created;
+    std::vector<std::string> destroyed;
+    std::vector<std::string> lastConfigSections;
 };
 
 }  // namespace channeltest
