@@ -283,3 +283,17 @@ LogStatement::LogStatement(CMessageLog& log, CMessageGroup* group, const char* f
     : log_(log), guard_(log.getLock(), file, line) {
     log_.setCurrent(group, file, line);
 }
+
+BufferedLogStatement::BufferedLogStatement(CMessageGroup* group, const char* file, unsigned line)
+    : BufferedLogStatement(getMessageLog(), group, file, line) {}
+
+BufferedLogStatement::BufferedLogStatement(CMessageLog& log, CMessageGroup* group, const char* file, unsigned line)
+    : log_(log), group_(group), file_(file), line_(line) {}
+
+BufferedLogStatement::~BufferedLogStatement() {
+    const std::string text = buffer_.str();
+    if (text.empty()) return;
+    LogStatement statement(log_, group_, file_, line_);
+    statement.log() << text;
+    statement.log().flush();
+}

@@ -6,9 +6,10 @@
 //   ORVAN_LOG(g_channelManagerGroup) << "Loading channel " << name << std::endl;
 //   ORVAN_LOG_ANY() << "No group: always written while the log is on." << std::endl;
 //
-// ORVAN_LOG(group) skips the statement when the group is disabled, then takes
-// the global log's lock exclusively for the statement, sets the group, file
-// and line, and gives the log stream. Always end the line with std::endl.
+// ORVAN_LOG(group) skips the statement when the group is disabled; otherwise
+// the statement's text is collected and, when the statement ends, written as
+// a whole under the global log's exclusive lock with its group, file and
+// line. Always end the line with std::endl.
 // To write to another CMessageLog (for instance a hook's own log file):
 //
 //   ORVAN_LOG_TO(hookLog, g_channelHooksGroup) << "..." << std::endl;
@@ -28,6 +29,7 @@
 // end.
 #include <cstdint>
 #include <ostream>
+#include <sstream>
 #include <streambuf>
 #include <string>
 
@@ -145,13 +147,35 @@ private:
     ExclusiveLockGuard guard_;
 };
 
+// The statement the macros below make: its text is collected first and
+// written as a whole under the log's lock when the statement ends. The
+// operands (often getters that take an object's own lock) are therefore
+// evaluated without the log's lock held, so a thread that logs while it holds
+// an object's lock cannot deadlock with a thread that logs that object.
+class BufferedLogStatement {
+public:
+    BufferedLogStatement(CMessageGroup* group, const char* file, unsigned line);
+    BufferedLogStatement(CMessageLog& log, CMessageGroup* group, const char* file, unsigned line);
+    ~BufferedLogStatement();
+    BufferedLogStatement(const BufferedLogStatement&) = delete;
+    BufferedLogStatement& operator=(const BufferedLogStatement&) = delete;
+    std::ostream& stream() { return buffer_; }
+
+private:
+    CMessageLog& log_;
+    CMessageGroup* group_;
+    const char* file_;
+    unsigned line_;
+    std::ostringstream buffer_;
+};
+
 #define ORVAN_LOG_ENABLED(group) ((group).isEnabled())
 // A one-pass loop rather than if/else, so that the macro can stand alone
 // after an if without braces.
 #define ORVAN_LOG(group)                                                                   \
     for (bool orvanLogOnce_ = ORVAN_LOG_ENABLED(group); orvanLogOnce_; orvanLogOnce_ = false) \
-    ::LogStatement(&(group), __FILE__, __LINE__).stream()
+    ::BufferedLogStatement(&(group), __FILE__, __LINE__).stream()
 #define ORVAN_LOG_TO(messageLog, group)                                                    \
     for (bool orvanLogOnce_ = ORVAN_LOG_ENABLED(group); orvanLogOnce_; orvanLogOnce_ = false) \
-    ::LogStatement((messageLog), &(group), __FILE__, __LINE__).stream()
-#define ORVAN_LOG_ANY() ::LogStatement(nullptr, __FILE__, __LINE__).stream()
+    ::BufferedLogStatement((messageLog), &(group), __FILE__, __LINE__).stream()
+#define ORVAN_LOG_ANY() ::BufferedLogStatement(nullptr, __FILE__, __LINE__).stream()

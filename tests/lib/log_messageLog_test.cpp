@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <iomanip>
 #include <regex>
 #include <sstream>
@@ -198,4 +203,42 @@ TEST_F(MessageLogTest, ConcurrentStatementsKeepLinesWhole) {
     }
     EXPECT_EQ(count, kThreads * kLines);
     EXPECT_EQ(nestedCount, kThreads * (kLines / 50));
+}
+
+// A statement whose operand takes an object's lock must not hold the log's
+// lock meanwhile: the thread that holds the object's lock and logs would
+// otherwise wait for the log while the other waits for the object.
+namespace {
+void logWhileAnotherThreadHoldsTheObject() {
+    alarm(10);
+    std::ostringstream sink;
+    CMessageLog log(sink);
+    SharedExclusiveLock logLock;
+    log.setThreadSafetyLock(&logLock);
+    CMessageGroup group(950, "", "");
+    SharedExclusiveLock objectLock;
+    std::atomic<bool> holderReady{false};
+    std::atomic<bool> getterEntered{false};
+    auto getter = [&] {
+        getterEntered = true;
+        SharedLockGuard guard(&objectLock, __FILE__, __LINE__);
+        return std::string("value");
+    };
+    std::thread holder([&] {
+        ExclusiveLockGuard guard(&objectLock, __FILE__, __LINE__);
+        holderReady = true;
+        while (!getterEntered) std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ORVAN_LOG_TO(log, group) << "holder logs while holding the object" << std::endl;
+    });
+    while (!holderReady) std::this_thread::yield();
+    ORVAN_LOG_TO(log, group) << "object " << getter() << std::endl;
+    holder.join();
+    log.setThreadSafetyLock(nullptr);
+    std::exit(sink.str().find("object value") != std::string::npos ? 0 : 2);
+}
+}  // namespace
+
+TEST(MessageLogDeadlock, OperandsAreEvaluatedWithoutTheLogLock) {
+    EXPECT_EXIT(logWhileAnotherThreadHoldsTheObject(), ::testing::ExitedWithCode(0), "");
 }
