@@ -181,7 +181,7 @@ std::intptr_t sendMessage(Handle window, unsigned msg, std::uintptr_t wParam, st
         if (dispatcher->isOwnerThread()) {
             std::shared_ptr<Handler> handler = it->second.handler;
             lock.unlock();
-            return (*handler)(msg, wParam, lParam);
+            return *handler ? (*handler)(msg, wParam, lParam) : 0;
         }
         auto& pending = it->second.pending;
         std::erase_if(pending, [](const std::weak_ptr<SendState>& w) { return w.expired(); });
@@ -191,7 +191,8 @@ std::intptr_t sendMessage(Handle window, unsigned msg, std::uintptr_t wParam, st
         auto token = std::make_shared<SendToken>(state);
         bool queued = dispatcher->post([token, window, msg, wParam, lParam] {
             // The window may have been destroyed while the message was queued.
-            if (auto h = liveHandler(window)) token->state->finish((*h)(msg, wParam, lParam));
+            auto h = liveHandler(window);
+            if (h && *h) token->state->finish((*h)(msg, wParam, lParam));
         });
         if (!queued) return 0;
     }
@@ -206,7 +207,8 @@ bool postMessage(Handle window, unsigned msg, std::uintptr_t wParam, std::intptr
     auto it = r.windows.find(window);
     if (it == r.windows.end()) return false;
     return it->second.dispatcher->post([window, msg, wParam, lParam] {
-        if (auto h = liveHandler(window)) (*h)(msg, wParam, lParam);
+        auto h = liveHandler(window);
+        if (h && *h) (*h)(msg, wParam, lParam);
     });
 }
 

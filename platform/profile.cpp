@@ -264,7 +264,14 @@ void cachePut(const std::string& path, const FileStamp& stamp, std::shared_ptr<c
     s.cache[path] = CacheEntry{stamp, std::move(doc)};
 }
 
+// One spelling per file, so that "./a.ini" and "/dir/a.ini" share the cache
+// and the lock.
 std::string normalize(const std::string& file) {
+    if (!file.empty() && file[0] == '/' && file.find("//") == std::string::npos &&
+        file.find("/./") == std::string::npos && file.find("/../") == std::string::npos && file.back() != '.' &&
+        file.back() != '/') {
+        return file;  // already absolute and plain
+    }
     std::error_code ec;
     std::filesystem::path p = std::filesystem::absolute(file, ec);
     if (ec) return file;
@@ -275,7 +282,7 @@ enum class LoadResult { Ok, Missing, Failed };
 
 // The current contents of the file: from the cache when the file is
 // unchanged since it was parsed, else parsed afresh (and cached).
-LoadResult loadFile(const std::string& path, std::shared_ptr<const Doc>& out) {
+LoadResult loadFile(const std::string& path, std::shared_ptr<const Doc>& out, FileStamp* stampOut = nullptr) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR) return LoadResult::Missing;
@@ -287,6 +294,7 @@ LoadResult loadFile(const std::string& path, std::shared_ptr<const Doc>& out) {
         auto it = s.cache.find(path);
         if (it != s.cache.end() && it->second.stamp == stampOf(st)) {
             out = it->second.doc;
+            if (stampOut) *stampOut = it->second.stamp;
             return LoadResult::Ok;
         }
     }
@@ -316,8 +324,9 @@ LoadResult loadFile(const std::string& path, std::shared_ptr<const Doc>& out) {
         text.append(buf, static_cast<std::size_t>(n));
     }
     ::close(fd);
-    auto doc = std::make_shared<const Doc>(parse(text));
+    auto doc = std::make_shared<Doc>(parse(text));
     cachePut(path, stampOf(st), doc);
+    if (stampOut) *stampOut = stampOf(st);
     out = std::move(doc);
     return LoadResult::Ok;
 }
@@ -340,12 +349,24 @@ Batch* currentBatch(const std::string& path) {
     return it == t_batches.end() ? nullptr : &it->second;
 }
 
+// The document to change: the cached one itself when nobody else holds it
+// (the writer holds the path lock, so no other writer can), else a copy.
+// Until the change is stored, readers of other threads parse the file.
+Doc takeFromCache(const std::string& path, std::shared_ptr<const Doc> current) {
+    Shared& s = shared();
+    std::lock_guard lock(s.mutex);
+    auto it = s.cache.find(path);
+    if (it != s.cache.end() && it->second.doc == current) s.cache.erase(it);
+    if (current.use_count() == 1) return std::move(const_cast<Doc&>(*current));
+    return *current;
+}
+
 // Writes the document and puts it into the cache. Caller holds the path lock.
 bool store(const std::string& path, Doc doc) {
     if (!files::atomicWriteFile(path, serialize(doc))) return false;
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
-        cachePut(path, stampOf(st), std::make_shared<const Doc>(std::move(doc)));
+        cachePut(path, stampOf(st), std::make_shared<Doc>(std::move(doc)));
     } else {
         invalidate(path);
     }
@@ -367,13 +388,17 @@ bool change(const std::string& file, const std::function<bool(Doc&)>& apply) {
     auto lock = pathLock(path);
     std::lock_guard guard(*lock);
     std::shared_ptr<const Doc> current;
+    FileStamp stamp;
     Doc doc;
-    switch (loadFile(path, current)) {
-        case LoadResult::Ok: doc = *current; break;
+    switch (loadFile(path, current, &stamp)) {
+        case LoadResult::Ok: doc = takeFromCache(path, std::move(current)); break;
         case LoadResult::Missing: break;
         case LoadResult::Failed: return false;  // never replace a file that could not be read
     }
-    if (!apply(doc)) return true;
+    if (!apply(doc)) {
+        cachePut(path, stamp, std::make_shared<Doc>(std::move(doc)));
+        return true;
+    }
     return store(path, std::move(doc));
 }
 
