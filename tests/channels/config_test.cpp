@@ -1,0 +1,163 @@
+// Channel configuration: effective and preferred values, and the channel
+// image with its cache file beside the channel file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "channels/channelHeader.h"
+#include "tests/channels/channel_fixture.h"
+#include "tests/support/httpServer.h"
+#include "tools/ini.h"
+
+using namespace channels;
+using channeltest::ManagerFixture;
+using channeltest::TestChannel;
+
+namespace {
+
+ChannelHeader header(const std::string& name, const std::string& imageUrl, int width = 88) {
+    ChannelHeader h;
+    h.ChannelDisplayName = name;
+    h.ChannelDescription = "About " + name;
+    h.ChannelHomeUrl = "http://example.com/";
+    h.ChannelImageUrl = imageUrl;
+    h.ChannelImageWidth = width;
+    h.ChannelImageHeight = 31;
+    return h;
+}
+
+std::vector<unsigned char> bytes(const std::string& s) { return {s.begin(), s.end()}; }
+
+}  // namespace
+
+TEST(ChannelConfig, EffectiveValuesFollowTheFeedUnlessPreferred) {
+    TestChannel channel(nullptr, "news.rss");
+    ChannelConfig& config = channel.getChannelConfig();
+    EXPECT_EQ(config.getDisplayName(), "Default Name");
+
+    config.setChannelHeader(header("Feed Name", ""));
+    EXPECT_EQ(config.getDisplayName(), "Feed Name");
+    // A preference equal to the feed's value (in any case) is no preference,
+    // so a later change of the feed shows.
+    config.setPreferredDisplayName("FEED NAME");
+    EXPECT_EQ(config.getPreferredDisplayName(), "");
+    config.setChannelHeader(header("Renamed Feed", ""));
+    EXPECT_EQ(config.getDisplayName(), "Renamed Feed");
+    config.setPreferredDisplayName("Mine");
+    EXPECT_EQ(config.getDisplayName(), "Mine");
+
+    config.setPreferredDescription("About Renamed Feed");
+    EXPECT_EQ(config.getPreferredDescription(), "");
+    config.setPreferredHomeUrl("http://mine.example/");
+    EXPECT_EQ(config.getHomeUrl(), "http://mine.example/");
+
+    // Only widths of 1 or more count as a preference.
+    config.setPreferredImageWidth(0);
+    EXPECT_EQ(config.getPreferredImageWidth(), 0);
+    EXPECT_EQ(config.getImageWidth(), 88);
+    config.setPreferredImageWidth(88);
+    EXPECT_EQ(config.getPreferredImageWidth(), -1);
+    config.setPreferredImageHeight(40);
+    EXPECT_EQ(config.getImageHeight(), 40);
+}
+
+// The cache file takes the image's extension only for image types, so a feed
+// naming its image ".../x.rss" can't make the cache file the channel file.
+TEST(ChannelConfig, ImageCacheFileNameNeverNamesAChannelFile) {
+    TestChannel channel(nullptr, "/data/Channels/abc.rss");
+    ChannelConfig& config = channel.getChannelConfig();
+    const struct {
+        const char* url;
+        const char* file;
+    } cases[] = {
+        {"", ""},
+        {"http://example.com/img/logo.gif", "/data/Channels/abc.gif"},
+        {"http://example.com/logo.PNG?size=2", "/data/Channels/abc.PNG"},
+        {"http://example.com/a.jpeg", "/data/Channels/abc.jpeg"},
+        {"http://example.com/a.webp#top", "/data/Channels/abc.webp"},
+        {"http://example.com/feed.rss", "/data/Channels/abc.img"},
+        {"http://example.com/other.plugin", "/data/Channels/abc.img"},
+        {"http://example.com/image.php?id=3", "/data/Channels/abc.img"},
+        {"http://example.com/logo", "/data/Channels/abc.img"},
+        {"http://example.com.gif/logo", "/data/Channels/abc.img"},
+    };
+    for (const auto& c : cases) {
+        config.setChannelHeader(header("n", c.url));
+        EXPECT_EQ(config.getChannelImageFilename(), c.file) << c.url;
+    }
+}
+
+class ChannelImageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        file = f.channelFile("abc.rss");
+        testsupport::writeFile(file, "[Config]\nRssChannelUrl=http://example.com/feed.xml\n");
+        image = std::string("GIF89a\x01\x02\xff\x80 image", 16);
+        testsupport::writeFile(f.dir.file("logo.gif"), image);
+        testsupport::HttpAnswer answer;
+        answer.bodyFile = f.dir.file("logo.gif");
+        server.route("/logo.gif", answer);
+        server.route("/feed.rss", answer);
+    }
+
+    ManagerFixture f;
+    testsupport::HttpServer server;
+    std::string file, image;
+};
+
+TEST_F(ChannelImageTest, DownloadedOnceThenReadFromTheCacheFile) {
+    {
+        TestChannel channel(f.manager.get(), file);
+        ChannelConfig& config = channel.getChannelConfig();
+        const std::time_t before = std::time(nullptr);
+        config.setChannelHeader(header("n", server.url("/logo.gif")));
+        EXPECT_EQ(config.loadChannelImage(), bytes(image));
+        EXPECT_GE(config.getChannelImageLoadTime(), before);
+        EXPECT_EQ(testsupport::readFile(f.channelFile("abc.gif")), image);
+        config.loadChannelImage();
+        EXPECT_EQ(server.requests("/logo.gif").size(), 1u);
+
+        // A new header with the same image keeps image and cache file.
+        config.setChannelHeader(header("renamed", server.url("/logo.gif")));
+        EXPECT_EQ(server.requests("/logo.gif").size(), 1u);
+        EXPECT_TRUE(std::filesystem::exists(f.channelFile("abc.gif")));
+    }
+    // A fresh configuration reads the cache file instead of downloading.
+    TestChannel channel(f.manager.get(), file);
+    channel.getChannelConfig().setChannelHeader(header("n", server.url("/logo.gif")));
+    EXPECT_EQ(channel.getChannelConfig().loadChannelImage(), bytes(image));
+    EXPECT_EQ(server.requests("/logo.gif").size(), 1u);
+
+    // Deleting the channel's files removes the cache file.
+    channel.getChannelConfig().deleteChannelFiles();
+    EXPECT_FALSE(std::filesystem::exists(f.channelFile("abc.gif")));
+}
+
+TEST_F(ChannelImageTest, AnImageNamedLikeAChannelFileLeavesTheChannelFileAlone) {
+    const std::string channelText = testsupport::readFile(file);
+    TestChannel channel(f.manager.get(), file);
+    ChannelConfig& config = channel.getChannelConfig();
+    config.setChannelHeader(header("n", server.url("/feed.rss")));
+    EXPECT_EQ(config.loadChannelImage(), bytes(image));
+    EXPECT_EQ(testsupport::readFile(file), channelText);
+    EXPECT_EQ(testsupport::readFile(f.channelFile("abc.img")), image);
+
+    // Changing the image drops the old cache file, never the channel file.
+    config.setPreferredImageUrl(server.url("/logo.gif"));
+    EXPECT_FALSE(std::filesystem::exists(f.channelFile("abc.img")));
+    EXPECT_EQ(testsupport::readFile(file), channelText);
+    EXPECT_EQ(testsupport::readFile(f.channelFile("abc.gif")), image);
+    config.deleteChannelFiles();
+    EXPECT_EQ(testsupport::readFile(file), channelText);
+}
+
+TEST_F(ChannelImageTest, InternetDisabledRecordsTheUrlWithoutDownloading) {
+    testsupport::writeFile(f.dir.file("debug.ini"), "[Debug]\nDisableInternet=1\n");
+    TestChannel channel(f.manager.get(), file);
+    ChannelConfig& config = channel.getChannelConfig();
+    config.setChannelHeader(header("n", server.url("/logo.gif")));
+    EXPECT_TRUE(config.loadChannelImage().empty());
+    EXPECT_NE(config.getChannelImageLoadTime(), 0);
+    config.loadChannelImage();
+    EXPECT_TRUE(server.requests().empty());
+}
