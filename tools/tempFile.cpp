@@ -33,9 +33,9 @@ std::string tempDirectory()
             return ec ? std::string(value) : absolute.string();
         }
     }
-    std::error_code ec;
-    const auto cwd = std::filesystem::current_path(ec);
-    return ec ? std::string(".") : cwd.string();
+    // The system's folder for temporary files, not the current folder: a
+    // program started from a project or home folder must not litter it.
+    return isDirectory("/tmp") ? std::string("/tmp") : std::string(".");
 }
 
 }  // namespace

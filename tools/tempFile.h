@@ -8,7 +8,7 @@
 //   // the destructor deletes the file
 //
 // The name begins with "orvan" and lies in the directory named by TMP (else
-// TMPDIR, else the current directory). The file is created exclusively under
+// TMPDIR, else /tmp). The file is created exclusively under
 // its final name, extension included, so an existing file is never reused,
 // truncated or shared with another owner.
 #include <fstream>
