@@ -118,6 +118,11 @@ void Feed::addFeedItem(const FeedItem& item) {
     items_.push_back(item);
 }
 
+void Feed::addFeedItem(FeedItem&& item) {
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    items_.push_back(std::move(item));
+}
+
 std::size_t Feed::getFeedItemCount() const {
     SharedLockGuard guard(&lock_, __FILE__, __LINE__);
     return items_.size();

@@ -25,7 +25,9 @@ public:
     FeedItem(std::string id, std::string title, std::string description, std::string url, std::string source,
              std::string author, std::string commentsUrl, std::string pubDateString);
     FeedItem(const FeedItem&) = default;
+    FeedItem(FeedItem&&) = default;
     FeedItem& operator=(const FeedItem&) = default;
+    FeedItem& operator=(FeedItem&&) = default;
     virtual ~FeedItem() = default;
 
     const std::string& getId() const { return id_; }
@@ -77,6 +79,7 @@ public:
     void setChannelHeader(const ChannelHeader& header);
 
     void addFeedItem(const FeedItem& item);
+    void addFeedItem(FeedItem&& item);
     // No locking: see getLock().
     std::vector<FeedItem>& getFeedItems() { return items_; }
     const std::vector<FeedItem>& getFeedItems() const { return items_; }

@@ -292,9 +292,8 @@ void RssXmlParser::onItemEnd() {
 
     traceLine("Saving the new item.");
 
-    const std::string title =
-        cleanRssText(itemTitle_.empty() ? makeRssSummary(link, itemDescription_) : itemTitle_, true);
-    const std::string description = cleanRssText(itemDescription_, false);
+    std::string title = cleanRssText(itemTitle_.empty() ? makeRssSummary(link, itemDescription_) : itemTitle_, true);
+    std::string description = cleanRssText(itemDescription_, false);
 
     std::string id;
     if (!guid.empty()) {
@@ -307,8 +306,8 @@ void RssXmlParser::onItemEnd() {
         id = header_.ChannelHomeUrl + "#" + digestHex(title + '\n' + description);
     }
 
-    feed_.addFeedItem(
-        FeedItem(id, title, description, link, itemSource_, itemAuthor_, itemComments_, itemPubDate_));
+    feed_.addFeedItem(FeedItem(std::move(id), std::move(title), std::move(description), std::move(link), std::move(itemSource_),
+                               std::move(itemAuthor_), std::move(itemComments_), std::move(itemPubDate_)));
 }
 
 void RssXmlParser::onGuidEnd() {

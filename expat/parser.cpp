@@ -4,14 +4,26 @@
 #include <sstream>
 
 #include "lib/log/messageLog.h"
-#include "lib/misc/stringHelpers.h"
 
 namespace expat {
 
 namespace {
 
+// Element names compare without regard to ASCII case; other bytes (UTF-8)
+// compare as they are. Called for every row of the table at every start tag.
+inline char foldByte(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool sameName(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        if (foldByte(*a) != foldByte(*b)) return false;
+        if (*a == '\0') return true;
+    }
+}
+
 bool sameName(const std::string& a, const char* b) {
-    return mbsCompareNoCase(a, b) == 0;
+    return sameName(a.c_str(), b);
 }
 
 // Frees the expat parser when parse() leaves, also by an exception.
@@ -169,8 +181,14 @@ void Parser::handleStart(const char* name, const char** attributes) {
     }
 
     characterData_.clear();
+    // The end row is looked up now, while the name is at hand, and kept with
+    // the element: the end tag then needs no second walk of the table.
+    const ElementHandlerRow* startRow = nullptr;
+    const ElementHandlerRow* endRow = nullptr;
+    findRows(name, startRow, endRow);
+    endRows_.push_back(endRow);
     startElement(name, attributes);
-    callHandlers(kStartElement, name);
+    if (startRow) callRow(*startRow);
 }
 
 void Parser::handleEnd(const char* name) {
@@ -182,10 +200,11 @@ void Parser::handleEnd(const char* name) {
     }
 
     endElement(name);
-    callHandlers(kEndElement, name);
+    if (!endRows_.empty() && endRows_.back()) callRow(*endRows_.back());
 
     if (!tagStack_.empty()) tagStack_.pop_back();
     if (!textStarts_.empty()) textStarts_.pop_back();
+    if (!endRows_.empty()) endRows_.pop_back();
     // Outside every element no text is needed any more.
     if (textStarts_.empty()) elementText_.clear();
 }
@@ -200,15 +219,21 @@ void Parser::handleCharacters(const char* text, int length) {
     elementText_.append(text, static_cast<std::size_t>(length));
 }
 
-void Parser::callHandlers(int kind, const char* name) {
+void Parser::findRows(const char* name, const ElementHandlerRow*& startRow, const ElementHandlerRow*& endRow) const {
     if (!handlerTable_) return;
-    const std::string elementName(name);
+    const char first = foldByte(name[0]);
     for (const ElementHandlerRow* row = handlerTable_; row->kind != kEndOfTable; ++row) {
-        if (row->kind == kind && row->elementName && sameName(elementName, row->elementName)) {
-            if (row->handler) (this->*(row->handler))();
-            return;
+        const ElementHandlerRow*& slot = row->kind == kStartElement ? startRow : endRow;
+        if (slot || (row->kind != kStartElement && row->kind != kEndElement) || !row->elementName) continue;
+        if (foldByte(row->elementName[0]) == first && sameName(name, row->elementName)) {
+            slot = row;
+            if (startRow && endRow) return;
         }
     }
+}
+
+void Parser::callRow(const ElementHandlerRow& row) {
+    if (row.handler) (this->*(row.handler))();
 }
 
 }  // namespace expat

@@ -112,7 +112,9 @@ private:
     void handleStart(const char* name, const char** attributes);
     void handleEnd(const char* name);
     void handleCharacters(const char* text, int length);
-    void callHandlers(int kind, const char* name);
+    // The first start row and the first end row for the name (null when none).
+    void findRows(const char* name, const ElementHandlerRow*& startRow, const ElementHandlerRow*& endRow) const;
+    void callRow(const ElementHandlerRow& row);
     // Stops expat after a handler threw; parseDocument rethrows.
     void abortWith(std::exception_ptr error);
 
@@ -128,6 +130,8 @@ private:
     // text of the open element i.
     std::string elementText_;
     std::vector<std::size_t> textStarts_;
+    // End-tag row of each open element (null when none matches).
+    std::vector<const ElementHandlerRow*> endRows_;
     std::exception_ptr handlerError_;
 };
 
