@@ -3,8 +3,11 @@
 #include <cctype>
 #include <memory>
 
+#include "channels/appPlugin.h"
+#include "channels/appPluginManager.h"
 #include "channels/channelManager.h"
 #include "channels/exception.h"
+#include "channels/localPluginUrl.h"
 #include "lib/misc/stringHelpers.h"
 #include "tools/http.h"
 #include "tools/httpAuth.h"
@@ -70,7 +73,11 @@ const RssChannelConfig& RssChannel::getRssChannelConfig() const {
     return config_;
 }
 
-AppPlugin* RssChannel::getAppPlugin() const { return nullptr; }
+AppPlugin* RssChannel::getAppPlugin() const {
+    std::string id;
+    if (!isAppPluginUrl(config_.getRssChannelUrl(), id)) return nullptr;
+    return getAppPluginManager().findAppPlugin(id);
+}
 
 std::string RssChannel::makeAbsoluteRedirectUrl(const std::string& currentUrl, const std::string& location) {
     return tools::resolveUrl(currentUrl, location);
@@ -90,6 +97,17 @@ void RssChannel::update(std::string& feedText, bool forceDownload, bool& unchang
 
     std::string url = config_.getRssChannelUrl();
     for (int attempt = 1;; ++attempt) {
+        if (AppPlugin* plugin = getAppPlugin()) {
+            // The feed comes straight from the plug-in: nothing is downloaded
+            // and no validator or counter changes.
+            const std::string pluginUrl = config_.getRssChannelUrl();
+            const std::size_t slash = pluginUrl.find('/', std::string("http://127.0.0.1:").size());
+            std::string id, request, params;
+            parsePluginUri(slash == std::string::npos ? std::string() : pluginUrl.substr(slash), id, request, params);
+            plugin->processRequest(request, params, feedText, this);
+            unchanged = false;
+            return;
+        }
         std::string lastModified = state_.getHttpLastModified();
         std::string etag = state_.getHttpETag();
         std::string statusText, location, body;

@@ -1,7 +1,13 @@
 #include "channels/rssChannelConfig.h"
 
+#include "channels/appPlugin.h"
 #include "channels/channel.h"
 #include "channels/channelSettings.h"
+#include "channels/localPluginUrl.h"
+#include "channels/rssChannel.h"
+#include "channels/scriptingEngine.h"
+
+#include <cstdint>
 #include "lib/misc/stringHelpers.h"
 #include "tools/ini.h"
 
@@ -11,6 +17,17 @@ namespace {
 const char* const kConfigSection = "Config";
 const char* const kUrlKey = "RssChannelUrl";
 const char* const kSuspendedKey = "AutoUpdateSuspendedByMissingFeed";
+const char* const kChannelParameters = "ChannelParameters";
+
+// The application plug-in serving the owner channel, or null.
+AppPlugin* servingAppPlugin(Channel* owner) {
+    auto* rss = dynamic_cast<RssChannel*>(owner);
+    return rss ? rss->getAppPlugin() : nullptr;
+}
+
+bool startsWithNoCase(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() && compareNoCase(text.substr(0, prefix.size()), prefix) == 0;
+}
 }  // namespace
 
 RssChannelConfig::RssChannelConfig(Channel* channel) : ChannelConfig(channel) {}
@@ -25,6 +42,12 @@ void RssChannelConfig::load(const std::string& channelFile) {
     rssChannelUrl_ = tools::getIniString(channelFile, kConfigSection, kUrlKey, "", true);
     suspendedByMissingFeed_ = tools::getIniBool(channelFile, kConfigSection, kSuspendedKey, false);
     applyAppPluginFeedInterval();
+    if (AppPlugin* plugin = servingAppPlugin(getChannel())) {
+        SharedLockGuard pluginGuard(&plugin->getLock(), __FILE__, __LINE__);
+        channelParameters_.clear();
+        getScriptingEngine().readParamValues(channelFile, kChannelParameters, plugin->getChannelParamDefs(),
+                                             channelParameters_);
+    }
 }
 
 void RssChannelConfig::save(const std::string& channelFile) const {
@@ -36,6 +59,8 @@ void RssChannelConfig::save(const std::string& channelFile) const {
         tools::writeIniBool(channelFile, kConfigSection, kSuspendedKey, true);
     else
         tools::deleteIniKey(channelFile, kConfigSection, kSuspendedKey);
+    if (servingAppPlugin(getChannel()))
+        getScriptingEngine().writeParamValues(channelFile, kChannelParameters, channelParameters_);
 }
 
 std::string RssChannelConfig::getDefaultDisplayName() const {
@@ -64,6 +89,19 @@ void RssChannelConfig::setAutoUpdateSuspendedByMissingFeed(bool suspended) {
 }
 
 void RssChannelConfig::applyAppPluginFeedInterval() const {
+    SharedLockGuard guard(&getLock(), __FILE__, __LINE__);
+    static const std::string kLocalPrefix = "http://127.0.0.1:";
+    static const std::string kMarker = "/CodeProject/";
+    if (!startsWithNoCase(rssChannelUrl_, kLocalPrefix)) return;
+    const std::size_t marker = rssChannelUrl_.find(kMarker);
+    if (marker == std::string::npos) return;
+    const std::string name = rssChannelUrl_.substr(marker + kMarker.size());
+    if (compareNoCase(name, "TheLounge") != 0 && compareNoCase(name, "MessageBoards") != 0 &&
+        compareNoCase(name, "Articles") != 0)
+        return;
+    std::int32_t seconds = 0;
+    if (!lookUpAppPluginFeedName(name, seconds)) return;
+    if (Channel* owner = getChannel()) owner->getChannelSettings().setMinAutoUpdateInterval(seconds);
 }
 
 }  // namespace channels

@@ -31,7 +31,7 @@ struct Item {
 };
 
 // An RSS 2.0 document whose items carry the ids as guids.
-inline std::string rssFeed(const std::vector<Item>& items, const std::string& extraChannelXml = "") {
+inline std::string rssFeedItems(const std::vector<Item>& items, const std::string& extraChannelXml = "") {
     std::ostringstream o;
     o << "<?xml version=\"1.0\"?>\n<rss version=\"2.0\"><channel><title>Test feed</title>"
       << "<link>http://example.test/</link><description>d</description>" << extraChannelXml;
@@ -45,7 +45,7 @@ inline std::string rssFeed(const std::vector<Item>& items, const std::string& ex
 inline std::string rssFeed(const std::vector<std::string>& ids, const std::string& extraChannelXml = "") {
     std::vector<Item> items;
     for (const auto& id : ids) items.push_back({id, ""});
-    return rssFeed(items, extraChannelXml);
+    return rssFeedItems(items, extraChannelXml);
 }
 
 // Records every event as a short text:
