@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -176,6 +177,21 @@ TEST(FeedStore, FeedTimeAfter2038SurvivesRoundTrip) {
     EXPECT_EQ(tools::getIniString(file, kStem, "FeedTime", "", false), "4102444800");
 }
 
+// Catches: a feed that could not be written reported as saved.
+TEST(FeedStore, SaveFailureThrows) {
+    testsupport::TempDir dir;
+    const std::string file = dir.file("missing-folder/channel.rss");
+    Feed feed;
+    feed.addFeedItem(makeItem("a", "A"));
+    try {
+        feed.save(file, kStem);
+        FAIL() << "no exception";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "Can't write the feed to the file: " + file);
+    }
+}
+
+// Catches: a wrong stream form, copies or self-assignment losing items.
 TEST(FeedItem, StreamFormAndCopies) {
     std::ostringstream out;
     out << FeedItem("a", "b", "", "", "", "", "", "");
@@ -234,6 +250,8 @@ TEST(ChannelHeaderStore, LoadRulesForSkipListsAndImageSize) {
     EXPECT_EQ(tools::getIniString(file, "Cleared", "SkipDays", "x", false), "");
 }
 
+// Catches: display texts unsorted, with the wrong separator or day names, and
+// the stored form of the day list.
 TEST(ChannelHeaderStore, SkipListDisplayTexts) {
     ChannelHeader header;
     header.SkipDays = {6, 0};

@@ -136,6 +136,7 @@ TEST(ExpatParser, HandlerExceptionPassesOutUnchanged) {
     EXPECT_EQ(parser.calls, (std::vector<std::string>{"item start"}));
 }
 
+// Catches: an empty text taken as an empty document instead of an error.
 TEST(ExpatParser, EmptyInputIsAnError) {
     RecordingParser parser;
     try {
