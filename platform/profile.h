@@ -25,7 +25,8 @@ std::string getString(const std::string& file, const std::string& section, const
                       const std::string& defaultValue);
 
 // The leading decimal number of the value (optional sign; 0 when the value
-// does not start with a number), or the default when the key is missing.
+// does not start with a number; limited to the range of int), or the default
+// when the key is missing or its value is empty.
 int getInt(const std::string& file, const std::string& section, const std::string& key, int defaultValue);
 
 // Key names of a section, in file order (empty when the file or section is missing).

@@ -298,10 +298,22 @@ TEST(Profile, TwoThreadsWritingDifferentKeysLoseNothing) {
             ASSERT_TRUE(profile::writeString(file, "S", prefix + std::to_string(i), std::to_string(i)));
         }
     };
+    // A reader meanwhile never sees keys disappear.
+    std::atomic<bool> writing{true};
+    std::thread reader([&] {
+        std::size_t last = 0;
+        while (writing) {
+            std::size_t now = profile::getKeyNames(file, "S").size();
+            ASSERT_GE(now, last);
+            last = now;
+        }
+    });
     std::thread a(writer, "a");
     std::thread b(writer, "b");
     a.join();
     b.join();
+    writing = false;
+    reader.join();
     auto parsed = plainParse(readFile(file));
     ASSERT_EQ(parsed["s"].size(), 2u * kWrites);
     for (int i = 0; i < kWrites; ++i) {
