@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "channels/exception.h"
+#include "channels/summaryPage.h"
 #include "lib/log/messageLog.h"
 #include "platform/process.h"
 #include "tools/files.h"
@@ -160,22 +161,6 @@ std::string CommandLine::toString() const {
         text += '"';
     }
     return text;
-}
-
-std::string escapeHtml(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
-        }
-    }
-    return out;
 }
 
 // ---------------------------------------------------------------------------

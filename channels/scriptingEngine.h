@@ -132,7 +132,4 @@ std::uintptr_t getDllChannelHookWindow();
 int getDllChannelHookEventMessage();
 int getDllChannelHookCommandMessage();
 
-// Text with &, <, >, " and ' replaced by their HTML entities.
-std::string escapeHtml(const std::string& text);
-
 }  // namespace channels

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include "channels/exception.h"
 #include "channels/scriptingEngine.h"
 #include "tests/support/test_support.h"
+#include "tools/ini.h"
 #include "tools/registry.h"
 #include "tools/tempFile.h"
 
@@ -246,6 +248,50 @@ TEST(ScriptEngineSettings, StandardParamsAndHookMessages) {
     EXPECT_EQ(getDllChannelHookWindow(), 0x1234u);
     EXPECT_EQ(getDllChannelHookEventMessage(), 0xC001);
     EXPECT_EQ(getDllChannelHookCommandMessage(), 0xC002);
+}
+
+}  // namespace
+
+namespace {
+
+// The program-wide association map as shipped, read the way start-up reads it.
+TEST_F(ScriptEngineTest, ShippedAssociationsRunScripts) {
+    const std::string globalIni = testsupport::sourceDir() + "/../resources/global.ini";
+    FileTypeCommandMap commands{{".class", "java %1 %*"}};
+    for (const std::string& key : tools::getIniKeyNames(globalIni, "Scripting File Associations")) {
+        std::string extension = key;
+        if (extension.empty()) continue;
+        if (extension[0] != '.') {
+            if (!std::isalnum(static_cast<unsigned char>(extension[0]))) continue;
+            extension = "." + extension;
+        }
+        commands[extension] = tools::getIniString(globalIni, "Scripting File Associations", key, "", true);
+    }
+    ASSERT_EQ(commands.count(".sh"), 1u);
+    ASSERT_EQ(commands.count(".py"), 1u);
+    setFileTypeCommands(commands);
+
+    struct Case {
+        const char* name;
+        const char* text;
+        const char* needs;  // program that must exist, or ""
+    };
+    const Case cases[] = {
+        {"feed.sh", "printf '%s' \"$1\"\n", ""},
+        {"feed.py", "import sys\nsys.stdout.write(sys.argv[1])\n", ""},
+        {"feed.pl", "print $ARGV[0];\n", "/usr/bin/perl"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (*c.needs && !std::filesystem::exists(c.needs)) continue;
+        const std::string script = dir_.file(std::string("my scripts/") + c.name);
+        writeFile(script, c.text);
+        tools::TempFile out, err;
+        const std::string request = dir_.file("request file");
+        ASSERT_EQ(getScriptingEngine().runScript(buildRunCommandLine(script, request), "", out, err), 0)
+            << readFile(err.getFilename());
+        EXPECT_EQ(readFile(out.getFilename()), request);
+    }
 }
 
 }  // namespace
