@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "channels/appPluginManager.h"
 #include "channels/channelConfig.h"
 #include "channels/channelState.h"
 #include "channels/exception.h"
@@ -199,4 +200,84 @@ TEST_F(RssChannelTest, DisabledInternetSendsNothing) {
     std::string body;
     EXPECT_THROW(engine.manager->downloadUrl(server.url("/feed.xml"), body), channels::Exception);
     EXPECT_TRUE(server.requests().empty());
+}
+
+// Channels fed by a local application plug-in (a script that prints a feed).
+namespace {
+
+class LocalPluginChannelTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        pluginDir = new testsupport::TempDir;
+        testsupport::writeFile(pluginDir->file("localfeeds/localfeeds.plugin"),
+                               "[Config]\nAppPluginId=localfeeds\nPlugin=feed.sh\n"
+                               "[ChannelParameterDefinition-1]\nName=Topic\nType=string\nDefaultValue=all\n");
+        const std::string script = pluginDir->file("localfeeds/feed.sh");
+        testsupport::writeFile(script, "#!/bin/sh\nprintf '%s' '" + nettest::rssFeed({"from-plugin"}) + "'\n");
+        std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+        channels::getAppPluginManager().setAppPluginDir(pluginDir->str());
+        channels::getAppPluginManager().loadAppPlugins();
+    }
+    static void TearDownTestSuite() {
+        delete pluginDir;
+        pluginDir = nullptr;
+    }
+    static std::string localUrl(int port, const std::string& rest) {
+        return "http://127.0.0.1:" + std::to_string(port) + rest;
+    }
+
+    static testsupport::TempDir* pluginDir;
+    Engine engine;
+};
+testsupport::TempDir* LocalPluginChannelTest::pluginDir = nullptr;
+
+}  // namespace
+
+TEST_F(LocalPluginChannelTest, PluginAnswersWithoutADownload) {
+    ASSERT_NE(channels::getAppPluginManager().findAppPlugin("localfeeds"), nullptr);
+    const int port = testsupport::freeLoopbackPort();  // nothing listens there
+    channels::RssChannel* channel = engine.addChannel("local", localUrl(port, "/LocalFeeds/latest?n=5"));
+    ASSERT_NE(channel->getAppPlugin(), nullptr);
+    channel->getChannelState().setNConsecutive404s(2);
+
+    std::string text;
+    bool unchanged = true;
+    channel->update(text, false, unchanged);
+    EXPECT_EQ(text, nettest::rssFeed({"from-plugin"}));
+    EXPECT_FALSE(unchanged);
+    EXPECT_EQ(channel->getChannelState().getNConsecutive404s(), 2);
+
+    // The channel's parameter values follow the plug-in's definitions.
+    EXPECT_EQ(channel->getRssChannelConfig().getChannelParameters().at("Topic"), "all");
+    channel->getRssChannelConfig().getChannelParameters()["Topic"] = "news";
+    channel->save();
+    EXPECT_EQ(tools::getIniString(channel->getConfigFilename(), "ChannelParameters", "Topic", "", true), "news");
+
+    // An id no plug-in has is an ordinary URL.
+    channels::RssChannel* other = engine.addChannel("other", localUrl(port, "/nosuch/latest"));
+    EXPECT_EQ(other->getAppPlugin(), nullptr);
+    EXPECT_THROW(other->update(text, false, unchanged), std::runtime_error);
+}
+
+TEST_F(LocalPluginChannelTest, NewServerPortRewritesOnlyExactPortMatches) {
+    const struct {
+        std::string url, expected;
+    } cases[] = {
+        {localUrl(80, "/localfeeds/a"), localUrl(8081, "/localfeeds/a")},
+        {localUrl(8080, "/localfeeds/a"), localUrl(8080, "/localfeeds/a")},  // 80 is only a prefix of 8080
+        {localUrl(800, "/localfeeds/a"), localUrl(800, "/localfeeds/a")},
+        {"http://localhost:80/localfeeds/a", "http://localhost:80/localfeeds/a"},  // not served by a plug-in
+        {"http://example.test:80/localfeeds/a", "http://example.test:80/localfeeds/a"},
+    };
+    std::vector<channels::RssChannel*> channels;
+    int n = 0;
+    for (const auto& c : cases) channels.push_back(engine.addChannel("p" + std::to_string(n++), c.url));
+    channels::ChannelManager::changeAppPluginServerPort(80, 8081);
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        EXPECT_EQ(channels[i]->getSourceUrl(), cases[i].expected);
+        if (channels[i]->getAppPlugin()) {  // rewritten channels are saved at once
+            EXPECT_EQ(tools::getIniString(channels[i]->getConfigFilename(), "Config", "RssChannelUrl", "", true),
+                      channels[i]->getSourceUrl());
+        }
+    }
 }
