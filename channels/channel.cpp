@@ -3,6 +3,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "channels/channelConfig.h"
 #include "channels/channelManager.h"
@@ -48,9 +49,24 @@ void Channel::onChannelEvent(const Event& event) {
 void Channel::checkChannelHooks(const Event& event) {
     ChannelHookHost* host = getChannelHookHost();
     if (host == nullptr) return;
-    const ChannelSettings& settings = getChannelSettings();
-    SharedLockGuard guard(&settings.getLock(), __FILE__, __LINE__);
-    for (ChannelHook* hook : settings.getChannelHooks()) {
+    // The hooks run without the settings' lock: a library hook waits for the
+    // user-interface thread, which may be changing this channel's hooks. The
+    // hooks taken here stay alive until their call has returned.
+    std::vector<ChannelHook*> hooks;
+    {
+        const ChannelSettings& settings = getChannelSettings();
+        SharedLockGuard guard(&settings.getLock(), __FILE__, __LINE__);
+        hooks = settings.getChannelHooks();
+        for (ChannelHook* hook : hooks) host->retainChannelHook(*hook);
+    }
+    struct Release {
+        ChannelHookHost* host;
+        std::vector<ChannelHook*>& hooks;
+        ~Release() {
+            for (ChannelHook* hook : hooks) host->releaseChannelHook(hook);
+        }
+    } release{host, hooks};
+    for (ChannelHook* hook : hooks) {
         ORVAN_LOG(logGroupChannelHooks()) << "Checking channel hook: " << host->getDisplayName(*hook) << std::endl;
         host->raiseEvent(*hook, this, event);
     }

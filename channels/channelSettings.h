@@ -43,6 +43,10 @@ public:
     virtual std::string getConfigFilename(const ChannelHook& hook) = 0;
     virtual std::string getDisplayName(const ChannelHook& hook) = 0;
     virtual void destroyChannelHook(ChannelHook* hook) = 0;
+    // Keep a hook alive while it is used outside the settings' lock:
+    // destroyChannelHook of a retained hook takes effect at the last release.
+    virtual void retainChannelHook(ChannelHook&) {}
+    virtual void releaseChannelHook(ChannelHook*) {}
 };
 
 // Installs the hook host (not owned; null removes it).
