@@ -7,6 +7,7 @@
 #include "channels/scriptingEngine.h"
 #include "lib/log/messageLog.h"
 #include "platform/profile.h"
+#include "tools/codecs.h"
 #include "tools/ini.h"
 
 namespace channels {
@@ -78,7 +79,9 @@ void ScriptingEngine::readParamValues(const std::string& configFilename, const s
     ORVAN_LOG(logGroupPluginLoad()) << "Loading paramValues: configFilename=" << configFilename
                                     << " ; sectionName=" << sectionName << std::endl;
     for (const ParamDef& def : defs) {
-        const std::string value = tools::getIniString(configFilename, sectionName, def.name, def.defaultValue, true);
+        // The default is already plain text: only a stored value is decoded.
+        const auto stored = platform::profile::readValue(configFilename, sectionName, def.name);
+        const std::string value = stored ? tools::trimString(tools::urlDecode(*stored)) : def.defaultValue;
         ORVAN_LOG(logGroupPluginLoad()) << "Loaded paramater value: sectionName=" << sectionName
                                         << " ; paramName=" << def.name << " ; val=" << value << std::endl;
         values.emplace(def.name, value);

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "channels/appPluginManager.h"
 #include "channels/channel.h"
 #include "channels/exception.h"
 #include "channels/scriptingEngine.h"
@@ -10,11 +11,6 @@
 #include "platform/profile.h"
 #include "tools/ini.h"
 #include "tools/tempFile.h"
-
-#if __has_include("channels/appPluginManager.h")
-#include "channels/appPluginManager.h"
-#define ORVAN_HAVE_APP_PLUGIN_MANAGER 1
-#endif
 
 namespace channels {
 
@@ -24,21 +20,8 @@ const char kSystem[] = "System";
 
 // Ports of the local application server and plug-in server; 0 until the
 // application has given them to the plug-in manager.
-int appServerPort() {
-#ifdef ORVAN_HAVE_APP_PLUGIN_MANAGER
-    return getAppPluginManager().getAppServerPort();
-#else
-    return 0;
-#endif
-}
-
-int appPluginServerPort() {
-#ifdef ORVAN_HAVE_APP_PLUGIN_MANAGER
-    return getAppPluginManager().getAppPluginServerPort();
-#else
-    return 0;
-#endif
-}
+int appServerPort() { return getAppPluginManager().getAppServerPort(); }
+int appPluginServerPort() { return getAppPluginManager().getAppPluginServerPort(); }
 
 void writeParams(const std::string& file, const std::string& section, const ParamDefs& defs,
                  const ParamValues& values) {

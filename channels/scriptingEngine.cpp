@@ -262,8 +262,9 @@ int ScriptingEngine::runScript(const CommandLine& commandLine, const std::string
     }
     if (maxOutput > 0 && (fileSize(outName) > maxOutput || fileSize(errName) > maxOutput))
         throw Exception("The script's output exceeds the limit of " + std::to_string(maxOutput) + " bytes.");
-    // Exit statuses are bytes; a program's exit(-1) arrives as 255.
-    return result.exitCode > 127 ? result.exitCode - 256 : result.exitCode;
+    // Exit statuses are bytes: a program's exit(-1), the plug-in failure
+    // code, arrives as 255.
+    return result.exitCode == 255 ? -1 : result.exitCode;
 }
 
 int ScriptingEngine::runScriptForPage(const CommandLine& commandLine, const std::string& execDir,

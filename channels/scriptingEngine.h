@@ -73,8 +73,8 @@ public:
 
     // Runs the program in execDir ("" = the current folder) with standard
     // output and error written into the two files (truncated first). Returns
-    // the exit code; a program's exit(-1) reads as -1 (exit statuses above 127
-    // are taken as negative bytes) and a program ended by a signal as -1.
+    // the exit code; a program's exit(-1) (status 255) reads as -1, and so
+    // does a program ended by a signal.
     // Throws channels::Exception "Can't open temporary file.", "Can't run the
     // script: " + reason, "The script timed out." or, when an output file
     // passes the limit, "The script's output exceeds the limit of N bytes.".

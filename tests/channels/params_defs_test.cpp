@@ -91,7 +91,9 @@ TEST(ParamTypes, NamesAndFilters) {
 }
 
 TEST_F(ParamsTest, ValuesReadWithDefaultsAndWrittenEncoded) {
+    // Defaults come decoded from their definition file: "50%41" is the text itself.
     const ParamDefs defs = {{"Url", ParamTypeString, "http://127.0.0.1/", "", "", ""},
+                            {"Rate", ParamTypeString, "50%41", "", "", ""},
                             {"Count", ParamTypeInt, "5", "", "", ""},
                             {"Note", ParamTypeString, "", "", "", ""}};
     const std::string file = dir_.file("channel.plugin");
@@ -99,11 +101,11 @@ TEST_F(ParamsTest, ValuesReadWithDefaultsAndWrittenEncoded) {
 
     ParamValues values{{"Url", "kept"}};
     engine_.readParamValues(file, "ChannelParameters", defs, values);
-    EXPECT_EQ(values, (ParamValues{{"Url", "kept"}, {"Count", "7"}, {"Note", "two\r\nlines"}}));
+    EXPECT_EQ(values, (ParamValues{{"Url", "kept"}, {"Rate", "50%41"}, {"Count", "7"}, {"Note", "two\r\nlines"}}));
 
     ParamValues fresh;
     engine_.readParamValues(file, "Other", defs, fresh);
-    EXPECT_EQ(fresh, (ParamValues{{"Url", "http://127.0.0.1/"}, {"Count", "5"}, {"Note", ""}}));
+    EXPECT_EQ(fresh, (ParamValues{{"Url", "http://127.0.0.1/"}, {"Rate", "50%41"}, {"Count", "5"}, {"Note", ""}}));
 
     // Writing leaves keys outside the map alone and round-trips any bytes.
     engine_.writeParamValues(file, "ChannelParameters", {{"Note", "50% off\r\n"}, {"Url", ""}});
@@ -111,7 +113,7 @@ TEST_F(ParamsTest, ValuesReadWithDefaultsAndWrittenEncoded) {
     EXPECT_EQ(tools::getIniString(file, "ChannelParameters", "Note", "", false), "50% off\r\n");
     ParamValues back;
     engine_.readParamValues(file, "ChannelParameters", defs, back);
-    EXPECT_EQ(back, (ParamValues{{"Url", ""}, {"Count", "7"}, {"Note", "50% off"}}));  // values are trimmed
+    EXPECT_EQ(back, (ParamValues{{"Url", ""}, {"Rate", "50%41"}, {"Count", "7"}, {"Note", "50% off"}}));  // trimmed
 
     // The user configuration file, by section.
     engine_.setUserConfigFilename(dir_.file("config.ini"));

@@ -106,10 +106,12 @@ TEST_F(PluginChannelTest, ConfigurationFromChannelAndDefinitionFiles) {
     EXPECT_EQ(tools::getIniString(dir_.file("one.plugin"), "ChannelParameters", "Mode", "", false), "error");
 
     // A script without a definition file still has a configuration.
-    writeFile(dir_.file("bare.sh"), "echo\n");
+    // It still runs; its request has no parameter sections.
+    writeFile(dir_.file("bare.sh"), "grep '^\\[' \"$1\" | tr -d '\\n'\n");
     auto bare = makeChannel(nullptr, dir_.file("bare.plugin"), dir_.file("bare.sh"));
     EXPECT_EQ(bare->getPluginChannelConfig().getChannelParamDefCount(), 0);
     EXPECT_EQ(bare->getPluginChannelConfig().getAuthorName(), "");
+    EXPECT_EQ(update(*bare), "[System]");
 }
 
 TEST_F(PluginChannelTest, RequestFileSectionsOrderAndEncoding) {

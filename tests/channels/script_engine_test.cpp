@@ -125,6 +125,7 @@ TEST_F(ScriptEngineTest, RunScriptExitCodesOutputAndDirectory) {
     const Case cases[] = {
         {"echo out; echo err >&2; exit 0", 0, "out\n", "err\n"},
         {"printf x; exit 3", 3, "x", ""},
+        {"exit 200", 200, "", ""},
         {"exit 255", -1, "", ""},  // exit(-1) as the plug-in interface has it
         {"kill -9 $$", -1, "", ""},
     };
