@@ -43,7 +43,26 @@ private:
 
 }  // namespace
 
-Parser::Parser(const ElementHandlerRow* handlerTable) : handlerTable_(handlerTable) {}
+Parser::Parser(const ElementHandlerRow* handlerTable) : handlerTable_(handlerTable) {
+    // Index the rows by the folded first byte of their names, keeping table
+    // order inside each bucket, so a start tag compares against a few rows.
+    if (!handlerTable_) return;
+    std::size_t count = 0;
+    for (const ElementHandlerRow* row = handlerTable_; row->kind != kEndOfTable; ++row) {
+        if ((row->kind == kStartElement || row->kind == kEndElement) && row->elementName) ++count;
+    }
+    rowIndex_.reserve(count);
+    for (unsigned bucket = 0; bucket < 256; ++bucket) {
+        bucketStart_[bucket] = static_cast<std::uint16_t>(rowIndex_.size());
+        for (const ElementHandlerRow* row = handlerTable_; row->kind != kEndOfTable; ++row) {
+            if ((row->kind == kStartElement || row->kind == kEndElement) && row->elementName &&
+                static_cast<unsigned char>(foldByte(row->elementName[0])) == bucket) {
+                rowIndex_.push_back(row);
+            }
+        }
+    }
+    bucketStart_[256] = static_cast<std::uint16_t>(rowIndex_.size());
+}
 
 Parser::~Parser() = default;
 
@@ -220,12 +239,11 @@ void Parser::handleCharacters(const char* text, int length) {
 }
 
 void Parser::findRows(const char* name, const ElementHandlerRow*& startRow, const ElementHandlerRow*& endRow) const {
-    if (!handlerTable_) return;
-    const char first = foldByte(name[0]);
-    for (const ElementHandlerRow* row = handlerTable_; row->kind != kEndOfTable; ++row) {
+    const unsigned bucket = static_cast<unsigned char>(foldByte(name[0]));
+    for (std::size_t i = bucketStart_[bucket]; i < bucketStart_[bucket + 1]; ++i) {
+        const ElementHandlerRow* row = rowIndex_[i];
         const ElementHandlerRow*& slot = row->kind == kStartElement ? startRow : endRow;
-        if (slot || (row->kind != kStartElement && row->kind != kEndElement) || !row->elementName) continue;
-        if (foldByte(row->elementName[0]) == first && sameName(name, row->elementName)) {
+        if (!slot && sameName(name, row->elementName)) {
             slot = row;
             if (startRow && endRow) return;
         }

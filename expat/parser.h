@@ -19,7 +19,9 @@
 // Texts are UTF-8 as expat delivers them; nothing is narrowed. Element names
 // are matched without regard to (ASCII) case; the first matching row of the
 // table is the only one called.
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <exception>
 #include <string>
@@ -119,6 +121,10 @@ private:
     void abortWith(std::exception_ptr error);
 
     const ElementHandlerRow* handlerTable_;
+    // Rows of the table grouped by the folded first byte of their names:
+    // bucket b is rowIndex_[bucketStart_[b] .. bucketStart_[b + 1]).
+    std::vector<const ElementHandlerRow*> rowIndex_;
+    std::array<std::uint16_t, 257> bucketStart_{};
     XML_Parser parser_ = nullptr;
     std::deque<std::string> tagStack_;
     std::string characterData_;
