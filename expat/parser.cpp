@@ -53,7 +53,7 @@ Parser::Parser(const ElementHandlerRow* handlerTable) : handlerTable_(handlerTab
     }
     rowIndex_.reserve(count);
     for (unsigned bucket = 0; bucket < 256; ++bucket) {
-        bucketStart_[bucket] = static_cast<std::uint16_t>(rowIndex_.size());
+        bucketStart_[bucket] = static_cast<std::uint32_t>(rowIndex_.size());
         for (const ElementHandlerRow* row = handlerTable_; row->kind != kEndOfTable; ++row) {
             if ((row->kind == kStartElement || row->kind == kEndElement) && row->elementName &&
                 static_cast<unsigned char>(foldByte(row->elementName[0])) == bucket) {
@@ -61,7 +61,7 @@ Parser::Parser(const ElementHandlerRow* handlerTable) : handlerTable_(handlerTab
             }
         }
     }
-    bucketStart_[256] = static_cast<std::uint16_t>(rowIndex_.size());
+    bucketStart_[256] = static_cast<std::uint32_t>(rowIndex_.size());
 }
 
 Parser::~Parser() = default;

@@ -124,7 +124,7 @@ private:
     // Rows of the table grouped by the folded first byte of their names:
     // bucket b is rowIndex_[bucketStart_[b] .. bucketStart_[b + 1]).
     std::vector<const ElementHandlerRow*> rowIndex_;
-    std::array<std::uint16_t, 257> bucketStart_{};
+    std::array<std::uint32_t, 257> bucketStart_{};
     XML_Parser parser_ = nullptr;
     std::deque<std::string> tagStack_;
     std::string characterData_;
