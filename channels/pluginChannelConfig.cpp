@@ -78,11 +78,12 @@ void PluginChannelConfig::loadPluginDefinition(const std::string& scriptFilename
     channelParamValues_.clear();
     ScriptingEngine& engine = getScriptingEngine();
     engine.loadParamDefTable(definitionFile, channelParamDefs_, kChannelParamStem);
-    if (Channel* channel = getChannel())
+    if (Channel* channel = getChannel()) {
         engine.readParamValues(channel->getConfigFilename(), kChannelParamsSection, channelParamDefs_,
                                channelParamValues_);
-    else
-        engine.readParamValues("", kChannelParamsSection, channelParamDefs_, channelParamValues_);
+    } else {
+        for (const ParamDef& def : channelParamDefs_) channelParamValues_.emplace(def.name, def.defaultValue);
+    }
 
     PluginTables& tables = pluginTables();
     ExclusiveLockGuard tablesGuard(&tables.lock, __FILE__, __LINE__);

@@ -1,5 +1,6 @@
 #include "tools/registry.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
