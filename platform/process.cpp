@@ -63,9 +63,10 @@ std::string resolveProgram(const std::string& name, const std::string& pathVar, 
     while (start <= pathVar.size()) {
         std::size_t end = pathVar.find(':', start);
         if (end == std::string::npos) end = pathVar.size();
-        std::string dir = pathVar.substr(start, end - start);
-        if (dir.empty()) dir = ".";
-        std::string candidate = dir + "/" + name;
+        // An empty entry means the current folder.
+        std::string candidate = end > start ? pathVar.substr(start, end - start) : std::string(1, '.');
+        candidate += '/';
+        candidate += name;
         struct stat st {};
         if (::stat(candidate.c_str(), &st) == 0) {
             if (isExecutableFile(candidate)) return candidate;

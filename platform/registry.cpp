@@ -236,8 +236,15 @@ bool load(const std::string& file, Store& s) {
 std::string serialize(const Store& s) {
     std::string out = "; per-user key store\n";
     for (const auto& k : s.keys) {
-        out += "[" + encode(k.path) + "]\n";
-        for (const auto& [name, v] : k.values) out += encode(name) + "=" + formatValue(v) + "\n";
+        out += '[';
+        out += encode(k.path);
+        out += "]\n";
+        for (const auto& [name, v] : k.values) {
+            out += encode(name);
+            out += '=';
+            out += formatValue(v);
+            out += '\n';
+        }
     }
     return out;
 }

@@ -138,7 +138,7 @@ TEST(Process, TimeOutKillsTheWholeGroup) {
                                           "echo $! > " + pidFile + ".tmp && mv " + pidFile + ".tmp " + pidFile + "\n"
                                           "sleep 30\n");
     const auto start = std::chrono::steady_clock::now();
-    proc::Result r = proc::run({{script}, "", "", "", {}, {}}, 700);
+    proc::Result r = proc::run({{script}, "", "", "", {}, {}}, 2000);
     const auto elapsed = std::chrono::steady_clock::now() - start;
     ASSERT_TRUE(r.started) << r.error;
     EXPECT_TRUE(r.timedOut);
