@@ -74,6 +74,10 @@ void Channel::checkChannelHooks(const Event& event) {
 
 void Channel::load() {
     ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    // Read one version of the file throughout (a save committed by another
+    // thread meanwhile can't mix into this load). Nothing is written back:
+    // a batch without changes leaves the file alone.
+    platform::profile::WriteBatch snapshot(channelFile_);
     getChannelConfig().load(channelFile_);
     getChannelSettings().load(channelFile_);
     getChannelState().load(channelFile_);

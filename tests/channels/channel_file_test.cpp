@@ -3,6 +3,7 @@
 // writers, and a failed write being reported.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -293,6 +294,44 @@ TEST(ChannelFile, ConcurrentSectionWritersLoseNothing) {
     }
     EXPECT_EQ(tools::getIniInt(file, "State", "NConsecutive404s", -1), kRounds - 1);
     EXPECT_EQ(tools::getIniString(file, "Last Feed (30)", "Id", "", true), "id-29");
+}
+
+// Counts the times a file of the folder is replaced by a rename.
+int countReplacements(int fd, const std::string& name) {
+    alignas(inotify_event) char buffer[64 * 1024];
+    int count = 0;
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n <= 0) return count;
+        for (char* p = buffer; p < buffer + n;) {
+            auto* event = reinterpret_cast<inotify_event*>(p);
+            if ((event->mask & IN_MOVED_TO) && event->len > 0 && name == event->name) ++count;
+            p += sizeof(inotify_event) + event->len;
+        }
+    }
+}
+
+// A save of a channel with many items and a load are one rewrite and none.
+TEST(ChannelFile, SaveIsOneRewriteAndLoadNone) {
+    testsupport::TempDir dir;
+    const std::string file = dir.file("big.rss");
+    TestChannel channel(nullptr, file);
+    auto feed = std::make_unique<channels::Feed>();
+    for (int i = 0; i < 100; ++i) feed->addFeedItem(channels::FeedItem("id-" + std::to_string(i), "t", "", "", "", "", "", ""));
+    channel.getChannelState().setLastFeed(std::move(feed));
+    channel.getChannelSettings().setChannelCategories({"A", "B"});
+    channel.save();
+
+    const int fd = inotify_init1(IN_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    ASSERT_GE(inotify_add_watch(fd, dir.str().c_str(), IN_MOVED_TO), 0);
+    channel.save();
+    EXPECT_EQ(countReplacements(fd, "big.rss"), 1);
+    TestChannel reader(nullptr, file);
+    reader.load();
+    EXPECT_EQ(countReplacements(fd, "big.rss"), 0);
+    EXPECT_EQ(reader.getChannelState().getLastFeed()->getFeedItemCount(), 100u);
+    close(fd);
 }
 
 TEST(ChannelFile, FailedWriteIsReported) {
