@@ -25,11 +25,15 @@ namespace {
 struct KeyRec {
     std::string path;
     std::vector<std::pair<std::string, Value>> values;
+    std::vector<std::string> unparsed;  // lines of the key that were not understood, kept as they are
 };
 
 struct Store {
-    std::vector<KeyRec> keys;  // file order; parents come before children
+    std::vector<std::string> preamble;  // lines outside any key, kept as they are
+    std::vector<KeyRec> keys;           // file order
 };
+
+const char kHeader[] = "; per-user key store";
 
 char lowerChar(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
@@ -189,6 +193,7 @@ bool isUnder(const std::string& path, const std::string& ancestor) {
 // parse are skipped so that a damaged line costs that line only.
 bool load(const std::string& file, Store& s) {
     s.keys.clear();
+    s.preamble.clear();
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         std::error_code ec;
@@ -200,26 +205,32 @@ bool load(const std::string& file, Store& s) {
     KeyRec* current = nullptr;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == ';') continue;
+        if (line.empty() || line == kHeader) continue;
         if (line[0] == '[') {
             auto close = line.rfind(']');
             std::string path = normalizePath(decode(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
             if (path.empty()) {
                 current = nullptr;
+                s.preamble.push_back(line);
                 continue;
             }
             current = findKey(s, path);
             if (!current) {
-                s.keys.push_back({path, {}});
+                s.keys.push_back({path, {}, {}});
                 current = &s.keys.back();
             }
             continue;
         }
-        if (!current) continue;
+        if (!current) {
+            s.preamble.push_back(line);
+            continue;
+        }
         auto eq = line.find('=');
-        if (eq == std::string::npos) continue;
         Value v;
-        if (!parseValue(line.substr(eq + 1), v)) continue;
+        if (line[0] == ';' || eq == std::string::npos || !parseValue(line.substr(eq + 1), v)) {
+            current->unparsed.push_back(line);
+            continue;
+        }
         std::string name = decode(line.substr(0, eq));
         bool replaced = false;
         for (auto& [n, old] : current->values) {
@@ -234,7 +245,12 @@ bool load(const std::string& file, Store& s) {
 }
 
 std::string serialize(const Store& s) {
-    std::string out = "; per-user key store\n";
+    std::string out = kHeader;
+    out += '\n';
+    for (const auto& line : s.preamble) {
+        out += line;
+        out += '\n';
+    }
     for (const auto& k : s.keys) {
         out += '[';
         out += encode(k.path);
@@ -243,6 +259,10 @@ std::string serialize(const Store& s) {
             out += encode(name);
             out += '=';
             out += formatValue(v);
+            out += '\n';
+        }
+        for (const auto& line : k.unparsed) {
+            out += line;
             out += '\n';
         }
     }
@@ -327,7 +347,7 @@ bool createKey(const std::string& key, bool* created) {
                 std::string parentPath = parentOf(prefix);
                 std::string name = parentPath.empty() ? prefix : prefix.substr(parentPath.size() + 1);
                 std::string full = parent ? parent->path + "\\" + name : prefix;
-                s.keys.push_back({full, {}});
+                s.keys.push_back({full, {}, {}});
                 changed = true;
                 if (pos == std::string::npos) isNew = true;
             }

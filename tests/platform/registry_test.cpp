@@ -135,3 +135,23 @@ TEST_F(RegistryTest, ConcurrentProcessesAndThreadsLoseNothing) {
         }
     }
 }
+
+TEST_F(RegistryTest, LinesItDoesNotUnderstandSurviveAChange) {
+    testsupport::writeFile(file_,
+                           "; kept comment\n"
+                           "stray line\n"
+                           "[Software\\Orvan]\n"
+                           "Good=dword:0000002a\n"
+                           "Bad=unknown-type:1\n"
+                           "no equals sign\n");
+    EXPECT_EQ(reg::getDword("Software\\Orvan", "Good"), 42u);
+    EXPECT_FALSE(reg::getValue("Software\\Orvan", "Bad"));
+    ASSERT_TRUE(reg::setString("Software\\Orvan", "New", "v"));
+    const std::string text = testsupport::readFile(file_);
+    for (const char* line : {"; kept comment\n", "stray line\n", "Bad=unknown-type:1\n", "no equals sign\n",
+                             "Good=dword:0000002a\n", "New=sz:v\n"}) {
+        EXPECT_NE(text.find(line), std::string::npos) << line << " missing from\n" << text;
+    }
+    ASSERT_TRUE(reg::setString("Software\\Orvan", "New", "w"));
+    EXPECT_EQ(testsupport::readFile(file_).size(), text.size());  // nothing is duplicated
+}
