@@ -23,7 +23,9 @@ using Handler = std::function<std::intptr_t(unsigned msg, std::uintptr_t wParam,
 // regard to case) always gives the same number, from 0xC000 up.
 unsigned registerMessage(const std::string& name);
 
-// Runs tasks on the thread that owns it.
+// Runs tasks on the thread that owns it. post and isOwnerThread are called
+// while the window table is locked: they must not call back into this
+// module (queue the task and return).
 class Dispatcher {
 public:
     virtual ~Dispatcher() = default;
@@ -72,6 +74,8 @@ bool isWindow(Handle window);
 // at once on the owning thread, else blocking until the owning thread has
 // run it. 0 for a handle that names no window, or when the window is
 // destroyed (or its dispatcher stops) before the handler ran.
+// Incoming sends are not served while a thread waits in a send, so a
+// handler must not send to a thread that may be waiting for it.
 std::intptr_t sendMessage(Handle window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
 
 // Queues the message for the window's handler and returns at once; false for
