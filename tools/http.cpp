@@ -146,12 +146,27 @@ void readLocalFile(const std::string& path, int* status, std::string* statusText
     if (statusText) *statusText = "OK";
 }
 
+// The URL with the password of any user information masked, for the log
+// and for error texts.
+std::string maskUrlCredentials(const std::string& url) {
+    const std::size_t scheme = url.find("://");
+    if (scheme == std::string::npos) return url;
+    const std::size_t start = scheme + 3;
+    const std::size_t end = url.find_first_of("/?#", start);
+    const std::size_t at = url.rfind('@', end == std::string::npos ? url.size() : end);
+    if (at == std::string::npos || at < start) return url;
+    const std::size_t colon = url.find(':', start);
+    if (colon == std::string::npos || colon > at) return url;
+    return url.substr(0, colon + 1) + maskSecret(url.substr(colon + 1, at - colon - 1)) + url.substr(at);
+}
+
 // One GET; throws on transport failures. Returns the status code.
-int performGet(InternetSession& session, const std::string& url, const std::string& host, const std::string* lastModified,
+int performGet(InternetSession& session, const std::string& url, const std::string& shown, const std::string& host,
+               const std::string* lastModified,
                const std::string* etag, bool forceDownload, const HttpAuth* siteAuth, const HttpAuth* proxyAuth,
                Transfer& t) {
     Request req;
-    if (!req.easy) throw std::runtime_error("Can't open request: host=" + host + " ; urlPath=" + url);
+    if (!req.easy) throw std::runtime_error("Can't open request: host=" + host + " ; urlPath=" + shown);
     CURL* e = req.easy;
     t.session = &session;
     t.easy = e;
@@ -226,32 +241,32 @@ int performGet(InternetSession& session, const std::string& url, const std::stri
     curl_easy_setopt(e, CURLOPT_XFERINFODATA, &t);
     curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
 
-    if (session.isCancelled()) throw std::runtime_error("The download was stopped: " + url);
+    if (session.isCancelled()) throw std::runtime_error("The download was stopped: " + shown);
     CURLcode rc = curl_easy_perform(e);
     long code = 0;
     curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &code);
     if (rc == CURLE_OK) return static_cast<int>(code);
 
     const std::string detail = errorText[0] ? std::string(errorText) : std::string(curl_easy_strerror(rc));
-    if (t.cancelled || rc == CURLE_ABORTED_BY_CALLBACK) throw std::runtime_error("The download was stopped: " + url);
+    if (t.cancelled || rc == CURLE_ABORTED_BY_CALLBACK) throw std::runtime_error("The download was stopped: " + shown);
     if (t.tooLarge || rc == CURLE_FILESIZE_EXCEEDED)
         throw std::runtime_error("The download is larger than the limit of " +
-                                 std::to_string(session.getMaxBodySize()) + " bytes: " + url);
+                                 std::to_string(session.getMaxBodySize()) + " bytes: " + shown);
     if (rc == CURLE_OPERATION_TIMEDOUT) {
         double connectTime = 0;
         curl_easy_getinfo(e, CURLINFO_CONNECT_TIME, &connectTime);
         if (code == 0 && connectTime <= 0)
             throw std::runtime_error("Timed out connecting to host: " + host);
-        throw std::runtime_error("Timed out reading the URL: " + url);
+        throw std::runtime_error("Timed out reading the URL: " + shown);
     }
     if (rc == CURLE_PEER_FAILED_VERIFICATION || rc == CURLE_SSL_CACERT_BADFILE || rc == CURLE_SSL_ISSUER_ERROR)
         throw std::runtime_error("Can't verify the secure connection to host: " + host + " (" + detail + ")");
     if (rc == CURLE_SSL_CONNECT_ERROR)
         throw std::runtime_error("Can't make a secure connection to host: " + host + " (" + detail + ")");
     if (rc == CURLE_COULDNT_RESOLVE_HOST || rc == CURLE_COULDNT_RESOLVE_PROXY || rc == CURLE_COULDNT_CONNECT)
-        throw std::runtime_error("Can't send the HTTP request: " + url + " (" + detail + ")");
-    if (code > 0) throw std::runtime_error("Can't read the URL: " + url + " (" + detail + ")");
-    throw std::runtime_error("Can't send the HTTP request: " + url + " (" + detail + ")");
+        throw std::runtime_error("Can't send the HTTP request: " + shown + " (" + detail + ")");
+    if (code > 0) throw std::runtime_error("Can't read the URL: " + shown + " (" + detail + ")");
+    throw std::runtime_error("Can't send the HTTP request: " + shown + " (" + detail + ")");
 }
 
 }  // namespace
@@ -315,10 +330,11 @@ bool isHttpRedirectStatus(int status) {
 void readUrl(InternetSession& session, const std::string& url, std::string* lastModified, std::string* etag,
              bool forceDownload, const HttpAuth* siteAuth, const HttpAuth* proxyAuth, int* status,
              std::string* statusText, std::string* location, std::string& body) {
-    ORVAN_LOG(logGroupInternetDownloads()) << "Reading URL: " << url << std::endl;
+    const std::string shown = maskUrlCredentials(url);
+    ORVAN_LOG(logGroupInternetDownloads()) << "Reading URL: " << shown << std::endl;
 
     UrlHandle parsed;
-    if (!parsed.h) throw std::runtime_error("Can't parse URL: " + url);
+    if (!parsed.h) throw std::runtime_error("Can't parse URL: " + shown);
     const bool cracked = curl_url_set(parsed.h, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK;
     const std::string scheme = cracked ? toLowerCopy(parsed.get(CURLUPART_SCHEME)) : std::string();
 
@@ -332,20 +348,20 @@ void readUrl(InternetSession& session, const std::string& url, std::string* last
             readLocalFile(url, status, statusText, body);
             return;
         }
-        throw std::runtime_error("Can't parse URL: " + url);
+        throw std::runtime_error("Can't parse URL: " + shown);
     }
     const std::string host = parsed.get(CURLUPART_HOST);
-    if (host.empty()) throw std::runtime_error("Can't parse URL: " + url);
+    if (host.empty()) throw std::runtime_error("Can't parse URL: " + shown);
 
     Transfer t;
-    int code = performGet(session, url, host, lastModified, etag, forceDownload, nullptr, proxyAuth, t);
+    int code = performGet(session, url, shown, host, lastModified, etag, forceDownload, nullptr, proxyAuth, t);
     if (code == 401 && siteAuth && !siteAuth->getHeaderValue().empty()) {
         ORVAN_LOG(logGroupInternetDownloads())
             << "HTTP 401: repeating the request with the channel's credential." << std::endl;
         t = Transfer{};
-        code = performGet(session, url, host, lastModified, etag, forceDownload, siteAuth, proxyAuth, t);
+        code = performGet(session, url, shown, host, lastModified, etag, forceDownload, siteAuth, proxyAuth, t);
     }
-    if (code <= 0) throw std::runtime_error("Can't read the HTTP response: " + url);
+    if (code <= 0) throw std::runtime_error("Can't read the HTTP response: " + shown);
     if (status) *status = code;
     if (statusText) *statusText = t.statusText;
     ORVAN_LOG(logGroupInternetDownloads()) << "HTTP response: " << code << " " << t.statusText << std::endl;
