@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -272,6 +276,33 @@ TEST_F(HttpTest, CancelFlagStopsARunningTransferPromptly) {
     setter.join();
     EXPECT_EQ(error, "The download was stopped: " + server.url("/stall.xml"));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST_F(HttpTest, ConnectTimeOutIsAnError) {
+    // A listener whose queue is full leaves further connections unanswered.
+    int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    socklen_t len = sizeof addr;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len);
+    std::vector<int> fillers;
+    for (int i = 0; i < 4; ++i) {
+        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        fillers.push_back(fd);
+    }
+    const std::string host = "127.0.0.1";
+    const std::string url = "http://" + host + ":" + std::to_string(ntohs(addr.sin_port)) + "/feed.xml";
+    session.setConnectTimeoutMs(300);
+    const auto start = std::chrono::steady_clock::now();
+    const std::string error = errorOf([&] { fetch(session, url); });
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    for (int fd : fillers) ::close(fd);
+    ::close(listener);
+    EXPECT_EQ(error, "Timed out connecting to host: " + host);
 }
 
 TEST_F(HttpTest, ConnectionFailureIsAnError) {
