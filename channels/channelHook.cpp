@@ -303,7 +303,9 @@ void ChannelHook::logSection(CMessageLog& log, CMessageGroup* group, const std::
     statement.log().indent();
     statement.log() << text;
     statement.log().outdent();
-    statement.log().flush();
+    // The log file only flushes at line ends; the hook's last text may have
+    // none and must still be readable now.
+    if (&log == &hookLog_) logFile_->flush();
 }
 
 void ChannelHook::dumpRequest(const std::string& requestFile) {

@@ -79,8 +79,12 @@ public:
         commandMsg_ = platform::messages::registerMessage("RelayDllChannelHookCommand");
         window_ = platform::messages::createWindow(
             loop_, [this](unsigned msg, std::uintptr_t w, std::intptr_t l) { return handle(msg, w, l); });
-        channels::setDllChannelHookMessages(window_, static_cast<int>(eventMsg_), static_cast<int>(commandMsg_));
+        connect(window_);
         channels::DllChannelHook::setHostWindow(window_);
+    }
+    // Relays go to that window (0: to no window at all).
+    void connect(std::uintptr_t window) {
+        channels::setDllChannelHookMessages(window, static_cast<int>(eventMsg_), static_cast<int>(commandMsg_));
     }
     ~HostWindow() {
         channels::setDllChannelHookMessages(0, -1, -1);
