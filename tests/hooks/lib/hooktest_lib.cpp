@@ -11,7 +11,7 @@
 //   save    stores LastCall=<name> in the private settings file and asks the
 //           host to save the attachment's settings (SaveChannelHookSettings)
 // With the channel parameter "RecordDir" every request is copied there as
-// lib-<n>.ini. The hooktest_* exports let the tests see what happened.
+// lib-<n>.ini, n counted from 0. The hooktest_* exports let the tests see what happened.
 #include <pthread.h>
 
 #include <atomic>
@@ -50,7 +50,7 @@ bool handle(const char* requestFile, const char* stdoutFile, const char* stderrF
         g_callThreads.push_back(static_cast<std::uintptr_t>(pthread_self()));
         if (!recordDir.empty()) {
             std::ifstream in(request, std::ios::binary);
-            std::ofstream out(recordDir + "/lib-" + std::to_string(++g_recorded) + ".ini", std::ios::binary);
+            std::ofstream out(recordDir + "/lib-" + std::to_string(g_recorded++) + ".ini", std::ios::binary);
             out << in.rdbuf();
         }
     }
