@@ -12,9 +12,10 @@
 //   std::unique_ptr<Feed> feed = channel->getLatestFeed(false, &unchanged);
 //   channel->save();                       // one atomic rewrite of the file
 //
-// Lock order: the channel's lock before the locks of its configuration,
-// settings and state; a save holds the channel file's write lock (see
-// platform/profile.h) around all of them.
+// Lock order: the channel's lock, then the channel file's write lock (see
+// platform/profile.h; load and save hold it around the rest), then the locks
+// of its configuration, settings and state. The manager and the channel file
+// never change, so getManager() and getConfigFilename() take no lock.
 #include <ctime>
 #include <map>
 #include <memory>
@@ -75,7 +76,8 @@ public:
     virtual void onChannelEvent(const Event& event);
     void handleEvent(const Event& event) override { onChannelEvent(event); }
 
-    // Reads the channel file: configuration, settings, state.
+    // Reads the channel file: configuration, settings, state, all from one
+    // version of the file (the file's write lock is held meanwhile).
     void load();
     // Writes configuration, settings and state into the channel file as one
     // atomic replacement; saves of one file are serialised. Throws
