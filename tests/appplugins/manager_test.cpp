@@ -29,12 +29,15 @@ namespace {
 struct Report {
     std::string message;
     bool hasPlugin;
+    std::string dump;
 };
 
 class Recorder : public EventListener {
 public:
     void onAppPluginErrorEvent(const AppPluginErrorEvent& event) override {
-        reports.push_back({event.getErrorMsg(), event.getAppPlugin() != nullptr});
+        std::ostringstream dump;
+        event.dumpEvent(dump);
+        reports.push_back({event.getErrorMsg(), event.getAppPlugin() != nullptr, dump.str()});
     }
     std::vector<Report> reports;
 };
@@ -210,6 +213,13 @@ TEST_F(AppPluginManagerTest, ScanLoadsTheTreeAndReportsEachBadDefinitionOnce) {
         const bool created = r.message.find("missing.plugin") == std::string::npos &&
                              r.message.find("noext.plugin") == std::string::npos;
         EXPECT_EQ(r.hasPlugin, created) << r.message;
+        // Event dumps name the plug-in by its id once it has one.
+        if (r.message.find("badparam.plugin") != std::string::npos) {
+            EXPECT_EQ(r.dump, "[AppPluginError:b]");
+        }
+        if (!created) {
+            EXPECT_EQ(r.dump, "[AppPluginError:<unknown>]");
+        }
     }
 }
 
