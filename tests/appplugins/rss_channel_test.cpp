@@ -62,7 +62,7 @@ private:
 
 const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new PluginEnvironment);
 
-class LocalPluginChannelTest : public ::testing::Test {
+class AppPluginChannelTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_NE(getAppPluginManager().findAppPlugin("libfeed"), nullptr);
@@ -103,7 +103,7 @@ protected:
     std::unique_ptr<ChannelManager> manager_;
 };
 
-TEST_F(LocalPluginChannelTest, FeedsComeFromThePluginsWithoutADownload) {
+TEST_F(AppPluginChannelTest, FeedsComeFromThePluginsWithoutADownload) {
     RssChannel* library = addChannel("lib", "http://127.0.0.1:2605/libfeed/feed?Hello there");
     EXPECT_EQ(library->getAppPlugin(), getAppPluginManager().findAppPlugin("libfeed"));
     EXPECT_EQ(firstTitle(*library), "Hello there");
@@ -123,7 +123,7 @@ TEST_F(LocalPluginChannelTest, FeedsComeFromThePluginsWithoutADownload) {
     EXPECT_EQ(server.requests("/nosuch/feed").size(), 1u);
 }
 
-TEST_F(LocalPluginChannelTest, PortChangeRewritesLocalPluginUrls) {
+TEST_F(AppPluginChannelTest, PortChangeRewritesLocalPluginUrls) {
     RssChannel* served = addChannel("served", "http://127.0.0.1:2605/libfeed/feed?x");
     RssChannel* unknown = addChannel("unknown", "http://127.0.0.1:2605/nosuch/feed");
 
@@ -142,7 +142,7 @@ TEST_F(LocalPluginChannelTest, PortChangeRewritesLocalPluginUrls) {
 // A port change walks the channels while channels look plug-ins up under
 // their own locks; with the debugging time-out set, a deadlock between the
 // two would end the process instead of hanging.
-TEST_F(LocalPluginChannelTest, PortChangesAndChannelSavesDoNotDeadlock) {
+TEST_F(AppPluginChannelTest, PortChangesAndChannelSavesDoNotDeadlock) {
     RssChannel* channel = addChannel("busy", "http://127.0.0.1:2605/scriptfeed/feed");
     const float previousTimeout = getThreadSafetyTimeout();
     setThreadSafetyTimeout(20);
