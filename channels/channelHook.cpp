@@ -1,7 +1,9 @@
 #include "channels/channelHook.h"
 
 #include <algorithm>
+#include <fstream>
 #include <map>
+#include <sstream>
 
 #include "channels/channel.h"
 #include "channels/channelEvents.h"
@@ -226,6 +228,13 @@ void ChannelHook::saveSettings(const std::string& channelFile, const std::string
 }
 
 void ChannelHook::loadDll(const std::string&) {}
+
+void ChannelHook::appendFileText(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    text += content.str();
+}
 
 // ---------------------------------------------------------------------------
 // Events and commands

@@ -131,6 +131,10 @@ public:
     // Drops one reference; deletes the hook with the last one.
     static void releaseReference(ChannelHook* hook);
 
+protected:
+    // Appends the whole content of a file (the hook's output files).
+    static void appendFileText(const std::string& path, std::string& text);
+
 private:
     void logToHook(const std::string& text);
     void logSection(CMessageLog& log, CMessageGroup* group, const std::string& title, const std::string& text);

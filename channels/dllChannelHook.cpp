@@ -1,8 +1,6 @@
 #include "channels/dllChannelHook.h"
 
 #include <atomic>
-#include <fstream>
-#include <sstream>
 
 #include "channels/exception.h"
 #include "channels/scriptingEngine.h"
@@ -17,13 +15,6 @@ std::atomic<std::uintptr_t> g_hostWindow{0};
 
 const char* const kEntryPointNames[4] = {"process_event()", "process_command()", "channel_hook_malloc()",
                                          "channel_hook_free()"};
-
-void appendFile(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    text += content.str();
-}
 
 }  // namespace
 
@@ -94,8 +85,8 @@ void DllChannelHook::relay(int message, const char* failureText, const std::stri
         result = platform::messages::sendMessage(getDllChannelHookWindow(), static_cast<unsigned>(message),
                                                  reinterpret_cast<std::uintptr_t>(this),
                                                  reinterpret_cast<std::intptr_t>(&args));
-    appendFile(stdoutFile.getFilename(), stdoutText);
-    appendFile(stderrFile.getFilename(), stderrText);
+    appendFileText(stdoutFile.getFilename(), stdoutText);
+    appendFileText(stderrFile.getFilename(), stderrText);
     if (result == 0 && stderrText.empty()) stderrText += std::string(failureText) + "\n";
 }
 

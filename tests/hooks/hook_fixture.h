@@ -41,12 +41,14 @@ inline void writeScript(const std::string& path, const std::string& text) {
 }
 
 // A script that copies each request into recordDir as req-<n>.ini (and its
-// path as path-<n>.txt), then runs `tail` (shell text).
+// path as path-<n>.txt), then runs `tail` (shell text). The copy appears
+// complete (written under another name, then renamed).
 inline std::string recordingScript(const std::string& recordDir, const std::string& tail = "") {
     return "#!/bin/sh\n"
            "n=$(ls '" + recordDir + "' | grep -c '^req-')\n"
-           "cp \"$1\" '" + recordDir + "'/req-$n.ini\n"
-           "printf '%s' \"$1\" > '" + recordDir + "'/path-$n.txt\n" + tail;
+           "printf '%s' \"$1\" > '" + recordDir + "'/path-$n.txt\n"
+           "cp \"$1\" '" + recordDir + "'/copy-$n\n"
+           "mv '" + recordDir + "'/copy-$n '" + recordDir + "'/req-$n.ini\n" + tail;
 }
 
 // Request files a recording hook saved, in call order.

@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
@@ -49,9 +50,14 @@ bool handle(const char* requestFile, const char* stdoutFile, const char* stderrF
         std::lock_guard<std::mutex> lock(g_mutex);
         g_callThreads.push_back(static_cast<std::uintptr_t>(pthread_self()));
         if (!recordDir.empty()) {
-            std::ifstream in(request, std::ios::binary);
-            std::ofstream out(recordDir + "/lib-" + std::to_string(g_recorded++) + ".ini", std::ios::binary);
-            out << in.rdbuf();
+            // Written under another name first: a copy appears complete.
+            const std::string name = recordDir + "/lib-" + std::to_string(g_recorded++);
+            {
+                std::ifstream in(request, std::ios::binary);
+                std::ofstream out(name + ".tmp", std::ios::binary);
+                out << in.rdbuf();
+            }
+            std::rename((name + ".tmp").c_str(), (name + ".ini").c_str());
         }
     }
     if (mode == "fail") return false;
