@@ -142,11 +142,15 @@ void ChannelConfig::setPreferredHomeUrl(const std::string& url) {
 }
 
 void ChannelConfig::setPreferredImageUrl(const std::string& url) {
-    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
-    const std::string newValue = equalNoCase(url, header_.ChannelImageUrl) ? std::string() : url;
-    const bool changed = newValue != preferredImageUrl_;
-    if (changed) clearChannelImage(true);
-    preferredImageUrl_ = newValue;
+    bool changed = false;
+    {
+        ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+        const std::string newValue = equalNoCase(url, header_.ChannelImageUrl) ? std::string() : url;
+        changed = newValue != preferredImageUrl_;
+        if (changed) clearChannelImage(true);
+        preferredImageUrl_ = newValue;
+    }
+    // Loaded after the lock is released: see loadChannelImage.
     if (changed) loadChannelImage();
 }
 
@@ -219,10 +223,14 @@ void ChannelConfig::setChannelSummaryFiles(const std::string& templateFile, cons
 }
 
 void ChannelConfig::setChannelHeader(const ChannelHeader& header) {
-    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
-    const bool changed = header.ChannelImageUrl != header_.ChannelImageUrl;
-    if (changed) clearChannelImage(true);
-    header_ = header;
+    bool changed = false;
+    {
+        ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+        changed = header.ChannelImageUrl != header_.ChannelImageUrl;
+        if (changed) clearChannelImage(true);
+        header_ = header;
+    }
+    // Loaded after the lock is released: see loadChannelImage.
     if (changed) loadChannelImage();
 }
 
@@ -257,34 +265,46 @@ void ChannelConfig::clearChannelImage(bool deleteFile) {
     std::filesystem::remove(path, ec);  // a missing file is no error
 }
 
+// The cache file is read and the image downloaded without this object's
+// lock: the download goes through the channel manager, whose lock comes
+// before a channel's, and a thread that holds the manager's lock (deleting
+// the channel) may be waiting for this configuration. A lock the caller
+// already holds is not released here.
 const std::vector<unsigned char>& ChannelConfig::loadChannelImage() {
     const std::string url = getImageUrl();
-    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
-    if (equalNoCase(url, imageUrl_)) return image_;
-    loadImageLocked(url);
-    return image_;
-}
+    std::string path;
+    {
+        SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+        if (equalNoCase(url, imageUrl_)) return image_;
+        path = getChannelImageFilename();
+    }
 
-void ChannelConfig::loadImageLocked(const std::string& url) {
-    const std::string path = getChannelImageFilename();
-    std::error_code ec;
+    std::string bytes;
     bool haveImage = false;
+    bool downloaded = false;
+    std::error_code ec;
     if (!path.empty() && std::filesystem::is_regular_file(path, ec)) {
         std::ifstream in(path, std::ios::binary);
         if (in) {
-            image_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
             haveImage = !in.bad();
         }
     }
     ChannelManager* manager = channel_ != nullptr ? channel_->getManager() : nullptr;
     if (!haveImage && manager != nullptr && !url.empty() && !manager->getDebugBool("DisableInternet", false)) {
-        std::string body;
-        manager->downloadUrl(url, body);
-        image_.assign(body.begin(), body.end());
-        if (!path.empty()) platform::files::atomicWriteFile(path, body);
+        manager->downloadUrl(url, bytes);  // a failure leaves everything as it was
+        haveImage = downloaded = true;
     }
+
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    // The image URL in effect changed meanwhile: the bytes are stale, and
+    // the next call loads the new image.
+    if (!equalNoCase(getImageUrl(), url)) return image_;
+    if (haveImage) image_.assign(bytes.begin(), bytes.end());
+    if (downloaded && !path.empty()) platform::files::atomicWriteFile(path, bytes);
     imageUrl_ = url;
     imageLoadTime_ = std::time(nullptr);
+    return image_;
 }
 
 std::time_t ChannelConfig::getChannelImageLoadTime() const {

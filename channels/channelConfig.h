@@ -103,9 +103,6 @@ public:
     SharedExclusiveLock& getLock() const { return lock_; }
 
 private:
-    // Loads the image for `url` into memory; lock held exclusively.
-    void loadImageLocked(const std::string& url);
-
     mutable SharedExclusiveLock lock_;
     Channel* channel_;
     ChannelHeader header_;

@@ -2,7 +2,9 @@
 // image with its cache file beside the channel file.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "channels/channelHeader.h"
 #include "tests/channels/channel_fixture.h"
@@ -160,4 +162,34 @@ TEST_F(ChannelImageTest, InternetDisabledRecordsTheUrlWithoutDownloading) {
     EXPECT_NE(config.getChannelImageLoadTime(), 0);
     config.loadChannelImage();
     EXPECT_TRUE(server.requests().empty());
+}
+
+// A new feed image is fetched through the channel manager. A thread that holds
+// the manager's lock and then needs this configuration (deleting the channel
+// removes its image file) must not wait for a worker that holds the
+// configuration while it waits for the manager: the configuration is free
+// again as soon as the new header is in.
+TEST_F(ChannelImageTest, NewImageIsFetchedWithoutHoldingTheConfiguration) {
+    TestChannel channel(f.manager.get(), file);
+    ChannelConfig& config = channel.getChannelConfig();
+    const std::string imageUrl = server.url("/logo.gif");
+
+    std::thread worker;
+    bool freedWhileManagerHeld = false;
+    {
+        ExclusiveLockGuard managerGuard(&f.manager->getLock(), __FILE__, __LINE__);
+        worker = std::thread([&] { config.setChannelHeader(header("n", imageUrl)); });
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!freedWhileManagerHeld && std::chrono::steady_clock::now() < deadline) {
+            if (config.getLock().tryLockExclusive(__FILE__, __LINE__)) {
+                freedWhileManagerHeld = config.getChannelHeader().ChannelImageUrl == imageUrl;
+                config.getLock().unlockExclusive(__FILE__, __LINE__);
+            }
+            if (!freedWhileManagerHeld) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    worker.join();
+    EXPECT_TRUE(freedWhileManagerHeld);
+    EXPECT_EQ(config.loadChannelImage(), bytes(image));
+    EXPECT_EQ(server.requests("/logo.gif").size(), 1u);
 }
