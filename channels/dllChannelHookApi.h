@@ -1,7 +1,7 @@
 #pragma once
 // The binary contract between the host and a channel hook library. A hook
-// library includes this header only (it needs nothing else of the engine)
-// and exports, with C linkage:
+// library needs this header and the platform library (messages, profile
+// files) only, nothing else of the engine. It exports, with C linkage:
 //
 //   extern "C" bool get_channel_hook_info(int version, ChannelHookInfo* info, const char* hookFile);
 //
@@ -27,6 +27,8 @@
 // exists is ignored.
 #include <cstddef>
 #include <cstdint>
+
+#include "platform/messages.h"
 
 extern "C" {
 
@@ -61,10 +63,10 @@ namespace channels {
 
 constexpr int kChannelHookInfoVersion = 1;
 
-// Callback messages (WM_APP + 100 ... 103).
-constexpr unsigned kSaveChannelHookSettingsMsg = 0x8000 + 100;
-constexpr unsigned kOpenChannelPropertiesMsg = 0x8000 + 101;
-constexpr unsigned kUpdateChannelMsg = 0x8000 + 102;
-constexpr unsigned kOpenFeedItemMsg = 0x8000 + 103;
+// Callback messages.
+constexpr unsigned kSaveChannelHookSettingsMsg = platform::messages::WM_APP + 100;
+constexpr unsigned kOpenChannelPropertiesMsg = platform::messages::WM_APP + 101;
+constexpr unsigned kUpdateChannelMsg = platform::messages::WM_APP + 102;
+constexpr unsigned kOpenFeedItemMsg = platform::messages::WM_APP + 103;
 
 }  // namespace channels
