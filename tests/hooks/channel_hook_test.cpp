@@ -17,10 +17,8 @@ namespace {
 
 using channels::ChannelHook;
 
-class ChannelHookTest : public ::testing::Test {
+class ChannelHookTest : public hooktest::HookTestBase {
 protected:
-    ChannelHookTest() { std::filesystem::create_directories(recordDir); }
-
     std::string writeHook(const std::string& name, const std::string& text) {
         const std::string path = dir.file(name);
         testsupport::writeFile(path, text);
@@ -32,17 +30,6 @@ protected:
         hooktest::writeScript(dir.file(name + ".sh"), hooktest::recordingScript(recordDir, scriptTail));
         return writeHook(name + ".hook", "[Config]\nScriptFilename=" + name + ".sh\n[Events]\n" + events + more);
     }
-    std::unique_ptr<ChannelHook> load(const std::string& hookFile, const std::string& channelFile) {
-        std::unique_ptr<ChannelHook> hook = channels::createChannelHook(hookFile);
-        hook->loadSettings(hookFile, channelFile, "ChannelHookConfig-1", "ChannelHookSettings-1");
-        return hook;
-    }
-
-    testsupport::TempDir dir;
-    hooktest::EngineSettings engine{dir.file("config.ini")};
-    std::string recordDir = dir.file("rec");
-    std::string channelFile = dir.file("news.rss");
-    channeltest::TestChannel channel{nullptr, channelFile};
 };
 
 TEST_F(ChannelHookTest, FactoryChoosesTheKindByTheCodesExtension) {

@@ -38,7 +38,7 @@ private:
     platform::library::Library library_;
 };
 
-class DllHookTest : public ::testing::Test {
+class DllHookTest : public hooktest::HookTestBase {
 protected:
     // A definition of the variant's library wanting BeginChannelUpdate (and
     // ChannelHookDetached), whose calls do `mode`.
@@ -52,17 +52,10 @@ protected:
     }
     std::unique_ptr<ChannelHook> load(const std::string& hookFile, bool logOn) {
         tools::writeIniString(channelFile, "ChannelHookConfig-1", "_EnableLogFile", logOn ? "1" : "0");
-        std::unique_ptr<ChannelHook> hook = channels::createChannelHook(hookFile);
-        hook->loadSettings(hookFile, channelFile, "ChannelHookConfig-1", "ChannelHookSettings-1");
-        return hook;
+        return HookTestBase::load(hookFile, channelFile);
     }
-    std::string hookLog(const ChannelHook& hook) { return testsupport::readFile(hook.getLogFile().getFilename()); }
 
-    testsupport::TempDir dir;
-    hooktest::EngineSettings engine{dir.file("config.ini")};
     hooktest::HostWindow host;
-    std::string channelFile = dir.file("news.rss");
-    channeltest::TestChannel channel{nullptr, channelFile};
 };
 
 TEST_F(DllHookTest, LoadFailuresGiveTheirTexts) {

@@ -3,6 +3,7 @@
 // channel settings, a dispatcher thread that plays the user-interface thread
 // with a main window serving the relay messages and the save callback, hook
 // definition files and recording scripts, and a capture of the program log.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -25,7 +26,9 @@
 #include "lib/log/messageLog.h"
 #include "platform/library.h"
 #include "platform/messages.h"
+#include "tests/channels/channel_fixture.h"
 #include "tests/support/test_support.h"
+#include "tools/tempFile.h"
 
 namespace hooktest {
 
@@ -190,6 +193,32 @@ public:
 private:
     std::string oldConfig_;
     int oldTimeout_ = 15;
+};
+
+// A folder with the user configuration file and a folder for recorded
+// requests, and a channel without a manager on news.rss.
+class HookTestBase : public ::testing::Test {
+protected:
+    HookTestBase() {
+        std::filesystem::create_directories(recordDir);
+        channels::installChannelHookHost();
+    }
+    // A hook of the definition file with the attachment sections
+    // ChannelHookConfig-1 and ChannelHookSettings-1 of the channel file.
+    std::unique_ptr<channels::ChannelHook> load(const std::string& hookFile, const std::string& channelFileName) {
+        std::unique_ptr<channels::ChannelHook> hook = channels::createChannelHook(hookFile);
+        hook->loadSettings(hookFile, channelFileName, "ChannelHookConfig-1", "ChannelHookSettings-1");
+        return hook;
+    }
+    static std::string hookLog(const channels::ChannelHook& hook) {
+        return testsupport::readFile(hook.getLogFile().getFilename());
+    }
+
+    testsupport::TempDir dir;
+    EngineSettings engine{dir.file("config.ini")};
+    std::string recordDir = dir.file("rec");
+    std::string channelFile = dir.file("news.rss");
+    channeltest::TestChannel channel{nullptr, channelFile};
 };
 
 }  // namespace hooktest

@@ -17,13 +17,8 @@ namespace {
 
 using channels::ChannelHook;
 
-class HookRequestFileTest : public ::testing::Test {
+class HookRequestFileTest : public hooktest::HookTestBase {
 protected:
-    HookRequestFileTest() {
-        std::filesystem::create_directories(recordDir);
-        channels::installChannelHookHost();
-    }
-
     // A recording script hook with the given extra definition sections.
     std::string recordingHook(const std::string& name, const std::string& more = "",
                               const std::string& scriptTail = "") {
@@ -33,18 +28,7 @@ protected:
                                          ".sh\n[Events]\nBeginChannelUpdate=1\nChannelError=1\n" + more);
         return path;
     }
-    std::unique_ptr<ChannelHook> load(const std::string& hookFile, const std::string& channelFile) {
-        std::unique_ptr<ChannelHook> hook = channels::createChannelHook(hookFile);
-        hook->loadSettings(hookFile, channelFile, "ChannelHookConfig-1", "ChannelHookSettings-1");
-        return hook;
-    }
     std::vector<std::string> requests() { return hooktest::recordedRequests(recordDir, "req-"); }
-
-    testsupport::TempDir dir;
-    hooktest::EngineSettings engine{dir.file("config.ini")};
-    std::string recordDir = dir.file("rec");
-    std::string channelFile = dir.file("news.rss");
-    channeltest::TestChannel channel{nullptr, channelFile};
 };
 
 TEST_F(HookRequestFileTest, EventAndCommandRequestsWithoutParameters) {

@@ -16,10 +16,8 @@ namespace {
 
 using channels::ChannelHook;
 
-class ScriptHookTest : public ::testing::Test {
+class ScriptHookTest : public hooktest::HookTestBase {
 protected:
-    ScriptHookTest() { std::filesystem::create_directories(recordDir); }
-
     // A hook running `body` (shell text after a line that saves the request
     // path), wanting BeginChannelUpdate; logOn switches its log on.
     std::unique_ptr<ChannelHook> scriptHook(const std::string& body, bool logOn) {
@@ -27,17 +25,8 @@ protected:
         const std::string file = dir.file("hook.hook");
         testsupport::writeFile(file, "[Config]\nScriptFilename=hook.sh\n[Events]\nBeginChannelUpdate=1\n");
         if (logOn) tools::writeIniString(channelFile, "ChannelHookConfig-1", "_EnableLogFile", "1");
-        std::unique_ptr<ChannelHook> hook = channels::createChannelHook(file);
-        hook->loadSettings(file, channelFile, "ChannelHookConfig-1", "ChannelHookSettings-1");
-        return hook;
+        return load(file, channelFile);
     }
-    std::string hookLog(const ChannelHook& hook) { return testsupport::readFile(hook.getLogFile().getFilename()); }
-
-    testsupport::TempDir dir;
-    hooktest::EngineSettings engine{dir.file("config.ini")};
-    std::string recordDir = dir.file("rec");
-    std::string channelFile = dir.file("news.rss");
-    channeltest::TestChannel channel{nullptr, channelFile};
 };
 
 TEST_F(ScriptHookTest, ExitCodeIsIgnoredOnlyStandardErrorFails) {
