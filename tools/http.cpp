@@ -249,6 +249,13 @@ int performGet(InternetSession& session, const std::string& url, const std::stri
 
     const std::string detail = errorText[0] ? std::string(errorText) : std::string(curl_easy_strerror(rc));
     if (t.cancelled || rc == CURLE_ABORTED_BY_CALLBACK) throw std::runtime_error("The download was stopped: " + shown);
+    // A proxy that refuses to open the tunnel of an https request answers
+    // its CONNECT with 407: reported as that status, like a proxy's answer
+    // to a plain request, so that the caller can repeat the request with the
+    // proxy credential.
+    long connectCode = 0;
+    curl_easy_getinfo(e, CURLINFO_HTTP_CONNECTCODE, &connectCode);
+    if (connectCode == 407) return 407;
     if (t.tooLarge || rc == CURLE_FILESIZE_EXCEEDED)
         throw std::runtime_error("The download is larger than the limit of " +
                                  std::to_string(session.getMaxBodySize()) + " bytes: " + shown);

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <sstream>
 #include <stdexcept>
@@ -229,6 +233,72 @@ TEST(HttpsTest, CertificateIsCheckedAgainstTheTrustedAuthorities) {
     systemStore.setCaBundle("");
     const std::string error = errorOf([&] { fetch(systemStore, server.url("/feed.xml")); });
     EXPECT_EQ(error.rfind("Can't verify the secure connection to host: 127.0.0.1", 0), 0u) << error;
+}
+
+namespace {
+
+// tests/tools/data/connect_proxy.py: a tunnelling proxy that wants a Basic
+// credential and answers the tunnelled https request itself, with a
+// certificate for the host name it is given.
+class ConnectProxy {
+public:
+    ConnectProxy(const std::string& user, const std::string& password, const std::string& host) {
+        const std::string script = testsupport::sourceDir() + "/tools/data/connect_proxy.py";
+        std::vector<std::string> args = {"python3", script, dir_.str(), user, password, host};
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawnp(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        for (int i = 0; i < 200 && pid_ > 0 && !std::filesystem::exists(dir_.file("port")); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const std::string port = testsupport::readFile(dir_.file("port"));
+        if (!port.empty()) url_ = "http://127.0.0.1:" + port;
+    }
+    ~ConnectProxy() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        int st = 0;
+        ::waitpid(pid_, &st, 0);
+    }
+    ConnectProxy(const ConnectProxy&) = delete;
+    ConnectProxy& operator=(const ConnectProxy&) = delete;
+
+    // "" when the proxy did not start.
+    const std::string& url() const { return url_; }
+    std::string caFile() const { return dir_.file("cert.pem"); }
+    // One line per request seen: the request line, a tab, the
+    // Proxy-Authorization value ("-" for none).
+    std::string log() const { return testsupport::readFile(dir_.file("log")); }
+
+private:
+    testsupport::TempDir dir_;
+    pid_t pid_ = -1;
+    std::string url_;
+};
+
+}  // namespace
+
+TEST(HttpsProxyTest, TunnelRefusedWith407IsThatStatusAndTheCredentialOpensIt) {
+    ConnectProxy proxy("proxyuser", "proxypass", "feeds.example.test");
+    ASSERT_NE(proxy.url(), "") << "the tunnelling proxy did not start";
+    tools::InternetSession session("t");
+    session.setProxy(proxy.url());
+    session.setCaBundle(proxy.caFile());
+    tools::HttpBasicAuth credential("proxyuser", "proxypass");
+    const std::string url = "https://feeds.example.test/feed.xml";
+
+    Reply refused = fetch(session, url);
+    EXPECT_EQ(refused.status, 407);
+    EXPECT_EQ(refused.statusText, "Proxy Authentication Required");
+    EXPECT_EQ(refused.body, "");
+
+    Reply r = fetch(session, url, nullptr, nullptr, false, nullptr, &credential);
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.body, "tunnelled");
+    // The credential goes to the proxy's CONNECT only, never through the tunnel.
+    EXPECT_EQ(proxy.log(), "CONNECT feeds.example.test:443 HTTP/1.1\t-\n"
+                           "CONNECT feeds.example.test:443 HTTP/1.1\t" + credential.getHeaderValue() + "\n"
+                           "GET /feed.xml HTTP/1.1\t-\n");
 }
 
 TEST_F(HttpTest, TransfersAreBoundedInTimeAndSize) {
