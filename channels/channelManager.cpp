@@ -16,6 +16,7 @@
 #include "channels/channelConfig.h"
 #include "channels/channelSettings.h"
 #include "channels/exception.h"
+#include "channels/pluginChannel.h"
 #include "channels/rssChannel.h"
 #include "channels/updateWorker.h"
 #include "lib/log/messageLog.h"
@@ -37,10 +38,11 @@ std::string& defaultAgent() {
     return agent;
 }
 
-// Channel kinds after ".rss", in the order they were added.
+// Channel kinds after ".rss", in the order they were added; plug-in channel
+// files (".plugin") are known from the start.
 struct ChannelKinds {
     std::mutex mutex;
-    std::vector<std::pair<std::string, ChannelManager::ChannelFactory>> kinds;
+    std::vector<std::pair<std::string, ChannelManager::ChannelFactory>> kinds{{".plugin", createPluginChannel}};
 };
 ChannelKinds& channelKinds() {
     static ChannelKinds k;

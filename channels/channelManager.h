@@ -10,9 +10,9 @@
 //   ...
 //   manager.stopChannelManager(false);         // waits for the worker, frees channels
 //
-// Channel kinds: ".rss" files load as RssChannel; further kinds (for
-// instance ".plugin") are added once at start-up with addChannelKind and load
-// after the RSS channels, in the order they were added.
+// Channel kinds: ".rss" files load as RssChannel, then ".plugin" files as
+// PluginChannel; further kinds are added once at start-up with addChannelKind
+// and load after these, in the order they were added.
 //
 // Every download goes through downloadUrl, which honours the DisableInternet
 // debug switch and repeats a request that a proxy refused with 407 once with

@@ -10,8 +10,7 @@
 // its standard output as the feed text. A failing plug-in yields the engine's
 // HTML error page, which the feed parser then rejects.
 //
-// Register the kind with the channel manager at start-up:
-//   ChannelManager::addChannelKind(".plugin", createPluginChannel);
+// The channel manager loads ".plugin" channel files with createPluginChannel.
 #include <memory>
 #include <ostream>
 #include <string>

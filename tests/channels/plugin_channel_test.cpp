@@ -298,7 +298,7 @@ TEST_F(PluginChannelTest, DeletingAChannelKeepsValuesOtherChannelsOfTheScriptUse
 }
 
 TEST_F(PluginChannelTest, WorkerUpdatesPluginChannelsWithEvents) {
-    ChannelManager::addChannelKind(".plugin", createPluginChannel);
+    // The manager knows ".plugin" channel files without being told.
     nettest::Engine engine;
     const std::string script = installScript("feed", ".sh", "scripts", "feed");
     tools::writeIniString(engine.channelsDir + "/good.plugin", "Config", "ScriptFilename", script);
