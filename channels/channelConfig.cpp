@@ -292,8 +292,13 @@ const std::vector<unsigned char>& ChannelConfig::loadChannelImage() {
     }
     ChannelManager* manager = channel_ != nullptr ? channel_->getManager() : nullptr;
     if (!haveImage && manager != nullptr && !url.empty() && !manager->getDebugBool("DisableInternet", false)) {
-        manager->downloadUrl(url, bytes);  // a failure leaves everything as it was
-        haveImage = downloaded = true;
+        int status = 0;
+        // A failure leaves everything as it was.
+        manager->downloadUrl(url, nullptr, nullptr, false, nullptr, &status, nullptr, nullptr, bytes);
+        // Only what the server delivered as the resource is the image: an
+        // error page or an unfollowed redirect is not, and cached it would
+        // stand for the image from then on.
+        if (status == 200) haveImage = downloaded = true;
     }
 
     ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);

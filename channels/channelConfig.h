@@ -88,7 +88,8 @@ public:
     void setHttpAuth(tools::HttpAuth* auth);
 
     // The channel image: from memory, else from the cache file, else
-    // downloaded through the channel manager and written to the cache file.
+    // downloaded through the channel manager and written to the cache file
+    // (an answer other than 200 gives no image and no cache file).
     const std::vector<unsigned char>& loadChannelImage();
     // Forgets the held image; deleteFile also removes the cache file.
     void clearChannelImage(bool deleteFile);

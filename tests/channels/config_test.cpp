@@ -164,6 +164,33 @@ TEST_F(ChannelImageTest, InternetDisabledRecordsTheUrlWithoutDownloading) {
     EXPECT_TRUE(server.requests().empty());
 }
 
+// Catches: an error page or an empty redirect answer kept as the channel image
+// and written to the cache file, from which every later run would read it.
+TEST_F(ChannelImageTest, AnswerOtherThanOkIsNoImage) {
+    testsupport::HttpAnswer notFound;
+    notFound.status = 404;
+    notFound.body = "<html>Not here</html>";
+    testsupport::HttpAnswer failed;
+    failed.status = 500;
+    failed.body = "<html>Broken</html>";
+    testsupport::HttpAnswer moved;
+    moved.status = 301;
+    moved.headers = {{"Location", "/logo.gif"}};
+    server.route("/gone.gif", notFound);
+    server.route("/broken.gif", failed);
+    server.route("/moved.gif", moved);
+    for (const char* path : {"/gone.gif", "/broken.gif", "/moved.gif"}) {
+        TestChannel channel(f.manager.get(), file);
+        ChannelConfig& config = channel.getChannelConfig();
+        config.setChannelHeader(header("n", server.url(path)));
+        EXPECT_TRUE(config.loadChannelImage().empty()) << path;
+        EXPECT_FALSE(std::filesystem::exists(f.channelFile("abc.gif"))) << path;
+        // Not asked again for every look at the image.
+        config.loadChannelImage();
+        EXPECT_EQ(server.requests(path).size(), 1u) << path;
+    }
+}
+
 // A new feed image is fetched through the channel manager. A thread that holds
 // the manager's lock and then needs this configuration (deleting the channel
 // removes its image file) must not wait for a worker that holds the
