@@ -1,5 +1,6 @@
 #include "channels/rssChannel.h"
 
+#include <algorithm>
 #include <cctype>
 #include <memory>
 
@@ -22,6 +23,37 @@ bool startsWithNoCase(const std::string& text, const std::string& prefix) {
 
 bool isWebUrl(const std::string& url) {
     return startsWithNoCase(url, "http://") || startsWithNoCase(url, "https://");
+}
+
+// The scheme and the host of a web URL, lower-cased.
+struct WebOrigin {
+    std::string scheme, host;
+};
+WebOrigin webOrigin(const std::string& url) {
+    WebOrigin o;
+    const std::size_t sep = url.find("://");
+    if (sep == std::string::npos) return o;
+    o.scheme = toLowerCopy(url.substr(0, sep));
+    const std::size_t start = sep + 3;
+    const std::size_t end = std::min(url.find_first_of("/?#", start), url.size());
+    std::string authority = url.substr(start, end - start);
+    if (const std::size_t at = authority.rfind('@'); at != std::string::npos) authority.erase(0, at + 1);
+    std::size_t hostEnd = authority.size();
+    if (!authority.empty() && authority[0] == '[')
+        hostEnd = std::min(authority.find(']') + 1, authority.size());
+    else if (const std::size_t colon = authority.find(':'); colon != std::string::npos)
+        hostEnd = colon;
+    o.host = toLowerCopy(authority.substr(0, hostEnd));
+    return o;
+}
+
+// Whether the channel's credential may go to `url` when the update began at
+// `origin`: the same host, and never from https down to plain http. A
+// redirect to another host does not carry the credential there.
+bool mayReceiveCredential(const WebOrigin& origin, const std::string& url) {
+    const WebOrigin target = webOrigin(url);
+    if (target.host.empty() || target.host != origin.host) return false;
+    return !(origin.scheme == "https" && target.scheme != "https");
 }
 
 }  // namespace
@@ -96,6 +128,7 @@ void RssChannel::update(std::string& feedText, bool forceDownload, bool& unchang
     }
 
     std::string url = config_.getRssChannelUrl();
+    const WebOrigin origin = webOrigin(url);
     for (int attempt = 1;; ++attempt) {
         if (AppPlugin* plugin = getAppPlugin()) {
             // The feed comes straight from the plug-in: nothing is downloaded
@@ -113,7 +146,8 @@ void RssChannel::update(std::string& feedText, bool forceDownload, bool& unchang
         std::string statusText, location, body;
         int status = 0;
         const bool force = forceDownload || config_.getForceNetDownloads();
-        manager->downloadUrl(url, &lastModified, &etag, force, auth.get(), &status, &statusText, &location, body);
+        const tools::HttpAuth* siteAuth = mayReceiveCredential(origin, url) ? auth.get() : nullptr;
+        manager->downloadUrl(url, &lastModified, &etag, force, siteAuth, &status, &statusText, &location, body);
 
         if (status == 404) {
             const int n = state_.getNConsecutive404s() + 1;

@@ -375,7 +375,8 @@ void readUrl(InternetSession& session, const std::string& url, std::string* last
 
     if (isHttpRedirectStatus(code)) {
         if (const std::string* value = t.header("Location")) {
-            ORVAN_LOG(logGroupHttpHeaders()) << "Found HTTP tag: Location='" << *value << "'" << std::endl;
+            ORVAN_LOG(logGroupHttpHeaders())
+                << "Found HTTP tag: Location='" << maskUrlCredentials(*value) << "'" << std::endl;
             if (location) *location = *value;
         } else {
             ORVAN_LOG(logGroupHttpHeaders()) << "No Location HTTP tag was returned." << std::endl;

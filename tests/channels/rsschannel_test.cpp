@@ -177,6 +177,33 @@ TEST_F(RssChannelTest, ChannelCredentialIsSentAfter401) {
 
     channel->getChannelConfig().setHttpAuth(new tools::HttpBasicAuth("reader", "s3cret"));
     EXPECT_EQ(update().text, "<rss>private</rss>");
+
+    // After a redirect the credential goes to the same host only.
+    HttpServer other;
+    HttpAnswer elsewhere = a;
+    elsewhere.body = "<rss>elsewhere</rss>";
+    other.route("/private.xml", elsewhere);
+    server.route("/moved.xml", a);
+    const struct {
+        std::string location, expectedText, expectedError;
+        HttpServer* target;
+    } cases[] = {
+        {"/moved.xml", "<rss>private</rss>", "", &server},
+        {"http://localhost:" + std::to_string(other.port()) + "/private.xml", "caller's text",
+         "HTTP 401 Unauthorized", &other},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.location);
+        server.route("/feed.xml", HttpAnswer::redirect(302, c.location));
+        server.clearRequests();
+        other.clearRequests();
+        Result r = update();
+        EXPECT_EQ(r.text, c.expectedText);
+        EXPECT_EQ(r.error, c.expectedError);
+        bool credentialSent = false;
+        for (const auto& request : c.target->requests()) credentialSent |= request.hasHeader("Authorization");
+        EXPECT_EQ(credentialSent, c.target == &server);
+    }
 }
 
 TEST_F(RssChannelTest, ProxyCredentialIsSentAfter407) {
