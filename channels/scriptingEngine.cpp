@@ -9,6 +9,7 @@
 #include <chrono>
 #include <fstream>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 
 #include "channels/exception.h"
@@ -125,6 +126,13 @@ void expandWord(const std::string& word, const std::vector<std::string>& scriptA
         }
     }
     out.push_back(result);
+}
+
+std::string absoluteScriptPath(const std::string& path) {
+    if (path.empty() || path[0] == '/') return path;
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.string();
 }
 
 std::string lookupRegistryTemplate(const std::string& extension) {
@@ -316,6 +324,9 @@ FileTypeCommandMap getFileTypeCommands() {
 
 CommandLine buildRunCommandLine(const std::string& scriptFilename, const std::string& requestFilename) {
     const std::string extension = tools::getFileExtension(scriptFilename);
+    // Programs start in the script's folder: a relative script path is taken
+    // from the current folder before the program changes it.
+    const std::string script = absoluteScriptPath(scriptFilename);
 
     bool found = false;
     std::string commandTemplate;
@@ -331,16 +342,16 @@ CommandLine buildRunCommandLine(const std::string& scriptFilename, const std::st
     CommandLine commandLine;
     if (!found) {
         // A program or a script with its own "#!" line runs directly.
-        if (isExecutableFile(scriptFilename)) {
-            commandLine.args = {scriptFilename, requestFilename};
+        if (isExecutableFile(script)) {
+            commandLine.args = {script, requestFilename};
             return commandLine;
         }
         commandTemplate = lookupRegistryTemplate(extension);
     }
 
-    std::vector<std::string> scriptArg{scriptFilename};
+    std::vector<std::string> scriptArg{script};
     if (strcasecmp(extension.c_str(), ".class") == 0)
-        scriptArg = {"-cp", tools::getDirectoryOf(scriptFilename), tools::getFileBaseName(scriptFilename)};
+        scriptArg = {"-cp", tools::getDirectoryOf(script), tools::getFileBaseName(script)};
 
     if (commandTemplate.find("%1") != std::string::npos) {
         std::size_t star = commandTemplate.find("%*");

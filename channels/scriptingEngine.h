@@ -119,7 +119,9 @@ ScriptingEngine& getScriptingEngine();
 void setFileTypeCommands(const FileTypeCommandMap& commands);
 FileTypeCommandMap getFileTypeCommands();
 
-// The command line that runs the script with the request file. Throws
+// The command line that runs the script with the request file; a relative
+// script path is made absolute, since the program starts in the script's
+// folder. Throws
 // channels::Exception "No application is registered for this file type: "
 // + extension, or "This file type has no 'shell/open' command specified: "
 // + extension.

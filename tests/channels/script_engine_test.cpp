@@ -13,6 +13,7 @@
 #include "channels/exception.h"
 #include "channels/scriptingEngine.h"
 #include "tests/support/test_support.h"
+#include "tools/files.h"
 #include "tools/ini.h"
 #include "tools/registry.h"
 #include "tools/tempFile.h"
@@ -172,6 +173,42 @@ TEST_F(ScriptEngineTest, PathsWithBlanksAndQuotesReachTheScriptUnchanged) {
     const std::string quotedFolder = dir_.file("it's a \\\"plug-in\\\" dir");
     EXPECT_EQ(cmd.toString(), "/bin/sh \"" + quotedFolder + "/my feed; rm -rf $HOME.sh\" \"" + quotedFolder +
                                   "/request $(touch pwned) file\"");
+}
+
+TEST_F(ScriptEngineTest, RelativeScriptPathsRunInTheScriptsFolder) {
+    // Programs start in the script's folder; a script named relative to the
+    // current folder must still be found from there.
+    const std::string folder = dir_.file("rel");
+    std::filesystem::create_directories(folder);
+    writeFile(folder + "/feed.sh", "printf 'sh:%s' \"$1\"\n");
+    writeFile(folder + "/tool", "#!/bin/sh\nprintf 'direct:%s' \"$1\"\n");
+    makeExecutable(folder + "/tool");
+    const std::string request = dir_.file("request");
+    writeFile(request, "");
+
+    struct CurrentFolder {
+        std::filesystem::path previous = std::filesystem::current_path();
+        explicit CurrentFolder(const std::filesystem::path& to) { std::filesystem::current_path(to); }
+        ~CurrentFolder() { std::filesystem::current_path(previous); }
+    } inTempDir(dir_.path());
+
+    struct Case {
+        const char* script;
+        std::string output;
+    };
+    const Case cases[] = {
+        {"rel/feed.sh", "sh:" + request},     // through the file-type table
+        {"rel/tool", "direct:" + request},    // execute bit
+        {"./rel/tool", "direct:" + request},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        const CommandLine cmd = buildRunCommandLine(c.script, request);
+        tools::TempFile out, err;
+        EXPECT_EQ(getScriptingEngine().runScript(cmd, tools::getDirectoryOf(c.script), out, err), 0)
+            << readFile(err.getFilename());
+        EXPECT_EQ(readFile(out.getFilename()), c.output);
+    }
 }
 
 TEST_F(ScriptEngineTest, TimeOutKillsTheScriptAndItsChildren) {
