@@ -258,6 +258,7 @@ void ChannelConfig::clearChannelImage(bool deleteFile) {
     image_.clear();
     imageUrl_.clear();
     imageLoadTime_ = 0;
+    ++imageGeneration_;
     if (!deleteFile) return;
     const std::string path = getChannelImageFilename();
     if (path.empty()) return;
@@ -273,10 +274,12 @@ void ChannelConfig::clearChannelImage(bool deleteFile) {
 const std::vector<unsigned char>& ChannelConfig::loadChannelImage() {
     const std::string url = getImageUrl();
     std::string path;
+    unsigned generation = 0;
     {
         SharedLockGuard guard(&lock_, __FILE__, __LINE__);
         if (equalNoCase(url, imageUrl_)) return image_;
         path = getChannelImageFilename();
+        generation = imageGeneration_;
     }
 
     std::string bytes;
@@ -302,9 +305,9 @@ const std::vector<unsigned char>& ChannelConfig::loadChannelImage() {
     }
 
     ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
-    // The image URL in effect changed meanwhile: the bytes are stale, and
-    // the next call loads the new image.
-    if (!equalNoCase(getImageUrl(), url)) return image_;
+    // The image was dropped meanwhile (its URL changed, the channel was
+    // deleted): the bytes are stale and the cache file stays removed.
+    if (generation != imageGeneration_ || !equalNoCase(getImageUrl(), url)) return image_;
     if (haveImage) image_.assign(bytes.begin(), bytes.end());
     if (downloaded && !path.empty()) platform::files::atomicWriteFile(path, bytes);
     imageUrl_ = url;

@@ -112,6 +112,9 @@ private:
     std::vector<unsigned char> image_;
     std::string imageUrl_;
     std::time_t imageLoadTime_ = 0;
+    // Counts the drops of the image, so that a load running meanwhile
+    // neither keeps nor caches what it fetched.
+    unsigned imageGeneration_ = 0;
     std::string preferredDisplayName_;
     std::string preferredDescription_;
     std::string preferredHomeUrl_;

@@ -220,3 +220,23 @@ TEST_F(ChannelImageTest, NewImageIsFetchedWithoutHoldingTheConfiguration) {
     EXPECT_EQ(config.loadChannelImage(), bytes(image));
     EXPECT_EQ(server.requests("/logo.gif").size(), 1u);
 }
+
+// Catches: an image download that was running while the channel was deleted
+// writing its cache file afterwards, which then outlives the channel.
+TEST_F(ChannelImageTest, ImageDroppedDuringItsDownloadIsNotCached) {
+    testsupport::HttpAnswer slow;
+    slow.bodyFile = f.dir.file("logo.gif");
+    slow.stallSeconds = 1.0;
+    server.route("/slow.gif", slow);
+    TestChannel channel(f.manager.get(), file);
+    ChannelConfig& config = channel.getChannelConfig();
+
+    std::thread worker([&] { config.setChannelHeader(header("n", server.url("/slow.gif"))); });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (server.requests("/slow.gif").empty() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(server.requests("/slow.gif").size(), 1u);
+    config.deleteChannelFiles();
+    worker.join();
+    EXPECT_FALSE(std::filesystem::exists(f.channelFile("abc.gif")));
+}
