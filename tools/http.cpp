@@ -160,6 +160,20 @@ std::string maskUrlCredentials(const std::string& url) {
     return url.substr(0, colon + 1) + maskSecret(url.substr(colon + 1, at - colon - 1)) + url.substr(at);
 }
 
+// The hosts reached without a proxy: loopback always, and those of the
+// system's no_proxy list, which the option would otherwise replace.
+std::string noProxyList() {
+    std::string list = "localhost,127.0.0.1,::1";
+    const char* system = std::getenv("no_proxy");
+    if (!system || !*system) system = std::getenv("NO_PROXY");
+    if (system && *system) {
+        if (std::string(system) == "*") return "*";
+        list += ",";
+        list += system;
+    }
+    return list;
+}
+
 // One GET; throws on transport failures. Returns the status code.
 int performGet(InternetSession& session, const std::string& url, const std::string& shown, const std::string& host,
                const std::string* lastModified,
@@ -230,7 +244,7 @@ int performGet(InternetSession& session, const std::string& url, const std::stri
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
     if (!session.getCaBundle().empty()) curl_easy_setopt(e, CURLOPT_CAINFO, session.getCaBundle().c_str());
     if (!session.getProxy().empty()) curl_easy_setopt(e, CURLOPT_PROXY, session.getProxy().c_str());
-    curl_easy_setopt(e, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
+    curl_easy_setopt(e, CURLOPT_NOPROXY, noProxyList().c_str());
     curl_easy_setopt(e, CURLOPT_SHARE, static_cast<CURLSH*>(session.shareHandle()));
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, onHeader);

@@ -5,6 +5,7 @@
 #include "channels/channelState.h"
 #include "channels/exception.h"
 #include "channels/feed.h"
+#include "channels/localPluginUrl.h"
 #include "tests/channels/rsschannel_fixture.h"
 #include "tests/support/httpServer.h"
 #include "tools/http.h"
@@ -218,6 +219,31 @@ TEST_F(RssChannelTest, ProxyCredentialIsSentAfter407) {
     server.clearRequests();
     EXPECT_EQ(update().text, "<rss>proxied</rss>");
     EXPECT_EQ(server.requests("/feed.xml").size(), 2u);  // refused once, then with the credential
+}
+
+TEST(RssChannelConfig, LocalFeedNamesRaiseTheMinimumInterval) {
+    channels::clearAppPluginFeedNames();
+    channels::setAppPluginFeedName("TheLounge", 1800);
+    const struct {
+        std::string url;
+        int expected;
+    } cases[] = {
+        {"http://127.0.0.1:2604/CodeProject/thelounge", 1800},
+        {"HTTP://127.0.0.1:2604/CodeProject/TheLounge", 1800},
+        {"http://127.0.0.1:2604/CodeProject/TheLounge/x", 3600},  // the name must be the whole rest
+        {"http://127.0.0.1:2604/CodeProject/Articles", 3600},     // not in the table
+        {"http://example.test/CodeProject/TheLounge", 3600},      // not a local URL
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        Engine engine;
+        channels::RssChannel* channel = engine.addChannel("c", c.url);  // loaded
+        EXPECT_EQ(channel->getChannelSettings().getMinAutoUpdateInterval(), c.expected);
+        channel->getChannelSettings().setMinAutoUpdateInterval(3600);
+        channel->save();
+        EXPECT_EQ(channel->getChannelSettings().getMinAutoUpdateInterval(), c.expected);
+    }
+    channels::clearAppPluginFeedNames();
 }
 
 TEST_F(RssChannelTest, DisabledInternetSendsNothing) {

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <sstream>
@@ -207,6 +208,24 @@ TEST_F(HttpTest, ProxyAsks407AndAcceptsItsCredential) {
     auto requests = server.requests("/feed.xml");
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[1].target, "http://feeds.example.test/feed.xml");  // proxy form
+}
+
+TEST_F(HttpTest, SystemNoProxyListIsHonoured) {
+    server.route("/feed.xml", HttpAnswer::text("via proxy"));
+    session.setProxy(server.baseUrl());
+    const char* saved = std::getenv("no_proxy");
+    const std::string previous = saved ? saved : "";
+    ::setenv("no_proxy", "127.0.0.2", 1);
+    // Nothing listens there: reached directly, the request fails.
+    const std::string url = "http://127.0.0.2:" + std::to_string(testsupport::freeLoopbackPort()) + "/feed.xml";
+    const std::string error = errorOf([&] { fetch(session, url); });
+    if (saved)
+        ::setenv("no_proxy", previous.c_str(), 1);
+    else
+        ::unsetenv("no_proxy");
+    EXPECT_EQ(error.rfind("Can't send the HTTP request: " + url, 0), 0u) << error;
+    EXPECT_TRUE(server.requests().empty());
+    EXPECT_EQ(fetch(session, "http://feeds.example.test/feed.xml").body, "via proxy");
 }
 
 TEST_F(HttpTest, ProxyCredentialNeverReachesTheOriginServer) {
