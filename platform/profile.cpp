@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
@@ -21,45 +22,42 @@ namespace platform::profile {
 namespace {
 
 // ---------------------------------------------------------------------------
-// The parsed file. Every line is kept as it was read, so that a rewrite
-// changes only the lines that were written; key lines also carry their
-// trimmed name and value.
+// Names: compared without regard to the case of ASCII letters, looked up by
+// hash without building lower-cased copies.
 
-struct Line {
-    bool isKey = false;
-    std::string raw;    // the line without its line end
-    std::string key;    // key lines: name without blanks around it
-    std::string value;  // key lines: value without blanks around it
-};
+char fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-struct Section {
-    std::string header;  // the header line as read
-    std::string name;
-    std::vector<Line> lines;
-    std::unordered_map<std::string, std::size_t> keyIndex;  // lower-case name -> first line
-
-    void reindex();
-};
-
-struct Doc {
-    std::vector<std::string> preamble;  // lines before the first section (not readable as keys)
-    std::vector<Section> sections;
-    std::unordered_map<std::string, std::size_t> sectionIndex;  // lower-case name -> first section
-    std::string eol = "\n";
-
-    void reindex();
-};
-
-std::string lower(std::string s) {
-    for (char& c : s) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (fold(a[i]) != fold(b[i])) return false;
     }
-    return s;
+    return true;
 }
+
+struct FoldHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const noexcept {
+        std::uint64_t h = 14695981039346656037ULL;  // FNV-1a
+        for (char c : s) {
+            h ^= static_cast<unsigned char>(fold(c));
+            h *= 1099511628211ULL;
+        }
+        return static_cast<std::size_t>(h);
+    }
+};
+
+struct FoldEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const noexcept { return sameName(a, b); }
+};
+
+// Name -> position of its first occurrence.
+using NameIndex = std::unordered_map<std::string, std::size_t, FoldHash, FoldEqual>;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string trimBlanks(const std::string& s) {
+std::string_view trimBlanks(std::string_view s) {
     std::size_t b = 0;
     std::size_t e = s.size();
     while (b < e && isBlank(s[b])) ++b;
@@ -67,16 +65,130 @@ std::string trimBlanks(const std::string& s) {
     return s.substr(b, e - b);
 }
 
-void Section::reindex() {
-    keyIndex.clear();
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].isKey) keyIndex.emplace(lower(lines[i].key), i);
-    }
+// ---------------------------------------------------------------------------
+// The parsed file. Every line is kept as it was read, so that a rewrite
+// changes only the lines that were written; key lines also know where their
+// trimmed name and value lie in the line.
+//
+// Deleted lines and sections stay in place as empty "removed" entries until
+// they make up half of their list, so that deleting many of them one by one
+// costs no more than one pass over the file; they are never written out.
+
+enum class Kind : std::uint8_t { Other, Key, Removed };
+
+struct Line {
+    std::string raw;  // the line without its line end
+    std::size_t keyPos = 0;
+    std::size_t keyLen = 0;
+    std::size_t valuePos = 0;
+    std::size_t valueLen = 0;
+    Kind kind = Kind::Other;
+
+    std::string_view key() const { return std::string_view(raw).substr(keyPos, keyLen); }
+    std::string_view value() const { return std::string_view(raw).substr(valuePos, valueLen); }
+};
+
+// Sections with more lines than this look their keys up through an index;
+// smaller ones are searched line by line.
+constexpr std::size_t kIndexFrom = 16;
+// Removed entries are dropped from a list once there are more than this
+// many and they make up half of it.
+constexpr std::size_t kCompactFrom = 16;
+
+struct Section {
+    std::string header;  // the header line as read
+    std::string name;
+    std::vector<Line> lines;
+    NameIndex keyIndex;         // when `indexed`: key name -> first key line
+    std::size_t keysEnd = 0;    // one past the last key line (0 without keys)
+    std::size_t removedLines = 0;
+    bool indexed = false;
+    bool duplicateKeys = false;  // some key name appears twice
+    bool removed = false;
+};
+
+struct Doc {
+    std::vector<std::string> preamble;  // lines before the first section (not readable as keys)
+    std::vector<Section> sections;
+    NameIndex sectionIndex;  // section name -> first section
+    std::size_t removedSections = 0;
+    bool duplicateSections = false;  // some section name appears twice
+    std::string eol = "\n";
+};
+
+// A line read from the file (or written): a key line when it has a name
+// before its first '=' and is no comment.
+Line makeLine(std::string raw) {
+    Line l;
+    l.raw = std::move(raw);
+    const std::string_view text(l.raw);
+    const std::size_t eq = text.find('=');
+    if (eq == std::string_view::npos) return l;
+    std::size_t first = 0;
+    while (first < text.size() && isBlank(text[first])) ++first;
+    if (text[first] == ';') return l;  // first <= eq: '=' is no blank
+    const std::string_view key = trimBlanks(text.substr(0, eq));
+    if (key.empty()) return l;
+    const std::string_view value = trimBlanks(text.substr(eq + 1));
+    l.keyPos = static_cast<std::size_t>(key.data() - text.data());
+    l.keyLen = key.size();
+    l.valuePos = static_cast<std::size_t>(value.data() - text.data());
+    l.valueLen = value.size();
+    l.kind = Kind::Key;
+    return l;
 }
 
-void Doc::reindex() {
-    sectionIndex.clear();
-    for (std::size_t i = 0; i < sections.size(); ++i) sectionIndex.emplace(lower(sections[i].name), i);
+// "key=value" for a trimmed key without '='.
+Line keyLine(std::string_view key, const std::string& value) {
+    std::string raw;
+    raw.reserve(key.size() + 1 + value.size());
+    raw.append(key);
+    raw += '=';
+    raw += value;
+    Line l;
+    l.raw = std::move(raw);
+    const std::string_view v = trimBlanks(std::string_view(l.raw).substr(key.size() + 1));
+    l.keyLen = key.size();
+    l.valuePos = static_cast<std::size_t>(v.data() - l.raw.data());
+    l.valueLen = v.size();
+    l.kind = Kind::Key;
+    return l;
+}
+
+void buildKeyIndex(Section& s) {
+    s.keyIndex.clear();
+    s.keyIndex.reserve(s.lines.size());
+    s.duplicateKeys = false;
+    for (std::size_t i = 0; i < s.lines.size(); ++i) {
+        if (s.lines[i].kind == Kind::Key && !s.keyIndex.emplace(std::string(s.lines[i].key()), i).second) {
+            s.duplicateKeys = true;
+        }
+    }
+    s.indexed = true;
+}
+
+// Completes a section read from the file.
+void finishSection(Section& s) {
+    s.keysEnd = 0;
+    for (std::size_t i = s.lines.size(); i > 0; --i) {
+        if (s.lines[i - 1].kind == Kind::Key) {
+            s.keysEnd = i;
+            break;
+        }
+    }
+    if (s.lines.size() > kIndexFrom) {
+        buildKeyIndex(s);
+        return;
+    }
+    for (std::size_t i = 0; i < s.keysEnd && !s.duplicateKeys; ++i) {
+        if (s.lines[i].kind != Kind::Key) continue;
+        for (std::size_t j = i + 1; j < s.keysEnd; ++j) {
+            if (s.lines[j].kind == Kind::Key && sameName(s.lines[i].key(), s.lines[j].key())) {
+                s.duplicateKeys = true;
+                break;
+            }
+        }
+    }
 }
 
 Doc parse(const std::string& text) {
@@ -84,12 +196,15 @@ Doc parse(const std::string& text) {
     Section* current = nullptr;
     bool eolChosen = false;
     std::size_t pos = 0;
+    auto finishCurrent = [&] {
+        if (current) finishSection(*current);
+    };
     while (pos < text.size()) {
-        std::size_t nl = text.find('\n', pos);
-        std::size_t end = nl == std::string::npos ? text.size() : nl;
-        std::string line = text.substr(pos, end - pos);
+        const std::size_t nl = text.find('\n', pos);
+        const std::size_t end = nl == std::string::npos ? text.size() : nl;
+        std::string_view line(text.data() + pos, end - pos);
         if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
+            line.remove_suffix(1);
             if (!eolChosen) doc.eol = "\r\n";
         }
         if (nl != std::string::npos) eolChosen = true;
@@ -98,120 +213,227 @@ Doc parse(const std::string& text) {
         std::size_t first = 0;
         while (first < line.size() && isBlank(line[first])) ++first;
         if (first < line.size() && line[first] == '[') {
-            std::size_t close = line.find(']', first + 1);
-            std::string name = line.substr(first + 1, close == std::string::npos ? std::string::npos : close - first - 1);
-            doc.sections.push_back(Section{line, trimBlanks(name), {}, {}});
+            finishCurrent();
+            const std::size_t close = line.find(']', first + 1);
+            const std::string_view name =
+                line.substr(first + 1, close == std::string_view::npos ? std::string_view::npos : close - first - 1);
+            Section s;
+            s.header = std::string(line);
+            s.name = std::string(trimBlanks(name));
+            doc.sections.push_back(std::move(s));
             current = &doc.sections.back();
+            if (!doc.sectionIndex.emplace(current->name, doc.sections.size() - 1).second) {
+                doc.duplicateSections = true;
+            }
             continue;
         }
         if (!current) {
-            doc.preamble.push_back(std::move(line));
+            doc.preamble.emplace_back(line);
             continue;
         }
-        Line l;
-        std::size_t eq = line.find('=');
-        if (eq != std::string::npos && line[first] != ';') {
-            l.key = trimBlanks(line.substr(0, eq));
-            l.value = trimBlanks(line.substr(eq + 1));
-            l.isKey = !l.key.empty();
-        }
-        l.raw = std::move(line);
-        current->lines.push_back(std::move(l));
+        current->lines.push_back(makeLine(std::string(line)));
     }
-    for (auto& s : doc.sections) s.reindex();
-    doc.reindex();
+    finishCurrent();
     return doc;
 }
 
 std::string serialize(const Doc& doc) {
+    std::size_t size = 0;
+    for (const auto& l : doc.preamble) size += l.size() + doc.eol.size();
+    for (const auto& s : doc.sections) {
+        if (s.removed) continue;
+        size += s.header.size() + doc.eol.size();
+        for (const auto& l : s.lines) size += l.raw.size() + doc.eol.size();
+    }
     std::string out;
+    out.reserve(size);
     auto put = [&](const std::string& line) {
         out += line;
         out += doc.eol;
     };
     for (const auto& l : doc.preamble) put(l);
     for (const auto& s : doc.sections) {
+        if (s.removed) continue;
         put(s.header);
-        for (const auto& l : s.lines) put(l.raw);
+        for (const auto& l : s.lines) {
+            if (l.kind != Kind::Removed) put(l.raw);
+        }
     }
     return out;
 }
 
+std::size_t findSectionIndex(const Doc& doc, std::string_view trimmedName) {
+    auto it = doc.sectionIndex.find(trimmedName);
+    return it == doc.sectionIndex.end() ? std::string::npos : it->second;
+}
+
 const Section* findSection(const Doc& doc, const std::string& name) {
-    auto it = doc.sectionIndex.find(lower(trimBlanks(name)));
-    return it == doc.sectionIndex.end() ? nullptr : &doc.sections[it->second];
+    const std::size_t i = findSectionIndex(doc, trimBlanks(name));
+    return i == std::string::npos ? nullptr : &doc.sections[i];
+}
+
+// Position of the first key line with the name, npos when there is none.
+std::size_t findKeyLine(const Section& s, std::string_view trimmedKey) {
+    if (s.indexed) {
+        auto it = s.keyIndex.find(trimmedKey);
+        return it == s.keyIndex.end() ? std::string::npos : it->second;
+    }
+    for (std::size_t i = 0; i < s.keysEnd; ++i) {
+        if (s.lines[i].kind == Kind::Key && sameName(s.lines[i].key(), trimmedKey)) return i;
+    }
+    return std::string::npos;
 }
 
 const Line* findKey(const Section& s, const std::string& key) {
-    auto it = s.keyIndex.find(lower(trimBlanks(key)));
-    return it == s.keyIndex.end() ? nullptr : &s.lines[it->second];
+    const std::size_t i = findKeyLine(s, trimBlanks(key));
+    return i == std::string::npos ? nullptr : &s.lines[i];
 }
 
 // Names and values that would break the line structure of the file.
 bool validNames(const std::string& section, const std::string* key, const std::optional<std::string>* value) {
-    auto hasLineEnd = [](const std::string& s) { return s.find_first_of("\r\n") != std::string::npos; };
+    auto hasLineEnd = [](std::string_view s) {
+        for (char c : s) {
+            if (c == '\r' || c == '\n') return true;
+        }
+        return false;
+    };
     if (hasLineEnd(section) || section.find(']') != std::string::npos) return false;
     if (key) {
-        std::string k = trimBlanks(*key);
-        if (k.empty() || hasLineEnd(k) || k.find('=') != std::string::npos || k[0] == '[' || k[0] == ';') return false;
+        const std::string_view k = trimBlanks(*key);
+        if (k.empty() || hasLineEnd(k) || k.find('=') != std::string_view::npos || k[0] == '[' || k[0] == ';') {
+            return false;
+        }
     }
     if (value && value->has_value() && hasLineEnd(**value)) return false;
     return true;
 }
 
+// Removed entries out of a section's lines, and out of a document's sections.
+
+void compactLines(Section& s) {
+    std::erase_if(s.lines, [](const Line& l) { return l.kind == Kind::Removed; });
+    s.removedLines = 0;
+    s.keysEnd = 0;
+    for (std::size_t i = s.lines.size(); i > 0; --i) {
+        if (s.lines[i - 1].kind == Kind::Key) {
+            s.keysEnd = i;
+            break;
+        }
+    }
+    if (s.indexed) buildKeyIndex(s);
+}
+
+void compactSections(Doc& doc) {
+    std::erase_if(doc.sections, [](const Section& s) { return s.removed; });
+    doc.removedSections = 0;
+    doc.sectionIndex.clear();
+    doc.sectionIndex.reserve(doc.sections.size());
+    doc.duplicateSections = false;
+    for (std::size_t i = 0; i < doc.sections.size(); ++i) {
+        if (!doc.sectionIndex.emplace(doc.sections[i].name, i).second) doc.duplicateSections = true;
+    }
+}
+
+// Marks a key line removed; the caller keeps the index.
+void dropLine(Section& s, std::size_t i) {
+    s.lines[i] = Line{};
+    s.lines[i].kind = Kind::Removed;
+    ++s.removedLines;
+    if (i + 1 == s.keysEnd) {
+        while (s.keysEnd > 0 && s.lines[s.keysEnd - 1].kind != Kind::Key) --s.keysEnd;
+    }
+    while (!s.lines.empty() && s.lines.back().kind == Kind::Removed) {
+        s.lines.pop_back();
+        --s.removedLines;
+    }
+}
+
+// Marks a section removed; the caller keeps the index.
+void dropSection(Doc& doc, std::size_t i) {
+    doc.sections[i] = Section{};
+    doc.sections[i].removed = true;
+    ++doc.removedSections;
+    while (!doc.sections.empty() && doc.sections.back().removed) {
+        doc.sections.pop_back();
+        --doc.removedSections;
+    }
+}
+
 // Changes of the document. Each returns true when the document changed.
 
 bool setKey(Doc& doc, const std::string& sectionName, const std::string& keyName, const std::string& value) {
-    const std::string section = trimBlanks(sectionName);
-    const std::string key = trimBlanks(keyName);
-    auto sit = doc.sectionIndex.find(lower(section));
-    if (sit == doc.sectionIndex.end()) {
-        Section s{"[" + section + "]", section, {}, {}};
-        s.lines.push_back(Line{true, key + "=" + value, key, trimBlanks(value)});
-        s.reindex();
+    const std::string_view section = trimBlanks(sectionName);
+    const std::string_view key = trimBlanks(keyName);
+    const std::size_t si = findSectionIndex(doc, section);
+    if (si == std::string::npos) {
+        Section s;
+        s.header.reserve(section.size() + 2);
+        s.header += '[';
+        s.header += section;
+        s.header += ']';
+        s.name = std::string(section);
+        s.lines.push_back(keyLine(key, value));
+        s.keysEnd = 1;
         doc.sections.push_back(std::move(s));
-        doc.sectionIndex.emplace(lower(section), doc.sections.size() - 1);
+        doc.sectionIndex.emplace(doc.sections.back().name, doc.sections.size() - 1);
         return true;
     }
-    Section& s = doc.sections[sit->second];
-    auto kit = s.keyIndex.find(lower(key));
-    if (kit != s.keyIndex.end()) {
-        Line& l = s.lines[kit->second];
-        std::string raw = l.key + "=" + value;
-        if (raw == l.raw) return false;
-        l.raw = std::move(raw);
-        l.value = trimBlanks(value);
+    Section& s = doc.sections[si];
+    const std::size_t ki = findKeyLine(s, key);
+    if (ki != std::string::npos) {
+        Line& l = s.lines[ki];
+        // The key keeps its spelling in the file.
+        Line replacement = keyLine(l.key(), value);
+        if (replacement.raw == l.raw) return false;
+        l = std::move(replacement);
         return true;
     }
     // A new key goes after the last key of the section, before any blank
-    // or comment lines that end it.
-    std::size_t at = 0;
-    for (std::size_t i = 0; i < s.lines.size(); ++i) {
-        if (s.lines[i].isKey) at = i + 1;
-    }
-    s.lines.insert(s.lines.begin() + static_cast<std::ptrdiff_t>(at), Line{true, key + "=" + value, key, trimBlanks(value)});
-    s.reindex();
+    // or comment lines that end it. Only such lines follow that place, so
+    // no indexed position moves.
+    s.lines.insert(s.lines.begin() + static_cast<std::ptrdiff_t>(s.keysEnd), keyLine(key, value));
+    if (s.indexed) s.keyIndex.emplace(std::string(key), s.keysEnd);
+    ++s.keysEnd;
+    if (!s.indexed && s.lines.size() > kIndexFrom) buildKeyIndex(s);
     return true;
 }
 
 bool removeKey(Doc& doc, const std::string& sectionName, const std::string& keyName) {
-    auto sit = doc.sectionIndex.find(lower(trimBlanks(sectionName)));
-    if (sit == doc.sectionIndex.end()) return false;
-    Section& s = doc.sections[sit->second];
-    const std::string k = lower(trimBlanks(keyName));
-    auto before = s.lines.size();
-    std::erase_if(s.lines, [&](const Line& l) { return l.isKey && lower(l.key) == k; });
-    if (s.lines.size() == before) return false;
-    s.reindex();
+    const std::size_t si = findSectionIndex(doc, trimBlanks(sectionName));
+    if (si == std::string::npos) return false;
+    Section& s = doc.sections[si];
+    const std::string_view key = trimBlanks(keyName);
+    const std::size_t first = findKeyLine(s, key);
+    if (first == std::string::npos) return false;
+    if (s.duplicateKeys) {
+        // Every line of the name goes; from the end, as trailing removed lines are dropped at once.
+        for (std::size_t i = s.lines.size(); i-- > first;) {
+            if (i < s.lines.size() && s.lines[i].kind == Kind::Key && sameName(s.lines[i].key(), key)) dropLine(s, i);
+        }
+    } else {
+        dropLine(s, first);
+    }
+    if (s.indexed) s.keyIndex.erase(s.keyIndex.find(key));
+    if (s.removedLines > kCompactFrom && s.removedLines * 2 > s.lines.size()) compactLines(s);
     return true;
 }
 
 bool removeSection(Doc& doc, const std::string& sectionName) {
-    const std::string name = lower(trimBlanks(sectionName));
-    auto before = doc.sections.size();
-    std::erase_if(doc.sections, [&](const Section& s) { return lower(s.name) == name; });
-    if (doc.sections.size() == before) return false;
-    doc.reindex();
+    const std::string_view name = trimBlanks(sectionName);
+    auto it = doc.sectionIndex.find(name);
+    if (it == doc.sectionIndex.end()) return false;
+    const std::size_t first = it->second;
+    doc.sectionIndex.erase(it);
+    if (doc.duplicateSections) {
+        for (std::size_t i = doc.sections.size(); i-- > first;) {
+            if (i < doc.sections.size() && !doc.sections[i].removed && sameName(doc.sections[i].name, name)) {
+                dropSection(doc, i);
+            }
+        }
+    } else {
+        dropSection(doc, first);
+    }
+    if (doc.removedSections > kCompactFrom && doc.removedSections * 2 > doc.sections.size()) compactSections(doc);
     return true;
 }
 
@@ -264,6 +486,12 @@ void cachePut(const std::string& path, const FileStamp& stamp, std::shared_ptr<c
     s.cache[path] = CacheEntry{stamp, std::move(doc)};
 }
 
+void cacheDrop(const std::string& path) {
+    Shared& s = shared();
+    std::lock_guard lock(s.mutex);
+    s.cache.erase(path);
+}
+
 // One spelling per file, so that "./a.ini" and "/dir/a.ini" share the cache
 // and the lock.
 std::string normalize(const std::string& file) {
@@ -276,6 +504,21 @@ std::string normalize(const std::string& file) {
     std::filesystem::path p = std::filesystem::absolute(file, ec);
     if (ec) return file;
     return p.lexically_normal().string();
+}
+
+// normalize() for calls that name the same file many times in a row. An
+// absolute spelling's normal form does not depend on the working folder, so
+// the last one is remembered. The reference is valid until the calling
+// thread's next call.
+const std::string& normalizedRecent(const std::string& file) {
+    thread_local std::string lastFile;
+    thread_local std::string lastPath;
+    if (file.empty() || file[0] != '/' || file != lastFile) {
+        std::string path = normalize(file);
+        lastFile = file[0] == '/' ? file : std::string();
+        lastPath = std::move(path);
+    }
+    return lastPath;
 }
 
 enum class LoadResult { Ok, Missing, Failed };
@@ -337,7 +580,10 @@ LoadResult loadFile(const std::string& path, std::shared_ptr<const Doc>& out, Fi
 struct Batch {
     int depth = 0;
     std::shared_ptr<std::recursive_mutex> lock;
-    Doc doc;
+    // The contents this thread sees: shared with the cache until the first
+    // change, then the batch's own.
+    std::shared_ptr<const Doc> doc;
+    bool owned = false;
     bool dirty = false;
     int loadError = 0;  // the file exists but could not be read: nothing is written
 };
@@ -345,6 +591,7 @@ struct Batch {
 thread_local std::unordered_map<std::string, Batch> t_batches;
 
 Batch* currentBatch(const std::string& path) {
+    if (t_batches.empty()) return nullptr;
     auto it = t_batches.find(path);
     return it == t_batches.end() ? nullptr : &it->second;
 }
@@ -361,14 +608,23 @@ Doc takeFromCache(const std::string& path, std::shared_ptr<const Doc> current) {
     return *current;
 }
 
+// The batch's contents, made its own before the first change.
+Doc& writableDoc(const std::string& path, Batch& b) {
+    if (!b.owned) {
+        b.doc = std::make_shared<Doc>(takeFromCache(path, std::move(b.doc)));
+        b.owned = true;
+    }
+    return const_cast<Doc&>(*b.doc);
+}
+
 // Writes the document and puts it into the cache. Caller holds the path lock.
-bool store(const std::string& path, Doc doc) {
-    if (!files::atomicWriteFile(path, serialize(doc))) return false;
+bool store(const std::string& path, std::shared_ptr<const Doc> doc) {
+    if (!files::atomicWriteFile(path, serialize(*doc))) return false;
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
-        cachePut(path, stampOf(st), std::make_shared<Doc>(std::move(doc)));
+        cachePut(path, stampOf(st), std::move(doc));
     } else {
-        invalidate(path);
+        cacheDrop(path);
     }
     return true;
 }
@@ -376,13 +632,13 @@ bool store(const std::string& path, Doc doc) {
 // Applies a change to the file: inside the thread's batch to its pending
 // contents, else as one locked read-change-rewrite.
 bool change(const std::string& file, const std::function<bool(Doc&)>& apply) {
-    const std::string path = normalize(file);
+    const std::string path = normalizedRecent(file);
     if (Batch* b = currentBatch(path)) {
         if (b->loadError) {
             errno = b->loadError;
             return false;
         }
-        if (apply(b->doc)) b->dirty = true;
+        if (apply(writableDoc(path, *b))) b->dirty = true;
         return true;
     }
     auto lock = pathLock(path);
@@ -390,26 +646,30 @@ bool change(const std::string& file, const std::function<bool(Doc&)>& apply) {
     std::shared_ptr<const Doc> current;
     FileStamp stamp;
     Doc doc;
+    bool loaded = false;
     switch (loadFile(path, current, &stamp)) {
-        case LoadResult::Ok: doc = takeFromCache(path, std::move(current)); break;
+        case LoadResult::Ok:
+            doc = takeFromCache(path, std::move(current));
+            loaded = true;
+            break;
         case LoadResult::Missing: break;
         case LoadResult::Failed: return false;  // never replace a file that could not be read
     }
     if (!apply(doc)) {
-        cachePut(path, stamp, std::make_shared<Doc>(std::move(doc)));
+        if (loaded) cachePut(path, stamp, std::make_shared<const Doc>(std::move(doc)));
         return true;
     }
-    return store(path, std::move(doc));
+    return store(path, std::make_shared<const Doc>(std::move(doc)));
 }
 
 // Runs the reader on the contents this thread should see; false when the
 // file is missing or unreadable.
 template <class F>
 bool withDoc(const std::string& file, F&& reader) {
-    const std::string path = normalize(file);
+    const std::string& path = normalizedRecent(file);
     if (Batch* b = currentBatch(path)) {
         if (b->loadError) return false;
-        reader(b->doc);
+        reader(*b->doc);
         return true;
     }
     std::shared_ptr<const Doc> doc;
@@ -424,7 +684,7 @@ std::optional<std::string> readValue(const std::string& file, const std::string&
     std::optional<std::string> result;
     withDoc(file, [&](const Doc& doc) {
         if (const Section* s = findSection(doc, section)) {
-            if (const Line* l = findKey(*s, key)) result = l->value;
+            if (const Line* l = findKey(*s, key)) result.emplace(l->value());
         }
     });
     return result;
@@ -433,7 +693,7 @@ std::optional<std::string> readValue(const std::string& file, const std::string&
 std::string getString(const std::string& file, const std::string& section, const std::string& key,
                       const std::string& defaultValue) {
     auto v = readValue(file, section, key);
-    return v ? *v : defaultValue;
+    return v ? std::move(*v) : defaultValue;
 }
 
 int getInt(const std::string& file, const std::string& section, const std::string& key, int defaultValue) {
@@ -463,7 +723,9 @@ std::vector<std::string> getKeyNames(const std::string& file, const std::string&
         for (std::size_t i = 0; i < s->lines.size(); ++i) {
             const Line& l = s->lines[i];
             // A repeated key is listed once, where it first appears.
-            if (l.isKey && s->keyIndex.at(lower(l.key)) == i) names.push_back(l.key);
+            if (l.kind == Kind::Key && (!s->duplicateKeys || findKeyLine(*s, l.key()) == i)) {
+                names.emplace_back(l.key());
+            }
         }
     });
     return names;
@@ -473,7 +735,11 @@ std::vector<std::string> getSectionNames(const std::string& file) {
     std::vector<std::string> names;
     withDoc(file, [&](const Doc& doc) {
         for (std::size_t i = 0; i < doc.sections.size(); ++i) {
-            if (doc.sectionIndex.at(lower(doc.sections[i].name)) == i) names.push_back(doc.sections[i].name);
+            const Section& s = doc.sections[i];
+            // A repeated section is listed once, where it first appears.
+            if (!s.removed && (!doc.duplicateSections || findSectionIndex(doc, s.name) == i)) {
+                names.push_back(s.name);
+            }
         }
     });
     return names;
@@ -502,10 +768,12 @@ WriteBatch::WriteBatch(const std::string& file) : file_(normalize(file)) {
     if (b.depth++ > 0) return;
     b.lock = pathLock(file_);
     b.lock->lock();
-    std::shared_ptr<const Doc> current;
-    switch (loadFile(file_, current)) {
-        case LoadResult::Ok: b.doc = *current; break;
-        case LoadResult::Missing: break;
+    switch (loadFile(file_, b.doc)) {
+        case LoadResult::Ok: break;  // shared with the cache until the first change
+        case LoadResult::Missing:
+            b.doc = std::make_shared<const Doc>();
+            b.owned = true;
+            break;
         case LoadResult::Failed: b.loadError = errno ? errno : EIO; break;
     }
 }
@@ -533,16 +801,12 @@ bool WriteBatch::commit() {
         return true;
     }
     if (!store(file_, b->doc)) return false;
+    b->owned = false;  // now shared with the cache
     b->dirty = false;
     done_ = true;
     return true;
 }
 
-void invalidate(const std::string& file) {
-    const std::string path = normalize(file);
-    Shared& s = shared();
-    std::lock_guard lock(s.mutex);
-    s.cache.erase(path);
-}
+void invalidate(const std::string& file) { cacheDrop(normalize(file)); }
 
 }  // namespace platform::profile

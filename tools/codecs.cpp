@@ -79,35 +79,62 @@ bool startsWithNoCase(const std::string& text, std::size_t at, const char* name)
 
 std::string urlEncode(const std::string& text, const std::string& extraChars)
 {
+    // Runs of plain characters are copied whole.
+    struct Table {
+        bool escaped[256];
+        Table()
+        {
+            for (int c = 0; c < 256; ++c)
+                escaped[c] = c < 0x20 || c > 0x7E || c == '%';
+        }
+    };
+    static const Table plainTable;
+    const bool* escaped = plainTable.escaped;
+    bool withExtra[256];
+    if (!extraChars.empty()) {
+        std::memcpy(withExtra, plainTable.escaped, sizeof withExtra);
+        for (char ch : extraChars)
+            withExtra[static_cast<unsigned char>(ch)] = true;
+        escaped = withExtra;
+    }
     std::string out;
     out.reserve(text.size());
-    for (char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        const bool plain = c >= 0x20 && c <= 0x7E && c != '%' && extraChars.find(ch) == std::string::npos;
-        if (plain)
-            out += ch;
-        else
-            appendEscape(out, '%', c);
+    const std::size_t n = text.size();
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (!escaped[c])
+            continue;
+        out.append(text, from, i - from);
+        appendEscape(out, '%', c);
+        from = i + 1;
     }
+    out.append(text, from, n - from);
     return out;
 }
 
 std::string urlDecode(const std::string& text)
 {
+    std::size_t percent = text.find('%');
+    if (percent == std::string::npos)
+        return text;
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            const int hi = hexValue(static_cast<unsigned char>(text[i + 1]));
-            const int lo = hexValue(static_cast<unsigned char>(text[i + 2]));
-            if (hi >= 0 && lo >= 0) {
-                out += static_cast<char>(hi * 16 + lo);
-                i += 2;
-                continue;
-            }
+    std::size_t from = 0;
+    while (percent != std::string::npos) {
+        out.append(text, from, percent - from);
+        const int hi = percent + 2 < text.size() ? hexValue(static_cast<unsigned char>(text[percent + 1])) : -1;
+        const int lo = hi >= 0 ? hexValue(static_cast<unsigned char>(text[percent + 2])) : -1;
+        if (lo >= 0) {
+            out += static_cast<char>(hi * 16 + lo);
+            from = percent + 3;
+        } else {
+            out += '%';
+            from = percent + 1;
         }
-        out += text[i];
+        percent = text.find('%', from);
     }
+    out.append(text, from, std::string::npos);
     return out;
 }
 

@@ -60,8 +60,12 @@ bool getIniBool(const std::string& iniFile, const std::string& section, const st
 std::string getIniString(const std::string& iniFile, const std::string& section, const std::string& key,
                          const std::string& defaultValue, bool trim)
 {
-    const std::string decoded = urlDecode(profile::getString(iniFile, section, key, defaultValue));
-    return trim ? trimString(decoded) : decoded;
+    std::string value = profile::getString(iniFile, section, key, defaultValue);
+    if (value.find('%') != std::string::npos)
+        value = urlDecode(value);
+    if (trim && !value.empty() && (isSpace(value.front()) || isSpace(value.back())))
+        value = trimString(value);
+    return value;
 }
 
 std::string getIniEncryptedString(const crypto::Blowfish& cipher, const std::string& iniFile,
