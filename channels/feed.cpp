@@ -134,6 +134,10 @@ std::string Feed::makeItemSectionName(const std::string& stem, std::size_t n) {
 
 void Feed::load(const std::string& iniFile, const std::string& stem) {
     ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    // Reads one version of the file throughout, parsed once and not checked
+    // against the disk for every key. Nothing is written back: a batch
+    // without changes leaves the file alone.
+    platform::profile::WriteBatch snapshot(iniFile);
     feedTime_ = readTime(iniFile, stem);
     header_.load(iniFile, stem);
     for (std::size_t n = 1;; ++n) {
