@@ -93,11 +93,6 @@ std::unique_ptr<tools::TempFile> writeChannelHookCommandRequest(ChannelHook& hoo
     return request;
 }
 
-bool isPasswordParam(const ParamDef& def) {
-    const std::string name = toLowerCopy(def.name);
-    return name.find("password") != std::string::npos || name.find("passwd") != std::string::npos;
-}
-
 std::string getLoggableHookRequestText(const std::string& requestFile, const ParamDefs& globalDefs,
                                        const ParamDefs& channelDefs) {
     std::ifstream in(requestFile, std::ios::binary);

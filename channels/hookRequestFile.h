@@ -42,10 +42,6 @@ std::unique_ptr<tools::TempFile> writeChannelHookEventRequest(ChannelHook& hook,
 std::unique_ptr<tools::TempFile> writeChannelHookCommandRequest(ChannelHook& hook, Channel* channel,
                                                                 const std::string& commandName);
 
-// Whether a parameter holds a password: its name mentions one ("Password",
-// "Passwd", any case). Such values never appear in logs.
-bool isPasswordParam(const ParamDef& def);
-
 // The request file's text for a log, with the values of the password
 // parameters of both parameter sections masked.
 std::string getLoggableHookRequestText(const std::string& requestFile, const ParamDefs& globalDefs,

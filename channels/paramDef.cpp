@@ -5,6 +5,7 @@
 
 #include "channels/exception.h"
 #include "channels/scriptingEngine.h"
+#include "lib/misc/stringHelpers.h"
 #include "lib/log/messageLog.h"
 #include "platform/profile.h"
 #include "tools/codecs.h"
@@ -74,6 +75,11 @@ void ScriptingEngine::loadParamDefTable(const std::string& configFilename, Param
     }
 }
 
+bool isPasswordParam(const ParamDef& def) {
+    const std::string name = toLowerCopy(def.name);
+    return name.find("password") != std::string::npos || name.find("passwd") != std::string::npos;
+}
+
 void ScriptingEngine::readParamValues(const std::string& configFilename, const std::string& sectionName,
                                       const ParamDefs& defs, ParamValues& values) {
     ORVAN_LOG(logGroupPluginLoad()) << "Loading paramValues: configFilename=" << configFilename
@@ -83,7 +89,8 @@ void ScriptingEngine::readParamValues(const std::string& configFilename, const s
         const auto stored = platform::profile::readValue(configFilename, sectionName, def.name);
         const std::string value = stored ? tools::trimString(tools::urlDecode(*stored)) : def.defaultValue;
         ORVAN_LOG(logGroupPluginLoad()) << "Loaded paramater value: sectionName=" << sectionName
-                                        << " ; paramName=" << def.name << " ; val=" << value << std::endl;
+                                        << " ; paramName=" << def.name
+                                        << " ; val=" << (isPasswordParam(def) ? maskSecret(value) : value) << std::endl;
         values.emplace(def.name, value);
     }
 }

@@ -54,6 +54,10 @@ using ParamValues = std::map<std::string, std::string>;
 // ParamTypeInvalid for an unknown name.
 ParamType paramTypeFromName(const std::string& typeName);
 
+// Whether a parameter holds a password: its name mentions one ("Password",
+// "Passwd", any case). Such values never appear in logs.
+bool isPasswordParam(const ParamDef& def);
+
 // "a|b|" -> "a\0b\0\0": every '|' becomes a NUL and one more NUL is appended.
 std::string convertFileFilters(const std::string& filters);
 

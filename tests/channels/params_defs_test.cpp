@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "channels/exception.h"
 #include "channels/paramDef.h"
 #include "channels/scriptingEngine.h"
+#include "lib/log/messageLog.h"
 #include "tests/support/test_support.h"
 #include "tools/ini.h"
 
@@ -123,6 +126,31 @@ TEST_F(ParamsTest, ValuesReadWithDefaultsAndWrittenEncoded) {
     EXPECT_EQ(user["Count"], "9");
     EXPECT_EQ(user["Url"], "http://127.0.0.1/");
     engine_.setUserConfigFilename("");
+}
+
+// Values of password parameters are read like any other but never written
+// into the load log.
+TEST_F(ParamsTest, PasswordValuesNeverReachTheLog) {
+    const ParamDefs defs = {{"SmtpPassword", ParamTypeString, "", "", "", ""},
+                            {"Passwd", ParamTypeString, "", "", "", ""},
+                            {"User", ParamTypeString, "", "", "", ""}};
+    const std::string file = dir_.file("channel.plugin");
+    writeFile(file, "[ChannelParameters]\nSmtpPassword=s3cr3t-one\nPasswd=s3cr3t-two\nUser=alice\n");
+
+    std::ostringstream sink;
+    CMessageLog log(sink);
+    CMessageLog* previous = setMessageLog(&log);
+    const bool wasEnabled = logGroupPluginLoad().isEnabled();
+    logGroupPluginLoad().setEnabled(true);
+    ParamValues values;
+    engine_.readParamValues(file, "ChannelParameters", defs, values);
+    logGroupPluginLoad().setEnabled(wasEnabled);
+    setMessageLog(previous);
+
+    EXPECT_EQ(values["SmtpPassword"], "s3cr3t-one");
+    EXPECT_EQ(values["Passwd"], "s3cr3t-two");
+    EXPECT_EQ(sink.str().find("s3cr3t"), std::string::npos) << sink.str();
+    EXPECT_NE(sink.str().find("alice"), std::string::npos) << sink.str();
 }
 
 }  // namespace
