@@ -12,9 +12,12 @@ void loadMessageGroupSettings(const std::string& debugIniFile) {
     }
 }
 
-void initMessageLog(std::ostream& logFile, const std::string& debugIniFile) {
-    CMessageLog& log = getMessageLog();
+void initMessageLog(CMessageLog& log, std::ostream& logFile, const std::string& debugIniFile) {
     log.attach(logFile);
     log.showTime(true);
     loadMessageGroupSettings(debugIniFile);
+}
+
+void initMessageLog(std::ostream& logFile, const std::string& debugIniFile) {
+    initMessageLog(getMessageLog(), logFile, debugIniFile);
 }

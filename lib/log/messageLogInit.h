@@ -11,7 +11,11 @@
 #include <ostream>
 #include <string>
 
+class CMessageLog;
+
 void loadMessageGroupSettings(const std::string& debugIniFile);
-// Attaches the stream to the global log, switches the time column on and
-// loads the message-group switches.
+// Attaches the stream to the log, switches the time column on and loads the
+// message-group switches.
+void initMessageLog(CMessageLog& log, std::ostream& logFile, const std::string& debugIniFile);
+// The same for the global log.
 void initMessageLog(std::ostream& logFile, const std::string& debugIniFile);

@@ -230,11 +230,11 @@ void SharedExclusiveLock::lockShared(const char*, unsigned) {
 
 void SharedExclusiveLock::unlockShared(const char*, unsigned) {
     const std::uint64_t self = currentThreadNumber();
-    {
-        std::lock_guard<std::mutex> lk(state_);
-        auto it = shared_.find(self);
-        if (it != shared_.end() && --it->second <= 0) shared_.erase(it);
-    }
+    // Notified before the mutex is released: once it is released, a waiter
+    // may take the lock and its owner may destroy it at once.
+    std::lock_guard<std::mutex> lk(state_);
+    auto it = shared_.find(self);
+    if (it != shared_.end() && --it->second <= 0) shared_.erase(it);
     changed_.notify_all();
 }
 
@@ -263,12 +263,11 @@ bool SharedExclusiveLock::tryLockExclusive(const char*, unsigned) {
 }
 
 void SharedExclusiveLock::unlockExclusive(const char*, unsigned) {
-    {
-        std::lock_guard<std::mutex> lk(state_);
-        if (--recursion_ < 1) {
-            recursion_ = 0;
-            owner_ = 0;
-        }
+    // Notified under the mutex, as in unlockShared.
+    std::lock_guard<std::mutex> lk(state_);
+    if (--recursion_ < 1) {
+        recursion_ = 0;
+        owner_ = 0;
     }
     changed_.notify_all();
 }

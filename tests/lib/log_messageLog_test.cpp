@@ -13,7 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include "lib/log/messageLogInit.h"
 #include "lib/misc/stringHelpers.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -151,6 +153,24 @@ TEST_F(MessageLogTest, StatementMacroSkipsDisabledGroups) {
     setMessageLog(previous);
     EXPECT_EQ(evaluated, 1);
     EXPECT_EQ(out.str(), "on 1\nany\nto\n");
+}
+
+// A log of its own (not the global one) is set up from the debug file the
+// same way: attached, time column on, group switches loaded.
+TEST_F(MessageLogTest, InitialisesAGivenLog) {
+    testsupport::TempDir dir;
+    const std::string debugIni = dir.file("debug.ini");
+    testsupport::writeFile(debugIni, "[MessageLog]\nLogTestInitOn=1\n");
+    CMessageGroup on("LogTestInitOn", "");
+    CMessageGroup off("LogTestInitOff", "");
+    std::ostringstream target;
+    initMessageLog(log, target, debugIni);
+    ORVAN_LOG_TO(log, off) << "dropped" << std::endl;
+    ORVAN_LOG_TO(log, on) << "kept" << std::endl;
+    CMessageGroup::setAllEnabled(true);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_TRUE(std::regex_match(target.str(), std::regex("[0-2][0-9]:[0-5][0-9]:[0-6][0-9] \\| kept\n")))
+        << target.str();
 }
 
 // Many threads logging through the statement macro: every line arrives whole,
