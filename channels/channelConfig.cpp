@@ -299,8 +299,8 @@ const std::vector<unsigned char>& ChannelConfig::loadChannelImage() {
         // A failure leaves everything as it was.
         manager->downloadUrl(url, nullptr, nullptr, false, nullptr, &status, nullptr, nullptr, bytes);
         // Only what the server delivered as the resource is the image: an
-        // error page or an unfollowed redirect is not, and cached it would
-        // stand for the image from then on.
+        // error page is not, and cached it would stand for the image from
+        // then on.
         if (status == 200) haveImage = downloaded = true;
     }
 

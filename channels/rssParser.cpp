@@ -288,7 +288,10 @@ void RssXmlParser::onItemEnd() {
     const std::string guid = trimmed(itemGuid_);
     std::string link = trimmed(itemLink_);
     const bool identified = !guid.empty() || !link.empty();
-    if (link.empty()) link = guid.empty() ? header_.ChannelHomeUrl : guid;
+    // The channel's link, as often written on lines of its own, stands in
+    // for the item's: trimmed as well.
+    const std::string homeUrl = trimmed(header_.ChannelHomeUrl);
+    if (link.empty()) link = guid.empty() ? homeUrl : guid;
 
     traceLine("Saving the new item.");
 
@@ -303,7 +306,7 @@ void RssXmlParser::onItemEnd() {
     } else {
         // Neither guid nor link: the channel's link would be shared by every
         // such item, so the item's own text tells them apart.
-        id = header_.ChannelHomeUrl + "#" + digestHex(title + '\n' + description);
+        id = homeUrl + "#" + digestHex(title + '\n' + description);
     }
 
     feed_.addFeedItem(FeedItem(std::move(id), std::move(title), std::move(description), std::move(link), std::move(itemSource_),

@@ -269,17 +269,26 @@ TEST(RssParser, ItemsWithoutGuidOrLinkGetDistinctStableIds) {
 }
 
 // Catches: an item stored with white space around its Id coming back as a
-// different item after a restart.
+// different item after a restart, also when the Id comes from a channel link
+// written on a line of its own.
 TEST(RssParser, ParsedFeedRoundTripKeepsIds) {
-    auto feed = parseText(fixture("rss20_namespaces.xml"));
-    testsupport::TempDir dir;
-    feed->save(dir.file("c.rss"), "Last Feed");
-    Feed loaded;
-    loaded.load(dir.file("c.rss"), "Last Feed");
-    ASSERT_EQ(loaded.getFeedItemCount(), feed->getFeedItemCount());
-    for (std::size_t i = 0; i < loaded.getFeedItemCount(); ++i) {
-        EXPECT_EQ(item(loaded, i).getId(), item(*feed, i).getId());
-        EXPECT_EQ(item(loaded, i).getDescription(), item(*feed, i).getDescription());
+    const std::string texts[] = {
+        fixture("rss20_namespaces.xml"),
+        "<rss><channel>\n  <link>\n    http://h.example/\n  </link>\n"
+        "  <item><title>Only a title</title></item>\n</channel></rss>",
+    };
+    for (const std::string& text : texts) {
+        auto feed = parseText(text);
+        testsupport::TempDir dir;
+        feed->save(dir.file("c.rss"), "Last Feed");
+        Feed loaded;
+        loaded.load(dir.file("c.rss"), "Last Feed");
+        ASSERT_EQ(loaded.getFeedItemCount(), feed->getFeedItemCount());
+        for (std::size_t i = 0; i < loaded.getFeedItemCount(); ++i) {
+            EXPECT_EQ(item(loaded, i).getId(), item(*feed, i).getId());
+            EXPECT_EQ(item(loaded, i).getUrl(), item(*feed, i).getUrl());
+            EXPECT_EQ(item(loaded, i).getDescription(), item(*feed, i).getDescription());
+        }
     }
 }
 
