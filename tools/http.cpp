@@ -174,11 +174,14 @@ std::string noProxyList() {
     return list;
 }
 
+// Redirects followed for a caller that asks for no Location value.
+constexpr long kMaxFollowedRedirects = 10;
+
 // One GET; throws on transport failures. Returns the status code.
 int performGet(InternetSession& session, const std::string& url, const std::string& shown, const std::string& host,
                const std::string* lastModified,
                const std::string* etag, bool forceDownload, const HttpAuth* siteAuth, const HttpAuth* proxyAuth,
-               Transfer& t) {
+               bool followRedirects, Transfer& t) {
     Request req;
     if (!req.easy) throw std::runtime_error("Can't open request: host=" + host + " ; urlPath=" + shown);
     CURL* e = req.easy;
@@ -230,7 +233,16 @@ int performGet(InternetSession& session, const std::string& url, const std::stri
     curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
+    if (followRedirects) {
+        // Only to web addresses; the channel's credential does not go to
+        // another host, scheme or port along the way.
+        curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxFollowedRedirects);
+        curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(e, CURLOPT_UNRESTRICTED_AUTH, 0L);
+    } else {
+        curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
+    }
     curl_easy_setopt(e, CURLOPT_USERAGENT, session.getUserAgent().c_str());
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, req.headers);
     curl_easy_setopt(e, CURLOPT_PROXYHEADER, req.proxyHeaders);
@@ -375,12 +387,15 @@ void readUrl(InternetSession& session, const std::string& url, std::string* last
     if (host.empty()) throw std::runtime_error("Can't parse URL: " + shown);
 
     Transfer t;
-    int code = performGet(session, url, shown, host, lastModified, etag, forceDownload, nullptr, proxyAuth, t);
+    // A caller that wants no Location value gets the resource at the end of
+    // any redirects; the others see each redirect and decide.
+    const bool follow = location == nullptr;
+    int code = performGet(session, url, shown, host, lastModified, etag, forceDownload, nullptr, proxyAuth, follow, t);
     if (code == 401 && siteAuth && !siteAuth->getHeaderValue().empty()) {
         ORVAN_LOG(logGroupInternetDownloads())
             << "HTTP 401: repeating the request with the channel's credential." << std::endl;
         t = Transfer{};
-        code = performGet(session, url, shown, host, lastModified, etag, forceDownload, siteAuth, proxyAuth, t);
+        code = performGet(session, url, shown, host, lastModified, etag, forceDownload, siteAuth, proxyAuth, follow, t);
     }
     if (code <= 0) throw std::runtime_error("Can't read the HTTP response: " + shown);
     if (status) *status = code;

@@ -9,12 +9,14 @@
 //
 // readUrl sends one HTTP/1.1 GET (or reads a local file named by a "file:"
 // URL or a bare path, reported as 200 "OK") and returns whatever status the
-// server gave; it never follows redirects and treats no status as an error.
+// server gave; it treats no status as an error.
 // - Conditional GET: If-Modified-Since / If-None-Match from the given
 //   validators unless forceDownload is set; a 200 answer updates them (a
 //   validator the answer lacks keeps its value), other answers leave them.
-// - Redirects (301, 302, 303, 307, 308): the Location value is returned and
-//   the body is left as the caller passed it.
+// - Redirects (301, 302, 303, 307, 308): for a caller that passes a
+//   location out value, the Location value is returned and the body is left
+//   as the caller passed it; without one, redirects to web addresses are
+//   followed (at most 10) and the answer at their end is returned.
 // - siteAuth: when the server answers 401 and the credential has a header
 //   value, the request is repeated once with "Authorization".
 // - proxyAuth: its header value goes to proxies only, as Proxy-Authorization.

@@ -157,6 +157,36 @@ TEST_F(HttpTest, RedirectsReturnTheLocationAndKeepTheBody) {
     }
 }
 
+TEST_F(HttpTest, WithoutALocationValueRedirectsAreFollowed) {
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir.file("secret.txt"), "local secret");
+    server.route("/target.xml", HttpAnswer::text("the resource"));
+    server.route("/loop.xml", HttpAnswer::redirect(302, "/loop.xml"));
+    server.route("/to-file.xml", HttpAnswer::redirect(302, "file://" + dir.file("secret.txt")));
+    for (int code : {301, 302, 303, 307, 308}) {
+        SCOPED_TRACE(code);
+        server.route("/moved.xml", HttpAnswer::redirect(code, "/target.xml"));
+        int status = 0;
+        std::string body;
+        tools::readUrl(session, server.url("/moved.xml"), nullptr, nullptr, false, nullptr, nullptr, &status,
+                       nullptr, nullptr, body);
+        EXPECT_EQ(status, 200);
+        EXPECT_EQ(body, "the resource");
+        body.clear();
+        tools::readUrl(session, server.url("/moved.xml"), body);  // the short form
+        EXPECT_EQ(body, "the resource");
+    }
+    // Bounded, and never to anything but a web address.
+    server.clearRequests();
+    std::string body;
+    EXPECT_EQ(errorOf([&] { tools::readUrl(session, server.url("/loop.xml"), body); })
+                  .rfind("Can't read the URL: " + server.url("/loop.xml"), 0),
+              0u);
+    EXPECT_EQ(server.requests("/loop.xml").size(), 11u);
+    EXPECT_NE(errorOf([&] { tools::readUrl(session, server.url("/to-file.xml"), body); }), "(no error)");
+    EXPECT_EQ(body, "");
+}
+
 TEST_F(HttpTest, ErrorStatusesAreReturnedWithTheirBodies) {
     server.route("/gone.xml", HttpAnswer::text("not here", 404));
     server.route("/empty.xml", HttpAnswer::text(""));
