@@ -128,18 +128,31 @@ void logHeaderLine(const std::string& line) {
     ORVAN_LOG(logGroupHttpHeaders()) << "Setting HTTP header: " << maskAuthorizationHeaders(line) << std::endl;
 }
 
-void readLocalFile(const std::string& path, int* status, std::string* statusText, std::string& body) {
+void readLocalFile(const InternetSession& session, const std::string& path, int* status, std::string* statusText,
+                   std::string& body) {
+    // Only a regular file is a resource: a directory reads as nothing, and a
+    // pipe or a device may block or never end.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) throw std::runtime_error("Can't open file: " + path);
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("Can't open file: " + path);
+    const std::size_t limit = session.getMaxBodySize();
+    const auto tooLarge = [&] {
+        return std::runtime_error("The download is larger than the limit of " + std::to_string(limit) +
+                                  " bytes: " + path);
+    };
     body.clear();
-    std::error_code ec;
     auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size > limit) throw tooLarge();
     if (!ec) body.resize(static_cast<std::size_t>(size));
     in.read(body.data(), static_cast<std::streamsize>(body.size()));
     body.resize(static_cast<std::size_t>(in.gcount()));
     // A file that grew since its size was taken is read to its end.
     char chunk[0x10000];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) body.append(chunk, static_cast<std::size_t>(in.gcount()));
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+        if (body.size() + static_cast<std::size_t>(in.gcount()) > limit) throw tooLarge();
+        body.append(chunk, static_cast<std::size_t>(in.gcount()));
+    }
     ORVAN_LOG(logGroupInternetDownloads())
         << "Read the local file OK: #bytes=" << body.size() << " ; faking an HTTP 200 OK status." << std::endl;
     if (status) *status = 200;
@@ -373,12 +386,12 @@ void readUrl(InternetSession& session, const std::string& url, std::string* last
 
     // Local files: a "file:" URL, or a bare path of an existing file.
     if (scheme == "file") {
-        readLocalFile(parsed.get(CURLUPART_PATH, CURLU_URLDECODE), status, statusText, body);
+        readLocalFile(session, parsed.get(CURLUPART_PATH, CURLU_URLDECODE), status, statusText, body);
         return;
     }
     if (scheme != "http" && scheme != "https") {
         if (isFile(url)) {
-            readLocalFile(url, status, statusText, body);
+            readLocalFile(session, url, status, statusText, body);
             return;
         }
         throw std::runtime_error("Can't parse URL: " + shown);

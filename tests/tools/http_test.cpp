@@ -81,6 +81,11 @@ TEST(HttpLocal, FileUrlAndBarePathGiveTheBytesAs200) {
     EXPECT_EQ(errorOf([&] { fetch(session, "file://" + dir.str() + "/missing.xml"); }),
               "Can't open file: " + dir.str() + "/missing.xml");
     EXPECT_EQ(errorOf([&] { fetch(session, "no such thing"); }), "Can't parse URL: no such thing");
+    // Only regular files, and no more than the size limit.
+    EXPECT_EQ(errorOf([&] { fetch(session, "file://" + dir.str()); }), "Can't open file: " + dir.str());
+    session.setMaxBodySize(bytes.size() - 1);
+    EXPECT_EQ(errorOf([&] { fetch(session, dir.file("feed one.xml")); }),
+              "The download is larger than the limit of 13 bytes: " + dir.file("feed one.xml"));
 }
 
 TEST_F(HttpTest, ConditionalGetWithEachValidator) {
