@@ -171,6 +171,7 @@ void Channel::generateSummaryPage(bool detailsOff, const std::set<std::string>& 
     generator.setValue("BACKGROUND-IMAGE", "file://" + backgroundFile);
     generator.generate(in, out);
     out.close();
+    if (!out) throw Exception("Can't write the summary page: " + summaryPage_->getFilename());
 }
 
 std::string Channel::getSummaryPageFilename() const {

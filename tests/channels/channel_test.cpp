@@ -2,6 +2,7 @@
 // with its feed log, the summary page, the due test and events reaching hooks.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <stdexcept>
 
 #include "channels/exception.h"
@@ -119,6 +120,27 @@ TEST(Channel, SummaryPageUsesTheChannelsTemplateAndBackground) {
         SUCCEED();  // the current folder happens to hold one
     } catch (const Exception& e) {
         EXPECT_NE(std::string(e.what()).find("./DefaultChannelSummary.template"), std::string::npos);
+    }
+}
+
+// Catches: a page that could not be written (a full disk) reported as
+// generated, so the view shows a cut or empty page without a word.
+TEST(Channel, SummaryPageWriteFailureIsReported) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    ManagerFixture f;
+    TestChannel channel(f.manager.get(), f.channelFile("news.rss"));
+    const std::string templ = f.dir.file("page.template");
+    testsupport::writeFile(templ, std::string(100000, 'x') + "{%CHANNEL-NAME%}");
+    channel.getChannelConfig().setChannelSummaryFiles(templ, "");
+    // The page file now leads to a device on which every write fails.
+    const std::string page = channel.getSummaryPageFilename();
+    std::filesystem::remove(page);
+    std::filesystem::create_symlink("/dev/full", page);
+    try {
+        channel.generateSummaryPage(false, {}, {});
+        ADD_FAILURE() << "no exception";
+    } catch (const Exception& e) {
+        EXPECT_EQ(std::string(e.what()), "Can't write the summary page: " + page);
     }
 }
 
