@@ -9,7 +9,10 @@
 #include "channels/channel.h"
 #include "channels/channelEvents.h"
 #include "channels/channelManager.h"
+#include "channels/exception.h"
 #include "lib/misc/stringHelpers.h"
+#include "platform/files.h"
+#include "platform/profile.h"
 #include "tools/ini.h"
 
 namespace channels {
@@ -102,7 +105,20 @@ void ChannelSettings::load(const std::string& iniFile) {
 }
 
 void ChannelSettings::save(const std::string& iniFile) const {
-    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    // One rewrite of the file, also when the settings are saved on their own
+    // (inside a channel save this batch joins the channel's). The file's
+    // write lock is taken before this object's lock, as a channel save does.
+    platform::profile::WriteBatch batch(iniFile);
+    {
+        SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+        saveLocked(iniFile);
+    }
+    if (!batch.commit()) {
+        throw Exception("Can't write the channel file " + iniFile + ": " + platform::files::lastErrorText());
+    }
+}
+
+void ChannelSettings::saveLocked(const std::string& iniFile) const {
     tools::writeIniBool(iniFile, kSettings, "IsAutoUpdateEnabled", autoUpdateEnabled_);
     tools::writeIniInt(iniFile, kSettings, "AutoUpdateInterval", autoUpdateInterval_.load());
     tools::writeIniBool(iniFile, kSettings, "AllowEmptyFeeds", allowEmptyFeeds_);

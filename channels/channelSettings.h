@@ -109,6 +109,8 @@ public:
     SharedExclusiveLock& getLock() const { return lock_; }
 
 private:
+    // save() without the file's batch; the lock is held.
+    void saveLocked(const std::string& iniFile) const;
     void raiseChannelError(const std::string& msg, const std::string& additionalInfo) const;
 
     mutable SharedExclusiveLock lock_;

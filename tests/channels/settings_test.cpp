@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "channels/channelEvents.h"
+#include "channels/exception.h"
 #include "platform/profile.h"
 #include "tests/channels/channel_fixture.h"
 #include "tools/ini.h"
@@ -233,4 +234,17 @@ TEST(ChannelSettings, WithoutHookCodeStoredHooksSurviveSaves) {
     channel.save();
     EXPECT_EQ(tools::getIniString(file, "Channel Hooks", "ChannelHook1", "", true), "/x/mail.hook");
     EXPECT_EQ(tools::getIniString(file, "ChannelHookConfig-1", "_DisplayName", "", true), "Mail");
+}
+
+// Catches: settings saved on their own (as the hook page does) into a file
+// that can't be written, reported as saved.
+TEST(ChannelSettings, SaveOnItsOwnReportsAFailedWrite) {
+    testsupport::TempDir dir;
+    channels::ChannelSettings settings(nullptr);
+    settings.setChannelCategories({"News"});
+    EXPECT_THROW(settings.save(dir.file("no-such-folder/c.rss")), channels::Exception);
+
+    settings.save(dir.file("c.rss"));
+    EXPECT_EQ(tools::getIndexedIniList(dir.file("c.rss"), "Settings", "ChannelCategory-", 1, true),
+              std::vector<std::string>{"News"});
 }
