@@ -23,6 +23,10 @@ namespace {
 std::atomic<std::time_t> lastBlackoutNoticeTime{0};
 std::atomic<std::time_t> lastOfflineNoticeTime{0};
 
+// The channel's name for the log: a channel known only by its URL must not
+// put the URL's password there.
+std::string logName(const Channel* channel) { return tools::maskUrlCredentials(channel->getDisplayName()); }
+
 std::string twoDigits(int n) {
     char buf[8];
     std::snprintf(buf, sizeof buf, "%02d", n);
@@ -96,13 +100,13 @@ void UpdateWorker::runPass(bool firstPass, bool forceFirst) {
         if (channel) {
             requested = true;
             ORVAN_LOG(logGroupChannelManagerActivity())
-                << "Updating " << channel->getDisplayName() << " due to an explicit request." << std::endl;
+                << "Updating " << logName(channel) << " due to an explicit request." << std::endl;
         } else if (!due.empty()) {
             channel = due.front();
             due.pop_front();
             if (!manager_.isActiveChannel(channel)) continue;  // deleted since the scan
             ORVAN_LOG(logGroupChannelManagerActivity())
-                << "Automatically updating " << channel->getDisplayName() << "." << std::endl;
+                << "Automatically updating " << logName(channel) << "." << std::endl;
         }
         if (!channel) break;
         updateChannel(channel, requested);
@@ -125,7 +129,7 @@ void UpdateWorker::updateChannel(Channel* channel, bool isRequested) {
         }
     }
 
-    ORVAN_LOG(logGroupChannelManagerActivity()) << "Updating channel: " << channel->getDisplayName() << std::endl;
+    ORVAN_LOG(logGroupChannelManagerActivity()) << "Updating channel: " << logName(channel) << std::endl;
     try {
         ORVAN_LOG(logGroupChannelManagerActivity()) << "Raising the BeginChannelUpdate event." << std::endl;
         manager_.raiseChannelEvent(BeginChannelUpdateEvent(manager_.now(), channel), channel);
@@ -156,7 +160,7 @@ void UpdateWorker::doUpdateChannel(Channel* channel, bool isRequested) {
     }
 
     ORVAN_LOG(logGroupChannelManagerActivity())
-        << "Getting the latest feed for " << channel->getDisplayName() << std::endl;
+        << "Getting the latest feed for " << logName(channel) << std::endl;
     state.setLastFetchTime(manager_.now());
     bool unchanged = false;
     std::unique_ptr<Feed> feed = channel->getLatestFeed(force, &unchanged);

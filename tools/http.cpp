@@ -159,8 +159,8 @@ void readLocalFile(const InternetSession& session, const std::string& path, int*
     if (statusText) *statusText = "OK";
 }
 
-// The URL with the password of any user information masked, for the log
-// and for error texts.
+}  // namespace
+
 std::string maskUrlCredentials(const std::string& url) {
     const std::size_t scheme = url.find("://");
     if (scheme == std::string::npos) return url;
@@ -172,6 +172,8 @@ std::string maskUrlCredentials(const std::string& url) {
     if (colon == std::string::npos || colon > at) return url;
     return url.substr(0, colon + 1) + maskSecret(url.substr(colon + 1, at - colon - 1)) + url.substr(at);
 }
+
+namespace {
 
 // The hosts reached without a proxy: loopback always, and those of the
 // system's no_proxy list, which the option would otherwise replace.
