@@ -170,7 +170,9 @@ TEST_F(HttpTest, WithoutALocationValueRedirectsAreFollowed) {
     server.route("/to-file.xml", HttpAnswer::redirect(302, "file://" + dir.file("secret.txt")));
     for (int code : {301, 302, 303, 307, 308}) {
         SCOPED_TRACE(code);
-        server.route("/moved.xml", HttpAnswer::redirect(code, "/target.xml"));
+        HttpAnswer moved = HttpAnswer::redirect(code, "/target.xml");
+        moved.body = "redirect page";
+        server.route("/moved.xml", moved);
         int status = 0;
         std::string body;
         tools::readUrl(session, server.url("/moved.xml"), nullptr, nullptr, false, nullptr, nullptr, &status,
