@@ -161,17 +161,7 @@ void readLocalFile(const InternetSession& session, const std::string& path, int*
 
 }  // namespace
 
-std::string maskUrlCredentials(const std::string& url) {
-    const std::size_t scheme = url.find("://");
-    if (scheme == std::string::npos) return url;
-    const std::size_t start = scheme + 3;
-    const std::size_t end = url.find_first_of("/?#", start);
-    const std::size_t at = url.rfind('@', end == std::string::npos ? url.size() : end);
-    if (at == std::string::npos || at < start) return url;
-    const std::size_t colon = url.find(':', start);
-    if (colon == std::string::npos || colon > at) return url;
-    return url.substr(0, colon + 1) + maskSecret(url.substr(colon + 1, at - colon - 1)) + url.substr(at);
-}
+std::string maskUrlCredentials(const std::string& url) { return maskUrlPasswords(url); }
 
 namespace {
 

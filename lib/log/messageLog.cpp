@@ -291,7 +291,8 @@ BufferedLogStatement::BufferedLogStatement(CMessageLog& log, CMessageGroup* grou
     : log_(log), group_(group), file_(file), line_(line) {}
 
 BufferedLogStatement::~BufferedLogStatement() {
-    const std::string text = buffer_.str();
+    // A URL's password never reaches the log, whoever wrote the URL.
+    const std::string text = maskUrlPasswords(buffer_.str());
     if (text.empty()) return;
     LogStatement statement(log_, group_, file_, line_);
     statement.log() << text;

@@ -238,6 +238,31 @@ void writeBlanks(std::ostream& os, int n) {
 
 std::string maskSecret(std::string_view secret) { return secret.empty() ? std::string() : kSecretMask; }
 
+std::string maskUrlPasswords(std::string_view text) {
+    std::string out;
+    std::size_t copied = 0;
+    std::size_t scheme = text.find("://");
+    while (scheme != std::string_view::npos) {
+        const std::size_t start = scheme + 3;
+        // The authority ends at the path, query or fragment, or where the URL
+        // itself ends inside a longer text.
+        std::size_t end = start;
+        while (end < text.size() && std::string_view("/?#\"<> \t\r\n").find(text[end]) == std::string_view::npos)
+            ++end;
+        const std::size_t at = text.rfind('@', end == 0 ? 0 : end - 1);
+        const std::size_t colon = text.find(':', start);
+        if (at != std::string_view::npos && at >= start && at < end && colon < at) {
+            out.append(text.substr(copied, colon + 1 - copied));
+            out.append(maskSecret(text.substr(colon + 1, at - colon - 1)));
+            copied = at;
+        }
+        scheme = text.find("://", end);
+    }
+    if (copied == 0) return std::string(text);
+    out.append(text.substr(copied));
+    return out;
+}
+
 namespace {
 // Whether line starts with the header name (without regard to case), blanks
 // allowed before the colon; returns the position after the colon or npos.

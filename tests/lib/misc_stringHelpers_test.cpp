@@ -149,6 +149,24 @@ TEST(Secrets, MaskingHidesValuesButKeepsShape) {
     EXPECT_EQ(maskAuthorizationHeaders("X-Authorization-Hint: keep"), "X-Authorization-Hint: keep");
 }
 
+TEST(Secrets, UrlPasswordsAreMaskedWhereverTheUrlStands) {
+    const std::string m = kSecretMask;
+    const struct {
+        const char* text;
+        std::string expected;
+    } cases[] = {
+        {"http://user:pw@host/feed", "http://user:" + m + "@host/feed"},
+        {"Updating channel: https://a:b@h:8080/x?y=1 now", "Updating channel: https://a:" + m + "@h:8080/x?y=1 now"},
+        {"[Begin:http://u:p@one/] and [End:ftp://v:q@two]", "[Begin:http://u:" + m + "@one/] and [End:ftp://v:" + m + "@two]"},
+        {"http://user@host:8080/path@x", "http://user@host:8080/path@x"},  // no password, '@' in the path
+        {"mail me@home, see http://host:81/", "mail me@home, see http://host:81/"},
+        {"http://host/?u=a:b@c", "http://host/?u=a:b@c"},  // '@' only in the query
+        {"no url here", "no url here"},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(maskUrlPasswords(c.text), c.expected) << c.text;
+}
+
 TEST(Random, RangesHold) {
     std::srand(7);
     for (int i = 0; i < 500; ++i) {
