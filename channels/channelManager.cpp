@@ -274,8 +274,9 @@ void ChannelManager::addChannel(Channel* channel) {
 void ChannelManager::deleteChannel(Channel* channel, std::string* report) {
     std::ostringstream notes;
     {
-        // The manager lock is held throughout, so the worker can't save the
-        // channel between the file's deletion and its retirement.
+        // The manager lock is held until the channel is retired, so the worker
+        // can't save the channel between the file's deletion and its
+        // retirement.
         ExclusiveLockGuard managerGuard(&lock_, __FILE__, __LINE__);
         {
             ExclusiveLockGuard channelGuard(&channel->getLock(), __FILE__, __LINE__);
@@ -284,14 +285,18 @@ void ChannelManager::deleteChannel(Channel* channel, std::string* report) {
             if (!std::filesystem::remove(file, ec) && ec)
                 throw Exception("Can't delete the channel config file: " + ec.message());
             channel->getChannelConfig().deleteChannelFiles();
-            channel->getChannelSettings().detachChannelHooks();
         }
-        channel->onChannelDeleted(notes);
         channels_.remove(channel);
         requestQueue_.remove(channel);
         retired_.push_back(channel);
         retiredSet_.insert(channel);
     }
+    // The hooks hear of the detachment only after the manager's lock is
+    // released: a library hook answers on the user-interface thread, whose
+    // callbacks look channels up under that lock. The channel is already out
+    // of the table, so a callback about it finds nothing and saves nothing.
+    channel->getChannelSettings().detachChannelHooks();
+    channel->onChannelDeleted(notes);
     if (report) *report = notes.str();
 }
 

@@ -212,11 +212,45 @@ TEST_F(DllHookTest, SaveCallbackStoresTheAttachmentsSettings) {
     // detached event runs there at once.
     std::string report;
     host.runOnLoop([&] { fixture.manager->deleteChannel(live, &report); });
+    // The hook's own save request on its detached event already finds no
+    // channel: the deleted file is not written again.
+    EXPECT_FALSE(std::filesystem::exists(path));
     const int saves = host.saves.load();
+    const int unknown = host.unknownCookies.load();
     platform::messages::sendMessage(host.window(), channels::kSaveChannelHookSettingsMsg, 0,
                                     reinterpret_cast<std::intptr_t>(&stale));
-    EXPECT_EQ(host.unknownCookies.load(), 1);
+    EXPECT_EQ(host.unknownCookies.load(), unknown + 1);
     EXPECT_EQ(host.saves.load(), saves);
+    fixture.manager->stopChannelManager(false);
+    host.manager = nullptr;
+}
+
+// A channel deleted off the user-interface thread: its hook answers the
+// detached event with the save callback, which the user-interface thread
+// handles by looking the channel up in the manager. The deletion must not
+// hold the manager's lock meanwhile, and the save must not bring the
+// deleted channel's file back.
+TEST_F(DllHookTest, DeletingAChannelOffTheInterfaceThreadNeitherDeadlocksNorRewritesItsFile) {
+    channeltest::ManagerFixture fixture;
+    host.manager = fixture.manager.get();
+    const std::string file = writeHook("good", "save");
+    const std::string path = fixture.channelFile("deleted.rss");
+    tools::writeIniString(path, "Channel Hooks", "ChannelHook1", file);
+    auto owned = std::make_unique<channeltest::TestChannel>(fixture.manager.get(), path);
+    channeltest::TestChannel* live = owned.get();
+    live->load();
+    fixture.manager->addChannel(owned.release());
+
+    const float previousTimeout = getThreadSafetyTimeout();
+    setThreadSafetyTimeout(20);  // a deadlock ends in the fatal report instead of a hang
+    const int savesBefore = host.saves.load();
+    std::thread worker([&] { fixture.manager->deleteChannel(live, nullptr); });
+    worker.join();
+    setThreadSafetyTimeout(previousTimeout);
+
+    EXPECT_EQ(host.saves.load(), savesBefore);
+    EXPECT_GE(host.unknownCookies.load(), 1);
+    EXPECT_FALSE(std::filesystem::exists(path));
     fixture.manager->stopChannelManager(false);
     host.manager = nullptr;
 }
