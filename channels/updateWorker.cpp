@@ -56,7 +56,16 @@ int UpdateWorker::runUpdateLoop() {
     bool firstPass = true;
     for (;;) {
         if (manager_.getStopEvent().wait(static_cast<std::uint32_t>(interval) * 1000u) == kWaitObject0) return 0;
-        runPass(firstPass, forceFirst);
+        try {
+            runPass(firstPass, forceFirst);
+        } catch (const std::exception& e) {
+            // A listener that throws must not end the worker, nor the process
+            // with it: the pass is over, the next one comes as usual.
+            ORVAN_LOG(logGroupChannelManagerActivity()) << "Exception caught in an update pass: " << e.what()
+                                                        << std::endl;
+        } catch (...) {
+            ORVAN_LOG(logGroupChannelManagerActivity()) << "Unknown exception caught in an update pass." << std::endl;
+        }
         firstPass = false;
     }
 }
@@ -71,7 +80,7 @@ void UpdateWorker::runPass(bool firstPass, bool forceFirst) {
             InfoMsgEvent event(now, "Channel updates are blacked out. Service will resume at " +
                                         twoDigits((resumeTime / 3600) % 24) + ":" + twoDigits((resumeTime / 60) % 60) +
                                         ".");
-            manager_.raiseEvent(event);
+            raiseNotice(event);
             lastBlackoutNoticeTime = now;
         }
     } else {
@@ -89,7 +98,7 @@ void UpdateWorker::runPass(bool firstPass, bool forceFirst) {
             } else if (!wasSuspended && channel->isSuspendedByPublisher()) {
                 InfoMsgEvent event(now, "Automatic updates of " + channel->getDisplayName() +
                                             " have been temporarily suspended at the request of the publisher.");
-                manager_.raiseEvent(event);
+                raiseNotice(event);
             }
         }
     }
@@ -122,7 +131,7 @@ void UpdateWorker::updateChannel(Channel* channel, bool isRequested) {
             const std::time_t now = manager_.now();
             if (now - lastOfflineNoticeTime.load() > 299) {
                 InfoMsgEvent event(now, "Not connected to the Internet. Channel updates have been suspended.");
-                manager_.raiseEvent(event);
+                raiseNotice(event);
                 lastOfflineNoticeTime = now;
             }
             return;
@@ -216,6 +225,15 @@ void UpdateWorker::doUpdateChannel(Channel* channel, bool isRequested) {
         manager_.raiseEvent(event);
     }
     ORVAN_LOG(logGroupChannelManagerActivity()) << "Channel update complete." << std::endl;
+}
+
+void UpdateWorker::raiseNotice(const Event& event) {
+    try {
+        manager_.raiseEvent(event);
+    } catch (const std::exception& e) {
+        ORVAN_LOG(logGroupChannelManagerActivity()) << "Exception caught while raising a notice: " << e.what()
+                                                    << std::endl;
+    }
 }
 
 void UpdateWorker::buildFeedItemIndex(const Feed& feed, FeedItemIndex& index) {

@@ -29,6 +29,7 @@ namespace channels {
 
 class Channel;
 class ChannelManager;
+class Event;
 class Feed;
 
 // Item id -> position in its feed; the first position of an id wins.
@@ -55,6 +56,10 @@ public:
     static void resetNoticeTimes();
 
 private:
+    // Raises a notice that concerns no channel; a listener that throws is
+    // logged and the pass goes on.
+    void raiseNotice(const Event& event);
+
     ChannelManager& manager_;
 };
 

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <stdexcept>
+#include <thread>
 #include <sstream>
 
 #include "channels/channelConfig.h"
@@ -248,6 +252,34 @@ TEST_F(WorkerTest, PasswordOfAChannelUrlStaysOutOfTheLog) {
 }
 
 // The whole road: channel files on disk, a real server, the worker thread.
+// A listener that throws on a notice must not end the worker thread (nor the
+// process): the next passes still update requested channels.
+TEST(WorkerThread, AThrowingListenerDoesNotEndTheWorker) {
+    struct Thrower : channels::EventListener {
+        std::atomic<int> notices{0};
+        void onInfoMsgEvent(const channels::InfoMsgEvent&) override {
+            ++notices;
+            throw std::runtime_error("listener failure");
+        }
+    } thrower;
+    Engine engine;
+    engine.setDebug("ChannelUpdateThreadInterval", "1");
+    const std::string feed = engine.dir.file("c.xml");
+    testsupport::writeFile(feed, rssFeed({"1"}));
+    channels::Channel* channel = engine.addChannel("c", feed);
+    engine.manager->setBlackoutIntervals({{0, 0}});  // blacked out all day: a notice each pass
+    engine.manager->addEventHandler(&thrower);
+    channels::UpdateWorker::resetNoticeTimes();
+    engine.manager->startChannelManager();
+    for (int i = 0; i < 100 && thrower.notices.load() == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_GE(thrower.notices.load(), 1);
+    engine.manager->requestChannelUpdate(channel);
+    EXPECT_TRUE(engine.recorder.waitFor("End:c", 1, 20000));
+    engine.manager->stopChannelManager(false);
+    engine.manager->removeEventHandler(&thrower);
+}
+
 TEST(WorkerEndToEnd, FetchesStoresAndRaisesEvents) {
     HttpServer server;
     Engine engine;
