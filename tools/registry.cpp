@@ -273,51 +273,58 @@ bool CRegistryKey::flush() {
     return succeed();
 }
 
-bool CRegistryKey::subKeyCount(std::uint32_t& count) {
+bool CRegistryKey::listNames(bool subKeys, std::vector<std::string>& names) {
     if (!checkOpen()) return false;
-    auto names = platform::registry::subKeyNames(storePath_);
-    if (!names && storePath_.find('\\') != std::string::npos) return fail(kRegFileNotFound);
-    count = names ? static_cast<std::uint32_t>(names->size()) : 0;
+    auto found = subKeys ? platform::registry::subKeyNames(storePath_) : platform::registry::valueNames(storePath_);
+    // A root key always exists; a key below one that is gone is an error.
+    if (!found && storePath_.find('\\') != std::string::npos) return fail(kRegFileNotFound);
+    names = found ? std::move(*found) : std::vector<std::string>();
+    return true;
+}
+
+namespace {
+std::uint32_t longestName(const std::vector<std::string>& names) {
+    std::uint32_t length = 0;
+    for (const std::string& name : names) length = std::max(length, static_cast<std::uint32_t>(name.size()));
+    return length;
+}
+}  // namespace
+
+bool CRegistryKey::subKeyCount(std::uint32_t& count) {
+    std::vector<std::string> names;
+    if (!listNames(true, names)) return false;
+    count = static_cast<std::uint32_t>(names.size());
     return succeed();
 }
 
 bool CRegistryKey::maxSubKeyNameLength(std::uint32_t& length) {
-    if (!checkOpen()) return false;
-    auto names = platform::registry::subKeyNames(storePath_);
-    if (!names && storePath_.find('\\') != std::string::npos) return fail(kRegFileNotFound);
-    length = 0;
-    if (names)
-        for (const std::string& name : *names) length = std::max(length, static_cast<std::uint32_t>(name.size()));
+    std::vector<std::string> names;
+    if (!listNames(true, names)) return false;
+    length = longestName(names);
     return succeed();
 }
 
 bool CRegistryKey::valueCount(std::uint32_t& count) {
-    if (!checkOpen()) return false;
-    auto names = platform::registry::valueNames(storePath_);
-    if (!names && storePath_.find('\\') != std::string::npos) return fail(kRegFileNotFound);
-    count = names ? static_cast<std::uint32_t>(names->size()) : 0;
+    std::vector<std::string> names;
+    if (!listNames(false, names)) return false;
+    count = static_cast<std::uint32_t>(names.size());
     return succeed();
 }
 
 bool CRegistryKey::maxValueNameLength(std::uint32_t& length) {
-    if (!checkOpen()) return false;
-    auto names = platform::registry::valueNames(storePath_);
-    if (!names && storePath_.find('\\') != std::string::npos) return fail(kRegFileNotFound);
-    length = 0;
-    if (names)
-        for (const std::string& name : *names) length = std::max(length, static_cast<std::uint32_t>(name.size()));
+    std::vector<std::string> names;
+    if (!listNames(false, names)) return false;
+    length = longestName(names);
     return succeed();
 }
 
 bool CRegistryKey::maxValueSize(std::uint32_t& size) {
-    if (!checkOpen()) return false;
-    auto names = platform::registry::valueNames(storePath_);
-    if (!names && storePath_.find('\\') != std::string::npos) return fail(kRegFileNotFound);
+    std::vector<std::string> names;
+    if (!listNames(false, names)) return false;
     size = 0;
-    if (names)
-        for (const std::string& name : *names)
-            if (auto value = platform::registry::getValue(storePath_, name))
-                size = std::max(size, static_cast<std::uint32_t>(presentedData(*value).size()));
+    for (const std::string& name : names)
+        if (auto value = platform::registry::getValue(storePath_, name))
+            size = std::max(size, static_cast<std::uint32_t>(presentedData(*value).size()));
     return succeed();
 }
 

@@ -178,6 +178,9 @@ private:
     bool checkAccess(std::uint32_t needed);
     bool fail(long result);
     bool succeed();
+    // The names of the key's sub-keys (or values) for the count and length
+    // queries; false (the failure recorded) when the key is gone.
+    bool listNames(bool subKeys, std::vector<std::string>& names);
     std::string storeName(const std::string& sub) const;
     void dumpTreeLevel(std::ostream& os, bool separators, bool values, int maxDepth, const std::string& prefix,
                        int depth);
