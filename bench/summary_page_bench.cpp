@@ -14,34 +14,10 @@
 #include "channels/channelState.h"
 #include "channels/feed.h"
 #include "channels/summaryPage.h"
+#include "tests/channels/channel_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace {
-
-class BenchConfig : public channels::ChannelConfig {
-public:
-    using channels::ChannelConfig::ChannelConfig;
-    std::string getDefaultDisplayName() const override { return "http://127.0.0.1/feed.xml"; }
-};
-
-class BenchChannel : public channels::Channel {
-public:
-    explicit BenchChannel(const std::string& file) : channels::Channel(nullptr, file) {}
-    std::string getSourceUrl() const override { return "http://127.0.0.1/feed.xml"; }
-    channels::ChannelConfig& getChannelConfig() override { return config_; }
-    const channels::ChannelConfig& getChannelConfig() const override { return config_; }
-    channels::ChannelSettings& getChannelSettings() override { return settings_; }
-    const channels::ChannelSettings& getChannelSettings() const override { return settings_; }
-    channels::ChannelState& getChannelState() override { return state_; }
-    const channels::ChannelState& getChannelState() const override { return state_; }
-    void update(std::string&, bool, bool&) override {}
-    void changeAppPluginServerPort(int, int) override {}
-
-private:
-    BenchConfig config_{this};
-    channels::ChannelSettings settings_{this};
-    channels::ChannelState state_{this};
-};
 
 long peakRssKb() {
     rusage usage{};
@@ -56,7 +32,7 @@ void BM_SummaryPage1000Items(benchmark::State& state) {
                            "[Cache]\nChannelDisplayName=Bench & Co\nChannelDescription=A large channel\n"
                            "ChannelHomeUrl=http://127.0.0.1/\nCopyrightString=All rights reserved\n"
                            "PubDateString=Mon, 06 Jan 2003 10:00:00 GMT\n[State]\nLastFetchTime=1041861900\n");
-    BenchChannel channel(file);
+    channeltest::TestChannel channel(nullptr, file);
     channel.load();
     auto feed = std::make_unique<channels::Feed>();
     std::set<std::string> marked;
