@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -292,10 +293,7 @@ const Line* findKey(const Section& s, const std::string& key) {
 // Names and values that would break the line structure of the file.
 bool validNames(const std::string& section, const std::string* key, const std::optional<std::string>* value) {
     auto hasLineEnd = [](std::string_view s) {
-        for (char c : s) {
-            if (c == '\r' || c == '\n') return true;
-        }
-        return false;
+        return std::memchr(s.data(), '\n', s.size()) != nullptr || std::memchr(s.data(), '\r', s.size()) != nullptr;
     };
     if (hasLineEnd(section) || section.find(']') != std::string::npos) return false;
     if (key) {
