@@ -172,31 +172,31 @@ class Handler(http.server.BaseHTTPRequestHandler):
         state = self.server.state
         state.record(self.command, self.path, self.headers)
         path, proxy_form = self._path_and_proxy_form()
-        spec = state.answer_for(path)
-        if spec is None:
+        answer = state.answer_for(path)
+        if answer is None:
             self._send(404, "Not Found", [("Content-Type", "text/plain")], b"no route\n")
             return
 
-        stall = min(float(spec.get("stall", 0)), 60.0)
+        stall = min(float(answer.get("stall", 0)), 60.0)
         if stall > 0:
             end = time.monotonic() + stall
             while time.monotonic() < end:
                 time.sleep(0.05)
 
-        if proxy_form and spec.get("proxy_auth"):
-            if not basic_matches(self.headers.get("Proxy-Authorization"), spec["proxy_auth"]):
+        if proxy_form and answer.get("proxy_auth"):
+            if not basic_matches(self.headers.get("Proxy-Authorization"), answer["proxy_auth"]):
                 self._send(407, "Proxy Authentication Required",
                            [("Proxy-Authenticate", 'Basic realm="proxy"')], b"proxy credential needed\n")
                 return
-        if spec.get("auth"):
-            if not basic_matches(self.headers.get("Authorization"), spec["auth"]):
+        if answer.get("auth"):
+            if not basic_matches(self.headers.get("Authorization"), answer["auth"]):
                 self._send(401, "Unauthorized",
                            [("WWW-Authenticate", 'Basic realm="test"')], b"credential needed\n")
                 return
 
         headers = []
-        etag = spec.get("etag")
-        last_modified = spec.get("last_modified")
+        etag = answer.get("etag")
+        last_modified = answer.get("last_modified")
         if etag:
             headers.append(("ETag", etag))
         if last_modified:
@@ -207,20 +207,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self._send(304, "Not Modified", headers, b"")
             return
 
-        if spec.get("location"):
-            headers.append(("Location", spec["location"]))
-        for name, value in spec.get("headers", {}).items():
+        if answer.get("location"):
+            headers.append(("Location", answer["location"]))
+        for name, value in answer.get("headers", {}).items():
             headers.append((name, value))
-        if "body_file" in spec:
-            with open(spec["body_file"], "rb") as f:
+        if "body_file" in answer:
+            with open(answer["body_file"], "rb") as f:
                 body = f.read()
-        elif "body_size" in spec:
-            body = b"x" * int(spec["body_size"])
+        elif "body_size" in answer:
+            body = b"x" * int(answer["body_size"])
         else:
-            body = spec.get("body", "").encode("utf-8")
-        status = int(spec.get("status", 200))
-        self._send(status, spec.get("reason"), headers, body, float(spec.get("trickle", 0)),
-                   bool(spec.get("no_length", False)))
+            body = answer.get("body", "").encode("utf-8")
+        status = int(answer.get("status", 200))
+        self._send(status, answer.get("reason"), headers, body, float(answer.get("trickle", 0)),
+                   bool(answer.get("no_length", False)))
 
     do_HEAD = do_GET
 
