@@ -248,6 +248,9 @@ TEST(ChannelFile, SaveKilledHalfWayLeavesAWholeFile) {
         const pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
+            // The killed child cannot remove its channels' temporary files:
+            // keep them in the fixture's folder, which goes with the test.
+            setenv("TMP", f.dir.str().c_str(), 1);
             for (int generation = 1; generation < 100000; ++generation) makeChannel(generation)->save();
             _exit(0);
         }
