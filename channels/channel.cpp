@@ -73,6 +73,11 @@ void Channel::checkChannelHooks(const Event& event) {
 }
 
 void Channel::load() {
+    // Lock order: manager, then channel. The settings read the manager's
+    // default settings while this channel is locked, so the manager's lock is
+    // taken first (deleting a channel holds the manager's lock while it waits
+    // for the channel's).
+    SharedLockGuard managerGuard(manager_ != nullptr ? &manager_->getLock() : nullptr, __FILE__, __LINE__);
     ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
     // Read one version of the file throughout (a save committed by another
     // thread meanwhile can't mix into this load). Nothing is written back:
@@ -154,13 +159,21 @@ std::unique_ptr<Feed> Channel::getLatestFeed(bool forceDownload, bool* unchanged
 
 void Channel::generateSummaryPage(bool detailsOff, const std::set<std::string>& markedItems,
                                   const std::map<std::string, std::string>& itemImages) {
+    // The manager's defaults are read before this channel's lock is taken:
+    // the manager's lock comes first (deleting a channel holds it while it
+    // waits for the channel's).
+    std::string defaultTemplate, defaultBackground;
+    if (manager_ != nullptr) {
+        defaultTemplate = manager_->getDefaultSummaryTemplateFilename();
+        defaultBackground = manager_->getDefaultSummaryBackgroundFilename();
+    }
     ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
     const ChannelConfig& config = getChannelConfig();
     std::string templateFile = config.getChannelSummaryTemplateFilename();
-    if (templateFile.empty() && manager_ != nullptr) templateFile = manager_->getDefaultSummaryTemplateFilename();
+    if (templateFile.empty()) templateFile = defaultTemplate;
     if (templateFile.empty()) templateFile = "./DefaultChannelSummary.template";
     std::string backgroundFile = config.getChannelSummaryBackgroundFilename();
-    if (backgroundFile.empty() && manager_ != nullptr) backgroundFile = manager_->getDefaultSummaryBackgroundFilename();
+    if (backgroundFile.empty()) backgroundFile = defaultBackground;
     if (backgroundFile.empty()) backgroundFile = "./DefaultChannelSummary.gif";
 
     std::ifstream in(templateFile, std::ios::binary);
