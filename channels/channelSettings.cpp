@@ -241,25 +241,36 @@ void ChannelSettings::setChannelCategory(const std::string& name, bool add) {
 }
 
 void ChannelSettings::setChannelHooks(const std::vector<ChannelHook*>& hooks) {
-    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    // The hooks hear of the change without this object's lock: a library
+    // hook answers on the user-interface thread and may ask there for the
+    // channel to be saved, which waits for the channel file's write lock,
+    // while a save on another thread holds that lock and waits for these
+    // settings (file write lock -> settings). The new list is stored after
+    // the events, so a hook that throws leaves the list as it was.
+    std::vector<ChannelHook*> current;
+    {
+        SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+        current = hooks_;
+    }
     ChannelHookHost* host = getChannelHookHost();
     if (host != nullptr) {
         auto contains = [](const std::vector<ChannelHook*>& list, ChannelHook* hook) {
             return std::find(list.begin(), list.end(), hook) != list.end();
         };
         for (ChannelHook* hook : hooks) {
-            if (hook == nullptr || contains(hooks_, hook)) continue;
+            if (hook == nullptr || contains(current, hook)) continue;
             ChannelHookLoadedEvent loaded(std::time(nullptr), owner_, hook);
             host->raiseEvent(*hook, owner_, loaded);
             ChannelHookAttachedEvent attached(std::time(nullptr), owner_, hook);
             host->raiseEvent(*hook, owner_, attached);
         }
-        for (ChannelHook* hook : hooks_) {
+        for (ChannelHook* hook : current) {
             if (contains(hooks, hook)) continue;
             ChannelHookDetachedEvent detached(std::time(nullptr), owner_, hook);
             host->raiseEvent(*hook, owner_, detached);
         }
     }
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
     hooks_ = hooks;
 }
 
