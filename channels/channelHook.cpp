@@ -310,7 +310,9 @@ void ChannelHook::logSection(CMessageLog& log, CMessageGroup* group, const std::
     LogStatement statement(log, group, __FILE__, __LINE__);
     statement.log() << title << std::endl;
     statement.log().indent();
-    statement.log() << text;
+    // The hook's output may name a URL with its password: masked as in every
+    // other log line.
+    statement.log() << maskUrlPasswords(text);
     statement.log().outdent();
     // The log file only flushes at line ends; the hook's last text may have
     // none and must still be readable now.

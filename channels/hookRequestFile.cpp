@@ -115,7 +115,8 @@ std::string getLoggableHookRequestText(const std::string& requestFile, const Par
                 line = line.substr(0, eq + 1) + maskSecret(value);
             }
         }
-        out << line;
+        // Like every log line, a URL's password stays out of the copy.
+        out << maskUrlPasswords(line);
         if (hadNewline) out << '\n';
     }
     return out.str();

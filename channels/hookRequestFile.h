@@ -43,7 +43,7 @@ std::unique_ptr<tools::TempFile> writeChannelHookCommandRequest(ChannelHook& hoo
                                                                 const std::string& commandName);
 
 // The request file's text for a log, with the values of the password
-// parameters of both parameter sections masked.
+// parameters of both parameter sections and the passwords of URLs masked.
 std::string getLoggableHookRequestText(const std::string& requestFile, const ParamDefs& globalDefs,
                                        const ParamDefs& channelDefs);
 
