@@ -27,6 +27,7 @@
 // date, time, source location), "| ", and the indent. Lines of a disabled
 // group or of a disabled log are dropped. The target is flushed at every line
 // end.
+#include <atomic>
 #include <cstdint>
 #include <ostream>
 #include <sstream>
@@ -94,7 +95,7 @@ private:
     // Puts a character that passed the filters, masking secrets.
     void putFiltered(int c);
 
-    bool enabled_ = true;
+    std::atomic<bool> enabled_{true};  // read by statements without the log lock
     bool rawMode_ = false;
     bool showGroup_ = false;
     bool showLineNumber_ = false;
