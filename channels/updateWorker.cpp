@@ -86,20 +86,28 @@ void UpdateWorker::runPass(bool firstPass, bool forceFirst) {
     } else {
         ORVAN_LOG(logGroupChannelManagerActivity()) << "Scanning channel table." << std::endl;
         const std::time_t now = manager_.now();
-        SharedLockGuard guard(&manager_.getLock(), __FILE__, __LINE__);
-        for (Channel* channel : manager_.getChannels()) {
-            if (firstPass && forceFirst && channel->getChannelSettings().isAutoUpdateEnabled()) {
-                due.push_back(channel);
-                continue;
+        // Notices are raised after the scan, without the manager's lock: a
+        // listener may well ask the manager for something that needs it.
+        std::vector<std::string> suspended;
+        {
+            SharedLockGuard guard(&manager_.getLock(), __FILE__, __LINE__);
+            for (Channel* channel : manager_.getChannels()) {
+                if (firstPass && forceFirst && channel->getChannelSettings().isAutoUpdateEnabled()) {
+                    due.push_back(channel);
+                    continue;
+                }
+                const bool wasSuspended = channel->isSuspendedByPublisher();
+                if (channel->isUpdateDue(now)) {
+                    due.push_back(channel);
+                } else if (!wasSuspended && channel->isSuspendedByPublisher()) {
+                    suspended.push_back(channel->getDisplayName());
+                }
             }
-            const bool wasSuspended = channel->isSuspendedByPublisher();
-            if (channel->isUpdateDue(now)) {
-                due.push_back(channel);
-            } else if (!wasSuspended && channel->isSuspendedByPublisher()) {
-                InfoMsgEvent event(now, "Automatic updates of " + channel->getDisplayName() +
-                                            " have been temporarily suspended at the request of the publisher.");
-                raiseNotice(event);
-            }
+        }
+        for (const std::string& name : suspended) {
+            InfoMsgEvent event(now, "Automatic updates of " + name +
+                                        " have been temporarily suspended at the request of the publisher.");
+            raiseNotice(event);
         }
     }
 

@@ -180,6 +180,46 @@ TEST_F(WorkerTest, PublisherSkipHoursAndDaysInUtc) {
     }
 }
 
+// The publisher's-suspension notice is raised without the manager's lock:
+// a listener that queues an update (the manager's lock, exclusively) must not
+// meet another thread that holds the lock shared and wants it exclusively too.
+TEST_F(WorkerTest, SuspensionNoticeIsRaisedWithoutTheManagersLock) {
+    channels::Channel* channel = addFileChannel("s", rssFeed({"1"}));
+    {
+        channels::ChannelConfig& config = channel->getChannelConfig();
+        ExclusiveLockGuard guard(&config.getLock(), __FILE__, __LINE__);
+        config.getChannelHeader().SkipHours = {10};
+    }
+    struct Requester : channels::EventListener {
+        channels::ChannelManager* manager = nullptr;
+        channels::Channel* channel = nullptr;
+        std::atomic<bool> entered{false}, otherHoldsShared{false};
+        void onInfoMsgEvent(const channels::InfoMsgEvent&) override {
+            entered = true;
+            while (!otherHoldsShared) std::this_thread::yield();
+            manager->requestChannelUpdate(channel);
+        }
+    } requester;
+    requester.manager = engine.manager.get();
+    requester.channel = channel;
+    engine.manager->addEventHandler(&requester);
+    std::thread other([&] {
+        while (!requester.entered) std::this_thread::yield();
+        SharedLockGuard shared(&engine.manager->getLock(), __FILE__, __LINE__);
+        requester.otherHoldsShared = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        engine.manager->requestChannelUpdate(channel);  // exclusive while holding it shared
+    });
+    const float previousTimeout = getThreadSafetyTimeout();
+    setThreadSafetyTimeout(10);  // a deadlock ends in the fatal report instead of a hang
+    engine.clock = nettest::utcTime(0, 10);
+    pass();
+    other.join();
+    setThreadSafetyTimeout(previousTimeout);
+    engine.manager->removeEventHandler(&requester);
+    EXPECT_TRUE(requester.entered.load());
+}
+
 TEST_F(WorkerTest, JitterStretchesTheIntervalByUpToItsPercentage) {
     channels::Channel* channel = addFileChannel("j", rssFeed({"1"}));
     engine.manager->setUpdateJitterPercent(50);
