@@ -275,20 +275,27 @@ void ChannelSettings::setChannelHooks(const std::vector<ChannelHook*>& hooks) {
 }
 
 void ChannelSettings::clearChannelHooks(bool sendDetached) {
-    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
-    ChannelHookHost* host = getChannelHookHost();
-    if (sendDetached && host != nullptr) {
-        for (ChannelHook* hook : hooks_) {
-            try {
-                ChannelHookDetachedEvent detached(std::time(nullptr), owner_, hook);
-                host->raiseEvent(*hook, owner_, detached);
-            } catch (const std::exception& e) {
-                raiseChannelError("Can't clear the channel hook: " + host->getDisplayName(*hook), e.what());
-            }
-            host->destroyChannelHook(hook);
-        }
+    // The list is emptied under the lock; the hooks hear of it after the lock
+    // is released, since a library hook answers on the user-interface thread,
+    // which may be waiting for these settings (the hooks page) meanwhile.
+    std::vector<ChannelHook*> removed;
+    Channel* owner = nullptr;
+    {
+        ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+        removed.swap(hooks_);
+        owner = owner_;
     }
-    hooks_.clear();
+    ChannelHookHost* host = getChannelHookHost();
+    if (!sendDetached || host == nullptr) return;
+    for (ChannelHook* hook : removed) {
+        try {
+            ChannelHookDetachedEvent detached(std::time(nullptr), owner, hook);
+            host->raiseEvent(*hook, owner, detached);
+        } catch (const std::exception& e) {
+            raiseChannelError("Can't clear the channel hook: " + host->getDisplayName(*hook), e.what());
+        }
+        host->destroyChannelHook(hook);
+    }
 }
 
 Channel* ChannelSettings::getChannel() const {

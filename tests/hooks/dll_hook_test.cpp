@@ -4,6 +4,7 @@
 // relay while the user-interface thread changes the channel's hooks.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <thread>
 
@@ -251,6 +252,37 @@ TEST_F(DllHookTest, DeletingAChannelOffTheInterfaceThreadNeitherDeadlocksNorRewr
     EXPECT_EQ(host.saves.load(), savesBefore);
     EXPECT_GE(host.unknownCookies.load(), 1);
     EXPECT_FALSE(std::filesystem::exists(path));
+    fixture.manager->stopChannelManager(false);
+    host.manager = nullptr;
+}
+
+// While a deleted channel's library hook hears of its detachment on the
+// user-interface thread, that thread may read the channel's settings (the
+// hooks page does): the deleting thread must not hold them meanwhile.
+TEST_F(DllHookTest, DetachedHooksAreToldWithoutTheSettingsLockHeld) {
+    channeltest::ManagerFixture fixture;
+    host.manager = fixture.manager.get();
+    const std::string file = writeHook("good", "ok");
+    const std::string path = fixture.channelFile("detached.rss");
+    tools::writeIniString(path, "Channel Hooks", "ChannelHook1", file);
+    auto owned = std::make_unique<channeltest::TestChannel>(fixture.manager.get(), path);
+    channeltest::TestChannel* live = owned.get();
+    live->load();
+    fixture.manager->addChannel(owned.release());
+
+    std::atomic<int> reads{0};
+    host.beforeRelay = [&] {
+        live->getChannelSettings().isAutoUpdateEnabled();
+        ++reads;
+    };
+    const float previousTimeout = getThreadSafetyTimeout();
+    setThreadSafetyTimeout(20);  // a deadlock ends in the fatal report instead of a hang
+    std::thread worker([&] { fixture.manager->deleteChannel(live, nullptr); });
+    worker.join();
+    setThreadSafetyTimeout(previousTimeout);
+    host.beforeRelay = nullptr;
+
+    EXPECT_GE(reads.load(), 1);
     fixture.manager->stopChannelManager(false);
     host.manager = nullptr;
 }
