@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "channels/feed.h"
+#include "channels/feed/feed.h"
 #include "platform/profile.h"
 #include "tests/channels/channel_fixture.h"
 

@@ -13,8 +13,8 @@
 #include <fstream>
 #include <string>
 
-#include "channels/feed.h"
-#include "channels/rssParser.h"
+#include "channels/feed/feed.h"
+#include "channels/rss/rssParser.h"
 #include "tests/support/test_support.h"
 
 namespace {

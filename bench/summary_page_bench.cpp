@@ -12,8 +12,8 @@
 #include "channels/channelConfig.h"
 #include "channels/channelSettings.h"
 #include "channels/channelState.h"
-#include "channels/feed.h"
-#include "channels/summaryPage.h"
+#include "channels/feed/feed.h"
+#include "channels/feed/summaryPage.h"
 #include "tests/channels/channel_fixture.h"
 #include "tests/support/test_support.h"
 

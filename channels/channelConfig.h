@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "channels/channelHeader.h"
+#include "channels/feed/channelHeader.h"
 #include "lib/misc/threadSafety.h"
 
 namespace tools {

@@ -5,7 +5,7 @@
 #include "channels/channel.h"
 #include "channels/channelSettings.h"
 #include "channels/channelState.h"
-#include "channels/feed.h"
+#include "channels/feed/feed.h"
 #include "tools/ini.h"
 
 namespace channels {

@@ -1,6 +1,6 @@
 #include "channels/channelState.h"
 
-#include "channels/feed.h"
+#include "channels/feed/feed.h"
 #include "tools/ini.h"
 
 namespace channels {

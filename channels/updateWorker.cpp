@@ -11,7 +11,7 @@
 #include "channels/channelSettings.h"
 #include "channels/channelState.h"
 #include "channels/exception.h"
-#include "channels/feed.h"
+#include "channels/feed/feed.h"
 #include "lib/log/messageLog.h"
 #include "tools/http.h"
 

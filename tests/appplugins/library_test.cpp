@@ -6,11 +6,11 @@
 #include <memory>
 #include <string>
 
-#include "channels/appPluginManager.h"
-#include "channels/dllAppPlugin.h"
+#include "channels/appPlugins/appPluginManager.h"
+#include "channels/appPlugins/dllAppPlugin.h"
 #include "channels/exception.h"
-#include "channels/localPluginUrl.h"
-#include "channels/scriptingEngine.h"
+#include "channels/appPlugins/localPluginUrl.h"
+#include "channels/plugin/scriptingEngine.h"
 #include "platform/library.h"
 #include "tests/support/test_support.h"
 #include "tools/tempFile.h"

@@ -5,7 +5,7 @@
 
 #include "channels/channelFile.h"
 #include "channels/exception.h"
-#include "channels/localPluginUrl.h"
+#include "channels/appPlugins/localPluginUrl.h"
 
 using namespace channels;
 

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "channels/appPlugin.h"
-#include "channels/appPluginManager.h"
-#include "channels/dllAppPlugin.h"
+#include "channels/appPlugins/appPlugin.h"
+#include "channels/appPlugins/appPluginManager.h"
+#include "channels/appPlugins/dllAppPlugin.h"
 #include "channels/exception.h"
-#include "channels/scriptAppPlugin.h"
-#include "channels/scriptingEngine.h"
+#include "channels/appPlugins/scriptAppPlugin.h"
+#include "channels/plugin/scriptingEngine.h"
 #include "lib/log/messageLog.h"
 #include "tests/support/test_support.h"
 

@@ -7,13 +7,13 @@
 #include <string>
 #include <thread>
 
-#include "channels/appPlugin.h"
-#include "channels/appPluginManager.h"
+#include "channels/appPlugins/appPlugin.h"
+#include "channels/appPlugins/appPluginManager.h"
 #include "channels/channelManager.h"
 #include "channels/channelSettings.h"
-#include "channels/feed.h"
-#include "channels/rssChannel.h"
-#include "channels/scriptingEngine.h"
+#include "channels/feed/feed.h"
+#include "channels/rss/rssChannel.h"
+#include "channels/plugin/scriptingEngine.h"
 #include "lib/misc/threadSafety.h"
 #include "tests/support/httpServer.h"
 #include "tests/support/test_support.h"

@@ -6,11 +6,11 @@
 #include <memory>
 #include <string>
 
-#include "channels/appPluginManager.h"
+#include "channels/appPlugins/appPluginManager.h"
 #include "channels/exception.h"
-#include "channels/rssChannel.h"
-#include "channels/scriptAppPlugin.h"
-#include "channels/scriptingEngine.h"
+#include "channels/rss/rssChannel.h"
+#include "channels/appPlugins/scriptAppPlugin.h"
+#include "channels/plugin/scriptingEngine.h"
 #include "tests/support/test_support.h"
 
 using namespace channels;

@@ -16,7 +16,7 @@
 #include "tests/channels/channel_fixture.h"
 #include "channels/channelFile.h"
 #include "channels/exception.h"
-#include "channels/feed.h"
+#include "channels/feed/feed.h"
 #include "platform/profile.h"
 #include "tools/ini.h"
 

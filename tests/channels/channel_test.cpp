@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "channels/exception.h"
-#include "channels/feed.h"
+#include "channels/feed/feed.h"
 #include "tests/channels/channel_fixture.h"
 #include "tools/ini.h"
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "channels/channelHeader.h"
+#include "channels/feed/channelHeader.h"
 #include "tests/channels/channel_fixture.h"
 #include "tests/support/httpServer.h"
 #include "tools/ini.h"

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "channels/channelEvents.h"
-#include "channels/feed.h"
+#include "channels/feed/feed.h"
 #include "platform/profile.h"
 #include "tests/channels/channel_fixture.h"
 #include "tools/ini.h"

@@ -1,6 +1,6 @@
 // Feeds, items and the channel header in their stored form: the "Last Feed"
 // section and its numbered item sections.
-#include "channels/feed.h"
+#include "channels/feed/feed.h"
 
 #include <gtest/gtest.h>
 

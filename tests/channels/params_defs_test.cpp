@@ -3,8 +3,8 @@
 #include <sstream>
 
 #include "channels/exception.h"
-#include "channels/paramDef.h"
-#include "channels/scriptingEngine.h"
+#include "channels/plugin/paramDef.h"
+#include "channels/plugin/scriptingEngine.h"
 #include "lib/log/messageLog.h"
 #include "tests/support/test_support.h"
 #include "tools/ini.h"

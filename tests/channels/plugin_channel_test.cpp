@@ -6,10 +6,10 @@
 #include <sstream>
 
 #include "channels/exception.h"
-#include "channels/pluginChannel.h"
-#include "channels/pluginChannelConfig.h"
-#include "channels/pluginRequestFile.h"
-#include "channels/scriptingEngine.h"
+#include "channels/plugin/pluginChannel.h"
+#include "channels/plugin/pluginChannelConfig.h"
+#include "channels/plugin/pluginRequestFile.h"
+#include "channels/plugin/scriptingEngine.h"
 #include "tests/channels/rsschannel_fixture.h"
 #include "tests/support/httpServer.h"
 #include "tests/support/test_support.h"

@@ -1,6 +1,6 @@
 // The feed parser on small documents of the shapes found in the wild, its
 // error messages, and the text helpers behind made-up titles.
-#include "channels/rssParser.h"
+#include "channels/rss/rssParser.h"
 
 #include <gtest/gtest.h>
 

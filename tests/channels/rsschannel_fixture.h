@@ -19,7 +19,7 @@
 #include "channels/channelEvents.h"
 #include "channels/channelManager.h"
 #include "channels/channelSettings.h"
-#include "channels/rssChannel.h"
+#include "channels/rss/rssChannel.h"
 #include "tests/support/test_support.h"
 #include "tools/ini.h"
 

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "channels/appPluginManager.h"
+#include "channels/appPlugins/appPluginManager.h"
 #include "channels/channelConfig.h"
 #include "channels/channelState.h"
 #include "channels/exception.h"
-#include "channels/feed.h"
-#include "channels/localPluginUrl.h"
+#include "channels/feed/feed.h"
+#include "channels/appPlugins/localPluginUrl.h"
 #include "tests/channels/rsschannel_fixture.h"
 #include "tests/support/httpServer.h"
 #include "tools/http.h"

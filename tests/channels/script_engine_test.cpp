@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "channels/exception.h"
-#include "channels/scriptingEngine.h"
+#include "channels/plugin/scriptingEngine.h"
 #include "tests/support/test_support.h"
 #include "tools/files.h"
 #include "tools/ini.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "channels/channelState.h"
-#include "channels/feed.h"
+#include "channels/feed/feed.h"
 #include "tests/support/test_support.h"
 
 using channels::ChannelState;

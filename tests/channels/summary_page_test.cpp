@@ -1,4 +1,4 @@
-#include "channels/summaryPage.h"
+#include "channels/feed/summaryPage.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include "channels/channelConfig.h"
 #include "channels/channelSettings.h"
 #include "channels/channelState.h"
-#include "channels/feed.h"
+#include "channels/feed/feed.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "channels/channelConfig.h"
 #include "channels/channelState.h"
 #include "channels/exception.h"
-#include "channels/feed.h"
+#include "channels/feed/feed.h"
 #include "channels/updateWorker.h"
 #include "lib/log/messageLog.h"
 #include "tests/channels/rsschannel_fixture.h"

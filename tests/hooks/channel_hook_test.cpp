@@ -5,9 +5,9 @@
 
 #include <filesystem>
 
-#include "channels/channelHook.h"
-#include "channels/dllChannelHook.h"
-#include "channels/scriptChannelHook.h"
+#include "channels/hooks/channelHook.h"
+#include "channels/hooks/dllChannelHook.h"
+#include "channels/hooks/scriptChannelHook.h"
 #include "tests/channels/channel_fixture.h"
 #include "tests/hooks/hook_fixture.h"
 #include "tools/tempFile.h"

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "channels/channelSettings.h"
-#include "channels/dllChannelHook.h"
+#include "channels/hooks/dllChannelHook.h"
 #include "tests/channels/channel_fixture.h"
 #include "tests/hooks/hook_fixture.h"
 #include "tools/ini.h"

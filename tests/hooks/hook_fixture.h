@@ -18,11 +18,11 @@
 #include <vector>
 
 #include "channels/channel.h"
-#include "channels/channelHook.h"
+#include "channels/hooks/channelHook.h"
 #include "channels/channelManager.h"
-#include "channels/dllChannelHook.h"
+#include "channels/hooks/dllChannelHook.h"
 #include "channels/exception.h"
-#include "channels/scriptingEngine.h"
+#include "channels/plugin/scriptingEngine.h"
 #include "lib/log/messageLog.h"
 #include "platform/library.h"
 #include "platform/messages.h"

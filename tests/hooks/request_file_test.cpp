@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "channels/channelSettings.h"
-#include "channels/hookRequestFile.h"
+#include "channels/hooks/hookRequestFile.h"
 #include "platform/profile.h"
 #include "tests/channels/channel_fixture.h"
 #include "tests/hooks/hook_fixture.h"

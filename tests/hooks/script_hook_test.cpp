@@ -6,7 +6,7 @@
 #include <chrono>
 #include <filesystem>
 
-#include "channels/channelHook.h"
+#include "channels/hooks/channelHook.h"
 #include "tests/channels/channel_fixture.h"
 #include "tests/hooks/hook_fixture.h"
 #include "tools/ini.h"

@@ -10,7 +10,7 @@
 
 #include "channels/channelEvents.h"
 #include "channels/channelSettings.h"
-#include "channels/dllChannelHook.h"
+#include "channels/hooks/dllChannelHook.h"
 #include "tests/hooks/hook_fixture.h"
 #include "tests/support/httpServer.h"
 #include "tools/ini.h"

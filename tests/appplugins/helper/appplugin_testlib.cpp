@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "channels/appPluginInterface.h"
+#include "channels/appPlugins/appPluginInterface.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "channels/dllChannelHookApi.h"
+#include "channels/hooks/dllChannelHookApi.h"
 #include "platform/messages.h"
 #include "platform/profile.h"
 

@@ -1,0 +1,408 @@
+#include "channels/rss/rssParser.h"
+
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <vector>
+
+#include "channels/exception.h"
+#include "lib/misc/stringHelpers.h"
+#include "tools/codecs.h"
+#include "tools/dates.h"
+
+namespace channels {
+
+namespace {
+
+// "C" locale classes of the ASCII range; bytes 0x80..0xFF (UTF-8) belong to
+// none of them, so they are printable word characters.
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool isPunct(char c) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    return u > 0x20 && u < 0x7F && !((u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z'));
+}
+
+bool isPrintable(char c) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    return (u >= 0x20 && u < 0x7F) || u >= 0x80;
+}
+
+std::string trimmed(const std::string& text) {
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && isSpace(text[first])) ++first;
+    while (last > first && isSpace(text[last - 1])) --last;
+    return text.substr(first, last - first);
+}
+
+// Reads a leading decimal integer after optional white space and sign;
+// false when there is none or it does not fit.
+bool readLeadingInt(const std::string& text, int& value) {
+    std::size_t pos = 0;
+    while (pos < text.size() && isSpace(text[pos])) ++pos;
+    if (pos < text.size() && text[pos] == '+' && pos + 1 < text.size() && text[pos + 1] != '-') ++pos;
+    return std::from_chars(text.data() + pos, text.data() + text.size(), value).ec == std::errc();
+}
+
+int leadingInt(const std::string& text) {
+    int value = 0;
+    return readLeadingInt(text, value) ? value : 0;
+}
+
+// FNV-1a, 64 bits, as 16 hexadecimal digits: a small stable digest for
+// identifiers that must not change between runs.
+std::string digestHex(const std::string& text) {
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (unsigned char byte : text) {
+        hash ^= byte;
+        hash *= 0x100000001b3ULL;
+    }
+    char buffer[17];
+    std::snprintf(buffer, sizeof buffer, "%016llx", static_cast<unsigned long long>(hash));
+    return buffer;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Text helpers
+
+std::string cleanRssText(const std::string& text, bool replaceLineBreaks) {
+    std::string result = trimmed(text);
+    if (replaceLineBreaks) {
+        for (char& c : result) {
+            if (c == '\r' || c == '\n') c = ' ';
+        }
+    }
+    return tools::decodeHtmlEntities(result);
+}
+
+std::string stripRssMarkup(const std::string& text) {
+    std::vector<char> quotes;
+    bool inTag = false;
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (c == '"' || c == '\'') {
+            if (!quotes.empty() && quotes.back() == c) {
+                quotes.pop_back();
+            } else {
+                quotes.push_back(c);
+            }
+            continue;
+        }
+        if (quotes.empty()) {
+            if (c == '<') {
+                inTag = true;
+                continue;
+            }
+            if (c == '>') {
+                inTag = false;
+                c = ' ';
+            }
+        }
+        if (quotes.empty() && !inTag) out += isPrintable(c) ? c : ' ';
+    }
+    return tools::decodeHtmlEntities(out);
+}
+
+std::string makeRssSummary(const std::string& fallback, const std::string& text) {
+    const std::string s = stripRssMarkup(text);
+    int words = 0;
+    bool havePrevious = false;
+    char previous = 0;
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
+        const bool atWordEnd = i + 1 == s.size() || isSpace(s[i + 1]);
+        if (!isSpace(c) && havePrevious && (isSpace(previous) || isPunct(previous))) {
+            if (++words == 20) {
+                out += " ...";
+                break;
+            }
+        }
+        if (words >= 5 && (c == ';' || c == ':') && atWordEnd) break;
+        out += c;
+        if (words >= 5 && (c == '.' || c == '!' || c == '?') && atWordEnd) break;
+        previous = c;
+        havePrevious = true;
+    }
+    out = trimmed(out);
+    return out.empty() ? fallback : out;
+}
+
+// ---------------------------------------------------------------------------
+// RssParser
+
+std::unique_ptr<Feed> RssParser::parseFeed(const RssParseContext& channel, const std::string& feedText,
+                                           int maxItems) {
+    std::unique_ptr<Feed> feed;
+    try {
+        feed = parse(channel, feedText, maxItems);
+    } catch (...) {
+        // Second attempt: bytes that are not valid in the declared encoding
+        // become '?'. A leading byte order mark stays.
+        std::string copy = feedText;
+        std::size_t pos = 0;
+        if (channel.skipLeadingBinaryData) {
+            while (pos < copy.size() && static_cast<unsigned char>(copy[pos]) >= 0x80) ++pos;
+        }
+        tools::replaceNonAsciiChars(copy.data() + pos, copy.size() - pos);
+        feed = parse(channel, copy, maxItems);
+    }
+
+    {
+        SharedLockGuard guard(&feed->getLock(), __FILE__, __LINE__);
+        if (channel.cacheChannelHeader) channel.cacheChannelHeader(feed->getChannelHeader());
+    }
+    if (feed->getFeedItemCount() == 0 && !channel.allowEmptyFeeds) {
+        throw Exception("The channel returned no items.");
+    }
+    return feed;
+}
+
+std::unique_ptr<Feed> RssParser::parse(const RssParseContext& channel, const std::string& feedText, int maxItems) {
+    std::ofstream traceFile;
+    std::ostream* trace = nullptr;
+    if (!channel.traceFilename.empty()) {
+        traceFile.open(channel.traceFilename, std::ios::out | std::ios::trunc | std::ios::binary);
+        if (traceFile.is_open()) trace = &traceFile;
+    }
+
+    if (feedText.empty()) throw Exception("Empty RSS feed.");
+
+    auto feed = std::make_unique<Feed>();
+
+    std::size_t start = 0;
+    if (channel.skipLeadingWhiteSpace) {
+        while (start < feedText.size() && isSpace(feedText[start])) ++start;
+    }
+
+    RssXmlParser parser(*feed, maxItems, trace);
+    parser.parse(feedText.data() + start, feedText.size() - start);
+
+    if (!parser.isRootSeen()) throw Exception("Not an RSS feed.");
+    return feed;
+}
+
+// ---------------------------------------------------------------------------
+// RssXmlParser
+
+const expat::ElementHandlerRow RssXmlParser::kElementTable[] = {
+    {expat::kStartElement, expat::elementHandler(&RssXmlParser::onRootStart), "RSS"},
+    {expat::kStartElement, expat::elementHandler(&RssXmlParser::onRootStart), "RDF:RDF"},
+    {expat::kStartElement, expat::elementHandler(&RssXmlParser::onChannelStart), "CHANNEL"},
+    {expat::kEndElement, expat::elementHandler(&RssXmlParser::onChannelEnd), "CHANNEL"},
+    {expat::kStartElement, expat::elementHandler(&RssXmlParser::onItemStart), "ITEM"},
+    {expat::kEndElement, expat::elementHandler(&RssXmlParser::onItemEnd), "ITEM"},
+    {expat::kEndElement, expat::elementHandler(&RssXmlParser::onGuidEnd), "GUID"},
+    {expat::kEndElement, expat::elementHandler(&RssXmlParser::onLinkEnd), "LINK"},
+    {expat::kEndElement, expat::elementHandler(&RssXmlParser::onTitleEnd), "TITLE"},
+    {expat::kEndElement, expat::elementHandler(&RssXmlParser::onDescriptionEnd), "DESCRIPTION"},
+    {expat::kEndElement, expat::elementHandler(&RssXmlParser::onUrlEnd), "URL"},
+    {expat::kEndElement, expat::elementHandler(&RssXmlParser::onWidthEnd), "WIDTH"},
+    {expat::kEndElement, expat::elementHandler(&RssXmlParser::onHeightEnd), "HEIGHT"},
+    {expat::kEndElement, expat::elementHandler(&RssXmlParser::onCopyrightEnd), "COPYRIGHT"},
+    {expat::kEndElement, expat::elementHandler(&RssXmlParser::onManagingEditorEnd), "MANAGINGEDITOR"},
+    {expat::kEndElement, expat::elementHandler(&RssXmlParser::onWebMasterEnd), "WEBMASTER"},
+    {expat::kEndElement, expat::elementHandler(&RssXmlParser::onPubDateEnd), "PUBDATE"},
+    {expat::kEndElement, expat::elementHandler(&RssXmlParser::onLastBuildDateEnd), "LASTBUILDDATE"},
+    {expat::kEndElement, expat::elementHandler(&RssXmlParser::onGeneratorEnd), "GENERATOR"},
+    {expat::kEndElement, expat::elementHandler(&RssXmlParser::onSourceEnd), "SOURCE"},
+    {expat::kEndElement, expat::elementHandler(&RssXmlParser::onAuthorEnd), "AUTHOR"},
+    {expat::kEndElement, expat::elementHandler(&RssXmlParser::onCommentsEnd), "COMMENTS"},
+    {expat::kEndElement, expat::elementHandler(&RssXmlParser::onHourEnd), "HOUR"},
+    {expat::kEndElement, expat::elementHandler(&RssXmlParser::onDayEnd), "DAY"},
+    {expat::kEndOfTable, nullptr, ""},
+};
+
+RssXmlParser::RssXmlParser(Feed& feed, int maxItems, std::ostream* trace)
+    : expat::Parser(kElementTable), feed_(feed), maxItems_(maxItems), trace_(trace) {}
+
+void RssXmlParser::traceLine(const char* line) {
+    if (trace_) *trace_ << line << '\n';
+}
+
+// The whole text of the element that ends, the text of nested elements
+// included (markup written as elements keeps all of its words).
+std::string RssXmlParser::text() const {
+    return getElementText();
+}
+
+void RssXmlParser::startElement(const char* name, const char** attributes) {
+    if (trace_) {
+        *trace_ << "START ELEMENT: " << name << '\n';
+        for (const char** attribute = attributes; attribute && attribute[0] && attribute[1]; attribute += 2) {
+            *trace_ << "- " << attribute[0] << " = '" << attribute[1] << "'\n";
+        }
+    }
+    expat::Parser::startElement(name, attributes);
+}
+
+void RssXmlParser::endElement(const char* name) {
+    if (trace_) *trace_ << "END ELEMENT: " << name << '\n';
+    expat::Parser::endElement(name);
+}
+
+void RssXmlParser::onRootStart() {
+    rootSeen_ = true;
+}
+
+void RssXmlParser::onChannelStart() {
+    if (isParentTag("RSS") || isParentTag("RDF:RDF")) {
+        traceLine("Starting a new channel.");
+        header_.clear();
+    }
+}
+
+void RssXmlParser::onChannelEnd() {
+    if (isParentTag("RSS") || isParentTag("RDF:RDF")) {
+        traceLine("Saving the channel details.");
+        header_.ChannelDisplayName = cleanRssText(header_.ChannelDisplayName, true);
+        header_.ChannelDescription = cleanRssText(header_.ChannelDescription, false);
+        feed_.setChannelHeader(header_);
+    }
+}
+
+void RssXmlParser::onItemStart() {
+    traceLine("Starting a new item.");
+    itemGuid_.clear();
+    itemLink_.clear();
+    itemTitle_.clear();
+    itemDescription_.clear();
+    itemSource_.clear();
+    itemAuthor_.clear();
+    itemComments_.clear();
+    itemPubDate_.clear();
+}
+
+void RssXmlParser::onItemEnd() {
+    if (maxItems_ > 0 && feed_.getFeedItemCount() >= static_cast<std::size_t>(maxItems_)) return;
+
+    // White space around a guid or link is not part of the identifier (a
+    // stored item is read back trimmed and must still be the same item).
+    const std::string guid = trimmed(itemGuid_);
+    std::string link = trimmed(itemLink_);
+    const bool identified = !guid.empty() || !link.empty();
+    // The channel's link, as often written on lines of its own, stands in
+    // for the item's: trimmed as well.
+    const std::string homeUrl = trimmed(header_.ChannelHomeUrl);
+    if (link.empty()) link = guid.empty() ? homeUrl : guid;
+
+    traceLine("Saving the new item.");
+
+    std::string title = cleanRssText(itemTitle_.empty() ? makeRssSummary(link, itemDescription_) : itemTitle_, true);
+    std::string description = cleanRssText(itemDescription_, false);
+
+    std::string id;
+    if (!guid.empty()) {
+        id = guid;
+    } else if (identified) {
+        id = link;
+    } else {
+        // Neither guid nor link: the channel's link would be shared by every
+        // such item, so the item's own text tells them apart.
+        id = homeUrl + "#" + digestHex(title + '\n' + description);
+    }
+
+    feed_.addFeedItem(FeedItem(std::move(id), std::move(title), std::move(description), std::move(link), std::move(itemSource_),
+                               std::move(itemAuthor_), std::move(itemComments_), std::move(itemPubDate_)));
+}
+
+void RssXmlParser::onGuidEnd() {
+    if (isParentTag("ITEM")) itemGuid_ = text();
+}
+
+void RssXmlParser::onLinkEnd() {
+    if (isParentTag("ITEM")) {
+        itemLink_ = text();
+    } else if (isParentTag("CHANNEL")) {
+        header_.ChannelHomeUrl = text();
+    }
+}
+
+void RssXmlParser::onTitleEnd() {
+    if (isParentTag("ITEM")) {
+        itemTitle_ = text();
+    } else if (isParentTag("CHANNEL")) {
+        header_.ChannelDisplayName = text();
+    }
+}
+
+void RssXmlParser::onDescriptionEnd() {
+    if (isParentTag("ITEM")) {
+        itemDescription_ = text();
+    } else if (isParentTag("CHANNEL")) {
+        header_.ChannelDescription = text();
+    }
+}
+
+void RssXmlParser::onUrlEnd() {
+    if (isParentTag("IMAGE")) header_.ChannelImageUrl = text();
+}
+
+void RssXmlParser::onWidthEnd() {
+    if (isParentTag("IMAGE")) header_.ChannelImageWidth = leadingInt(text());
+}
+
+void RssXmlParser::onHeightEnd() {
+    if (isParentTag("IMAGE")) header_.ChannelImageHeight = leadingInt(text());
+}
+
+void RssXmlParser::onCopyrightEnd() {
+    if (isParentTag("CHANNEL")) header_.CopyrightString = text();
+}
+
+void RssXmlParser::onManagingEditorEnd() {
+    if (isParentTag("CHANNEL")) header_.EditorEmailAddress = text();
+}
+
+void RssXmlParser::onWebMasterEnd() {
+    if (isParentTag("CHANNEL")) header_.WebMasterEmailAddress = text();
+}
+
+void RssXmlParser::onPubDateEnd() {
+    if (isParentTag("CHANNEL")) {
+        header_.PubDateString = text();
+    } else if (isParentTag("ITEM")) {
+        itemPubDate_ = text();
+    }
+}
+
+void RssXmlParser::onLastBuildDateEnd() {
+    if (isParentTag("CHANNEL")) header_.LastBuildDateString = text();
+}
+
+void RssXmlParser::onGeneratorEnd() {
+    if (isParentTag("CHANNEL")) header_.FeedGenerator = text();
+}
+
+void RssXmlParser::onSourceEnd() {
+    if (isParentTag("ITEM")) itemSource_ = text();
+}
+
+void RssXmlParser::onAuthorEnd() {
+    if (isParentTag("ITEM")) itemAuthor_ = text();
+}
+
+void RssXmlParser::onCommentsEnd() {
+    if (isParentTag("ITEM")) itemComments_ = text();
+}
+
+void RssXmlParser::onHourEnd() {
+    if (!isParentTag("SKIPHOURS")) return;
+    int hour = 0;
+    if (readLeadingInt(text(), hour) && hour >= 0 && hour <= 23) header_.SkipHours.insert(hour);
+}
+
+void RssXmlParser::onDayEnd() {
+    if (!isParentTag("SKIPDAYS")) return;
+    const int day = tools::getDayOfWeekIndex(text());
+    if (day != -1) header_.SkipDays.insert(day);
+}
+
+}  // namespace channels
