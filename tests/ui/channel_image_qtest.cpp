@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QTest>
 
-#include "app/desktop/channelImage.h"
+#include "ui/channel/channelImage.h"
 #include "app/settings/channelDesktopSettings.h"
 
 static std::vector<unsigned char> pngBytes(int w, int h, QColor colour) {

@@ -1,4 +1,4 @@
-#include "app/desktop/channelImage.h"
+#include "ui/channel/channelImage.h"
 
 #include <stdexcept>
 
