@@ -82,8 +82,8 @@ std::string fontSizeText(int size) {
 FieldCheck checkFontSizeField(const std::string& text) {
     FieldCheck result;
     long long number = 0;
-    if (readLeadingInteger(text, number) == NumberRead::Ok && number >= kSmallestFontSize &&
-        number <= kLargestFontSize) {
+    if (readLeadingInteger(text, number) == NumberRead::Ok && number >= kMinFontSize &&
+        number <= kMaxFontSize) {
         result.ok = result.present = true;
         result.value = static_cast<int>(number);
         return result;
@@ -97,6 +97,6 @@ FieldCheck checkFontSizeField(const std::string& text) {
         }
     }
     result.message = "Please enter a valid font size.\n\nChoose one from the list or type in a specific font size (" +
-                     std::to_string(kSmallestFontSize) + "-" + std::to_string(kLargestFontSize) + ").";
+                     std::to_string(kMinFontSize) + "-" + std::to_string(kMaxFontSize) + ").";
     return result;
 }

@@ -4,6 +4,8 @@
 // message the dialog shows before it puts the focus back on the field.
 #include <string>
 
+#include "app/core/constants.h"
+
 enum class NumberRead { Ok, NoNumber, OutOfRange };
 
 // The whole number at the start of the text (blanks before it skipped, an
@@ -26,10 +28,8 @@ FieldCheck checkNumberField(const std::string& text, const std::string& fieldNam
 // A file name field; mustExist asks for an existing file (not a directory).
 FieldCheck checkFileField(const std::string& text, const std::string& fieldName, bool required, bool mustExist);
 
-// Font sizes: a number from kSmallestFontSize to kLargestFontSize, or one of
-// the names of the size table ("very small" 8 ... "very large" 24).
-constexpr int kSmallestFontSize = 8;
-constexpr int kLargestFontSize = 50;
+// Font sizes: a number from kMinFontSize to kMaxFontSize, or one of the
+// names of the size table ("very small" 8 ... "very large" 24).
 struct FontSizeName {
     const char* name;
     int size;

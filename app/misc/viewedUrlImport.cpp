@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/settings/channelDesktopSettings.h"
-#include "app/settings/desktopGroups.h"
+#include "app/core/messageGroups.h"
 #include "channels/channel.h"
 #include "channels/channelManager.h"
 #include "channels/channelState.h"
@@ -28,7 +28,7 @@ void importViewedUrls(channels::ChannelManager& manager, const std::string& path
     if (std::filesystem::is_directory(path, ec)) throw std::runtime_error("Can't open the URL file: " + path);
     std::ifstream in(path);
     if (!in) throw std::runtime_error("Can't open the URL file: " + path);
-    CMessageGroup& group = desktopgroups::importViewedUrls();
+    CMessageGroup& group = g_importViewedUrlsGroup;
     ORVAN_LOG(group) << "Found viewed URL's import file: " << path << std::endl;
 
     std::set<std::string> urls;

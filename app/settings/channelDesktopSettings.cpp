@@ -4,7 +4,9 @@
 #include <stdexcept>
 #include <utility>
 
-#include "app/settings/desktopGroups.h"
+#include "app/core/messageGroups.h"
+#include "app/options/channelFilter.h"
+#include "channels/channelSettings.h"
 #include "channels/channel.h"
 #include "channels/channelConfig.h"
 #include "channels/channelState.h"
@@ -147,18 +149,18 @@ void ChannelDesktopSettings::load(const std::string& file) {
     channelItemViewHeight_ = tools::getIniInt(file, s, "ChannelItemViewHeight", -1);
 
     const std::string name = getChannelDisplayName();
-    ORVAN_LOG(desktopgroups::viewedFeedItems()) << "Loading viewed feed item ID's for " << name << ":" << std::endl;
+    ORVAN_LOG(g_viewedFeedItemsGroup) << "Loading viewed feed item ID's for " << name << ":" << std::endl;
     viewedIds_.clear();
     for (int n = 1;; ++n) {
         const std::string id =
             tools::getIniString(file, kViewedFeedItemsSection, kViewedKeyStem + std::to_string(n), "", false);
         if (id.empty()) break;
-        ORVAN_LOG(desktopgroups::viewedFeedItems()) << "- " << id << std::endl;
+        ORVAN_LOG(g_viewedFeedItemsGroup) << "- " << id << std::endl;
         viewedIds_.insert(id);
     }
-    ORVAN_LOG(desktopgroups::viewedFeedItems()) << "- # viewed feed item ID's: " << viewedIds_.size() << std::endl;
+    ORVAN_LOG(g_viewedFeedItemsGroup) << "- # viewed feed item ID's: " << viewedIds_.size() << std::endl;
     nViewedFeedItems_ = tools::getIniInt(file, s, "nViewedFeedItems", -1);
-    ORVAN_LOG(desktopgroups::viewedFeedItems()) << "- nViewedFeedItems=" << nViewedFeedItems_.load() << std::endl;
+    ORVAN_LOG(g_viewedFeedItemsGroup) << "- nViewedFeedItems=" << nViewedFeedItems_.load() << std::endl;
     totalChannelOpens_ = tools::getIniInt(file, s, "TotalChannelOpens", 0);
     totalFeedItemsOpened_ = tools::getIniInt(file, s, "TotalFeedItemsOpened", 0);
 }
@@ -182,16 +184,16 @@ void ChannelDesktopSettings::save(const std::string& file) const {
     tools::writeIniInt(file, s, "ChannelItemViewHeight", channelItemViewHeight_);
 
     const std::string name = getChannelDisplayName();
-    ORVAN_LOG(desktopgroups::viewedFeedItems()) << "Saving viewed feed item ID's for " << name << ":" << std::endl;
+    ORVAN_LOG(g_viewedFeedItemsGroup) << "Saving viewed feed item ID's for " << name << ":" << std::endl;
     tools::deleteIniSection(file, kViewedFeedItemsSection);
     int n = 0;
     for (const std::string& id : viewedIds_) {
-        ORVAN_LOG(desktopgroups::viewedFeedItems()) << "- " << id << std::endl;
+        ORVAN_LOG(g_viewedFeedItemsGroup) << "- " << id << std::endl;
         tools::writeIniString(file, kViewedFeedItemsSection, kViewedKeyStem + std::to_string(++n), id);
     }
-    ORVAN_LOG(desktopgroups::viewedFeedItems()) << "- # viewed feed item ID's: " << viewedIds_.size() << std::endl;
+    ORVAN_LOG(g_viewedFeedItemsGroup) << "- # viewed feed item ID's: " << viewedIds_.size() << std::endl;
     const std::int32_t count = nViewedFeedItems_;
-    ORVAN_LOG(desktopgroups::viewedFeedItems()) << "- nViewedFeedItems=" << count << std::endl;
+    ORVAN_LOG(g_viewedFeedItemsGroup) << "- nViewedFeedItems=" << count << std::endl;
     tools::writeIniInt(file, s, "nViewedFeedItems", count);
     tools::writeIniInt(file, s, "TotalChannelOpens", totalChannelOpens_);
     tools::writeIniInt(file, s, "TotalFeedItemsOpened", totalFeedItemsOpened_);
@@ -207,7 +209,7 @@ void ChannelDesktopSettings::saveToChannelFile() const {
     try {
         save(channel_->getConfigFilename());
     } catch (const std::exception& e) {
-        ORVAN_LOG(desktopgroups::viewedFeedItems())
+        ORVAN_LOG(g_viewedFeedItemsGroup)
             << "Can't save the desktop settings of " << getChannelDisplayName() << ": " << e.what() << std::endl;
     }
 }
@@ -216,7 +218,7 @@ void ChannelDesktopSettings::saveToChannelFile() const {
 
 void ChannelDesktopSettings::markFeedItemViewed(const std::string& id, bool viewed, bool flush) {
     ExclusiveLockGuard guard(this, __FILE__, __LINE__);
-    ORVAN_LOG(desktopgroups::viewedFeedItems())
+    ORVAN_LOG(g_viewedFeedItemsGroup)
         << (viewed ? "Marking feed item as viewed: " : "Marking feed item as not viewed: ") << id << std::endl;
     if (viewed) {
         viewedIds_.insert(id);
@@ -261,17 +263,17 @@ void ChannelDesktopSettings::markAllFeedItemsViewed(bool viewed) {
 bool ChannelDesktopSettings::isFeedItemViewed(const std::string& id) const {
     SharedLockGuard guard(lockPtr(), __FILE__, __LINE__);
     const bool viewed = viewedIds_.count(id) != 0;
-    if (desktopgroups::viewedFeedItems().isEnabled()) {
-        ORVAN_LOG(desktopgroups::viewedFeedItems())
+    if (g_viewedFeedItemsGroup.isEnabled()) {
+        ORVAN_LOG(g_viewedFeedItemsGroup)
             << "Checking if feed item has been viewed for " << getChannelDisplayName() << ": " << std::endl;
-        ORVAN_LOG(desktopgroups::viewedFeedItems()) << "- " << id << ": " << (viewed ? "yes" : "no") << std::endl;
+        ORVAN_LOG(g_viewedFeedItemsGroup) << "- " << id << ": " << (viewed ? "yes" : "no") << std::endl;
     }
     return viewed;
 }
 
 void ChannelDesktopSettings::clearViewedFeedItems() {
     ExclusiveLockGuard guard(this, __FILE__, __LINE__);
-    ORVAN_LOG(desktopgroups::viewedFeedItems()) << "Clearing viewed feed item list for " << getChannelDisplayName()
+    ORVAN_LOG(g_viewedFeedItemsGroup) << "Clearing viewed feed item list for " << getChannelDisplayName()
                                                 << std::endl;
     viewedIds_.clear();
     nViewedFeedItems_ = -1;
@@ -292,7 +294,7 @@ ChannelDesktopSettings::ViewedIdSet ChannelDesktopSettings::pruneViewedFeedItems
             }
         }
     }
-    ORVAN_LOG(desktopgroups::viewedFeedItems())
+    ORVAN_LOG(g_viewedFeedItemsGroup)
         << "Pruning viewed feed item list for " << getChannelDisplayName() << ": " << viewedIds_.size() << " -> "
         << kept.size() << std::endl;
     viewedIds_ = kept;
@@ -346,6 +348,31 @@ bool ChannelDesktopSettings::hasNewContent() const {
     SharedLockGuard guard(lockPtr(), __FILE__, __LINE__);
     if (lastNewItemTime_ <= lastViewTime_) return false;
     return getUnreadFeedItemCount() != 0;
+}
+
+// --- the filter test
+
+bool ChannelDesktopSettings::matchesFilter(const ChannelFilter& filter) const {
+    SharedLockGuard guard(lockPtr(), __FILE__, __LINE__);
+    ChannelFilterSubject subject;
+    // Only what the filter looks at is computed.
+    if (filter.getFilterType() == ChannelFilter::HasNewContent) subject.hasNewContent = hasNewContent();
+    if (filter.getFilterType() == ChannelFilter::HasUnreadItems) subject.unreadItemCount = getUnreadFeedItemCount();
+    if (channel_ != nullptr) {
+        const channels::ChannelSettings& settings = channel_->getChannelSettings();
+        subject.hasCategory = [&settings](const std::string& category) {
+            SharedLockGuard settingsGuard(&settings.getLock(), __FILE__, __LINE__);
+            return settings.hasChannelCategory(category);
+        };
+        if (!filter.getSearchText().empty()) {
+            if (filter.getSearchTextInChannelUrl()) subject.sourceUrl = channel_->getSourceUrl();
+            if (filter.getSearchTextInChannelName()) subject.displayName = channel_->getDisplayName();
+            if (filter.getSearchTextInChannelDescription()) {
+                subject.description = channel_->getChannelConfig().getDescription();
+            }
+        }
+    }
+    return filter.matches(subject);
 }
 
 // --- accessors
@@ -522,5 +549,13 @@ std::size_t ChannelDesktopSettingsTable::size() const {
 
 ChannelDesktopSettingsTable& getChannelDesktopSettingsTable() {
     static ChannelDesktopSettingsTable table;
+    static const bool filterTestInstalled = [] {
+        ChannelFilter::setChannelTest([](channels::Channel& channel, const ChannelFilter& filter) {
+            const ChannelDesktopSettings* settings = getChannelDesktopSettings(&channel);
+            return settings != nullptr && settings->matchesFilter(filter);
+        });
+        return true;
+    }();
+    (void)filterTestInstalled;
     return table;
 }

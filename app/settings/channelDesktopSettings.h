@@ -195,13 +195,10 @@ ChannelDesktopSettings* getChannelDesktopSettings(const channels::Channel* chann
 void setChannelDesktopSettingsTemplate(const ChannelDesktopSettings* templ);
 const ChannelDesktopSettings* getChannelDesktopSettingsTemplate();
 
-// Text matching of the channel filters: a caseless regular expression (one
-// that doesn't compile, or fails, matches nothing) or a case-insensitive
-// substring test.
-bool matchFilterText(const std::string& text, const std::string& pattern, bool useRegExps);
-
 // The program-wide table from channel to its settings, with its own lock.
 // Start-up fills it, the new-channel wizard adds to it, shut-down empties it.
+// Its first use also makes the channel filters test channels through their
+// desktop settings (matchesFilter).
 class ChannelDesktopSettingsTable {
 public:
     // Creates the settings of a channel (replacing any), attaches them to
