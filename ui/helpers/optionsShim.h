@@ -1,5 +1,6 @@
 #pragma once
-// TEMPORARY until the global options land.
+// The option values the helpers and openers read, with their defaults,
+// until the global options object is in place.
 #include <string>
 struct DesktopOptions {
     bool disableAllSound() const { return false; }
