@@ -6,6 +6,7 @@
 #include <functional>
 
 #include <QString>
+#include <QStringList>
 
 class QDialog;
 class QWidget;
@@ -18,7 +19,11 @@ enum Answer : int { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE =
 enum class MessageButtons { Ok, OkCancel, AbortRetryIgnore, YesNoCancel, YesNo, RetryCancel };
 enum class MessageIcon { None, Information, Warning, Error, Question };
 
-// Shows a modal message box captioned with the application's display name and
+// The program's name as windows show it in their captions: the application
+// name set at start-up, else Qt's application display name.
+QString applicationTitle();
+
+// Shows a modal message box captioned with the application's title and
 // returns the answer code of the button pressed. defaultAnswer names the
 // button that Enter presses (0: the first one). Escape answers Cancel where the
 // set has one; a box closed without any button answers IDCANCEL.
@@ -38,6 +43,9 @@ int runModal(QDialog& dialog);
 using ModalAnswerer = std::function<void(QDialog& dialog)>;
 
 // Installs an answerer for its lifetime; the previous one comes back after.
+// While one is installed, a modal dialog run by QDialog::exec instead of
+// runModal (Qt's own warnings, for one) is handed to it as well once shown,
+// and rejected if the answerer leaves it open.
 class ScopedModalAnswerer {
 public:
   explicit ScopedModalAnswerer(ModalAnswerer answerer);
@@ -58,5 +66,8 @@ private:
 bool isMessageBox(const QDialog& dialog);
 QString messageText(const QDialog& dialog);
 bool pressAnswer(QDialog& messageBox, int answer);
+// When `dialog` is a box of showMessage: appends its text to `texts` (when
+// given), presses the button of `answer` and returns true.
+bool answerIfMessageBox(QDialog& dialog, int answer, QStringList* texts = nullptr);
 
 }  // namespace dialogs

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
+#include "app/core/programPaths.h"
 #include "dialogs/base/messageBox.h"
 
 using namespace dialogs;
@@ -65,6 +66,7 @@ private slots:
     QFETCH(MessageButtons, buttons);
     QFETCH(int, press);
     QFETCH(int, expected);
+    programPaths().appName = "Orvan";
     QString seenText, seenTitle;
     QMessageBox::Icon seenIcon = QMessageBox::NoIcon;
     ScopedModalAnswerer answerer([&](QDialog& dialog) {
@@ -78,7 +80,7 @@ private slots:
     QCOMPARE(showMessage(nullptr, "Can't save the file.\n\nDisk full", buttons, MessageIcon::Error), expected);
     QCOMPARE(answerer.count(), 1);
     QCOMPARE(seenText, QString("Can't save the file.\n\nDisk full"));
-    QCOMPARE(seenTitle, QGuiApplication::applicationDisplayName());
+    QCOMPARE(seenTitle, QString("Orvan"));
     QCOMPARE(seenIcon, QMessageBox::Critical);
   }
 
@@ -120,11 +122,7 @@ private slots:
     FormDialog form;
     QStringList seen;
     ScopedModalAnswerer answerer([&](QDialog& dialog) {
-      if (isMessageBox(dialog)) {
-        seen << messageText(dialog);
-        pressAnswer(dialog, IDOK);
-        return;
-      }
+      if (answerIfMessageBox(dialog, IDOK, &seen)) return;
       seen << "form";
       QVERIFY(form.postInitRan);
       form.ok->click();
@@ -159,6 +157,22 @@ private slots:
     }
     QCOMPARE(showMessage(nullptr, "?", MessageButtons::YesNo), int(IDNO));
     QCOMPARE(outer.count(), 1);
+  }
+
+  // Dialogs run by exec() rather than runModal (Qt's own boxes, for one)
+  // reach the answerer too; one it leaves open is rejected.
+  void execOutsideTheRunnerIsAnswered() {
+    QStringList seen;
+    ScopedModalAnswerer answerer([&](QDialog& dialog) {
+      if (answerIfMessageBox(dialog, IDNO, &seen)) return;
+      seen << "plain";
+    });
+    QCOMPARE(QMessageBox::question(nullptr, "Orvan", "Replace it?", QMessageBox::Yes | QMessageBox::No),
+             QMessageBox::No);
+    QDialog plain;
+    QCOMPARE(plain.exec(), int(QDialog::Rejected));
+    QCOMPARE(seen, (QStringList{"Replace it?", "plain"}));
+    QCOMPARE(answerer.count(), 2);
   }
 
   // Without an answerer nothing blocks on the offscreen platform.
