@@ -4,8 +4,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -24,6 +22,7 @@
 #include "channels/channelSettings.h"
 #include "dialogs/base/messageBox.h"
 #include "dialogs/channel/channelPageCommon.h"
+#include "dialogs/files/fileBrowser.h"
 #include "dialogs/hints/hintDlg.h"
 #include "lib/misc/threadSafety.h"
 #include "tools/httpAuth.h"
@@ -307,15 +306,12 @@ bool CChannelConfigPropPage::onApply() {
 }
 
 void CChannelConfigPropPage::onChangeSound() {
-  QFileDialog browser(this, tr("New item sound"), soundFile_.isEmpty() ? rememberedMediaDirectory() : soundFile_,
-                      tr("Wave files (*.wav);;All files (*)"));
-  browser.setObjectName(QStringLiteral("fileBrowser"));
-  browser.setOption(QFileDialog::DontUseNativeDialog);
-  browser.setFileMode(QFileDialog::ExistingFile);
-  browser.setDefaultSuffix(QStringLiteral("wav"));
-  if (runModal(browser) != QDialog::Accepted || browser.selectedFiles().isEmpty()) return;
-  soundFile_ = browser.selectedFiles().first();
-  rememberedMediaDirectory() = QFileInfo(soundFile_).absolutePath();
+  OpenFileBrowserDlg browser(this, tr("New item sound"), {{tr("Wave files (*.wav)"), "*.wav"}, {tr("All files"), "*.*"}},
+                             &rememberedMediaDirectory());
+  browser.setDefaultExtension(QStringLiteral("wav"));
+  std::string path = ss(soundFile_);
+  if (!browser.browse(path)) return;
+  soundFile_ = qs(path);
   changeSoundButton_->setToolTip(soundFile_);
 }
 

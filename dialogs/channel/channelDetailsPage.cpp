@@ -1,7 +1,5 @@
 #include "dialogs/channel/channelDetailsPage.h"
 
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QIntValidator>
@@ -15,7 +13,9 @@
 #include "channels/channel.h"
 #include "channels/channelConfig.h"
 #include "dialogs/base/messageBox.h"
+#include "dialogs/base/resizer.h"
 #include "dialogs/channel/channelPageCommon.h"
+#include "dialogs/files/fileBrowser.h"
 #include "lib/misc/threadSafety.h"
 #include "ui/helpers/misc.h"
 #include "ui/helpers/openers.h"
@@ -43,6 +43,7 @@ CChannelDetailsPropPage::CChannelDetailsPropPage(QWidget* parent) : CAppProperty
   nameEdit_ = edit(this, "nameEdit", 255);
   homeEdit_ = edit(this, "homePageEdit", 1024);
   imageEdit_ = edit(this, "imageEdit", 1024);
+  setControlId(imageEdit_, 227);
   browseButton_ = new QPushButton(tr("..."), this);
   browseButton_->setObjectName(QStringLiteral("browseImageButton"));
   widthEdit_ = edit(this, "widthEdit", 3);
@@ -169,18 +170,14 @@ QString CChannelDetailsPropPage::scheduleText() const {
 void CChannelDetailsPropPage::onShowSchedule() { showMessage(this, scheduleText()); }
 
 void CChannelDetailsPropPage::onBrowseImage() {
-  const QString current = imageEdit_->text().trimmed();
-  QFileDialog browser(this, tr("Preferred channel image"),
-                      QFileInfo(current).isAbsolute() ? current : rememberedMediaDirectory(),
-                      tr("All picture files (*.jpg *.jpeg *.jpe *.jfif *.png *.gif);;"
-                         "JPEG (*.jpg *.jpeg *.jpe *.jfif);;PNG (*.png);;GIF (*.gif);;All files (*)"));
-  browser.setObjectName(QStringLiteral("fileBrowser"));
-  browser.setOption(QFileDialog::DontUseNativeDialog);
-  browser.setFileMode(QFileDialog::ExistingFile);
-  if (runModal(browser) != QDialog::Accepted || browser.selectedFiles().isEmpty()) return;
-  const QString chosen = browser.selectedFiles().first();
-  rememberedMediaDirectory() = QFileInfo(chosen).absolutePath();
-  imageEdit_->setText(chosen);
+  OpenFileBrowserDlg browser(this, tr("Preferred channel image"),
+                             {{tr("All picture files"), "*.jpg;*.jpeg;*.jpe;*.jfif;*.png;*.gif"},
+                              {tr("JPEG (*.jpg;*.jpeg;*.jpe;*.jfif)"), "*.jpg;*.jpeg;*.jpe;*.jfif"},
+                              {tr("PNG (*.png)"), "*.png"},
+                              {tr("GIF (*.gif)"), "*.gif"},
+                              {tr("All files (*.*)"), "*.*"}},
+                             &rememberedMediaDirectory());
+  browser.browseForControl(227);
 }
 
 void CChannelDetailsPropPage::onViewFeed() {

@@ -84,8 +84,8 @@ void ChannelImageButton::paintEvent(QPaintEvent*) {
   if (channel_) drawChannelImage(painter, rect(), channel_);
 }
 
-QString& rememberedMediaDirectory() {
-  static QString directory = qs(programPaths().programDir);
+std::string& rememberedMediaDirectory() {
+  static std::string directory;
   return directory;
 }
 

@@ -47,7 +47,7 @@ private:
 };
 
 // The directory the new-item sound and channel picture browsers start in,
-// remembered for the run.
-QString& rememberedMediaDirectory();
+// remembered for the run (empty: the program directory).
+std::string& rememberedMediaDirectory();
 
 }  // namespace dialogs

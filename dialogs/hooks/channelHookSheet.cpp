@@ -18,7 +18,6 @@
 #include "dialogs/base/messageBox.h"
 #include "dialogs/base/windowPlacement.h"
 #include "dialogs/channel/channelPageCommon.h"
-#include "dialogs/hints/hintDlg.h"
 #include "lib/misc/threadSafety.h"
 #include "tools/tempFile.h"
 #include "ui/helpers/openers.h"
@@ -102,32 +101,6 @@ bool CChannelHookParamsPropPage::onApply() {
   channels::ParamValues values;
   readParamsGrid(grid_, values);
   hook_->setChannelParamValues(values);
-  return CResizablePropertyPage::onApply();
-}
-
-CGlobalChannelHookParamsPropPage::CGlobalChannelHookParamsPropPage(channels::ChannelHook* hook, QWidget* parent)
-    : CResizablePropertyPage(parent), hook_(hook) {
-  setWindowTitle(tr("Global"));
-  setObjectName(QStringLiteral("hookGlobalParamsPage"));
-  grid_ = makeGrid(this);
-  pageLayout(this)->addWidget(grid_, 1);
-}
-
-void CGlobalChannelHookParamsPropPage::initDialog() {
-  if (!hook_) return;
-  channels::ParamValues values;
-  hook_->getGlobalParams(defs_, values);
-  buildParamsGrid(grid_, defs_, values);
-}
-
-void CGlobalChannelHookParamsPropPage::onPostInitDialog() { CHintDlg("GlobalChannelHookParams", this).DoModal(); }
-
-bool CGlobalChannelHookParamsPropPage::onApply() {
-  if (hook_ && !defs_.empty()) {
-    channels::ParamValues values;
-    readParamsGrid(grid_, values);
-    hook_->setGlobalParamValues(values);
-  }
   return CResizablePropertyPage::onApply();
 }
 

@@ -6,6 +6,7 @@
 // next saved.
 #include "channels/plugin/paramDef.h"
 #include "dialogs/base/resizableSheet.h"
+#include "dialogs/hooks/globalHookParamsPage.h"
 
 class QCheckBox;
 class QLabel;
@@ -52,24 +53,6 @@ protected:
 private:
   channels::ChannelHook* hook_;
   QLineEdit* nameEdit_;
-  ParamsGrid* grid_;
-  channels::ParamDefs defs_;
-};
-
-class CGlobalChannelHookParamsPropPage : public CResizablePropertyPage {
-  Q_OBJECT
-
-public:
-  explicit CGlobalChannelHookParamsPropPage(channels::ChannelHook* hook, QWidget* parent = nullptr);
-  bool onApply() override;
-  ParamsGrid* grid() const { return grid_; }
-
-protected:
-  void initDialog() override;
-  void onPostInitDialog() override;
-
-private:
-  channels::ChannelHook* hook_;
   ParamsGrid* grid_;
   channels::ParamDefs defs_;
 };

@@ -4,8 +4,6 @@
 
 #include <QApplication>
 #include <QEvent>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -13,12 +11,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/core/programPaths.h"
 #include "channels/channel.h"
 #include "channels/channelSettings.h"
 #include "channels/hooks/channelHook.h"
 #include "dialogs/base/messageBox.h"
 #include "dialogs/channel/channelPageCommon.h"
+#include "dialogs/files/fileBrowser.h"
 #include "dialogs/hooks/channelHookSheet.h"
 #include "lib/misc/threadSafety.h"
 
@@ -184,8 +182,8 @@ CChannelHooksPropPage::~CChannelHooksPropPage() {
   for (channels::ChannelHook* hook : held_) releaseChannelHookLater(hook);
 }
 
-QString& CChannelHooksPropPage::rememberedHookDirectory() {
-  static QString directory = qs(programPaths().programDir);
+std::string& CChannelHooksPropPage::rememberedHookDirectory() {
+  static std::string directory;
   return directory;
 }
 
@@ -213,16 +211,11 @@ void CChannelHooksPropPage::postProperties() {
 }
 
 void CChannelHooksPropPage::onNew() {
-  QFileDialog browser(this, tr("Channel hook"), rememberedHookDirectory(),
-                      tr("Channel hooks (*.hook);;All files (*)"));
-  browser.setObjectName(QStringLiteral("fileBrowser"));
-  browser.setOption(QFileDialog::DontUseNativeDialog);
-  browser.setFileMode(QFileDialog::ExistingFile);
-  browser.setDefaultSuffix(QStringLiteral("hook"));
-  if (runModal(browser) != QDialog::Accepted || browser.selectedFiles().isEmpty()) return;
-  const QString chosen = browser.selectedFiles().first();
-  rememberedHookDirectory() = QFileInfo(chosen).absolutePath();
-  attachHook(chosen);
+  OpenFileBrowserDlg browser(this, tr("Channel hook"), {{tr("Channel hooks (*.hook)"), "*.hook"}, {tr("All files"), "*.*"}},
+                             &rememberedHookDirectory());
+  browser.setDefaultExtension(QStringLiteral("hook"));
+  std::string path;
+  if (browser.browse(path)) attachHook(qs(path));
 }
 
 bool CChannelHooksPropPage::attachHook(const QString& hookFile) {

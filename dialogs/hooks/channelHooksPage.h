@@ -12,6 +12,7 @@
 // dropped, when it is destroyed, and then only once control is back in the
 // event loop: a hook may have opened this sheet itself, and its code is still
 // running until its request returns.
+#include <string>
 #include <vector>
 
 #include "dialogs/base/propertySheet.h"
@@ -89,7 +90,7 @@ public:
   QPushButton* propertiesButton() const { return propertiesButton_; }
 
   // Where the definition-file browser starts; it follows each chosen file.
-  static QString& rememberedHookDirectory();
+  static std::string& rememberedHookDirectory();
 
   // The New button's steps after the browser: loads the definition file and
   // adds its hook; false (with the message shown) when it can't be loaded.

@@ -100,7 +100,7 @@ private slots:
     channel->getChannelSettings().setChannelHooks({library});
     const std::string libraryLog = library->getLogFile().getFilename();
     const std::string scriptFile = scriptHookFile();
-    CChannelHooksPropPage::rememberedHookDirectory() = QString::fromStdString(env_->dir.str());
+    CChannelHooksPropPage::rememberedHookDirectory() = env_->dir.str();
 
     std::vector<QString> messages;
     int hookSheets = 0;
