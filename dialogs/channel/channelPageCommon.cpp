@@ -2,7 +2,10 @@
 
 #include <stdexcept>
 
+#include <QFormLayout>
+#include <QLabel>
 #include <QPainter>
+#include <QPlainTextEdit>
 
 #include "app/core/programPaths.h"
 #include "app/settings/channelDesktopSettings.h"
@@ -14,6 +17,8 @@
 #include "platform/profile.h"
 #include "ui/channel/channelImage.h"
 #include "ui/helpers/openers.h"
+#include "ui/widgets/linkButton.h"
+#include "ui/widgets/paramsGrid.h"
 
 namespace dialogs {
 
@@ -71,6 +76,33 @@ void saveChannelConfig(channels::Channel& channel) {
   channel.getChannelConfig().save(file);
   if (!batch.commit())
     throw std::runtime_error("Can't write the channel file " + file + ": " + platform::files::lastErrorText());
+}
+
+AuthorDetails::AuthorDetails(QWidget* parent)
+    : author(new QLabel(parent)), email(new LinkButton(parent)), notes(new QPlainTextEdit(parent)) {
+  author->setObjectName(QStringLiteral("authorLabel"));
+  email->setObjectName(QStringLiteral("emailLink"));
+  notes->setObjectName(QStringLiteral("notesEdit"));
+  notes->setReadOnly(true);
+}
+
+void AuthorDetails::addRows(QFormLayout* form) const {
+  form->addRow(QObject::tr("Author:"), author);
+  form->addRow(QObject::tr("Email:"), email);
+  form->addRow(QObject::tr("Notes:"), notes);
+}
+
+void AuthorDetails::show(const std::string& authorName, const std::string& address, const std::string& mailSubject,
+                         const std::string& definitionNotes) const {
+  author->setText(qs(authorName));
+  setupEmailLinkButton(email, address, mailSubject);
+  notes->setPlainText(notesText(definitionNotes));
+}
+
+ParamsGrid* makeParamsGrid(QWidget* parent) {
+  auto* grid = new ParamsGrid(parent);
+  grid->setObjectName(QStringLiteral("paramsGrid"));
+  return grid;
 }
 
 ChannelImageButton::ChannelImageButton(QWidget* parent) : QPushButton(parent) {

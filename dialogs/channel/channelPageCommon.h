@@ -7,6 +7,12 @@
 #include <QPushButton>
 #include <QString>
 
+class QFormLayout;
+class QLabel;
+class QPlainTextEdit;
+class LinkButton;
+class ParamsGrid;
+
 namespace channels {
 class Channel;
 }
@@ -30,6 +36,23 @@ void openChannelHomePage(channels::Channel* channel, QWidget* parent);
 // Writes the channel's configuration sections into its file as one rewrite;
 // throws std::runtime_error when the file can't be written.
 void saveChannelConfig(channels::Channel& channel);
+
+// What a plug-in or hook definition file says of itself: the rows
+// "Author:", "Email:" (a mail link, disabled without an address) and the
+// read-only "Notes:".
+struct AuthorDetails {
+  explicit AuthorDetails(QWidget* parent);
+  void addRows(QFormLayout* form) const;
+  void show(const std::string& authorName, const std::string& address, const std::string& mailSubject,
+            const std::string& notes) const;
+
+  QLabel* author;
+  LinkButton* email;
+  QPlainTextEdit* notes;
+};
+
+// A parameter grid named "paramsGrid".
+ParamsGrid* makeParamsGrid(QWidget* parent);
 
 // Button 201 of the configuration and details pages.
 class ChannelImageButton : public QPushButton {

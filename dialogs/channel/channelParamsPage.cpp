@@ -43,18 +43,12 @@ QString scriptName(channels::Channel* channel) {
   return config ? QFileInfo(qs(config->getScriptFilename())).fileName() : QString();
 }
 
-ParamsGrid* makeGrid(QWidget* parent) {
-  auto* grid = new ParamsGrid(parent);
-  grid->setObjectName(QStringLiteral("paramsGrid"));
-  return grid;
-}
-
 }  // namespace
 
 CChannelParamsPropPage::CChannelParamsPropPage(QWidget* parent) : CAppPropertyPage(parent) {
   setWindowTitle(tr("Plugin"));
   setObjectName(QStringLiteral("channelParamsPage"));
-  grid_ = makeGrid(this);
+  grid_ = makeParamsGrid(this);
   detailsButton_ = new QPushButton(tr("&Details"), this);
   detailsButton_->setObjectName(QStringLiteral("detailsButton"));
   globalButton_ = new QPushButton(tr("&Global"), this);
@@ -152,26 +146,17 @@ void CChannelParamsPropPage::onGlobal() {
 }
 
 CChannelPluginDetailsDlg::CChannelPluginDetailsDlg(channels::Channel* channel, QWidget* parent)
-    : AppDialog(parent), channel_(channel) {
+    : AppDialog(parent), channel_(channel), author_(this) {
   setObjectName(QStringLiteral("pluginDetailsDialog"));
   setWindowTitle(tr("Plugin details"));
   nameLabel_ = new QLabel(this);
   nameLabel_->setObjectName(QStringLiteral("nameLabel"));
-  authorLabel_ = new QLabel(this);
-  authorLabel_->setObjectName(QStringLiteral("authorLabel"));
-  emailLink_ = new LinkButton(this);
-  emailLink_->setObjectName(QStringLiteral("emailLink"));
-  notesEdit_ = new QPlainTextEdit(this);
-  notesEdit_->setObjectName(QStringLiteral("notesEdit"));
-  notesEdit_->setReadOnly(true);
   okButton_ = new QPushButton(tr("OK"), this);
   okButton_->setObjectName(QStringLiteral("okButton"));
   okButton_->setDefault(true);
   auto* form = new QFormLayout;
   form->addRow(tr("Name:"), nameLabel_);
-  form->addRow(tr("Author:"), authorLabel_);
-  form->addRow(tr("Email:"), emailLink_);
-  form->addRow(tr("Notes:"), notesEdit_);
+  author_.addRows(form);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form, 1);
   layout->addWidget(okButton_, 0, Qt::AlignRight);
@@ -185,10 +170,8 @@ void CChannelPluginDetailsDlg::initDialog() {
   const QString name = scriptName(channel_);
   setWindowTitle(name + tr(" properties"));
   nameLabel_->setText(name);
-  authorLabel_->setText(qs(config->getAuthorName()));
-  setupEmailLinkButton(emailLink_, config->getAuthorEmailAddress(),
-                       ss(name) + " " + programPaths().appName + " plugin.");
-  notesEdit_->setPlainText(notesText(config->getPluginNotes()));
+  author_.show(config->getAuthorName(), config->getAuthorEmailAddress(),
+               ss(name) + " " + programPaths().appName + " plugin.", config->getPluginNotes());
   okButton_->setFocus();
 }
 
@@ -196,7 +179,7 @@ CChannelPluginParamsDlg::CChannelPluginParamsDlg(channels::Channel* channel, QWi
     : AppDialog(parent), channel_(channel) {
   setObjectName(QStringLiteral("pluginParamsDialog"));
   setWindowTitle(tr("Plugin parameters"));
-  grid_ = makeGrid(this);
+  grid_ = makeParamsGrid(this);
   auto* label = new QLabel(tr("Global plugin parameters:"), this);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("okButton"));

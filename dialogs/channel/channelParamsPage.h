@@ -7,6 +7,7 @@
 #include "channels/plugin/paramDef.h"
 #include "dialogs/base/appDialog.h"
 #include "dialogs/base/propertySheet.h"
+#include "dialogs/channel/channelPageCommon.h"
 
 class QPlainTextEdit;
 class QLabel;
@@ -77,9 +78,7 @@ protected:
 private:
   channels::Channel* channel_;
   QLabel* nameLabel_;
-  QLabel* authorLabel_;
-  LinkButton* emailLink_;
-  QPlainTextEdit* notesEdit_;
+  AuthorDetails author_;
   QPushButton* okButton_;
 };
 

@@ -36,37 +36,20 @@ QVBoxLayout* pageLayout(QWidget* page) {
   return layout;
 }
 
-ParamsGrid* makeGrid(QWidget* parent) {
-  auto* grid = new ParamsGrid(parent);
-  grid->setObjectName(QStringLiteral("paramsGrid"));
-  return grid;
-}
-
 }  // namespace
 
 CChannelHookDetailsPropPage::CChannelHookDetailsPropPage(channels::ChannelHook* hook, QWidget* parent)
-    : CResizablePropertyPage(parent), hook_(hook) {
+    : CResizablePropertyPage(parent), hook_(hook), author_(this) {
   setWindowTitle(tr("Details"));
   setObjectName(QStringLiteral("hookDetailsPage"));
-  authorLabel_ = new QLabel(this);
-  authorLabel_->setObjectName(QStringLiteral("authorLabel"));
-  emailLink_ = new LinkButton(this);
-  emailLink_->setObjectName(QStringLiteral("emailLink"));
-  notesEdit_ = new QPlainTextEdit(this);
-  notesEdit_->setObjectName(QStringLiteral("notesEdit"));
-  notesEdit_->setReadOnly(true);
   auto* form = new QFormLayout;
-  form->addRow(tr("Author:"), authorLabel_);
-  form->addRow(tr("Email:"), emailLink_);
-  form->addRow(tr("Notes:"), notesEdit_);
+  author_.addRows(form);
   pageLayout(this)->addLayout(form, 1);
 }
 
 void CChannelHookDetailsPropPage::initDialog() {
-  authorLabel_->setText(qs(hook_->getAuthorName()));
-  setupEmailLinkButton(emailLink_, hook_->getAuthorEmailAddress(),
-                       programPaths().appName + ": " + hook_->getDisplayName() + " channel hook.");
-  notesEdit_->setPlainText(notesText(hook_->getNotes()));
+  author_.show(hook_->getAuthorName(), hook_->getAuthorEmailAddress(),
+               programPaths().appName + ": " + hook_->getDisplayName() + " channel hook.", hook_->getNotes());
 }
 
 CChannelHookParamsPropPage::CChannelHookParamsPropPage(channels::ChannelHook* hook, QWidget* parent)
@@ -75,7 +58,7 @@ CChannelHookParamsPropPage::CChannelHookParamsPropPage(channels::ChannelHook* ho
   setObjectName(QStringLiteral("hookParamsPage"));
   nameEdit_ = new QLineEdit(this);
   nameEdit_->setObjectName(QStringLiteral("nameEdit"));
-  grid_ = makeGrid(this);
+  grid_ = makeParamsGrid(this);
   auto* form = new QFormLayout;
   form->addRow(tr("&Name:"), nameEdit_);
   QVBoxLayout* layout = pageLayout(this);

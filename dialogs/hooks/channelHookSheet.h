@@ -6,6 +6,7 @@
 // next saved.
 #include "channels/plugin/paramDef.h"
 #include "dialogs/base/resizableSheet.h"
+#include "dialogs/channel/channelPageCommon.h"
 #include "dialogs/hooks/globalHookParamsPage.h"
 
 class QCheckBox;
@@ -33,9 +34,7 @@ protected:
 
 private:
   channels::ChannelHook* hook_;
-  QLabel* authorLabel_;
-  LinkButton* emailLink_;
-  QPlainTextEdit* notesEdit_;
+  AuthorDetails author_;
 };
 
 class CChannelHookParamsPropPage : public CResizablePropertyPage {

@@ -3,6 +3,7 @@
 #include <QVBoxLayout>
 
 #include "channels/hooks/channelHook.h"
+#include "dialogs/channel/channelPageCommon.h"
 #include "dialogs/hints/hintDlg.h"
 #include "ui/widgets/paramsGrid.h"
 
@@ -12,8 +13,7 @@ CGlobalChannelHookParamsPropPage::CGlobalChannelHookParamsPropPage(channels::Cha
     : CResizablePropertyPage(parent), hook_(hook) {
   setWindowTitle(tr("Global"));
   setObjectName(QStringLiteral("hookGlobalParamsPage"));
-  grid_ = new ParamsGrid(this);
-  grid_->setObjectName(QStringLiteral("paramsGrid"));
+  grid_ = makeParamsGrid(this);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(15, 15, 15, 15);
   layout->addWidget(grid_, 1);
