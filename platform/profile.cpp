@@ -579,9 +579,9 @@ struct Batch {
     int depth = 0;
     std::shared_ptr<std::recursive_mutex> lock;
     // The contents this thread sees: shared with the cache until the first
-    // change, then the batch's own.
+    // change, then the batch's own (`own`, which `doc` then points to).
     std::shared_ptr<const Doc> doc;
-    bool owned = false;
+    std::shared_ptr<Doc> own;
     bool dirty = false;
     int loadError = 0;  // the file exists but could not be read: nothing is written
 };
@@ -594,25 +594,26 @@ Batch* currentBatch(const std::string& path) {
     return it == t_batches.end() ? nullptr : &it->second;
 }
 
-// The document to change: the cached one itself when nobody else holds it
-// (the writer holds the path lock, so no other writer can), else a copy.
-// Until the change is stored, readers of other threads parse the file.
+// A copy of the document to change (cached documents are shared and never
+// changed in place). The cache drops it: until the change is stored,
+// readers of other threads parse the file.
 Doc takeFromCache(const std::string& path, std::shared_ptr<const Doc> current) {
-    Shared& s = shared();
-    std::lock_guard lock(s.mutex);
-    auto it = s.cache.find(path);
-    if (it != s.cache.end() && it->second.doc == current) s.cache.erase(it);
-    if (current.use_count() == 1) return std::move(const_cast<Doc&>(*current));
-    return *current;
+    {
+        Shared& s = shared();
+        std::lock_guard lock(s.mutex);
+        auto it = s.cache.find(path);
+        if (it != s.cache.end() && it->second.doc == current) s.cache.erase(it);
+    }
+    return Doc(*current);
 }
 
 // The batch's contents, made its own before the first change.
 Doc& writableDoc(const std::string& path, Batch& b) {
-    if (!b.owned) {
-        b.doc = std::make_shared<Doc>(takeFromCache(path, std::move(b.doc)));
-        b.owned = true;
+    if (!b.own) {
+        b.own = std::make_shared<Doc>(takeFromCache(path, std::move(b.doc)));
+        b.doc = b.own;
     }
-    return const_cast<Doc&>(*b.doc);
+    return *b.own;
 }
 
 // Writes the document and puts it into the cache. Caller holds the path lock.
@@ -769,8 +770,8 @@ WriteBatch::WriteBatch(const std::string& file) : file_(normalize(file)) {
     switch (loadFile(file_, b.doc)) {
         case LoadResult::Ok: break;  // shared with the cache until the first change
         case LoadResult::Missing:
-            b.doc = std::make_shared<const Doc>();
-            b.owned = true;
+            b.own = std::make_shared<Doc>();
+            b.doc = b.own;
             break;
         case LoadResult::Failed: b.loadError = errno ? errno : EIO; break;
     }
@@ -799,7 +800,7 @@ bool WriteBatch::commit() {
         return true;
     }
     if (!store(file_, b->doc)) return false;
-    b->owned = false;  // now shared with the cache
+    b->own.reset();  // now shared with the cache: the next change copies it
     b->dirty = false;
     done_ = true;
     return true;

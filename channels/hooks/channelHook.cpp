@@ -445,13 +445,15 @@ Channel* findChannelByCookie(const ChannelManager& manager, std::uintptr_t cooki
     return nullptr;
 }
 
-ChannelHook* findChannelHookByCookie(const Channel& channel, std::uintptr_t cookie) {
-    if (cookie == 0) return nullptr;
+ChannelHookRef findChannelHookByCookie(const Channel& channel, std::uintptr_t cookie) {
+    if (cookie == 0) return ChannelHookRef();
     const ChannelSettings& settings = channel.getChannelSettings();
+    // Retained under the lock: once it is released, another thread may
+    // detach the hook and drop the list's reference.
     SharedLockGuard guard(&settings.getLock(), __FILE__, __LINE__);
     for (ChannelHook* hook : settings.getChannelHooks())
-        if (hook->getCookie() == cookie) return hook;
-    return nullptr;
+        if (hook->getCookie() == cookie) return ChannelHookRef(hook);
+    return ChannelHookRef();
 }
 
 }  // namespace channels
