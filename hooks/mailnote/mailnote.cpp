@@ -128,7 +128,8 @@ std::string maskedExtraArgs(const std::string& extraArgs) {
     std::string shown;
     bool maskNext = false;
     for (const std::string& arg : mailer::splitCommandLine(extraArgs)) {
-        shown += " " + (maskNext ? std::string("****") : mailer::quoteArgument(arg));
+        const bool plain = !arg.empty() && arg.find_first_of(" \t\"\\") == std::string::npos;
+        shown += " " + (maskNext ? std::string("****") : plain ? arg : mailer::quoteArgument(arg));
         maskNext = isCredentialOption(arg);
     }
     return shown;
