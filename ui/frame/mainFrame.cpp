@@ -361,16 +361,17 @@ void CMainFrame::installMessageHandlers() {
                           if (channel == nullptr) return 0;
                           ORVAN_LOG(g_channelHookCallbacksGroup)
                               << "- hChannelHookCookie=" << record->hChannelHookCookie << std::endl;
-                          channels::ChannelHook* hook = nullptr;
+                          // Held while the sheet runs, whatever happens to the hook meanwhile.
+                          channels::ChannelHookRef hook;
                           if (record->hChannelHookCookie != 0) {
                               hook = channels::findChannelHookByCookie(*channel, record->hChannelHookCookie);
-                              if (hook == nullptr) return 0;
+                              if (!hook) return 0;
                           }
                           ORVAN_LOG(g_channelHookCallbacksGroup)
                               << "Opening the channel properties dialog." << std::endl;
                           bringToFront();
                           if (getMainFrameServices().openChannelProperties) {
-                              getMainFrameServices().openChannelProperties(channel, hook);
+                              getMainFrameServices().openChannelProperties(channel, hook.get());
                           }
                           ORVAN_LOG(g_channelHookCallbacksGroup) << "Event processed OK." << std::endl;
                           return 0;
