@@ -3,9 +3,9 @@
 #include <QApplication>
 #include <QMouseEvent>
 
-namespace {
+#include "app/core/programObjects.h"
 
-bool g_leftButtonDown = false;
+namespace {
 
 class MouseHook : public QObject {
 public:
@@ -19,25 +19,23 @@ MouseHook* g_hook = nullptr;
 
 }  // namespace
 
-int getModifierKeyState() {
+int readQtModifierKeyState() {
     const Qt::KeyboardModifiers held = QGuiApplication::keyboardModifiers();
-    int state = 0;
-    if (held & Qt::ShiftModifier) state |= 1;
-    if (held & Qt::ControlModifier) state |= 2;
-    if (held & Qt::AltModifier) state |= 4;
-    return state;
+    return makeModifierKeyState(held & Qt::ShiftModifier, held & Qt::ControlModifier, held & Qt::AltModifier);
 }
 
 void mouseHookProc(QObject*, QEvent* event) {
-    if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonRelease) return;
-    if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) return;
-    g_leftButtonDown = event->type() == QEvent::MouseButtonPress;
+    const bool press = event->type() == QEvent::MouseButtonPress;
+    const bool release = event->type() == QEvent::MouseButtonRelease;
+    const bool left = (press || release) && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+    noteMouseButton(0, !left ? MouseButtonEvent::Other : press ? MouseButtonEvent::LeftDown : MouseButtonEvent::LeftUp);
 }
 
 void installMouseHook() {
     if (g_hook != nullptr || qApp == nullptr) return;
     g_hook = new MouseHook;
     qApp->installEventFilter(g_hook);
+    setModifierKeyReader(readQtModifierKeyState);
 }
 
 void uninstallMouseHook() {
@@ -48,4 +46,3 @@ void uninstallMouseHook() {
 }
 
 bool isMouseHookInstalled() { return g_hook != nullptr; }
-bool isLeftButtonDown() { return g_leftButtonDown; }

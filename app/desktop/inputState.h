@@ -1,22 +1,19 @@
 #pragma once
-// The mouse hook and the modifier keys of the user-interface thread.
+// The window side of the mouse hook and the modifier keys: an
+// application-wide event filter that tells the program-wide left-button flag
+// about presses and releases of the left button (it never swallows an
+// event), and the reader of the modifier keys held for the event being
+// handled (app/core/programObjects.h: isLeftButtonDown, getModifierKeyState).
 //
-//   installMouseHook();            // start-up: an application-wide event filter
-//   isLeftButtonDown();            // kept by the filter, read by nobody else
-//   if (getModifierKeyState() == 2) ...   // exactly Ctrl
-//   uninstallMouseHook();          // shut-down
+//   installMouseHook();      // start-up: the filter and the key reader
+//   uninstallMouseHook();    // shut-down
 class QObject;
 class QEvent;
 
-// Bit set of the modifier keys held at the time of the event being
-// processed: Shift 1, Ctrl 2, Alt 4.
-int getModifierKeyState();
-
-// The filter never swallows an event; a left-button press sets the flag and
-// a left-button release clears it.
 void installMouseHook();
 void uninstallMouseHook();
 bool isMouseHookInstalled();
-bool isLeftButtonDown();
-// What the filter does with one event (for the application filter and tests).
+// What the filter does with one event.
 void mouseHookProc(QObject* watched, QEvent* event);
+// Shift 1, Ctrl 2, Alt 4 from Qt's state of the current event.
+int readQtModifierKeyState();

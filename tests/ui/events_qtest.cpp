@@ -7,7 +7,7 @@
 #include <memory>
 #include <sstream>
 
-#include "app/desktop/desktopLog.h"
+#include "app/core/messageGroups.h"
 #include "channels/channel.h"
 #include "channels/hooks/channelHook.h"
 #include "lib/log/messageLog.h"
@@ -39,7 +39,7 @@ class LogCapture {
 public:
     LogCapture() : log_(out_) {
         previous_ = setMessageLog(&log_);
-        uiEventsGroup().setEnabled(true);
+        g_uiEventsGroup.setEnabled(true);
     }
     ~LogCapture() { setMessageLog(previous_); }
     std::string text() const { return out_.str(); }
@@ -111,7 +111,7 @@ private slots:
         ui.addEventHandler(&one);
         ui.fireGlobalOptionsChanged();
         ui.removeEventHandler(&one);
-        uiEventsGroup().setEnabled(false);
+        g_uiEventsGroup.setEnabled(false);
         ui.removeEventHandler(&one);
         const std::string log = capture.text();
         const std::vector<std::string> expected = {

@@ -14,7 +14,7 @@
 #include <sstream>
 #include <thread>
 
-#include "app/desktop/desktopLog.h"
+#include "app/core/messageGroups.h"
 #include "app/postedText.h"
 #include "lib/log/messageLog.h"
 #include "tests/support/test_support.h"
@@ -257,7 +257,7 @@ private slots:
         std::ostringstream out;
         CMessageLog log(out);
         CMessageLog* previous = setMessageLog(&log);
-        startupGroup().setEnabled(true);
+        g_startupGroup.setEnabled(true);
         frame = std::make_unique<CMainFrame>();
         QVERIFY(frame->create(setupFor(dir)));
         frame->show();

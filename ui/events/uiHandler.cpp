@@ -2,10 +2,13 @@
 
 #include <QApplication>
 
-#include "app/desktop/desktopLog.h"
+#include "app/core/messageGroups.h"
+#include "lib/log/messageLog.h"
 #include "channels/channel.h"
 #include "platform/messages.h"
-#include "app/desktop/inputState.h"
+#include "app/core/messageGroups.h"
+#include "lib/log/messageLog.h"
+#include "app/core/programObjects.h"
 #include "ui/frame/mainFrame.h"
 
 namespace {
@@ -62,12 +65,12 @@ void setUiHandler(bool multipleWindows) {
 }
 
 void UiHandler::addEventHandler(UiEventHandler* handler) {
-    ORVAN_LOG(uiEventsGroup()) << "Adding UI event handler: " << handler->getDescription() << std::endl;
+    ORVAN_LOG(g_uiEventsGroup) << "Adding UI event handler: " << handler->getDescription() << std::endl;
     handlers_.insert(handler);
 }
 
 void UiHandler::removeEventHandler(UiEventHandler* handler) {
-    ORVAN_LOG(uiEventsGroup()) << "Removing UI event handler: " << handler->getDescription() << std::endl;
+    ORVAN_LOG(g_uiEventsGroup) << "Removing UI event handler: " << handler->getDescription() << std::endl;
     if (handlers_.erase(handler) == 0) {
         ORVAN_LOG_ANY() << "SAFE SHUTDOWN: Tried to remove an un-registered UI event handler: "
                         << handler->getDescription() << std::endl;
@@ -80,13 +83,13 @@ bool UiHandler::isEventHandler(const UiEventHandler* handler) const {
 
 void UiHandler::fireEvent(UiEvent& event) {
     const std::set<UiEventHandler*> handlers = handlers_;
-    ORVAN_LOG(uiEventsGroup()) << "--- BEGIN UI EVENT: " << event << " ---" << std::endl;
+    ORVAN_LOG(g_uiEventsGroup) << "--- BEGIN UI EVENT: " << event << " ---" << std::endl;
     for (UiEventHandler* handler : handlers) {
         if (!UiEventHandler::isAlive(handler)) continue;
-        ORVAN_LOG(uiEventsGroup()) << "- Notifying event handler: " << handler->getDescription() << std::endl;
+        ORVAN_LOG(g_uiEventsGroup) << "- Notifying event handler: " << handler->getDescription() << std::endl;
         handler->onUiEvent(event);
     }
-    ORVAN_LOG(uiEventsGroup()) << "--- END UI EVENT: " << event << " ---" << std::endl;
+    ORVAN_LOG(g_uiEventsGroup) << "--- END UI EVENT: " << event << " ---" << std::endl;
     if (auto* channelEvent = dynamic_cast<channels::Event*>(&event)) {
         if (event.getChannel() != nullptr) event.getChannel()->checkChannelHooks(*channelEvent);
     }

@@ -15,7 +15,8 @@
 #include <QVBoxLayout>
 #include <exception>
 
-#include "app/desktop/desktopLog.h"
+#include "app/core/messageGroups.h"
+#include "lib/log/messageLog.h"
 #include "app/postedText.h"
 #include "channels/channel.h"
 #include "channels/channelManager.h"
@@ -86,7 +87,7 @@ CMainFrame::~CMainFrame() {
 
 bool CMainFrame::create(const Setup& setup) {
     setup_ = setup;
-    ORVAN_LOG(startupGroup()) << "Entered CMainFrame::OnCreate()" << std::endl;
+    ORVAN_LOG(g_startupGroup) << "Entered CMainFrame::OnCreate()" << std::endl;
     setWindowTitle(QString::fromStdString(setup.appName));
     auto* client = new QWidget(this);
     auto* clientLayout = new QVBoxLayout(client);
@@ -96,40 +97,40 @@ bool CMainFrame::create(const Setup& setup) {
     mdiArea_->setObjectName(QStringLiteral("mdiArea"));
     setCentralWidget(client);
 
-    ORVAN_LOG(startupGroup()) << "Enabling Office XP look." << std::endl;
-    ORVAN_LOG(startupGroup()) << "Enabling quick customization." << std::endl;
-    ORVAN_LOG(startupGroup()) << "Creating the menu bar." << std::endl;
+    ORVAN_LOG(g_startupGroup) << "Enabling Office XP look." << std::endl;
+    ORVAN_LOG(g_startupGroup) << "Enabling quick customization." << std::endl;
+    ORVAN_LOG(g_startupGroup) << "Creating the menu bar." << std::endl;
     menuBar()->setObjectName(QStringLiteral("menuBar"));
     QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
     QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
     menuBar()->addMenu(QStringLiteral("&Window"));
     menuBar()->addMenu(QStringLiteral("&Help"));
 
-    ORVAN_LOG(startupGroup()) << "Loading the toolbars." << std::endl;
+    ORVAN_LOG(g_startupGroup) << "Loading the toolbars." << std::endl;
     channelsToolBar_ = addToolBar(QStringLiteral("Channels"));
     channelsToolBar_->setObjectName(QStringLiteral("channelsToolBar"));
     generalToolBar_ = addToolBar(QStringLiteral("General"));
     generalToolBar_->setObjectName(QStringLiteral("generalToolBar"));
 
-    ORVAN_LOG(startupGroup()) << "Creating the status bar." << std::endl;
+    ORVAN_LOG(g_startupGroup) << "Creating the status bar." << std::endl;
     statusBar()->setObjectName(QStringLiteral("statusBar"));
 
-    ORVAN_LOG(startupGroup()) << "Creating the workspace bar." << std::endl;
+    ORVAN_LOG(g_startupGroup) << "Creating the workspace bar." << std::endl;
     workspaceBar_ = new CWorkspaceBar(this);
-    ORVAN_LOG(startupGroup()) << "Creating the output bar." << std::endl;
+    ORVAN_LOG(g_startupGroup) << "Creating the output bar." << std::endl;
     outputBar_ = new COutputBar(this);
     if (!outputBar_->create(setup.logsDir, setup.activityLog, setup.errorLog)) {
         ORVAN_LOG_ANY() << "Can't open the activity and error log files in " << setup.logsDir << std::endl;
     }
-    ORVAN_LOG(startupGroup()) << "Creating the workpad." << std::endl;
+    ORVAN_LOG(g_startupGroup) << "Creating the workpad." << std::endl;
     workPad_ = new CWorkPad(this);
 
-    ORVAN_LOG(startupGroup()) << "Enabling docking." << std::endl;
+    ORVAN_LOG(g_startupGroup) << "Enabling docking." << std::endl;
     workspaceBar_->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
     outputBar_->setAllowedAreas(Qt::TopDockWidgetArea | Qt::BottomDockWidgetArea);
     workPad_->setAllowedAreas(Qt::TopDockWidgetArea | Qt::BottomDockWidgetArea);
 
-    ORVAN_LOG(startupGroup()) << "Creating the caption bar." << std::endl;
+    ORVAN_LOG(g_startupGroup) << "Creating the caption bar." << std::endl;
     captionBar_ = new QLabel(client);
     captionBar_->setObjectName(QStringLiteral("captionBar"));
     captionBar_->setFrameShape(QFrame::Box);
@@ -139,17 +140,17 @@ bool CMainFrame::create(const Setup& setup) {
     clientLayout->addWidget(mdiArea_, 1);
     applyCaptionBarLook();
 
-    ORVAN_LOG(startupGroup()) << "Docking the control bars." << std::endl;
+    ORVAN_LOG(g_startupGroup) << "Docking the control bars." << std::endl;
     addDockWidget(Qt::LeftDockWidgetArea, workspaceBar_);
     addDockWidget(Qt::BottomDockWidgetArea, outputBar_);
     addDockWidget(Qt::BottomDockWidgetArea, workPad_);
     outputBar_->hide();
     workPad_->hide();
 
-    ORVAN_LOG(startupGroup()) << "Initializing the user toolbars." << std::endl;
-    ORVAN_LOG(startupGroup()) << "Enabling the window manager." << std::endl;
-    ORVAN_LOG(startupGroup()) << "Loading additional toolbar images." << std::endl;
-    ORVAN_LOG(startupGroup()) << "Updating the caption bar." << std::endl;
+    ORVAN_LOG(g_startupGroup) << "Initializing the user toolbars." << std::endl;
+    ORVAN_LOG(g_startupGroup) << "Enabling the window manager." << std::endl;
+    ORVAN_LOG(g_startupGroup) << "Loading additional toolbar images." << std::endl;
+    ORVAN_LOG(g_startupGroup) << "Updating the caption bar." << std::endl;
     updateCaptionBar();
 
     // The frame's own commands; the command code adds the rest.
@@ -185,20 +186,20 @@ bool CMainFrame::create(const Setup& setup) {
     trayAttempt_ = 0;
     tryCreateTrayIcon();
 
-    ORVAN_LOG(startupGroup()) << "Starting the notification balloon timer." << std::endl;
+    ORVAN_LOG(g_startupGroup) << "Starting the notification balloon timer." << std::endl;
     timer_ = new QTimer(this);
     timer_->setInterval(1000);
     connect(timer_, &QTimer::timeout, this, [this] { notificationTimerProc(); });
     timer_->start();
 
     g_mainFrame.store(this);
-    ORVAN_LOG(startupGroup()) << "CMainFrame created OK." << std::endl;
+    ORVAN_LOG(g_startupGroup) << "CMainFrame created OK." << std::endl;
     return true;
 }
 
 void CMainFrame::tryCreateTrayIcon() {
     ++trayAttempt_;
-    ORVAN_LOG(startupGroup()) << "Creating the system tray icon: attempt " << trayAttempt_ << std::endl;
+    ORVAN_LOG(g_startupGroup) << "Creating the system tray icon: attempt " << trayAttempt_ << std::endl;
     const auto& services = getMainFrameServices();
     bool created = false;
     try {
@@ -312,14 +313,14 @@ void CMainFrame::installMessageHandlers() {
         return 0;
     });
     setMessageHandler(relayDllChannelHookEventMsg(), [](std::uintptr_t wParam, std::intptr_t lParam) -> std::intptr_t {
-        ORVAN_LOG(channelHookCallbacksGroup()) << "OnRelayDllChannelHookEventMsg()" << std::endl;
+        ORVAN_LOG(g_channelHookCallbacksGroup) << "OnRelayDllChannelHookEventMsg()" << std::endl;
         auto* hook = reinterpret_cast<channels::DllChannelHook*>(wParam);
         const auto* args = reinterpret_cast<const channels::HookCallArgs*>(lParam);
         return hook != nullptr && args != nullptr && hook->callProcessEvent(*args) ? 1 : 0;
     });
     setMessageHandler(relayDllChannelHookCommandMsg(),
                       [](std::uintptr_t wParam, std::intptr_t lParam) -> std::intptr_t {
-                          ORVAN_LOG(channelHookCallbacksGroup()) << "OnRelayDllChannelHookCommandMsg()" << std::endl;
+                          ORVAN_LOG(g_channelHookCallbacksGroup) << "OnRelayDllChannelHookCommandMsg()" << std::endl;
                           auto* hook = reinterpret_cast<channels::DllChannelHook*>(wParam);
                           const auto* args = reinterpret_cast<const channels::HookCallArgs*>(lParam);
                           return hook != nullptr && args != nullptr && hook->callProcessCommand(*args) ? 1 : 0;
@@ -329,78 +330,79 @@ void CMainFrame::installMessageHandlers() {
         channels::ChannelManager* manager =
             getMainFrameServices().getChannelManager ? getMainFrameServices().getChannelManager() : nullptr;
         channels::Channel* channel = manager != nullptr ? channels::findChannelByCookie(*manager, cookie) : nullptr;
-        ORVAN_LOG(channelHookCallbacksGroup()) << "Found channel: " << pointerText(channel) << std::endl;
+        ORVAN_LOG(g_channelHookCallbacksGroup) << "Found channel: " << pointerText(channel) << std::endl;
         return channel;
     };
     setMessageHandler(channels::kSaveChannelHookSettingsMsg,
                       [findChannel](std::uintptr_t, std::intptr_t lParam) -> std::intptr_t {
                           const auto* record = reinterpret_cast<const ChannelHookCallbackCookies*>(lParam);
-                          ORVAN_LOG(channelHookCallbacksGroup())
+                          ORVAN_LOG(g_channelHookCallbacksGroup)
                               << "CHANNEL HOOK CALLBACK: SaveChannelHookSettings" << std::endl;
                           if (record == nullptr) return 0;
-                          ORVAN_LOG(channelHookCallbacksGroup())
+                          ORVAN_LOG(g_channelHookCallbacksGroup)
                               << "- hChannelCookie=" << record->hChannelCookie
                               << " ; hChannelHookCookie=" << record->hChannelHookCookie << std::endl;
                           channels::Channel* channel = findChannel(record->hChannelCookie);
                           if (channel == nullptr) return 0;
-                          ORVAN_LOG(channelHookCallbacksGroup()) << "Saving channel." << std::endl;
+                          ORVAN_LOG(g_channelHookCallbacksGroup) << "Saving channel." << std::endl;
                           channel->save();
-                          ORVAN_LOG(channelHookCallbacksGroup()) << "Event processed OK." << std::endl;
+                          ORVAN_LOG(g_channelHookCallbacksGroup) << "Event processed OK." << std::endl;
                           return 0;
                       });
     setMessageHandler(channels::kOpenChannelPropertiesMsg,
                       [this, findChannel](std::uintptr_t, std::intptr_t lParam) -> std::intptr_t {
                           const auto* record = reinterpret_cast<const ChannelHookCallbackCookies*>(lParam);
-                          ORVAN_LOG(channelHookCallbacksGroup())
+                          ORVAN_LOG(g_channelHookCallbacksGroup)
                               << "CHANNEL HOOK CALLBACK: OpenChannelProperties" << std::endl;
                           if (record == nullptr) return 0;
-                          ORVAN_LOG(channelHookCallbacksGroup())
+                          ORVAN_LOG(g_channelHookCallbacksGroup)
                               << "- hChannelCookie=" << record->hChannelCookie << std::endl;
                           channels::Channel* channel = findChannel(record->hChannelCookie);
                           if (channel == nullptr) return 0;
-                          ORVAN_LOG(channelHookCallbacksGroup())
+                          ORVAN_LOG(g_channelHookCallbacksGroup)
                               << "- hChannelHookCookie=" << record->hChannelHookCookie << std::endl;
-                          channels::ChannelHook* hook = nullptr;
+                          // Held while the sheet runs, whatever happens to the hook meanwhile.
+                          channels::ChannelHookRef hook;
                           if (record->hChannelHookCookie != 0) {
                               hook = channels::findChannelHookByCookie(*channel, record->hChannelHookCookie);
-                              if (hook == nullptr) return 0;
+                              if (!hook) return 0;
                           }
-                          ORVAN_LOG(channelHookCallbacksGroup())
+                          ORVAN_LOG(g_channelHookCallbacksGroup)
                               << "Opening the channel properties dialog." << std::endl;
                           bringToFront();
                           if (getMainFrameServices().openChannelProperties) {
-                              getMainFrameServices().openChannelProperties(channel, hook);
+                              getMainFrameServices().openChannelProperties(channel, hook.get());
                           }
-                          ORVAN_LOG(channelHookCallbacksGroup()) << "Event processed OK." << std::endl;
+                          ORVAN_LOG(g_channelHookCallbacksGroup) << "Event processed OK." << std::endl;
                           return 0;
                       });
     setMessageHandler(channels::kUpdateChannelMsg, [findChannel](std::uintptr_t, std::intptr_t lParam) -> std::intptr_t {
         const auto* record = reinterpret_cast<const ChannelHookCallbackCookies*>(lParam);
-        ORVAN_LOG(channelHookCallbacksGroup()) << "CHANNEL HOOK CALLBACK: UpdateChannel" << std::endl;
+        ORVAN_LOG(g_channelHookCallbacksGroup) << "CHANNEL HOOK CALLBACK: UpdateChannel" << std::endl;
         if (record == nullptr) return 0;
-        ORVAN_LOG(channelHookCallbacksGroup()) << "- hChannelCookie=" << record->hChannelCookie << std::endl;
+        ORVAN_LOG(g_channelHookCallbacksGroup) << "- hChannelCookie=" << record->hChannelCookie << std::endl;
         channels::Channel* channel = findChannel(record->hChannelCookie);
         if (channel == nullptr) return 0;
-        ORVAN_LOG(channelHookCallbacksGroup()) << "Requesting channel update." << std::endl;
+        ORVAN_LOG(g_channelHookCallbacksGroup) << "Requesting channel update." << std::endl;
         channel->requestUpdate();
-        ORVAN_LOG(channelHookCallbacksGroup()) << "Event processed OK." << std::endl;
+        ORVAN_LOG(g_channelHookCallbacksGroup) << "Event processed OK." << std::endl;
         return 0;
     });
     setMessageHandler(channels::kOpenFeedItemMsg, [findChannel](std::uintptr_t, std::intptr_t lParam) -> std::intptr_t {
         const auto* record = reinterpret_cast<const ChannelHookOpenFeedItemArgs*>(lParam);
-        ORVAN_LOG(channelHookCallbacksGroup()) << "CHANNEL HOOK CALLBACK: OpenFeedItem" << std::endl;
+        ORVAN_LOG(g_channelHookCallbacksGroup) << "CHANNEL HOOK CALLBACK: OpenFeedItem" << std::endl;
         if (record == nullptr) return 0;
         const std::string id = record->feedItemId != nullptr ? record->feedItemId : "";
         const std::string url = record->feedItemUrl != nullptr ? record->feedItemUrl : "";
-        ORVAN_LOG(channelHookCallbacksGroup()) << "- hChannelCookie=" << record->hChannelCookie
+        ORVAN_LOG(g_channelHookCallbacksGroup) << "- hChannelCookie=" << record->hChannelCookie
                                                 << " ; feedItemId=" << id << " ; feedItemUrl=" << url << std::endl;
         channels::Channel* channel = findChannel(record->hChannelCookie);
         if (channel == nullptr) return 0;
-        ORVAN_LOG(channelHookCallbacksGroup()) << "Opening the specified feed item." << std::endl;
+        ORVAN_LOG(g_channelHookCallbacksGroup) << "Opening the specified feed item." << std::endl;
         if (!getMainFrameServices().openFeedItem || !getMainFrameServices().openFeedItem(channel, id, url)) {
             QApplication::beep();
         }
-        ORVAN_LOG(channelHookCallbacksGroup()) << "Event processed OK." << std::endl;
+        ORVAN_LOG(g_channelHookCallbacksGroup) << "Event processed OK." << std::endl;
         return 0;
     });
 }
