@@ -282,9 +282,10 @@ private slots:
       ++opened;
       channels::Channel* found = channels::findChannelByCookie(*env_->manager, cookies.hChannelCookie);
       QVERIFY(found == channel);
-      channels::ChannelHook* named = channels::findChannelHookByCookie(*found, cookies.hChannelHookCookie);
-      QVERIFY(named == hook);
-      openChannelProperties(nullptr, found, named);
+      // The main frame holds the hook it found while the sheet runs.
+      channels::ChannelHookRef named = channels::findChannelHookByCookie(*found, cookies.hChannelHookCookie);
+      QVERIFY(named.get() == hook);
+      openChannelProperties(nullptr, found, named.get());
       // A second request while the sheet is open would be refused; none is.
     };
     int hookSheets = 0;
