@@ -3,6 +3,7 @@
 #include <climits>
 #include <sstream>
 
+#include "expat/encoding.h"
 #include "lib/log/messageLog.h"
 
 namespace expat {
@@ -29,7 +30,7 @@ bool sameName(const std::string& a, const char* b) {
 // Frees the expat parser when parse() leaves, also by an exception.
 class ParserHandle {
 public:
-    explicit ParserHandle(XML_Parser& slot) : slot_(slot) { slot_ = XML_ParserCreate(nullptr); }
+    ParserHandle(XML_Parser& slot, const char* encoding) : slot_(slot) { slot_ = XML_ParserCreate(encoding); }
     ~ParserHandle() {
         if (slot_) XML_ParserFree(slot_);
         slot_ = nullptr;
@@ -67,16 +68,28 @@ Parser::Parser(const ElementHandlerRow* handlerTable) : handlerTable_(handlerTab
 Parser::~Parser() = default;
 
 void Parser::parse(const char* buffer, std::size_t length) {
-    ParserHandle handle(parser_);
+    PreparedDocument document;
+    prepareDocument(buffer, length, document);
+    ParserHandle handle(parser_, document.encoding);
     if (!parser_) throw std::bad_alloc();
     handlerError_ = nullptr;
-    parseDocument(buffer, length);
+    documentTypeRead_ = false;
+    parseDocument(document.data, document.length);
 }
 
 void Parser::parseDocument(const char* buffer, std::size_t length) {
     XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, &Parser::onStartElement, &Parser::onEndElement);
     XML_SetCharacterDataHandler(parser_, &Parser::onCharacterData);
+    XML_SetSkippedEntityHandler(parser_, &Parser::onSkippedEntity);
+    // External entities are never fetched; the handler reads the given
+    // declarations as the DTD and nothing for any other entity.
+    XML_SetExternalEntityRefHandler(parser_, &Parser::onExternalEntity);
+    XML_SetExternalEntityRefHandlerArg(parser_, this);
+    if (!documentType_.empty()) {
+        XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_ALWAYS);
+        XML_UseForeignDTD(parser_, XML_TRUE);
+    }
 
     // expat takes an int length: a text beyond INT_MAX goes in pieces, the
     // last one marked final.
@@ -171,6 +184,33 @@ void XMLCALL Parser::onCharacterData(void* userData, const XML_Char* text, int l
     } catch (...) {
         self->abortWith(std::current_exception());
     }
+}
+
+void XMLCALL Parser::onSkippedEntity(void* userData, const XML_Char* name, int isParameterEntity) {
+    Parser* self = static_cast<Parser*>(userData);
+    if (self->handlerError_ || isParameterEntity || !name) return;
+    // An entity nobody declared keeps its reference text rather than vanish.
+    try {
+        const std::string reference = std::string("&") + name + ";";
+        self->handleCharacters(reference.data(), static_cast<int>(reference.size()));
+    } catch (...) {
+        self->abortWith(std::current_exception());
+    }
+}
+
+int XMLCALL Parser::onExternalEntity(XML_Parser arg, const XML_Char* context, const XML_Char*, const XML_Char*,
+                                     const XML_Char*) {
+    Parser* self = reinterpret_cast<Parser*>(arg);
+    // A general entity (context set), a second parameter entity, or no
+    // declarations to give: read as empty.
+    if (context || self->documentTypeRead_ || self->documentType_.empty()) return XML_STATUS_OK;
+    self->documentTypeRead_ = true;
+    XML_Parser dtd = XML_ExternalEntityParserCreate(self->parser_, nullptr, "UTF-8");
+    if (!dtd) return XML_STATUS_ERROR;
+    const XML_Status status =
+        XML_Parse(dtd, self->documentType_.data(), static_cast<int>(self->documentType_.size()), 1);
+    XML_ParserFree(dtd);
+    return status == XML_STATUS_OK ? XML_STATUS_OK : XML_STATUS_ERROR;
 }
 
 void Parser::abortWith(std::exception_ptr error) {

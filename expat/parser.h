@@ -16,15 +16,22 @@
 //       {expat::kEndOfTable, nullptr, ""},
 //   };
 //
-// Texts are UTF-8 as expat delivers them; nothing is narrowed. Element names
-// are matched without regard to (ASCII) case; the first matching row of the
-// table is the only one called.
+// Texts are UTF-8 as expat delivers them; nothing is narrowed. A document
+// in an encoding expat does not read itself is converted first (see
+// expat/encoding.h). Element names are matched without regard to (ASCII)
+// case; the first matching row of the table is the only one called.
+//
+// No external entity is ever fetched. A reference to an entity that the
+// document does not declare reaches the text as written ("&name;") where
+// expat accepts it; setDocumentType gives declarations to read as the
+// document's external DTD, so that their entities are known.
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <exception>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <expat.h>
@@ -78,6 +85,11 @@ public:
     // for the duration of the call.
     void parse(const char* buffer, std::size_t length);
 
+    // Declarations (of entities) read as the external DTD of every document
+    // this parser reads: in place of the DTD a DOCTYPE names, and for a
+    // document that names none. The text must outlive the parser.
+    void setDocumentType(std::string_view declarations) { documentType_ = declarations; }
+
     // Element starts/ends, the tag stack and the character data are logged to
     // these groups when set (each may be null).
     void setDebugGroups(CMessageGroup* elementGroup, CMessageGroup* tagStackGroup,
@@ -110,6 +122,9 @@ private:
     static void XMLCALL onStartElement(void* userData, const XML_Char* name, const XML_Char** attributes);
     static void XMLCALL onEndElement(void* userData, const XML_Char* name);
     static void XMLCALL onCharacterData(void* userData, const XML_Char* text, int length);
+    static void XMLCALL onSkippedEntity(void* userData, const XML_Char* name, int isParameterEntity);
+    static int XMLCALL onExternalEntity(XML_Parser arg, const XML_Char* context, const XML_Char* base,
+                                        const XML_Char* systemId, const XML_Char* publicId);
 
     void handleStart(const char* name, const char** attributes);
     void handleEnd(const char* name);
@@ -139,6 +154,9 @@ private:
     // End-tag row of each open element (null when none matches).
     std::vector<const ElementHandlerRow*> endRows_;
     std::exception_ptr handlerError_;
+
+    std::string_view documentType_;
+    bool documentTypeRead_ = false;
 };
 
 }  // namespace expat

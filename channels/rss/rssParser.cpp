@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "channels/exception.h"
+#include "channels/rss/htmlEntities.h"
 #include "lib/misc/stringHelpers.h"
 #include "tools/codecs.h"
 #include "tools/dates.h"
@@ -64,6 +65,50 @@ std::string digestHex(const std::string& text) {
     char buffer[17];
     std::snprintf(buffer, sizeof buffer, "%016llx", static_cast<unsigned long long>(hash));
     return buffer;
+}
+
+// Length of the well-formed UTF-8 sequence at text[pos], 0 when the byte
+// there does not begin one.
+std::size_t utf8SequenceLength(const std::string& text, std::size_t pos) {
+    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char b = at(pos);
+    if (b < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+        length = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        length = 3;
+        if (b == 0xE0) low = 0xA0;
+        if (b == 0xED) high = 0x9F;  // no surrogates
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        length = 4;
+        if (b == 0xF0) low = 0x90;
+        if (b == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (pos + length > text.size()) return 0;
+    if (at(pos + 1) < low || at(pos + 1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i) {
+        if (at(pos + i) < 0x80 || at(pos + i) > 0xBF) return 0;
+    }
+    return length;
+}
+
+// Every byte from `from` on that is not part of a well-formed UTF-8
+// character becomes '?'; the characters themselves stay.
+void replaceInvalidUtf8(std::string& text, std::size_t from) {
+    std::size_t pos = from;
+    while (pos < text.size()) {
+        const std::size_t length = utf8SequenceLength(text, pos);
+        if (length == 0) {
+            text[pos++] = '?';
+        } else {
+            pos += length;
+        }
+    }
 }
 
 }  // namespace
@@ -144,14 +189,15 @@ std::unique_ptr<Feed> RssParser::parseFeed(const RssParseContext& channel, const
     try {
         feed = parse(channel, feedText, maxItems);
     } catch (...) {
-        // Second attempt: bytes that are not valid in the declared encoding
-        // become '?'. A leading byte order mark stays.
+        // Second attempt: bytes that are not part of a UTF-8 character
+        // become '?'; the characters of the text stay as they are. A
+        // leading run of high bytes (a byte order mark) is left alone.
         std::string copy = feedText;
         std::size_t pos = 0;
         if (channel.skipLeadingBinaryData) {
             while (pos < copy.size() && static_cast<unsigned char>(copy[pos]) >= 0x80) ++pos;
         }
-        tools::replaceNonAsciiChars(copy.data() + pos, copy.size() - pos);
+        replaceInvalidUtf8(copy, pos);
         feed = parse(channel, copy, maxItems);
     }
 
@@ -221,7 +267,11 @@ const expat::ElementHandlerRow RssXmlParser::kElementTable[] = {
 };
 
 RssXmlParser::RssXmlParser(Feed& feed, int maxItems, std::ostream* trace)
-    : expat::Parser(kElementTable), feed_(feed), maxItems_(maxItems), trace_(trace) {}
+    : expat::Parser(kElementTable), feed_(feed), maxItems_(maxItems), trace_(trace) {
+    // Feeds written for browsers use HTML's named entities, with or without
+    // a DOCTYPE that would declare them.
+    setDocumentType(htmlEntityDeclarations());
+}
 
 void RssXmlParser::traceLine(const char* line) {
     if (trace_) *trace_ << line << '\n';

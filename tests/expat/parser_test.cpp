@@ -104,6 +104,41 @@ TEST(ExpatParser, DeclaredLatin1AndReferencesArriveAsUtf8) {
     EXPECT_EQ(parser.titleData, "caf\xC3\xA9 \xE2\x82\xAC<x>");
 }
 
+// Catches: an entity the document does not declare vanishing from the text;
+// declarations given as the document type not used with a DOCTYPE, without
+// one, or beside an internal subset; an external entity fetched.
+TEST(ExpatParser, DocumentTypeAndUndeclaredEntities) {
+    static const std::string kDeclarations = "<!ENTITY eacute \"&#233;\"><!ENTITY own \"theirs\">";
+    const std::string hostname = "file:///etc/hostname";
+    struct Case {
+        const char* name;
+        std::string document;
+        bool withDocumentType;
+        const char* title;
+    } cases[] = {
+        {"external DTD, no declarations", "<!DOCTYPE rss SYSTEM \"http://x.example/rss.dtd\"><title>Caf&eacute;!</title>",
+         false, "Caf&eacute;!"},
+        {"external DTD", "<!DOCTYPE rss PUBLIC \"-//X//DTD RSS//EN\" \"http://x.example/rss.dtd\"><title>Caf&eacute;</title>",
+         true, "Caf\xC3\xA9"},
+        {"no DOCTYPE", "<title>Caf&eacute; &unknown;</title>", true, "Caf\xC3\xA9 &unknown;"},
+        {"internal subset first", "<!DOCTYPE rss [<!ENTITY own \"mine\">]><title>&own; &eacute;</title>", true,
+         "mine \xC3\xA9"},
+        {"external entity not read", "<!DOCTYPE rss [<!ENTITY x SYSTEM \"" + hostname + "\">]><title>[&x;]</title>",
+         true, "[]"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingParser parser;
+        if (c.withDocumentType) parser.setDocumentType(kDeclarations);
+        parser.parseText(c.document);
+        EXPECT_EQ(parser.titleData, c.title);
+    }
+    // Without declarations and without a DOCTYPE an undeclared entity stays
+    // the error it is in XML.
+    RecordingParser plain;
+    EXPECT_THROW(plain.parseText("<title>Caf&eacute;</title>"), expat::Exception);
+}
+
 // Catches: the words before a child element lost from the element's text
 // (the plain character data starts again at every start tag).
 TEST(ExpatParser, ElementTextKeepsTextOfChildElements) {
