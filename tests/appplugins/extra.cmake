@@ -22,3 +22,10 @@ foreach(src IN LISTS appplugin_tests)
     target_compile_definitions(${t} PRIVATE APPPLUGIN_TEST_LIB_DIR="${CMAKE_CURRENT_BINARY_DIR}/bin")
   endif()
 endforeach()
+
+# The program plug-ins and the plug-in library that the tests run from the stage.
+foreach(t test_appplugins_program_plugins test_appplugins_listintake)
+  if(TARGET ${t} AND TARGET listintake AND TARGET groupfetch)
+    add_dependencies(${t} listintake groupfetch)
+  endif()
+endforeach()

@@ -1,0 +1,212 @@
+// listintake's outline import, run as the staged program against real OPML
+// files, a real HTTP server and a real channel folder.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "channels/appPlugins/appPluginManager.h"
+#include "channels/appPlugins/scriptAppPlugin.h"
+#include "channels/plugin/scriptingEngine.h"
+#include "tests/appplugins/helper/programPluginRun.h"
+#include "tests/support/httpServer.h"
+#include "tests/support/test_support.h"
+#include "tools/codecs.h"
+#include "tools/ini.h"
+
+using programplugintest::runPlugin;
+using programplugintest::writeRequestValues;
+using testsupport::readFile;
+using testsupport::writeFile;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+namespace {
+
+const char kResultPage[] =
+    "<HTML>\n<BODY>\n<P>Your OPML channels have been imported. <P>Please restart Orvan.\n</BODY>\n</HTML>\n";
+
+std::string fixture(const std::string& name) { return testsupport::sourceDir() + "/appplugins/data/opml/" + name; }
+
+// A user's channel folder holding two channels: one whose address is stored
+// with a back-slash, and one whose file name is the one a new address of the
+// outline would get.
+class ListIntakeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        channelsDir_ = dir_.str() + "/Users/Alice/Channels";
+        writeFile(channelsDir_ + "/known.rss", "[Config]\nRssChannelUrl=http://known.example.com\\feed.rss\n");
+        writeFile(channelsDir_ + "/news.example.org_world.xml.rss",
+                  "[Config]\nRssChannelUrl=http://news.example.org/world.xml?edition=old\n");
+        writeFile(channelsDir_ + "/notes.txt", "not a channel\n");
+    }
+
+    // The folder's files and their contents.
+    std::map<std::string, std::string> channelFiles() const {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : std::filesystem::directory_iterator(channelsDir_))
+            files[entry.path().filename().string()] = readFile(entry.path().string());
+        return files;
+    }
+
+    programplugintest::Run import(const std::string& paramString) {
+        const std::string request = writeRequestValues(dir_.file("request.ini"),
+                                                       {{"Command", "ProcessRequest"},
+                                                        {"AppServerUrl", "http://127.0.0.1:2604"},
+                                                        {"ChannelsDir", channelsDir_},
+                                                        {"ParamString", paramString}});
+        return runPlugin("listintake", {request}, dir_.str());
+    }
+
+    std::string urlOf(const std::string& file) const {
+        return tools::getIniString(channelsDir_ + "/" + file, "Config", "RssChannelUrl", "", false);
+    }
+
+    testsupport::TempDir dir_;
+    std::string channelsDir_;
+};
+
+TEST_F(ListIntakeTest, EachNewAddressOfANestedOutlineBecomesOneChannelFile) {
+    const auto before = channelFiles();
+    const auto run = import("OpmlFilename=" + fixture("subscriptions.opml"));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out, kResultPage);
+
+    auto after = channelFiles();
+    // Existing channels, the name collision included, are left as they were.
+    for (const auto& [name, contents] : before) {
+        EXPECT_EQ(after[name], contents) << name;
+        after.erase(name);
+    }
+    std::vector<std::string> created;
+    for (const auto& entry : after) created.push_back(entry.first);
+    // The address already known (stored with a back-slash) and the one whose
+    // file exists are not imported; the one differing in letter case is;
+    // duplicates collapse; attributes with blanks or single quotes are not seen.
+    EXPECT_THAT(created, ElementsAre("KNOWN.example.com_feed.rss.rss", "back.example.org_dir_feed.xml.rss",
+                                     "feeds.example.net_list_a=1&b=2.rss", "news.example.org_space.xml.rss"));
+    EXPECT_EQ(urlOf("feeds.example.net_list_a=1&b=2.rss"), "http://feeds.example.net/list?a=1&b=2");
+    EXPECT_EQ(urlOf("back.example.org_dir_feed.xml.rss"), "http://back.example.org/dir/feed.xml");
+    EXPECT_EQ(urlOf("news.example.org_space.xml.rss"), "http://news.example.org/space.xml");
+    EXPECT_EQ(tools::getIniSectionNames(channelsDir_ + "/news.example.org_space.xml.rss"),
+              std::vector<std::string>{"Config"});
+
+    // A second import finds every address present: the page, and no change.
+    const auto full = channelFiles();
+    const auto again = import("OpmlFilename=" + fixture("subscriptions.opml"));
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(again.out, kResultPage);
+    EXPECT_EQ(channelFiles(), full);
+}
+
+TEST_F(ListIntakeTest, AnOutlineCutShortInsideAnAddressKeepsTheAddressesBeforeIt) {
+    const auto run = import("OpmlFilename=" + fixture("cut_short.opml"));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(urlOf("first.example.org_rss.rss"), "http://first.example.org/rss");
+    EXPECT_EQ(channelFiles().size(), 4u);
+}
+
+TEST_F(ListIntakeTest, BadRequestsAndOutlinesFailBeforeAnyFileIsWritten) {
+    struct Case {
+        std::vector<std::pair<std::string, std::string>> values;
+        std::string message;
+    };
+    const std::string opml = "OpmlFilename=" + fixture("subscriptions.opml");
+    const std::vector<Case> cases = {
+        {{{"ChannelsDir", channelsDir_}, {"ParamString", opml}}, "Missing 'AppServerUrl' parameter."},
+        {{{"AppServerUrl", "u"}, {"ParamString", opml}}, "Missing 'ChannelsDir' parameter."},
+        {{{"AppServerUrl", "u"}, {"ChannelsDir", channelsDir_}, {"ParamString", "Opml=x&opmlfilename=y"}},
+         "Missing 'OpmlFilename' parameter."},
+        {{{"AppServerUrl", "u"}, {"ChannelsDir", channelsDir_}, {"ParamString", "OpmlFilename="}},
+         "Can't open the OPML file: "},
+        {{{"AppServerUrl", "u"}, {"ChannelsDir", channelsDir_}, {"ParamString", "OpmlFilename=/no/such%20file.opml"}},
+         "Can't open the OPML file: /no/such file.opml"},
+        {{{"AppServerUrl", "u"}, {"ChannelsDir", channelsDir_}, {"ParamString", "OpmlFilename=" + channelsDir_}},
+         "Can't open the OPML file: " + channelsDir_},
+        {{{"AppServerUrl", "u"}, {"ChannelsDir", channelsDir_}, {"ParamString", "OpmlFilename=" + fixture("no_feeds.opml")}},
+         "Couldn't find any channels defined in the OPML file."},
+    };
+    const auto before = channelFiles();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        auto values = c.values;
+        values.insert(values.begin(), {"Command", "ProcessRequest"});
+        const auto run = runPlugin("listintake", {writeRequestValues(dir_.file("request.ini"), values)}, dir_.str());
+        EXPECT_EQ(run.exitCode, 255);
+        EXPECT_EQ(run.err, c.message + "\n");
+        EXPECT_EQ(channelFiles(), before);
+    }
+}
+
+TEST_F(ListIntakeTest, AFormEncodedPathIsDecodedWithBlanksAndPlusSigns) {
+    const std::string folder = dir_.str() + "/my lists";
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(fixture("cut_short.opml"), folder + "/a+b.opml");
+    // As a form sends it: blanks as '+', a '+' as "%2B".
+    std::string encoded = folder + "/a%2Bb.opml";
+    for (char& c : encoded)
+        if (c == ' ') c = '+';
+    const auto run = import("OpmlFilename=" + encoded);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(urlOf("first.example.org_rss.rss"), "http://first.example.org/rss");
+}
+
+TEST_F(ListIntakeTest, OutlinesAreDownloadedOnceAndOnlyAPlainOkIsAccepted) {
+    testsupport::HttpServer server;
+    server.route("/subscriptions.opml", testsupport::HttpAnswer::text(readFile(fixture("cut_short.opml"))));
+    server.route("/moved.opml", testsupport::HttpAnswer::redirect(302, server.url("/subscriptions.opml")));
+    server.route("/gone.opml", testsupport::HttpAnswer::text("gone", 404));
+
+    for (const std::string path : {"/moved.opml", "/gone.opml"}) {
+        SCOPED_TRACE(path);
+        const auto run = import("OpmlFilename=" + tools::urlEncode(server.url(path), ":/"));
+        EXPECT_EQ(run.exitCode, 255);
+        EXPECT_EQ(run.err, std::string("Couldn't load OPML (HTTP ") + (path == "/gone.opml" ? "404 Not Found" : "302 Found") +
+                               "): " + server.url(path) + "\n");
+    }
+    EXPECT_EQ(server.requests("/subscriptions.opml").size(), 0u);  // the redirect is not followed
+
+    const auto run = import("OpmlFilename=" + server.url("/subscriptions.opml"));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(urlOf("first.example.org_rss.rss"), "http://first.example.org/rss");
+    ASSERT_EQ(server.requests("/subscriptions.opml").size(), 1u);
+    EXPECT_EQ(server.requests("/subscriptions.opml")[0].header("User-Agent"), "Microsoft Internet Explorer");
+}
+
+// A file that cannot be written (here a folder stands where it would go)
+// fails the import with its path, after the other files were written.
+TEST_F(ListIntakeTest, AChannelFileThatCannotBeWrittenFailsTheImport) {
+    std::filesystem::create_directories(channelsDir_ + "/news.example.org_space.xml.rss");
+    const auto run = import("OpmlFilename=" + fixture("subscriptions.opml"));
+    EXPECT_EQ(run.exitCode, 255);
+    EXPECT_EQ(run.out, "");
+    EXPECT_THAT(run.err, StartsWith("Couldn't create the channel file " + channelsDir_ +
+                                    "/news.example.org_space.xml.rss: "));
+    EXPECT_EQ(urlOf("back.example.org_dir_feed.xml.rss"), "http://back.example.org/dir/feed.xml");
+}
+
+// The whole road through the host: the request file the engine writes, the
+// program started from its staged definition, and the page it answers.
+TEST_F(ListIntakeTest, TheHostRunsTheImportFromItsStagedDefinition) {
+    ::setenv("TMP", dir_.str().c_str(), 1);
+    channels::getScriptingEngine().setUserConfigFilename(dir_.file("config.ini"));
+    channels::getScriptingEngine().setStandardParam("ChannelsDir", channelsDir_);
+    channels::getAppPluginManager().setServerPorts(2604, 2605);
+    {
+        channels::ScriptAppPlugin plugin(&channels::getAppPluginManager());
+        plugin.loadAppPlugin(programplugintest::pluginDir("listintake") + "/listintake.plugin");
+        std::string page;
+        plugin.processRequest("import", "OpmlFilename=" + fixture("cut_short.opml"), page, nullptr);
+        EXPECT_EQ(page, kResultPage);
+    }
+    EXPECT_EQ(urlOf("first.example.org_rss.rss"), "http://first.example.org/rss");
+    ::unsetenv("TMP");
+}
+
+}  // namespace
