@@ -1,6 +1,6 @@
 #include "expat/parser.h"
 
-#include <climits>
+#include <algorithm>
 #include <sstream>
 
 #include "expat/encoding.h"
@@ -67,6 +67,13 @@ Parser::Parser(const ElementHandlerRow* handlerTable) : handlerTable_(handlerTab
 
 Parser::~Parser() = default;
 
+void Parser::setContainerElements(const char* const* names) {
+    containerNames_ = names;
+    containerFirstBytes_.reset();
+    for (const char* const* n = names; n && *n; ++n)
+        containerFirstBytes_.set(static_cast<unsigned char>(foldByte((*n)[0])));
+}
+
 void Parser::parse(const char* buffer, std::size_t length) {
     PreparedDocument document;
     prepareDocument(buffer, length, document);
@@ -91,11 +98,13 @@ void Parser::parseDocument(const char* buffer, std::size_t length) {
         XML_UseForeignDTD(parser_, XML_TRUE);
     }
 
-    // expat takes an int length: a text beyond INT_MAX goes in pieces, the
-    // last one marked final.
+    // expat copies what it is given into a buffer of its own before it
+    // parses: the text goes in pieces, so that this copy stays small instead
+    // of doubling a large document. The last piece is marked final.
+    constexpr std::size_t kPiece = 64 * 1024;
     XML_Status status = XML_STATUS_OK;
     do {
-        const std::size_t piece = length > static_cast<std::size_t>(INT_MAX) ? INT_MAX : length;
+        const std::size_t piece = length > kPiece ? kPiece : length;
         const bool last = piece == length;
         status = XML_Parse(parser_, buffer, static_cast<int>(piece), last ? 1 : 0);
         buffer += piece;
@@ -131,8 +140,18 @@ void Parser::setDebugGroups(CMessageGroup* elementGroup, CMessageGroup* tagStack
 }
 
 std::string Parser::getElementText() const {
-    if (textStarts_.empty()) return std::string();
-    return elementText_.substr(textStarts_.back());
+    if (textStarts_.empty() || containers_.back()) return std::string();
+    return text_.substr(textStarts_.back());
+}
+
+std::string& Parser::getCharacterData() {
+    characterData_.assign(text_, std::min(lastStart_, text_.size()));
+    return characterData_;
+}
+
+const std::string& Parser::getCharacterData() const {
+    characterData_.assign(text_, std::min(lastStart_, text_.size()));
+    return characterData_;
 }
 
 std::string Parser::getTagStackText() const {
@@ -221,8 +240,16 @@ void Parser::abortWith(std::exception_ptr error) {
 }
 
 void Parser::handleStart(const char* name, const char** attributes) {
+    // A container's own text (white space between its children) is not kept.
+    if (!containers_.empty() && containers_.back()) text_.resize(textStarts_.back());
     tagStack_.emplace_back(name);
-    textStarts_.push_back(elementText_.size());
+    textStarts_.push_back(text_.size());
+    lastStart_ = text_.size();
+    bool container = false;
+    if (containerNames_ && containerFirstBytes_[static_cast<unsigned char>(foldByte(name[0]))]) {
+        for (const char* const* n = containerNames_; *n && !container; ++n) container = sameName(name, *n);
+    }
+    containers_.push_back(container);
 
     if (elementGroup_ && elementGroup_->isEnabled()) {
         std::string attributeText;
@@ -239,7 +266,6 @@ void Parser::handleStart(const char* name, const char** attributes) {
         ORVAN_LOG(*tagStackGroup_) << "TagStack: " << getTagStackText() << std::endl;
     }
 
-    characterData_.clear();
     // The end row is looked up now, while the name is at hand, and kept with
     // the element: the end tag then needs no second walk of the table.
     const ElementHandlerRow* startRow = nullptr;
@@ -262,10 +288,16 @@ void Parser::handleEnd(const char* name) {
     if (!endRows_.empty() && endRows_.back()) callRow(*endRows_.back());
 
     if (!tagStack_.empty()) tagStack_.pop_back();
+    const std::size_t start = textStarts_.empty() ? 0 : textStarts_.back();
     if (!textStarts_.empty()) textStarts_.pop_back();
     if (!endRows_.empty()) endRows_.pop_back();
-    // Outside every element no text is needed any more.
-    if (textStarts_.empty()) elementText_.clear();
+    if (!containers_.empty()) containers_.pop_back();
+    // The text of the element that ended stays only as part of the text of
+    // an enclosing element that is not a container.
+    if (containers_.empty() || containers_.back()) {
+        text_.resize(start);
+        if (lastStart_ > start) lastStart_ = start;
+    }
 }
 
 void Parser::handleCharacters(const char* text, int length) {
@@ -274,8 +306,7 @@ void Parser::handleCharacters(const char* text, int length) {
         ORVAN_LOG(*characterDataGroup_) << "CHARACTER DATA: " << std::string(text, static_cast<std::size_t>(length))
                                         << std::endl;
     }
-    characterData_.append(text, static_cast<std::size_t>(length));
-    elementText_.append(text, static_cast<std::size_t>(length));
+    text_.append(text, static_cast<std::size_t>(length));
 }
 
 void Parser::findRows(const char* name, const ElementHandlerRow*& startRow, const ElementHandlerRow*& endRow) const {

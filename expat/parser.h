@@ -26,6 +26,7 @@
 // expat accepts it; setDocumentType gives declarations to read as the
 // document's external DTD, so that their entities are known.
 #include <array>
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -90,6 +91,13 @@ public:
     // document that names none. The text must outlive the parser.
     void setDocumentType(std::string_view declarations) { documentType_ = declarations; }
 
+    // Elements that hold other elements rather than text (a null-terminated
+    // list of names, compared without regard to case; it must outlive the
+    // parser). Their end handlers get no element text: neither their own
+    // text nor that of their finished children is kept, so a parse holds
+    // the text of the innermost elements only, not of the whole document.
+    void setContainerElements(const char* const* names);
+
     // Element starts/ends, the tag stack and the character data are logged to
     // these groups when set (each may be null).
     void setDebugGroups(CMessageGroup* elementGroup, CMessageGroup* tagStackGroup,
@@ -98,11 +106,13 @@ public:
     // Names of the open elements, outermost first.
     std::deque<std::string>& getTagStack() { return tagStack_; }
     const std::deque<std::string>& getTagStack() const { return tagStack_; }
-    // Text received since the last start tag of any element.
-    std::string& getCharacterData() { return characterData_; }
-    const std::string& getCharacterData() const { return characterData_; }
+    // Text received since the last start tag of any element (inside a
+    // container: since the last child element ended). The string is a copy
+    // made for the call: changing it changes nothing for the parser.
+    std::string& getCharacterData();
+    const std::string& getCharacterData() const;
     // All text inside the innermost open element, the text of its child
-    // elements included; "" when no element is open.
+    // elements included; "" when no element is open or it is a container.
     std::string getElementText() const;
 
     // ":rss:channel:item"; "" for an empty stack.
@@ -142,17 +152,24 @@ private:
     std::array<std::uint32_t, 257> bucketStart_{};
     XML_Parser parser_ = nullptr;
     std::deque<std::string> tagStack_;
-    std::string characterData_;
+    // Made from text_ when asked for.
+    mutable std::string characterData_;
     CMessageGroup* elementGroup_ = nullptr;
     CMessageGroup* tagStackGroup_ = nullptr;
     CMessageGroup* characterDataGroup_ = nullptr;
 
-    // Text of all open elements: elementText_ from textStarts_[i] on is the
-    // text of the open element i.
-    std::string elementText_;
+    // Text of the open elements: text_ from textStarts_[i] on is the text of
+    // the open element i; from lastStart_ on, the text since the last start
+    // tag. Text inside a container is dropped once it is no longer needed.
+    std::string text_;
+    std::size_t lastStart_ = 0;
     std::vector<std::size_t> textStarts_;
     // End-tag row of each open element (null when none matches).
     std::vector<const ElementHandlerRow*> endRows_;
+    // Whether each open element is a container.
+    std::vector<bool> containers_;
+    const char* const* containerNames_ = nullptr;
+    std::bitset<256> containerFirstBytes_;  // folded first bytes of their names
     std::exception_ptr handlerError_;
 
     std::string_view documentType_;

@@ -1,5 +1,6 @@
 #include "channels/rss/rssParser.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -111,6 +112,25 @@ void replaceInvalidUtf8(std::string& text, std::size_t from) {
     }
 }
 
+// Elements that hold elements: their handlers never read their text.
+const char* const kContainerElements[] = {"RSS", "RDF:RDF", "CHANNEL", "ITEM", "IMAGE", "TEXTINPUT",
+                                          "SKIPHOURS", "SKIPDAYS", nullptr};
+
+// How many item start tags the text seems to hold ("<item" followed by
+// '>', '/' or white space, in one of its usual spellings): room for that
+// many items spares the item list its growth. Only a guess; it may be off.
+std::size_t countItemTags(const std::string& text) {
+    std::size_t count = 0;
+    for (const char* spelling : {"<item", "<ITEM", "<Item"}) {
+        for (std::size_t pos = text.find(spelling); pos != std::string::npos; pos = text.find(spelling, pos + 5)) {
+            const char next = pos + 5 < text.size() ? text[pos + 5] : '\0';
+            if (next == '>' || next == '/' || isSpace(next)) ++count;
+        }
+        if (count > 0) break;
+    }
+    return count;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -123,6 +143,7 @@ std::string cleanRssText(const std::string& text, bool replaceLineBreaks) {
             if (c == '\r' || c == '\n') c = ' ';
         }
     }
+    if (result.find('&') == std::string::npos) return result;
     return tools::decodeHtmlEntities(result);
 }
 
@@ -228,11 +249,22 @@ std::unique_ptr<Feed> RssParser::parse(const RssParseContext& channel, const std
         while (start < feedText.size() && isSpace(feedText[start])) ++start;
     }
 
-    RssXmlParser parser(*feed, maxItems, trace);
-    parser.parse(feedText.data() + start, feedText.size() - start);
+    {
+        // The feed is not shared yet; its lock is held while it is filled.
+        ExclusiveLockGuard guard(&feed->getLock(), __FILE__, __LINE__);
+        // Room for the items up front (bounded, as the count is a guess from
+        // the text), so that the list is not copied as it grows.
+        constexpr std::size_t kMostItemsReserved = 1u << 16;
+        std::size_t expected = std::min(countItemTags(feedText), kMostItemsReserved);
+        if (maxItems > 0) expected = std::min(expected, static_cast<std::size_t>(maxItems));
+        feed->getFeedItems().reserve(expected);
 
-    if (!parser.isRootSeen()) throw Exception("Not an RSS feed.");
+        RssXmlParser parser(*feed, maxItems, trace);
+        parser.parse(feedText.data() + start, feedText.size() - start);
+        if (!parser.isRootSeen()) throw Exception("Not an RSS feed.");
+    }
     return feed;
+
 }
 
 // ---------------------------------------------------------------------------
@@ -271,6 +303,7 @@ RssXmlParser::RssXmlParser(Feed& feed, int maxItems, std::ostream* trace)
     // Feeds written for browsers use HTML's named entities, with or without
     // a DOCTYPE that would declare them.
     setDocumentType(htmlEntityDeclarations());
+    setContainerElements(kContainerElements);
 }
 
 void RssXmlParser::traceLine(const char* line) {
@@ -331,7 +364,9 @@ void RssXmlParser::onItemStart() {
 }
 
 void RssXmlParser::onItemEnd() {
-    if (maxItems_ > 0 && feed_.getFeedItemCount() >= static_cast<std::size_t>(maxItems_)) return;
+    // The caller holds the feed's lock while it is filled.
+    std::vector<FeedItem>& items = feed_.getFeedItems();
+    if (maxItems_ > 0 && items.size() >= static_cast<std::size_t>(maxItems_)) return;
 
     // White space around a guid or link is not part of the identifier (a
     // stored item is read back trimmed and must still be the same item).
@@ -340,12 +375,12 @@ void RssXmlParser::onItemEnd() {
     const bool identified = !guid.empty() || !link.empty();
     // The channel's link, as often written on lines of its own, stands in
     // for the item's: trimmed as well.
-    const std::string homeUrl = trimmed(header_.ChannelHomeUrl);
-    if (link.empty()) link = guid.empty() ? homeUrl : guid;
+    if (link.empty()) link = guid.empty() ? trimmed(header_.ChannelHomeUrl) : guid;
 
     traceLine("Saving the new item.");
 
-    std::string title = cleanRssText(itemTitle_.empty() ? makeRssSummary(link, itemDescription_) : itemTitle_, true);
+    std::string title = itemTitle_.empty() ? cleanRssText(makeRssSummary(link, itemDescription_), true)
+                                           : cleanRssText(itemTitle_, true);
     std::string description = cleanRssText(itemDescription_, false);
 
     std::string id;
@@ -356,11 +391,11 @@ void RssXmlParser::onItemEnd() {
     } else {
         // Neither guid nor link: the channel's link would be shared by every
         // such item, so the item's own text tells them apart.
-        id = homeUrl + "#" + digestHex(title + '\n' + description);
+        id = link + "#" + digestHex(title + '\n' + description);
     }
 
-    feed_.addFeedItem(FeedItem(std::move(id), std::move(title), std::move(description), std::move(link), std::move(itemSource_),
-                               std::move(itemAuthor_), std::move(itemComments_), std::move(itemPubDate_)));
+    items.emplace_back(std::move(id), std::move(title), std::move(description), std::move(link), std::move(itemSource_),
+                       std::move(itemAuthor_), std::move(itemComments_), std::move(itemPubDate_));
 }
 
 void RssXmlParser::onGuidEnd() {

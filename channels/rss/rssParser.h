@@ -56,7 +56,8 @@ public:
 // The expat handlers that fill a Feed.
 class RssXmlParser : public expat::Parser {
 public:
-    // trace may be null; the feed is not owned.
+    // trace may be null; the feed is not owned. The caller holds the feed's
+    // lock (exclusive) while the parser fills it.
     RssXmlParser(Feed& feed, int maxItems, std::ostream* trace);
 
     // An rss or rdf:RDF element was met.

@@ -149,6 +149,36 @@ TEST(ExpatParser, ElementTextKeepsTextOfChildElements) {
     EXPECT_EQ(parser.emptyData, "");
 }
 
+// Catches: the text of finished children lost from a text element when
+// containers are named, or a container holding on to its children's text
+// (a whole document's text kept until the end).
+class ContainerParser : public expat::Parser {
+public:
+    ContainerParser() : expat::Parser(kTable) {
+        static const char* const kContainers[] = {"rss", "ITEM", nullptr};
+        setContainerElements(kContainers);
+    }
+    std::vector<std::string> seen;
+
+private:
+    static const expat::ElementHandlerRow kTable[];
+    void onEnd() { seen.push_back(getTagStack().back() + "=" + getElementText()); }
+};
+const expat::ElementHandlerRow ContainerParser::kTable[] = {
+    {expat::kEndElement, expat::elementHandler(&ContainerParser::onEnd), "item"},
+    {expat::kEndElement, expat::elementHandler(&ContainerParser::onEnd), "description"},
+    {expat::kEndElement, expat::elementHandler(&ContainerParser::onEnd), "title"},
+    {expat::kEndOfTable, nullptr, ""},
+};
+
+TEST(ExpatParser, ContainersKeepNoTextButTextElementsKeepTheirChildren) {
+    ContainerParser parser;
+    const std::string text = "<rss>\n<item> <title>T1</title>\n<description>a <b>b</b> c<i/></description></item>"
+                             "<item><title>T2</title></item></rss>";
+    parser.parse(text.data(), text.size());
+    EXPECT_EQ(parser.seen, (std::vector<std::string>{"title=T1", "description=a b c", "item=", "title=T2", "item="}));
+}
+
 // Catches: a wrong error text, or line and column swapped or missing.
 TEST(ExpatParser, MalformedDocumentThrowsWithPosition) {
     RecordingParser parser;
