@@ -233,6 +233,38 @@ bool isSendableValidator(const std::string& value) {
     return !value.empty() && value.size() <= kMaxValidatorLength && !hasControlCharacter(value);
 }
 
+// The options every request of a session shares: HTTP/1.1 over http or
+// https, the session's agent, proxy, time-outs, limits and certificates, the
+// request's header lists, and the callbacks that fill the transfer.
+void setTransferOptions(InternetSession& session, Request& req, Transfer& t, char* errorText) {
+    CURL* e = req.easy;
+    curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_USERAGENT, session.getUserAgent().c_str());
+    curl_easy_setopt(e, CURLOPT_HTTPHEADER, req.headers);
+    curl_easy_setopt(e, CURLOPT_PROXYHEADER, req.proxyHeaders);
+    curl_easy_setopt(e, CURLOPT_HEADEROPT, static_cast<long>(CURLHEADER_SEPARATE));
+    curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, session.getConnectTimeoutMs());
+    curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, session.getTransferTimeoutMs());
+    curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(session.getMaxBodySize()));
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!session.getCaBundle().empty()) curl_easy_setopt(e, CURLOPT_CAINFO, session.getCaBundle().c_str());
+    if (!session.getProxy().empty()) curl_easy_setopt(e, CURLOPT_PROXY, session.getProxy().c_str());
+    curl_easy_setopt(e, CURLOPT_NOPROXY, noProxyList().c_str());
+    curl_easy_setopt(e, CURLOPT_SHARE, static_cast<CURLSH*>(session.shareHandle()));
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errorText);
+    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(e, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl_easy_setopt(e, CURLOPT_XFERINFODATA, &t);
+    curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+}
+
 // Redirects followed for a caller that asks for no Location value.
 constexpr long kMaxFollowedRedirects = 10;
 
@@ -290,8 +322,6 @@ int performGet(InternetSession& session, const std::string& url, const std::stri
     char errorText[CURL_ERROR_SIZE] = {0};
     curl_easy_setopt(e, CURLOPT_URL, url.c_str());
     curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
     if (followRedirects) {
         // Only to web addresses; the channel's credential does not go to
         // another host, scheme or port along the way.
@@ -302,30 +332,11 @@ int performGet(InternetSession& session, const std::string& url, const std::stri
     } else {
         curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
     }
-    curl_easy_setopt(e, CURLOPT_USERAGENT, session.getUserAgent().c_str());
-    curl_easy_setopt(e, CURLOPT_HTTPHEADER, req.headers);
-    curl_easy_setopt(e, CURLOPT_PROXYHEADER, req.proxyHeaders);
-    curl_easy_setopt(e, CURLOPT_HEADEROPT, static_cast<long>(CURLHEADER_SEPARATE));
-    curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, "");
-    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    setTransferOptions(session, req, t, errorText);
+    // A request within a time bound gets what is left of it.
     const long timeLeftMs = transferTimeLeftMs(session, shown);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, std::min(session.getConnectTimeoutMs(), timeLeftMs));
     curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, timeLeftMs);
-    curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(session.getMaxBodySize()));
-    curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!session.getCaBundle().empty()) curl_easy_setopt(e, CURLOPT_CAINFO, session.getCaBundle().c_str());
-    if (!session.getProxy().empty()) curl_easy_setopt(e, CURLOPT_PROXY, session.getProxy().c_str());
-    curl_easy_setopt(e, CURLOPT_NOPROXY, noProxyList().c_str());
-    curl_easy_setopt(e, CURLOPT_SHARE, static_cast<CURLSH*>(session.shareHandle()));
-    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errorText);
-    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, onHeader);
-    curl_easy_setopt(e, CURLOPT_HEADERDATA, &t);
-    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, onBody);
-    curl_easy_setopt(e, CURLOPT_WRITEDATA, &t);
-    curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, onProgress);
-    curl_easy_setopt(e, CURLOPT_XFERINFODATA, &t);
-    curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
 
     if (session.isCancelled()) throw std::runtime_error("The download was stopped: " + shown);
     CURLcode rc = curl_easy_perform(e);
@@ -536,6 +547,66 @@ void readUrl(InternetSession& session, const std::string& url, std::string* last
 
 void readUrl(InternetSession& session, const std::string& url, std::string& body) {
     readUrl(session, url, nullptr, nullptr, false, nullptr, nullptr, nullptr, nullptr, nullptr, body);
+}
+
+int postUrl(InternetSession& session, const std::string& url, const std::string& contentType,
+            const std::string& body, std::string* statusText, std::string& reply) {
+    using Step = HttpTransferError::Step;
+    const std::string shown = maskUrlCredentials(url);
+    ORVAN_LOG(logGroupInternetDownloads()) << "Posting to URL: " << shown << std::endl;
+    initCurlOnce();
+    Request req;
+    if (!req.easy) throw HttpTransferError(Step::Connect, "Can't open a request: " + shown);
+    CURL* e = req.easy;
+    Transfer t;
+    t.session = &session;
+    t.easy = e;
+    const std::string contentHeader = "Content-Type: " + contentType;
+    req.headers = curl_slist_append(req.headers, contentHeader.c_str());
+    // The body goes at once, without waiting for a "100 Continue".
+    req.headers = curl_slist_append(req.headers, "Expect:");
+
+    char errorText[CURL_ERROR_SIZE] = {0};
+    curl_easy_setopt(e, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(e, CURLOPT_POST, 1L);
+    curl_easy_setopt(e, CURLOPT_POSTFIELDS, body.data());
+    curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
+    setTransferOptions(session, req, t, errorText);
+
+    if (session.isCancelled()) throw HttpTransferError(Step::Connect, "The transfer was stopped: " + shown);
+    const CURLcode rc = curl_easy_perform(e);
+    long code = 0;
+    curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &code);
+    if (rc == CURLE_OK) {
+        ORVAN_LOG(logGroupInternetDownloads()) << "HTTP response: " << code << " " << t.statusText << std::endl;
+        if (statusText) *statusText = t.statusText;
+        reply.swap(t.received);
+        return static_cast<int>(code);
+    }
+
+    const std::string detail = errorText[0] ? std::string(errorText) : std::string(curl_easy_strerror(rc));
+    if (t.cancelled || rc == CURLE_ABORTED_BY_CALLBACK)
+        throw HttpTransferError(Step::Receive, "The transfer was stopped: " + shown);
+    if (t.tooLarge || rc == CURLE_FILESIZE_EXCEEDED)
+        throw HttpTransferError(Step::Receive, "The answer is larger than the limit of " +
+                                                   std::to_string(session.getMaxBodySize()) + " bytes.");
+    double connectTime = 0;
+    curl_easy_getinfo(e, CURLINFO_CONNECT_TIME, &connectTime);
+    switch (rc) {
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_PEER_FAILED_VERIFICATION:
+            throw HttpTransferError(Step::Connect, detail);
+        case CURLE_OPERATION_TIMEDOUT:
+            throw HttpTransferError(code == 0 && connectTime <= 0 ? Step::Connect : Step::Receive, detail);
+        case CURLE_SEND_ERROR:
+            throw HttpTransferError(Step::Send, detail);
+        default:
+            throw HttpTransferError(Step::Receive, detail);
+    }
 }
 
 bool isRasConnected(bool& connected) {

@@ -33,6 +33,7 @@
 #include <atomic>
 #include <cstddef>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 namespace tools {
@@ -120,6 +121,28 @@ constexpr std::size_t kMaxValidatorLength = 1024;
 void readUrl(InternetSession& session, const std::string& url, std::string* lastModified, std::string* etag,
              bool forceDownload, const HttpAuth* siteAuth, const HttpAuth* proxyAuth, int* status,
              std::string* statusText, std::string* location, std::string& body);
+
+// A failed transfer of postUrl: the step that failed and the transfer's own
+// text. Connect covers the name look-up, the proxy and a time-out before the
+// connection stood; Send the request; Receive the answer (a time-out while
+// waiting for it included).
+class HttpTransferError : public std::runtime_error {
+public:
+    enum class Step { Connect, Send, Receive };
+    HttpTransferError(Step step, const std::string& text) : std::runtime_error(text), step_(step) {}
+    Step step() const { return step_; }
+
+private:
+    Step step_;
+};
+
+// One HTTP/1.1 POST of `body` with the given Content-Type through the
+// session (its proxy, time-outs, body limit and cancel flag), on a libcurl
+// handle of its own. No redirect is followed. Returns the status code and
+// the answer's body, whatever the status; statusText (may be null) receives
+// the status text. Throws HttpTransferError.
+int postUrl(InternetSession& session, const std::string& url, const std::string& contentType,
+            const std::string& body, std::string* statusText, std::string& reply);
 
 // The short form: no validators, no forced download, no credentials, no
 // status, status text or location.

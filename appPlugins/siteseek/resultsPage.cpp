@@ -1,0 +1,87 @@
+// The results page: the template's repeat block once per feed found. Every
+// text that came from the directory is HTML-escaped, and a feed address is
+// given to the page only when it is an http or https address: the page is
+// served from the program's own loopback server, where a "javascript:" link
+// would run with the program's rights.
+#include <sstream>
+
+#include "appPlugins/siteseek/siteseek.h"
+#include "lib/misc/stringHelpers.h"
+#include "lib/text/templateProcessor.h"
+
+namespace siteseek {
+
+namespace {
+
+bool isWebAddress(const std::string& url) {
+    return mbsCompareNoCaseN(url, "http://", 7) == 0 || mbsCompareNoCaseN(url, "https://", 8) == 0;
+}
+
+class ResultsPageTemplateProcessor : public templateProcessor::TemplateProcessor {
+public:
+    explicit ResultsPageTemplateProcessor(const std::vector<FeedInfo>& feeds) : feeds_(feeds) {}
+
+    bool getValue(const std::string& name, std::string& value) override {
+        if (compareNoCase(name, "NUM-RESULTS") == 0) {
+            value = std::to_string(feeds_.size());
+            return true;
+        }
+        const bool url = compareNoCase(name, "FEED-URL") == 0;
+        const bool feedName = compareNoCase(name, "FEED-NAME") == 0;
+        const bool description = compareNoCase(name, "FEED-DESCRIPTION") == 0;
+        if (!url && !feedName && !description) return TemplateProcessor::getValue(name, value);
+
+        // Outside a repeat block no feed is current.
+        value.clear();
+        if (row_ < 0 || row_ >= static_cast<int>(feeds_.size())) return true;
+        const FeedInfo& feed = feeds_[row_];
+        if (url)
+            value = isWebAddress(feed.url) ? escapeHtml(feed.url) : std::string();
+        else if (feedName)
+            value = escapeHtml(feed.name);
+        else
+            value = feed.description.empty() ? std::string("No description.") : escapeHtml(feed.description);
+        return true;
+    }
+
+    bool prepareRepeat(const std::string&, int n) override {
+        if (n > static_cast<int>(feeds_.size())) {
+            row_ = -1;
+            return false;
+        }
+        row_ = n - 1;
+        return true;
+    }
+
+private:
+    const std::vector<FeedInfo>& feeds_;
+    int row_ = -1;
+};
+
+}  // namespace
+
+std::string escapeHtml(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&#39;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string expandResultsPage(const std::string& templateText, const std::vector<FeedInfo>& feeds) {
+    ResultsPageTemplateProcessor processor(feeds);
+    std::istringstream in(templateText);
+    std::ostringstream out;
+    processor.run(in, out);
+    return out.str();
+}
+
+}  // namespace siteseek
