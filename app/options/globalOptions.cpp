@@ -244,6 +244,50 @@ std::string extensionOfKey(const std::string& key)
     return std::string();
 }
 
+// Removes every numbered section of a list from `first` on: the stored list
+// may have gaps (a hand-edited file, an older save), and a section past the
+// end would come back as an entry at the next start.
+void deleteListSectionsFrom(const std::string& file, const std::string& stem, std::size_t first)
+{
+    for (const auto& section : tools::getIniSectionNames(file)) {
+        if (section.size() <= stem.size() || compareNoCase(section.substr(0, stem.size()), stem) != 0)
+            continue;
+        const std::string number = section.substr(stem.size());
+        if (number.find_first_not_of("0123456789") != std::string::npos || number.size() > 9 || number[0] == '0')
+            continue;
+        if (std::stoul(number) >= first)
+            tools::deleteIniSection(file, section);
+    }
+}
+
+
+// Items of the sections "<stem>1", "<stem>2", ... up to the first that does
+// not load.
+template <class Item>
+void loadNumberedSections(const std::string& file, const std::string& stem, std::vector<Item>& list)
+{
+    list.clear();
+    for (int n = 1;; ++n) {
+        Item item;
+        if (!item.load(file, stem + std::to_string(n)))
+            return;
+        list.push_back(item);
+    }
+}
+
+// Rewrites a list of numbered sections: the old ones go (up to the first
+// without `key`, and every one past the new end), then item i is saved into
+// "<stem>(i + 1)".
+template <class Item, class SaveItem>
+void saveNumberedSections(const std::string& file, const std::string& stem, const std::string& key,
+                          const std::vector<Item>& list, SaveItem saveItem)
+{
+    tools::deleteIndexedIniSections(file, stem, 1, key);
+    for (std::size_t n = 0; n < list.size(); ++n)
+        saveItem(list[n], stem + std::to_string(n + 1));
+    deleteListSectionsFrom(file, stem, list.size() + 1);
+}
+
 }  // namespace
 
 OptionsSaveError::OptionsSaveError(const std::string& reason)
@@ -446,45 +490,25 @@ void GlobalOptions::loadChannelFavorites()
 void GlobalOptions::loadChannelFilters()
 {
     const std::string file = getConfigFile();
-    ChannelFilters.clear();
-    for (int n = 1;; ++n) {
-        ChannelFilter filter;
-        if (!filter.load(file, kFilterSectionStem + std::to_string(n)))
-            break;
-        ChannelFilters.push_back(filter);
-    }
+    loadNumberedSections(file, kFilterSectionStem, ChannelFilters);
     loadHotkeys(ChannelFilterHotkeys, kChannelFilterHotkeysSection, static_cast<int>(ChannelFilters.size()),
                 "Channel filters error");
-    if (!ChannelFilters.empty() ||
-        !tools::getIniBool(file, kAutoUpgradesSection, "DefineStandardChannelFilters", true))
-        return;
-    defineDefaultChannelFilters(ChannelFilters, ChannelFilterHotkeys);
-    platform::profile::WriteBatch batch(file);
-    saveChannelFilters();
-    tools::writeIniBool(file, kAutoUpgradesSection, "DefineStandardChannelFilters", false);
-    commit(batch, file);
+    if (ChannelFilters.empty() && isUpgradeDue("DefineStandardChannelFilters")) {
+        defineDefaultChannelFilters(ChannelFilters, ChannelFilterHotkeys);
+        saveUpgrade({"DefineStandardChannelFilters"}, [this] { saveChannelFilters(); });
+    }
 }
 
 void GlobalOptions::loadChannelReportConfigs()
 {
     const std::string file = getConfigFile();
-    ChannelReportConfigs.clear();
-    for (int n = 1;; ++n) {
-        ChannelReportConfig report;
-        if (!report.load(file, kReportSectionStem + std::to_string(n)))
-            break;
-        ChannelReportConfigs.push_back(report);
-    }
+    loadNumberedSections(file, kReportSectionStem, ChannelReportConfigs);
     loadHotkeys(ChannelReportHotkeys, kChannelReportHotkeysSection, static_cast<int>(ChannelReportConfigs.size()),
                 "Channel reports error");
-    if (!ChannelReportConfigs.empty() ||
-        !tools::getIniBool(file, kAutoUpgradesSection, "DefineStandardChannelReports", true))
-        return;
-    defineDefaultChannelReports(ChannelReportConfigs, ChannelReportHotkeys);
-    platform::profile::WriteBatch batch(file);
-    saveChannelReportConfigs();
-    tools::writeIniBool(file, kAutoUpgradesSection, "DefineStandardChannelReports", false);
-    commit(batch, file);
+    if (ChannelReportConfigs.empty() && isUpgradeDue("DefineStandardChannelReports")) {
+        defineDefaultChannelReports(ChannelReportConfigs, ChannelReportHotkeys);
+        saveUpgrade({"DefineStandardChannelReports"}, [this] { saveChannelReportConfigs(); });
+    }
 }
 
 void GlobalOptions::loadChannelCategories()
@@ -492,14 +516,10 @@ void GlobalOptions::loadChannelCategories()
     const std::string file = getConfigFile();
     ChannelCategories.clear();
     tools::getIndexedIniList(file, kChannelCategoriesSection, "", 1, true, ChannelCategories);
-    if (!ChannelCategories.empty() ||
-        !tools::getIniBool(file, kAutoUpgradesSection, "DefineStandardChannelCategories", true))
-        return;
-    defineStandardChannelCategories(ChannelCategories);
-    platform::profile::WriteBatch batch(file);
-    saveChannelCategories();
-    tools::writeIniBool(file, kAutoUpgradesSection, "DefineStandardChannelCategories", false);
-    commit(batch, file);
+    if (ChannelCategories.empty() && isUpgradeDue("DefineStandardChannelCategories")) {
+        defineStandardChannelCategories(ChannelCategories);
+        saveUpgrade({"DefineStandardChannelCategories"}, [this] { saveChannelCategories(); });
+    }
 }
 
 void GlobalOptions::loadIeContextMenuItems()
@@ -509,21 +529,16 @@ void GlobalOptions::loadIeContextMenuItems()
         IeContextMenuItems.emplace(key, tools::getIniString(file, kIeContextMenuItemsSection, key, "", true));
     static const std::pair<const char*, const char*> stock[] = {{"IeSubscribe", "Subscribe in O&rvan"},
                                                                  {"IeAddToReadMe", "Add to Orvan read-me"}};
-    std::vector<std::string> flagsToClear;
+    std::vector<std::string> flags;
     for (const auto& [name, text] : stock) {
         const std::string flag = std::string("DefineIeContextMenuItem_") + name;
-        if (tools::getIniBool(file, kAutoUpgradesSection, flag, true)) {
+        if (isUpgradeDue(flag)) {
             IeContextMenuItems.emplace(name, text);
-            flagsToClear.push_back(flag);
+            flags.push_back(flag);
         }
     }
-    if (flagsToClear.empty())
-        return;
-    platform::profile::WriteBatch batch(file);
-    saveIeContextMenuItems();
-    for (const auto& flag : flagsToClear)
-        tools::writeIniBool(file, kAutoUpgradesSection, flag, false);
-    commit(batch, file);
+    if (!flags.empty())
+        saveUpgrade(flags, [this] { saveIeContextMenuItems(); });
 }
 
 void GlobalOptions::loadUserTools()
@@ -536,12 +551,26 @@ void GlobalOptions::loadUserTools()
             break;
         UserTools.push_back(std::move(tool));
     }
-    if (!tools::getIniBool(file, kAutoUpgradesSection, "DefineStandardUserTools", true))
-        return;
-    defineStandardUserTools(UserTools);
+    if (isUpgradeDue("DefineStandardUserTools")) {
+        defineStandardUserTools(UserTools);
+        saveUpgrade({"DefineStandardUserTools"}, [this] { saveUserTools(); });
+    }
+}
+
+bool GlobalOptions::isUpgradeDue(const std::string& flag) const
+{
+    return tools::getIniBool(getConfigFile(), kAutoUpgradesSection, flag, true);
+}
+
+void GlobalOptions::saveUpgrade(const std::vector<std::string>& flags, const std::function<void()>& saveList)
+{
+    // The flags go into the same rewrite as the list, after it: a save that
+    // fails leaves both as they were, and the stock set is due again.
+    const std::string file = getConfigFile();
     platform::profile::WriteBatch batch(file);
-    saveUserTools();
-    tools::writeIniBool(file, kAutoUpgradesSection, "DefineStandardUserTools", false);
+    saveList();
+    for (const auto& flag : flags)
+        tools::writeIniBool(file, kAutoUpgradesSection, flag, false);
     commit(batch, file);
 }
 
@@ -628,25 +657,6 @@ void GlobalOptions::saveChannelFavorites()
     commit(batch, file);
 }
 
-namespace {
-
-// Removes every numbered section of a list from `first` on: the stored list
-// may have gaps (a hand-edited file, an older save), and a section past the
-// end would come back as an entry at the next start.
-void deleteListSectionsFrom(const std::string& file, const std::string& stem, std::size_t first)
-{
-    for (const auto& section : tools::getIniSectionNames(file)) {
-        if (section.size() <= stem.size() || compareNoCase(section.substr(0, stem.size()), stem) != 0)
-            continue;
-        const std::string number = section.substr(stem.size());
-        if (number.find_first_not_of("0123456789") != std::string::npos || number.size() > 9 || number[0] == '0')
-            continue;
-        if (std::stoul(number) >= first)
-            tools::deleteIniSection(file, section);
-    }
-}
-
-}  // namespace
 
 void GlobalOptions::saveChannelFilters()
 {
@@ -654,10 +664,8 @@ void GlobalOptions::saveChannelFilters()
         return;
     const std::string file = getConfigFile();
     platform::profile::WriteBatch batch(file);
-    tools::deleteIndexedIniSections(file, kFilterSectionStem, 1, "FilterName");
-    for (std::size_t n = 0; n < ChannelFilters.size(); ++n)
-        ChannelFilters[n].save(file, kFilterSectionStem + std::to_string(n + 1));
-    deleteListSectionsFrom(file, kFilterSectionStem, ChannelFilters.size() + 1);
+    saveNumberedSections(file, kFilterSectionStem, "FilterName", ChannelFilters,
+                         [&](const ChannelFilter& filter, const std::string& section) { filter.save(file, section); });
     ChannelFilterHotkeys.save(file, kChannelFilterHotkeysSection);
     commit(batch, file);
 }
@@ -668,10 +676,10 @@ void GlobalOptions::saveChannelReportConfigs()
         return;
     const std::string file = getConfigFile();
     platform::profile::WriteBatch batch(file);
-    tools::deleteIndexedIniSections(file, kReportSectionStem, 1, "ReportName");
-    for (std::size_t n = 0; n < ChannelReportConfigs.size(); ++n)
-        ChannelReportConfigs[n].save(file, kReportSectionStem + std::to_string(n + 1));
-    deleteListSectionsFrom(file, kReportSectionStem, ChannelReportConfigs.size() + 1);
+    saveNumberedSections(file, kReportSectionStem, "ReportName", ChannelReportConfigs,
+                         [&](const ChannelReportConfig& report, const std::string& section) {
+                             report.save(file, section);
+                         });
     ChannelReportHotkeys.save(file, kChannelReportHotkeysSection);
     commit(batch, file);
 }
@@ -706,10 +714,10 @@ void GlobalOptions::saveUserTools()
         return;
     const std::string file = getConfigFile();
     platform::profile::WriteBatch batch(file);
-    tools::deleteIndexedIniSections(file, kUserToolSectionStem, 1, kUserToolTypeKey);
-    for (std::size_t n = 0; n < UserTools.size(); ++n)
-        UserTools[n]->saveToIni(file, kUserToolSectionStem + std::to_string(n + 1));
-    deleteListSectionsFrom(file, kUserToolSectionStem, UserTools.size() + 1);
+    saveNumberedSections(file, kUserToolSectionStem, kUserToolTypeKey, UserTools,
+                         [&](const std::unique_ptr<UserTool>& tool, const std::string& section) {
+                             tool->saveToIni(file, section);
+                         });
     commit(batch, file);
 }
 

@@ -252,6 +252,8 @@ private:
     void loadIeContextMenuItems();
     void loadUserTools();
     void loadHotkeys(HotkeyTable& table, const std::string& section, int count, const char* title);
+    bool isUpgradeDue(const std::string& flag) const;
+    void saveUpgrade(const std::vector<std::string>& flags, const std::function<void()>& saveList);
     void setDefaults();
 
     std::string configFile_;

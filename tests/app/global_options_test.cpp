@@ -6,6 +6,7 @@
 
 #include "app/core/programPaths.h"
 #include "app/options/globalOptions.h"
+#include "channels/channelSettings.h"
 #include "tests/support/test_support.h"
 #include "tools/httpAuth.h"
 #include "tools/ini.h"
@@ -335,6 +336,52 @@ TEST_F(GlobalOptionsTest, LookUpsAndDescriptions)
     EXPECT_TRUE(HotkeyTable::deleteHotkeyInOtherTables(Hotkey(FVIRTKEY | FSHIFT | FCONTROL, 'U', 0), nullptr, false,
                                                        dkind, dname));
     EXPECT_EQ(dkind + "/" + dname, "channel filter/Unread items");
+}
+
+// Stands in for the desktop settings of new channels: one key of its own.
+class FakeDesktopTemplate : public DesktopSettingsTemplate {
+public:
+    static inline bool failLoad = false;
+    std::string value;
+    void load(const std::string& iniFile) override
+    {
+        if (failLoad)
+            throw std::runtime_error("broken desktop settings");
+        value = tools::getIniString(iniFile, "Desktop Settings", "Marker", "", true);
+    }
+    void save(const std::string& iniFile) override
+    {
+        tools::writeIniString(iniFile, "Desktop Settings", "Marker", value);
+    }
+};
+
+TEST_F(GlobalOptionsTest, TemplatesOfNewChannelsAndAListThatFailsToLoad)
+{
+    GlobalOptions::setDesktopSettingsFactory([] { return std::make_unique<FakeDesktopTemplate>(); });
+    testsupport::writeFile(ini(), "[Desktop Settings]\nMarker=kept\n");
+    {
+        auto options = loaded();
+        ASSERT_TRUE(options->DefaultDesktopSettings);
+        auto& fake = dynamic_cast<FakeDesktopTemplate&>(*options->DefaultDesktopSettings);
+        EXPECT_EQ(fake.value, "kept");
+        fake.value = "changed";
+        options->save();
+        EXPECT_EQ(value("Desktop Settings", "Marker"), "changed");
+    }
+    // A template that cannot be read is reported and never written back;
+    // the other lists load and save as usual.
+    FakeDesktopTemplate::failLoad = true;
+    auto options = loaded();
+    FakeDesktopTemplate::failLoad = false;
+    GlobalOptions::setDesktopSettingsFactory(nullptr);
+    ASSERT_EQ(reports_.size(), 1u);
+    EXPECT_EQ(reports_[0], "Channel defaults error: broken desktop settings");
+    options->DefaultChannelSettings->setAutoUpdateInterval(1234);
+    options->ChannelCategories.push_back("Extra");
+    options->save();
+    EXPECT_EQ(value("Desktop Settings", "Marker"), "changed");
+    EXPECT_EQ(value("Settings", "AutoUpdateInterval"), "86400");
+    EXPECT_EQ(value("Channel Categories", "8"), "Extra");
 }
 
 TEST(GlobalOptionsText, BlackoutTimes)

@@ -1,0 +1,33 @@
+#include "dialogs/base/appDialog.h"
+
+#include "dialogs/base/windowPlacement.h"
+
+namespace dialogs {
+
+AppDialog::AppDialog(QWidget* parent, Qt::WindowFlags flags) : QDialog(parent, flags) {}
+
+void AppDialog::makeResizable() {
+  resizable_ = true;
+  setWindowFlag(Qt::WindowMaximizeButtonHint, true);
+  setSizeGripEnabled(true);
+}
+
+void AppDialog::setVisible(bool visible) {
+  if (visible && !initialised_) {
+    initialised_ = true;
+    if (!testAttribute(Qt::WA_Resized)) adjustSize();
+    initialSize_ = size();
+    if (resizable_ && initialSize_.width() >= 1 && initialSize_.height() >= 1) setMinimumSize(initialSize_);
+    if (placement_) placement_->restore(this);
+    initDialog();
+    QMetaObject::invokeMethod(this, [this] { onPostInitDialog(); }, Qt::QueuedConnection);
+  }
+  QDialog::setVisible(visible);
+}
+
+void AppDialog::done(int result) {
+  if (placement_ && initialised_) placement_->save(this);
+  QDialog::done(result);
+}
+
+}  // namespace dialogs
