@@ -1,5 +1,7 @@
 #include "dialogs/base/messageBox.h"
 
+#include "app/core/programPaths.h"
+
 #include <utility>
 #include <vector>
 
@@ -75,10 +77,15 @@ bool platformHasNoUser() {
 
 }  // namespace
 
+QString applicationTitle() {
+  const std::string& name = programPaths().appName;
+  return name.empty() ? QGuiApplication::applicationDisplayName() : QString::fromStdString(name);
+}
+
 int showMessage(QWidget* parent, const QString& text, MessageButtons buttons, MessageIcon icon, int defaultAnswer) {
   QMessageBox box(parent);
   box.setObjectName(QStringLiteral("messageBox"));
-  box.setWindowTitle(QGuiApplication::applicationDisplayName());
+  box.setWindowTitle(applicationTitle());
   box.setText(text);
   box.setIcon(qtIcon(icon));
   const std::vector<int> answers = answersOf(buttons);

@@ -18,7 +18,11 @@ enum Answer : int { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE =
 enum class MessageButtons { Ok, OkCancel, AbortRetryIgnore, YesNoCancel, YesNo, RetryCancel };
 enum class MessageIcon { None, Information, Warning, Error, Question };
 
-// Shows a modal message box captioned with the application's display name and
+// The program's name as windows show it in their captions: the application
+// name set at start-up, else Qt's application display name.
+QString applicationTitle();
+
+// Shows a modal message box captioned with the application's title and
 // returns the answer code of the button pressed. defaultAnswer names the
 // button that Enter presses (0: the first one). Escape answers Cancel where the
 // set has one; a box closed without any button answers IDCANCEL.

@@ -70,7 +70,7 @@ QString CHintDlg::message() const {
 }
 
 void CHintDlg::initDialog() {
-  setWindowTitle(QGuiApplication::applicationDisplayName());
+  setWindowTitle(applicationTitle());
   icon_->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32, 32));
   text_->setText(message());
   adjustSize();

@@ -159,7 +159,7 @@ private slots:
     QFETCH(QStringList, labels);
     QFETCH(int, defaultSlot);
     QFETCH(QString, message);
-    QGuiApplication::setApplicationDisplayName("Orvan");
+    programPaths().appName = "Orvan";
     ScopedModalAnswerer answerer([&](QDialog& dialog) {
       QCOMPARE(dialog.windowTitle(), QString("Orvan"));
       QCOMPARE(dialog.findChild<QLabel*>("hintText")->text(), message);

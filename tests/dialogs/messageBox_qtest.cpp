@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
+#include "app/core/programPaths.h"
 #include "dialogs/base/messageBox.h"
 
 using namespace dialogs;
@@ -65,6 +66,7 @@ private slots:
     QFETCH(MessageButtons, buttons);
     QFETCH(int, press);
     QFETCH(int, expected);
+    programPaths().appName = "Orvan";
     QString seenText, seenTitle;
     QMessageBox::Icon seenIcon = QMessageBox::NoIcon;
     ScopedModalAnswerer answerer([&](QDialog& dialog) {
@@ -78,7 +80,7 @@ private slots:
     QCOMPARE(showMessage(nullptr, "Can't save the file.\n\nDisk full", buttons, MessageIcon::Error), expected);
     QCOMPARE(answerer.count(), 1);
     QCOMPARE(seenText, QString("Can't save the file.\n\nDisk full"));
-    QCOMPARE(seenTitle, QGuiApplication::applicationDisplayName());
+    QCOMPARE(seenTitle, QString("Orvan"));
     QCOMPARE(seenIcon, QMessageBox::Critical);
   }
 
