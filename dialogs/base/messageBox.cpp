@@ -150,4 +150,11 @@ bool pressAnswer(QDialog& messageBox, int answer) {
   return true;
 }
 
+bool answerIfMessageBox(QDialog& dialog, int answer, QStringList* texts) {
+  if (!isMessageBox(dialog)) return false;
+  if (texts) texts->append(messageText(dialog));
+  pressAnswer(dialog, answer);
+  return true;
+}
+
 }  // namespace dialogs

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include <QString>
+#include <QStringList>
 
 class QDialog;
 class QWidget;
@@ -62,5 +63,8 @@ private:
 bool isMessageBox(const QDialog& dialog);
 QString messageText(const QDialog& dialog);
 bool pressAnswer(QDialog& messageBox, int answer);
+// When `dialog` is a box of showMessage: appends its text to `texts` (when
+// given), presses the button of `answer` and returns true.
+bool answerIfMessageBox(QDialog& dialog, int answer, QStringList* texts = nullptr);
 
 }  // namespace dialogs

@@ -122,11 +122,7 @@ private slots:
     FormDialog form;
     QStringList seen;
     ScopedModalAnswerer answerer([&](QDialog& dialog) {
-      if (isMessageBox(dialog)) {
-        seen << messageText(dialog);
-        pressAnswer(dialog, IDOK);
-        return;
-      }
+      if (answerIfMessageBox(dialog, IDOK, &seen)) return;
       seen << "form";
       QVERIFY(form.postInitRan);
       form.ok->click();

@@ -96,11 +96,7 @@ private slots:
     TwoPageSheet sheet(&name, &title);
     QStringList messages;
     ScopedModalAnswerer answerer([&](QDialog& dialog) {
-      if (isMessageBox(dialog)) {
-        messages << messageText(dialog);
-        pressAnswer(dialog, IDOK);
-        return;
-      }
+      if (answerIfMessageBox(dialog, IDOK, &messages)) return;
       QCOMPARE(sheet.tabWidget()->tabText(1), QString("title"));
       QVERIFY(sheet.one->postInitSawVisible);
       QCOMPARE(sheet.one->edit->text(), QString("orig name"));

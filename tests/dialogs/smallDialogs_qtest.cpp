@@ -248,11 +248,7 @@ private slots:
     CCantFindChmDlg dialog;
     QStringList shown;
     ScopedModalAnswerer answerer([&](QDialog& seen) {
-      if (isMessageBox(seen)) {
-        shown << messageText(seen);
-        pressAnswer(seen, IDOK);
-        return;
-      }
+      if (answerIfMessageBox(seen, IDOK, &shown)) return;
       dialog.onlineHelpButton()->setChecked(true);
       dialog.okButton()->click();
     });
