@@ -9,7 +9,10 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QGuiApplication>
+#include <QEvent>
 #include <QMessageBox>
+#include <QPointer>
+#include <QSet>
 #include <QPushButton>
 #include <QtDebug>
 
@@ -71,6 +74,48 @@ QMessageBox::Icon qtIcon(MessageIcon icon) {
   return QMessageBox::NoIcon;
 }
 
+// The dialogs runModal is running now.
+QSet<const QDialog*>& runningDialogs() {
+  static QSet<const QDialog*> dialogs;
+  return dialogs;
+}
+
+void answerAndClose(QDialog& dialog) {
+  const ModalAnswerer answerer = installedAnswerer();  // the answerer may swap itself out meanwhile
+  if (answerer) answerer(dialog);
+  if (dialog.isVisible()) dialog.reject();
+}
+
+// While an answerer is installed, a modal dialog started some other way
+// (QDialog::exec by Qt itself, such as a file dialog's warning, or by a
+// caller) is handed to it too, once its own event loop runs.
+class StrayModalWatcher : public QObject {
+public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::Show || !installedAnswerer()) return false;
+    auto* dialog = qobject_cast<QDialog*>(watched);
+    if (!dialog || !dialog->isWindow() || dialog->windowModality() == Qt::NonModal ||
+        runningDialogs().contains(dialog))
+      return false;
+    QPointer<QDialog> guard(dialog);
+    QMetaObject::invokeMethod(
+        dialog,
+        [guard] {
+          if (guard && guard->isVisible() && !runningDialogs().contains(guard.data())) answerAndClose(*guard);
+        },
+        Qt::QueuedConnection);
+    return false;
+  }
+};
+
+void watchStrayModals() {
+  static StrayModalWatcher* watcher = nullptr;
+  if (watcher || !QCoreApplication::instance()) return;
+  watcher = new StrayModalWatcher;
+  watcher->moveToThread(QCoreApplication::instance()->thread());
+  QCoreApplication::instance()->installEventFilter(watcher);
+}
+
 bool platformHasNoUser() {
   return QGuiApplication::platformName() == QLatin1String("offscreen");
 }
@@ -114,18 +159,19 @@ int runModal(QDialog& dialog) {
     dialog.reject();
     return dialog.result();
   }
+  runningDialogs().insert(&dialog);
   dialog.setWindowModality(Qt::ApplicationModal);
   dialog.show();
   // What the dialog posted to itself while it was being shown (its
   // post-initialisation step, pending layouts) runs before the answer.
   QCoreApplication::sendPostedEvents();
-  const ModalAnswerer answerer = installedAnswerer();  // the answerer may swap itself out meanwhile
-  answerer(dialog);
-  if (dialog.isVisible()) dialog.reject();
+  answerAndClose(dialog);
+  runningDialogs().remove(&dialog);
   return dialog.result();
 }
 
 ScopedModalAnswerer::ScopedModalAnswerer(ModalAnswerer answerer) : previous_(installedAnswerer()) {
+  watchStrayModals();
   installedAnswerer() = [this, answerer = std::move(answerer)](QDialog& dialog) {
     ++count_;
     answerer(dialog);

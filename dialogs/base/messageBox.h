@@ -43,6 +43,9 @@ int runModal(QDialog& dialog);
 using ModalAnswerer = std::function<void(QDialog& dialog)>;
 
 // Installs an answerer for its lifetime; the previous one comes back after.
+// While one is installed, a modal dialog run by QDialog::exec instead of
+// runModal (Qt's own warnings, for one) is handed to it as well once shown,
+// and rejected if the answerer leaves it open.
 class ScopedModalAnswerer {
 public:
   explicit ScopedModalAnswerer(ModalAnswerer answerer);

@@ -159,6 +159,22 @@ private slots:
     QCOMPARE(outer.count(), 1);
   }
 
+  // Dialogs run by exec() rather than runModal (Qt's own boxes, for one)
+  // reach the answerer too; one it leaves open is rejected.
+  void execOutsideTheRunnerIsAnswered() {
+    QStringList seen;
+    ScopedModalAnswerer answerer([&](QDialog& dialog) {
+      if (answerIfMessageBox(dialog, IDNO, &seen)) return;
+      seen << "plain";
+    });
+    QCOMPARE(QMessageBox::question(nullptr, "Orvan", "Replace it?", QMessageBox::Yes | QMessageBox::No),
+             QMessageBox::No);
+    QDialog plain;
+    QCOMPARE(plain.exec(), int(QDialog::Rejected));
+    QCOMPARE(seen, (QStringList{"Replace it?", "plain"}));
+    QCOMPARE(answerer.count(), 2);
+  }
+
   // Without an answerer nothing blocks on the offscreen platform.
   void noAnswererOffscreenCancels() {
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no answerer"));

@@ -291,6 +291,26 @@ private slots:
                                     QString::fromStdString(dir_->file("sounds"))}));
   }
 
+  // Typing a file that does not exist: Qt's warning is answered, the
+  // browser stays open and ends without a choice.
+  void openBrowserRefusesAMissingFile() {
+    std::string remembered;
+    OpenFileBrowserDlg browser(nullptr, "Template", {{"Templates", "*.template"}}, &remembered);
+    QStringList warnings;
+    ScopedModalAnswerer answerer([&](QDialog& dialog) {
+      if (answerIfMessageBox(dialog, IDOK, &warnings)) return;
+      QFileDialog& files = fileDialog(dialog);
+      files.selectFile(QString::fromStdString(dir_->file("program/missing.template")));
+      static_cast<QDialog&>(files).accept();
+      QVERIFY(files.isVisible());
+    });
+    std::string path = "unchanged";
+    QVERIFY(!browser.browse(path));
+    QCOMPARE(path, std::string("unchanged"));
+    QCOMPARE(remembered, std::string());
+    QCOMPARE(warnings.size(), 1);
+  }
+
   // From a field: an existing file opens its folder with the file selected; a
   // path that does not exist opens the remembered folder empty. The choice
   // goes into the field, which gets the focus.
