@@ -25,8 +25,7 @@ namespace channels {
 Channel::Channel(ChannelManager* manager, const std::string& channelFile)
     : TEventSource<Event>(nullptr),
       manager_(manager),
-      channelFile_(channelFile),
-      summaryPage_(std::make_unique<tools::TempFile>(".html")) {
+      channelFile_(channelFile) {
     addEventHandler(this);
 }
 
@@ -73,19 +72,24 @@ void Channel::checkChannelHooks(const Event& event) {
 }
 
 void Channel::load() {
-    // Lock order: manager, then channel. The settings read the manager's
-    // default settings while this channel is locked, so the manager's lock is
-    // taken first (deleting a channel holds the manager's lock while it waits
-    // for the channel's).
-    SharedLockGuard managerGuard(manager_ != nullptr ? &manager_->getLock() : nullptr, __FILE__, __LINE__);
-    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
-    // Read one version of the file throughout (a save committed by another
-    // thread meanwhile can't mix into this load). Nothing is written back:
-    // a batch without changes leaves the file alone.
-    platform::profile::WriteBatch snapshot(channelFile_);
-    getChannelConfig().load(channelFile_);
-    getChannelSettings().load(channelFile_);
-    getChannelState().load(channelFile_);
+    {
+        // Lock order: manager, then channel. The settings read the manager's
+        // default settings while this channel is locked, so the manager's
+        // lock is taken first (deleting a channel holds the manager's lock
+        // while it waits for the channel's).
+        SharedLockGuard managerGuard(manager_ != nullptr ? &manager_->getLock() : nullptr, __FILE__, __LINE__);
+        ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+        // Read one version of the file throughout (a save committed by
+        // another thread meanwhile can't mix into this load). Nothing is
+        // written back: a batch without changes leaves the file alone.
+        platform::profile::WriteBatch snapshot(channelFile_);
+        getChannelConfig().load(channelFile_);
+        getChannelSettings().loadValues(channelFile_);
+        getChannelState().load(channelFile_);
+    }
+    // Hooks load with no lock held: a library hook hears of its loading on
+    // the user-interface thread (see the lock rule in channelManager.h).
+    getChannelSettings().loadChannelHooks(channelFile_);
 }
 
 void Channel::save() {
@@ -178,18 +182,26 @@ void Channel::generateSummaryPage(bool detailsOff, const std::set<std::string>& 
 
     std::ifstream in(templateFile, std::ios::binary);
     if (!in) throw Exception("Can't open the summary page template: " + templateFile);
-    std::ofstream out(summaryPage_->getFilename(), std::ios::binary | std::ios::trunc);
-    if (!out) throw Exception("Can't write the summary page: " + summaryPage_->getFilename());
+    const std::string pageFile = getSummaryPageFilename();
+    std::ofstream out(pageFile, std::ios::binary | std::ios::trunc);
+    if (!out) throw Exception("Can't write the summary page: " + pageFile);
     SummaryPageGenerator generator(*this, detailsOff, markedItems, itemImages);
     generator.setValue("BACKGROUND-IMAGE", "file://" + backgroundFile);
     generator.generate(in, out);
     out.close();
-    if (!out) throw Exception("Can't write the summary page: " + summaryPage_->getFilename());
+    if (!out) throw Exception("Can't write the summary page: " + pageFile);
 }
 
 std::string Channel::getSummaryPageFilename() const {
-    SharedLockGuard guard(&lock_, __FILE__, __LINE__);
+    std::lock_guard<std::mutex> guard(pageMutex_);
+    if (!summaryPage_) summaryPage_ = std::make_unique<tools::TempFile>(".html");
     return summaryPage_->getFilename();
+}
+
+void Channel::dropSummaryPage() {
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    std::lock_guard<std::mutex> pageGuard(pageMutex_);
+    summaryPage_.reset();
 }
 
 std::string Channel::getLogFilename(const std::string& extension) const {

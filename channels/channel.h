@@ -4,7 +4,8 @@
 //
 // A channel ties together its channel file (one INI file: configuration,
 // settings, state and last feed), the three data objects that each subclass
-// embeds and hands out, the temporary summary page, and its own event source:
+// embeds and hands out, the temporary summary page (created when first
+// needed, deleted with the channel or at exit), and its own event source:
 // every event raised on the channel reaches onChannelEvent, which passes it
 // to the channel's hooks.
 //
@@ -19,6 +20,7 @@
 #include <ctime>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <ostream>
 #include <set>
 #include <string>
@@ -96,7 +98,11 @@ public:
     // Writes the summary page from the channel's (or the default) template.
     void generateSummaryPage(bool detailsOff, const std::set<std::string>& markedItems,
                              const std::map<std::string, std::string>& itemImages);
+    // The channel's temporary page file, created at the first call.
     std::string getSummaryPageFilename() const;
+    // Deletes the temporary page file (when the channel is deleted); a later
+    // page gets a new one.
+    void dropSummaryPage();
 
     // The manager's logs directory, the channel file's base name and ext.
     std::string getLogFilename(const std::string& extension) const;
@@ -121,7 +127,9 @@ private:
     mutable SharedExclusiveLock lock_;
     ChannelManager* manager_;
     std::string channelFile_;
-    std::unique_ptr<tools::TempFile> summaryPage_;
+    // The page file is made when first needed, not per loaded channel.
+    mutable std::mutex pageMutex_;
+    mutable std::unique_ptr<tools::TempFile> summaryPage_;
     bool suspendedByPublisher_ = false;
     void* desktopSettings_ = nullptr;
 };

@@ -21,6 +21,7 @@
 #include "channels/updateWorker.h"
 #include "lib/log/messageLog.h"
 #include "lib/misc/stringHelpers.h"
+#include "platform/messages.h"
 #include "tools/http.h"
 #include "tools/httpAuth.h"
 #include "tools/ini.h"
@@ -94,6 +95,7 @@ ChannelManager::~ChannelManager() {
     if (worker_.joinable()) {
         stopRequested_ = true;
         stopEvent_.set();
+        waitForWorker(platform::messages::kWaitForever);
         worker_.join();
     }
     ORVAN_LOG(logGroupChannelManager()) << "Channel Manager destroyed: " << static_cast<const void*>(this)
@@ -226,7 +228,6 @@ std::string ChannelManager::getDebugString(const std::string& key, const std::st
 // The channel table
 
 void ChannelManager::loadChannels() {
-    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
     ORVAN_LOG(logGroupChannelManager()) << "Loading RSS channels..." << std::endl;
     loadChannelsOfKind(".rss", createRssChannel);
     std::vector<std::pair<std::string, ChannelFactory>> kinds;
@@ -239,11 +240,14 @@ void ChannelManager::loadChannels() {
 }
 
 void ChannelManager::loadChannelsOfKind(const std::string& extension, const ChannelFactory& factory) {
-    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    // Channels load without the manager's lock: loading one loads its hooks,
+    // which hear of it on the user-interface thread, and a failure is an
+    // event. Each channel takes the lock itself while it reads its file.
+    const std::string channelsDir = getChannelsDir();
     namespace fs = std::filesystem;
     std::vector<fs::path> files;
     std::error_code ec;
-    for (fs::directory_iterator it(channelsDir_, ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(channelsDir, ec), end; !ec && it != end; it.increment(ec)) {
         const fs::path& p = it->path();
         std::error_code typeError;
         if (it->is_regular_file(typeError) && compareNoCase(p.extension().string(), extension) == 0)
@@ -254,7 +258,7 @@ void ChannelManager::loadChannelsOfKind(const std::string& extension, const Chan
     for (const fs::path& file : files) {
         std::unique_ptr<Channel> channel;
         try {
-            channel = factory(*this, (fs::path(channelsDir_) / file.filename()).string());
+            channel = factory(*this, (fs::path(channelsDir) / file.filename()).string());
             channel->load();
             addChannel(channel.get());
             channel.release();
@@ -296,6 +300,7 @@ void ChannelManager::deleteChannel(Channel* channel, std::string* report) {
     // callbacks look channels up under that lock. The channel is already out
     // of the table, so a callback about it finds nothing and saves nothing.
     channel->getChannelSettings().detachChannelHooks();
+    channel->dropSummaryPage();
     channel->onChannelDeleted(notes);
     if (report) *report = notes.str();
 }
@@ -374,6 +379,8 @@ void ChannelManager::raiseChannelEvent(const Event& event, Channel* channel) {
 
 void ChannelManager::changeAppPluginServerPort(int oldPort, int newPort) {
     if (oldPort == newPort) return;
+    // Failures are raised in the same order once every lock is released.
+    std::vector<std::pair<ChannelManager*, Channel*>> failures;
     ManagerRegistry& registry = managerRegistry();
     SharedLockGuard registryGuard(&registry.lock, __FILE__, __LINE__);
     for (ChannelManager* manager : registry.managers) {
@@ -382,13 +389,16 @@ void ChannelManager::changeAppPluginServerPort(int oldPort, int newPort) {
             try {
                 channel->changeAppPluginServerPort(oldPort, newPort);
             } catch (const std::exception&) {
-                ChannelErrorEvent event(manager->now(), channel,
-                                        "Can't change the app plugin server port number for " +
-                                            channel->getDisplayName(),
-                                        "");
-                manager->raiseEvent(event);
+                failures.emplace_back(manager, channel);
             }
         }
+    }
+    // The registry's lock stays: it only keeps the managers alive.
+    for (const auto& [manager, channel] : failures) {
+        ChannelErrorEvent event(manager->now(), channel,
+                                "Can't change the app plugin server port number for " + channel->getDisplayName(),
+                                "");
+        manager->raiseEvent(event);
     }
 }
 
@@ -437,17 +447,25 @@ void ChannelManager::startChannelManager() {
     ORVAN_LOG(logGroupChannelManager()) << "Channel manager started OK." << std::endl;
 }
 
+bool ChannelManager::waitForWorker(std::uint32_t milliseconds) {
+    // The worker may be inside a library hook's relay, a send to the
+    // user-interface thread, which may well be this thread: its sends are
+    // served while it waits.
+    return platform::messages::waitServingSends([this] { return workerEnded_.isSet(); }, milliseconds);
+}
+
 void ChannelManager::stopChannelManager(bool saveChannels) {
     if (worker_.joinable()) {
         ORVAN_LOG(logGroupChannelManager()) << "Stopping the channel manager worker thread." << std::endl;
         stopRequested_ = true;
         stopEvent_.set();
-        const std::uint32_t rc = workerEnded_.wait(30000);
-        if (rc != kWaitObject0) {
+        if (!waitForWorker(30000)) {
             // Threads are never killed: the update in hand ends at its
             // download (cancelled by the stop flag), so this wait is short.
             ORVAN_LOG(logGroupChannelManager())
-                << "Couldn't stop the worker thread (rc=" << rc << ") - waiting for it to end." << std::endl;
+                << "Couldn't stop the worker thread (rc=" << kWaitTimeout << ") - waiting for it to end."
+                << std::endl;
+            waitForWorker(platform::messages::kWaitForever);
         }
         worker_.join();
         ORVAN_LOG(logGroupChannelManager()) << "Stopped OK." << std::endl;

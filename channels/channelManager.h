@@ -19,8 +19,22 @@
 // the proxy credential.
 //
 // Locking: the manager lock (getLock) guards the table, the request queue and
-// the options. Take it before any channel's lock, never after. Events are
-// raised without it (except the worker's "temporarily suspended" notice).
+// the options.
+//
+// The engine's lock order, outermost first (a thread holding one lock takes
+// only locks further down the list):
+//
+//   channel manager -> channel -> channel file's write lock (platform/profile.h)
+//       -> channel configuration, settings, state -> plug-in manager -> plug-in
+//
+// The rule: no event is raised, no hook is called and no blocking send is
+// made while any of these locks is held. Handlers and hooks run on other
+// threads' terms (a library hook runs on the user-interface thread, which
+// may be waiting for one of these locks), so such a call under a lock can
+// deadlock. Where an operation finds events under a lock (a channel's hooks
+// loading, plug-ins failing to load, port changes failing), it collects them
+// and raises them right after the lock is released, in the order found.
+// Event sources guard their handler sets themselves (lib/widgets/eventSource.h).
 #include <atomic>
 #include <ctime>
 #include <functional>
@@ -163,6 +177,9 @@ public:
     bool isStopRequested() const { return stopRequested_.load(); }
 
 private:
+    // Waits for the worker thread to end, serving the sends made to this
+    // thread meanwhile; false after the time-out.
+    bool waitForWorker(std::uint32_t milliseconds);
     void loadChannelsOfKind(const std::string& extension, const ChannelFactory& factory);
 
     mutable SharedExclusiveLock lock_;

@@ -50,6 +50,11 @@ void ChannelSettings::raiseChannelError(const std::string& msg, const std::strin
 }
 
 void ChannelSettings::load(const std::string& iniFile) {
+    loadValues(iniFile);
+    loadChannelHooks(iniFile);
+}
+
+void ChannelSettings::loadValues(const std::string& iniFile) {
     bool defEnabled = true;
     int defInterval = 86400;
     bool defAllowEmpty = false;
@@ -74,12 +79,30 @@ void ChannelSettings::load(const std::string& iniFile) {
     categories_.clear();
     tools::getIndexedIniList(iniFile, kSettings, kCategoryStem, 1, true, categories_);
 
-    ChannelHookHost* host = getChannelHookHost();
-    if (host == nullptr) return;
+    storedHookFiles_.clear();
+    if (getChannelHookHost() == nullptr) return;
     for (int n = 1; n <= kMaxStoredHooks; ++n) {
         const std::string hookFile =
             tools::getIniString(iniFile, kChannelHooks, "ChannelHook" + std::to_string(n), "", true);
         if (hookFile.empty()) break;
+        storedHookFiles_.push_back(hookFile);
+    }
+}
+
+void ChannelSettings::loadChannelHooks(const std::string& iniFile) {
+    // Runs with no lock held: creating a hook loads its code, and a library
+    // hook hears of its loading on the user-interface thread.
+    ChannelHookHost* host = getChannelHookHost();
+    std::vector<std::string> hookFiles;
+    {
+        ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+        hookFiles.swap(storedHookFiles_);
+    }
+    if (host == nullptr) return;
+    std::vector<ChannelHook*> loaded;
+    int n = 0;
+    for (const std::string& hookFile : hookFiles) {
+        ++n;
         if (!isExistingFile(hookFile)) {
             raiseChannelError("Missing channel hook config file: " + hookFile, "");
             continue;
@@ -100,8 +123,11 @@ void ChannelSettings::load(const std::string& iniFile) {
         } catch (...) {
             // A hook that fails on its loaded event stays attached.
         }
-        hooks_.push_back(hook);
+        loaded.push_back(hook);
     }
+    if (loaded.empty()) return;
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    hooks_.insert(hooks_.end(), loaded.begin(), loaded.end());
 }
 
 void ChannelSettings::save(const std::string& iniFile) const {

@@ -62,7 +62,15 @@ public:
     ChannelSettings(const ChannelSettings&) = delete;
     ChannelSettings& operator=(const ChannelSettings&) = delete;
 
+    // loadValues, then loadChannelHooks.
     virtual void load(const std::string& iniFile);
+    // Reads the values and the list of stored hooks (no hook is created and
+    // no event raised, so a caller may hold its locks).
+    void loadValues(const std::string& iniFile);
+    // Creates and loads the hooks that loadValues found and sends each its
+    // loaded event; errors are ChannelError events on the manager. Call it
+    // with no lock held (hooks run on other threads).
+    void loadChannelHooks(const std::string& iniFile);
     virtual void save(const std::string& iniFile) const;
     // Sends every hook its detached event, destroys it and empties the list;
     // called when the channel is deleted.
@@ -124,6 +132,8 @@ private:
     std::vector<std::string> categories_;
     int minAutoUpdateInterval_ = 3600;
     std::vector<ChannelHook*> hooks_;
+    // Found by loadValues, created by loadChannelHooks.
+    std::vector<std::string> storedHookFiles_;
 };
 
 }  // namespace channels

@@ -1,6 +1,8 @@
 #include "platform/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,6 +41,31 @@ bool writeAll(int fd, const std::string& data) {
     return true;
 }
 
+// Removes "<name>.tmp-<pid>-<n>" files that a writer of the target left when
+// it was killed mid-write, once that process is gone. Files of this process
+// and of live processes (or processes of other users) stay.
+void removeStaleTemporaries(const std::string& target) {
+    const std::size_t slash = target.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    const std::string prefix = target.substr(slash == std::string::npos ? 0 : slash + 1) + ".tmp-";
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return;
+    const pid_t self = ::getpid();
+    while (const dirent* e = ::readdir(d)) {
+        if (std::strncmp(e->d_name, prefix.c_str(), prefix.size()) != 0) continue;
+        const char* rest = e->d_name + prefix.size();
+        char* end = nullptr;
+        errno = 0;
+        const long pid = std::strtol(rest, &end, 10);
+        if (errno != 0 || end == rest || *end != '-' || pid <= 0 || pid == self) continue;
+        const char* counter = end + 1;
+        if (*counter == '\0' || std::strspn(counter, "0123456789") != std::strlen(counter)) continue;
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        ::unlinkat(::dirfd(d), e->d_name, 0);
+    }
+    ::closedir(d);
+}
+
 }  // namespace
 
 bool atomicWriteFile(const std::string& path, const std::string& contents) {
@@ -47,6 +74,15 @@ bool atomicWriteFile(const std::string& path, const std::string& contents) {
         return false;
     }
     const std::string target = resolveTarget(path);
+    {
+        // Only a regular file is replaced: never a device, pipe or folder.
+        struct stat st {};
+        if (::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+            errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+            return false;
+        }
+    }
+    removeStaleTemporaries(target);
 
     static std::atomic<unsigned> counter{0};
     std::string temp;

@@ -11,7 +11,11 @@ namespace platform::files {
 // either the old or the new contents, never a part. A symbolic link is
 // followed (its target is replaced); an existing file keeps its permissions.
 // Returns false on failure with errno set; the target is then untouched and
-// no temporary file is left behind.
+// no temporary file is left behind. A target that exists but is no regular
+// file (a device such as /dev/full, a pipe, a folder) is never replaced
+// (EINVAL, EISDIR). The temporary file is "<target>.tmp-<pid>-<n>"; one that
+// a writer killed mid-write left is removed by the next write of the target
+// once that process has ended.
 bool atomicWriteFile(const std::string& path, const std::string& contents);
 
 // Text of errno as it is now ("No such file or directory").

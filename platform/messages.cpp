@@ -1,6 +1,9 @@
 #include "platform/messages.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -34,12 +37,27 @@ struct SendState {
     }
 };
 
+// One send from another thread: run once, either by the dispatcher's queued
+// task or by the owning thread while it waits in waitServingSends, whichever
+// claims it first.
+struct PendingSend {
+    Dispatcher* dispatcher = nullptr;
+    Handle window = 0;
+    unsigned msg = 0;
+    std::uintptr_t wParam = 0;
+    std::intptr_t lParam = 0;
+    std::shared_ptr<SendState> state;
+    std::atomic<bool> claimed{false};
+
+    bool claim() { return !claimed.exchange(true); }
+};
+
 // Held only by the queued task (and its copies): when the task is dropped
 // without running, the last copy going away releases the waiting sender.
 struct SendToken {
-    std::shared_ptr<SendState> state;
-    explicit SendToken(std::shared_ptr<SendState> s) : state(std::move(s)) {}
-    ~SendToken() { state->finish(0); }
+    std::shared_ptr<PendingSend> send;
+    explicit SendToken(std::shared_ptr<PendingSend> s) : send(std::move(s)) {}
+    ~SendToken();
     SendToken(const SendToken&) = delete;
     SendToken& operator=(const SendToken&) = delete;
 };
@@ -57,6 +75,9 @@ struct Registry {
     Handle next = 0x10000;
     std::map<std::string, unsigned> messageNumbers;
     unsigned nextMessage = 0xC000;
+    // Sends not yet run, for owners waiting in waitServingSends.
+    std::vector<std::shared_ptr<PendingSend>> sends;
+    std::condition_variable sendArrived;
 };
 
 Registry& registry() {
@@ -70,6 +91,23 @@ std::shared_ptr<Handler> liveHandler(Handle window) {
     std::lock_guard lock(r.mutex);
     auto it = r.windows.find(window);
     return it == r.windows.end() ? nullptr : it->second.handler;
+}
+
+void forgetSend(const std::shared_ptr<PendingSend>& send) {
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    std::erase(r.sends, send);
+}
+
+// Runs a claimed send's handler and releases its sender.
+void runSend(PendingSend& send) {
+    auto h = liveHandler(send.window);
+    send.state->finish(h && *h ? (*h)(send.msg, send.wParam, send.lParam) : 0);
+}
+
+SendToken::~SendToken() {
+    if (send->claim()) send->state->finish(0);
+    forgetSend(send);
 }
 
 }  // namespace
@@ -162,6 +200,12 @@ void destroyWindow(Handle window) {
         if (it == r.windows.end()) return;
         pending = std::move(it->second.pending);
         r.windows.erase(it);
+        // Queued sends to it are left to their tokens; no waiting owner runs them.
+        std::erase_if(r.sends, [window](const std::shared_ptr<PendingSend>& send) {
+            if (send->window != window) return false;
+            send->claim();
+            return true;
+        });
     }
     for (auto& weak : pending) {
         if (auto state = weak.lock()) state->finish(0);
@@ -173,6 +217,8 @@ bool isWindow(Handle window) { return liveHandler(window) != nullptr; }
 std::intptr_t sendMessage(Handle window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
     Registry& r = registry();
     auto state = std::make_shared<SendState>();
+    // Released after the table's lock: the token's last copy takes that lock.
+    std::shared_ptr<SendToken> token;
     {
         std::unique_lock lock(r.mutex);
         auto it = r.windows.find(window);
@@ -188,17 +234,64 @@ std::intptr_t sendMessage(Handle window, unsigned msg, std::uintptr_t wParam, st
         pending.push_back(state);
         // Posted under the lock: the dispatcher outlives its windows, so it
         // is alive while the window is registered.
-        auto token = std::make_shared<SendToken>(state);
-        bool queued = dispatcher->post([token, window, msg, wParam, lParam] {
+        auto send = std::make_shared<PendingSend>();
+        send->dispatcher = dispatcher;
+        send->window = window;
+        send->msg = msg;
+        send->wParam = wParam;
+        send->lParam = lParam;
+        send->state = state;
+        r.sends.push_back(send);
+        token = std::make_shared<SendToken>(send);
+        bool queued = dispatcher->post([token] {
             // The window may have been destroyed while the message was queued.
-            auto h = liveHandler(window);
-            if (h && *h) token->state->finish((*h)(msg, wParam, lParam));
+            if (token->send->claim()) runSend(*token->send);
         });
-        if (!queued) return 0;
+        if (!queued) {
+            std::erase(r.sends, send);
+            send->claim();
+            lock.unlock();
+            return 0;
+        }
+        r.sendArrived.notify_all();
     }
+    token.reset();
     std::unique_lock lock(state->mutex);
     state->done.wait(lock, [&] { return state->finished; });
     return state->result;
+}
+
+bool waitServingSends(const std::function<bool()>& done, std::uint32_t milliseconds) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+    Registry& r = registry();
+    for (;;) {
+        std::shared_ptr<PendingSend> mine;
+        {
+            std::unique_lock lock(r.mutex);
+            for (const auto& send : r.sends) {
+                if (!send->claimed.load() && send->dispatcher->isOwnerThread() && send->claim()) {
+                    mine = send;
+                    break;
+                }
+            }
+            if (mine) std::erase(r.sends, mine);
+        }
+        if (mine) {
+            runSend(*mine);
+            continue;
+        }
+        if (done()) return true;
+        auto slice = std::chrono::milliseconds(5);
+        if (milliseconds != kWaitForever) {
+            const auto now = Clock::now();
+            if (now >= deadline) return done();
+            slice = std::min(slice, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
+                                        std::chrono::milliseconds(1));
+        }
+        std::unique_lock lock(r.mutex);
+        r.sendArrived.wait_for(lock, slice);
+    }
 }
 
 bool postMessage(Handle window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {

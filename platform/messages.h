@@ -75,8 +75,20 @@ bool isWindow(Handle window);
 // run it. 0 for a handle that names no window, or when the window is
 // destroyed (or its dispatcher stops) before the handler ran.
 // Incoming sends are not served while a thread waits in a send, so a
-// handler must not send to a thread that may be waiting for it.
+// handler must not send to a thread that may be waiting for it; a thread
+// that waits for other threads' work uses waitServingSends instead.
 std::intptr_t sendMessage(Handle window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
+
+constexpr std::uint32_t kWaitForever = 0xFFFFFFFFu;
+
+// Waits until `done` returns true, at most `milliseconds` (kWaitForever: no
+// limit), meanwhile running the handlers of sends made to windows of
+// dispatchers that the calling thread owns, as the dispatcher would have.
+// A thread that owns windows (the user-interface thread) waits this way for
+// a thread that may send to it, so neither waits for the other. `done` is
+// polled every few milliseconds and after every send served; it must not
+// block. Returns the last result of `done`.
+bool waitServingSends(const std::function<bool()>& done, std::uint32_t milliseconds);
 
 // Queues the message for the window's handler and returns at once; false for
 // a handle that names no window.

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -78,7 +79,10 @@ std::string_view trimBlanks(std::string_view s) {
 enum class Kind : std::uint8_t { Other, Key, Removed };
 
 struct Line {
-    std::string raw;  // the line without its line end
+    // The line without its LF; a CR before the LF stays here, so that the
+    // line is written back byte for byte (its own line end, whatever the
+    // rest of the file uses). Name and value never include that CR.
+    std::string raw;
     std::size_t keyPos = 0;
     std::size_t keyLen = 0;
     std::size_t valuePos = 0;
@@ -97,7 +101,7 @@ constexpr std::size_t kIndexFrom = 16;
 constexpr std::size_t kCompactFrom = 16;
 
 struct Section {
-    std::string header;  // the header line as read
+    std::string header;  // the header line as read (a CR before its LF kept)
     std::string name;
     std::vector<Line> lines;
     NameIndex keyIndex;         // when `indexed`: key name -> first key line
@@ -109,20 +113,27 @@ struct Section {
 };
 
 struct Doc {
-    std::vector<std::string> preamble;  // lines before the first section (not readable as keys)
+    // Lines before the first section (not readable as keys), as read.
+    std::vector<std::string> preamble;
     std::vector<Section> sections;
     NameIndex sectionIndex;  // section name -> first section
     std::size_t removedSections = 0;
     bool duplicateSections = false;  // some section name appears twice
-    std::string eol = "\n";
+    bool crlf = false;  // new lines end in CR LF (the first line of the file does)
 };
+
+// The text of a stored line without the CR of a CR LF line end.
+std::string_view content(std::string_view raw) {
+    if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+    return raw;
+}
 
 // A line read from the file (or written): a key line when it has a name
 // before its first '=' and is no comment.
 Line makeLine(std::string raw) {
     Line l;
     l.raw = std::move(raw);
-    const std::string_view text(l.raw);
+    const std::string_view text = content(l.raw);
     const std::size_t eq = text.find('=');
     if (eq == std::string_view::npos) return l;
     std::size_t first = 0;
@@ -139,10 +150,10 @@ Line makeLine(std::string raw) {
     return l;
 }
 
-// "key=value" for a trimmed key without '='.
-Line keyLine(std::string_view key, const std::string& value) {
+// "key=value" for a trimmed key without '=', ending in CR LF when crlf is set.
+Line keyLine(std::string_view key, const std::string& value, bool crlf) {
     std::string raw;
-    raw.reserve(key.size() + 1 + value.size());
+    raw.reserve(key.size() + 2 + value.size());
     raw.append(key);
     raw += '=';
     raw += value;
@@ -153,6 +164,7 @@ Line keyLine(std::string_view key, const std::string& value) {
     l.valuePos = static_cast<std::size_t>(v.data() - l.raw.data());
     l.valueLen = v.size();
     l.kind = Kind::Key;
+    if (crlf) l.raw += '\r';
     return l;
 }
 
@@ -203,11 +215,9 @@ Doc parse(const std::string& text) {
     while (pos < text.size()) {
         const std::size_t nl = text.find('\n', pos);
         const std::size_t end = nl == std::string::npos ? text.size() : nl;
-        std::string_view line(text.data() + pos, end - pos);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-            if (!eolChosen) doc.eol = "\r\n";
-        }
+        const std::string_view raw(text.data() + pos, end - pos);
+        const std::string_view line = content(raw);
+        if (!eolChosen && line.size() != raw.size()) doc.crlf = true;
         if (nl != std::string::npos) eolChosen = true;
         pos = nl == std::string::npos ? text.size() : nl + 1;
 
@@ -219,7 +229,7 @@ Doc parse(const std::string& text) {
             const std::string_view name =
                 line.substr(first + 1, close == std::string_view::npos ? std::string_view::npos : close - first - 1);
             Section s;
-            s.header = std::string(line);
+            s.header = std::string(raw);
             s.name = std::string(trimBlanks(name));
             doc.sections.push_back(std::move(s));
             current = &doc.sections.back();
@@ -229,28 +239,29 @@ Doc parse(const std::string& text) {
             continue;
         }
         if (!current) {
-            doc.preamble.emplace_back(line);
+            doc.preamble.emplace_back(raw);
             continue;
         }
-        current->lines.push_back(makeLine(std::string(line)));
+        current->lines.push_back(makeLine(std::string(raw)));
     }
     finishCurrent();
     return doc;
 }
 
+// Every stored line carries its own CR, so each ends in LF here.
 std::string serialize(const Doc& doc) {
     std::size_t size = 0;
-    for (const auto& l : doc.preamble) size += l.size() + doc.eol.size();
+    for (const auto& l : doc.preamble) size += l.size() + 1;
     for (const auto& s : doc.sections) {
         if (s.removed) continue;
-        size += s.header.size() + doc.eol.size();
-        for (const auto& l : s.lines) size += l.raw.size() + doc.eol.size();
+        size += s.header.size() + 1;
+        for (const auto& l : s.lines) size += l.raw.size() + 1;
     }
     std::string out;
     out.reserve(size);
     auto put = [&](const std::string& line) {
         out += line;
-        out += doc.eol;
+        out += '\n';
     };
     for (const auto& l : doc.preamble) put(l);
     for (const auto& s : doc.sections) {
@@ -369,8 +380,9 @@ bool setKey(Doc& doc, const std::string& sectionName, const std::string& keyName
         s.header += '[';
         s.header += section;
         s.header += ']';
+        if (doc.crlf) s.header += '\r';
         s.name = std::string(section);
-        s.lines.push_back(keyLine(key, value));
+        s.lines.push_back(keyLine(key, value, doc.crlf));
         s.keysEnd = 1;
         doc.sections.push_back(std::move(s));
         doc.sectionIndex.emplace(doc.sections.back().name, doc.sections.size() - 1);
@@ -380,8 +392,8 @@ bool setKey(Doc& doc, const std::string& sectionName, const std::string& keyName
     const std::size_t ki = findKeyLine(s, key);
     if (ki != std::string::npos) {
         Line& l = s.lines[ki];
-        // The key keeps its spelling in the file.
-        Line replacement = keyLine(l.key(), value);
+        // The key keeps its spelling in the file, and its line its line end.
+        Line replacement = keyLine(l.key(), value, l.raw.size() != content(l.raw).size());
         if (replacement.raw == l.raw) return false;
         l = std::move(replacement);
         return true;
@@ -389,7 +401,7 @@ bool setKey(Doc& doc, const std::string& sectionName, const std::string& keyName
     // A new key goes after the last key of the section, before any blank
     // or comment lines that end it. Only such lines follow that place, so
     // no indexed position moves.
-    s.lines.insert(s.lines.begin() + static_cast<std::ptrdiff_t>(s.keysEnd), keyLine(key, value));
+    s.lines.insert(s.lines.begin() + static_cast<std::ptrdiff_t>(s.keysEnd), keyLine(key, value, doc.crlf));
     if (s.indexed) s.keyIndex.emplace(std::string(key), s.keysEnd);
     ++s.keysEnd;
     if (!s.indexed && s.lines.size() > kIndexFrom) buildKeyIndex(s);
@@ -523,12 +535,21 @@ enum class LoadResult { Ok, Missing, Failed };
 
 // The current contents of the file: from the cache when the file is
 // unchanged since it was parsed, else parsed afresh (and cached).
+// Only regular files are INI files: a device (/dev/zero) or a pipe would be
+// read for ever or block, and a folder can't be replaced.
+bool refuseIfNotRegular(const struct stat& st) {
+    if (S_ISREG(st.st_mode)) return false;
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return true;
+}
+
 LoadResult loadFile(const std::string& path, std::shared_ptr<const Doc>& out, FileStamp* stampOut = nullptr) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR) return LoadResult::Missing;
         return LoadResult::Failed;
     }
+    if (refuseIfNotRegular(st)) return LoadResult::Failed;
     {
         Shared& s = shared();
         std::lock_guard lock(s.mutex);
@@ -539,11 +560,11 @@ LoadResult loadFile(const std::string& path, std::shared_ptr<const Doc>& out, Fi
             return LoadResult::Ok;
         }
     }
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return errno == ENOENT ? LoadResult::Missing : LoadResult::Failed;
     // The stamp of the open file matches what is read, even if the path is
     // replaced meanwhile.
-    if (::fstat(fd, &st) != 0) {
+    if (::fstat(fd, &st) != 0 || refuseIfNotRegular(st)) {
         int err = errno;
         ::close(fd);
         errno = err;
@@ -579,12 +600,22 @@ struct Batch {
     int depth = 0;
     std::shared_ptr<std::recursive_mutex> lock;
     // The contents this thread sees: shared with the cache until the first
-    // change, then the batch's own.
+    // change, then the batch's own (`own`, which `doc` then points to).
     std::shared_ptr<const Doc> doc;
-    bool owned = false;
+    std::shared_ptr<Doc> own;
     bool dirty = false;
+    // The last commit failed and nothing changed since: the caller has been
+    // told, so the destructor does not try again.
+    bool failedCommit = false;
     int loadError = 0;  // the file exists but could not be read: nothing is written
 };
+
+void reportToStandardError(const std::string& file, int error) {
+    std::string line = "Can't write " + file + ": " + files::errorText(error) + "\n";
+    ::write(2, line.data(), line.size());
+}
+
+std::atomic<CommitFailureReporter> g_commitFailureReporter{reportToStandardError};
 
 thread_local std::unordered_map<std::string, Batch> t_batches;
 
@@ -594,25 +625,26 @@ Batch* currentBatch(const std::string& path) {
     return it == t_batches.end() ? nullptr : &it->second;
 }
 
-// The document to change: the cached one itself when nobody else holds it
-// (the writer holds the path lock, so no other writer can), else a copy.
-// Until the change is stored, readers of other threads parse the file.
+// A copy of the document to change (cached documents are shared and never
+// changed in place). The cache drops it: until the change is stored,
+// readers of other threads parse the file.
 Doc takeFromCache(const std::string& path, std::shared_ptr<const Doc> current) {
-    Shared& s = shared();
-    std::lock_guard lock(s.mutex);
-    auto it = s.cache.find(path);
-    if (it != s.cache.end() && it->second.doc == current) s.cache.erase(it);
-    if (current.use_count() == 1) return std::move(const_cast<Doc&>(*current));
-    return *current;
+    {
+        Shared& s = shared();
+        std::lock_guard lock(s.mutex);
+        auto it = s.cache.find(path);
+        if (it != s.cache.end() && it->second.doc == current) s.cache.erase(it);
+    }
+    return Doc(*current);
 }
 
 // The batch's contents, made its own before the first change.
 Doc& writableDoc(const std::string& path, Batch& b) {
-    if (!b.owned) {
-        b.doc = std::make_shared<Doc>(takeFromCache(path, std::move(b.doc)));
-        b.owned = true;
+    if (!b.own) {
+        b.own = std::make_shared<Doc>(takeFromCache(path, std::move(b.doc)));
+        b.doc = b.own;
     }
-    return const_cast<Doc&>(*b.doc);
+    return *b.own;
 }
 
 // Writes the document and puts it into the cache. Caller holds the path lock.
@@ -636,7 +668,10 @@ bool change(const std::string& file, const std::function<bool(Doc&)>& apply) {
             errno = b->loadError;
             return false;
         }
-        if (apply(writableDoc(path, *b))) b->dirty = true;
+        if (apply(writableDoc(path, *b))) {
+            b->dirty = true;
+            b->failedCommit = false;
+        }
         return true;
     }
     auto lock = pathLock(path);
@@ -769,17 +804,25 @@ WriteBatch::WriteBatch(const std::string& file) : file_(normalize(file)) {
     switch (loadFile(file_, b.doc)) {
         case LoadResult::Ok: break;  // shared with the cache until the first change
         case LoadResult::Missing:
-            b.doc = std::make_shared<const Doc>();
-            b.owned = true;
+            b.own = std::make_shared<Doc>();
+            b.doc = b.own;
             break;
         case LoadResult::Failed: b.loadError = errno ? errno : EIO; break;
     }
 }
 
+CommitFailureReporter setCommitFailureReporter(CommitFailureReporter reporter) {
+    return g_commitFailureReporter.exchange(reporter ? reporter : reportToStandardError);
+}
+
 WriteBatch::~WriteBatch() {
     Batch* b = currentBatch(file_);
     if (!b) return;
-    if (b->depth == 1 && b->dirty) commit();
+    if (b->depth == 1 && b->dirty && !b->failedCommit && !commit()) {
+        const int err = errno;
+        g_commitFailureReporter.load()(file_, err);
+        errno = err;
+    }
     if (--b->depth > 0) return;
     auto lock = std::move(b->lock);
     t_batches.erase(file_);
@@ -791,6 +834,7 @@ bool WriteBatch::commit() {
     if (!b) return true;
     if (b->depth > 1) return true;  // the outermost batch writes
     if (b->loadError) {
+        b->failedCommit = true;
         errno = b->loadError;
         return false;
     }
@@ -798,8 +842,11 @@ bool WriteBatch::commit() {
         done_ = true;
         return true;
     }
-    if (!store(file_, b->doc)) return false;
-    b->owned = false;  // now shared with the cache
+    if (!store(file_, b->doc)) {
+        b->failedCommit = true;
+        return false;
+    }
+    b->own.reset();  // now shared with the cache: the next change copies it
     b->dirty = false;
     done_ = true;
     return true;

@@ -10,6 +10,10 @@
 // flush, rename) under a process-wide lock per path, so a reader never sees a
 // torn file and two threads writing different keys of one file lose nothing.
 // Parsed files are cached and checked against size and modification time.
+// Only regular files are read or written: a device, pipe or folder named as
+// an INI file reads as missing and is never replaced (errno EINVAL/EISDIR).
+// Every line that a write does not touch is written back byte for byte,
+// its own line end (LF or CR LF) included.
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,8 +56,10 @@ bool deleteSection(const std::string& file, const std::string& section);
 // of that path wait; readers on other threads see the last committed file),
 // and its own reads and writes of that file see the pending contents.
 // commit() writes the file once; the destructor commits what is pending if
-// commit() was not called (and swallows a failure; call commit() to see it).
-// Batches on one thread and path nest: only the outermost one writes.
+// commit() was not called, and reports a failure to the commit-failure
+// reporter (a failed commit() is the caller's to report). Batches on one
+// thread and path nest: only the outermost one writes, and commit() of an
+// inner batch returns true.
 class WriteBatch {
 public:
     explicit WriteBatch(const std::string& file);
@@ -68,6 +74,13 @@ private:
     std::string file_;
     bool done_ = false;
 };
+
+// Told of a write that a batch's destructor could not commit: the file and
+// the error number. The default writes a line to standard error; start-up
+// installs one that writes to the program log.
+using CommitFailureReporter = void (*)(const std::string& file, int error);
+// Installs the reporter (null: the default); returns the previous one.
+CommitFailureReporter setCommitFailureReporter(CommitFailureReporter reporter);
 
 // Forgets the cached copy of a file (after it was changed by other means).
 void invalidate(const std::string& file);

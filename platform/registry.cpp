@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -189,18 +190,51 @@ bool isUnder(const std::string& path, const std::string& ancestor) {
            equalNoCase(path.substr(0, ancestor.size()), ancestor);
 }
 
+// The whole file; false with errno set when it can't be read to its end (a
+// store read in part must never be written back). A missing file is empty.
+bool readWhole(const std::string& file, std::string& text) {
+    text.clear();
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return errno == ENOENT;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        errno = err;
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        // A device (/dev/full reads for ever), a pipe or a folder.
+        ::close(fd);
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int err = errno;
+            ::close(fd);
+            errno = err;
+            return false;
+        }
+        if (n == 0) break;
+        text.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
 // Reads the store; a missing file is an empty store. Lines that do not
-// parse are skipped so that a damaged line costs that line only.
+// parse are skipped so that a damaged line costs that line only; a read
+// error fails the whole load.
 bool load(const std::string& file, Store& s) {
     s.keys.clear();
     s.preamble.clear();
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        std::error_code ec;
-        if (!std::filesystem::exists(file, ec) && !ec) return true;
-        if (errno == 0) errno = EACCES;
-        return false;
-    }
+    std::string text;
+    if (!readWhole(file, text)) return false;
+    std::istringstream in(text);
     std::string line;
     KeyRec* current = nullptr;
     while (std::getline(in, line)) {

@@ -107,32 +107,30 @@ std::vector<std::string> getIniSectionNames(const std::string& iniFile)
     return profile::getSectionNames(iniFile);
 }
 
-void writeIniString(const std::string& iniFile, const std::string& section, const std::string& key,
+bool writeIniString(const std::string& iniFile, const std::string& section, const std::string& key,
                     const std::string& value)
 {
-    profile::writeString(iniFile, section, key, urlEncode(value));
+    return profile::writeString(iniFile, section, key, urlEncode(value));
 }
 
-void writeIniInt(const std::string& iniFile, const std::string& section, const std::string& key, int value)
+bool writeIniInt(const std::string& iniFile, const std::string& section, const std::string& key, int value)
 {
-    writeIniString(iniFile, section, key, std::to_string(value));
+    return writeIniString(iniFile, section, key, std::to_string(value));
 }
 
-void writeIniBool(const std::string& iniFile, const std::string& section, const std::string& key, bool value)
+bool writeIniBool(const std::string& iniFile, const std::string& section, const std::string& key, bool value)
 {
-    writeIniString(iniFile, section, key, value ? "1" : "0");
+    return writeIniString(iniFile, section, key, value ? "1" : "0");
 }
 
-void writeIniEncryptedString(const crypto::Blowfish& cipher, const std::string& iniFile, const std::string& section,
+bool writeIniEncryptedString(const crypto::Blowfish& cipher, const std::string& iniFile, const std::string& section,
                              const std::string& key, const std::string& value)
 {
-    if (value.empty()) {
-        profile::writeString(iniFile, section, key, std::string());
-        return;
-    }
+    if (value.empty())
+        return profile::writeString(iniFile, section, key, std::string());
     std::string enciphered(value.size(), '\0');
     cipher.encrypt(value.data(), value.size(), enciphered.data());
-    profile::writeString(iniFile, section, key, urlEncode(enciphered, " "));
+    return profile::writeString(iniFile, section, key, urlEncode(enciphered, " "));
 }
 
 bool deleteIniKey(const std::string& iniFile, const std::string& section, const std::string& key)
@@ -145,15 +143,17 @@ bool deleteIniSection(const std::string& iniFile, const std::string& section)
     return profile::deleteSection(iniFile, section);
 }
 
-void copyIniSection(const std::string& srcFile, const std::string& srcSection, const std::string& dstFile,
+bool copyIniSection(const std::string& srcFile, const std::string& srcSection, const std::string& dstFile,
                     const std::string& dstSection)
 {
     const std::vector<std::string> keys = getIniKeyNames(srcFile, srcSection);
     if (keys.empty())
-        return;
+        return true;
     profile::WriteBatch batch(dstFile);
+    bool ok = true;
     for (const auto& key : keys)
-        writeIniString(dstFile, dstSection, key, getIniString(srcFile, srcSection, key, "", false));
+        ok = writeIniString(dstFile, dstSection, key, getIniString(srcFile, srcSection, key, "", false)) && ok;
+    return batch.commit() && ok;
 }
 
 void getIndexedIniList(const std::string& iniFile, const std::string& section, const std::string& stem,
@@ -181,42 +181,48 @@ int writeIndexedList(const std::string& iniFile, const std::string& section, con
     if (!clearSection && list.empty())
         return 0;
     profile::WriteBatch batch(iniFile);
+    bool ok = true;
     if (clearSection)
-        deleteIniSection(iniFile, section);
+        ok = deleteIniSection(iniFile, section);
     int written = 0;
     for (const auto& item : list) {
-        writeIniString(iniFile, section, stem + std::to_string(static_cast<long long>(firstIndex) + written), item);
+        ok = writeIniString(iniFile, section, stem + std::to_string(static_cast<long long>(firstIndex) + written),
+                            item) && ok;
         ++written;
     }
-    return written;
+    return batch.commit() && ok ? written : -1;
 }
 
-void deleteIndexedIniKeys(const std::string& iniFile, const std::string& section, const std::string& stem,
+bool deleteIndexedIniKeys(const std::string& iniFile, const std::string& section, const std::string& stem,
                           int firstIndex)
 {
     std::optional<profile::WriteBatch> batch;  // one rewrite, and none when nothing goes
+    bool ok = true;
     for (long long n = firstIndex; n <= INT_MAX; ++n) {
         const std::string key = stem + std::to_string(n);
         if (getIniString(iniFile, section, key, "", true).empty())
             break;
         if (!batch)
             batch.emplace(iniFile);
-        deleteIniKey(iniFile, section, key);
+        ok = deleteIniKey(iniFile, section, key) && ok;
     }
+    return (!batch || batch->commit()) && ok;
 }
 
-void deleteIndexedIniSections(const std::string& iniFile, const std::string& stem, int firstIndex,
+bool deleteIndexedIniSections(const std::string& iniFile, const std::string& stem, int firstIndex,
                               const std::string& key)
 {
     std::optional<profile::WriteBatch> batch;
+    bool ok = true;
     for (long long n = firstIndex; n <= INT_MAX; ++n) {
         const std::string section = stem + std::to_string(n);
         if (getIniString(iniFile, section, key, "", true).empty())
             break;
         if (!batch)
             batch.emplace(iniFile);
-        deleteIniSection(iniFile, section);
+        ok = deleteIniSection(iniFile, section) && ok;
     }
+    return (!batch || batch->commit()) && ok;
 }
 
 int getDebugInt(const std::string& iniFile, const std::string& key, int defaultValue)

@@ -36,21 +36,24 @@ void getIniSectionNames(const std::string& iniFile, std::vector<std::string>& se
 std::vector<std::string> getIniSectionNames(const std::string& iniFile);
 
 // Writes urlEncode(value); creates file, section and key as needed.
-void writeIniString(const std::string& iniFile, const std::string& section, const std::string& key,
+// Every write below returns false when the file could not be written (errno
+// tells why; inside a caller's WriteBatch the batch's commit reports it).
+bool writeIniString(const std::string& iniFile, const std::string& section, const std::string& key,
                     const std::string& value);
-void writeIniInt(const std::string& iniFile, const std::string& section, const std::string& key, int value);
-void writeIniBool(const std::string& iniFile, const std::string& section, const std::string& key, bool value);
+bool writeIniInt(const std::string& iniFile, const std::string& section, const std::string& key, int value);
+bool writeIniBool(const std::string& iniFile, const std::string& section, const std::string& key, bool value);
 // Enciphers a non-empty value and stores it percent-encoded; an empty value
 // is stored empty.
-void writeIniEncryptedString(const crypto::Blowfish& cipher, const std::string& iniFile, const std::string& section,
+bool writeIniEncryptedString(const crypto::Blowfish& cipher, const std::string& iniFile, const std::string& section,
                              const std::string& key, const std::string& value);
 
 // False when the file could not be written.
 bool deleteIniKey(const std::string& iniFile, const std::string& section, const std::string& key);
 bool deleteIniSection(const std::string& iniFile, const std::string& section);
 
-// Copies every key of the source section to the destination section.
-void copyIniSection(const std::string& srcFile, const std::string& srcSection, const std::string& dstFile,
+// Copies every key of the source section to the destination section (one
+// rewrite of the destination); false when it could not be written.
+bool copyIniSection(const std::string& srcFile, const std::string& srcSection, const std::string& dstFile,
                     const std::string& dstSection);
 
 // Appends the values of <stem>N, N = firstIndex, firstIndex+1, ..., up to the
@@ -60,14 +63,17 @@ void getIndexedIniList(const std::string& iniFile, const std::string& section, c
 std::vector<std::string> getIndexedIniList(const std::string& iniFile, const std::string& section,
                                            const std::string& stem, int firstIndex, bool trim);
 // Writes item i as <stem>(firstIndex + i), after deleting the section when
-// clearSection is set. Returns the number of items written.
+// clearSection is set. Returns the number of items written, or -1 when the
+// file could not be written.
 int writeIndexedList(const std::string& iniFile, const std::string& section, const std::string& stem,
                      int firstIndex, const std::vector<std::string>& list, bool clearSection);
-// Deletes <stem>N keys from firstIndex up to the first empty one.
-void deleteIndexedIniKeys(const std::string& iniFile, const std::string& section, const std::string& stem,
+// Deletes <stem>N keys from firstIndex up to the first empty one; false when
+// the file could not be written.
+bool deleteIndexedIniKeys(const std::string& iniFile, const std::string& section, const std::string& stem,
                           int firstIndex);
-// Deletes sections <stem>N from firstIndex up to the first whose `key` is empty.
-void deleteIndexedIniSections(const std::string& iniFile, const std::string& stem, int firstIndex,
+// Deletes sections <stem>N from firstIndex up to the first whose `key` is
+// empty; false when the file could not be written.
+bool deleteIndexedIniSections(const std::string& iniFile, const std::string& stem, int firstIndex,
                               const std::string& key);
 
 // Values of section "Debug".

@@ -43,7 +43,8 @@ std::atomic<RegistryHandle> g_nextHandle{0x1000};
 
 RegistryHandle newHandle() { return g_nextHandle.fetch_add(4); }
 
-CRegistry* g_replacement = nullptr;
+// Installed by tests from one thread while others may be reading it.
+std::atomic<CRegistry*> g_replacement{nullptr};
 
 long resultFromErrno(int err) {
     switch (err) {
@@ -141,13 +142,12 @@ CRegistry::~CRegistry() = default;
 
 CRegistry& getRegistry() {
     static CRegistry registry(kKeyAllAccess);
-    return g_replacement ? *g_replacement : registry;
+    CRegistry* replacement = g_replacement.load();
+    return replacement ? *replacement : registry;
 }
 
 CRegistry* setRegistry(CRegistry* registry) {
-    CRegistry* previous = g_replacement;
-    g_replacement = registry;
-    return previous;
+    return g_replacement.exchange(registry);
 }
 
 bool CRegistry::openKey(std::unique_ptr<CRegistryKey>& key, const std::string& path, std::uint32_t access,

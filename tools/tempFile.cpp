@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <set>
 #include <stdexcept>
 
 #include "tools/files.h"
@@ -38,6 +39,34 @@ std::string tempDirectory()
     return isDirectory("/tmp") ? std::string("/tmp") : std::string(".");
 }
 
+// Files of live TempFile objects, removed at a normal exit even when their
+// owners are never destroyed (objects that live until the process ends).
+struct LiveFiles {
+    std::mutex mutex;
+    std::set<std::string> names;
+};
+
+void removeLiveFilesAtExit();
+
+LiveFiles& liveFiles()
+{
+    static LiveFiles* files = [] {
+        auto* f = new LiveFiles;  // still usable while exit handlers run
+        std::atexit(removeLiveFilesAtExit);
+        return f;
+    }();
+    return *files;
+}
+
+void removeLiveFilesAtExit()
+{
+    LiveFiles& files = liveFiles();
+    std::lock_guard<std::mutex> lock(files.mutex);
+    for (const std::string& name : files.names)
+        ::unlink(name.c_str());
+    files.names.clear();
+}
+
 }  // namespace
 
 TempFile::TempFile(const std::string& extension)
@@ -57,6 +86,9 @@ TempFile::TempFile(const std::string& extension)
         if (fd >= 0) {
             ::close(fd);
             filename_ = name;
+            LiveFiles& files = liveFiles();
+            std::lock_guard<std::mutex> liveLock(files.mutex);
+            files.names.insert(name);
             return;
         }
         if (errno != EEXIST)
@@ -69,8 +101,12 @@ TempFile::~TempFile()
 {
     if (is_open())
         close();
-    if (!filename_.empty())
+    if (!filename_.empty()) {
         ::unlink(filename_.c_str());
+        LiveFiles& files = liveFiles();
+        std::lock_guard<std::mutex> lock(files.mutex);
+        files.names.erase(filename_);
+    }
 }
 
 void TempFile::open()

@@ -10,7 +10,8 @@
 // The name begins with "orvan" and lies in the directory named by TMP (else
 // TMPDIR, else /tmp). The file is created exclusively under
 // its final name, extension included, so an existing file is never reused,
-// truncated or shared with another owner.
+// truncated or shared with another owner. Files whose owners still live
+// when the process exits normally are deleted then.
 #include <fstream>
 #include <string>
 

@@ -58,13 +58,40 @@ void AppPluginManager::disableAppPlugin(const std::string& baseName) {
 }
 
 void AppPluginManager::loadAppPlugins() {
-    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
-    ORVAN_LOG(logGroupPluginLoad()) << "Starting to load app plugins: appPluginDir=" << appPluginDir_ << std::endl;
-    scannedDirs_.clear();
-    doLoadAppPlugins(appPluginDir_);
+    {
+        ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+        ORVAN_LOG(logGroupPluginLoad()) << "Starting to load app plugins: appPluginDir=" << appPluginDir_
+                                        << std::endl;
+        scannedDirs_.clear();
+        scanDirectory(appPluginDir_);
+    }
+    raiseLoadFailures();
 }
 
 void AppPluginManager::doLoadAppPlugins(const std::string& dir) {
+    {
+        ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+        scanDirectory(dir);
+    }
+    raiseLoadFailures();
+}
+
+void AppPluginManager::raiseLoadFailures() {
+    // Raised with the lock released, in the order they were found; a plug-in
+    // that failed stays alive until its event has been handled.
+    std::vector<LoadFailure> failures;
+    {
+        ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+        failures.swap(loadFailures_);
+    }
+    for (const LoadFailure& failure : failures) {
+        AppPlugin* plugin = failure.failed ? failure.failed.get() : failure.listed;
+        const AppPluginErrorEvent event(std::time(nullptr), plugin, failure.message);
+        raiseEvent(event);
+    }
+}
+
+void AppPluginManager::scanDirectory(const std::string& dir) {
     ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
     CMessageGroup& group = logGroupPluginLoad();
     ORVAN_LOG(group) << "doLoadAppPlugins(): dir=" << dir << std::endl;
@@ -103,7 +130,7 @@ void AppPluginManager::doLoadAppPlugins(const std::string& dir) {
         }
         if (S_ISDIR(status.st_mode)) {
             ORVAN_LOG(group) << "Found a directory - recursing into it." << std::endl;
-            doLoadAppPlugins(path);
+            scanDirectory(path);
             continue;
         }
         if (compareNoCase(tools::getFileExtension(path), ".plugin") != 0) {
@@ -144,16 +171,21 @@ void AppPluginManager::loadDefinitionFile(const std::string& path, const std::st
         // may share its library with the winner) but is not listed.
         AppPlugin* loser = plugin.get();
         unlisted_.push_back(std::move(plugin));
-        reportLoadFailure(entryName, "Duplicate plugin id: " + id, loser);
+        reportLoadFailure(entryName, "Duplicate plugin id: " + id, loser, nullptr);
     } catch (const std::exception& e) {
-        reportLoadFailure(entryName, e.what(), plugin.get());
+        AppPlugin* failed = plugin.get();
+        reportLoadFailure(entryName, e.what(), failed, std::move(plugin));
     }
 }
 
-void AppPluginManager::reportLoadFailure(const std::string& entryName, const std::string& reason, AppPlugin* plugin) {
+void AppPluginManager::reportLoadFailure(const std::string& entryName, const std::string& reason, AppPlugin* plugin,
+                                         std::unique_ptr<AppPlugin> failed) {
     ORVAN_LOG(logGroupPluginLoad()) << "Plugin didn't load: " << reason << std::endl;
-    const AppPluginErrorEvent event(std::time(nullptr), plugin, "Can't load the plugin " + entryName + ": " + reason);
-    raiseEvent(event);
+    LoadFailure failure;
+    failure.message = "Can't load the plugin " + entryName + ": " + reason;
+    failure.listed = failed ? nullptr : plugin;
+    failure.failed = std::move(failed);
+    loadFailures_.push_back(std::move(failure));
 }
 
 AppPlugin* AppPluginManager::findAppPlugin(const std::string& appPluginId) const {

@@ -17,10 +17,8 @@
 // that the scan reaches twice (a symbolic link back up the tree) is scanned
 // once.
 //
-// Lock order of the engine, outermost first:
-//
-//   channel manager -> channel -> channel configuration
-//       -> plug-in manager -> plug-in
+// Lock order of the engine: see channels/channelManager.h (plug-in manager,
+// then plug-in, come after every channel lock).
 //
 // A channel may look plug-ins up (findAppPlugin, the manager's lock shared)
 // and read a plug-in's definitions while it holds its own locks; so the
@@ -31,7 +29,8 @@
 // before everything else). A plug-in's lock is innermost: a page operation
 // takes the channel's values and the manager's ports before it locks the
 // plug-in. The scan holds the manager's lock exclusively while it loads;
-// event handlers therefore run with it held and must not take channel locks.
+// its AppPluginError events are raised after the lock is released, in the
+// order the failures were found (see the rule in channels/channelManager.h).
 #include <map>
 #include <memory>
 #include <mutex>
@@ -85,8 +84,19 @@ public:
     SharedExclusiveLock& getLock() const { return lock_; }
 
 private:
+    // A definition that did not load, raised once the lock is released.
+    struct LoadFailure {
+        std::string message;
+        AppPlugin* listed = nullptr;        // a duplicate, kept in unlisted_
+        std::unique_ptr<AppPlugin> failed;  // one that failed to load
+    };
+
+    // The scan; the caller holds the lock exclusively.
+    void scanDirectory(const std::string& dir);
     void loadDefinitionFile(const std::string& path, const std::string& entryName);
-    void reportLoadFailure(const std::string& entryName, const std::string& reason, AppPlugin* plugin);
+    void reportLoadFailure(const std::string& entryName, const std::string& reason, AppPlugin* plugin,
+                           std::unique_ptr<AppPlugin> failed);
+    void raiseLoadFailures();
 
     mutable SharedExclusiveLock lock_;
     std::mutex portChangeMutex_;
@@ -101,6 +111,7 @@ private:
     // Directories scanned so far (device, inode), so that none is entered
     // twice.
     std::set<std::pair<unsigned long long, unsigned long long>> scannedDirs_;
+    std::vector<LoadFailure> loadFailures_;
 };
 
 // The process's one manager, created on first use.

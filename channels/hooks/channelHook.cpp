@@ -15,6 +15,7 @@
 #include "channels/hooks/scriptChannelHook.h"
 #include "channels/plugin/scriptingEngine.h"
 #include "lib/misc/stringHelpers.h"
+#include "platform/files.h"
 #include "tools/files.h"
 #include "tools/ini.h"
 #include "tools/tempFile.h"
@@ -197,7 +198,11 @@ void ChannelHook::loadSettings(const std::string& hookFile, const std::string& c
         hookLog_.setEnabled(logOn);
         channelParamValues_ = std::move(values);
     }
-    tools::copyIniSection(channelFile, settingsSection, settingsFile_->getFilename(), kChannelHookSettingsSection);
+    // The hook reads its private settings from this file: without them it
+    // would run as if it had none.
+    if (!tools::copyIniSection(channelFile, settingsSection, settingsFile_->getFilename(),
+                               kChannelHookSettingsSection))
+        throw Exception("Can't write the channel hook settings file: " + settingsFile_->getFilename());
 }
 
 void ChannelHook::saveSettings(const std::string& channelFile, const std::string& configSection,
@@ -219,12 +224,14 @@ void ChannelHook::saveSettings(const std::string& channelFile, const std::string
         logOn = hookLog_.isEnabled();
         values = channelParamValues_;
     }
-    tools::deleteIniSection(channelFile, configSection);
-    tools::writeIniString(channelFile, configSection, "_DisplayName", displayName);
-    tools::writeIniBool(channelFile, configSection, "_EnableLogFile", logOn);
+    // Inside a channel save these join its batch, whose commit reports.
+    bool ok = tools::deleteIniSection(channelFile, configSection);
+    ok = tools::writeIniString(channelFile, configSection, "_DisplayName", displayName) && ok;
+    ok = tools::writeIniBool(channelFile, configSection, "_EnableLogFile", logOn) && ok;
     getScriptingEngine().writeParamValues(channelFile, configSection, values);
-
-    tools::copyIniSection(settingsFile_->getFilename(), kChannelHookSettingsSection, channelFile, settingsSection);
+    ok = tools::copyIniSection(settingsFile_->getFilename(), kChannelHookSettingsSection, channelFile,
+                               settingsSection) && ok;
+    if (!ok) throw Exception("Can't write the channel file " + channelFile + ": " + platform::files::lastErrorText());
 }
 
 void ChannelHook::loadDll(const std::string&) {}
@@ -445,13 +452,15 @@ Channel* findChannelByCookie(const ChannelManager& manager, std::uintptr_t cooki
     return nullptr;
 }
 
-ChannelHook* findChannelHookByCookie(const Channel& channel, std::uintptr_t cookie) {
-    if (cookie == 0) return nullptr;
+ChannelHookRef findChannelHookByCookie(const Channel& channel, std::uintptr_t cookie) {
+    if (cookie == 0) return ChannelHookRef();
     const ChannelSettings& settings = channel.getChannelSettings();
+    // Retained under the lock: once it is released, another thread may
+    // detach the hook and drop the list's reference.
     SharedLockGuard guard(&settings.getLock(), __FILE__, __LINE__);
     for (ChannelHook* hook : settings.getChannelHooks())
-        if (hook->getCookie() == cookie) return hook;
-    return nullptr;
+        if (hook->getCookie() == cookie) return ChannelHookRef(hook);
+    return ChannelHookRef();
 }
 
 }  // namespace channels

@@ -37,6 +37,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "channels/plugin/paramDef.h"
@@ -177,7 +178,34 @@ std::uintptr_t getChannelCookie(const Channel* channel);
 // The live channel of the manager with that cookie, or null (deleted or
 // unknown channels).
 Channel* findChannelByCookie(const ChannelManager& manager, std::uintptr_t cookie);
-// The hook attached to the channel with that cookie, or null.
-ChannelHook* findChannelHookByCookie(const Channel& channel, std::uintptr_t cookie);
+// A counted reference to a hook: the hook stays a valid object while any
+// reference to it lives, even when another thread detaches it meanwhile.
+class ChannelHookRef {
+public:
+    ChannelHookRef() = default;
+    // Takes one more reference to the hook (null gives an empty reference).
+    explicit ChannelHookRef(ChannelHook* hook) : hook_(hook) {
+        if (hook_ != nullptr) hook_->addReference();
+    }
+    ~ChannelHookRef() { ChannelHook::releaseReference(hook_); }
+    ChannelHookRef(const ChannelHookRef& other) : ChannelHookRef(other.hook_) {}
+    ChannelHookRef(ChannelHookRef&& other) noexcept : hook_(other.hook_) { other.hook_ = nullptr; }
+    ChannelHookRef& operator=(ChannelHookRef other) noexcept {
+        std::swap(hook_, other.hook_);
+        return *this;
+    }
+
+    ChannelHook* get() const { return hook_; }
+    ChannelHook* operator->() const { return hook_; }
+    ChannelHook& operator*() const { return *hook_; }
+    explicit operator bool() const { return hook_ != nullptr; }
+
+private:
+    ChannelHook* hook_ = nullptr;
+};
+
+// The hook attached to the channel with that cookie, retained for the
+// caller, or an empty reference.
+ChannelHookRef findChannelHookByCookie(const Channel& channel, std::uintptr_t cookie);
 
 }  // namespace channels

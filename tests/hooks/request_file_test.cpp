@@ -190,17 +190,17 @@ TEST_F(HookRequestFileTest, CookiesFindLiveChannelsAndHooksOnly) {
     const std::uintptr_t channelCookie = std::stoull(channelText);
     const std::uintptr_t hookCookie = std::stoull(hookText);
     EXPECT_EQ(channels::findChannelByCookie(*fixture.manager, channelCookie), live);
-    EXPECT_EQ(channels::findChannelHookByCookie(*live, hookCookie), hook);
-    EXPECT_EQ(channels::findChannelHookByCookie(*live, hookCookie + 1), nullptr);
+    EXPECT_EQ(channels::findChannelHookByCookie(*live, hookCookie).get(), hook);
+    EXPECT_FALSE(channels::findChannelHookByCookie(*live, hookCookie + 1));
     EXPECT_EQ(channels::findChannelByCookie(*fixture.manager, channelCookie + 8), nullptr);
 
     // A hook attached in place of the old one has a cookie of its own.
     std::unique_ptr<ChannelHook> replacement = load(file, path);
     live->getChannelSettings().setChannelHooks({replacement.get()});
     channels::getChannelHookHost()->destroyChannelHook(hook);
-    EXPECT_EQ(channels::findChannelHookByCookie(*live, hookCookie), nullptr);
+    EXPECT_FALSE(channels::findChannelHookByCookie(*live, hookCookie));
     EXPECT_NE(replacement->getCookie(), hookCookie);
-    EXPECT_EQ(channels::findChannelHookByCookie(*live, replacement->getCookie()), replacement.get());
+    EXPECT_EQ(channels::findChannelHookByCookie(*live, replacement->getCookie()).get(), replacement.get());
     replacement.release();  // owned by the channel's settings now
 
     std::string report;

@@ -127,7 +127,8 @@ TEST(HookWorkerTest, HooksReceiveTheEventsTheyAskedForDuringARealUpdate) {
                       manager, std::stoull(tools::getIniString(file, "Config", "hChannelCookie", "0", false))),
                   channel);
         EXPECT_EQ(channels::findChannelHookByCookie(
-                      *channel, std::stoull(tools::getIniString(file, "Config", "hChannelHookCookie", "0", false))),
+                      *channel, std::stoull(tools::getIniString(file, "Config", "hChannelHookCookie", "0", false)))
+                      .get(),
                   hooks[0]);
     }
     ASSERT_EQ(scriptRequests.size(), 2u);

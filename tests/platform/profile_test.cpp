@@ -9,16 +9,21 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <random>
 #include <set>
 #include <sstream>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace profile = platform::profile;
 using testsupport::readFile;
@@ -360,4 +365,107 @@ TEST(Profile, KilledWriterNeverLeavesATornFile) {
         }
     }
     EXPECT_GE(kills, 20);
+}
+
+// Catches: a hand-edited file losing bytes of lines that were not written:
+// the CR of a "CR CR LF" line end, LF lines turned into CR LF and back.
+TEST(Profile, OneKeyWriteLeavesEveryOtherLineByteForByte) {
+    TempDir dir;
+    struct Case {
+        const char* name;
+        std::string before;
+        std::string after;
+    };
+    const std::vector<Case> cases = {
+        {"CR LF file with a CR CR LF line", "[S]\r\nkeep=a\r\r\nx=1\r\ntail=b\r\r\n",
+         "[S]\r\nkeep=a\r\r\nx=2\r\ntail=b\r\r\n"},
+        {"LF file with CR LF and CR CR LF lines", "[S]\nkeep=a\r\nx=1\nz=c\r\r\n; note\r\n",
+         "[S]\nkeep=a\r\nx=2\nz=c\r\r\n; note\r\n"},
+        {"changed line keeps its own CR LF", "[S]\nx=1\r\ny=2\n", "[S]\nx=2\r\ny=2\n"},
+        {"new key and section take the first line's end", "[S]\r\nkeep=a\n",
+         "[S]\r\nkeep=a\nx=2\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string file = dir.file(std::string(c.name).substr(0, 8) + ".ini");
+        writeFile(file, c.before);
+        profile::invalidate(file);
+        ASSERT_TRUE(profile::writeString(file, "S", "x", "2"));
+        EXPECT_EQ(readFile(file), c.after);
+    }
+    // A value read from a CR CR LF line keeps the inner CR, as before.
+    EXPECT_EQ(profile::getString(dir.file("CR LF fi.ini"), "S", "keep", ""), "a\r");
+}
+
+// Catches: a device or a folder named as an INI file being read for ever or
+// replaced by a regular file.
+TEST(Profile, OnlyRegularFilesAreReadOrReplaced) {
+    TempDir dir;
+    for (const std::string& path : {std::string("/dev/full"), std::string("/dev/zero"), dir.str()}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(profile::getString(path, "S", "k", "default"), "default");
+        errno = 0;
+        EXPECT_FALSE(profile::writeString(path, "S", "k", "v"));
+        EXPECT_TRUE(errno == EINVAL || errno == EISDIR) << errno;
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat("/dev/full", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+namespace {
+std::vector<std::pair<std::string, int>> g_reported;
+void recordFailure(const std::string& file, int error) { g_reported.emplace_back(file, error); }
+}  // namespace
+
+// Catches: a batch whose commit fails in its destructor passing in silence,
+// and a failure the caller already saw being reported twice.
+TEST(Profile, FailedCommitOfADestroyedBatchIsReported) {
+    TempDir dir;
+    writeFile(dir.file("plain"), "not a folder");
+    const std::string file = dir.file("plain/t.ini");
+    g_reported.clear();
+    const profile::CommitFailureReporter previous = profile::setCommitFailureReporter(recordFailure);
+    {
+        profile::WriteBatch batch(file);
+        profile::writeString(file, "A", "x", "1");
+    }
+    {
+        profile::WriteBatch batch(file);
+        profile::writeString(file, "A", "x", "1");
+        EXPECT_FALSE(batch.commit());  // seen by the caller: not reported again
+    }
+    {
+        profile::WriteBatch batch(dir.file("fine.ini"));
+        profile::writeString(dir.file("fine.ini"), "A", "x", "1");
+    }
+    profile::setCommitFailureReporter(previous);
+    ASSERT_EQ(g_reported.size(), 1u);
+    EXPECT_EQ(g_reported[0].second, ENOTDIR);
+    EXPECT_EQ(readFile(dir.file("fine.ini")), "[A]\nx=1\n");
+}
+
+// Catches: temporary files of writers killed mid-write piling up: the next
+// write of the file removes those of ended processes, never those of live
+// ones or of this process.
+TEST(Profile, NextWriteRemovesTemporaryFilesOfEndedWriters) {
+    TempDir dir;
+    const std::string file = dir.file("a.ini");
+    writeFile(file, "[S]\nx=1\n");
+    profile::invalidate(file);
+    const pid_t ended = ::fork();
+    if (ended == 0) ::_exit(0);
+    ASSERT_GT(ended, 0);
+    ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+    const std::string stale = file + ".tmp-" + std::to_string(ended) + "-3";
+    const std::string live = file + ".tmp-" + std::to_string(::getppid()) + "-0";
+    const std::string other = dir.file("b.ini.tmp-" + std::to_string(ended) + "-0");
+    const std::string notOurs = file + ".tmp-" + std::to_string(ended) + "-x";
+    for (const std::string& f : {stale, live, other, notOurs}) writeFile(f, "partial");
+    ASSERT_TRUE(profile::writeString(file, "S", "x", "2"));
+    EXPECT_FALSE(std::filesystem::exists(stale));
+    EXPECT_TRUE(std::filesystem::exists(live));
+    EXPECT_TRUE(std::filesystem::exists(other));
+    EXPECT_TRUE(std::filesystem::exists(notOurs));
+    EXPECT_EQ(readFile(file), "[S]\nx=2\n");
 }

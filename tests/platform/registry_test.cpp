@@ -5,7 +5,10 @@
 #include "tests/platform/platform_test_paths.h"
 #include "tests/support/test_support.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <filesystem>
 #include <cstdlib>
 #include <set>
 #include <thread>
@@ -154,4 +157,24 @@ TEST_F(RegistryTest, LinesItDoesNotUnderstandSurviveAChange) {
     }
     ASSERT_TRUE(reg::setString("Software\\Orvan", "New", "w"));
     EXPECT_EQ(testsupport::readFile(file_).size(), text.size());  // nothing is duplicated
+}
+
+// Catches: a store that could not be read to its end being rewritten from
+// what was read (every other key lost), or a device read for ever.
+TEST_F(RegistryTest, AStoreThatCannotBeReadIsLeftAloneAndReported) {
+    TempDir other;
+    const std::string folder = other.file("store-is-a-folder");
+    std::filesystem::create_directories(folder + "/inside");
+    for (const std::string& store : {folder, std::string("/dev/full")}) {
+        SCOPED_TRACE(store);
+        ::setenv("ORVAN_REGISTRY_FILE", store.c_str(), 1);
+        errno = 0;
+        EXPECT_FALSE(reg::setString("Software\\Orvan", "Name", "x"));
+        EXPECT_TRUE(errno == EISDIR || errno == EINVAL) << errno;
+        EXPECT_FALSE(reg::keyExists("Software\\Orvan"));
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(folder + "/inside"));
+    struct stat st {};
+    ASSERT_EQ(::stat("/dev/full", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
 }

@@ -1,7 +1,12 @@
 #include "tools/ini.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -285,5 +290,67 @@ TEST_F(Ini, MessageLogSectionSwitchesGroups)
     EXPECT_EQ(CMessageGroup::findByName("NoSuchGroup"), nullptr);
     CMessageGroup::setAllEnabled(true);
 }
+
+// A folder where no file can be created: read-only for an ordinary user;
+// for root, who writes anywhere, the read-only /proc folder.
+class UnwritableFolder {
+public:
+    UnwritableFolder()
+    {
+        if (::geteuid() == 0) {
+            base_ = "/proc";
+            return;
+        }
+        base_ = dir_.str();
+        ::chmod(base_.c_str(), 0555);
+    }
+    ~UnwritableFolder() { ::chmod(dir_.str().c_str(), 0755); }
+    std::string file(const std::string& name) const
+    {
+        return base_ + "/orvan-" + std::to_string(::getpid()) + "-" + name;
+    }
+
+private:
+    TempDir dir_;
+    std::string base_;
+};
+
+// Catches: a write that did not reach the disk reported as done, from a
+// single key up to a list whose batch failed at commit.
+TEST(IniFailures, EveryWritePathReportsAFileThatCannotBeWritten)
+{
+    UnwritableFolder readOnly;
+    TempDir dir;
+    const std::string source = dir.file("source.ini");
+    tools::writeIniString(source, "Src", "a", "1");
+    crypto::Blowfish cipher("key", 3);
+    struct Case {
+        const char* name;
+        std::function<bool(const std::string&)> write;
+    };
+    const std::vector<Case> cases = {
+        {"writeIniString", [](const std::string& f) { return tools::writeIniString(f, "S", "k", "v"); }},
+        {"writeIniInt", [](const std::string& f) { return tools::writeIniInt(f, "S", "k", 1); }},
+        {"writeIniBool", [](const std::string& f) { return tools::writeIniBool(f, "S", "k", true); }},
+        {"writeIniEncryptedString",
+         [&](const std::string& f) { return tools::writeIniEncryptedString(cipher, f, "S", "k", "secret"); }},
+        {"copyIniSection", [&](const std::string& f) { return tools::copyIniSection(source, "Src", f, "Dst"); }},
+        {"writeIndexedList",
+         [](const std::string& f) { return tools::writeIndexedList(f, "S", "Item", 1, {"x", "y"}, true) >= 0; }},
+    };
+    for (const Case& c : cases) {
+        for (const std::string& file : {readOnly.file("new.ini"), std::string("/dev/full")}) {
+            SCOPED_TRACE(std::string(c.name) + " on " + file);
+            errno = 0;
+            EXPECT_FALSE(c.write(file));
+            EXPECT_NE(errno, 0);
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(readOnly.file("new.ini")));
+    struct stat st {};
+    ASSERT_EQ(::stat("/dev/full", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode)) << "the device was replaced";
+}
+
 
 }  // namespace
