@@ -3,6 +3,7 @@
 #include "channels/exception.h"
 #include "channels/plugin/scriptingEngine.h"
 #include "lib/log/messageLog.h"
+#include "platform/files.h"
 #include "tools/files.h"
 #include "tools/ini.h"
 #include "tools/tempFile.h"
@@ -104,7 +105,9 @@ int AppPlugin::getChannelParamDefCount() const {
 void AppPlugin::setPluginParamValues(const ParamValues& values) {
     ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
     pluginParamValues_ = values;
-    getScriptingEngine().saveParamValues(configFilename_, values);
+    if (!getScriptingEngine().saveParamValues(configFilename_, values))
+        throw Exception("Can't save the plugin parameter values to " + getScriptingEngine().getUserConfigFilename() +
+                        ": " + platform::files::lastErrorText());
 }
 
 }  // namespace channels

@@ -11,6 +11,7 @@
 #include "channels/rss/rssChannelConfig.h"
 #include "channels/plugin/scriptingEngine.h"
 #include "lib/log/messageLog.h"
+#include "platform/profile.h"
 #include "tools/files.h"
 #include "tools/ini.h"
 #include "tools/tempFile.h"
@@ -98,8 +99,12 @@ void ScriptAppPlugin::processRequest(const std::string& request, const std::stri
     } else {
         requestFile = writePluginRequestFile("ProcessRequest", values.pluginDefs, values.pluginValues, nullptr);
     }
-    tools::writeIniString(requestFile->getFilename(), "System", "PluginRequest", request);
-    tools::writeIniString(requestFile->getFilename(), "System", "ParamString", paramString);
+    {
+        platform::profile::WriteBatch batch(requestFile->getFilename());
+        tools::writeIniString(requestFile->getFilename(), "System", "PluginRequest", request);
+        tools::writeIniString(requestFile->getFilename(), "System", "ParamString", paramString);
+        if (!batch.commit()) throw Exception("Can't write the plugin request file: " + requestFile->getFilename());
+    }
 
     const CommandLine commandLine = buildRunCommandLine(values.script, requestFile->getFilename());
     logRun(commandLine, requestFile->getFilename());

@@ -209,10 +209,12 @@ void ChannelHook::saveSettings(const std::string& channelFile, const std::string
                                const std::string& settingsSection) {
     const std::string definitionFile = getConfigFilename();
     HookTables& t = tables();
+    bool globalsSaved = true;
     {
         SharedLockGuard guard(&t.globalParamLock, __FILE__, __LINE__);
         auto it = t.globalParamValues.find(definitionFile);
-        if (it != t.globalParamValues.end()) getScriptingEngine().saveParamValues(definitionFile, it->second);
+        if (it != t.globalParamValues.end())
+            globalsSaved = getScriptingEngine().saveParamValues(definitionFile, it->second);
     }
 
     std::string displayName;
@@ -228,10 +230,13 @@ void ChannelHook::saveSettings(const std::string& channelFile, const std::string
     bool ok = tools::deleteIniSection(channelFile, configSection);
     ok = tools::writeIniString(channelFile, configSection, "_DisplayName", displayName) && ok;
     ok = tools::writeIniBool(channelFile, configSection, "_EnableLogFile", logOn) && ok;
-    getScriptingEngine().writeParamValues(channelFile, configSection, values);
+    ok = getScriptingEngine().writeParamValues(channelFile, configSection, values) && ok;
     ok = tools::copyIniSection(settingsFile_->getFilename(), kChannelHookSettingsSection, channelFile,
                                settingsSection) && ok;
     if (!ok) throw Exception("Can't write the channel file " + channelFile + ": " + platform::files::lastErrorText());
+    if (!globalsSaved)
+        throw Exception("Can't save the channel hook parameter values to " +
+                        getScriptingEngine().getUserConfigFilename());
 }
 
 void ChannelHook::loadDll(const std::string&) {}

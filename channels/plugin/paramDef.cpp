@@ -95,18 +95,21 @@ void ScriptingEngine::readParamValues(const std::string& configFilename, const s
     }
 }
 
-void ScriptingEngine::writeParamValues(const std::string& configFilename, const std::string& sectionName,
+bool ScriptingEngine::writeParamValues(const std::string& configFilename, const std::string& sectionName,
                                        const ParamValues& values) {
     platform::profile::WriteBatch batch(configFilename);
-    for (const auto& [name, value] : values) tools::writeIniString(configFilename, sectionName, name, value);
+    bool ok = true;
+    for (const auto& [name, value] : values)
+        ok = tools::writeIniString(configFilename, sectionName, name, value) && ok;
+    return batch.commit() && ok;
 }
 
 void ScriptingEngine::loadParamValues(const std::string& sectionName, const ParamDefs& defs, ParamValues& values) {
     readParamValues(getUserConfigFilename(), sectionName, defs, values);
 }
 
-void ScriptingEngine::saveParamValues(const std::string& sectionName, const ParamValues& values) {
-    writeParamValues(getUserConfigFilename(), sectionName, values);
+bool ScriptingEngine::saveParamValues(const std::string& sectionName, const ParamValues& values) {
+    return writeParamValues(getUserConfigFilename(), sectionName, values);
 }
 
 }  // namespace channels

@@ -177,7 +177,8 @@ void PluginChannel::update(std::string& feedText, bool forceDownload, bool& unch
             out.close();
             if (!out) throw Exception("Can't write the downloaded data: " + download.getFilename());
         }
-        tools::writeIniString(request->getFilename(), "System", "DownloadUrlFile", download.getFilename());
+        if (!tools::writeIniString(request->getFilename(), "System", "DownloadUrlFile", download.getFilename()))
+            throw Exception("Can't write the plugin request file: " + request->getFilename());
     }
 
     const CommandLine commandLine = buildRunCommandLine(script, request->getFilename());

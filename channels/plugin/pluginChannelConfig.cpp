@@ -6,6 +6,7 @@
 #include "channels/exception.h"
 #include "channels/plugin/scriptingEngine.h"
 #include "lib/log/messageLog.h"
+#include "platform/files.h"
 #include "tools/files.h"
 #include "tools/ini.h"
 
@@ -98,7 +99,9 @@ void PluginChannelConfig::setPluginParamValues(const ParamValues& values) {
     PluginTables& tables = pluginTables();
     ExclusiveLockGuard guard(&tables.lock, __FILE__, __LINE__);
     tables.values[script] = values;
-    getScriptingEngine().saveParamValues(script, values);
+    if (!getScriptingEngine().saveParamValues(script, values))
+        throw Exception("Can't save the plugin parameter values to " + getScriptingEngine().getUserConfigFilename() +
+                        ": " + platform::files::lastErrorText());
 }
 
 void PluginChannelConfig::getPluginParams(ParamDefs* defs, ParamValues* values) const {

@@ -97,12 +97,13 @@ public:
     // the map; entries already in the map are kept.
     void readParamValues(const std::string& configFilename, const std::string& sectionName, const ParamDefs& defs,
                          ParamValues& values);
-    // Writes every entry of the map into the section (other keys stay).
-    void writeParamValues(const std::string& configFilename, const std::string& sectionName,
+    // Writes every entry of the map into the section (other keys stay);
+    // false when the file could not be written.
+    bool writeParamValues(const std::string& configFilename, const std::string& sectionName,
                           const ParamValues& values);
     // The same on the user configuration file.
     void loadParamValues(const std::string& sectionName, const ParamDefs& defs, ParamValues& values);
-    void saveParamValues(const std::string& sectionName, const ParamValues& values);
+    bool saveParamValues(const std::string& sectionName, const ParamValues& values);
 
 private:
     mutable SharedExclusiveLock lock_;

@@ -1,5 +1,7 @@
 #include "lib/log/messageLog.h"
 
+#include "lib/misc/programAbort.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -257,7 +259,14 @@ void CMessageLog::writeUrgent(const std::string& text) {
 
 // ---------------------------------------------------------------------------
 
+namespace {
+void writeFatalReport(const std::string& report) { getMessageLog().writeUrgent(report); }
+}  // namespace
+
 CMessageLog& getMessageLog() {
+    // The fatal report (lib/misc/programAbort.h) reaches the log from here.
+    static const bool sinkInstalled = (setFatalReportSink(&writeFatalReport), true);
+    (void)sinkInstalled;
     CMessageLog* log = g_replacementLog.load();
     return log ? *log : defaultLog();
 }

@@ -2,13 +2,14 @@
 
 #include "lib/log/messageGroup.h"
 #include "lib/log/messageLog.h"
-#include "tools/ini.h"
+#include "platform/profile.h"
 
 void loadMessageGroupSettings(const std::string& debugIniFile) {
+    // Read through the platform's profile layer: the log sits below tools/.
     CMessageGroup::disableAll(true);
-    for (const std::string& key : tools::getIniKeyNames(debugIniFile, "MessageLog")) {
+    for (const std::string& key : platform::profile::getKeyNames(debugIniFile, "MessageLog")) {
         if (CMessageGroup* group = CMessageGroup::findByName(key))
-            group->setEnabled(tools::getIniBool(debugIniFile, "MessageLog", key, false));
+            group->setEnabled(platform::profile::getInt(debugIniFile, "MessageLog", key, 0) != 0);
     }
 }
 

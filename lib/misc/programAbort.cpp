@@ -5,12 +5,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "lib/log/messageLog.h"
-
 namespace {
 // Set by the first report; later reports return at once.
 std::atomic<bool> g_reportUnderWay{false};
+std::atomic<FatalReportSink> g_sink{nullptr};
 }  // namespace
+
+FatalReportSink setFatalReportSink(FatalReportSink sink) { return g_sink.exchange(sink); }
 
 std::string programAbortText(const char* message, const char* file, unsigned line, const char* function) {
     std::string text;
@@ -42,6 +43,6 @@ void programAbort(const char* message, const char* file, unsigned line, const ch
     if (shown.empty() || shown.back() != '\n') shown += '\n';
     std::fputs(shown.c_str(), stderr);
     std::fflush(stderr);
-    getMessageLog().writeUrgent(shown);
+    if (FatalReportSink sink = g_sink.load()) sink(shown);
     std::exit(1);
 }

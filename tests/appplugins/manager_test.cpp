@@ -161,6 +161,20 @@ TEST_F(AppPluginManagerTest, ParameterValuesAreKeptUnderTheDefinitionPath) {
     EXPECT_EQ(otherPath.getPluginParamValues().at("Limit"), "10");
 }
 
+// Catches: parameter values that could not be stored reported as saved.
+TEST_F(AppPluginManagerTest, ParameterValuesThatCannotBeStoredAreReported) {
+    const std::string definition = put("params.plugin",
+                                       "[Config]\nPlugin=x.py\n"
+                                       "[PluginParameterDefinition-1]\nName=Limit\nType=int\nDefaultValue=10\n");
+    ScriptAppPlugin plugin(manager_.get());
+    plugin.loadAppPlugin(definition);
+    writeFile(dir_.file("plain"), "not a folder");
+    getScriptingEngine().setUserConfigFilename(dir_.file("plain/config.ini"));
+    EXPECT_THROW(plugin.setPluginParamValues({{"Limit", "25"}}), channels::Exception);
+    EXPECT_EQ(plugin.getPluginParamValues().at("Limit"), "25");  // kept for this run
+    getScriptingEngine().setUserConfigFilename(dir_.file("config.ini"));
+}
+
 TEST_F(AppPluginManagerTest, OutputFileLivesAsLongAsThePlugin) {
     auto plugin = std::make_unique<ScriptAppPlugin>(manager_.get());
     const std::string output = plugin->getOutputFilename();

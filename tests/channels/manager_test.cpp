@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "channels/channelState.h"
 #include "channels/exception.h"
@@ -181,4 +184,44 @@ TEST(ChannelManager, StopCutsARunningDownloadShortWithoutKillingTheWorker) {
     EXPECT_EQ(events[events.size() - 2].rfind("Error:slow:Can't update the feed.|The download was stopped", 0), 0u)
         << events[events.size() - 2];
     EXPECT_EQ(events.back(), "End:slow:failed:requested");
+}
+
+// Catches: a temporary page file per loaded channel. The page file appears
+// when a channel first needs it and goes with the channel (deleted, or at
+// the manager's stop).
+TEST(ChannelManager, PageFilesAppearWhenNeededAndGoWithTheirChannel) {
+    testsupport::TempDir tmp;
+    const char* previous = std::getenv("TMP");
+    const std::string previousTmp = previous ? previous : "";
+    ::setenv("TMP", tmp.str().c_str(), 1);
+    auto pageFiles = [&] {
+        std::size_t n = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(tmp.path()))
+            if (entry.path().extension() == ".html") ++n;
+        return n;
+    };
+    {
+        Engine engine;
+        for (const char* name : {"a", "b", "c"})
+            engine.writeChannelFile(name, std::string("http://example.test/") + name + ".xml");
+        engine.manager->loadChannels();
+        ASSERT_EQ(engine.manager->getChannelCount(), 3);
+        EXPECT_EQ(pageFiles(), 0u);
+
+        std::vector<channels::Channel*> channels(engine.manager->getChannels().begin(),
+                                                 engine.manager->getChannels().end());
+        const std::string page = channels[0]->getSummaryPageFilename();
+        EXPECT_EQ(channels[0]->getSummaryPageFilename(), page);  // one file per channel
+        channels[1]->getSummaryPageFilename();
+        EXPECT_EQ(pageFiles(), 2u);
+        engine.manager->deleteChannel(channels[0], nullptr);
+        EXPECT_FALSE(std::filesystem::exists(page));
+        EXPECT_EQ(pageFiles(), 1u);
+        engine.manager->stopChannelManager(false);
+        EXPECT_EQ(pageFiles(), 0u);
+    }
+    if (previous)
+        ::setenv("TMP", previousTmp.c_str(), 1);
+    else
+        ::unsetenv("TMP");
 }
