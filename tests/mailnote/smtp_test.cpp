@@ -258,6 +258,24 @@ TEST_F(MailerSmtpTest, AttachmentsWithContentTypesAndWildCards) {
     EXPECT_NE(t.find("--" + boundary + "--\r\n"), std::string::npos);
 }
 
+TEST_F(MailerSmtpTest, SixtyFifthAttachmentIsSkipped) {
+    SmtpServer server;
+    testsupport::writeFile(dir.file("note.txt"), "note\n");
+    std::string line = basic(server, body("x\n"));
+    for (int i = 0; i < 65; ++i) line += " -attacht " + quoteArgument(dir.file("note.txt"));
+    const MailerRun run = runMailer(line);
+    ASSERT_EQ(run.rc, 0) << run.output;
+    EXPECT_NE(run.output.find("Max of 64 files allowed!  Others are being ignored"), std::string::npos);
+    const auto messages = server.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    int parts = 0;
+    for (std::string::size_type pos = 0; (pos = messages[0].text.find("Content-description: note.txt", pos)) !=
+                                         std::string::npos;
+         ++pos)
+        ++parts;
+    EXPECT_EQ(parts, 64);
+}
+
 TEST_F(MailerSmtpTest, ExitCodesOfRefusedRuns) {
     SmtpServer server;
     testsupport::writeFile(dir.file("list.txt"), "a@example.test\n");

@@ -11,6 +11,7 @@
 
 #include "hooks/mailnote/mailer/runState.h"
 #include "platform/registry.h"
+#include "tools/codecs.h"
 
 namespace mailer {
 
@@ -295,18 +296,8 @@ int editProfiles(const std::vector<std::string>& allArgs) {
 
 // A recipient list file: one address per line or comma separated.
 int readListFile(const std::string& path, const char* label, std::string& list) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        logf("error reading %s, aborting\n", path.c_str());
-        return 3;
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) {
-        logf("error reading %s, aborting\n", path.c_str());
-        return 5;
-    }
-    std::string text = content.str();
+    std::string text;
+    if (const int rc = readFileText(path, text); rc != 0) return rc;
     if (!text.empty() && text.back() == '\n') text.pop_back();
     if (!text.empty() && text.back() == '\r') text.pop_back();
     if (!text.empty() && text.back() == ',') text.pop_back();
@@ -511,20 +502,6 @@ std::string singleLine(std::string text) {
     return text;
 }
 
-std::string htmlEscape(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
-
 const std::string* findField(const GatewayRequest& request, const std::string& name) {
     for (const auto& field : request.fields)
         if (same(field.first, name.c_str())) return &field.second;
@@ -671,7 +648,7 @@ void writeGatewayPage(const GatewayRequest& request, int rc) {
     std::FILE* out = mailerOut();
     std::fputs("Expires: Thu, 01 Dec 1994 16:00:00 GMT\r\nPragma: no-cache\r\n", out);
     if (!page.empty()) {
-        const std::string shown = htmlEscape(page);
+        const std::string shown = tools::encodeHtmlEntities(page, "<>&\"");
         std::fprintf(out,
                      "Location: %s\r\n\r\n<html><head><meta http-equiv=\"refresh\" content=\"0; URL=%s\"></head>"
                      "<body><a href=\"%s\">Click here to go to %s</a></body></html>\r\n",

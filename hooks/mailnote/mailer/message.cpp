@@ -42,27 +42,14 @@ void encodeBase64Group(const unsigned char* in, std::size_t n, std::string& out)
     out += n > 2 ? kBase64[v & 63] : '=';
 }
 
-// Reads a whole file into text: 0, or the exit code of the failure with its
-// line logged (4 not a disk file, 3 open failure, 5 read failure).
+// readFileText for a body or attachment, which must be a disk file (4).
 int readDiskFile(const std::string& path, std::string& text) {
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
         logf("Sorry, I can only mail messages from disk files...\n");
         return 4;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        logf("error reading %s, aborting\n", path.c_str());
-        return 3;
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) {
-        logf("error reading %s, aborting\n", path.c_str());
-        return 5;
-    }
-    text = content.str();
-    return 0;
+    return readFileText(path, text);
 }
 
 std::string makeBoundary() {
@@ -102,6 +89,22 @@ std::vector<std::string> expandAttachment(const std::string& name) {
 std::string joinHeaderLines(const std::string& lines) { return lines.empty() ? lines : lines + "\r\n"; }
 
 }  // namespace
+
+int readFileText(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        logf("error reading %s, aborting\n", path.c_str());
+        return 3;
+    }
+    std::ostringstream content;
+    content << in.rdbuf();
+    if (in.bad()) {
+        logf("error reading %s, aborting\n", path.c_str());
+        return 5;
+    }
+    text = content.str();
+    return 0;
+}
 
 void encodeQuotedPrintableChar(unsigned char c, int& lineLength, std::string& out, bool header) {
     if (!header && c == '\n') {

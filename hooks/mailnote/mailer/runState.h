@@ -82,6 +82,9 @@ void logText(const std::string& text);
 std::FILE* mailerIn();
 std::FILE* mailerOut();
 
+// A whole file: 0, or 3 (open) / 5 (read) with "error reading ..." logged.
+int readFileText(const std::string& path, std::string& text);
+
 // Message building (message.cpp). 0 and the text, or an exit code (2..5).
 int buildMessage(const RunState& state, std::time_t now, std::string& message);
 

@@ -1,0 +1,296 @@
+// The main frame: its bars and commands, the window messages other threads
+// send it, the Logs bar, the layouts and the list policy, the tray attempts
+// and the timer's error handling.
+#include <QAction>
+#include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QtTest>
+#include <atomic>
+#include <future>
+#include <sstream>
+#include <thread>
+
+#include "app/core/messageGroups.h"
+#include "app/postedText.h"
+#include "lib/log/messageLog.h"
+#include "tests/support/test_support.h"
+#include "ui/bars/workPad.h"
+#include "ui/bars/workspaceBar.h"
+#include "ui/events/uiHandler.h"
+#include "ui/frame/mainFrame.h"
+
+namespace msg = platform::messages;
+
+namespace {
+
+class Handler : public UiEventHandler {
+public:
+    std::string getDescription() const override { return "[Handler]"; }
+};
+
+CMainFrame::Setup setupFor(const testsupport::TempDir& dir) {
+    CMainFrame::Setup setup;
+    setup.appName = "Orvan";
+    setup.logsDir = dir.str();
+    setup.trayAttempts = 3;
+    setup.trayRetryMs = 10;
+    return setup;
+}
+
+std::string plainText(QTextEdit* edit) { return edit->toPlainText().toStdString(); }
+
+}  // namespace
+
+class FrameTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        frame = std::make_unique<CMainFrame>();
+        QVERIFY(frame->create(setupFor(dir)));
+        frame->show();
+    }
+    void cleanup() {
+        frame.reset();
+        getMainFrameServices() = MainFrameServices{};
+    }
+
+    void barsCommandsAndTimer() {
+        QVERIFY(isMainFrameCreated());
+        QCOMPARE(frame->getWorkspaceBar()->windowTitle(), QString("Control Center"));
+        QCOMPARE(frame->getOutputBar()->windowTitle(), QString("Logs"));
+        QCOMPARE(frame->getWorkPad()->windowTitle(), QString("Workpad"));
+        QVERIFY(frame->getWorkspaceBar()->isVisible());
+        QVERIFY(!frame->getOutputBar()->isVisible());
+        QVERIFY(!frame->getWorkPad()->isVisible());
+        QTabWidget* tabs = frame->getOutputBar()->tabs();
+        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(tabs->tabText(0), QString("Activity"));
+        QCOMPARE(tabs->tabText(1), QString("Errors"));
+        QVERIFY(frame->isTimerActive());
+        // The error log command shows the bar on its Errors tab.
+        QVERIFY(frame->runCommand(32834));
+        QVERIFY(frame->getOutputBar()->isVisible());
+        QCOMPARE(tabs->currentIndex(), 1);
+        QVERIFY(frame->getCommand(32844) != nullptr);
+        QVERIFY(frame->getCommand(57665) != nullptr);
+        QVERIFY(!frame->runCommand(12345));
+    }
+
+    // A send from another thread runs on the user-interface thread and
+    // returns the handler's answer; a posted command triggers its action
+    // there.
+    void messagesFromAnotherThread() {
+        const unsigned probe = msg::registerMessage("FrameTestProbe");
+        std::thread::id ranOn;
+        frame->setMessageHandler(probe, [&](std::uintptr_t w, std::intptr_t l) -> std::intptr_t {
+            ranOn = std::this_thread::get_id();
+            return static_cast<std::intptr_t>(w) + l;
+        });
+        std::atomic<int> triggered{0};
+        std::thread::id triggeredOn;
+        QAction* action = frame->addCommand(32999, "Probe");
+        connect(action, &QAction::triggered, [&] {
+            triggeredOn = std::this_thread::get_id();
+            ++triggered;
+        });
+        const msg::Handle window = frame->getHandle();
+        auto result = std::async(std::launch::async, [window, probe] {
+            msg::postMessage(window, msg::WM_COMMAND, 32999, 0);
+            return msg::sendMessage(window, probe, 40, 2);
+        });
+        while (result.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
+        QCOMPARE(result.get(), std::intptr_t(42));
+        QCOMPARE(ranOn, std::this_thread::get_id());
+        QTRY_COMPARE_WITH_TIMEOUT(triggered.load(), 1, 5000);
+        QCOMPARE(triggeredOn, std::this_thread::get_id());
+    }
+
+    // A worker waiting in a send while the frame goes (the event loop not
+    // running, as at shut-down) is released with 0.
+    void destroyingTheFrameReleasesAWaitingSend() {
+        const msg::Handle window = frame->getHandle();
+        std::promise<void> sending;
+        auto result = std::async(std::launch::async, [&] {
+            sending.set_value();
+            return msg::sendMessage(window, relayDllChannelHookEventMsg(), 0, 0);
+        });
+        sending.get_future().wait();
+        // Give the send time to queue; it can't run, nothing serves events.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        frame.reset();
+        QVERIFY(result.wait_for(std::chrono::seconds(10)) == std::future_status::ready);
+        QCOMPARE(result.get(), std::intptr_t(0));
+        QVERIFY(!isMainFrameCreated());
+        QVERIFY(!msg::postMessage(window, logChannelActivityMsg(), 0, 0));
+    }
+
+    void logMessagesReachTabsAndFiles() {
+        const msg::Handle window = frame->getHandle();
+        std::thread worker([window] {
+            postText(window, logChannelActivityMsg(), "10:00 Getting the latest feed from News\r\n");
+            postText(window, logErrorMsgMsg(), "10:00 | News: Not found\r\n");
+        });
+        worker.join();
+        COutputBar* bar = frame->getOutputBar();
+        QTRY_COMPARE_WITH_TIMEOUT(plainText(bar->errorLog()), std::string("10:00 | News: Not found\n"), 5000);
+        QCOMPARE(plainText(bar->activityLog()), std::string("10:00 Getting the latest feed from News\n"));
+        QCOMPARE(testsupport::readFile(dir.file("OrvanActivity.log")),
+                 std::string("10:00 Getting the latest feed from News\r\n"));
+        QCOMPARE(testsupport::readFile(dir.file("OrvanError.log")), std::string("10:00 | News: Not found\r\n"));
+        QCOMPARE(getPostedTextCount(), std::size_t(0));
+    }
+
+    void outputBarLimitsAndFiles() {
+        struct Case {
+            int max;
+            std::vector<std::string> messages;
+            std::string shown;
+        };
+        const std::vector<Case> cases = {
+            {3, {"1\r\n", "2\r\n", "3\r\n", "4\r\n", "5\r\n"}, "3\n4\n5\n"},
+            {-1, {"1\r\n", "2\r\n", "3\r\n", "4\r\n", "5\r\n"}, "1\n2\n3\n4\n5\n"},
+            {0, {"1\r\n", "2\r\n"}, ""},
+            {5, {"no end ", "joined\r\n"}, "no end joined\n"},
+        };
+        for (const Case& c : cases) {
+            testsupport::TempDir logs;
+            testsupport::writeFile(logs.file("OrvanActivity.log"), "from the last run\n");
+            COutputBar bar(nullptr);
+            COutputBar::LogLook look;
+            look.maxMsgs = c.max;
+            QVERIFY(bar.create(logs.str(), look, look));
+            QCOMPARE(getOutputBar(), &bar);
+            std::string all;
+            for (const std::string& m : c.messages) {
+                bar.addActivityMessage(m);
+                all += m;
+            }
+            QCOMPARE(plainText(bar.activityLog()), c.shown);
+            // The file holds everything, untrimmed, and nothing of before.
+            QCOMPARE(testsupport::readFile(logs.file("OrvanActivity.log")), all);
+        }
+    }
+
+    void layoutSwitching() {
+        setUiHandler(true);
+        Handler kept;
+        getUiHandler()->addEventHandler(&kept);
+        QMdiSubWindow* child = frame->getMdiArea()->addSubWindow(new QWidget);
+        child->show();
+        // Already current: nothing closes.
+        setUiHandler(true);
+        QCOMPARE(frame->getMdiArea()->subWindowList().size(), 1);
+        QVERIFY(!getUiHandler()->isSdi());
+        setUiHandler(false);
+        QVERIFY(getUiHandler()->isSdi());
+        QTRY_COMPARE_WITH_TIMEOUT(frame->getMdiArea()->subWindowList().size(), 0, 5000);
+        QVERIFY(getUiHandler()->isEventHandler(&kept));
+        // The single-window layout keeps only the newest child window.
+        QMdiSubWindow* first = frame->getMdiArea()->addSubWindow(new QWidget);
+        QMdiSubWindow* second = frame->getMdiArea()->addSubWindow(new QWidget);
+        first->show();
+        second->show();
+        getUiHandler()->beginLayoutChange();
+        QVERIFY(getUiHandler()->isInLayoutChange());
+        getUiHandler()->endLayoutChange(nullptr, second);
+        QVERIFY(!getUiHandler()->isInLayoutChange());
+        QTRY_COMPARE_WITH_TIMEOUT(frame->getMdiArea()->subWindowList().size(), 1, 5000);
+        QCOMPARE(frame->getMdiArea()->subWindowList().first(), second);
+        getUiHandler()->removeEventHandler(&kept);
+        setUiHandler(true);
+    }
+
+    void listKeyPolicy() {
+        setUiHandler(true);
+        std::vector<int> posted;
+        for (int id : {32845, 32858, 32827, 32828}) {
+            connect(frame->addCommand(id, "cmd"), &QAction::triggered, [&posted, id] { posted.push_back(id); });
+        }
+        auto* channel = reinterpret_cast<channels::Channel*>(0x1000);
+        auto* plugin = reinterpret_cast<channels::AppPlugin*>(0x2000);
+        struct Case {
+            bool plugins;
+            int key;
+            int modifiers;
+            bool handled;
+            int command;  // 0: none
+        };
+        const std::vector<Case> cases = {
+            {false, 13, 0, true, 32845}, {false, 32, 2, true, 32827}, {false, 13, 4, true, 32827},
+            {false, 13, 3, true, 32828}, {false, 13, 1, true, 32828}, {false, 65, 0, false, 0},
+            {true, 13, 0, true, 32845},  {true, 13, 4, true, 32827},  {true, 32, 1, true, 32827},
+            {true, 9, 0, false, 0},
+        };
+        for (const Case& c : cases) {
+            posted.clear();
+            const bool handled = c.plugins ? getUiHandler()->onAppPluginKeyPressed(plugin, c.key, c.modifiers)
+                                           : getUiHandler()->onMyChannelsKeyPressed(channel, c.key, c.modifiers);
+            QCOMPARE(handled, c.handled);
+            // The command runs after the current message.
+            QVERIFY(posted.empty());
+            QCoreApplication::processEvents();
+            QCOMPARE(posted, c.command == 0 ? std::vector<int>{} : std::vector<int>{c.command});
+        }
+        QVERIFY(!getUiHandler()->onMyChannelsKeyPressed(nullptr, 13, 0));
+        // Enter on an item with Alt held does nothing; the key goes on to the list.
+        int shown = 0;
+        ChannelWindowOps ops;
+        ops.showFeedItemInChannelWindow = [&](channels::Channel*, int) { ++shown; };
+        setChannelWindowOps(ops);
+        QVERIFY(!getUiHandler()->onFeedItemKeyPressed(nullptr, channel, 0, 13, 4));
+        QCOMPARE(shown, 0);
+        QVERIFY(!getUiHandler()->onFeedItemKeyPressed(nullptr, channel, 0, 13, 2));
+        QCOMPARE(shown, 1);
+        setChannelWindowOps({});
+    }
+
+    // No tray host under the offscreen platform: the attempts run on a timer
+    // while the window stays usable, and the program goes on without an icon.
+    void noTrayHost() {
+        if (QSystemTrayIcon::isSystemTrayAvailable()) QSKIP("a tray host is running");
+        std::ostringstream out;
+        CMessageLog log(out);
+        CMessageLog* previous = setMessageLog(&log);
+        g_startupGroup.setEnabled(true);
+        frame = std::make_unique<CMainFrame>();
+        QVERIFY(frame->create(setupFor(dir)));
+        frame->show();
+        QVERIFY(frame->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(out.str().find("running without one") != std::string::npos, 5000);
+        setMessageLog(previous);
+        const std::string text = out.str();
+        QVERIFY(text.find("Creating the system tray icon: attempt 3") != std::string::npos);
+        QVERIFY(text.find("attempt 4") == std::string::npos);
+        QVERIFY(frame->getTrayIcon() == nullptr);
+        QVERIFY(isMainFrameCreated());
+    }
+
+    // An exception of a timer step is reported in the Errors tab and the
+    // timer goes on.
+    void timerStepThatThrows() {
+        int imports = 0;
+        getMainFrameServices().importViewedFeedItemUrls = [&] {
+            ++imports;
+            throw std::runtime_error("Can't open the file: viewed.txt");
+        };
+        frame->notificationTimerProc();
+        QCOMPARE(imports, 1);
+        QVERIFY(plainText(frame->getOutputBar()->errorLog()).find("Can't open the file: viewed.txt") !=
+                std::string::npos);
+        QVERIFY(frame->isTimerActive());
+        QTRY_VERIFY_WITH_TIMEOUT(imports >= 2, 5000);
+    }
+
+private:
+    testsupport::TempDir dir;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+QTEST_MAIN(FrameTest)
+#include "frame_qtest.moc"

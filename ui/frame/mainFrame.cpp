@@ -1,0 +1,543 @@
+#include "ui/frame/mainFrame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <exception>
+
+#include "app/core/messageGroups.h"
+#include "lib/log/messageLog.h"
+#include "app/postedText.h"
+#include "channels/channel.h"
+#include "channels/channelManager.h"
+#include "channels/hooks/channelHook.h"
+#include "channels/hooks/dllChannelHook.h"
+#include "channels/hooks/dllChannelHookApi.h"
+#include "tools/dates.h"
+#include "ui/bars/workPad.h"
+#include "ui/bars/workspaceBar.h"
+#include "ui/events/uiHandler.h"
+#include "ui/frame/qtDispatcher.h"
+
+namespace msg = platform::messages;
+
+namespace {
+
+std::atomic<CMainFrame*> g_mainFrame{nullptr};
+std::atomic<bool> g_exitRequested{false};
+bool g_mainWindowMaximized = false;
+
+
+std::string pointerText(const void* p) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%p", p);
+    return buffer;
+}
+
+}  // namespace
+
+MainFrameServices& getMainFrameServices() {
+    static MainFrameServices services;
+    return services;
+}
+
+CMainFrame* getMainFrame() { return g_mainFrame.load(); }
+bool isMainFrameCreated() { return g_mainFrame.load() != nullptr; }
+void setExitRequested(bool requested) { g_exitRequested.store(requested); }
+bool isExitRequested() { return g_exitRequested.load(); }
+bool isMainWindowMaximized() { return g_mainWindowMaximized; }
+
+unsigned endChannelUpdateMsg() { return msg::registerMessage("EndChannelUpdate"); }
+unsigned logChannelActivityMsg() { return msg::registerMessage("LogChannelActivity"); }
+unsigned logErrorMsgMsg() { return msg::registerMessage("LogErrorMsg"); }
+unsigned startNewChannelWizardMsg() { return msg::registerMessage("StartNewChannelWizard"); }
+unsigned addToReadMeListMsg() { return msg::registerMessage("AddToReadMeList"); }
+unsigned relayDllChannelHookEventMsg() { return msg::registerMessage("RelayDllChannelHookEvent"); }
+unsigned relayDllChannelHookCommandMsg() { return msg::registerMessage("RelayDllChannelHookCommand"); }
+
+CMainFrame::CMainFrame() {
+    setObjectName(QStringLiteral("mainFrame"));
+    dispatcher_ = new QtDispatcher(this);
+    handle_ = msg::createWindow(*dispatcher_, [this](unsigned m, std::uintptr_t w, std::intptr_t l) {
+        return dispatch(m, w, l);
+    });
+    installMessageHandlers();
+}
+
+CMainFrame::~CMainFrame() {
+    // First of all: no new event reaches the frame, and a thread waiting in a
+    // send to it (a worker in a hook relay or an end of update) is released.
+    CMainFrame* self = this;
+    g_mainFrame.compare_exchange_strong(self, nullptr);
+    msg::destroyWindow(handle_);
+    dispatcher_->stop();
+    if (timer_ != nullptr) timer_->stop();
+    if (trayRetryTimer_ != nullptr) trayRetryTimer_->stop();
+}
+
+bool CMainFrame::create(const Setup& setup) {
+    setup_ = setup;
+    ORVAN_LOG(g_startupGroup) << "Entered CMainFrame::OnCreate()" << std::endl;
+    setWindowTitle(QString::fromStdString(setup.appName));
+    auto* client = new QWidget(this);
+    auto* clientLayout = new QVBoxLayout(client);
+    clientLayout->setContentsMargins(0, 0, 0, 0);
+    clientLayout->setSpacing(0);
+    mdiArea_ = new QMdiArea(client);
+    mdiArea_->setObjectName(QStringLiteral("mdiArea"));
+    setCentralWidget(client);
+
+    ORVAN_LOG(g_startupGroup) << "Enabling Office XP look." << std::endl;
+    ORVAN_LOG(g_startupGroup) << "Enabling quick customization." << std::endl;
+    ORVAN_LOG(g_startupGroup) << "Creating the menu bar." << std::endl;
+    menuBar()->setObjectName(QStringLiteral("menuBar"));
+    QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+    menuBar()->addMenu(QStringLiteral("&Window"));
+    menuBar()->addMenu(QStringLiteral("&Help"));
+
+    ORVAN_LOG(g_startupGroup) << "Loading the toolbars." << std::endl;
+    channelsToolBar_ = addToolBar(QStringLiteral("Channels"));
+    channelsToolBar_->setObjectName(QStringLiteral("channelsToolBar"));
+    generalToolBar_ = addToolBar(QStringLiteral("General"));
+    generalToolBar_->setObjectName(QStringLiteral("generalToolBar"));
+
+    ORVAN_LOG(g_startupGroup) << "Creating the status bar." << std::endl;
+    statusBar()->setObjectName(QStringLiteral("statusBar"));
+
+    ORVAN_LOG(g_startupGroup) << "Creating the workspace bar." << std::endl;
+    workspaceBar_ = new CWorkspaceBar(this);
+    ORVAN_LOG(g_startupGroup) << "Creating the output bar." << std::endl;
+    outputBar_ = new COutputBar(this);
+    if (!outputBar_->create(setup.logsDir, setup.activityLog, setup.errorLog)) {
+        ORVAN_LOG_ANY() << "Can't open the activity and error log files in " << setup.logsDir << std::endl;
+    }
+    ORVAN_LOG(g_startupGroup) << "Creating the workpad." << std::endl;
+    workPad_ = new CWorkPad(this);
+
+    ORVAN_LOG(g_startupGroup) << "Enabling docking." << std::endl;
+    workspaceBar_->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    outputBar_->setAllowedAreas(Qt::TopDockWidgetArea | Qt::BottomDockWidgetArea);
+    workPad_->setAllowedAreas(Qt::TopDockWidgetArea | Qt::BottomDockWidgetArea);
+
+    ORVAN_LOG(g_startupGroup) << "Creating the caption bar." << std::endl;
+    captionBar_ = new QLabel(client);
+    captionBar_->setObjectName(QStringLiteral("captionBar"));
+    captionBar_->setFrameShape(QFrame::Box);
+    captionBar_->setLineWidth(1);
+    captionBar_->setAutoFillBackground(true);
+    clientLayout->addWidget(captionBar_);
+    clientLayout->addWidget(mdiArea_, 1);
+    applyCaptionBarLook();
+
+    ORVAN_LOG(g_startupGroup) << "Docking the control bars." << std::endl;
+    addDockWidget(Qt::LeftDockWidgetArea, workspaceBar_);
+    addDockWidget(Qt::BottomDockWidgetArea, outputBar_);
+    addDockWidget(Qt::BottomDockWidgetArea, workPad_);
+    outputBar_->hide();
+    workPad_->hide();
+
+    ORVAN_LOG(g_startupGroup) << "Initializing the user toolbars." << std::endl;
+    ORVAN_LOG(g_startupGroup) << "Enabling the window manager." << std::endl;
+    ORVAN_LOG(g_startupGroup) << "Loading additional toolbar images." << std::endl;
+    ORVAN_LOG(g_startupGroup) << "Updating the caption bar." << std::endl;
+    updateCaptionBar();
+
+    // The frame's own commands; the command code adds the rest.
+    QAction* exitAction = addCommand(57665, QStringLiteral("E&xit"));
+    connect(exitAction, &QAction::triggered, this, [this] {
+        setExitRequested(true);
+        close();
+    });
+    fileMenu->addAction(exitAction);
+    QAction* showAction = addCommand(32844, QStringLiteral("&Show Orvan"));
+    connect(showAction, &QAction::triggered, this, [this] { bringToFront(); });
+    for (auto [id, bar] : {std::pair<int, QDockWidget*>{32803, workspaceBar_}, {32804, outputBar_}, {32895, workPad_}}) {
+        QAction* toggle = bar->toggleViewAction();
+        toggle->setProperty("commandId", id);
+        commands_[id] = toggle;
+        viewMenu->addAction(toggle);
+    }
+    QAction* activityTab = addCommand(32833, QStringLiteral("&Activity Log"));
+    connect(activityTab, &QAction::triggered, this, [this] {
+        outputBar_->show();
+        outputBar_->showActivityTab();
+    });
+    QAction* errorsTab = addCommand(32834, QStringLiteral("&Error Log"));
+    connect(errorsTab, &QAction::triggered, this, [this] {
+        outputBar_->show();
+        outputBar_->showErrorsTab();
+    });
+    viewMenu->addAction(activityTab);
+    viewMenu->addAction(errorsTab);
+
+    // Where no tray host runs, the attempts go on in the background and the
+    // program runs without the icon.
+    trayAttempt_ = 0;
+    tryCreateTrayIcon();
+
+    ORVAN_LOG(g_startupGroup) << "Starting the notification balloon timer." << std::endl;
+    timer_ = new QTimer(this);
+    timer_->setInterval(1000);
+    connect(timer_, &QTimer::timeout, this, [this] { notificationTimerProc(); });
+    timer_->start();
+
+    g_mainFrame.store(this);
+    ORVAN_LOG(g_startupGroup) << "CMainFrame created OK." << std::endl;
+    return true;
+}
+
+void CMainFrame::tryCreateTrayIcon() {
+    ++trayAttempt_;
+    ORVAN_LOG(g_startupGroup) << "Creating the system tray icon: attempt " << trayAttempt_ << std::endl;
+    const auto& services = getMainFrameServices();
+    bool created = false;
+    try {
+        if (services.createTrayIcon) {
+            created = services.createTrayIcon(*this);
+        } else if (QSystemTrayIcon::isSystemTrayAvailable()) {
+            auto* icon = new QSystemTrayIcon(windowIcon(), this);
+            icon->setToolTip(QString::fromStdString(setup_.appName));
+            icon->show();
+            setTrayIcon(icon);
+            created = true;
+        }
+    } catch (const std::exception& e) {
+        ORVAN_LOG_ANY() << "Can't create the tray icon: " << e.what() << std::endl;
+    }
+    if (created) {
+        if (trayRetryTimer_ != nullptr) trayRetryTimer_->stop();
+        return;
+    }
+    if (trayAttempt_ >= setup_.trayAttempts) {
+        if (trayRetryTimer_ != nullptr) trayRetryTimer_->stop();
+        ORVAN_LOG_ANY() << "Couldn't create the tray icon - running without one." << std::endl;
+        return;
+    }
+    if (trayRetryTimer_ == nullptr) {
+        trayRetryTimer_ = new QTimer(this);
+        trayRetryTimer_->setSingleShot(true);
+        connect(trayRetryTimer_, &QTimer::timeout, this, [this] { tryCreateTrayIcon(); });
+    }
+    trayRetryTimer_->start(setup_.trayRetryMs);
+}
+
+void CMainFrame::setTrayIcon(QSystemTrayIcon* icon) { trayIcon_ = icon; }
+
+QAction* CMainFrame::addCommand(int id, const QString& text) {
+    auto it = commands_.find(id);
+    if (it != commands_.end()) return it->second;
+    auto* action = new QAction(text, this);
+    action->setProperty("commandId", id);
+    commands_[id] = action;
+    return action;
+}
+
+QAction* CMainFrame::getCommand(int id) const {
+    auto it = commands_.find(id);
+    return it == commands_.end() ? nullptr : it->second;
+}
+
+bool CMainFrame::runCommand(int id) {
+    QAction* action = getCommand(id);
+    if (action == nullptr || !action->isEnabled()) return false;
+    action->trigger();
+    return true;
+}
+
+void CMainFrame::setMessageHandler(unsigned m, MessageHandler handler) { messageHandlers_[m] = std::move(handler); }
+
+std::intptr_t CMainFrame::dispatch(unsigned m, std::uintptr_t wParam, std::intptr_t lParam) {
+    // No exception leaves the message handlers: it is logged and shown in the
+    // Errors tab.
+    try {
+        if (m == msg::WM_COMMAND) {
+            runCommand(static_cast<int>(wParam & 0xFFFF));
+            return 0;
+        }
+        auto it = messageHandlers_.find(m);
+        if (it == messageHandlers_.end() || !it->second) return 0;
+        return it->second(wParam, lParam);
+    } catch (const std::exception& e) {
+        reportTimerError("Error while handling a window message.", e.what());
+    } catch (...) {
+        reportTimerError("Error while handling a window message.", "unknown exception");
+    }
+    return 0;
+}
+
+void CMainFrame::reportTimerError(const std::string& what, const std::string& message) {
+    ORVAN_LOG_ANY() << "ERROR: " << what << " " << message << std::endl;
+    if (outputBar_ != nullptr) {
+        outputBar_->addErrorMessage(tools::formatDateTime(std::time(nullptr)) + " | " + what + " " + message + "\r\n");
+    }
+}
+
+void CMainFrame::installMessageHandlers() {
+    setMessageHandler(endChannelUpdateMsg(), [](std::uintptr_t, std::intptr_t lParam) -> std::intptr_t {
+        const auto* event = reinterpret_cast<const channels::EndChannelUpdateEvent*>(lParam);
+        if (event != nullptr && event->getUpdatedOk() && isUiHandlerSet()) {
+            getUiHandler()->fireChannelFeedUpdated(event->getChannel(), event->isRequestedUpdate());
+        }
+        return 0;
+    });
+    setMessageHandler(logChannelActivityMsg(), [this](std::uintptr_t, std::intptr_t lParam) -> std::intptr_t {
+        const std::string text = takePostedText(lParam);
+        if (outputBar_ != nullptr) outputBar_->addActivityMessage(text);
+        return 0;
+    });
+    setMessageHandler(logErrorMsgMsg(), [this](std::uintptr_t, std::intptr_t lParam) -> std::intptr_t {
+        const std::string text = takePostedText(lParam);
+        if (outputBar_ != nullptr) outputBar_->addErrorMessage(text);
+        return 0;
+    });
+    setMessageHandler(startNewChannelWizardMsg(), [this](std::uintptr_t, std::intptr_t lParam) -> std::intptr_t {
+        const std::string url = takePostedText(lParam);
+        bringToFront();
+        if (getMainFrameServices().runNewChannelWizard) getMainFrameServices().runNewChannelWizard(url);
+        return 0;
+    });
+    setMessageHandler(addToReadMeListMsg(), [](std::uintptr_t, std::intptr_t lParam) -> std::intptr_t {
+        const std::string url = takePostedText(lParam);
+        if (getMainFrameServices().addToReadMeList) getMainFrameServices().addToReadMeList(url);
+        return 0;
+    });
+    setMessageHandler(relayDllChannelHookEventMsg(), [](std::uintptr_t wParam, std::intptr_t lParam) -> std::intptr_t {
+        ORVAN_LOG(g_channelHookCallbacksGroup) << "OnRelayDllChannelHookEventMsg()" << std::endl;
+        auto* hook = reinterpret_cast<channels::DllChannelHook*>(wParam);
+        const auto* args = reinterpret_cast<const channels::HookCallArgs*>(lParam);
+        return hook != nullptr && args != nullptr && hook->callProcessEvent(*args) ? 1 : 0;
+    });
+    setMessageHandler(relayDllChannelHookCommandMsg(),
+                      [](std::uintptr_t wParam, std::intptr_t lParam) -> std::intptr_t {
+                          ORVAN_LOG(g_channelHookCallbacksGroup) << "OnRelayDllChannelHookCommandMsg()" << std::endl;
+                          auto* hook = reinterpret_cast<channels::DllChannelHook*>(wParam);
+                          const auto* args = reinterpret_cast<const channels::HookCallArgs*>(lParam);
+                          return hook != nullptr && args != nullptr && hook->callProcessCommand(*args) ? 1 : 0;
+                      });
+
+    auto findChannel = [](std::uintptr_t cookie) -> channels::Channel* {
+        channels::ChannelManager* manager =
+            getMainFrameServices().getChannelManager ? getMainFrameServices().getChannelManager() : nullptr;
+        channels::Channel* channel = manager != nullptr ? channels::findChannelByCookie(*manager, cookie) : nullptr;
+        ORVAN_LOG(g_channelHookCallbacksGroup) << "Found channel: " << pointerText(channel) << std::endl;
+        return channel;
+    };
+    setMessageHandler(channels::kSaveChannelHookSettingsMsg,
+                      [findChannel](std::uintptr_t, std::intptr_t lParam) -> std::intptr_t {
+                          const auto* record = reinterpret_cast<const ChannelHookCallbackCookies*>(lParam);
+                          ORVAN_LOG(g_channelHookCallbacksGroup)
+                              << "CHANNEL HOOK CALLBACK: SaveChannelHookSettings" << std::endl;
+                          if (record == nullptr) return 0;
+                          ORVAN_LOG(g_channelHookCallbacksGroup)
+                              << "- hChannelCookie=" << record->hChannelCookie
+                              << " ; hChannelHookCookie=" << record->hChannelHookCookie << std::endl;
+                          channels::Channel* channel = findChannel(record->hChannelCookie);
+                          if (channel == nullptr) return 0;
+                          ORVAN_LOG(g_channelHookCallbacksGroup) << "Saving channel." << std::endl;
+                          channel->save();
+                          ORVAN_LOG(g_channelHookCallbacksGroup) << "Event processed OK." << std::endl;
+                          return 0;
+                      });
+    setMessageHandler(channels::kOpenChannelPropertiesMsg,
+                      [this, findChannel](std::uintptr_t, std::intptr_t lParam) -> std::intptr_t {
+                          const auto* record = reinterpret_cast<const ChannelHookCallbackCookies*>(lParam);
+                          ORVAN_LOG(g_channelHookCallbacksGroup)
+                              << "CHANNEL HOOK CALLBACK: OpenChannelProperties" << std::endl;
+                          if (record == nullptr) return 0;
+                          ORVAN_LOG(g_channelHookCallbacksGroup)
+                              << "- hChannelCookie=" << record->hChannelCookie << std::endl;
+                          channels::Channel* channel = findChannel(record->hChannelCookie);
+                          if (channel == nullptr) return 0;
+                          ORVAN_LOG(g_channelHookCallbacksGroup)
+                              << "- hChannelHookCookie=" << record->hChannelHookCookie << std::endl;
+                          // Held while the sheet runs, whatever happens to the hook meanwhile.
+                          channels::ChannelHookRef hook;
+                          if (record->hChannelHookCookie != 0) {
+                              hook = channels::findChannelHookByCookie(*channel, record->hChannelHookCookie);
+                              if (!hook) return 0;
+                          }
+                          ORVAN_LOG(g_channelHookCallbacksGroup)
+                              << "Opening the channel properties dialog." << std::endl;
+                          bringToFront();
+                          if (getMainFrameServices().openChannelProperties) {
+                              getMainFrameServices().openChannelProperties(channel, hook.get());
+                          }
+                          ORVAN_LOG(g_channelHookCallbacksGroup) << "Event processed OK." << std::endl;
+                          return 0;
+                      });
+    setMessageHandler(channels::kUpdateChannelMsg, [findChannel](std::uintptr_t, std::intptr_t lParam) -> std::intptr_t {
+        const auto* record = reinterpret_cast<const ChannelHookCallbackCookies*>(lParam);
+        ORVAN_LOG(g_channelHookCallbacksGroup) << "CHANNEL HOOK CALLBACK: UpdateChannel" << std::endl;
+        if (record == nullptr) return 0;
+        ORVAN_LOG(g_channelHookCallbacksGroup) << "- hChannelCookie=" << record->hChannelCookie << std::endl;
+        channels::Channel* channel = findChannel(record->hChannelCookie);
+        if (channel == nullptr) return 0;
+        ORVAN_LOG(g_channelHookCallbacksGroup) << "Requesting channel update." << std::endl;
+        channel->requestUpdate();
+        ORVAN_LOG(g_channelHookCallbacksGroup) << "Event processed OK." << std::endl;
+        return 0;
+    });
+    setMessageHandler(channels::kOpenFeedItemMsg, [findChannel](std::uintptr_t, std::intptr_t lParam) -> std::intptr_t {
+        const auto* record = reinterpret_cast<const ChannelHookOpenFeedItemArgs*>(lParam);
+        ORVAN_LOG(g_channelHookCallbacksGroup) << "CHANNEL HOOK CALLBACK: OpenFeedItem" << std::endl;
+        if (record == nullptr) return 0;
+        const std::string id = record->feedItemId != nullptr ? record->feedItemId : "";
+        const std::string url = record->feedItemUrl != nullptr ? record->feedItemUrl : "";
+        ORVAN_LOG(g_channelHookCallbacksGroup) << "- hChannelCookie=" << record->hChannelCookie
+                                                << " ; feedItemId=" << id << " ; feedItemUrl=" << url << std::endl;
+        channels::Channel* channel = findChannel(record->hChannelCookie);
+        if (channel == nullptr) return 0;
+        ORVAN_LOG(g_channelHookCallbacksGroup) << "Opening the specified feed item." << std::endl;
+        if (!getMainFrameServices().openFeedItem || !getMainFrameServices().openFeedItem(channel, id, url)) {
+            QApplication::beep();
+        }
+        ORVAN_LOG(g_channelHookCallbacksGroup) << "Event processed OK." << std::endl;
+        return 0;
+    });
+}
+
+void CMainFrame::notificationTimerProc() {
+    if (!isMainFrameCreated() || timerBusy_) return;
+    // A modal box shown by a step runs a nested loop: the timer's next ticks
+    // wait until this one is done.
+    timerBusy_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{timerBusy_};
+    const auto& services = getMainFrameServices();
+    try {
+        if (services.processNotifications) services.processNotifications();
+    } catch (const std::exception& e) {
+        reportTimerError("Can't show the notifications.", e.what());
+    }
+    try {
+        if (services.importViewedFeedItemUrls) services.importViewedFeedItemUrls();
+    } catch (const std::exception& e) {
+        reportTimerError("Can't import the viewed URLs.", e.what());
+    }
+    try {
+        if (services.generateDueReport) services.generateDueReport();
+    } catch (const std::exception& e) {
+        reportTimerError("Can't save the channel report configurations.", e.what());
+    }
+}
+
+bool CMainFrame::isTimerActive() const { return timer_ != nullptr && timer_->isActive(); }
+
+void CMainFrame::bringToFront() {
+    if (isMinimized()) showMinimized();
+    if (g_mainWindowMaximized) {
+        showMaximized();
+    } else {
+        showNormal();
+    }
+    raise();
+    activateWindow();
+}
+
+void CMainFrame::setCaptionBarText(const std::string& text) {
+    captionText_ = text;
+    if (captionBar_ != nullptr) captionBar_->setText(QString::fromStdString(text));
+    updateCaptionBar();
+}
+
+void CMainFrame::setShowCaptionBar(bool show) {
+    setup_.showCaptionBar = show;
+    updateCaptionBar();
+}
+
+void CMainFrame::updateCaptionBar() {
+    if (captionBar_ == nullptr) return;
+    captionBar_->setVisible(setup_.showCaptionBar && !captionText_.empty());
+}
+
+void CMainFrame::applyCaptionBarLook() {
+    if (captionBar_ == nullptr) return;
+    QFont font = captionBar_->font();
+    if (!setup_.captionFontName.isEmpty()) font.setFamily(setup_.captionFontName);
+    if (setup_.captionFontSize > 0) font.setPixelSize(setup_.captionFontSize);
+    font.setItalic(setup_.captionItalics);
+    captionBar_->setFont(font);
+    QPalette palette = captionBar_->palette();
+    if (setup_.captionForeground.isValid()) palette.setColor(QPalette::WindowText, setup_.captionForeground);
+    if (setup_.captionBackground.isValid()) palette.setColor(QPalette::Window, setup_.captionBackground);
+    captionBar_->setPalette(palette);
+}
+
+void CMainFrame::showWorkPad(bool show) {
+    if (workPad_ != nullptr) workPad_->setVisible(show);
+}
+
+void CMainFrame::closeAllWindows() { closeOtherWindows(nullptr); }
+
+void CMainFrame::closeOtherWindows(QWidget* keep) {
+    if (mdiArea_ == nullptr) return;
+    for (QMdiSubWindow* child : mdiArea_->subWindowList()) {
+        if (child == keep || child->widget() == keep) continue;
+        child->setAttribute(Qt::WA_DeleteOnClose);
+        child->close();
+    }
+}
+
+void CMainFrame::setMdiTabs(bool tabs, bool top) {
+    if (mdiArea_ == nullptr) return;
+    if (tabs) {
+        mdiArea_->setViewMode(QMdiArea::TabbedView);
+        mdiArea_->setTabPosition(top ? QTabWidget::North : QTabWidget::South);
+    } else {
+        mdiArea_->setViewMode(QMdiArea::SubWindowView);
+    }
+}
+
+void CMainFrame::onGlobalOptionsChanged(GlobalOptionsChangedUiEvent&) {
+    if (isUiHandlerSet() && getUiHandler()->isSdi()) {
+        setMdiTabs(false, false);
+    } else {
+        setMdiTabs(layout_.mdiTabs == 0 || layout_.mdiTabs == 1, layout_.mdiTabs == 1);
+    }
+    applyCaptionBarLook();
+}
+
+void CMainFrame::onChannelConfigChanged(ChannelConfigChangedUiEvent&) {
+    QMdiSubWindow* active = mdiArea_ != nullptr ? mdiArea_->activeSubWindow() : nullptr;
+    if (active != nullptr && active->property("channelFrame").toBool()) {
+        setCaptionBarText(active->windowTitle().toStdString());
+    }
+}
+
+void CMainFrame::onChannelViewActivated(ChannelViewActivatedUiEvent& event) {
+    if (event.getFrame() != nullptr) setCaptionBarText(event.getFrame()->windowTitle().toStdString());
+}
+
+void CMainFrame::onAppPluginViewActivated(AppPluginViewActivatedUiEvent& event) {
+    if (event.getFrame() != nullptr) setCaptionBarText(event.getFrame()->windowTitle().toStdString());
+}
+
+void CMainFrame::onSimpleBrowserViewActivated(SimpleBrowserViewActivatedUiEvent& event) {
+    if (event.getFrame() != nullptr) setCaptionBarText(event.getFrame()->windowTitle().toStdString());
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    setExitRequested(false);
+    if (timer_ != nullptr) timer_->stop();
+    if (trayRetryTimer_ != nullptr) trayRetryTimer_->stop();
+    event->accept();
+    emit closing();
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange && !isMinimized()) g_mainWindowMaximized = isMaximized();
+    QMainWindow::changeEvent(event);
+}
