@@ -357,6 +357,23 @@ std::string decodeHtmlEntities(const std::string& text)
     return out;
 }
 
+std::string escapeHtml(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&#39;"; break;
+        default: out.push_back(c);
+        }
+    }
+    return out;
+}
+
 void parseQueryString(const std::string& text, std::map<std::string, std::string>& params)
 {
     std::size_t pos = 0;

@@ -45,6 +45,10 @@ std::string encodeHtmlEntities(const std::string& text, const char* chars = null
 // name followed by a letter or digit instead of ';' is left as written).
 std::string decodeHtmlEntities(const std::string& text);
 
+// Text for HTML (and XML) character data and quoted attribute values: & < > " '
+// become &amp; &lt; &gt; &quot; &#39;.
+std::string escapeHtml(const std::string& text);
+
 // Splits "k=v&k2=v2" up to the first blank into the map; the first occurrence
 // of a key wins. Keys and values are not decoded.
 void parseQueryString(const std::string& text, std::map<std::string, std::string>& params);
