@@ -109,14 +109,24 @@ bool CChannelBrowserView::navigateToItem(const std::string& url, bool setFocus) 
     return true;
 }
 
+bool CChannelBrowserView::generateSummaryPage() {
+    try {
+        generateChannelSummaryPage(channel_);
+        return true;
+    } catch (const std::exception& e) {
+        // The page can't be made (no template, a full disk): say so in the pane.
+        web_->setHtml(QStringLiteral("<html><body><p>%1</p></body></html>")
+                          .arg(QString::fromStdString(e.what()).toHtmlEscaped()));
+        return false;
+    }
+}
+
 void CChannelBrowserView::showSummary() {
-    const std::string file = generateChannelSummaryPage(channel_);
-    navigate("file://" + file);
+    if (generateSummaryPage()) navigate("file://" + channel_->getSummaryPageFilename());
 }
 
 void CChannelBrowserView::refreshSummary() {
-    generateChannelSummaryPage(channel_);
-    web_->reload();
+    if (generateSummaryPage()) web_->reload();
 }
 
 bool CChannelBrowserView::isLocalPageShown() const { return web_->url().isLocalFile(); }

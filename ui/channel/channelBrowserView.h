@@ -54,6 +54,8 @@ public:
     bool linkRequested(const QUrl& url);
 
 private:
+    // False (and a page saying why) when the summary page can't be made.
+    bool generateSummaryPage();
     CChannelMdiChildWnd* frame_;
     channels::Channel* channel_;
     CBrowserToolbar* toolbar_;

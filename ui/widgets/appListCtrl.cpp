@@ -90,7 +90,8 @@ QString CAppListCtrl::rowText(int row) const {
 void CAppListCtrl::applyListStyle() { setCursor(oneClickMode() ? Qt::PointingHandCursor : Qt::ArrowCursor); }
 
 void CAppListCtrl::keyPressEvent(QKeyEvent* event) {
-    if (listKeyPressed(selectedRow(), virtualKeyOf(event->key()), modifierBits(event->modifiers()))) {
+    const int key = virtualKeyOf(event->key());
+    if (key != 0 && listKeyPressed(selectedRow(), key, modifierBits(event->modifiers()))) {
         event->accept();
         return;
     }
