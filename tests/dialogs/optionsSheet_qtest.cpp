@@ -136,6 +136,21 @@ class OptionsSheetTest : public QObject {
 
   static void pressOk(QDialog& sheet) { sheet.findChild<QPushButton*>("okButton")->click(); }
 
+  // A download by the channel manager through a proxy that wants the
+  // credential (user, password): the status the manager ends with.
+  int downloadThroughProxy(const std::string& user, const std::string& password) {
+    testsupport::HttpServer server;
+    testsupport::HttpAnswer answer = testsupport::HttpAnswer::text("ok");
+    answer.proxyAuth = std::make_pair(user, password);
+    server.route("/x", answer);
+    manager_->getInternetSession().setProxy(server.baseUrl());
+    int status = 0;
+    std::string body;
+    manager_->downloadUrl("http://feeds.example.test/x", nullptr, nullptr, false, nullptr, &status, nullptr, nullptr,
+                          body);
+    return status;
+  }
+
   GlobalOptions& reread() {
     static std::unique_ptr<GlobalOptions> options;
     options = std::make_unique<GlobalOptions>(programPaths().userConfigFile, programPaths().globalIniFile);
@@ -248,16 +263,7 @@ private slots:
     client.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
     QVERIFY(client.waitForConnected(5000));
 
-    testsupport::HttpServer server;
-    testsupport::HttpAnswer answer = testsupport::HttpAnswer::text("ok");
-    answer.proxyAuth = std::make_pair("p", "q");
-    server.route("/x", answer);
-    manager_->getInternetSession().setProxy(server.baseUrl());
-    int status = 0;
-    std::string body;
-    manager_->downloadUrl("http://feeds.example.test/x", nullptr, nullptr, false, nullptr, &status, nullptr, nullptr,
-                          body);
-    QCOMPARE(status, 200);
+    QCOMPARE(downloadThroughProxy("p", "q"), 200);
 
     // The autostart entry runs this program.
     const std::string entry = readFile(autoStartEntryPath("Orvan"));
@@ -357,16 +363,7 @@ private slots:
     QVERIFY(reread().ProxyAuth);
     QCOMPARE(reread().ChannelItemViewFontSize, 16);
 
-    testsupport::HttpServer server;
-    testsupport::HttpAnswer answer = testsupport::HttpAnswer::text("ok");
-    answer.proxyAuth = std::make_pair("p", "q");
-    server.route("/x", answer);
-    manager_->getInternetSession().setProxy(server.baseUrl());
-    int status = 0;
-    std::string body;
-    manager_->downloadUrl("http://feeds.example.test/x", nullptr, nullptr, false, nullptr, &status, nullptr, nullptr,
-                          body);
-    QCOMPARE(status, 200);
+    QCOMPARE(downloadThroughProxy("p", "q"), 200);
   }
 
   void cancelChangesNothing() {
