@@ -20,6 +20,7 @@
 #include "channels/feed/feed.h"
 #include "lib/misc/stringHelpers.h"
 #include "platform/files.h"
+#include "tools/codecs.h"
 
 namespace {
 
@@ -45,21 +46,7 @@ void setChannelFilterLookup(ChannelFilterLookup lookup) {
     filterLookup() = std::move(lookup);
 }
 
-std::string escapeReportText(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c; break;
-        }
-    }
-    return out;
-}
+std::string escapeReportText(const std::string& text) { return tools::escapeHtml(text); }
 
 // --- common production
 
