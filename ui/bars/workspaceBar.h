@@ -16,6 +16,9 @@ public:
     QTabWidget* tabs() const { return tabs_; }
     // 0 My Channels, 1 Plugins, -1 when the bar is hidden or has no tab.
     int getActiveTab() const;
+    // Make the tab active and visible and give its window the focus.
+    void activateMyChannelsTab();
+    void activateAppPluginsTab();
     std::string getDescription() const override { return "[CWorkspaceBar]"; }
 
 private:
