@@ -13,6 +13,8 @@
 #include "app/core/programPaths.h"
 #include "app/core/singleInstance.h"
 #include "app/desktop/inputState.h"
+#include "app/options/globalOptions.h"
+#include "tools/httpAuth.h"
 #include "app/desktop/notificationSink.h"
 #include "app/desktop/terminationRequest.h"
 #include "app/postedText.h"
@@ -69,6 +71,10 @@ CMendrelApp& getApp() {
 CMendrelApp::CMendrelApp() {
     g_app = this;
     setWindowReader([] { return getMainWindowHandle(); });
+    setOptionsReader([] {
+        const GlobalOptions& options = GlobalOptions::instance();
+        return Options{options.MaxNotificationBalloonNewFeedItems, options.MaxConsecutiveChannelUpdateErrors};
+    });
     setUiPoster([](std::function<void()> task) {
         if (qApp != nullptr) QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
     });
@@ -117,6 +123,9 @@ bool CMendrelApp::InitInstance() {
     QCoreApplication::setApplicationName(QString::fromStdString(paths.appName));
     STARTUP_LOG << "Set the app name: " << paths.appName << std::endl;
     readGlobalConfig();
+    // Whether the user's directory exists is decided before anything of
+    // the user's is made.
+    const bool newUser = isNewUser();
 
     // The single-instance test comes before anything is written: a second
     // start must leave the running copy's log and build information alone.
@@ -142,7 +151,10 @@ bool CMendrelApp::InitInstance() {
 
     STARTUP_LOG << "Initializing the message log." << std::endl;
     getMessageLog().setThreadSafetyLock(&logLock_);
-    createUserDirectories();
+    {
+        std::error_code error;
+        std::filesystem::create_directories(paths.logsDir, error);
+    }
     logFile_.open(joinPath(paths.logsDir, paths.appName + ".log"), std::ios::binary | std::ios::trunc);
     initMessageLog(logFile_, paths.userDebugIniFile);
 
@@ -155,7 +167,7 @@ bool CMendrelApp::InitInstance() {
     initBrowseStartDirs();
 
     startupFlags().newUser = false;
-    if (isNewUser()) {
+    if (newUser) {
         STARTUP_LOG << "This is a new user - calling onNewUser()." << std::endl;
         if (!onNewUser()) {
             STARTUP_LOG << "ERROR: onNewUser() failed - exiting." << std::endl;
@@ -173,7 +185,15 @@ bool CMendrelApp::InitInstance() {
     }
 
     STARTUP_LOG << "Starting main initialization." << std::endl;
-    // [branding and global options]
+    STARTUP_LOG << "Loading the global options." << std::endl;
+    try {
+        GlobalOptions::instance().load();
+        STARTUP_LOG << "Global options loaded OK." << std::endl;
+    } catch (const std::exception& e) {
+        ORVAN_LOG_ANY() << "ERROR: Couldn't load the global options; " << e.what() << std::endl;
+        dialogs::showMessage(nullptr,
+                             QString::fromStdString("Couldn't load the global options.\n\n" + std::string(e.what())));
+    }
 
     try {
         init1();
@@ -252,9 +272,22 @@ void CMendrelApp::init1() {
 
     STARTUP_LOG << "Creating the main frame." << std::endl;
     const ProgramPaths& paths = programPaths();
+    const GlobalOptions& options = GlobalOptions::instance();
+    // Colours are stored as 0x00BBGGRR.
+    const auto colour = [](int value) { return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF); };
     CMainFrame::Setup setup;
     setup.appName = paths.appName;
     setup.logsDir = paths.logsDir;
+    setup.activityLog = {options.MaxActivityLogMsgs, QString::fromStdString(options.ActivityLogFontName),
+                         options.ActivityLogFontSize, colour(options.ActivityLogBgdCol)};
+    setup.errorLog = {options.MaxErrorLogMsgs, QString::fromStdString(options.ErrorLogFontName),
+                      options.ErrorLogFontSize, colour(options.ErrorLogBgdCol)};
+    setup.showCaptionBar = options.ShowCaptionBar;
+    setup.captionFontName = QString::fromStdString(options.CaptionBarFontName);
+    setup.captionFontSize = options.CaptionBarFontSize;
+    setup.captionItalics = options.CaptionBarItalics;
+    setup.captionForeground = colour(options.CaptionBarFgdCol);
+    setup.captionBackground = colour(options.CaptionBarBgdCol);
     auto* frame = new CMainFrame;
     if (!frame->create(setup)) {
         delete frame;
@@ -269,18 +302,24 @@ void CMendrelApp::init1() {
                                         static_cast<int>(appMessages().relayDllChannelHookCommand));
 
     STARTUP_LOG << "Showing the main window." << std::endl;
-    frame->show();
+    frame->setLayout({options.MdiTabs});
+    if (!options.StartMinimized) {
+        frame->show();
+    } else if (!options.RunAsSystemTrayApp) {
+        frame->showMinimized();
+    }
 
     STARTUP_LOG << "Saving the main frame window handle..." << std::endl;
     STARTUP_LOG << "- hWnd=" << frame->getHandle() << std::endl;
     const msg::Handle handle = frame->getHandle();
     singleInstance_->setCommandHandler([handle](unsigned command) {
+        ORVAN_LOG_ANY() << "Command from another start: " << command << std::endl;
         msg::postMessage(handle, msg::WM_COMMAND, command, 0);
     });
     channels::DllChannelHook::setHostWindow(handle);
 
     STARTUP_LOG << "Installing the UI handler." << std::endl;
-    setUiHandler(true);
+    setUiHandler(options.UiHandlerType != 0);
     STARTUP_LOG << "Adding a UI event handler: main frame." << std::endl;
     getUiHandler()->addEventHandler(frame);
     STARTUP_LOG << "Adding a UI event handler: workspace bar." << std::endl;
@@ -306,6 +345,8 @@ void CMendrelApp::init2() {
     plugins.addEventHandler(this);
     STARTUP_LOG << "Setting AppPlugin directory: " << paths.appPluginsDir << std::endl;
     plugins.setAppPluginDir(paths.appPluginsDir);
+    STARTUP_LOG << "Setting script timeout: " << GlobalOptions::instance().ScriptTimeout << std::endl;
+    channels::getScriptingEngine().setScriptTimeout(GlobalOptions::instance().ScriptTimeout);
     STARTUP_LOG << "Loading app plugins." << std::endl;
     plugins.loadAppPlugins();
 
@@ -326,11 +367,21 @@ void CMendrelApp::init2() {
 
     STARTUP_LOG << "Initializing the channel manager." << std::endl;
     channels::ChannelManager::setDefaultHttpUserAgent(paths.httpUserAgent);
+    GlobalOptions& options = GlobalOptions::instance();
     channels::ChannelSettings defaults(nullptr);
+    if (options.DefaultChannelSettings) {
+        defaults.assign(*options.DefaultChannelSettings, false);
+    } else {
+        defaults.setAutoUpdateEnabled(true);
+    }
     channelManager_ = new channels::ChannelManager(
-        "", paths.channelsDir, paths.logsDir, defaults, joinPath(paths.userDir, "DefaultChannelSummary.template"),
+        options.HttpUserAgent, paths.channelsDir, paths.logsDir, defaults, joinPath(paths.userDir, "DefaultChannelSummary.template"),
         joinPath(paths.userDir, "DefaultChannelSummary.gif"));
     setChannelManager(channelManager_);
+    channelManager_->setBlackoutIntervals(options.BlackoutTimes);
+    channelManager_->setUpdateJitterPercent(options.ChannelUpdateIntervalDriftPercentage);
+    channelManager_->setCheckRasConnection(options.EnableRasCheck);
+    channelManager_->setHttpProxyAuth(tools::cloneHttpAuth(options.ProxyAuth.get()));
     channelManager_->setDebugConfigFilename(paths.userDebugIniFile);
     channelManager_->addEventHandler(this);
     channelManager_->loadChannels();
@@ -437,8 +488,22 @@ void CMendrelApp::takeDown() {
     }
     getChannelDesktopSettingsTable().clear();
     if (channelManager_ != nullptr) {
+        // The channels leave their hooks behind when they go: each is held
+        // here across the stop and then freed with the reference its channel
+        // had.
+        std::vector<channels::ChannelHookRef> hooks;
+        {
+            SharedLockGuard guard(&channelManager_->getLock(), __FILE__, __LINE__);
+            for (channels::Channel* channel : channelManager_->getChannels()) {
+                const channels::ChannelSettings& settings = channel->getChannelSettings();
+                SharedLockGuard settingsGuard(&settings.getLock(), __FILE__, __LINE__);
+                for (channels::ChannelHook* hook : settings.getChannelHooks()) hooks.emplace_back(hook);
+            }
+        }
         SHUTDOWN_LOG << "Stopping the local channel manager." << std::endl;
         channelManager_->stopChannelManager(saveAll);
+        for (channels::ChannelHookRef& hook : hooks) channels::ChannelHook::releaseReference(hook.get());
+        hooks.clear();
         SHUTDOWN_LOG << "Deleting the local channel manager." << std::endl;
         setChannelManager(nullptr);
         delete channelManager_;
