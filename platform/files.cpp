@@ -8,9 +8,13 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <string>
+#include <unordered_map>
 
 namespace platform::files {
 
@@ -41,12 +45,29 @@ bool writeAll(int fd, const std::string& data) {
     return true;
 }
 
+// Whether the folder is due for a look for leftovers: at the first write into
+// it, then at most once a minute (listing a folder of 1,000 channel files
+// costs about as much as the write itself).
+bool folderDueForCleaning(const std::string& dir) {
+    using Clock = std::chrono::steady_clock;
+    static std::mutex mutex;
+    static std::unordered_map<std::string, Clock::time_point> lastLook;
+    const Clock::time_point now = Clock::now();
+    std::lock_guard<std::mutex> guard(mutex);
+    auto [it, first] = lastLook.try_emplace(dir, now);
+    if (first) return true;
+    if (now - it->second < std::chrono::seconds(60)) return false;
+    it->second = now;
+    return true;
+}
+
 // Removes "<name>.tmp-<pid>-<n>" files that a writer of the target left when
 // it was killed mid-write, once that process is gone. Files of this process
 // and of live processes (or processes of other users) stay.
 void removeStaleTemporaries(const std::string& target) {
     const std::size_t slash = target.rfind('/');
     const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    if (!folderDueForCleaning(dir)) return;
     const std::string prefix = target.substr(slash == std::string::npos ? 0 : slash + 1) + ".tmp-";
     DIR* d = ::opendir(dir.c_str());
     if (!d) return;

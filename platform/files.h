@@ -14,8 +14,9 @@ namespace platform::files {
 // no temporary file is left behind. A target that exists but is no regular
 // file (a device such as /dev/full, a pipe, a folder) is never replaced
 // (EINVAL, EISDIR). The temporary file is "<target>.tmp-<pid>-<n>"; one that
-// a writer killed mid-write left is removed by the next write of the target
-// once that process has ended.
+// a writer killed mid-write left is removed, once that process has ended, by
+// the next write of the target after this process starts (the folder is
+// looked at again at most once a minute).
 bool atomicWriteFile(const std::string& path, const std::string& contents);
 
 // Text of errno as it is now ("No such file or directory").

@@ -343,10 +343,33 @@ std::string decodeHtmlEntities(const std::string& text)
             out += '&';
             continue;
         }
+        const std::size_t end = pos + std::strlen(match->name);
+        // A name that runs on into a word ("&Amplifier") is not an entity.
+        if (end < text.size() && text[end] != ';' && std::isalnum(static_cast<unsigned char>(text[end]))) {
+            out += '&';
+            continue;
+        }
         out += match->character;
-        pos += std::strlen(match->name);
+        pos = end;
         if (pos < text.size() && text[pos] == ';')
             ++pos;
+    }
+    return out;
+}
+
+std::string escapeHtml(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&#39;"; break;
+        default: out.push_back(c);
+        }
     }
     return out;
 }

@@ -5,9 +5,10 @@
 // would run with the program's rights.
 #include <sstream>
 
+#include "appPlugins/siteseek/rowTemplateProcessor.h"
 #include "appPlugins/siteseek/siteseek.h"
 #include "lib/misc/stringHelpers.h"
-#include "lib/text/templateProcessor.h"
+#include "tools/codecs.h"
 
 namespace siteseek {
 
@@ -17,9 +18,10 @@ bool isWebAddress(const std::string& url) {
     return mbsCompareNoCaseN(url, "http://", 7) == 0 || mbsCompareNoCaseN(url, "https://", 8) == 0;
 }
 
-class ResultsPageTemplateProcessor : public templateProcessor::TemplateProcessor {
+class ResultsPageTemplateProcessor : public RowTemplateProcessor {
 public:
-    explicit ResultsPageTemplateProcessor(const std::vector<FeedInfo>& feeds) : feeds_(feeds) {}
+    explicit ResultsPageTemplateProcessor(const std::vector<FeedInfo>& feeds)
+        : RowTemplateProcessor(feeds.size()), feeds_(feeds) {}
 
     bool getValue(const std::string& name, std::string& value) override {
         if (compareNoCase(name, "NUM-RESULTS") == 0) {
@@ -33,48 +35,22 @@ public:
 
         // Outside a repeat block no feed is current.
         value.clear();
-        if (row_ < 0 || row_ >= static_cast<int>(feeds_.size())) return true;
-        const FeedInfo& feed = feeds_[row_];
+        if (row() < 0) return true;
+        const FeedInfo& feed = feeds_[static_cast<std::size_t>(row())];
         if (url)
-            value = isWebAddress(feed.url) ? escapeHtml(feed.url) : std::string();
+            value = isWebAddress(feed.url) ? tools::escapeHtml(feed.url) : std::string();
         else if (feedName)
-            value = escapeHtml(feed.name);
+            value = tools::escapeHtml(feed.name);
         else
-            value = feed.description.empty() ? std::string("No description.") : escapeHtml(feed.description);
-        return true;
-    }
-
-    bool prepareRepeat(const std::string&, int n) override {
-        if (n > static_cast<int>(feeds_.size())) {
-            row_ = -1;
-            return false;
-        }
-        row_ = n - 1;
+            value = feed.description.empty() ? std::string("No description.") : tools::escapeHtml(feed.description);
         return true;
     }
 
 private:
     const std::vector<FeedInfo>& feeds_;
-    int row_ = -1;
 };
 
 }  // namespace
-
-std::string escapeHtml(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
 
 std::string expandResultsPage(const std::string& templateText, const std::vector<FeedInfo>& feeds) {
     ResultsPageTemplateProcessor processor(feeds);

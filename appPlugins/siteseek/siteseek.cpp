@@ -19,15 +19,17 @@ constexpr int kDefaultMaxResults = 100;
 
 }  // namespace
 
-CMessageGroup& logGroupProcessRequest() {
-    static CMessageGroup group("ProcessRequest", "");
-    return group;
-}
+namespace {
 
-CMessageGroup& logGroupHttpRequests() {
-    static CMessageGroup group("HttpRequests", "");
-    return group;
-}
+// Defined when the library is loaded, so that the debug file read at load
+// switches them.
+CMessageGroup g_processRequest("ProcessRequest", "");
+CMessageGroup g_httpRequests("HttpRequests", "");
+
+}  // namespace
+
+CMessageGroup& logGroupProcessRequest() { return g_processRequest; }
+CMessageGroup& logGroupHttpRequests() { return g_httpRequests; }
 
 Siteseek::Siteseek() = default;
 Siteseek::~Siteseek() = default;

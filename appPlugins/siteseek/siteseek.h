@@ -100,9 +100,9 @@ private:
 // the next '&', with '+' as a blank and "%XX" escapes decoded, trimmed.
 std::string decodeSearchText(const std::string& params);
 
-// Text for XML character data and attribute values, and for HTML pages.
+// Text for XML character data and attribute values (control characters,
+// which XML cannot hold, become blanks).
 std::string escapeXml(const std::string& text);
-std::string escapeHtml(const std::string& text);
 
 // The response element of a reply: from "<tag>" through "</tag>", with the
 // reply's XML declaration (and so its declared encoding) kept in front.

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "appPlugins/siteseek/rowTemplateProcessor.h"
 #include "appPlugins/siteseek/siteseek.h"
 #include "expat/parser.h"
 #include "lib/log/messageGroup.h"
@@ -12,6 +13,7 @@
 #include "lib/misc/stringHelpers.h"
 #include "lib/text/htmlStripper.h"
 #include "lib/text/templateProcessor.h"
+#include "tools/codecs.h"
 
 namespace siteseek {
 
@@ -122,27 +124,18 @@ const expat::ElementHandlerRow FaultXmlParser::kTable[] = {
 };
 
 // FEED-ID of the request's repeat block: one identifier per iteration.
-class GetFeedInfoTemplateProcessor : public templateProcessor::TemplateProcessor {
+class GetFeedInfoTemplateProcessor : public RowTemplateProcessor {
 public:
-    explicit GetFeedInfoTemplateProcessor(const std::vector<int>& ids) : ids_(ids) {}
+    explicit GetFeedInfoTemplateProcessor(const std::vector<int>& ids) : RowTemplateProcessor(ids.size()), ids_(ids) {}
 
     bool getValue(const std::string& name, std::string& value) override {
         if (compareNoCase(name, "FEED-ID") != 0) return TemplateProcessor::getValue(name, value);
-        value = row_ >= 0 && row_ < static_cast<int>(ids_.size()) ? std::to_string(ids_[row_]) : std::string();
-        return true;
-    }
-    bool prepareRepeat(const std::string&, int n) override {
-        if (n > static_cast<int>(ids_.size())) {
-            row_ = -1;
-            return false;
-        }
-        row_ = n - 1;
+        value = row() >= 0 ? std::to_string(ids_[static_cast<std::size_t>(row())]) : std::string();
         return true;
     }
 
 private:
     const std::vector<int>& ids_;
-    int row_ = -1;
 };
 
 std::string expand(templateProcessor::TemplateProcessor& processor, const std::string& text) {
@@ -155,24 +148,10 @@ std::string expand(templateProcessor::TemplateProcessor& processor, const std::s
 }  // namespace
 
 std::string escapeXml(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&apos;"; break;
-            default:
-                // Control characters have no place in an XML document.
-                if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
-                    out += ' ';
-                else
-                    out += c;
-        }
-    }
-    return out;
+    std::string clean = text;
+    for (char& c : clean)
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') c = ' ';
+    return tools::escapeHtml(clean);
 }
 
 std::string cutReply(const std::string& reply, const std::string& tag) {

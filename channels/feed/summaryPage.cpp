@@ -6,6 +6,7 @@
 #include "channels/feed/feed.h"
 #include "lib/misc/stringHelpers.h"
 #include "lib/misc/threadSafety.h"
+#include "tools/codecs.h"
 #include "tools/dates.h"
 
 namespace channels {
@@ -28,21 +29,7 @@ private:
 
 }  // namespace
 
-std::string escapeHtml(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out.push_back(c);
-        }
-    }
-    return out;
-}
+std::string escapeHtml(const std::string& text) { return tools::escapeHtml(text); }
 
 SummaryPageGenerator::SummaryPageGenerator(Channel& channel, bool detailsOff,
                                            const std::set<std::string>& markedItems,

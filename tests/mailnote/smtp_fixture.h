@@ -145,6 +145,8 @@ public:
         }
         return out;
     }
+    // What clients sent a stalling server.
+    std::string received() const { return testsupport::readFile(dir_.file("received.log")); }
     // Number of EHLO greetings the server saw (one per connection).
     int greetings() const {
         const std::string log = testsupport::readFile(dir_.file("greetings.log"));

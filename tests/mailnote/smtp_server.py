@@ -8,7 +8,7 @@ greetings.log. The chosen port is written to --port-file when the server
 accepts connections.
 
 Modes: "smtp" (default) answers normally; "stall" accepts connections and
-never says a word.
+never says a word (what clients send it goes to received.log).
 """
 import argparse
 import os
@@ -41,10 +41,22 @@ def run_stall(args):
     listener.listen(16)
     held = []
 
+    lock = threading.Lock()
+
+    def read_loop(conn):
+        # Whatever a client sends is kept in received.log.
+        while True:
+            data = conn.recv(4096)
+            if not data:
+                return
+            with lock, open(os.path.join(args.dir, "received.log"), "ab") as f:
+                f.write(data)
+
     def accept_loop():
         while True:
             conn, _ = listener.accept()
             held.append(conn)
+            threading.Thread(target=read_loop, args=(conn,), daemon=True).start()
 
     threading.Thread(target=accept_loop, daemon=True).start()
     write_atomically(args.port_file, str(listener.getsockname()[1]).encode())

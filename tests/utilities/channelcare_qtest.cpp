@@ -165,6 +165,31 @@ private slots:
         QCOMPARE(boxes_, QStringList());
     }
 
+    // The controls follow the window's edges by the layout table; the first
+    // size is the smallest.
+    void controlsFollowTheWindowsEdges() {
+        drive_ = [](Dialog& d) {
+            const QSize initial = d.d.size();
+            QCOMPARE(d.d.minimumSize(), initial);
+            auto* exit = d.d.findChild<QPushButton*>("exitButton");
+            const QRect exitBefore = exit->geometry(), listBefore = d.channels()->geometry(),
+                        settingBefore = d.setting()->geometry(), valueBefore = d.value()->geometry(),
+                        descriptionBefore = d.description()->geometry(), setBefore = d.set()->geometry();
+            QCOMPARE(exitBefore.right() + 1 + 15, initial.width());
+            QCOMPARE(exitBefore.bottom() + 1 + 15, initial.height());
+            d.d.resize(initial + QSize(100, 80));
+            QCoreApplication::processEvents();
+            QCOMPARE(exit->geometry(), exitBefore.translated(100, 80));
+            QCOMPARE(d.set()->geometry(), setBefore.translated(100, 80));
+            QCOMPARE(d.channels()->geometry(), listBefore.adjusted(0, 0, 100, 80));
+            QCOMPARE(d.setting()->geometry(), settingBefore.adjusted(0, 80, 100, 80));
+            QCOMPARE(d.value()->geometry(), valueBefore.adjusted(0, 80, 100, 80));
+            QCOMPARE(d.description()->geometry(), descriptionBefore.adjusted(0, 80, 100, 80));
+        };
+        QCOMPARE(run(), 0);
+        QVERIFY(dialogShown_);
+    }
+
     // One setting into 15 of Alice's 20 channel files: those 15 change in that
     // one key; the other five and everybody else's files stay byte for byte.
     void oneSettingGoesIntoTheSelectedFilesOnly() {

@@ -2,91 +2,109 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 #include "dialogs/base/messageBox.h"
+#include "dialogs/base/resizer.h"
 
 namespace {
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 
+using dialogs::CResizer;
+
+// Control ids of the dialog.
+enum : int {
+    kExit = 2,
+    kUser = 1000,
+    kSetting = 1001,
+    kValue = 1002,
+    kChannels = 1003,
+    kSet = 1004,
+    kDescription = 1005,
+    kValueLabel = 1006,
+    kSettingLabel = 1007,
+    kGroup = 1008,
+};
+
+// How the controls follow the window's edges (margins of 15 pixels).
+const CResizer::Row kLayoutTable[] = {
+    CResizer::row(kExit, CResizer::none(), CResizer::absolute(0), CResizer::keep(), CResizer::none(),
+                  CResizer::absolute(0), CResizer::keep()),
+    CResizer::row(kDescription, CResizer::keep(), CResizer::absolute(0), CResizer::none(), CResizer::none(),
+                  CResizer::abut(kExit, CResizer::kMargin), CResizer::keep()),
+    CResizer::row(kSet, CResizer::none(), CResizer::absolute(0), CResizer::keep(), CResizer::none(),
+                  CResizer::abut(kDescription, 5), CResizer::keep()),
+    CResizer::row(kValueLabel, CResizer::absolute(0), CResizer::none(), CResizer::keep(), CResizer::align(kSet, 0),
+                  CResizer::align(kSet, 0), CResizer::none()),
+    CResizer::row(kValue, CResizer::align(kDescription, 0), CResizer::abut(kSet, 5), CResizer::none(),
+                  CResizer::align(kSet, 0), CResizer::align(kSet, 0), CResizer::none()),
+    CResizer::row(kSetting, CResizer::align(kValue, 0), CResizer::align(kValue, 0), CResizer::none(),
+                  CResizer::none(), CResizer::abut(kValue, 5), CResizer::keep()),
+    CResizer::row(kSettingLabel, CResizer::absolute(0), CResizer::none(), CResizer::keep(),
+                  CResizer::align(kSetting, 0), CResizer::align(kSetting, 0), CResizer::none()),
+    CResizer::row(kGroup, CResizer::absolute(0), CResizer::absolute(0), CResizer::none(), CResizer::absolute(0),
+                  CResizer::abut(kSetting, CResizer::kMargin), CResizer::none()),
+    CResizer::row(kChannels, CResizer::keep(), CResizer::align(kGroup, CResizer::kMinusMargin), CResizer::none(),
+                  CResizer::keep(), CResizer::align(kGroup, CResizer::kMinusMargin), CResizer::none()),
+    CResizer::endRow(),
+};
+
+// Places a control as the dialog's template does and gives it its id.
+template <class Control>
+Control* place(Control* control, int id, int x, int y, int width, int height, const char* name) {
+    control->setGeometry(x, y, width, height);
+    if (id != 0) dialogs::setControlId(control, id);
+    control->setObjectName(name);
+    return control;
+}
+
 }  // namespace
 
 CChannelCareDlg::CChannelCareDlg(const channelcare::Settings& settings, channelcare::ChannelInventory& inventory,
                                  QWidget* parent)
-    : QDialog(parent), settings_(settings), inventory_(inventory) {
+    : dialogs::AppDialog(parent), settings_(settings), inventory_(inventory) {
     setWindowTitle(channelcare::kProgramName);
     setObjectName("CChannelCareDlg");
 
-    auto* group = new QGroupBox(this);
-    group->setObjectName("channelsGroup");
-    userCombo_ = new QComboBox(group);
-    userCombo_->setObjectName("userCombo");
-    channelList_ = new QListWidget(group);
-    channelList_->setObjectName("channelList");
+    // The controls are siblings at their template places; the group box,
+    // made first, is a frame behind the user and channel controls.
+    place(new QGroupBox(this), kGroup, 15, 15, 390, 190, "channelsGroup");
+    auto* userLabel = place(new QLabel(tr("&User:"), this), 0, 25, 35, 60, 24, "userLabel");
+    userCombo_ = place(new QComboBox(this), kUser, 90, 35, 300, 24, "userCombo");
+    auto* channelsLabel = place(new QLabel(tr("&Channels:"), this), 0, 25, 65, 60, 24, "channelsLabel");
+    channelList_ = place(new QListWidget(this), kChannels, 90, 65, 300, 125, "channelList");
+    auto* settingLabel = place(new QLabel(tr("&Setting:"), this), kSettingLabel, 15, 220, 70, 24, "settingLabel");
+    settingCombo_ = place(new QComboBox(this), kSetting, 90, 220, 235, 24, "settingCombo");
+    auto* valueLabel = place(new QLabel(tr("&Value:"), this), kValueLabel, 15, 249, 70, 24, "valueLabel");
+    valueEdit_ = place(new QLineEdit(this), kValue, 90, 249, 235, 24, "valueEdit");
+    setButton_ = place(new QPushButton(tr("Se&t"), this), kSet, 330, 249, 75, 24, "setButton");
+    descriptionLabel_ = place(new QLabel(tr("*** SETTING DESCRIPTION ***"), this), kDescription, 90, 278, 315, 60,
+                              "descriptionLabel");
+    exitButton_ = place(new QPushButton(tr("E&xit"), this), kExit, 330, 353, 75, 24, "exitButton");
+
+    userLabel->setBuddy(userCombo_);
+    channelsLabel->setBuddy(channelList_);
+    settingLabel->setBuddy(settingCombo_);
+    valueLabel->setBuddy(valueEdit_);
     channelList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     channelList_->setSortingEnabled(true);
-    auto* userLabel = new QLabel(tr("&User:"), group);
-    userLabel->setBuddy(userCombo_);
-    auto* channelsLabel = new QLabel(tr("&Channels:"), group);
-    channelsLabel->setBuddy(channelList_);
-    auto* groupLayout = new QGridLayout(group);
-    groupLayout->addWidget(userLabel, 0, 0);
-    groupLayout->addWidget(userCombo_, 0, 1);
-    groupLayout->addWidget(channelsLabel, 1, 0, Qt::AlignTop);
-    groupLayout->addWidget(channelList_, 1, 1);
-    groupLayout->setRowStretch(1, 1);
-
-    settingCombo_ = new QComboBox(this);
-    settingCombo_->setObjectName("settingCombo");
-    valueEdit_ = new QLineEdit(this);
-    valueEdit_->setObjectName("valueEdit");
     valueEdit_->setMaxLength(255);
-    setButton_ = new QPushButton(tr("Se&t"), this);
-    setButton_->setObjectName("setButton");
-    descriptionLabel_ = new QLabel(tr("*** SETTING DESCRIPTION ***"), this);
-    descriptionLabel_->setObjectName("descriptionLabel");
     descriptionLabel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     descriptionLabel_->setWordWrap(true);
     descriptionLabel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    descriptionLabel_->setMinimumHeight(fontMetrics().height() * 4);
-    exitButton_ = new QPushButton(tr("E&xit"), this);
-    exitButton_->setObjectName("exitButton");
     // Enter never presses a button by itself (see keyPressEvent).
     for (QPushButton* button : {setButton_, exitButton_}) {
         button->setAutoDefault(false);
         button->setDefault(false);
     }
-    auto* settingLabel = new QLabel(tr("&Setting:"), this);
-    settingLabel->setBuddy(settingCombo_);
-    auto* valueLabel = new QLabel(tr("&Value:"), this);
-    valueLabel->setBuddy(valueEdit_);
-
-    // Margins of 15 pixels; the list and the description take what the
-    // window grows by.
-    auto* layout = new QGridLayout(this);
-    layout->setContentsMargins(15, 15, 15, 15);
-    layout->addWidget(group, 0, 0, 1, 3);
-    layout->addWidget(settingLabel, 1, 0);
-    layout->addWidget(settingCombo_, 1, 1);
-    layout->addWidget(valueLabel, 2, 0);
-    layout->addWidget(valueEdit_, 2, 1);
-    layout->addWidget(setButton_, 2, 2);
-    layout->addWidget(descriptionLabel_, 3, 0, 1, 3);
-    auto* exitRow = new QHBoxLayout;
-    exitRow->addStretch(1);
-    exitRow->addWidget(exitButton_);
-    layout->addLayout(exitRow, 4, 0, 1, 3);
-    layout->setRowStretch(0, 1);
-    layout->setColumnStretch(1, 1);
+    new dialogs::ResizerLayout(this, kLayoutTable);
+    makeResizable();
 
     connect(userCombo_, &QComboBox::currentIndexChanged, this, [this] { OnSelchangeUser(); });
     connect(settingCombo_, &QComboBox::currentIndexChanged, this, [this] { OnSelchangeSetting(); });
@@ -116,10 +134,8 @@ CChannelCareDlg::CChannelCareDlg(const channelcare::Settings& settings, channelc
     else
         userCombo_->setFocus();
     updateSetButton();
-
-    // The first size is the smallest.
-    adjustSize();
-    setMinimumSize(size());
+    // The template's size: the initial and smallest size of the window.
+    resize(layout()->sizeHint());
 }
 
 void CChannelCareDlg::OnSelchangeUser() {

@@ -1,7 +1,7 @@
 #pragma once
 // channelcare's one dialog: a user, that user's channels, a setting and a
 // value; Set writes the value into every selected channel file.
-#include <QDialog>
+#include "dialogs/base/appDialog.h"
 
 #include "utilities/channelcare/channelCare.h"
 
@@ -11,7 +11,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 
-class CChannelCareDlg : public QDialog {
+class CChannelCareDlg : public dialogs::AppDialog {
     Q_OBJECT
 
 public:
