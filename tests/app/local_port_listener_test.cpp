@@ -125,6 +125,10 @@ protected:
         std::lock_guard<std::mutex> guard(mutex_);
         events_.push_back(what);
     }
+    void clearEvents() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        events_.clear();
+    }
     std::vector<std::string> events() {
         std::lock_guard<std::mutex> guard(mutex_);
         return events_;
@@ -171,7 +175,7 @@ TEST_F(ListenerTest, ApplicationServerHandsOnAddressesAndRefusesTheRest) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.requestLine);
-        events_.clear();
+        clearEvents();
         const Answer a = parse(roundTrip(server.getPort(), c.requestLine + "\r\nHost: 127.0.0.1\r\n\r\n"));
         EXPECT_EQ(a.status, c.status);
         EXPECT_EQ(events(), c.events);
@@ -204,7 +208,7 @@ TEST_F(ListenerTest, SubscriptionListenersReadTheirOwnKey) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.requestLine);
-        events_.clear();
+        clearEvents();
         const Answer a = parse(roundTrip(c.listener->getPort(), c.requestLine + "\r\n\r\n"));
         EXPECT_EQ(a.status, c.status);
         EXPECT_EQ(events(), c.events);
@@ -233,7 +237,7 @@ TEST_F(ListenerTest, AwkwardClientsGetAnAnswerAndHoldUpNobody) {
 
     // A request split across sends is read whole.
     {
-        events_.clear();
+        clearEvents();
         const int fd = connectTo(port);
         sendText(fd, "GET /readme?url=http://split.exa");
         EXPECT_FALSE(readable(fd, 200));
@@ -248,13 +252,13 @@ TEST_F(ListenerTest, AwkwardClientsGetAnAnswerAndHoldUpNobody) {
     // Large cookies are fine; a request line past 8 KB is refused with a
     // complete answer (not a reset).
     {
-        events_.clear();
+        clearEvents();
         const std::string cookies = "Cookie: c=" + std::string(12 * 1024, 'x') + "\r\n";
         EXPECT_EQ(parse(roundTrip(port, "GET /subscribe?url=http://big.example/ HTTP/1.1\r\n" + cookies + "\r\n")).status,
                   200);
         EXPECT_EQ(events(), (std::vector<std::string>{"front", "wizard http://big.example/"}));
 
-        events_.clear();
+        clearEvents();
         const Answer a =
             parse(roundTrip(port, "GET /subscribe?url=http://x.example/" + std::string(20 * 1024, 'a') + " HTTP/1.1\r\n\r\n"));
         EXPECT_EQ(a.status, 414);
@@ -291,7 +295,7 @@ TEST_F(ListenerTest, PortInUseIsReportedAndStopEndsOpenConnections) {
         ::close(taken);
     }
 
-    events_.clear();
+    clearEvents();
     AppServerLocalPortListener server(port);
     server.start();
     ASSERT_TRUE(server.isListening());
