@@ -351,6 +351,8 @@ void ChannelManager::downloadUrl(const std::string& url, std::string* lastModifi
                                  bool forceDownload, const tools::HttpAuth* siteAuth, int* status,
                                  std::string* statusText, std::string* location, std::string& body) {
     if (getDebugBool("DisableInternet", false)) throw Exception("Internet access has been disabled.");
+    // The request repeated with the proxy credential shares the first one's time.
+    tools::DownloadTimeBound timeBound;
     int code = 0;
     tools::readUrl(*session_, url, lastModified, etag, forceDownload, siteAuth, nullptr, &code, statusText, location,
                    body);

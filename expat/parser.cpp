@@ -1,8 +1,9 @@
 #include "expat/parser.h"
 
-#include <climits>
+#include <algorithm>
 #include <sstream>
 
+#include "expat/encoding.h"
 #include "lib/log/messageLog.h"
 
 namespace expat {
@@ -29,7 +30,7 @@ bool sameName(const std::string& a, const char* b) {
 // Frees the expat parser when parse() leaves, also by an exception.
 class ParserHandle {
 public:
-    explicit ParserHandle(XML_Parser& slot) : slot_(slot) { slot_ = XML_ParserCreate(nullptr); }
+    ParserHandle(XML_Parser& slot, const char* encoding) : slot_(slot) { slot_ = XML_ParserCreate(encoding); }
     ~ParserHandle() {
         if (slot_) XML_ParserFree(slot_);
         slot_ = nullptr;
@@ -66,23 +67,44 @@ Parser::Parser(const ElementHandlerRow* handlerTable) : handlerTable_(handlerTab
 
 Parser::~Parser() = default;
 
+void Parser::setContainerElements(const char* const* names) {
+    containerNames_ = names;
+    containerFirstBytes_.reset();
+    for (const char* const* n = names; n && *n; ++n)
+        containerFirstBytes_.set(static_cast<unsigned char>(foldByte((*n)[0])));
+}
+
 void Parser::parse(const char* buffer, std::size_t length) {
-    ParserHandle handle(parser_);
+    PreparedDocument document;
+    prepareDocument(buffer, length, document);
+    ParserHandle handle(parser_, document.encoding);
     if (!parser_) throw std::bad_alloc();
     handlerError_ = nullptr;
-    parseDocument(buffer, length);
+    documentTypeRead_ = false;
+    parseDocument(document.data, document.length);
 }
 
 void Parser::parseDocument(const char* buffer, std::size_t length) {
     XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, &Parser::onStartElement, &Parser::onEndElement);
     XML_SetCharacterDataHandler(parser_, &Parser::onCharacterData);
+    XML_SetSkippedEntityHandler(parser_, &Parser::onSkippedEntity);
+    // External entities are never fetched; the handler reads the given
+    // declarations as the DTD and nothing for any other entity.
+    XML_SetExternalEntityRefHandler(parser_, &Parser::onExternalEntity);
+    XML_SetExternalEntityRefHandlerArg(parser_, this);
+    if (!documentType_.empty()) {
+        XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_ALWAYS);
+        XML_UseForeignDTD(parser_, XML_TRUE);
+    }
 
-    // expat takes an int length: a text beyond INT_MAX goes in pieces, the
-    // last one marked final.
+    // expat copies what it is given into a buffer of its own before it
+    // parses: the text goes in pieces, so that this copy stays small instead
+    // of doubling a large document. The last piece is marked final.
+    constexpr std::size_t kPiece = 64 * 1024;
     XML_Status status = XML_STATUS_OK;
     do {
-        const std::size_t piece = length > static_cast<std::size_t>(INT_MAX) ? INT_MAX : length;
+        const std::size_t piece = length > kPiece ? kPiece : length;
         const bool last = piece == length;
         status = XML_Parse(parser_, buffer, static_cast<int>(piece), last ? 1 : 0);
         buffer += piece;
@@ -118,8 +140,18 @@ void Parser::setDebugGroups(CMessageGroup* elementGroup, CMessageGroup* tagStack
 }
 
 std::string Parser::getElementText() const {
-    if (textStarts_.empty()) return std::string();
-    return elementText_.substr(textStarts_.back());
+    if (textStarts_.empty() || containers_.back()) return std::string();
+    return text_.substr(textStarts_.back());
+}
+
+std::string& Parser::getCharacterData() {
+    characterData_.assign(text_, std::min(lastStart_, text_.size()));
+    return characterData_;
+}
+
+const std::string& Parser::getCharacterData() const {
+    characterData_.assign(text_, std::min(lastStart_, text_.size()));
+    return characterData_;
 }
 
 std::string Parser::getTagStackText() const {
@@ -173,6 +205,33 @@ void XMLCALL Parser::onCharacterData(void* userData, const XML_Char* text, int l
     }
 }
 
+void XMLCALL Parser::onSkippedEntity(void* userData, const XML_Char* name, int isParameterEntity) {
+    Parser* self = static_cast<Parser*>(userData);
+    if (self->handlerError_ || isParameterEntity || !name) return;
+    // An entity nobody declared keeps its reference text rather than vanish.
+    try {
+        const std::string reference = std::string("&") + name + ";";
+        self->handleCharacters(reference.data(), static_cast<int>(reference.size()));
+    } catch (...) {
+        self->abortWith(std::current_exception());
+    }
+}
+
+int XMLCALL Parser::onExternalEntity(XML_Parser arg, const XML_Char* context, const XML_Char*, const XML_Char*,
+                                     const XML_Char*) {
+    Parser* self = reinterpret_cast<Parser*>(arg);
+    // A general entity (context set), a second parameter entity, or no
+    // declarations to give: read as empty.
+    if (context || self->documentTypeRead_ || self->documentType_.empty()) return XML_STATUS_OK;
+    self->documentTypeRead_ = true;
+    XML_Parser dtd = XML_ExternalEntityParserCreate(self->parser_, nullptr, "UTF-8");
+    if (!dtd) return XML_STATUS_ERROR;
+    const XML_Status status =
+        XML_Parse(dtd, self->documentType_.data(), static_cast<int>(self->documentType_.size()), 1);
+    XML_ParserFree(dtd);
+    return status == XML_STATUS_OK ? XML_STATUS_OK : XML_STATUS_ERROR;
+}
+
 void Parser::abortWith(std::exception_ptr error) {
     handlerError_ = error;
     // C callbacks must not unwind through expat: stop it and rethrow once
@@ -181,8 +240,16 @@ void Parser::abortWith(std::exception_ptr error) {
 }
 
 void Parser::handleStart(const char* name, const char** attributes) {
+    // A container's own text (white space between its children) is not kept.
+    if (!containers_.empty() && containers_.back()) text_.resize(textStarts_.back());
     tagStack_.emplace_back(name);
-    textStarts_.push_back(elementText_.size());
+    textStarts_.push_back(text_.size());
+    lastStart_ = text_.size();
+    bool container = false;
+    if (containerNames_ && containerFirstBytes_[static_cast<unsigned char>(foldByte(name[0]))]) {
+        for (const char* const* n = containerNames_; *n && !container; ++n) container = sameName(name, *n);
+    }
+    containers_.push_back(container);
 
     if (elementGroup_ && elementGroup_->isEnabled()) {
         std::string attributeText;
@@ -199,7 +266,6 @@ void Parser::handleStart(const char* name, const char** attributes) {
         ORVAN_LOG(*tagStackGroup_) << "TagStack: " << getTagStackText() << std::endl;
     }
 
-    characterData_.clear();
     // The end row is looked up now, while the name is at hand, and kept with
     // the element: the end tag then needs no second walk of the table.
     const ElementHandlerRow* startRow = nullptr;
@@ -222,10 +288,16 @@ void Parser::handleEnd(const char* name) {
     if (!endRows_.empty() && endRows_.back()) callRow(*endRows_.back());
 
     if (!tagStack_.empty()) tagStack_.pop_back();
+    const std::size_t start = textStarts_.empty() ? 0 : textStarts_.back();
     if (!textStarts_.empty()) textStarts_.pop_back();
     if (!endRows_.empty()) endRows_.pop_back();
-    // Outside every element no text is needed any more.
-    if (textStarts_.empty()) elementText_.clear();
+    if (!containers_.empty()) containers_.pop_back();
+    // The text of the element that ended stays only as part of the text of
+    // an enclosing element that is not a container.
+    if (containers_.empty() || containers_.back()) {
+        text_.resize(start);
+        if (lastStart_ > start) lastStart_ = start;
+    }
 }
 
 void Parser::handleCharacters(const char* text, int length) {
@@ -234,8 +306,7 @@ void Parser::handleCharacters(const char* text, int length) {
         ORVAN_LOG(*characterDataGroup_) << "CHARACTER DATA: " << std::string(text, static_cast<std::size_t>(length))
                                         << std::endl;
     }
-    characterData_.append(text, static_cast<std::size_t>(length));
-    elementText_.append(text, static_cast<std::size_t>(length));
+    text_.append(text, static_cast<std::size_t>(length));
 }
 
 void Parser::findRows(const char* name, const ElementHandlerRow*& startRow, const ElementHandlerRow*& endRow) const {

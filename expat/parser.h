@@ -16,15 +16,23 @@
 //       {expat::kEndOfTable, nullptr, ""},
 //   };
 //
-// Texts are UTF-8 as expat delivers them; nothing is narrowed. Element names
-// are matched without regard to (ASCII) case; the first matching row of the
-// table is the only one called.
+// Texts are UTF-8 as expat delivers them; nothing is narrowed. A document
+// in an encoding expat does not read itself is converted first (see
+// expat/encoding.h). Element names are matched without regard to (ASCII)
+// case; the first matching row of the table is the only one called.
+//
+// No external entity is ever fetched. A reference to an entity that the
+// document does not declare reaches the text as written ("&name;") where
+// expat accepts it; setDocumentType gives declarations to read as the
+// document's external DTD, so that their entities are known.
 #include <array>
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <exception>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <expat.h>
@@ -78,6 +86,18 @@ public:
     // for the duration of the call.
     void parse(const char* buffer, std::size_t length);
 
+    // Declarations (of entities) read as the external DTD of every document
+    // this parser reads: in place of the DTD a DOCTYPE names, and for a
+    // document that names none. The text must outlive the parser.
+    void setDocumentType(std::string_view declarations) { documentType_ = declarations; }
+
+    // Elements that hold other elements rather than text (a null-terminated
+    // list of names, compared without regard to case; it must outlive the
+    // parser). Their end handlers get no element text: neither their own
+    // text nor that of their finished children is kept, so a parse holds
+    // the text of the innermost elements only, not of the whole document.
+    void setContainerElements(const char* const* names);
+
     // Element starts/ends, the tag stack and the character data are logged to
     // these groups when set (each may be null).
     void setDebugGroups(CMessageGroup* elementGroup, CMessageGroup* tagStackGroup,
@@ -86,11 +106,13 @@ public:
     // Names of the open elements, outermost first.
     std::deque<std::string>& getTagStack() { return tagStack_; }
     const std::deque<std::string>& getTagStack() const { return tagStack_; }
-    // Text received since the last start tag of any element.
-    std::string& getCharacterData() { return characterData_; }
-    const std::string& getCharacterData() const { return characterData_; }
+    // Text received since the last start tag of any element (inside a
+    // container: since the last child element ended). The string is a copy
+    // made for the call: changing it changes nothing for the parser.
+    std::string& getCharacterData();
+    const std::string& getCharacterData() const;
     // All text inside the innermost open element, the text of its child
-    // elements included; "" when no element is open.
+    // elements included; "" when no element is open or it is a container.
     std::string getElementText() const;
 
     // ":rss:channel:item"; "" for an empty stack.
@@ -110,6 +132,9 @@ private:
     static void XMLCALL onStartElement(void* userData, const XML_Char* name, const XML_Char** attributes);
     static void XMLCALL onEndElement(void* userData, const XML_Char* name);
     static void XMLCALL onCharacterData(void* userData, const XML_Char* text, int length);
+    static void XMLCALL onSkippedEntity(void* userData, const XML_Char* name, int isParameterEntity);
+    static int XMLCALL onExternalEntity(XML_Parser arg, const XML_Char* context, const XML_Char* base,
+                                        const XML_Char* systemId, const XML_Char* publicId);
 
     void handleStart(const char* name, const char** attributes);
     void handleEnd(const char* name);
@@ -127,18 +152,28 @@ private:
     std::array<std::uint32_t, 257> bucketStart_{};
     XML_Parser parser_ = nullptr;
     std::deque<std::string> tagStack_;
-    std::string characterData_;
+    // Made from text_ when asked for.
+    mutable std::string characterData_;
     CMessageGroup* elementGroup_ = nullptr;
     CMessageGroup* tagStackGroup_ = nullptr;
     CMessageGroup* characterDataGroup_ = nullptr;
 
-    // Text of all open elements: elementText_ from textStarts_[i] on is the
-    // text of the open element i.
-    std::string elementText_;
+    // Text of the open elements: text_ from textStarts_[i] on is the text of
+    // the open element i; from lastStart_ on, the text since the last start
+    // tag. Text inside a container is dropped once it is no longer needed.
+    std::string text_;
+    std::size_t lastStart_ = 0;
     std::vector<std::size_t> textStarts_;
     // End-tag row of each open element (null when none matches).
     std::vector<const ElementHandlerRow*> endRows_;
+    // Whether each open element is a container.
+    std::vector<bool> containers_;
+    const char* const* containerNames_ = nullptr;
+    std::bitset<256> containerFirstBytes_;  // folded first bytes of their names
     std::exception_ptr handlerError_;
+
+    std::string_view documentType_;
+    bool documentTypeRead_ = false;
 };
 
 }  // namespace expat

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -463,18 +464,54 @@ FileStamp stampOf(const struct stat& st) {
                      static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec};
 }
 
+// The cache keeps the parsed files most recently used within a budget of
+// memory; a file that alone would take more than the budget is not kept.
+constexpr std::size_t kCacheBudgetBytes = 4u * 1024u * 1024u;
+
 struct CacheEntry {
     FileStamp stamp;
     std::shared_ptr<const Doc> doc;
+    std::size_t bytes = 0;
+    std::list<std::string>::iterator recent;  // its place in Shared::recent
 };
-
-constexpr std::size_t kMaxCachedFiles = 512;
 
 struct Shared {
     std::mutex mutex;
     std::unordered_map<std::string, CacheEntry> cache;
+    std::list<std::string> recent;  // cached paths, most recently used first
+    std::size_t cachedBytes = 0;
     std::unordered_map<std::string, std::shared_ptr<std::recursive_mutex>> locks;
 };
+
+// Heap bytes of a string beyond its own object (none while it is short
+// enough to live inside it).
+std::size_t heapBytes(const std::string& s) { return s.capacity() > 15 ? s.capacity() + 1 : 0; }
+
+std::size_t indexBytes(const NameIndex& index) {
+    std::size_t bytes = index.bucket_count() * sizeof(void*);
+    for (const auto& entry : index) bytes += sizeof(entry) + 2 * sizeof(void*) + heapBytes(entry.first);
+    return bytes;
+}
+
+// About how much memory a parsed file takes.
+std::size_t docBytes(const Doc& doc) {
+    std::size_t bytes = sizeof(Doc) + doc.preamble.capacity() * sizeof(std::string) + indexBytes(doc.sectionIndex);
+    for (const std::string& line : doc.preamble) bytes += heapBytes(line);
+    bytes += doc.sections.capacity() * sizeof(Section);
+    for (const Section& section : doc.sections) {
+        bytes += heapBytes(section.header) + heapBytes(section.name) + section.lines.capacity() * sizeof(Line);
+        for (const Line& line : section.lines) bytes += heapBytes(line.raw);
+        if (section.indexed) bytes += indexBytes(section.keyIndex);
+    }
+    return bytes;
+}
+
+// Caller holds the mutex.
+void cacheErase(Shared& s, std::unordered_map<std::string, CacheEntry>::iterator it) {
+    s.cachedBytes -= it->second.bytes;
+    s.recent.erase(it->second.recent);
+    s.cache.erase(it);
+}
 
 Shared& shared() {
     static Shared* s = new Shared;  // used by libraries until the very end of the process
@@ -490,16 +527,22 @@ std::shared_ptr<std::recursive_mutex> pathLock(const std::string& path) {
 }
 
 void cachePut(const std::string& path, const FileStamp& stamp, std::shared_ptr<const Doc> doc) {
+    const std::size_t bytes = docBytes(*doc);
     Shared& s = shared();
     std::lock_guard lock(s.mutex);
-    if (s.cache.size() >= kMaxCachedFiles && !s.cache.count(path)) s.cache.erase(s.cache.begin());
-    s.cache[path] = CacheEntry{stamp, std::move(doc)};
+    if (auto it = s.cache.find(path); it != s.cache.end()) cacheErase(s, it);
+    if (bytes > kCacheBudgetBytes) return;
+    // The least recently used files make room.
+    while (!s.recent.empty() && s.cachedBytes + bytes > kCacheBudgetBytes) cacheErase(s, s.cache.find(s.recent.back()));
+    s.recent.push_front(path);
+    s.cache.emplace(path, CacheEntry{stamp, std::move(doc), bytes, s.recent.begin()});
+    s.cachedBytes += bytes;
 }
 
 void cacheDrop(const std::string& path) {
     Shared& s = shared();
     std::lock_guard lock(s.mutex);
-    s.cache.erase(path);
+    if (auto it = s.cache.find(path); it != s.cache.end()) cacheErase(s, it);
 }
 
 // One spelling per file, so that "./a.ini" and "/dir/a.ini" share the cache
@@ -555,6 +598,7 @@ LoadResult loadFile(const std::string& path, std::shared_ptr<const Doc>& out, Fi
         std::lock_guard lock(s.mutex);
         auto it = s.cache.find(path);
         if (it != s.cache.end() && it->second.stamp == stampOf(st)) {
+            s.recent.splice(s.recent.begin(), s.recent, it->second.recent);
             out = it->second.doc;
             if (stampOut) *stampOut = it->second.stamp;
             return LoadResult::Ok;
@@ -633,7 +677,7 @@ Doc takeFromCache(const std::string& path, std::shared_ptr<const Doc> current) {
         Shared& s = shared();
         std::lock_guard lock(s.mutex);
         auto it = s.cache.find(path);
-        if (it != s.cache.end() && it->second.doc == current) s.cache.erase(it);
+        if (it != s.cache.end() && it->second.doc == current) cacheErase(s, it);
     }
     return Doc(*current);
 }
@@ -853,5 +897,13 @@ bool WriteBatch::commit() {
 }
 
 void invalidate(const std::string& file) { cacheDrop(normalize(file)); }
+
+std::size_t cachedBytes() {
+    Shared& s = shared();
+    std::lock_guard lock(s.mutex);
+    return s.cachedBytes;
+}
+
+std::size_t cacheBudgetBytes() { return kCacheBudgetBytes; }
 
 }  // namespace platform::profile

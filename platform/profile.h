@@ -9,11 +9,13 @@
 // Every write replaces the file atomically (temporary file in the same folder,
 // flush, rename) under a process-wide lock per path, so a reader never sees a
 // torn file and two threads writing different keys of one file lose nothing.
-// Parsed files are cached and checked against size and modification time.
+// Parsed files are cached and checked against size and modification time;
+// the cache keeps the most recently used ones within a few MiB of memory.
 // Only regular files are read or written: a device, pipe or folder named as
 // an INI file reads as missing and is never replaced (errno EINVAL/EISDIR).
 // Every line that a write does not touch is written back byte for byte,
 // its own line end (LF or CR LF) included.
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -84,5 +86,10 @@ CommitFailureReporter setCommitFailureReporter(CommitFailureReporter reporter);
 
 // Forgets the cached copy of a file (after it was changed by other means).
 void invalidate(const std::string& file);
+
+// About how much memory the cached parsed files take now, and the most they
+// may take; for tests and measurements.
+std::size_t cachedBytes();
+std::size_t cacheBudgetBytes();
 
 }  // namespace platform::profile

@@ -343,8 +343,14 @@ std::string decodeHtmlEntities(const std::string& text)
             out += '&';
             continue;
         }
+        const std::size_t end = pos + std::strlen(match->name);
+        // A name that runs on into a word ("&Amplifier") is not an entity.
+        if (end < text.size() && text[end] != ';' && std::isalnum(static_cast<unsigned char>(text[end]))) {
+            out += '&';
+            continue;
+        }
         out += match->character;
-        pos += std::strlen(match->name);
+        pos = end;
         if (pos < text.size() && text[pos] == ';')
             ++pos;
     }

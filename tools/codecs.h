@@ -41,7 +41,8 @@ std::string decodeMimeHeaderWord(const std::string& header);
 // Writes characters of `chars` (every character when null) that have an
 // entity name (nbsp lt gt quot amp tilde circ) as "&name;".
 std::string encodeHtmlEntities(const std::string& text, const char* chars = nullptr);
-// Replaces those entities (names without regard to case, ';' optional).
+// Replaces those entities (names without regard to case, ';' optional; a
+// name followed by a letter or digit instead of ';' is left as written).
 std::string decodeHtmlEntities(const std::string& text);
 
 // Text for HTML (and XML) character data and quoted attribute values: & < > " '

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -28,6 +29,41 @@ namespace {
 void initCurlOnce() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// The calling thread's download time bound (see DownloadTimeBound).
+struct ThreadTimeBound {
+    int depth = 0;
+    bool started = false;
+    std::chrono::steady_clock::time_point deadline;
+};
+
+thread_local ThreadTimeBound t_timeBound;
+
+// Milliseconds left for a transfer that starts now; starts the bound's clock
+// at its first transfer. Throws when nothing is left.
+long transferTimeLeftMs(const InternetSession& session, const std::string& shown) {
+    const long whole = session.getTransferTimeoutMs();
+    if (t_timeBound.depth == 0) return whole;
+    const auto now = std::chrono::steady_clock::now();
+    if (!t_timeBound.started) {
+        t_timeBound.started = true;
+        t_timeBound.deadline = now + std::chrono::milliseconds(whole);
+        return whole;
+    }
+    const long long left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(t_timeBound.deadline - now).count();
+    if (left <= 0) throw std::runtime_error("Timed out reading the URL: " + shown);
+    return static_cast<long>(std::min<long long>(left, whole));
+}
+
+// A header value holds a character below 0x20 other than a tab: it could
+// split a line of a file or of a later request.
+bool hasControlCharacter(const std::string& value) {
+    return std::any_of(value.begin(), value.end(), [](char c) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        return (u < 0x20 && u != '\t') || u == 0x7F;
+    });
 }
 
 // Owns a libcurl URL handle.
@@ -81,10 +117,22 @@ struct Transfer {
     }
 };
 
+// Blanks and tabs around a header's name or value are not part of it.
+std::string trimBlanks(const std::string& text) {
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && (text[first] == ' ' || text[first] == '\t')) ++first;
+    while (last > first && (text[last - 1] == ' ' || text[last - 1] == '\t')) --last;
+    return text.substr(first, last - first);
+}
+
 size_t onHeader(char* data, size_t size, size_t count, void* user) {
     auto* t = static_cast<Transfer*>(user);
     std::string line(data, size * count);
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    // Only the line's own end is taken off: a CR inside it stays, for the
+    // check of the values that are used.
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.rfind("HTTP/", 0) == 0) {
         // A new response begins (after an interim or a proxy's answer).
         t->headers.clear();
@@ -93,7 +141,7 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
         auto sp2 = sp1 == std::string::npos ? std::string::npos : line.find(' ', sp1 + 1);
         if (sp2 != std::string::npos) t->statusText = trimmedCopy(line.substr(sp2 + 1));
     } else if (auto colon = line.find(':'); colon != std::string::npos && colon > 0) {
-        t->headers.emplace_back(trimmedCopy(line.substr(0, colon)), trimmedCopy(line.substr(colon + 1)));
+        t->headers.emplace_back(trimBlanks(line.substr(0, colon)), trimBlanks(line.substr(colon + 1)));
     }
     return size * count;
 }
@@ -179,6 +227,12 @@ std::string noProxyList() {
     return list;
 }
 
+// A stored validator goes back to the server only when it is one that an
+// answer could have given: not empty, not over the length limit, one line.
+bool isSendableValidator(const std::string& value) {
+    return !value.empty() && value.size() <= kMaxValidatorLength && !hasControlCharacter(value);
+}
+
 // The options every request of a session shares: HTTP/1.1 over http or
 // https, the session's agent, proxy, time-outs, limits and certificates, the
 // request's header lists, and the callbacks that fill the transfer.
@@ -231,14 +285,14 @@ int performGet(InternetSession& session, const std::string& url, const std::stri
         req.headers = curl_slist_append(req.headers, "Pragma: no-cache");
         req.headers = curl_slist_append(req.headers, "Cache-Control: no-cache");
     } else {
-        if (lastModified && !lastModified->empty()) {
+        if (lastModified && isSendableValidator(*lastModified)) {
             std::string line = "If-Modified-Since: " + *lastModified;
             logHeaderLine(line);
             req.headers = curl_slist_append(req.headers, line.c_str());
         } else {
             ORVAN_LOG(logGroupHttpHeaders()) << "No Last-Modified HTTP header was provided." << std::endl;
         }
-        if (etag && !etag->empty()) {
+        if (etag && isSendableValidator(*etag)) {
             std::string line = "If-None-Match: " + *etag;
             logHeaderLine(line);
             req.headers = curl_slist_append(req.headers, line.c_str());
@@ -279,6 +333,10 @@ int performGet(InternetSession& session, const std::string& url, const std::stri
         curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
     }
     setTransferOptions(session, req, t, errorText);
+    // A request within a time bound gets what is left of it.
+    const long timeLeftMs = transferTimeLeftMs(session, shown);
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, std::min(session.getConnectTimeoutMs(), timeLeftMs));
+    curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, timeLeftMs);
 
     if (session.isCancelled()) throw std::runtime_error("The download was stopped: " + shown);
     CURLcode rc = curl_easy_perform(e);
@@ -299,12 +357,22 @@ int performGet(InternetSession& session, const std::string& url, const std::stri
         throw std::runtime_error("The download is larger than the limit of " +
                                  std::to_string(session.getMaxBodySize()) + " bytes: " + shown);
     if (rc == CURLE_OPERATION_TIMEDOUT) {
-        double connectTime = 0;
-        curl_easy_getinfo(e, CURLINFO_CONNECT_TIME, &connectTime);
-        if (code == 0 && connectTime <= 0)
+        // The request was never sent when the time ran out before the
+        // connection was ready (a reused connection has no connect time of
+        // its own, but is ready at once).
+        curl_off_t pretransfer = 0;
+        curl_easy_getinfo(e, CURLINFO_PRETRANSFER_TIME_T, &pretransfer);
+        if (code == 0 && pretransfer <= 0)
             throw std::runtime_error("Timed out connecting to host: " + host);
         throw std::runtime_error("Timed out reading the URL: " + shown);
     }
+    // libcurl gives up on a response header beyond its size limit with an
+    // out-of-memory code; a server saying too much is not a lack of memory.
+    if (rc == CURLE_OUT_OF_MEMORY && t.received.empty() && !t.statusChecked)
+        throw std::runtime_error("The server sent an HTTP response header larger than the limit of " +
+                                 std::to_string(CURL_MAX_HTTP_HEADER / 1024) + " KiB: " + shown);
+    if (rc == CURLE_WEIRD_SERVER_REPLY && detail.find("Nul byte in header") != std::string::npos)
+        throw std::runtime_error("The server sent a control character in an HTTP header: " + shown);
     if (rc == CURLE_PEER_FAILED_VERIFICATION || rc == CURLE_SSL_CACERT_BADFILE || rc == CURLE_SSL_ISSUER_ERROR)
         throw std::runtime_error("Can't verify the secure connection to host: " + host + " (" + detail + ")");
     if (rc == CURLE_SSL_CONNECT_ERROR)
@@ -315,7 +383,24 @@ int performGet(InternetSession& session, const std::string& url, const std::stri
     throw std::runtime_error("Can't send the HTTP request: " + shown + " (" + detail + ")");
 }
 
+// The validator to keep from an answer: none when it is over the length
+// limit (it would not be sent back either).
+std::string storableValidator(const std::string& value, const char* name) {
+    if (value.size() <= kMaxValidatorLength) return value;
+    ORVAN_LOG(logGroupHttpHeaders()) << "The " << name << " HTTP tag is longer than " << kMaxValidatorLength
+                                     << " bytes; it is not kept." << std::endl;
+    return std::string();
+}
+
 }  // namespace
+
+DownloadTimeBound::DownloadTimeBound() {
+    if (t_timeBound.depth++ == 0) t_timeBound.started = false;
+}
+
+DownloadTimeBound::~DownloadTimeBound() {
+    if (--t_timeBound.depth == 0) t_timeBound.started = false;
+}
 
 // ---------------------------------------------------------------------------
 // InternetSession
@@ -399,6 +484,8 @@ void readUrl(InternetSession& session, const std::string& url, std::string* last
     const std::string host = parsed.get(CURLUPART_HOST);
     if (host.empty()) throw std::runtime_error("Can't parse URL: " + shown);
 
+    // The request repeated with a credential shares the first one's time.
+    DownloadTimeBound timeBound;
     Transfer t;
     // A caller that wants no Location value gets the resource at the end of
     // any redirects; the others see each redirect and decide.
@@ -411,6 +498,15 @@ void readUrl(InternetSession& session, const std::string& url, std::string* last
         code = performGet(session, url, shown, host, lastModified, etag, forceDownload, siteAuth, proxyAuth, follow, t);
     }
     if (code <= 0) throw std::runtime_error("Can't read the HTTP response: " + shown);
+    // A value that is stored or acted on must be one line of text: a CR in a
+    // Location would become the channel's address, in a validator a line
+    // of the channel file or of the next request.
+    for (const char* name : {"Location", "ETag", "Last-Modified", "Content-Type"}) {
+        const std::string* value = t.header(name);
+        if (value && hasControlCharacter(*value))
+            throw std::runtime_error("The server sent a control character in the HTTP header " + std::string(name) +
+                                     ": " + shown);
+    }
     if (status) *status = code;
     if (statusText) *statusText = t.statusText;
     ORVAN_LOG(logGroupInternetDownloads()) << "HTTP response: " << code << " " << t.statusText << std::endl;
@@ -430,7 +526,7 @@ void readUrl(InternetSession& session, const std::string& url, std::string* last
         if (lastModified) {
             if (const std::string* value = t.header("Last-Modified")) {
                 ORVAN_LOG(logGroupHttpHeaders()) << "Found HTTP tag: LastModified='" << *value << "'" << std::endl;
-                *lastModified = *value;
+                *lastModified = storableValidator(*value, "LastModified");
             } else {
                 ORVAN_LOG(logGroupHttpHeaders()) << "No LastModified HTTP tag was returned." << std::endl;
             }
@@ -438,7 +534,7 @@ void readUrl(InternetSession& session, const std::string& url, std::string* last
         if (etag) {
             if (const std::string* value = t.header("ETag")) {
                 ORVAN_LOG(logGroupHttpHeaders()) << "Found HTTP tag: ETag='" << *value << "'" << std::endl;
-                *etag = *value;
+                *etag = storableValidator(*value, "ETag");
             } else {
                 ORVAN_LOG(logGroupHttpHeaders()) << "No ETag HTTP tag was returned." << std::endl;
             }

@@ -23,7 +23,10 @@
 // - Failures throw std::runtime_error with a text naming the URL or host
 //   (see http.cpp): unparsable URL, unreadable file, connection failure,
 //   certificate check failure, time-outs, a body over the session's limit, a
-//   transfer stopped through the session's cancel flag.
+//   transfer stopped through the session's cancel flag, a Location, ETag,
+//   Last-Modified or Content-Type value holding a control character, a
+//   response header over libcurl's size limit.
+// - Validators longer than kMaxValidatorLength are neither stored nor sent.
 // Pointer arguments may be null where the caller wants no value.
 //
 // Credentials and Authorization values never reach the log.
@@ -95,6 +98,25 @@ private:
     const std::atomic<bool>* cancelFlag_ = nullptr;
     std::unique_ptr<Share> share_;
 };
+
+// One time bound for all the downloads the calling thread makes while it
+// lives: the first download starts the clock with the session's transfer
+// time-out, and every later one (the next hop of a redirect, a request
+// repeated with a credential) gets only what is left of it; once it is used
+// up, readUrl throws "Timed out reading the URL: ...". Bounds nest: an inner
+// one on the same thread shares the outer one's clock. readUrl sets one up
+// itself for its own repeated requests.
+class DownloadTimeBound {
+public:
+    DownloadTimeBound();
+    ~DownloadTimeBound();
+    DownloadTimeBound(const DownloadTimeBound&) = delete;
+    DownloadTimeBound& operator=(const DownloadTimeBound&) = delete;
+};
+
+// Longest ETag or Last-Modified value that is stored from an answer or sent
+// back in a conditional request.
+constexpr std::size_t kMaxValidatorLength = 1024;
 
 void readUrl(InternetSession& session, const std::string& url, std::string* lastModified, std::string* etag,
              bool forceDownload, const HttpAuth* siteAuth, const HttpAuth* proxyAuth, int* status,

@@ -129,6 +129,10 @@ void RssChannel::update(std::string& feedText, bool forceDownload, bool& unchang
 
     std::string url = config_.getRssChannelUrl();
     const WebOrigin origin = webOrigin(url);
+    // One time bound for the whole update, every redirect included: a slow
+    // chain of redirects does not hold the worker for a transfer time-out
+    // per hop.
+    tools::DownloadTimeBound timeBound;
     for (int attempt = 1;; ++attempt) {
         if (AppPlugin* plugin = getAppPlugin()) {
             // The feed comes straight from the plug-in: nothing is downloaded

@@ -1,5 +1,6 @@
 #include "channels/rss/rssParser.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "channels/exception.h"
+#include "channels/rss/htmlEntities.h"
 #include "lib/misc/stringHelpers.h"
 #include "tools/codecs.h"
 #include "tools/dates.h"
@@ -66,6 +68,69 @@ std::string digestHex(const std::string& text) {
     return buffer;
 }
 
+// Length of the well-formed UTF-8 sequence at text[pos], 0 when the byte
+// there does not begin one.
+std::size_t utf8SequenceLength(const std::string& text, std::size_t pos) {
+    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char b = at(pos);
+    if (b < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+        length = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        length = 3;
+        if (b == 0xE0) low = 0xA0;
+        if (b == 0xED) high = 0x9F;  // no surrogates
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        length = 4;
+        if (b == 0xF0) low = 0x90;
+        if (b == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (pos + length > text.size()) return 0;
+    if (at(pos + 1) < low || at(pos + 1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i) {
+        if (at(pos + i) < 0x80 || at(pos + i) > 0xBF) return 0;
+    }
+    return length;
+}
+
+// Every byte from `from` on that is not part of a well-formed UTF-8
+// character becomes '?'; the characters themselves stay.
+void replaceInvalidUtf8(std::string& text, std::size_t from) {
+    std::size_t pos = from;
+    while (pos < text.size()) {
+        const std::size_t length = utf8SequenceLength(text, pos);
+        if (length == 0) {
+            text[pos++] = '?';
+        } else {
+            pos += length;
+        }
+    }
+}
+
+// Elements that hold elements: their handlers never read their text.
+const char* const kContainerElements[] = {"RSS", "RDF:RDF", "CHANNEL", "ITEM", "IMAGE", "TEXTINPUT",
+                                          "SKIPHOURS", "SKIPDAYS", nullptr};
+
+// How many item start tags the text seems to hold ("<item" followed by
+// '>', '/' or white space, in one of its usual spellings): room for that
+// many items spares the item list its growth. Only a guess; it may be off.
+std::size_t countItemTags(const std::string& text) {
+    std::size_t count = 0;
+    for (const char* spelling : {"<item", "<ITEM", "<Item"}) {
+        for (std::size_t pos = text.find(spelling); pos != std::string::npos; pos = text.find(spelling, pos + 5)) {
+            const char next = pos + 5 < text.size() ? text[pos + 5] : '\0';
+            if (next == '>' || next == '/' || isSpace(next)) ++count;
+        }
+        if (count > 0) break;
+    }
+    return count;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -78,6 +143,7 @@ std::string cleanRssText(const std::string& text, bool replaceLineBreaks) {
             if (c == '\r' || c == '\n') c = ' ';
         }
     }
+    if (result.find('&') == std::string::npos) return result;
     return tools::decodeHtmlEntities(result);
 }
 
@@ -144,14 +210,15 @@ std::unique_ptr<Feed> RssParser::parseFeed(const RssParseContext& channel, const
     try {
         feed = parse(channel, feedText, maxItems);
     } catch (...) {
-        // Second attempt: bytes that are not valid in the declared encoding
-        // become '?'. A leading byte order mark stays.
+        // Second attempt: bytes that are not part of a UTF-8 character
+        // become '?'; the characters of the text stay as they are. A
+        // leading run of high bytes (a byte order mark) is left alone.
         std::string copy = feedText;
         std::size_t pos = 0;
         if (channel.skipLeadingBinaryData) {
             while (pos < copy.size() && static_cast<unsigned char>(copy[pos]) >= 0x80) ++pos;
         }
-        tools::replaceNonAsciiChars(copy.data() + pos, copy.size() - pos);
+        replaceInvalidUtf8(copy, pos);
         feed = parse(channel, copy, maxItems);
     }
 
@@ -182,11 +249,22 @@ std::unique_ptr<Feed> RssParser::parse(const RssParseContext& channel, const std
         while (start < feedText.size() && isSpace(feedText[start])) ++start;
     }
 
-    RssXmlParser parser(*feed, maxItems, trace);
-    parser.parse(feedText.data() + start, feedText.size() - start);
+    {
+        // The feed is not shared yet; its lock is held while it is filled.
+        ExclusiveLockGuard guard(&feed->getLock(), __FILE__, __LINE__);
+        // Room for the items up front (bounded, as the count is a guess from
+        // the text), so that the list is not copied as it grows.
+        constexpr std::size_t kMostItemsReserved = 1u << 16;
+        std::size_t expected = std::min(countItemTags(feedText), kMostItemsReserved);
+        if (maxItems > 0) expected = std::min(expected, static_cast<std::size_t>(maxItems));
+        feed->getFeedItems().reserve(expected);
 
-    if (!parser.isRootSeen()) throw Exception("Not an RSS feed.");
+        RssXmlParser parser(*feed, maxItems, trace);
+        parser.parse(feedText.data() + start, feedText.size() - start);
+        if (!parser.isRootSeen()) throw Exception("Not an RSS feed.");
+    }
     return feed;
+
 }
 
 // ---------------------------------------------------------------------------
@@ -221,7 +299,12 @@ const expat::ElementHandlerRow RssXmlParser::kElementTable[] = {
 };
 
 RssXmlParser::RssXmlParser(Feed& feed, int maxItems, std::ostream* trace)
-    : expat::Parser(kElementTable), feed_(feed), maxItems_(maxItems), trace_(trace) {}
+    : expat::Parser(kElementTable), feed_(feed), maxItems_(maxItems), trace_(trace) {
+    // Feeds written for browsers use HTML's named entities, with or without
+    // a DOCTYPE that would declare them.
+    setDocumentType(htmlEntityDeclarations());
+    setContainerElements(kContainerElements);
+}
 
 void RssXmlParser::traceLine(const char* line) {
     if (trace_) *trace_ << line << '\n';
@@ -281,7 +364,9 @@ void RssXmlParser::onItemStart() {
 }
 
 void RssXmlParser::onItemEnd() {
-    if (maxItems_ > 0 && feed_.getFeedItemCount() >= static_cast<std::size_t>(maxItems_)) return;
+    // The caller holds the feed's lock while it is filled.
+    std::vector<FeedItem>& items = feed_.getFeedItems();
+    if (maxItems_ > 0 && items.size() >= static_cast<std::size_t>(maxItems_)) return;
 
     // White space around a guid or link is not part of the identifier (a
     // stored item is read back trimmed and must still be the same item).
@@ -290,12 +375,12 @@ void RssXmlParser::onItemEnd() {
     const bool identified = !guid.empty() || !link.empty();
     // The channel's link, as often written on lines of its own, stands in
     // for the item's: trimmed as well.
-    const std::string homeUrl = trimmed(header_.ChannelHomeUrl);
-    if (link.empty()) link = guid.empty() ? homeUrl : guid;
+    if (link.empty()) link = guid.empty() ? trimmed(header_.ChannelHomeUrl) : guid;
 
     traceLine("Saving the new item.");
 
-    std::string title = cleanRssText(itemTitle_.empty() ? makeRssSummary(link, itemDescription_) : itemTitle_, true);
+    std::string title = itemTitle_.empty() ? cleanRssText(makeRssSummary(link, itemDescription_), true)
+                                           : cleanRssText(itemTitle_, true);
     std::string description = cleanRssText(itemDescription_, false);
 
     std::string id;
@@ -306,11 +391,11 @@ void RssXmlParser::onItemEnd() {
     } else {
         // Neither guid nor link: the channel's link would be shared by every
         // such item, so the item's own text tells them apart.
-        id = homeUrl + "#" + digestHex(title + '\n' + description);
+        id = link + "#" + digestHex(title + '\n' + description);
     }
 
-    feed_.addFeedItem(FeedItem(std::move(id), std::move(title), std::move(description), std::move(link), std::move(itemSource_),
-                               std::move(itemAuthor_), std::move(itemComments_), std::move(itemPubDate_)));
+    items.emplace_back(std::move(id), std::move(title), std::move(description), std::move(link), std::move(itemSource_),
+                       std::move(itemAuthor_), std::move(itemComments_), std::move(itemPubDate_));
 }
 
 void RssXmlParser::onGuidEnd() {

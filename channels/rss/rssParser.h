@@ -43,8 +43,10 @@ public:
     virtual ~RssParser() = default;
 
     // Parses the text; when that fails, parses once more with every byte
-    // 0x80..0xFF (after a leading run of them, see skipLeadingBinaryData)
-    // replaced by '?'. maxItems > 0 keeps only the first maxItems items.
+    // that is not part of a UTF-8 character (after a leading run of bytes
+    // 0x80..0xFF, see skipLeadingBinaryData) replaced by '?'. maxItems > 0
+    // keeps only the first maxItems items. HTML's named entities are known
+    // in every feed; an entity nobody declared keeps its reference text.
     std::unique_ptr<Feed> parseFeed(const RssParseContext& channel, const std::string& feedText, int maxItems);
 
     // One parse attempt.
@@ -54,7 +56,8 @@ public:
 // The expat handlers that fill a Feed.
 class RssXmlParser : public expat::Parser {
 public:
-    // trace may be null; the feed is not owned.
+    // trace may be null; the feed is not owned. The caller holds the feed's
+    // lock (exclusive) while the parser fills it.
     RssXmlParser(Feed& feed, int maxItems, std::ostream* trace);
 
     // An rss or rdf:RDF element was met.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "channels/appPlugins/appPluginManager.h"
 #include "channels/channelConfig.h"
 #include "channels/channelState.h"
@@ -133,6 +135,32 @@ TEST_F(RssChannelTest, BadRedirectsAreErrors) {
     Result r = update();
     EXPECT_EQ(r.error.rfind("HTTP 302 redirected to an address that is not a web address", 0), 0u) << r.error;
     EXPECT_EQ(r.text, "caller's text");
+}
+
+// Catches: a 301 whose Location holds a CR stored as the channel's address
+// (every later update then fails); a slow redirect chain holding the worker
+// for a transfer time-out per hop.
+TEST_F(RssChannelTest, HostileRedirectsStoreNothingAndShareOneTimeBound) {
+    server.route("/feed.xml", HttpAnswer::redirect(301, server.url("/new\r.xml")));
+    Result r = update();
+    EXPECT_EQ(r.error, "The server sent a control character in the HTTP header Location: " + server.url("/feed.xml"));
+    EXPECT_EQ(storedUrl(), server.url("/feed.xml"));
+    channels::RssChannel reloaded(engine.manager.get(), channel->getConfigFilename());
+    reloaded.load();
+    EXPECT_EQ(reloaded.getRssChannelConfig().getRssChannelUrl(), server.url("/feed.xml"));
+
+    // Four hops of half a second each against a time-out of 1.5 s.
+    engine.manager->getInternetSession().setTransferTimeoutMs(1500);
+    for (int i = 0; i < 4; ++i) {
+        HttpAnswer hop = i < 3 ? HttpAnswer::redirect(302, "/hop" + std::to_string(i + 1)) : HttpAnswer::text("<rss/>");
+        hop.stallSeconds = 0.5;
+        server.route(i == 0 ? "/feed.xml" : "/hop" + std::to_string(i), hop);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    r = update();
+    EXPECT_EQ(r.error.rfind("Timed out reading the URL: ", 0), 0u) << r.error;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(storedUrl(), server.url("/feed.xml"));
 }
 
 TEST_F(RssChannelTest, ThreeMissingFeedsSuspendAutomaticUpdatesUntilTheFeedReturns) {

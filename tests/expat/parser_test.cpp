@@ -104,6 +104,41 @@ TEST(ExpatParser, DeclaredLatin1AndReferencesArriveAsUtf8) {
     EXPECT_EQ(parser.titleData, "caf\xC3\xA9 \xE2\x82\xAC<x>");
 }
 
+// Catches: an entity the document does not declare vanishing from the text;
+// declarations given as the document type not used with a DOCTYPE, without
+// one, or beside an internal subset; an external entity fetched.
+TEST(ExpatParser, DocumentTypeAndUndeclaredEntities) {
+    static const std::string kDeclarations = "<!ENTITY eacute \"&#233;\"><!ENTITY own \"theirs\">";
+    const std::string hostname = "file:///etc/hostname";
+    struct Case {
+        const char* name;
+        std::string document;
+        bool withDocumentType;
+        const char* title;
+    } cases[] = {
+        {"external DTD, no declarations", "<!DOCTYPE rss SYSTEM \"http://x.example/rss.dtd\"><title>Caf&eacute;!</title>",
+         false, "Caf&eacute;!"},
+        {"external DTD", "<!DOCTYPE rss PUBLIC \"-//X//DTD RSS//EN\" \"http://x.example/rss.dtd\"><title>Caf&eacute;</title>",
+         true, "Caf\xC3\xA9"},
+        {"no DOCTYPE", "<title>Caf&eacute; &unknown;</title>", true, "Caf\xC3\xA9 &unknown;"},
+        {"internal subset first", "<!DOCTYPE rss [<!ENTITY own \"mine\">]><title>&own; &eacute;</title>", true,
+         "mine \xC3\xA9"},
+        {"external entity not read", "<!DOCTYPE rss [<!ENTITY x SYSTEM \"" + hostname + "\">]><title>[&x;]</title>",
+         true, "[]"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingParser parser;
+        if (c.withDocumentType) parser.setDocumentType(kDeclarations);
+        parser.parseText(c.document);
+        EXPECT_EQ(parser.titleData, c.title);
+    }
+    // Without declarations and without a DOCTYPE an undeclared entity stays
+    // the error it is in XML.
+    RecordingParser plain;
+    EXPECT_THROW(plain.parseText("<title>Caf&eacute;</title>"), expat::Exception);
+}
+
 // Catches: the words before a child element lost from the element's text
 // (the plain character data starts again at every start tag).
 TEST(ExpatParser, ElementTextKeepsTextOfChildElements) {
@@ -112,6 +147,36 @@ TEST(ExpatParser, ElementTextKeepsTextOfChildElements) {
     EXPECT_EQ(parser.descriptionData, "b c");
     EXPECT_EQ(parser.descriptionText, "a b c");
     EXPECT_EQ(parser.emptyData, "");
+}
+
+// Catches: the text of finished children lost from a text element when
+// containers are named, or a container holding on to its children's text
+// (a whole document's text kept until the end).
+class ContainerParser : public expat::Parser {
+public:
+    ContainerParser() : expat::Parser(kTable) {
+        static const char* const kContainers[] = {"rss", "ITEM", nullptr};
+        setContainerElements(kContainers);
+    }
+    std::vector<std::string> seen;
+
+private:
+    static const expat::ElementHandlerRow kTable[];
+    void onEnd() { seen.push_back(getTagStack().back() + "=" + getElementText()); }
+};
+const expat::ElementHandlerRow ContainerParser::kTable[] = {
+    {expat::kEndElement, expat::elementHandler(&ContainerParser::onEnd), "item"},
+    {expat::kEndElement, expat::elementHandler(&ContainerParser::onEnd), "description"},
+    {expat::kEndElement, expat::elementHandler(&ContainerParser::onEnd), "title"},
+    {expat::kEndOfTable, nullptr, ""},
+};
+
+TEST(ExpatParser, ContainersKeepNoTextButTextElementsKeepTheirChildren) {
+    ContainerParser parser;
+    const std::string text = "<rss>\n<item> <title>T1</title>\n<description>a <b>b</b> c<i/></description></item>"
+                             "<item><title>T2</title></item></rss>";
+    parser.parse(text.data(), text.size());
+    EXPECT_EQ(parser.seen, (std::vector<std::string>{"title=T1", "description=a b c", "item=", "title=T2", "item="}));
 }
 
 // Catches: a wrong error text, or line and column swapped or missing.

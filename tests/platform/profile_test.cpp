@@ -477,3 +477,41 @@ TEST(Profile, NextWriteRemovesTemporaryFilesOfEndedWriters) {
     EXPECT_TRUE(std::filesystem::exists(notOurs));
     EXPECT_EQ(readFile(file), "[S]\nx=2\n");
 }
+
+// Catches: the cache of parsed files growing with the number of files read
+// (hundreds of channel files kept parsed at once), or a file dropped from it
+// reading wrong afterwards.
+TEST(Profile, CacheStaysWithinItsMemoryBudget) {
+    TempDir dir;
+    const std::size_t budget = profile::cacheBudgetBytes();
+    // Files of about a tenth of the budget each, three times as many as fit.
+    const std::string value(200, 'v');
+    const std::size_t keysPerFile = budget / 10 / (value.size() + 16);
+    std::vector<std::string> files;
+    for (int f = 0; f < 30; ++f) {
+        files.push_back(dir.file("f" + std::to_string(f) + ".ini"));
+        profile::WriteBatch batch(files.back());
+        for (std::size_t k = 0; k < keysPerFile; ++k)
+            profile::writeString(files.back(), "S", "k" + std::to_string(k), value + std::to_string(f));
+        ASSERT_TRUE(batch.commit());
+    }
+    for (int round = 0; round < 2; ++round) {
+        for (int f = 0; f < 30; ++f) {
+            EXPECT_EQ(profile::getString(files[f], "S", "k" + std::to_string(keysPerFile - 1), ""),
+                      value + std::to_string(f));
+            EXPECT_LE(profile::cachedBytes(), budget);
+        }
+    }
+    EXPECT_GT(profile::cachedBytes(), budget / 2);
+
+    // A file larger than the whole budget is read right and not kept.
+    const std::string big = dir.file("big.ini");
+    {
+        profile::WriteBatch batch(big);
+        for (std::size_t k = 0; k < keysPerFile * 12; ++k)
+            profile::writeString(big, "S", "k" + std::to_string(k), value);
+        ASSERT_TRUE(batch.commit());
+    }
+    EXPECT_EQ(profile::getString(big, "S", "k7", ""), value);
+    EXPECT_LE(profile::cachedBytes(), budget);
+}

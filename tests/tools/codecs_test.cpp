@@ -162,6 +162,10 @@ TEST(HtmlEntities, EncodeAndDecode)
         {"&amp;lt;", "&lt;"},  // not scanned again
         {"a&&nbsp;b&", "a& b&"},
         {"&Tilde;&circ;&quot;", "~^\""},
+        // A name that runs on into a word is not an entity.
+        {"R&Amplifier", "R&Amplifier"},
+        {"&amp1 &ltb &nbspx", "&amp1 &ltb &nbspx"},
+        {"&amp;1 &lt, &gt. &amp", "&1 <, >. &"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);

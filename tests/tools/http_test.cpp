@@ -386,6 +386,116 @@ TEST_F(HttpTest, TransfersAreBoundedInTimeAndSize) {
     EXPECT_EQ(fetch(session, server.url("/unannounced.xml")).body.size(), 300000u);
 }
 
+// Catches: a CR in a Location, validator or content type taken as it is (a
+// bare CR in Location became the channel's address), or a NUL reported as a
+// puzzle; a tab, which HTTP allows, refused.
+TEST_F(HttpTest, ControlCharactersInUsedHeaderValuesAreRefused) {
+    struct Case {
+        const char* name;
+        int status;
+        std::string header, value;
+        std::string error;  // after the URL's text; "" = accepted
+    } cases[] = {
+        {"CR in Location", 301, "Location", "http://127.0.0.1/x\ry", "the HTTP header Location"},
+        {"escape in ETag", 200, "ETag", "\"a\x1b" "b\"", "the HTTP header ETag"},
+        {"CR in Last-Modified", 200, "Last-Modified", "Tue, 08 Dec 2026\r09:00:00 GMT", "the HTTP header Last-Modified"},
+        {"DEL in Content-Type", 200, "Content-Type", "text/xml\x7f", "the HTTP header Content-Type"},
+        {"NUL in ETag", 200, "ETag", std::string("\"a\0b\"", 5), "an HTTP header"},
+        {"tab in ETag", 200, "ETag", "\"a\tb\"", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HttpAnswer a = HttpAnswer::text("<rss/>", c.status);
+        a.headers = {{c.header, c.value}};
+        server.route("/hostile.xml", a);
+        std::string lastModified = "kept", etag = "kept";
+        Reply r;
+        const std::string error = errorOf([&] { r = fetch(session, server.url("/hostile.xml"), &lastModified, &etag); });
+        if (c.error.empty()) {
+            EXPECT_EQ(error, "(no error)");
+            EXPECT_EQ(etag, c.value);
+        } else {
+            EXPECT_EQ(error, "The server sent a control character in " + c.error + ": " + server.url("/hostile.xml"));
+            EXPECT_EQ(etag, "kept");
+            EXPECT_EQ(lastModified, "kept");
+            EXPECT_EQ(r.location, "unset");
+        }
+    }
+}
+
+// Catches: a validator of any length stored in the channel file and sent
+// back with every request.
+TEST_F(HttpTest, ValidatorsOverOneKibibyteAreNeitherStoredNorSent) {
+    const std::string longest(tools::kMaxValidatorLength, 'e');
+    const std::string tooLong(tools::kMaxValidatorLength + 1, 'e');
+    HttpAnswer a = HttpAnswer::text("<rss/>");
+    a.headers = {{"ETag", tooLong}, {"Last-Modified", tooLong}};
+    server.route("/long.xml", a);
+    std::string lastModified = "old", etag = "old";
+    fetch(session, server.url("/long.xml"), &lastModified, &etag);
+    EXPECT_EQ(etag, "");
+    EXPECT_EQ(lastModified, "");
+
+    a.headers = {{"ETag", longest}};
+    server.route("/long.xml", a);
+    fetch(session, server.url("/long.xml"), &lastModified, &etag);
+    EXPECT_EQ(etag, longest);
+
+    // Stored values over the limit (or holding a line break) do not go out.
+    server.clearRequests();
+    std::string storedModified = tooLong, storedEtag = "\"a\r\nX-Injected: 1\"";
+    fetch(session, server.url("/long.xml"), &storedModified, &storedEtag);
+    const auto requests = server.requests("/long.xml");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_FALSE(requests[0].hasHeader("If-Modified-Since"));
+    EXPECT_FALSE(requests[0].hasHeader("If-None-Match"));
+    EXPECT_FALSE(requests[0].hasHeader("X-Injected"));
+}
+
+// Catches: a response header over libcurl's limit reported as "Out of memory".
+TEST_F(HttpTest, OversizedResponseHeaderIsReportedAsSuch) {
+    HttpAnswer a = HttpAnswer::text("<rss/>");
+    a.headers = {{"X-Padding", std::string(200000, 'p')}};
+    server.route("/padded.xml", a);
+    EXPECT_EQ(errorOf([&] { fetch(session, server.url("/padded.xml")); }),
+              "The server sent an HTTP response header larger than the limit of 100 KiB: " +
+                  server.url("/padded.xml"));
+}
+
+// Catches: each request of a series (a repeat with the credential, the hops
+// of a redirect chain) getting the whole transfer time-out anew.
+TEST_F(HttpTest, RepeatedRequestsShareOneTimeBound) {
+    HttpAnswer slow = HttpAnswer::text("<rss/>");
+    slow.stallSeconds = 0.5;
+    server.route("/slow.xml", slow);
+    session.setTransferTimeoutMs(1500);
+
+    // Each on its own fits in the time-out, four together do not.
+    {
+        tools::DownloadTimeBound bound;
+        for (int i = 0; i < 2; ++i) EXPECT_EQ(fetch(session, server.url("/slow.xml")).status, 200);
+        std::string error;
+        for (int i = 0; i < 3 && error.empty(); ++i) {
+            const std::string e = errorOf([&] { fetch(session, server.url("/slow.xml")); });
+            if (e != "(no error)") error = e;
+        }
+        EXPECT_EQ(error, "Timed out reading the URL: " + server.url("/slow.xml"));
+    }
+    // A new bound starts a new clock.
+    tools::DownloadTimeBound bound;
+    EXPECT_EQ(fetch(session, server.url("/slow.xml")).status, 200);
+
+    // readUrl's own repeat with the site credential shares the first request's time.
+    HttpAnswer guarded = HttpAnswer::text("<rss/>");
+    guarded.stallSeconds = 1.0;
+    guarded.auth = std::make_pair(std::string("u"), std::string("p"));
+    server.route("/guarded.xml", guarded);
+    const tools::HttpBasicAuth credential("u", "p");
+    tools::DownloadTimeBound fresh;
+    EXPECT_EQ(errorOf([&] { fetch(session, server.url("/guarded.xml"), nullptr, nullptr, false, &credential); }),
+              "Timed out reading the URL: " + server.url("/guarded.xml"));
+}
+
 TEST_F(HttpTest, CancelFlagStopsARunningTransferPromptly) {
     HttpAnswer stall = HttpAnswer::text("late");
     stall.stallSeconds = 20;
