@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 
+#include "lib/misc/stringHelpers.h"
 #include "tools/ini.h"
 #include "tools/tempFile.h"
 
@@ -52,11 +53,15 @@ std::string ChannelReportConfig::getOutputPath() const
 {
     if (!outputFilename_.empty())
         return outputFilename_;
+    // One temporary page per report (names are unique among the reports):
+    // reports that share a filter, or read-me reports, which all have the
+    // empty filter name, never overwrite one another's output.
+    const std::string key = std::to_string(dataSource_) + "\n" + toLowerCopy(reportName_);
     std::lock_guard<std::mutex> guard(g_tempFilesMutex);
     auto& files = tempOutputFiles();
-    auto it = files.find(channelFilterName_);
+    auto it = files.find(key);
     if (it == files.end())
-        it = files.emplace(channelFilterName_, std::make_unique<tools::TempFile>()).first;
+        it = files.emplace(key, std::make_unique<tools::TempFile>(".html")).first;
     return it->second->getFilename();
 }
 

@@ -76,18 +76,29 @@ TEST(ChannelReportConfig, DueTimes)
     EXPECT_TRUE(report.isAutoUpdateDue(1700003600));
 }
 
-TEST(ChannelReportConfig, TemporaryOutputsAreSharedPerFilterAndDeletedAtTheEnd)
+TEST(ChannelReportConfig, TemporaryOutputsAreOnePerReportAndDeletedAtTheEnd)
 {
-    ChannelReportConfig a, b, c, withFile;
+    ChannelReportConfig a, again, b, readMe1, readMe2, withFile;
+    a.setReportName("Daily");
     a.setChannelFilterName("All");
+    again = a;
+    again.setReportName("DAILY");
+    b.setReportName("Weekly");
     b.setChannelFilterName("All");
-    c.setChannelFilterName("Unread items");
+    readMe1.setReportName("Workpad 1");
+    readMe1.setDataSource(ChannelReportConfig::ReadMeListSource);
+    readMe2.setReportName("Workpad 2");
+    readMe2.setDataSource(ChannelReportConfig::ReadMeListSource);
+    withFile.setReportName("Kept");
     withFile.setChannelFilterName("Other");
     withFile.setOutputFilename("/somewhere/out.html");
 
     const std::string pathA = a.getOutputPath();
-    EXPECT_EQ(b.getOutputPath(), pathA);
-    EXPECT_NE(c.getOutputPath(), pathA);
+    EXPECT_EQ(again.getOutputPath(), pathA);
+    // Reports that share a filter, or the read-me list, write apart.
+    EXPECT_NE(b.getOutputPath(), pathA);
+    EXPECT_NE(readMe1.getOutputPath(), readMe2.getOutputPath());
+    EXPECT_EQ(pathA.substr(pathA.size() - 5), ".html");
     EXPECT_TRUE(tools::isFile(pathA));
     EXPECT_EQ(withFile.getOutputPath(), "/somewhere/out.html");
 

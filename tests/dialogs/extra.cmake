@@ -7,3 +7,14 @@ foreach(src IN LISTS dialog_qtests)
     target_link_libraries(qtest_dialogs_${name} PRIVATE orvan-desktop)
   endif()
 endforeach()
+
+# A hook library that opens its channel's property sheet from a command.
+add_library(dialogtest_openhook MODULE ${CMAKE_CURRENT_LIST_DIR}/lib/openhook_lib.cpp)
+target_link_libraries(dialogtest_openhook PRIVATE orvan-platform)
+set_target_properties(dialogtest_openhook PROPERTIES
+  LIBRARY_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/bin
+  PREFIX ""
+  BUILD_RPATH "${ORVAN_STAGE_DIR}")
+if(TARGET qtest_dialogs_channel_hooks)
+  add_dependencies(qtest_dialogs_channel_hooks dialogtest_openhook hooktest_good)
+endif()

@@ -2,8 +2,31 @@
 
 #include <QTabWidget>
 
-CWorkPad::CWorkPad(QWidget* parent) : QDockWidget(QStringLiteral("Workpad"), parent), tabs_(new QTabWidget(this)) {
+#include "ui/bars/readMeList.h"
+
+namespace {
+CWorkPad* thePad = nullptr;
+}
+
+CWorkPad* getWorkPad() { return thePad; }
+
+CWorkPad::CWorkPad(QWidget* parent)
+    : QDockWidget(QStringLiteral("Workpad"), parent), tabs_(new QTabWidget(this)), readMeList_(new CReadMeListWnd(tabs_)) {
+    thePad = this;
     setObjectName(QStringLiteral("workPad"));
     tabs_->setObjectName(QStringLiteral("workPadTabs"));
+    tabs_->setTabPosition(QTabWidget::South);
+    tabs_->addTab(readMeList_, QStringLiteral("Read me"));
     setWidget(tabs_);
+}
+
+CWorkPad::~CWorkPad() {
+    if (thePad == this) thePad = nullptr;
+}
+
+QWidget* CWorkPad::getActiveTabWnd() const { return isHidden() ? nullptr : tabs_->currentWidget(); }
+
+void CWorkPad::activateReadMeTab() {
+    tabs_->setCurrentIndex(0);
+    readMeList_->setFocus();
 }

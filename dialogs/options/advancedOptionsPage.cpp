@@ -1,0 +1,155 @@
+#include "dialogs/options/advancedOptionsPage.h"
+
+#include <exception>
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "app/core/programObjects.h"
+#include "app/options/globalOptions.h"
+#include "channels/channelManager.h"
+#include "channels/plugin/scriptingEngine.h"
+#include "dialogs/base/messageBox.h"
+#include "dialogs/base/resizer.h"
+#include "dialogs/hints/hintDlg.h"
+#include "dialogs/options/optionsCommon.h"
+#include "dialogs/small/httpAuthDlg.h"
+#include "tools/httpAuth.h"
+#include "ui/frame/mainFrame.h"
+#include "ui/helpers/misc.h"
+
+namespace dialogs {
+
+CAdvancedOptionsPropPage::CAdvancedOptionsPropPage(QWidget* parent) : CAppPropertyPage(parent) {
+  setWindowTitle(tr("Advanced"));
+  port_ = new QLineEdit(this);
+  port_->setObjectName(QStringLiteral("pluginPortEdit"));
+  port_->setMaxLength(5);
+  setControlId(port_, 248);
+  scriptTimeout_ = new QLineEdit(this);
+  scriptTimeout_->setObjectName(QStringLiteral("scriptTimeoutEdit"));
+  scriptTimeout_->setMaxLength(3);
+  setControlId(scriptTimeout_, 1067);
+  proxyButton_ = new QPushButton(tr("Pro&xy authentication"), this);
+  proxyButton_->setObjectName(QStringLiteral("proxyAuthButton"));
+  proxyButton_->setIcon(style()->standardIcon(QStyle::SP_DriveNetIcon));
+  setControlId(proxyButton_, 1211);
+  listenAmphetaDesk_ = new QCheckBox(tr("AmphetaDesk or FeedReader"), this);
+  listenAmphetaDesk_->setObjectName(QStringLiteral("listenAmphetaDeskCheck"));
+  setControlId(listenAmphetaDesk_, 249);
+  listenHeadlineViewer_ = new QCheckBox(tr("Headline Viewer"), this);
+  listenHeadlineViewer_->setObjectName(QStringLiteral("listenHeadlineViewerCheck"));
+  setControlId(listenHeadlineViewer_, 250);
+  listenRadioUserland_ = new QCheckBox(tr("Radio Userland "), this);
+  listenRadioUserland_->setObjectName(QStringLiteral("listenRadioUserlandCheck"));
+  setControlId(listenRadioUserland_, 251);
+
+  auto* form = new QFormLayout;
+  form->addRow(tr("Plugin port number:"), port_);
+  form->addRow(tr("Script timeout (seconds):"), scriptTimeout_);
+  form->addRow(QString(), proxyButton_);
+
+  auto* subscribe = new QGroupBox(tr("&Auto-subscribe"), this);
+  auto* subscribeLayout = new QVBoxLayout(subscribe);
+  auto* explanation = new QLabel(
+      tr("Some web sites include an icon for certain RSS readers that you can click on to subscribe to their feed. "
+         "If you are not using these RSS readers, Orvan can intercept these clicks for itself if you place a tick "
+         "in the boxes below."),
+      subscribe);
+  explanation->setWordWrap(true);
+  subscribeLayout->addWidget(explanation);
+  subscribeLayout->addWidget(listenAmphetaDesk_);
+  subscribeLayout->addWidget(listenHeadlineViewer_);
+  subscribeLayout->addWidget(listenRadioUserland_);
+  subscribeLayout->addWidget(new QLabel(tr("Orvan icons look like this and are always enabled."), subscribe));
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(form);
+  layout->addWidget(subscribe);
+  layout->addStretch(1);
+
+  connect(proxyButton_, &QPushButton::clicked, this, &CAdvancedOptionsPropPage::onProxyAuthentication);
+  connect(port_, &QLineEdit::textChanged, this, &CAdvancedOptionsPropPage::onPortEdited);
+}
+
+CAdvancedOptionsPropPage::~CAdvancedOptionsPropPage() = default;
+
+void CAdvancedOptionsPropPage::initDialog() {
+  const GlobalOptions& options = GlobalOptions::instance();
+  portHintShown_ = false;
+  proxyAuth_.reset(tools::cloneHttpAuth(options.ProxyAuth.get()));
+  loading_ = true;  // the page's own filling is no edit
+  port_->setText(QString::number(options.AppPluginServerPortNo));
+  scriptTimeout_->setText(QString::number(options.ScriptTimeout));
+  loading_ = false;
+  listenAmphetaDesk_->setChecked(options.ListenForAmphetaDeskSubscriptions);
+  listenHeadlineViewer_->setChecked(options.ListenForHeadlineViewerSubscriptions);
+  listenRadioUserland_->setChecked(options.ListenForRadioUserlandSubscriptions);
+  portWhenOpened_ = options.AppPluginServerPortNo;
+  listenersWhenOpened_[0] = options.ListenForAmphetaDeskSubscriptions;
+  listenersWhenOpened_[1] = options.ListenForHeadlineViewerSubscriptions;
+  listenersWhenOpened_[2] = options.ListenForRadioUserlandSubscriptions;
+}
+
+void CAdvancedOptionsPropPage::onPortEdited() {
+  if (loading_ || portHintShown_) return;
+  portHintShown_ = true;
+  CHintDlg("ChangePluginPort", this).DoModal();
+}
+
+void CAdvancedOptionsPropPage::onProxyAuthentication() {
+  CHttpAuthDlg dialog(tr("Proxy Authentication"), proxyAuth_.get(), this);
+  if (dialog.DoModal() == IDOK) proxyAuth_.reset(dialog.detachHttpAuth());
+}
+
+bool CAdvancedOptionsPropPage::onApply() {
+  int port = 0;
+  if (!validateNumberField(port_, "plugin port number", port, nullptr, true, 1000, 65535)) return false;
+  // The time-out is required: an empty field would store 0, which ends every
+  // script at once.
+  int timeout = 0;
+  if (!validateNumberField(scriptTimeout_, "script timeout", timeout, nullptr, true, 5, 300, "seconds")) return false;
+
+  GlobalOptions& options = GlobalOptions::instance();
+  const bool listeners[3] = {listenAmphetaDesk_->isChecked(), listenHeadlineViewer_->isChecked(),
+                             listenRadioUserland_->isChecked()};
+  try {
+    options.AppPluginServerPortNo = port;
+    options.ScriptTimeout = timeout;
+    options.ListenForAmphetaDeskSubscriptions = listeners[0];
+    options.ListenForRadioUserlandSubscriptions = listeners[2];
+    options.ListenForHeadlineViewerSubscriptions = listeners[1];
+    // The options get a copy: the page keeps its working one, so that a
+    // second OK (after another page refused the first) installs it again.
+    options.ProxyAuth.reset(tools::cloneHttpAuth(proxyAuth_.get()));
+    saveGlobalOptions();
+  } catch (const std::exception& error) {
+    showSaveError(this, error);
+    return false;
+  }
+
+  channels::getScriptingEngine().setScriptTimeout(options.ScriptTimeout);
+  const bool portChanged = port != portWhenOpened_;
+  bool listenersChanged = portChanged;
+  for (int i = 0; i < 3; ++i) listenersChanged = listenersChanged || listeners[i] != listenersWhenOpened_[i];
+  if (listenersChanged) {
+    enableLocalPortListeners(true);
+    enableLocalPortListeners(false);
+  }
+  if (portChanged)
+    if (CMainFrame* frame = getMainFrame()) frame->closeAllWindows();
+  // What has been applied is the new starting point of a second OK.
+  portWhenOpened_ = port;
+  for (int i = 0; i < 3; ++i) listenersWhenOpened_[i] = listeners[i];
+  if (channels::ChannelManager* manager = getChannelManager())
+    manager->setHttpProxyAuth(tools::cloneHttpAuth(options.ProxyAuth.get()));
+  return true;
+}
+
+}  // namespace dialogs

@@ -1,0 +1,55 @@
+#pragma once
+// The options sheet's "Advanced" page: the local plug-in server's port, the
+// time-out of scripts and plug-in programs, the proxy credential and the
+// three subscription listeners. OK applies them at once: the scripting
+// engine gets the time-out, the listeners restart when their options
+// changed, every child window closes when the port changed, and the channel
+// manager gets the proxy credential.
+#include <memory>
+
+#include "dialogs/base/propertySheet.h"
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+
+namespace tools {
+class HttpAuth;
+}
+
+namespace dialogs {
+
+class CAdvancedOptionsPropPage : public CAppPropertyPage {
+  Q_OBJECT
+
+public:
+  explicit CAdvancedOptionsPropPage(QWidget* parent = nullptr);
+  ~CAdvancedOptionsPropPage() override;
+
+  bool onApply() override;
+
+  // The page's working copy of the proxy credential (null: none).
+  const tools::HttpAuth* workingProxyAuth() const { return proxyAuth_.get(); }
+
+protected:
+  void initDialog() override;
+
+private:
+  void onProxyAuthentication();
+  void onPortEdited();
+
+  QLineEdit* port_;
+  QLineEdit* scriptTimeout_;
+  QCheckBox* listenAmphetaDesk_;
+  QCheckBox* listenHeadlineViewer_;
+  QCheckBox* listenRadioUserland_;
+  QPushButton* proxyButton_;
+
+  std::unique_ptr<tools::HttpAuth> proxyAuth_;
+  int portWhenOpened_ = 0;
+  bool listenersWhenOpened_[3] = {};
+  bool portHintShown_ = false;
+  bool loading_ = false;
+};
+
+}  // namespace dialogs

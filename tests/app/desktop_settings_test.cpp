@@ -1,0 +1,268 @@
+// The channel's desktop settings: the channel file's two sections beside the
+// engine's, the viewed set and its counts, and saves from two threads.
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "app/settings/channelDesktopSettings.h"
+#include "channels/channelConfig.h"
+#include "platform/profile.h"
+#include "tests/app/app_fixture.h"
+#include "tools/ini.h"
+#include "tools/tempFile.h"
+
+namespace {
+
+using apptest::DesktopFixture;
+using apptest::numberedItems;
+
+std::string ini(const std::string& file, const std::string& section, const std::string& key) {
+    return platform::profile::getString(file, section, key, "<missing>");
+}
+
+// Counts the files renamed into a folder (each atomic rewrite is one).
+class RewriteCounter {
+public:
+    RewriteCounter(const std::string& dir, const std::string& name) : name_(name) {
+        fd_ = inotify_init1(IN_NONBLOCK);
+        inotify_add_watch(fd_, dir.c_str(), IN_MOVED_TO);
+    }
+    ~RewriteCounter() { close(fd_); }
+    int count() {
+        alignas(inotify_event) char buffer[65536];
+        for (;;) {
+            const ssize_t n = read(fd_, buffer, sizeof buffer);
+            if (n <= 0) break;
+            for (char* p = buffer; p < buffer + n;) {
+                auto* event = reinterpret_cast<inotify_event*>(p);
+                if (event->len > 0 && name_ == event->name) ++count_;
+                p += sizeof(inotify_event) + event->len;
+            }
+        }
+        return count_;
+    }
+
+private:
+    int fd_;
+    std::string name_;
+    int count_ = 0;
+};
+
+struct RecordingObserver : ChannelDesktopSettingsObserver {
+    std::vector<std::string> calls;
+    void beginWaitCursor() override { calls.push_back("wait"); }
+    void endWaitCursor() override { calls.push_back("done"); }
+    void feedItemMarked(channels::Channel*, const std::string& id, bool viewed, bool, bool endOfBatch) override {
+        calls.push_back(std::string(viewed ? "viewed " : "unviewed ") + id + (endOfBatch ? " end" : ""));
+    }
+    void channelRowChanged(channels::Channel*) override { calls.push_back("row"); }
+};
+
+TEST(DesktopSettings, RoundTripKeepsTheEngineSections) {
+    DesktopFixture f;
+    auto* channel = f.addChannel("news", numberedItems("news", 3));
+    channel->getChannelConfig().setPreferredDescription("engine's text");
+    channel->save();
+
+    ChannelDesktopSettings& s = DesktopFixture::settings(channel);
+    s.setNotifyOnNewItem(true);
+    s.setNewItemSoundFile("/sounds/a b%.wav");
+    s.setChannelItemViewHeight(240);
+    s.addChannelOpens(3);
+    s.markFeedItemViewed("id-2", true, false);
+    s.markFeedItemViewed("id-1", true, true);  // saves
+    // The engine saves after the desktop did: nothing of the desktop's goes.
+    channel->save();
+
+    ChannelDesktopSettings loaded(channel);
+    loaded.load(channel->getConfigFilename());
+    EXPECT_TRUE(loaded.getNotifyOnNewItem());
+    EXPECT_FALSE(loaded.getAnimateOnNewItem());
+    EXPECT_EQ(loaded.getNewItemSoundFile(), "/sounds/a b%.wav");
+    EXPECT_EQ(loaded.getChannelItemViewHeight(), 240);
+    EXPECT_EQ(loaded.getTotalChannelOpens(), 3);
+    EXPECT_EQ(loaded.copyViewedFeedItems(), (std::set<std::string>{"id-1", "id-2"}));
+    const std::string file = channel->getConfigFilename();
+    EXPECT_EQ(ini(file, "ViewedFeedItems", "ViewedFeedItemId-1"), "id-1");
+    EXPECT_EQ(ini(file, "ViewedFeedItems", "ViewedFeedItemId-3"), "<missing>");
+    EXPECT_EQ(tools::getIniString(file, "Config", "PreferredChannelDescription", "", false), "engine's text")
+        << testsupport::readFile(file);
+}
+
+TEST(DesktopSettings, MissingSectionsAndGapsLoadAsSpecified) {
+    testsupport::TempDir dir;
+    const std::string file = dir.file("c.rss");
+    testsupport::writeFile(file,
+                           "[Desktop Settings]\nLastViewTime=77\n"
+                           "[ViewedFeedItems]\nViewedFeedItemId-1=b\nViewedFeedItemId-2=a\nViewedFeedItemId-4=d\n");
+    ChannelDesktopSettings templ(nullptr);
+    templ.setPlaySoundOnNewItem(true);
+    templ.setUseQuickAccessMenu(true);
+    setChannelDesktopSettingsTemplate(&templ);
+    ChannelDesktopSettings s(nullptr);
+    s.load(file);
+    setChannelDesktopSettingsTemplate(nullptr);
+    EXPECT_TRUE(s.getPlaySoundOnNewItem());
+    EXPECT_TRUE(s.getUseQuickAccessMenu());
+    EXPECT_FALSE(s.getNotifyOnNewItem());
+    EXPECT_EQ(s.getLastViewTime(), 77);
+    EXPECT_EQ(s.getLastNewItemTime(), 0);
+    EXPECT_EQ(s.getChannelItemViewHeight(), -1);
+    EXPECT_EQ(s.copyViewedFeedItems(), (std::set<std::string>{"a", "b"}));
+
+    // Saving rewrites the section from 1 in sorted order: key 4 goes.
+    s.save(file);
+    EXPECT_EQ(ini(file, "ViewedFeedItems", "ViewedFeedItemId-1"), "a");
+    EXPECT_EQ(ini(file, "ViewedFeedItems", "ViewedFeedItemId-2"), "b");
+    EXPECT_EQ(ini(file, "ViewedFeedItems", "ViewedFeedItemId-4"), "<missing>");
+    EXPECT_EQ(ini(file, "Desktop Settings", "nViewedFeedItems"), "-1");
+}
+
+TEST(DesktopSettings, CountsAndNewContent) {
+    DesktopFixture f;
+    auto* channel = f.addChannel("c", numberedItems("c", 4));
+    ChannelDesktopSettings& s = DesktopFixture::settings(channel);
+    s.markFeedItemViewed("id-1", true, false);
+    s.markFeedItemViewed("gone", true, true);  // not in the feed
+    EXPECT_EQ(s.getViewedFeedItemCount(), 1);
+    EXPECT_EQ(s.getUnreadFeedItemCount(), 3);
+
+    s.setLastViewTime(100);
+    s.setLastNewItemTime(100);
+    EXPECT_FALSE(s.hasNewContent());  // equal times
+    s.setLastNewItemTime(101);
+    EXPECT_TRUE(s.hasNewContent());
+
+    // A stale cached count above the feed's size gives 0 unread, never less.
+    testsupport::writeFile(f.channelFile("stale.ini"), "[Desktop Settings]\nnViewedFeedItems=9\n");
+    s.load(f.channelFile("stale.ini"));
+    EXPECT_EQ(s.getUnreadFeedItemCount(), 0);
+    EXPECT_FALSE(s.hasNewContent());
+}
+
+TEST(DesktopSettings, LastViewTimeSavesOnlyAfterThirtySeconds) {
+    DesktopFixture f;
+    auto* channel = f.addChannel("c", numberedItems("c", 1));
+    ChannelDesktopSettings& s = DesktopFixture::settings(channel);
+    const std::string file = channel->getConfigFilename();
+    s.setLastViewTime(1000);  // 1000 - 0: saved
+    EXPECT_EQ(ini(file, "Desktop Settings", "LastViewTime"), "1000");
+    s.setLastViewTime(1029);
+    EXPECT_EQ(s.getLastViewTime(), 1029);
+    EXPECT_EQ(ini(file, "Desktop Settings", "LastViewTime"), "1000");
+    s.setLastViewTime(1059);
+    EXPECT_EQ(ini(file, "Desktop Settings", "LastViewTime"), "1059");
+    s.setLastViewTime(10);  // backwards: memory only
+    EXPECT_EQ(ini(file, "Desktop Settings", "LastViewTime"), "1059");
+}
+
+TEST(DesktopSettings, MarkingAllTellsTheWindowsAndSavesOnce) {
+    DesktopFixture f;
+    auto* channel = f.addChannel("big", numberedItems("big", 1000));
+    ChannelDesktopSettings& s = DesktopFixture::settings(channel);
+    channel->save();
+    RecordingObserver observer;
+    setChannelDesktopSettingsObserver(&observer);
+    RewriteCounter rewrites(f.channelFile(""), "big.rss");
+    s.markAllFeedItemsViewed(true);
+    setChannelDesktopSettingsObserver(nullptr);
+
+    EXPECT_EQ(rewrites.count(), 1);
+    EXPECT_EQ(s.getViewedFeedItemCount(), 1000);
+    EXPECT_EQ(s.getUnreadFeedItemCount(), 0);
+    ASSERT_GE(observer.calls.size(), 4u);
+    // The last mark ends the batch, then the row is refreshed.
+    const std::size_t n = observer.calls.size();
+    EXPECT_EQ(observer.calls[n - 4], "viewed id-999 end");
+    EXPECT_EQ(observer.calls[n - 3], "row");
+    EXPECT_EQ(observer.calls.front(), "wait");
+    EXPECT_EQ(observer.calls.back(), "done");
+    EXPECT_EQ(std::count(observer.calls.begin(), observer.calls.end(), "row"), 1);
+    ChannelDesktopSettings loaded(channel);
+    loaded.load(channel->getConfigFilename());
+    EXPECT_EQ(loaded.copyViewedFeedItems().size(), 1000u);
+}
+
+TEST(DesktopSettings, EngineSavesAndDesktopMarksFromTwoThreadsLoseNothing) {
+    DesktopFixture f;
+    auto* channel = f.addChannel("busy", numberedItems("busy", 50));
+    ChannelDesktopSettings& s = DesktopFixture::settings(channel);
+    std::atomic<bool> stop{false};
+    std::thread engine([&] {
+        for (int i = 0; !stop; ++i) {
+            channel->getChannelConfig().setPreferredDescription("round " + std::to_string(i));
+            channel->save();
+        }
+    });
+    for (int k = 1; k <= 50; ++k) s.markFeedItemViewed("id-" + std::to_string(k), true, true);
+    stop = true;
+    engine.join();
+    channel->getChannelConfig().setPreferredDescription("last");
+    channel->save();
+
+    ChannelDesktopSettings loaded(channel);
+    loaded.load(channel->getConfigFilename());
+    EXPECT_EQ(loaded.copyViewedFeedItems().size(), 50u);
+    EXPECT_EQ(tools::getIniString(channel->getConfigFilename(), "Config", "PreferredChannelDescription", "", false), "last");
+}
+
+TEST(DesktopSettings, PruningKeepsMarksMadeMeanwhile) {
+    DesktopFixture f;
+    auto* channel = f.addChannel("p", numberedItems("p", 300));
+    ChannelDesktopSettings& s = DesktopFixture::settings(channel);
+    s.markFeedItemViewed("expired", true, false);
+    std::atomic<bool> stop{false};
+    std::thread pruner([&] {
+        while (!stop) s.pruneViewedFeedItems();
+    });
+    for (int k = 1; k <= 300; ++k) s.markFeedItemViewed("id-" + std::to_string(k), true, false);
+    stop = true;
+    pruner.join();
+    s.pruneViewedFeedItems();
+    const auto viewed = s.copyViewedFeedItems();
+    EXPECT_EQ(viewed.size(), 300u);
+    EXPECT_EQ(viewed.count("expired"), 0u);
+}
+
+TEST(DesktopSettings, CopiesLeaveChannelAndRunTimeFilesBehind) {
+    DesktopFixture f;
+    auto* channel = f.addChannel("c", numberedItems("c", 2));
+    ChannelDesktopSettings& s = DesktopFixture::settings(channel);
+    s.setAnimateOnNewItem(true);
+    s.markFeedItemViewed("id-1", true, false);
+    s.setChannelErrorText("first");
+    s.setChannelErrorText("second");
+    EXPECT_EQ(s.getChannelErrorText(), "first\r\nsecond\r\n");
+
+    auto temp = std::make_unique<tools::TempFile>(".txt");
+    const std::string tempName = temp->getFilename();
+    s.setLastFeedTempFile(std::move(temp));
+    ChannelDesktopSettings templ(nullptr);
+    templ.copyFrom(s);
+    EXPECT_EQ(templ.getChannel(), nullptr);
+    EXPECT_TRUE(templ.getAnimateOnNewItem());
+    EXPECT_TRUE(templ.isFeedItemViewed("id-1"));
+    ChannelDesktopSettings copy(s);
+    EXPECT_EQ(copy.getChannel(), channel);
+    EXPECT_TRUE(std::filesystem::exists(tempName));
+    s.setLastFeedTempFile(nullptr);  // the one shown before is deleted
+    EXPECT_FALSE(std::filesystem::exists(tempName));
+}
+
+TEST(DesktopSettings, TableAttachesAndDetaches) {
+    DesktopFixture f;
+    auto* channel = f.addChannel("t", numberedItems("t", 1));
+    ChannelDesktopSettings* s = getChannelDesktopSettings(channel);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(getChannelDesktopSettingsTable().find(channel), s);
+    getChannelDesktopSettingsTable().remove(channel);
+    EXPECT_EQ(getChannelDesktopSettings(channel), nullptr);
+    EXPECT_EQ(getChannelDesktopSettingsTable().size(), 0u);
+}
+
+}  // namespace

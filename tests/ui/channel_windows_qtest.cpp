@@ -1,0 +1,420 @@
+// The Control Center lists, the channel windows (document, item list, page
+// pane) and the read-me list, over real channels with desktop settings.
+#include <QDesktopServices>
+#include <QDialog>
+#include <QLineEdit>
+#include <QWebEngineSettings>
+#include <QMdiSubWindow>
+#include <QTabWidget>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <QtTest>
+
+#include "app/core/programObjects.h"
+#include "app/core/programPaths.h"
+#include "app/options/globalOptions.h"
+#include "dialogs/base/messageBox.h"
+#include "tests/app/app_fixture.h"
+#include "platform/profile.h"
+#include "tools/ini.h"
+#include "ui/bars/controlCenterPanes.h"
+#include "ui/bars/readMeList.h"
+#include "ui/bars/workspaceBar.h"
+#include "ui/channel/browserToolbar.h"
+#include "ui/channel/channelBrowserView.h"
+#include "ui/channel/channelDoc.h"
+#include "ui/channel/channelFrame.h"
+#include "ui/channel/channelItemView.h"
+#include "ui/events/uiHandler.h"
+
+namespace {
+
+// Channels whose manager has a summary template, registered as the
+// program's manager.
+struct Fixture : apptest::DesktopFixture {
+    Fixture() {
+        const std::string tmpl = dir.file("summary.template");
+        testsupport::writeFile(tmpl, "<html><body><h1>{%CHANNEL-NAME%}</h1>{%REPEAT%x}<p>{%ITEM-TITLE%}</p>{%/REPEAT%}"
+                                     "</body></html>");
+        channels::ChannelSettings defaults(nullptr);
+        defaults.setMaxFeedItems(-1);
+        manager = std::make_unique<channels::ChannelManager>("orvan-test", dir.file("Channels"), dir.file("Logs"),
+                                                             defaults, tmpl, "");
+        setChannelManager(manager.get());
+        programPaths().userConfigFile = dir.file("config.ini");
+    }
+    ~Fixture() {
+        // No window outlives its channel, even after a failed check.
+        QList<QPointer<CChannelMdiChildWnd>> frames;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* frame = qobject_cast<CChannelMdiChildWnd*>(w)) frames << frame;
+        }
+        for (const auto& frame : frames) delete frame.data();
+        setChannelManager(nullptr);
+        getChannelDesktopSettingsTable().clear();
+        manager->stopChannelManager(false);
+    }
+    channels::Channel* addBare(const std::string& name) {
+        auto* channel = new channeltest::TestChannel(manager.get(), channelFile(name + ".rss"));
+        channel->getChannelConfig().setPreferredDisplayName(name);
+        manager->addChannel(channel);
+        return channel;
+    }
+};
+
+QStringList rowTexts(const CAppListCtrl& list) {
+    QStringList texts;
+    for (int row = 0; row < list.rowCount(); ++row) texts << list.rowText(row);
+    return texts;
+}
+
+void markRead(channels::Channel* channel, int n) {
+    for (int k = 1; k <= n; ++k) getChannelDesktopSettings(channel)->markFeedItemViewed("id-" + std::to_string(k), true, k == n);
+}
+
+}  // namespace
+
+class ChannelWindowsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        setUiHandler(true);
+        installChannelWindowOps();
+        QDesktopServices::setUrlHandler("http", this, "captureUrl");
+    }
+    void cleanupTestCase() { QDesktopServices::unsetUrlHandler("http"); }
+
+    void controlCenterListsSortsAndFilters() {
+        Fixture f;
+        auto* a = f.addChannel("alpha", apptest::numberedItems("alpha", 3));
+        auto* b = f.addChannel("Bravo", apptest::numberedItems("bravo", 25));
+        auto* c = f.addChannel("charlie", apptest::numberedItems("charlie", 3));
+        markRead(a, 3);  // alpha: 0 unread, bravo 25, charlie 3
+        GlobalOptions::instance().ShowUnreadItemsInMyChannels = true;
+
+        CWorkspaceBar bar(nullptr);
+        bar.show();
+        CControlCenterMyChannelsWnd* list = bar.getMyChannelsWnd();
+        ChannelFilter byUnread;
+        byUnread.setSortOrder(ChannelFilter::UnreadItems);
+        list->setChannelFilter(byUnread);
+        QCOMPARE(rowTexts(*list), (QStringList{"Bravo", "charlie", "alpha"}));
+        QCOMPARE(bar.tabs()->tabText(0), QString("(My Channels)"));
+        QCOMPARE(bar.windowTitle(), QString("Control Center"));
+        QCOMPARE(list->rowImage(0), 21);  // 25 unread
+        QCOMPARE(list->rowImage(1), 4);   // 3 unread
+        QCOMPARE(list->rowImage(2), 0);
+        GlobalOptions::instance().ShowUnreadItemsInMyChannels = false;
+        QCOMPARE(CControlCenterMyChannelsWnd::channelImage(b), 0);
+        GlobalOptions::instance().ShowUnreadItemsInMyChannels = true;
+
+        // Equal keys fall back to the names, without regard to case; the
+        // selection stays on its channel through a reload.
+        list->selectRow(list->findRow(c));
+        ChannelFilter plain;
+        list->setChannelFilter(plain);
+        QCOMPARE(rowTexts(*list), (QStringList{"alpha", "Bravo", "charlie"}));
+        QCOMPARE(bar.tabs()->tabText(0), QString("My Channels"));
+        QCOMPARE(list->getSelectedChannel(), c);
+        QCOMPARE(bar.getSelectedChannel(), c);
+
+        // A filter that hides channels shows the counts in the caption.
+        ChannelFilter unreadOnly;
+        unreadOnly.setFilterType(ChannelFilter::HasUnreadItems);
+        list->setChannelFilter(unreadOnly);
+        QCOMPARE(rowTexts(*list), (QStringList{"Bravo", "charlie"}));
+        QCOMPARE(bar.windowTitle(), QString("Control Center (2/3)"));
+        bar.activateAppPluginsTab();
+        QCOMPARE(bar.windowTitle(), QString("Control Center"));
+        QVERIFY(bar.getSelectedChannel() == nullptr);
+        bar.activateMyChannelsTab();
+
+        // Marking the selected channel read removes its row under this filter.
+        list->selectRow(list->findRow(c));
+        markRead(c, 3);
+        list->updateChannel(c);
+        QCOMPARE(rowTexts(*list), QStringList{"Bravo"});
+        QCOMPARE(list->getSelectedChannel(), b);
+
+        // A channel without desktop settings in the list (its settings gone
+        // while listed, or never made) sorts after the others by name, and
+        // the sort stays a valid ordering.
+        list->setChannelFilter(byUnread);
+        auto* bare = f.addBare("aardvark");
+        list->addChannelRow(bare, false);
+        getChannelDesktopSettingsTable().remove(a);
+        list->sortChannels();
+        QCOMPARE(rowTexts(*list), (QStringList{"Bravo", "charlie", "aardvark", "alpha"}));
+        QCOMPARE(list->findRow(bare), 2);
+        list->updateChannel(bare);  // no settings: nothing happens
+        QCOMPARE(list->rowCount(), 4);
+
+        // ChannelDeleted takes the row away.
+        getUiHandler()->addEventHandler(list);
+        ChannelDeletedUiEvent deleted(b);
+        getUiHandler()->fireEvent(deleted);
+        getUiHandler()->removeEventHandler(list);
+        QVERIFY(!list->containsChannel(b));
+        QCOMPARE(list->rowCount(), 3);
+    }
+
+    void listRequestsFollowOneClickMode() {
+        struct Owner : CAppListCtrlParent {
+            QStringList calls;
+            bool onListItemActivated(CAppListCtrl*, int row) override { return calls << QString("activated %1").arg(row), true; }
+            bool onListItemOpened(CAppListCtrl*, int row) override { return calls << QString("opened %1").arg(row), true; }
+            bool onListKeyPressed(CAppListCtrl*, int row, int key, int mods) override {
+                calls << QString("key %1 %2 %3").arg(row).arg(key).arg(mods);
+                return key == 46;
+            }
+        } owner;
+        CAppListCtrl list(&owner);
+        list.addTopLevelItem(new QTreeWidgetItem(QStringList{"one"}));
+        list.addTopLevelItem(new QTreeWidgetItem(QStringList{"two"}));
+        list.resize(200, 100);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        const QPoint second = list.visualItemRect(list.rowItem(1)).center();
+        for (int oneClick : {0, 1}) {
+            CAppListCtrl::setOneClickModeForTest(oneClick);
+            owner.calls.clear();
+            QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, second);
+            QCOMPARE(owner.calls, QStringList{oneClick != 0 ? "opened 1" : "activated 1"});
+            owner.calls.clear();
+            QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, second);
+            // One-click mode: a double-click adds nothing to the click.
+            QCOMPARE(owner.calls.filter("opened").size(), oneClick != 0 ? 0 : 1);
+        }
+        CAppListCtrl::setOneClickModeForTest(-1);
+        owner.calls.clear();
+        QTest::keyClick(&list, Qt::Key_Delete, Qt::AltModifier);
+        QCOMPARE(owner.calls, QStringList{"key 1 46 4"});
+        QCOMPARE(list.columnWidth(0), list.viewport()->width());
+    }
+
+    void channelWindowOpensOnceAndListsEveryItem() {
+        Fixture f;
+        auto* channel = f.addChannel("big", apptest::numberedItems("big", 1000));
+        dialogs::ScopedModalAnswerer answerer([](QDialog& d) { d.done(dialogs::IDOK); });
+        CChannelDoc::resetSummaryHintForTest();
+        CChannelDoc* doc = CChannelDoc::openChannelDoc(channel, true);
+        QVERIFY(doc != nullptr);
+        QCOMPARE(answerer.count(), 1);  // the "ChannelSummaryPage" hint, once
+        QCOMPARE(CChannelDoc::openDocumentCount(), 1);
+        QCOMPARE(CChannelDoc::openChannelDoc(channel, true), doc);
+        QVERIFY(getChannelWindowOps().openChannelDoc(channel));
+        QCOMPARE(CChannelDoc::openDocumentCount(), 1);
+        QCOMPARE(answerer.count(), 1);
+
+        CChannelItemView* items = doc->getFrame()->getItemView();
+        QCOMPARE(items->rowCount(), 1000);
+        QCOMPARE(items->rowText(999), QString("Item 1000"));
+        QCOMPARE(items->selectedRow(), 0);
+        QCOMPARE(doc->getFrame()->windowTitle(), QString("big"));
+        QCOMPARE(getChannelDesktopSettings(channel)->getTotalChannelOpens(), 1);
+        delete doc->getFrame();
+        QCOMPARE(CChannelDoc::openDocumentCount(), 0);
+    }
+
+    void marksChangeCountsAndTheChannelFile() {
+        Fixture f;
+        auto* channel = f.addChannel("news", apptest::numberedItems("news", 4));
+        dialogs::ScopedModalAnswerer answerer([](QDialog& d) { d.done(dialogs::IDOK); });
+        CChannelDoc* doc = CChannelDoc::openChannelDoc(channel, true);
+        QVERIFY(doc != nullptr);
+        CChannelItemView* items = doc->getFrame()->getItemView();
+        ChannelDesktopSettings& s = *getChannelDesktopSettings(channel);
+        auto viewedInFile = [&] {
+            return static_cast<int>(tools::getIniKeyNames(channel->getConfigFilename(), "ViewedFeedItems").size());
+        };
+        QCOMPARE(s.getUnreadFeedItemCount(), 4);
+        QCOMPARE(items->commandText(32903), QString("&Mark as read"));
+        QVERIFY(items->runCommand(32903));  // row 0 read
+        QCOMPARE(s.getUnreadFeedItemCount(), 3);
+        QCOMPARE(items->rowIcon(0), 0);
+        QCOMPARE(viewedInFile(), 1);
+        QCOMPARE(items->commandText(32903), QString("&Mark as un-read"));
+        QVERIFY(items->runCommand(32903));  // and unread again
+        QCOMPARE(s.getUnreadFeedItemCount(), 4);
+        QCOMPARE(viewedInFile(), 0);
+
+        QCOMPARE(items->commandText(32904), QString("Mark &all as read"));
+        QVERIFY(items->runCommand(32904));
+        QCOMPARE(s.getUnreadFeedItemCount(), 0);
+        QCOMPARE(viewedInFile(), 4);
+        QCOMPARE(items->commandText(32904), QString("Mark &all as un-read"));
+
+        // A link to an item opened from the page marks it read, saved and
+        // counted like every other mark.
+        s.markAllFeedItemsViewed(false);
+        UrlOpenedUiEvent opened("HTTP://example.com/news/3", channel);
+        getUiHandler()->fireEvent(opened);
+        QVERIFY(s.isFeedItemViewed("id-3"));
+        QCOMPARE(viewedInFile(), 1);
+        QCOMPARE(s.getTotalFeedItemsOpened(), 1);
+        QCOMPARE(items->selectedRow(), 2);
+
+        // Next wraps from the last row to row 0, previous from row 0 to the last.
+        items->selectRow(3);
+        doc->getFrame()->runCommand(32856);
+        QCOMPARE(items->selectedRow(), 0);
+        doc->getFrame()->runCommand(32857);
+        QCOMPARE(items->selectedRow(), 3);
+        delete doc->getFrame();
+    }
+
+    void pagePaneShowsTheSummaryAndRefusesScriptLinks() {
+        Fixture f;
+        auto* channel = f.addChannel("pages", {{"p1", "First <b>story</b> &amp; more", "http://example.com/1", ""},
+                                               {"p2", "Second story", "javascript:alert(1)", ""}});
+        QStringList boxes;
+        dialogs::ScopedModalAnswerer answerer([&](QDialog& d) {
+            if (!dialogs::answerIfMessageBox(d, dialogs::IDOK, &boxes)) d.done(dialogs::IDOK);
+        });
+        GlobalOptions::instance().NavBarMode = 2;
+        CChannelDoc* doc = CChannelDoc::openChannelDoc(channel, true);
+        QVERIFY(doc != nullptr);
+        CChannelBrowserView* page = doc->getFrame()->getBrowserView();
+        QVERIFY(!page->isNavBarVisible());
+        GlobalOptions::instance().NavBarMode = 0;
+        QCOMPARE(doc->getFrame()->getItemView()->rowText(0), QString("First story & more"));
+
+        QWebEngineView* web = page->webView();
+        QTRY_VERIFY_WITH_TIMEOUT(web->url().isLocalFile() && !web->page()->isLoading(), 20000);
+        QString text;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (web->page()->toPlainText([&](const QString& t) { text = t; }), text.contains("Second story")), 20000);
+        QVERIFY(text.contains("pages"));
+        QVERIFY(!web->page()->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled));
+
+        // A javascript: item link is refused with a message and changes nothing.
+        const QUrl before = web->url();
+        QVERIFY(!page->navigateToItem("javascript:alert(1)", false));
+        QVERIFY(!page->linkRequested(QUrl("javascript:alert(1)")));
+        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(web->url(), before);
+        QVERIFY(!getChannelDesktopSettings(channel)->isFeedItemViewed("p2"));
+
+        // The navigation bar: typed addresses go to the page.
+        page->showNavBar(true);
+        QVERIFY(page->isNavBarVisible());
+        page->toolbar()->setUrl("  file:///etc/passwd ");
+        QTest::keyClick(page->toolbar()->urlEdit(), Qt::Key_Return);
+        QCOMPARE(boxes.size(), 3);
+        delete doc->getFrame();
+    }
+
+    void offlinePageIsEscapedAndTemporary() {
+        Fixture f;
+        auto* channel = f.addChannel("off", apptest::numberedItems("off", 1));
+        testsupport::writeFile(f.dir.file("debug.ini"), "[Debug]\nDisableInternet=1\n");
+        programPaths().userDebugIniFile = f.dir.file("debug.ini");
+        if (!getDebugSwitch("DisableInternet")) QSKIP("debug switches are not read from this file");
+        dialogs::ScopedModalAnswerer answerer([](QDialog& d) { d.done(dialogs::IDOK); });
+        CChannelDoc* doc = CChannelDoc::openChannelDoc(channel, true);
+        CChannelBrowserView* page = doc->getFrame()->getBrowserView();
+        QVERIFY(page->navigateToItem("http://example.com/a?b=<script>x</script>", false));
+        QTRY_VERIFY(!page->webView()->url().isEmpty());
+        const QString file = page->webView()->url().toLocalFile();
+        QVERIFY2(QFileInfo(file).fileName().startsWith("orvan") && file.endsWith(".html"), qPrintable(file));
+        const std::string html = testsupport::readFile(file.toStdString());
+        QVERIFY(html.find("&lt;script&gt;") != std::string::npos);
+        QVERIFY(html.find("<script>") == std::string::npos);
+        delete doc->getFrame();
+        QVERIFY(!QFile::exists(file));
+        testsupport::writeFile(f.dir.file("debug.ini"), "");
+    }
+
+    void deletedChannelClosesItsWindow() {
+        Fixture f;
+        auto* channel = f.addChannel("gone", apptest::numberedItems("gone", 2));
+        dialogs::ScopedModalAnswerer answerer([](QDialog& d) { d.done(dialogs::IDOK); });
+        CChannelDoc* doc = CChannelDoc::openChannelDoc(channel, true);
+        QPointer<CChannelMdiChildWnd> frame = doc->getFrame();
+        getUiHandler()->fireChannelDeleted(channel);
+        QCOMPARE(CChannelDoc::openDocumentCount(), 0);
+        QTRY_VERIFY(frame.isNull());
+        getChannelDesktopSettingsTable().remove(channel);
+        f.manager->deleteChannel(channel, nullptr);
+        // A channel the manager no longer knows opens nothing.
+        auto* other = f.addChannel("other", {});
+        f.manager->deleteChannel(other, nullptr);
+        QVERIFY(CChannelDoc::openChannelDoc(other, true) == nullptr);
+    }
+
+    void readMeListRoundTrip() {
+        Fixture f;
+        auto* channel = f.addChannel("feed", apptest::numberedItems("feed", 2));
+        const std::string ini = f.dir.file("config.ini");
+        CReadMeListWnd list;
+        list.setConfigFile(ini);
+        QVERIFY(list.addFeedItem(channel, "id-1", "http://example.com/feed/1", "Item 1", false));
+        QVERIFY(list.addFeedItem(channel, "id-1", "http://example.com/feed/1", "Item 1", false));  // listed: selected
+        QVERIFY(!list.addUrl("   ", false));                                                      // refused
+        QVERIFY(!list.addFeedItem(channel, "id-2", "", "No link", false));
+        QVERIFY(list.addUrl("http://example.com/a", false));
+        QVERIFY(list.addUrl("HTTP://EXAMPLE.COM/A", false));
+        QCOMPARE(rowTexts(list), (QStringList{"Item 1 - [feed]", "http://example.com/a"}));
+        QCOMPARE(tools::getIniString(ini, "Read-me List", "ChannelUrl-0", "", false), channel->getSourceUrl());
+        QCOMPARE(tools::getIniString(ini, "Read-me List", "ItemUrl-1", "", false), std::string("http://example.com/a"));
+        QVERIFY(tools::getIniString(ini, "Read-me List", "ChannelUrl-1", "<none>", false) == "<none>");
+
+        // A missing entry in the middle hides none of the later ones.
+        testsupport::writeFile(ini,
+                               "[Read-me List]\n"
+                               "FeedItemId-0=\nItemUrl-0=http%3A%2F%2Fone.example%2F\nItemTitle-0=One\n"
+                               "FeedItemId-1=\nItemUrl-1=\nItemTitle-1=Broken\n"
+                               "FeedItemId-3=x\nItemUrl-3=http://three.example/\nItemTitle-3=Three\n"
+                               "FeedItemId-2=id-2\nItemUrl-2=http://example.com/feed/2\nItemTitle-2=Two\n"
+                               "ChannelUrl-2=" + channel->getSourceUrl() + "\n"
+                               "FeedItemId-4=\nItemUrl-4=http://gone.example/\nItemTitle-4=Gone\n"
+                               "ChannelUrl-4=http://no-such-channel.example/feed\n"
+                               "ItemUrl-6=http://after-gap.example/\n");
+        platform::profile::invalidate(ini);
+        list.load();
+        QCOMPARE(rowTexts(list), (QStringList{"One", "Two - [feed]", "Three", "Gone"}));
+        channels::Channel* found = nullptr;
+        std::string url;
+        list.getItem(1, &found, nullptr, &url, nullptr);
+        QCOMPARE(found, channel);
+        QCOMPARE(url, std::string("http://example.com/feed/2"));
+        list.getItem(9, &found, nullptr, &url, nullptr);  // out of range: untouched
+        QCOMPARE(url, std::string("http://example.com/feed/2"));
+        QVERIFY(list.save());
+        QVERIFY(tools::getIniString(ini, "Read-me List", "ChannelUrl-3", "<none>", false) == "<none>");
+        QCOMPARE(tools::getIniString(ini, "Read-me List", "ItemTitle-3", "", false), std::string("Gone"));
+        QVERIFY(tools::getIniString(ini, "Read-me List", "ItemUrl-4", "<none>", false) == "<none>");
+
+        // Opening takes the entry off the list and out of the file; a
+        // javascript: entry is refused and stays.
+        QStringList boxes;
+        dialogs::ScopedModalAnswerer answerer([&](QDialog& d) {
+            if (!dialogs::answerIfMessageBox(d, dialogs::IDOK, &boxes)) d.done(dialogs::IDOK);
+        });
+        list.openItem(1);
+        QCOMPARE(rowTexts(list), (QStringList{"One", "Three", "Gone"}));
+        QCOMPARE(tools::getIniString(ini, "Read-me List", "ItemTitle-1", "", false), std::string("Three"));
+        QVERIFY(CChannelDoc::openChannelDoc(channel, false) != nullptr);
+        delete CChannelDoc::openChannelDoc(channel, false)->getFrame();
+        QVERIFY(list.addUrl("javascript:alert(1)", false));
+        list.openItem(3);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(list.rowCount(), 4);
+
+        // Removing the last row selects the new last row; Ctrl+Delete asks
+        // to remove them all.
+        list.selectRow(3);
+        QVERIFY(list.runCommand(32901));
+        QCOMPARE(list.selectedRow(), 2);
+        list.setFocus();
+        QTest::keyClick(&list, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(list.rowCount(), 0);
+        QVERIFY(tools::getIniKeyNames(ini, "Read-me List").empty());
+    }
+
+public slots:
+    void captureUrl(const QUrl&) {}
+};
+
+QTEST_MAIN(ChannelWindowsTest)
+#include "channel_windows_qtest.moc"

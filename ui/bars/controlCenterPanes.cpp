@@ -1,0 +1,282 @@
+#include "ui/bars/controlCenterPanes.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "app/options/globalOptions.h"
+#include "app/settings/channelDesktopSettings.h"
+#include "channels/appPlugins/appPlugin.h"
+#include "channels/appPlugins/appPluginManager.h"
+#include "channels/channel.h"
+#include "channels/channelSettings.h"
+#include "channels/channelState.h"
+#include "app/core/messageGroups.h"
+#include "lib/log/messageLog.h"
+#include "lib/misc/stringHelpers.h"
+#include "lib/misc/threadSafety.h"
+#include "ui/helpers/windowUpdateLock.h"
+
+namespace {
+
+QColor colorOf(int bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
+
+QFont makeFont(const std::string& face, int height, bool underline, int weight) {
+    QFont font;
+    if (!face.empty()) font.setFamily(QString::fromStdString(face));
+    if (height > 0) font.setPixelSize(height);
+    font.setUnderline(underline);
+    font.setWeight(weight >= 700 ? QFont::Bold : QFont::Normal);
+    return font;
+}
+
+const ChannelFilter& defaultFilter() {
+    static const ChannelFilter filter;
+    return filter;
+}
+
+// What a channel is sorted by, read once per sort.
+struct SortKey {
+    channels::Channel* channel = nullptr;
+    QTreeWidgetItem* item = nullptr;
+    bool hasSettings = false;
+    long long key = 0;
+    std::string name;
+};
+
+SortKey readSortKey(channels::Channel* channel, int order) {
+    SortKey k;
+    k.channel = channel;
+    k.name = channels::getChannelDisplayName(channel);
+    ChannelDesktopSettings* s = getChannelDesktopSettings(channel);
+    if (s == nullptr) return k;
+    k.hasSettings = true;
+    switch (order) {
+    case ChannelFilter::NewItems: k.key = static_cast<unsigned>(s->getNewFeedItemCount()); break;
+    case ChannelFilter::UnreadItems: k.key = static_cast<unsigned>(s->getUnreadFeedItemCount()); break;
+    case ChannelFilter::LastFeedUpdateTime: k.key = channel->getChannelState().getLastFetchTime(); break;
+    case ChannelFilter::LastNewItemTime: k.key = s->getLastNewItemTime(); break;
+    default: break;
+    }
+    return k;
+}
+
+}  // namespace
+
+CControlCenterMyChannelsWnd::CControlCenterMyChannelsWnd(CAppListCtrlParent* owner, QWidget* parent)
+    : CAppListCtrl(owner, parent) {
+    setObjectName(QStringLiteral("myChannelsList"));
+    restyle();
+}
+
+channels::Channel* CControlCenterMyChannelsWnd::channelAt(int row) const {
+    QTreeWidgetItem* item = rowItem(row);
+    return item != nullptr ? static_cast<channels::Channel*>(item->data(0, kRowObjectRole).value<void*>()) : nullptr;
+}
+
+int CControlCenterMyChannelsWnd::rowImage(int row) const {
+    QTreeWidgetItem* item = rowItem(row);
+    return item != nullptr ? item->data(0, kRowImageRole).toInt() : -1;
+}
+
+int CControlCenterMyChannelsWnd::channelImage(channels::Channel* channel) {
+    ChannelDesktopSettings* s = getChannelDesktopSettings(channel);
+    if (s == nullptr) return 0;
+    if (s->hasNewContent()) return 1;
+    if (!GlobalOptions::instance().ShowUnreadItemsInMyChannels) return 0;
+    const int n = s->getUnreadFeedItemCount();
+    if (n <= 0) return 0;
+    return n > 19 ? 21 : n + 1;
+}
+
+void CControlCenterMyChannelsWnd::styleRow(QTreeWidgetItem* item) {
+    auto* channel = static_cast<channels::Channel*>(item->data(0, kRowObjectRole).value<void*>());
+    ChannelDesktopSettings* s = getChannelDesktopSettings(channel);
+    if (s == nullptr) return;
+    const GlobalOptions& o = GlobalOptions::instance();
+    const bool autoUpdate = channel->getChannelSettings().isAutoUpdateEnabled();
+    const int kind = (autoUpdate ? 0 : 2) + (s->hasNewContent() ? 1 : 0);
+    item->setFont(0, fonts_[kind][0]);
+    item->setForeground(0, colorOf(autoUpdate ? o.ControlCenterAutoUpdateChannelFgdCol
+                                               : o.ControlCenterNonAutoUpdateChannelFgdCol));
+    item->setData(0, kRowImageRole, channelImage(channel));
+}
+
+void CControlCenterMyChannelsWnd::restyle() {
+    const GlobalOptions& o = GlobalOptions::instance();
+    applyListStyle();
+    for (int underline = 0; underline < 2; ++underline) {
+        const int bold = o.EnableMyChannelsBoldFonts ? 700 : 400;
+        for (int autoKind : {0, 2}) {
+            fonts_[autoKind][underline] =
+                makeFont(o.ControlCenterMyChannelsFontName, o.ControlCenterMyChannelsFontSize, underline != 0, 400);
+            fonts_[autoKind + 1][underline] =
+                makeFont(o.ControlCenterMyChannelsFontName, o.ControlCenterMyChannelsFontSize, underline != 0, bold);
+        }
+    }
+    setFont(fonts_[0][0]);
+    for (int row = 0; row < rowCount(); ++row) styleRow(rowItem(row));
+    QPalette p = palette();
+    p.setColor(QPalette::Base, colorOf(o.ControlCenterMyChannelsBgdCol));
+    setPalette(p);
+    viewport()->update();
+}
+
+void CControlCenterMyChannelsWnd::rebuildRowIndex() {
+    rowIndex_.clear();
+    for (int row = 0; row < rowCount(); ++row) rowIndex_[channelAt(row)] = row;
+}
+
+int CControlCenterMyChannelsWnd::findRow(channels::Channel* channel) const {
+    auto it = rowIndex_.find(channel);
+    return it == rowIndex_.end() ? -1 : it->second;
+}
+
+int CControlCenterMyChannelsWnd::addChannelRow(channels::Channel* channel, bool select) {
+    auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(channels::getChannelDisplayName(channel))});
+    item->setData(0, kRowObjectRole, QVariant::fromValue(static_cast<void*>(channel)));
+    addTopLevelItem(item);
+    styleRow(item);
+    const int row = rowOf(item);
+    rowIndex_[channel] = row;
+    if (select || selectedRow() < 0) selectRow(row);
+    emit contentsChanged();
+    return row;
+}
+
+void CControlCenterMyChannelsWnd::removeRow(int row) {
+    QTreeWidgetItem* item = rowItem(row);
+    if (item == nullptr) return;
+    delete item;
+    rebuildRowIndex();
+    if (rowCount() > 0) selectRow(std::min(row, rowCount() - 1));
+    emit contentsChanged();
+}
+
+void CControlCenterMyChannelsWnd::onChannelDeleted(ChannelDeletedUiEvent& e) {
+    const int row = findRow(e.getChannel());
+    if (row >= 0) removeRow(row);
+}
+
+void CControlCenterMyChannelsWnd::loadChannels() {
+    std::vector<channels::Channel*> matching;
+    filter_.generateMatchingChannels(matching);
+    const int oldRow = selectedRow();
+    channels::Channel* oldChannel = channelAt(oldRow);
+    {
+        WindowUpdateLock lock(this);
+        clear();
+        rowIndex_.clear();
+        for (channels::Channel* channel : matching) {
+            auto* item =
+                new QTreeWidgetItem(QStringList{QString::fromStdString(channels::getChannelDisplayName(channel))});
+            item->setData(0, kRowObjectRole, QVariant::fromValue(static_cast<void*>(channel)));
+            addTopLevelItem(item);
+            styleRow(item);
+        }
+        sortChannels();
+    }
+    int row = findRow(oldChannel);
+    if (oldChannel == nullptr || row < 0) row = oldRow;
+    if (row < 0 || row >= rowCount()) row = 0;
+    selectRow(row);
+    emit contentsChanged();
+}
+
+void CControlCenterMyChannelsWnd::updateChannel(channels::Channel* channel) {
+    ChannelDesktopSettings* s = getChannelDesktopSettings(channel);
+    if (s == nullptr) return;
+    ORVAN_LOG(g_channelFiltersGroup) << "Updating channel: " << channels::getChannelDisplayName(channel) << std::endl;
+    int row = findRow(channel);
+    const bool passes = s->matchesFilter(filter_);
+    if (row < 0 && passes) {
+        ORVAN_LOG(g_channelFiltersGroup) << "The channel passes the current filter - adding it." << std::endl;
+        row = addChannelRow(channel, false);
+    } else if (row >= 0 && !passes) {
+        ORVAN_LOG(g_channelFiltersGroup) << "The channel no longer passes the current filter - removing it."
+                                         << std::endl;
+        removeRow(row);
+        return;
+    }
+    if (row >= 0) {
+        QTreeWidgetItem* item = rowItem(row);
+        styleRow(item);
+        const std::string name = channels::getChannelDisplayName(channel);
+        if (compareNoCase(item->text(0).toStdString(), name) != 0) item->setText(0, QString::fromStdString(name));
+    }
+    sortChannels();
+}
+
+void CControlCenterMyChannelsWnd::sortChannels() {
+    const int order = filter_.getSortOrder();
+    ORVAN_LOG(g_myChannelsSortingGroup) << "Sorting the My Channels channel list: sortOrder="
+                                        << ChannelFilter::sortOrderName(order) << std::endl;
+    std::vector<SortKey> keys;
+    keys.reserve(rowCount());
+    for (int row = 0; row < rowCount(); ++row) {
+        SortKey k = readSortKey(channelAt(row), order);
+        k.item = rowItem(row);
+        keys.push_back(std::move(k));
+    }
+    auto compare = [](const SortKey& a, const SortKey& b) {
+        // Channels with desktop settings first; the keys only among those.
+        if (a.hasSettings != b.hasSettings) return a.hasSettings;
+        if (a.hasSettings && a.key != b.key) return a.key > b.key;
+        return compareNoCase(a.name, b.name) < 0;
+    };
+    std::stable_sort(keys.begin(), keys.end(), compare);
+    QTreeWidgetItem* selected = rowItem(selectedRow());
+    const bool hadFocus = hasFocus();
+    while (topLevelItemCount() > 0) takeTopLevelItem(0);
+    for (const SortKey& k : keys) addTopLevelItem(k.item);
+    if (selected != nullptr) selectRow(rowOf(selected));
+    if (hadFocus) setFocus();
+    rebuildRowIndex();
+}
+
+void CControlCenterMyChannelsWnd::setChannelFilter(const ChannelFilter& filter) {
+    filter_ = filter;
+    setProperty("tabTitle", filter_.isEqual(defaultFilter(), false) ? QStringLiteral("My Channels")
+                                                                   : QStringLiteral("(My Channels)"));
+    emit contentsChanged();
+    loadChannels();
+}
+
+// ---------------------------------------------------------------------------
+
+CControlCenterAppPluginsWnd::CControlCenterAppPluginsWnd(CAppListCtrlParent* owner, QWidget* parent)
+    : CAppListCtrl(owner, parent) {
+    setObjectName(QStringLiteral("appPluginsList"));
+    setSortingEnabled(true);
+    sortByColumn(0, Qt::AscendingOrder);
+    restyle();
+}
+
+channels::AppPlugin* CControlCenterAppPluginsWnd::pluginAt(int row) const {
+    QTreeWidgetItem* item = rowItem(row);
+    return item != nullptr ? static_cast<channels::AppPlugin*>(item->data(0, kRowObjectRole).value<void*>()) : nullptr;
+}
+
+void CControlCenterAppPluginsWnd::loadAppPlugins() {
+    clear();
+    channels::AppPluginManager& manager = channels::getAppPluginManager();
+    {
+        SharedLockGuard guard(&manager.getLock(), __FILE__, __LINE__);
+        for (const auto& [id, plugin] : manager.getAppPlugins()) {
+            auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(plugin->getDisplayName())});
+            item->setData(0, kRowObjectRole, QVariant::fromValue(static_cast<void*>(plugin.get())));
+            addTopLevelItem(item);
+        }
+    }
+    if (rowCount() > 0) selectRow(0);
+}
+
+void CControlCenterAppPluginsWnd::restyle() {
+    const GlobalOptions& o = GlobalOptions::instance();
+    applyListStyle();
+    setFont(makeFont(o.ControlCenterAppPluginsFontName, o.ControlCenterAppPluginsFontSize, false, 400));
+    QPalette p = palette();
+    p.setColor(QPalette::Base, colorOf(o.ControlCenterAppPluginsBgdCol));
+    p.setColor(QPalette::Text, colorOf(o.ControlCenterAppPluginsFgdCol));
+    setPalette(p);
+    viewport()->update();
+}

@@ -1,0 +1,300 @@
+#include "ui/bars/readMeList.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QStatusBar>
+#include <QUrl>
+
+#include "app/core/programObjects.h"
+#include "app/core/programPaths.h"
+#include "app/options/globalOptions.h"
+#include "channels/channel.h"
+#include "channels/channelManager.h"
+#include "dialogs/base/messageBox.h"
+#include "dialogs/hints/hintDlg.h"
+#include "lib/misc/stringHelpers.h"
+#include "platform/profile.h"
+#include "tools/ini.h"
+#include "ui/bars/workPad.h"
+#include "ui/channel/channelDoc.h"
+#include "ui/frame/mainFrame.h"
+#include "ui/helpers/desktopServices.h"
+#include "ui/helpers/misc.h"
+#include "ui/helpers/openers.h"
+
+namespace {
+const std::string kSection = "Read-me List";
+
+QColor colorOf(int bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
+
+void hideWorkPad() {
+    if (CMainFrame* frame = getMainFrame()) frame->showWorkPad(false);
+}
+}  // namespace
+
+struct CReadMeListWnd::Entry {
+    std::string channelFile;  // empty for a bare address
+    std::string feedItemId;
+    std::string itemUrl;
+    std::string itemTitle;
+    channels::Channel* channel() const { return channelFile.empty() ? nullptr : findChannel(channelFile); }
+};
+
+CReadMeListWnd::CReadMeListWnd(QWidget* parent) : CAppListCtrl(nullptr, parent) {
+    setObjectName(QStringLiteral("readMeList"));
+    restyle();
+}
+
+CReadMeListWnd::~CReadMeListWnd() {
+    for (int row = 0; row < rowCount(); ++row) delete entryAt(row);
+}
+
+const std::string& CReadMeListWnd::configFile() const {
+    return configFile_.empty() ? programPaths().userConfigFile : configFile_;
+}
+
+CReadMeListWnd::Entry* CReadMeListWnd::entryAt(int row) const {
+    QTreeWidgetItem* item = rowItem(row);
+    return item != nullptr ? static_cast<Entry*>(item->data(0, Qt::UserRole).value<void*>()) : nullptr;
+}
+
+void CReadMeListWnd::restyle() {
+    const GlobalOptions& o = GlobalOptions::instance();
+    applyListStyle();
+    QFont font;
+    if (!o.ReadMeListFontName.empty()) font.setFamily(QString::fromStdString(o.ReadMeListFontName));
+    if (o.ReadMeListFontSize > 0) font.setPixelSize(o.ReadMeListFontSize);
+    setFont(font);
+    QPalette p = palette();
+    p.setColor(QPalette::Base, colorOf(o.ReadMeListBgdCol));
+    p.setColor(QPalette::Text, colorOf(o.ReadMeListFgdCol));
+    setPalette(p);
+    viewport()->update();
+}
+
+bool CReadMeListWnd::addItem(channels::Channel* channel, const std::string& feedItemId, const std::string& itemUrl,
+                             const std::string& itemTitle, bool select) {
+    std::string url = itemUrl;
+    trimString(url);
+    if (url.empty()) return false;
+    auto* entry = new Entry{channel != nullptr ? channel->getConfigFilename() : std::string(), feedItemId, url,
+                            itemTitle};
+    std::string text = itemTitle;
+    if (channel != nullptr) text += " - [" + channels::getChannelDisplayName(channel) + "]";
+    auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(text)});
+    item->setData(0, Qt::UserRole, QVariant::fromValue(static_cast<void*>(entry)));
+    addTopLevelItem(item);
+    if (select) {
+        selectRow(rowOf(item));
+        setFocus();
+    }
+    return true;
+}
+
+int CReadMeListWnd::findItem(channels::Channel* channel, const std::string& feedItemId) const {
+    const std::string file = channel != nullptr ? channel->getConfigFilename() : std::string();
+    for (int row = 0; row < rowCount(); ++row) {
+        const Entry* e = entryAt(row);
+        if (compareNoCase(e->feedItemId, feedItemId) == 0 && (channel == nullptr || e->channelFile == file)) return row;
+    }
+    return -1;
+}
+
+int CReadMeListWnd::findItemByUrl(const std::string& itemUrl) const {
+    for (int row = 0; row < rowCount(); ++row) {
+        if (compareNoCase(entryAt(row)->itemUrl, itemUrl) == 0) return row;
+    }
+    return -1;
+}
+
+void CReadMeListWnd::announce(const std::string& title) {
+    if (GlobalOptions::instance().AutoShowWorkPad) {
+        if (CMainFrame* frame = getMainFrame()) frame->showWorkPad(true);
+    }
+    if (CMainFrame* frame = getMainFrame()) {
+        frame->statusBar()->showMessage(QString::fromStdString("Added \"" + title + "\""));
+    }
+}
+
+bool CReadMeListWnd::addFeedItem(channels::Channel* channel, const std::string& feedItemId, const std::string& itemUrl,
+                                 const std::string& itemTitle, bool select) {
+    const int row = findItem(channel, feedItemId);
+    if (row >= 0 && !feedItemId.empty()) {
+        selectRow(row);
+    } else {
+        if (!addItem(channel, feedItemId, itemUrl, itemTitle, select)) return false;
+        save();
+    }
+    announce(itemTitle);
+    return true;
+}
+
+bool CReadMeListWnd::addUrl(const std::string& url, bool select) {
+    std::string trimmed = url;
+    trimString(trimmed);
+    const int row = findItemByUrl(trimmed);
+    if (row >= 0) {
+        selectRow(row);
+    } else {
+        if (!addItem(nullptr, "", trimmed, trimmed, select)) return false;
+        save();
+    }
+    announce(trimmed);
+    return true;
+}
+
+void CReadMeListWnd::getItem(int index, channels::Channel** channel, std::string* feedItemId, std::string* itemUrl,
+                             std::string* itemTitle) const {
+    const Entry* e = entryAt(index);
+    if (e == nullptr) return;
+    if (channel != nullptr) *channel = e->channel();
+    if (feedItemId != nullptr) *feedItemId = e->feedItemId;
+    if (itemUrl != nullptr) *itemUrl = e->itemUrl;
+    if (itemTitle != nullptr) *itemTitle = e->itemTitle;
+}
+
+bool CReadMeListWnd::save() {
+    const std::string& file = configFile();
+    platform::profile::WriteBatch batch(file);
+    bool ok = tools::deleteIniSection(file, kSection);
+    for (int row = 0; row < rowCount(); ++row) {
+        const Entry* e = entryAt(row);
+        const std::string n = std::to_string(row);
+        ok = tools::writeIniString(file, kSection, "FeedItemId-" + n, e->feedItemId) && ok;
+        ok = tools::writeIniString(file, kSection, "ItemUrl-" + n, e->itemUrl) && ok;
+        ok = tools::writeIniString(file, kSection, "ItemTitle-" + n, e->itemTitle) && ok;
+        if (channels::Channel* channel = e->channel()) {
+            ok = tools::writeIniString(file, kSection, "ChannelUrl-" + n, channel->getSourceUrl()) && ok;
+        }
+    }
+    return batch.commit() && ok;
+}
+
+void CReadMeListWnd::load() {
+    removeAll();
+    const std::string& file = configFile();
+    const std::vector<std::string> keys = tools::getIniKeyNames(file, kSection);
+    auto has = [&](const std::string& key) {
+        for (const std::string& k : keys) {
+            if (compareNoCase(k, key) == 0) return true;
+        }
+        return false;
+    };
+    channels::ChannelManager* manager = getChannelManager();
+    for (int n = 0;; ++n) {
+        const std::string s = std::to_string(n);
+        if (!has("ItemUrl-" + s) && !has("FeedItemId-" + s) && !has("ItemTitle-" + s) && !has("ChannelUrl-" + s)) break;
+        const std::string url = tools::getIniString(file, kSection, "ItemUrl-" + s, "", true);
+        if (url.empty()) continue;  // a broken entry; the ones after it still count
+        const std::string id = tools::getIniString(file, kSection, "FeedItemId-" + s, "", false);
+        const std::string channelUrl = tools::getIniString(file, kSection, "ChannelUrl-" + s, "", false);
+        const std::string title = tools::getIniString(file, kSection, "ItemTitle-" + s, "", false);
+        channels::Channel* channel =
+            manager != nullptr && !channelUrl.empty() ? manager->findChannel(channelUrl) : nullptr;
+        addItem(channel, id, url, title, false);
+    }
+}
+
+void CReadMeListWnd::removeAll() {
+    while (rowCount() > 0) removeItem(0);
+}
+
+void CReadMeListWnd::removeItem(int index) {
+    QTreeWidgetItem* item = rowItem(index);
+    if (item == nullptr) return;
+    delete entryAt(index);
+    delete item;
+    if (rowCount() > 0) selectRow(std::min(index, rowCount() - 1));
+}
+
+void CReadMeListWnd::removeAndSave(int index) {
+    removeItem(index);
+    if (GlobalOptions::instance().AutoHideWorkPad && rowCount() == 0) hideWorkPad();
+    save();
+}
+
+void CReadMeListWnd::openItem(int index) {
+    const Entry* e = entryAt(index);
+    if (e == nullptr) return;
+    const QUrl url(QString::fromStdString(e->itemUrl));
+    if (!isOpenableUrl(url)) {
+        showDesktopMessage(this, "This link can't be opened: " + e->itemUrl);
+        return;
+    }
+    CChannelDoc* doc = CChannelDoc::openChannelDoc(e->channel(), true);
+    if (doc != nullptr) {
+        doc->activateFrame(false);
+        doc->navigate(e->itemUrl);
+    } else if (DesktopServices* services = getDesktopServices()) {
+        services->showInSimpleBrowser(e->itemTitle, e->itemUrl, true);
+    }
+    if (GlobalOptions::instance().AutoHideWorkPad) hideWorkPad();
+    removeAndSave(index);
+}
+
+bool CReadMeListWnd::listItemOpened(int row) {
+    openItem(row);
+    return true;
+}
+
+bool CReadMeListWnd::listKeyPressed(int row, int key, int modifiers) {
+    if (row < 0) return false;
+    if (key == 13 || key == 32) {
+        openItem(row);
+        return true;
+    }
+    if (key == 46) {
+        runCommand((modifiers & 2) != 0 ? 32900 : 32901);
+        return true;
+    }
+    return false;
+}
+
+bool CReadMeListWnd::runCommand(int id) {
+    const int row = selectedRow();
+    const Entry* e = entryAt(row);
+    if (id == 32900) {
+        if (rowCount() == 0) return false;
+        if (dialogs::CHintDlg("ConfirmRemoveAllFromReadMe", this).DoModal() != dialogs::IDOK) return true;
+        setFocus();
+        removeAll();
+        if (GlobalOptions::instance().AutoHideWorkPad) hideWorkPad();
+        save();
+        return true;
+    }
+    if (e == nullptr) {
+        QApplication::beep();
+        return false;
+    }
+    switch (id) {
+    case 32898: openItem(row); break;
+    case 32870: copyToClipboard(this, e->itemUrl); break;
+    case 32894: emailUrl(e->itemUrl); break;
+    case 32901:
+        if (dialogs::CHintDlg("ConfirmRemoveFromReadMe", this).DoModal() == dialogs::IDOK) {
+            setFocus();
+            removeAndSave(row);
+        }
+        break;
+    default: return false;
+    }
+    return true;
+}
+
+bool CReadMeListWnd::listContextMenu(const QPoint& point) {
+    QMenu menu(this);
+    const bool selected = selectedRow() >= 0;
+    const std::pair<int, const char*> items[] = {{32898, "&Open item"},   {32870, "&Copy URL"},
+                                                 {32894, "&Email URL"},   {32901, "&Remove item"},
+                                                 {32900, "Remove &all"}};
+    for (const auto& [id, text] : items) {
+        QAction* a = menu.addAction(QString::fromUtf8(text));
+        a->setEnabled(id == 32900 ? rowCount() > 0 : selected);
+        connect(a, &QAction::triggered, this, [this, id = id] { runCommand(id); });
+    }
+    if (CMainFrame* frame = getMainFrame()) {
+        if (QAction* clip = frame->getCommand(32917)) menu.addAction(clip);
+    }
+    menu.exec(point);
+    return true;
+}

@@ -1,0 +1,343 @@
+#include "ui/channel/channelItemView.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+
+#include "app/core/programObjects.h"
+#include "app/options/globalOptions.h"
+#include "app/settings/channelDesktopSettings.h"
+#include "channels/channel.h"
+#include "channels/channelSettings.h"
+#include "channels/channelState.h"
+#include "lib/misc/stringHelpers.h"
+#include "lib/misc/threadSafety.h"
+#include "lib/text/htmlStripper.h"
+#include "tools/codecs.h"
+#include "ui/bars/readMeList.h"
+#include "ui/bars/workPad.h"
+#include "ui/channel/channelDoc.h"
+#include "ui/channel/channelFrame.h"
+#include "ui/events/uiHandler.h"
+#include "ui/helpers/misc.h"
+#include "ui/helpers/openers.h"
+
+namespace {
+QColor colorOf(int bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
+
+QString plainTitle(const std::string& title) {
+    htmlStripper::HtmlStripper stripper;
+    stripper.setCollapseBlanks(false);
+    stripper.strip(title);
+    return QString::fromStdString(tools::decodeHtmlEntities(stripper.getOutput()));
+}
+
+int virtualKeyOf(int key) {
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 13;
+    case Qt::Key_Space: return 32;
+    case Qt::Key_Delete: return 46;
+    default: return (key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9) ? key : 0;
+    }
+}
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+void ChannelItemModel::reset(channels::Channel* channel, std::vector<channels::FeedItem> items) {
+    beginResetModel();
+    channel_ = channel;
+    items_ = std::move(items);
+    titles_.clear();
+    titles_.reserve(items_.size());
+    for (const channels::FeedItem& item : items_) titles_.push_back(plainTitle(item.getTitle()));
+    endResetModel();
+}
+
+int ChannelItemModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(items_.size());
+}
+
+const channels::FeedItem* ChannelItemModel::item(int row) const {
+    return row >= 0 && row < static_cast<int>(items_.size()) ? &items_[row] : nullptr;
+}
+
+void ChannelItemModel::rowChanged(int row) {
+    const QModelIndex i = index(row);
+    emit dataChanged(i, i);
+}
+
+QVariant ChannelItemModel::data(const QModelIndex& index, int role) const {
+    const channels::FeedItem* it = item(index.row());
+    if (it == nullptr) return {};
+    auto icon = [&] {
+        const ChannelDesktopSettings* s = getChannelDesktopSettings(channel_);
+        if (s != nullptr && s->isFeedItemViewed(it->getId())) return 0;
+        return channel_->getChannelState().isNewFeedItem(it->getId()) ? 1 : 2;
+    };
+    const GlobalOptions& o = GlobalOptions::instance();
+    switch (role) {
+    case Qt::DisplayRole: return titles_[index.row()];
+    case kIconRole: return icon();
+    case kItemIdRole: return QString::fromStdString(it->getId());
+    case kItemUrlRole: return QString::fromStdString(it->getUrl());
+    case Qt::FontRole: {
+        const int i = icon();
+        return i == 0 ? (o.ItalicizeViewedFeedItems ? fonts_[2] : fonts_[0]) : (i == 1 ? fonts_[1] : fonts_[0]);
+    }
+    case Qt::ForegroundRole:
+        return colorOf(icon() == 0 ? o.ChannelItemViewViewedFeedItemFgdCol : o.ChannelItemViewNewFeedItemFgdCol);
+    default: return {};
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+CChannelItemView::CChannelItemView(CChannelMdiChildWnd* frame, channels::Channel* channel, QWidget* parent)
+    : QTreeView(parent), frame_(frame), channel_(channel), model_(new ChannelItemModel(this)) {
+    setObjectName(QStringLiteral("channelItemView"));
+    setModel(model_);
+    setHeaderHidden(true);
+    setRootIsDecorated(false);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    header()->setStretchLastSection(true);
+    buildFonts();
+    connect(this, &QTreeView::clicked, this, [this](const QModelIndex& index) {
+        const channels::FeedItem* item = model_->item(index.row());
+        const int row = item != nullptr ? index.row() : -1;
+        if (GlobalOptions::instance().OneClickMode) {
+            getUiHandler()->onFeedItemActivated(frame_, channel_, row);
+        }
+    });
+    connect(this, &QTreeView::doubleClicked, this, [this](const QModelIndex&) {
+        if (!GlobalOptions::instance().OneClickMode && selectedRow() >= 0) {
+            getUiHandler()->onFeedItemActivated(frame_, channel_, selectedRow());
+        }
+    });
+    getUiHandler()->addEventHandler(this);
+}
+
+CChannelItemView::~CChannelItemView() {
+    if (isUiHandlerSet()) getUiHandler()->removeEventHandler(this);
+}
+
+std::string CChannelItemView::getDescription() const {
+    return "[CChannelItemView: " + channels::getChannelDisplayName(channel_) + "]";
+}
+
+void CChannelItemView::buildFonts() {
+    const GlobalOptions& o = GlobalOptions::instance();
+    QFont fonts[3];
+    for (QFont& f : fonts) {
+        if (!o.ChannelItemViewFontName.empty()) f.setFamily(QString::fromStdString(o.ChannelItemViewFontName));
+        if (o.ChannelItemViewFontSize > 0) f.setPixelSize(o.ChannelItemViewFontSize);
+    }
+    fonts[1].setBold(o.EnableItemViewBoldFonts);
+    fonts[2].setItalic(true);
+    model_->setFonts(fonts);
+    setFont(fonts[0]);
+    QPalette p = palette();
+    p.setColor(QPalette::Base, colorOf(o.ChannelItemViewBgdCol));
+    setPalette(p);
+    setCursor(o.OneClickMode ? Qt::PointingHandCursor : Qt::ArrowCursor);
+}
+
+void CChannelItemView::reload(bool sizeToFit) {
+    std::vector<channels::FeedItem> items;
+    {
+        channels::ChannelState& state = channel_->getChannelState();
+        SharedLockGuard stateGuard(&state.getLock(), __FILE__, __LINE__);
+        if (channels::Feed* feed = state.getLastFeed()) {
+            SharedLockGuard feedGuard(&feed->getLock(), __FILE__, __LINE__);
+            const int max = channel_->getChannelSettings().getMaxFeedItems();
+            const auto& all = feed->getFeedItems();
+            const std::size_t n = max > 0 ? std::min<std::size_t>(all.size(), max) : all.size();
+            items.assign(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(n));
+        }
+    }
+    model_->reset(channel_, std::move(items));
+    if (rowCount() > 0) selectRow(0);
+    if (sizeToFit && frame_ != nullptr) frame_->sizeToFit(true, false);
+}
+
+int CChannelItemView::selectedRow() const {
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void CChannelItemView::selectRow(int row) {
+    if (row < 0 || row >= rowCount()) {
+        clearSelection();
+        return;
+    }
+    const QModelIndex index = model_->index(row);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    scrollTo(index);
+}
+
+int CChannelItemView::rowIcon(int row) const { return model_->data(model_->index(row), ChannelItemModel::kIconRole).toInt(); }
+QString CChannelItemView::rowText(int row) const { return model_->data(model_->index(row), Qt::DisplayRole).toString(); }
+
+int CChannelItemView::findRowByItemId(const std::string& id, int startRow) const {
+    for (int row = std::max(startRow, 0); row < rowCount(); ++row) {
+        if (compareNoCase(model_->item(row)->getId(), id) == 0) return row;
+    }
+    return -1;
+}
+
+int CChannelItemView::getItemRowHeight() const {
+    if (rowCount() == 0) return 15;
+    const int h = rowHeight(model_->index(0));
+    return h > 0 ? h : sizeHintForRow(0);
+}
+
+void CChannelItemView::activateRow(int row) {
+    selectRow(row);
+    getUiHandler()->onFeedItemActivated(frame_, channel_, row);
+}
+
+void CChannelItemView::selectNext() {
+    const int n = rowCount();
+    if (n == 0) return;
+    const int s = selectedRow();
+    activateRow(s < 0 ? 0 : (s + 1) % n);
+}
+
+void CChannelItemView::selectPrevious() {
+    const int n = rowCount();
+    if (n == 0) return;
+    const int s = selectedRow();
+    activateRow(s <= 0 ? n - 1 : s - 1);
+}
+
+bool CChannelItemView::markAllDirection() {
+    bool anyViewed = false;
+    bool anyUnviewed = false;
+    for (int row = 0; row < rowCount(); ++row) (rowIcon(row) == 0 ? anyViewed : anyUnviewed) = true;
+    if (!anyViewed) return true;
+    if (!anyUnviewed) return false;
+    const int s = selectedRow();
+    return s < 0 || rowIcon(s) != 0;
+}
+
+QString CChannelItemView::commandText(int id) {
+    if (id == 32903) {
+        const int s = selectedRow();
+        return s >= 0 && rowIcon(s) == 0 ? QStringLiteral("&Mark as un-read") : QStringLiteral("&Mark as read");
+    }
+    if (id == 32904) return markAllDirection() ? QStringLiteral("Mark &all as read") : QStringLiteral("Mark &all as un-read");
+    return {};
+}
+
+bool CChannelItemView::runCommand(int id) {
+    ChannelDesktopSettings* settings = getChannelDesktopSettings(channel_);
+    if (id == 32904) {
+        if (rowCount() == 0 || settings == nullptr) return false;
+        settings->markAllFeedItemsViewed(markAllDirection());
+        return true;
+    }
+    const int row = selectedRow();
+    const channels::FeedItem* item = model_->item(row);
+    if (item == nullptr) {
+        QApplication::beep();
+        return false;
+    }
+    switch (id) {
+    case 32869: getUiHandler()->onFeedItemActivated(frame_, channel_, row); break;
+    case 32880: openFeedItemInNewWindow(channel_, *item); break;
+    case 32870: copyToClipboard(this, item->getUrl()); break;
+    case 32894: emailUrl(item->getUrl()); break;
+    case 32903:
+        if (settings != nullptr) settings->setFeedItemViewed(item->getId(), rowIcon(row) != 0, true, true);
+        break;
+    case 32896:
+        if (CWorkPad* pad = getWorkPad()) {
+            pad->getReadMeList()->addFeedItem(channel_, item->getId(), item->getUrl(), item->getTitle(), true);
+        }
+        break;
+    default: return false;
+    }
+    return true;
+}
+
+void CChannelItemView::keyPressEvent(QKeyEvent* event) {
+    const int row = selectedRow();
+    if (row >= 0) {
+        const int mods = makeModifierKeyState(event->modifiers() & Qt::ShiftModifier,
+                                              event->modifiers() & Qt::ControlModifier,
+                                              event->modifiers() & Qt::AltModifier);
+        if (getUiHandler()->onFeedItemKeyPressed(frame_, channel_, row, virtualKeyOf(event->key()), mods)) return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+void CChannelItemView::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    const bool selected = selectedRow() >= 0;
+    const std::pair<int, QString> items[] = {{32869, QStringLiteral("&Open item")},
+                                             {32880, QStringLiteral("Open in &new window")},
+                                             {32870, QStringLiteral("&Copy URL")},
+                                             {32894, QStringLiteral("&Email URL")},
+                                             {32896, QStringLiteral("Add to &read-me list")},
+                                             {32903, commandText(32903)},
+                                             {108, QStringLiteral("&Size to fit")},
+                                             {32904, commandText(32904)}};
+    for (const auto& [id, text] : items) {
+        QAction* a = menu.addAction(text);
+        a->setEnabled(id == 108 || (id == 32904 ? rowCount() > 0 : selected));
+        if (id == 108) {
+            connect(a, &QAction::triggered, this, [this] { frame_->runCommand(108); });
+        } else {
+            connect(a, &QAction::triggered, this, [this, id = id] { runCommand(id); });
+        }
+    }
+    menu.exec(event->globalPos());
+}
+
+void CChannelItemView::resizeEvent(QResizeEvent* event) {
+    QTreeView::resizeEvent(event);
+    if (frame_ != nullptr && frame_->isVisible()) {
+        if (ChannelDesktopSettings* s = getChannelDesktopSettings(channel_)) {
+            s->setChannelItemViewHeight(frame_->getItemPaneHeight());
+        }
+    }
+}
+
+void CChannelItemView::onGlobalOptionsChanged(GlobalOptionsChangedUiEvent&) {
+    buildFonts();
+    viewport()->update();
+}
+
+void CChannelItemView::onChannelConfigChanged(ChannelConfigChangedUiEvent& e) {
+    if (e.getChannel() != channel_) return;
+    if (channel_->getFeedItemCount() != rowCount()) {
+        const int s = selectedRow();
+        reload(false);
+        selectRow(s);
+    }
+}
+
+void CChannelItemView::onMarkFeedItemAsViewed(MarkFeedItemAsViewedUiEvent& e) {
+    if (e.getChannel() != channel_) return;
+    for (int row = findRowByItemId(e.getFeedItemId(), 0); row >= 0; row = findRowByItemId(e.getFeedItemId(), row + 1)) {
+        model_->rowChanged(row);
+    }
+}
+
+void CChannelItemView::onUrlOpened(UrlOpenedUiEvent& e) {
+    if (e.getChannel() != channel_) return;
+    ChannelDesktopSettings* s = getChannelDesktopSettings(channel_);
+    if (s == nullptr) return;
+    for (int row = 0; row < rowCount(); ++row) {
+        const channels::FeedItem* item = model_->item(row);
+        if (compareNoCase(item->getUrl(), e.getUrl()) != 0) continue;
+        // Saved and counted like every other mark.
+        s->setFeedItemViewed(item->getId(), true, true, true);
+        selectRow(row);
+        s->addFeedItemsOpened(1);
+    }
+}

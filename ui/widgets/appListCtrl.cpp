@@ -1,0 +1,124 @@
+#include "ui/widgets/appListCtrl.h"
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+
+#include "app/core/programObjects.h"
+#include "app/options/globalOptions.h"
+#include "lib/misc/stringHelpers.h"
+
+namespace {
+int oneClickOverride = -1;
+
+// The virtual-key code of a Qt key (0 for keys the lists don't know).
+int virtualKeyOf(int key) {
+    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) return key;
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return 112 + (key - Qt::Key_F1);
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 13;
+    case Qt::Key_Space: return 32;
+    case Qt::Key_Delete: return 46;
+    case Qt::Key_Insert: return 45;
+    case Qt::Key_Escape: return 27;
+    case Qt::Key_Tab: return 9;
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_PageUp: return 33;
+    case Qt::Key_PageDown: return 34;
+    case Qt::Key_End: return 35;
+    case Qt::Key_Home: return 36;
+    case Qt::Key_Left: return 37;
+    case Qt::Key_Up: return 38;
+    case Qt::Key_Right: return 39;
+    case Qt::Key_Down: return 40;
+    default: return 0;
+    }
+}
+
+int modifierBits(Qt::KeyboardModifiers m) {
+    return makeModifierKeyState(m & Qt::ShiftModifier, m & Qt::ControlModifier, m & Qt::AltModifier);
+}
+}  // namespace
+
+bool CAppListCtrl::oneClickMode() {
+    return oneClickOverride >= 0 ? oneClickOverride != 0 : GlobalOptions::instance().OneClickMode;
+}
+void CAppListCtrl::setOneClickModeForTest(int mode) { oneClickOverride = mode; }
+
+CAppListCtrl::CAppListCtrl(CAppListCtrlParent* owner, QWidget* parent) : QTreeWidget(parent), owner_(owner) {
+    setColumnCount(1);
+    setHeaderHidden(true);
+    setRootIsDecorated(false);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setUniformRowHeights(true);
+    header()->setStretchLastSection(true);
+    setMouseTracking(true);
+    connect(this, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) {
+        if (oneClickMode()) {
+            listItemOpened(rowOf(item));
+        } else {
+            listItemActivated(rowOf(item));
+        }
+    });
+    connect(this, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem*, int) {
+        if (!oneClickMode()) listItemOpened(selectedRow());
+    });
+}
+
+int CAppListCtrl::selectedRow() const {
+    const auto items = selectedItems();
+    return items.isEmpty() ? -1 : rowOf(items.first());
+}
+
+void CAppListCtrl::selectRow(int row) {
+    QTreeWidgetItem* item = rowItem(row);
+    if (item == nullptr) {
+        clearSelection();
+        return;
+    }
+    setCurrentItem(item);
+    item->setSelected(true);
+    scrollToItem(item);
+}
+
+QString CAppListCtrl::rowText(int row) const {
+    QTreeWidgetItem* item = rowItem(row);
+    return item != nullptr ? item->text(0) : QString();
+}
+
+void CAppListCtrl::applyListStyle() { setCursor(oneClickMode() ? Qt::PointingHandCursor : Qt::ArrowCursor); }
+
+void CAppListCtrl::keyPressEvent(QKeyEvent* event) {
+    const int key = virtualKeyOf(event->key());
+    if (key != 0 && listKeyPressed(selectedRow(), key, modifierBits(event->modifiers()))) {
+        event->accept();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
+}
+
+void CAppListCtrl::contextMenuEvent(QContextMenuEvent* event) {
+    QPoint point = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        QTreeWidgetItem* item = rowItem(selectedRow());
+        const QRect r = item != nullptr ? visualItemRect(item) : QRect();
+        point = viewport()->mapToGlobal(item != nullptr ? r.bottomLeft() : QPoint(0, 0));
+    }
+    if (listContextMenu(point)) event->accept();
+}
+
+void CAppListCtrl::resizeEvent(QResizeEvent* event) {
+    QTreeWidget::resizeEvent(event);
+    setColumnWidth(0, viewport()->width());
+}
+
+void trimString(std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r\n\f\v");
+    if (first == std::string::npos) {
+        text.clear();
+        return;
+    }
+    text.erase(0, first);
+    text.erase(text.find_last_not_of(" \t\r\n\f\v") + 1);
+}
