@@ -19,3 +19,11 @@ if(TARGET test_app_single_instance)
   target_compile_definitions(test_app_single_instance PRIVATE
     INSTANCE_HELPER="${CMAKE_CURRENT_BINARY_DIR}/bin/app-instance-helper")
 endif()
+
+# The real program, started by its test: it needs the program and the hook
+# library that its hook test attaches.
+if(TARGET qtest_app_program)
+  target_link_libraries(qtest_app_program PRIVATE orvan-app)
+  add_dependencies(qtest_app_program orvan hooktest_good)
+  set_tests_properties(qtest_app_program PROPERTIES TIMEOUT 600)
+endif()

@@ -34,6 +34,7 @@ namespace msg = platform::messages;
 namespace {
 
 std::atomic<CMainFrame*> g_mainFrame{nullptr};
+std::atomic<msg::Handle> g_mainWindowHandle{0};
 std::atomic<bool> g_exitRequested{false};
 bool g_mainWindowMaximized = false;
 
@@ -53,6 +54,7 @@ MainFrameServices& getMainFrameServices() {
 
 CMainFrame* getMainFrame() { return g_mainFrame.load(); }
 bool isMainFrameCreated() { return g_mainFrame.load() != nullptr; }
+msg::Handle getMainWindowHandle() { return g_mainWindowHandle.load(); }
 void setExitRequested(bool requested) { g_exitRequested.store(requested); }
 bool isExitRequested() { return g_exitRequested.load(); }
 bool isMainWindowMaximized() { return g_mainWindowMaximized; }
@@ -78,7 +80,7 @@ CMainFrame::~CMainFrame() {
     // First of all: no new event reaches the frame, and a thread waiting in a
     // send to it (a worker in a hook relay or an end of update) is released.
     CMainFrame* self = this;
-    g_mainFrame.compare_exchange_strong(self, nullptr);
+    if (g_mainFrame.compare_exchange_strong(self, nullptr)) g_mainWindowHandle.store(0);
     msg::destroyWindow(handle_);
     dispatcher_->stop();
     if (timer_ != nullptr) timer_->stop();
@@ -193,6 +195,7 @@ bool CMainFrame::create(const Setup& setup) {
     timer_->start();
 
     g_mainFrame.store(this);
+    g_mainWindowHandle.store(handle_);
     ORVAN_LOG(g_startupGroup) << "CMainFrame created OK." << std::endl;
     return true;
 }

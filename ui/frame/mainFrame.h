@@ -187,6 +187,8 @@ private:
 // Safe to ask from any thread.
 CMainFrame* getMainFrame();
 bool isMainFrameCreated();
+// The main window's handle; 0 while there is none. Safe from any thread.
+platform::messages::Handle getMainWindowHandle();
 
 // The flag that makes closing the main window end the program even where
 // the window would otherwise only hide.

@@ -10,6 +10,7 @@
 //   unknown writes "Unknown event: <name>" to standard error, returns true
 //   save    stores LastCall=<name> in the private settings file and asks the
 //           host to save the attachment's settings (SaveChannelHookSettings)
+//   update  asks the host to update the channel (UpdateChannel)
 // With the channel parameter "RecordDir" every request is copied there as
 // lib-<n>.ini, n counted from 0. The hooktest_* exports let the tests see what happened.
 #include <pthread.h>
@@ -74,6 +75,13 @@ bool handle(const char* requestFile, const char* stdoutFile, const char* stderrF
             std::strtoull(platform::profile::getString(request, "Config", "hChannelHookCookie", "0").c_str(), nullptr,
                           10)};
         platform::messages::sendMessage(g_hostWindow.load(), channels::kSaveChannelHookSettingsMsg, 0,
+                                        reinterpret_cast<std::intptr_t>(&cookies));
+    }
+    if (mode == "update") {
+        ChannelHookCallbackCookies cookies{
+            std::strtoull(platform::profile::getString(request, "Config", "hChannelCookie", "0").c_str(), nullptr, 10),
+            0};
+        platform::messages::sendMessage(g_hostWindow.load(), channels::kUpdateChannelMsg, 0,
                                         reinterpret_cast<std::intptr_t>(&cookies));
     }
     writeText(stdoutFile, "handled " + name);

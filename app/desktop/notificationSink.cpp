@@ -1,0 +1,11 @@
+#include "app/desktop/notificationSink.h"
+
+#include <atomic>
+
+namespace {
+NotificationSink g_silentSink;
+std::atomic<NotificationSink*> g_sink{&g_silentSink};
+}  // namespace
+
+void setNotificationSink(NotificationSink* sink) { g_sink.store(sink != nullptr ? sink : &g_silentSink); }
+NotificationSink& getNotificationSink() { return *g_sink.load(); }

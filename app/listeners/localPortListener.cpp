@@ -1,0 +1,540 @@
+#include "app/listeners/localPortListener.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <future>
+#include <map>
+#include <system_error>
+#include <vector>
+
+#include "app/options/globalOptions.h"
+#include "channels/appPlugins/appPlugin.h"
+#include "channels/appPlugins/appPluginManager.h"
+#include "tools/codecs.h"
+
+namespace listeners {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kMaxRequestLine = 8192;     // bytes before the first line end
+constexpr std::size_t kMaxHead = 64 * 1024;       // request line and header lines
+constexpr std::size_t kMaxPending = 32;           // connections reading their heads
+constexpr auto kHeadTimeout = std::chrono::seconds(5);
+constexpr auto kDrainTimeout = std::chrono::seconds(1);
+constexpr std::size_t kMaxDrain = 1024 * 1024;
+
+std::mutex& hooksMutex() {
+    static std::mutex m;
+    return m;
+}
+ListenerHooks& hooksStore() {
+    static ListenerHooks h;
+    return h;
+}
+
+// Socket creation and listening of every listener, one at a time.
+std::mutex& socketCreationMutex() {
+    static std::mutex m;
+    return m;
+}
+
+bool equalsNoCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
+}
+bool startsWithNoCase(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() && equalsNoCase(text.substr(0, prefix.size()), prefix);
+}
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+const char* reasonPhrase(int status) {
+    switch (status) {
+    case 200: return "OK";
+    case 400: return "Bad Request";
+    case 404: return "Not Found";
+    case 405: return "Method Not Allowed";
+    case 408: return "Request Timeout";
+    case 414: return "URI Too Long";
+    case 431: return "Request Header Fields Too Large";
+    default: return "Internal Server Error";
+    }
+}
+
+// Where the head of a request ends (just after its empty line), or npos.
+std::size_t headEnd(const std::string& data) {
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        if (data[i] != '\n') continue;
+        if (i + 1 < data.size() && data[i + 1] == '\n') return i + 2;
+        if (i + 2 < data.size() && data[i + 1] == '\r' && data[i + 2] == '\n') return i + 3;
+    }
+    return std::string::npos;
+}
+
+void sendAll(int fd, const std::string& bytes) {
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;  // the client is gone or does not read
+        sent += static_cast<std::size_t>(n);
+    }
+}
+
+// Sends the answer, then reads what the client still sends (for a bounded
+// time) so that closing does not reset the connection under the answer.
+void answerAndClose(int fd, const Reply& reply) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    timeval timeout{5, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    sendAll(fd, formatReply(reply));
+    ::shutdown(fd, SHUT_WR);
+    const auto deadline = Clock::now() + kDrainTimeout;
+    std::size_t drained = 0;
+    char buffer[4096];
+    while (drained < kMaxDrain) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) break;
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(left)) <= 0) break;
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0) break;
+        drained += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+}
+
+struct Pending {
+    int fd;
+    std::string data;
+    Clock::time_point deadline;
+};
+
+}  // namespace
+
+void setListenerHooks(ListenerHooks hooks) {
+    std::lock_guard<std::mutex> guard(hooksMutex());
+    hooksStore() = std::move(hooks);
+}
+
+ListenerHooks listenerHooks() {
+    std::lock_guard<std::mutex> guard(hooksMutex());
+    return hooksStore();
+}
+
+std::string formatReply(const Reply& reply) {
+    std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " " + reasonPhrase(reply.status) + "\r\n";
+    out += "Content-Type: " + reply.contentType + "\r\n";
+    out += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
+    out += "Connection: close\r\n\r\n";
+    return out + reply.body;
+}
+
+Reply errorReply(int status, const std::string& text) {
+    Reply reply;
+    reply.status = status;
+    reply.body = "<HTML><BODY>\n<P>An error has occured:\n<PRE style='margin-left:30px'>\n" + tools::escapeHtml(text) +
+                 "\n</PRE>\n</BODY></HTML>\n";
+    return reply;
+}
+
+Reply requestAcknowledgement() {
+    Reply reply;
+    reply.body = "<HTML><BODY>\n<P>Your request has been sent to " + tools::escapeHtml(listenerHooks().appName) +
+                 ".\n<P><FORM><INPUT TYPE='Button' VALUE='Back' onClick='history.go(-1)'></FORM>\n</BODY></HTML>\n";
+    return reply;
+}
+
+Request parseRequest(const std::string& head) {
+    const std::size_t lineEnd = head.find_first_of("\r\n");
+    const std::string line = head.substr(0, lineEnd);
+    if (line.size() > kMaxRequestLine) throw RequestError(414, "Request line too long.");
+
+    Request request;
+    std::size_t i = 0;
+    while (i < line.size() && !isBlank(line[i])) request.method += line[i++];
+    if (!equalsNoCase(request.method, "GET")) throw RequestError(405, "Invalid request type: " + request.method);
+    while (i < line.size() && isBlank(line[i])) ++i;
+    while (i < line.size() && line[i] != '?' && !isBlank(line[i])) request.path += line[i++];
+    if (i < line.size() && line[i] == '?') {
+        ++i;
+        while (i < line.size() && isBlank(line[i])) ++i;
+        while (i < line.size() && !isBlank(line[i])) request.query += line[i++];
+    }
+
+    // Header lines: only Host is read.
+    std::size_t pos = lineEnd;
+    while (pos != std::string::npos && pos < head.size()) {
+        pos = head.find('\n', pos);
+        if (pos == std::string::npos) break;
+        ++pos;
+        const std::size_t end = head.find_first_of("\r\n", pos);
+        const std::string header = head.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        if (startsWithNoCase(header, "host:")) {
+            std::string value = header.substr(5);
+            value.erase(0, value.find_first_not_of(" \t"));
+            value.erase(value.find_last_not_of(" \t") + 1);
+            request.host = value;
+            break;
+        }
+    }
+    return request;
+}
+
+std::string checkAddress(const std::string& address) {
+    std::string mapped = address;
+    if (startsWithNoCase(mapped, "feed:")) {
+        const std::string rest = mapped.substr(5);
+        if (startsWithNoCase(rest, "//"))
+            mapped = "http:" + rest;
+        else
+            mapped = rest;  // feed:http://... and feed:https://...
+    }
+    std::size_t schemeEnd = 0;
+    if (startsWithNoCase(mapped, "http://"))
+        schemeEnd = 7;
+    else if (startsWithNoCase(mapped, "https://"))
+        schemeEnd = 8;
+    const bool control = std::any_of(mapped.begin(), mapped.end(), [](unsigned char c) { return c < 0x20 || c == 0x7f; });
+    if (schemeEnd == 0 || mapped.size() == schemeEnd || control)
+        throw RequestError(400, "Unsupported address: " + address);
+    return mapped;
+}
+
+// ---------------------------------------------------------------------------
+
+LocalPortListener::LocalPortListener(unsigned port) : port_(port) {}
+
+LocalPortListener::~LocalPortListener() {
+    // A thread left running would outlive its object.
+    stop();
+}
+
+void LocalPortListener::setPort(unsigned port) {
+    std::lock_guard<std::mutex> guard(lock_);
+    port_ = port;
+}
+
+unsigned LocalPortListener::getPort() const { return port_; }
+
+bool LocalPortListener::isStarted() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return thread_.joinable();
+}
+
+bool LocalPortListener::isListening() const { return listening_; }
+
+void LocalPortListener::report(const std::string& text) const {
+    const ListenerHooks hooks = listenerHooks();
+    if (hooks.reportError) hooks.reportError(getName() + " error", text);
+}
+
+void LocalPortListener::start() {
+    std::unique_lock<std::mutex> guard(lock_);
+    if (thread_.joinable()) return;
+    wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeFd_ < 0) {
+        guard.unlock();
+        report("Can't start the local port listener.");
+        return;
+    }
+    listening_ = false;
+    threadPort_ = port_;
+    ready_ = std::make_shared<std::promise<void>>();
+    std::future<void> boundFuture = ready_->get_future();
+    try {
+        thread_ = std::thread([this, keep = ready_] {
+            try {
+                run();
+            } catch (...) {
+                // A failing listener ends its thread silently.
+            }
+            signalReady();
+        });
+        // The port listens (or its failure was reported) when start returns.
+        boundFuture.wait();
+    } catch (const std::system_error&) {
+        ::close(wakeFd_);
+        wakeFd_ = -1;
+        ready_.reset();
+        guard.unlock();
+        report("Can't start the local port listener.");
+    }
+}
+
+void LocalPortListener::stop() {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!thread_.joinable()) return;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(wakeFd_, &one, sizeof one);
+    thread_.join();
+    ::close(wakeFd_);
+    wakeFd_ = -1;
+    listening_ = false;
+}
+
+void LocalPortListener::signalReady() {
+    if (auto ready = std::move(ready_)) ready->set_value();
+}
+
+void LocalPortListener::run() {
+    const unsigned port = threadPort_;
+    int fd = -1;
+    {
+        std::lock_guard<std::mutex> section(socketCreationMutex());
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd >= 0) {
+            const int on = 1;
+            ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_port = htons(static_cast<std::uint16_t>(port));
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 5) != 0) {
+                const int error = errno;
+                ::close(fd);
+                fd = -1;
+                errno = error;
+            }
+        }
+        if (fd < 0) {
+            const std::string reason = std::strerror(errno);
+            report("Can't listen on port " + std::to_string(port) + ": " + reason);
+            return;
+        }
+        listening_ = true;
+    }
+    signalReady();
+    serve(fd);
+    ::close(fd);
+    listening_ = false;
+}
+
+void LocalPortListener::serve(int listenFd) {
+    const int wakeFd = wakeFd_;
+    std::vector<Pending> pending;
+    auto closeAll = [&pending] {
+        for (auto& p : pending) ::close(p.fd);
+        pending.clear();
+    };
+    for (;;) {
+        std::vector<pollfd> fds;
+        fds.push_back({wakeFd, POLLIN, 0});
+        const bool accepting = pending.size() < kMaxPending;
+        fds.push_back({accepting ? listenFd : -1, POLLIN, 0});
+        for (auto& p : pending) fds.push_back({p.fd, POLLIN, 0});
+
+        int timeoutMs = -1;
+        const auto now = Clock::now();
+        for (auto& p : pending) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(p.deadline - now).count();
+            const int ms = static_cast<int>(std::max<long long>(0, left)) + 1;
+            timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
+        }
+        const int ready = ::poll(fds.data(), fds.size(), timeoutMs);
+        if (ready < 0 && errno != EINTR) break;
+        if (fds[0].revents) break;  // stop
+
+        // Heads that are complete, too long, or out of time, in that order.
+        std::vector<std::pair<int, Reply>> answers;
+        std::vector<std::pair<int, std::string>> complete;
+        std::vector<Pending> still;
+        for (std::size_t i = 0; i < pending.size(); ++i) {
+            Pending& p = pending[i];
+            const short revents = fds[i + 2].revents;
+            bool gone = false;
+            if (revents) {
+                char buffer[8192];
+                const ssize_t n = ::recv(p.fd, buffer, sizeof buffer, 0);
+                if (n > 0)
+                    p.data.append(buffer, static_cast<std::size_t>(n));
+                else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+                    gone = true;  // disconnected before its request was whole
+            }
+            if (gone) {
+                ::close(p.fd);
+                continue;
+            }
+            const std::size_t end = headEnd(p.data);
+            const std::size_t lineEnd = p.data.find_first_of("\r\n");
+            if (std::min(lineEnd, p.data.size()) > kMaxRequestLine)
+                answers.emplace_back(p.fd, errorReply(414, "Request line too long."));
+            else if (end != std::string::npos)
+                complete.emplace_back(p.fd, p.data.substr(0, end));
+            else if (p.data.size() > kMaxHead)
+                answers.emplace_back(p.fd, errorReply(431, "Request header too long."));
+            else if (Clock::now() >= p.deadline)
+                answers.emplace_back(p.fd, errorReply(408, "Request timed out."));
+            else
+                still.push_back(std::move(p));
+        }
+        pending = std::move(still);
+        for (auto& [fd, reply] : answers) answerAndClose(fd, reply);
+
+        for (auto& [fd, head] : complete) {
+            // A stop while requests are being answered ends the loop at once.
+            answerAndClose(fd, processRequest(head));
+        }
+
+        if (accepting && (fds[1].revents & POLLIN)) {
+            const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            if (fd >= 0) {
+                const ListenerHooks hooks = listenerHooks();
+                if (hooks.isMainFrameCreated && !hooks.isMainFrameCreated()) {
+                    ::close(fd);
+                    break;
+                }
+                pending.push_back({fd, std::string(), Clock::now() + kHeadTimeout});
+            }
+            // Any other accept failure: tried again.
+        }
+    }
+    closeAll();
+}
+
+Reply LocalPortListener::processRequest(const std::string& head) {
+    try {
+        return handleRequest(parseRequest(head));
+    } catch (const RequestError& e) {
+        return errorReply(e.status(), e.what());
+    } catch (const std::exception& e) {
+        return errorReply(500, e.what());
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+std::string AppServerLocalPortListener::getName() const { return "Application Server"; }
+
+Reply AppServerLocalPortListener::handleRequest(const Request& request) {
+    const bool subscribe = equalsNoCase(request.path, "/subscribe");
+    if (!subscribe && !equalsNoCase(request.path, "/readme"))
+        throw RequestError(404, "Invalid request: " + request.path);
+    std::string address;
+    if (startsWithNoCase(request.query, "url=")) {
+        // Whole: the address may carry its own unencoded "&" and "=".
+        address = tools::urlDecode(request.query.substr(4));
+    } else {
+        std::map<std::string, std::string> params;
+        tools::parseQueryString(request.query, params);
+        const auto it = params.find("url");
+        if (it == params.end())
+            throw RequestError(400, "Invalid subscription request: can't find the channel address.");
+        address = tools::urlDecode(it->second);
+    }
+    address = checkAddress(address);
+    const ListenerHooks hooks = listenerHooks();
+    if (subscribe) {
+        if (hooks.bringToFront) hooks.bringToFront();
+        if (hooks.startNewChannelWizard) hooks.startNewChannelWizard(address);
+    } else if (hooks.addToReadMeList) {
+        hooks.addToReadMeList(address);
+    }
+    return requestAcknowledgement();
+}
+
+std::string AppPluginServerLocalPortListener::getName() const { return "Application Plugin Server"; }
+
+Reply AppPluginServerLocalPortListener::handleRequest(const Request& request) {
+    // Only the program's own pages: a page of another site that resolves its
+    // name to 127.0.0.1 sends its own name.
+    const std::string port = std::to_string(getPort());
+    if (!equalsNoCase(request.host, "127.0.0.1:" + port) && !equalsNoCase(request.host, "localhost:" + port))
+        throw RequestError(400, "Invalid host: " + request.host);
+
+    const std::string& path = request.path;
+    const std::size_t slash = path.find('/', 1);
+    if (path.empty() || path[0] != '/' || slash == std::string::npos || slash == 1 || slash + 1 == path.size())
+        throw RequestError(400, "Invalid plugin channel address: " + path);
+    const std::string id = path.substr(1, slash - 1);
+    const std::string pluginRequest = path.substr(slash + 1);
+
+    channels::AppPluginManager& manager = manager_ ? *manager_ : channels::getAppPluginManager();
+    channels::AppPlugin* plugin = manager.findAppPlugin(id);
+    if (!plugin) throw RequestError(404, "Unknown plugin: " + id);
+    Reply reply;
+    plugin->processRequest(pluginRequest, request.query, reply.body, nullptr);
+    return reply;
+}
+
+Reply SubscriptionLocalPortListener::handleRequest(const Request& request) {
+    std::map<std::string, std::string> params;
+    tools::parseQueryString(request.query, params);
+    const auto it = params.find(key_);
+    if (it == params.end())
+        throw RequestError(400, "Invalid subscription request: can't find the subscription address.");
+    const std::string address = checkAddress(tools::urlDecode(it->second));
+    const ListenerHooks hooks = listenerHooks();
+    if (hooks.startNewChannelWizard) hooks.startNewChannelWizard(address);
+    return requestAcknowledgement();
+}
+
+// ---------------------------------------------------------------------------
+
+AppServerLocalPortListener& appServer() {
+    static AppServerLocalPortListener listener(2604);
+    return listener;
+}
+AppPluginServerLocalPortListener& appPluginServer() {
+    static AppPluginServerLocalPortListener listener;
+    return listener;
+}
+SubscriptionLocalPortListener& amphetaDeskListener() {
+    static SubscriptionLocalPortListener listener(8888, "AmphetaDesk", "add_url");
+    return listener;
+}
+SubscriptionLocalPortListener& radioUserlandListener() {
+    static SubscriptionLocalPortListener listener(5335, "Radio Userland", "url");
+    return listener;
+}
+SubscriptionLocalPortListener& headlineViewerListener() {
+    static SubscriptionLocalPortListener listener(8900, "Headline Viewer", "url");
+    return listener;
+}
+
+void enableLocalPortListeners(bool stopAll) {
+    const GlobalOptions& options = GlobalOptions::instance();
+    const int pluginPort = options.AppPluginServerPortNo;
+    channels::getAppPluginManager().setServerPorts(2604, pluginPort);
+
+    if (stopAll) {
+        appPluginServer().stop();
+    } else {
+        appPluginServer().setPort(static_cast<unsigned>(pluginPort));
+        appPluginServer().start();
+    }
+    if (stopAll)
+        appServer().stop();
+    else
+        appServer().start();
+
+    const std::pair<SubscriptionLocalPortListener*, bool> subscriptions[] = {
+        {&amphetaDeskListener(), options.ListenForAmphetaDeskSubscriptions},
+        {&radioUserlandListener(), options.ListenForRadioUserlandSubscriptions},
+        {&headlineViewerListener(), options.ListenForHeadlineViewerSubscriptions},
+    };
+    for (const auto& [listener, on] : subscriptions) {
+        if (!stopAll && on)
+            listener->start();
+        else
+            listener->stop();
+    }
+}
+
+}  // namespace listeners

@@ -1,0 +1,297 @@
+// The real orvan program, started offscreen against a program directory of
+// its own whose web addresses and channels point at the test HTTP server:
+// start-up, updates, the Logs bar's files, closing, SIGTERM, a second start,
+// a new user, and a hook library's requests to the main window.
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <QProcess>
+#include <QtTest>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/core/singleInstance.h"
+#include "tests/support/httpServer.h"
+#include "tests/support/test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string rss(const std::string& title, const std::vector<std::string>& items) {
+    std::string text = "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>" + title +
+                       "</title><link>http://example.com/</link><description>d</description>";
+    for (const std::string& item : items) {
+        text += "<item><title>" + item + "</title><link>http://example.com/" + item + "</link></item>";
+    }
+    return text + "</channel></rss>";
+}
+
+std::string read(const std::string& path) { return testsupport::readFile(path); }
+
+// The lines must appear in this order (others may come between).
+bool inOrder(const std::string& text, const std::vector<std::string>& lines, std::string* missing) {
+    std::size_t at = 0;
+    for (const std::string& line : lines) {
+        const std::size_t found = text.find(line, at);
+        if (found == std::string::npos) {
+            *missing = line;
+            return false;
+        }
+        at = found + line.size();
+    }
+    return true;
+}
+
+// A program directory with the staged program in it, a user "tester" and
+// the XDG folders of a desktop session.
+class Installation {
+public:
+    explicit Installation(const testsupport::HttpServer& server) {
+        const fs::path stage = testsupport::stageDir();
+        fs::create_directories(dir.path() / "prog");
+        for (const char* file : {"orvan", "liborvan-platform.so", "global.ini"}) {
+            fs::copy_file(stage / file, dir.path() / "prog" / file);
+        }
+        fs::copy(stage / "Resources", dir.path() / "prog" / "Resources", fs::copy_options::recursive);
+        testsupport::writeFile(prog("global.ini"), read(prog("global.ini")) + "\n[Config]\nAppHomeUrl=" +
+                                                       server.baseUrl() + "\nWelcomeUrl=" +
+                                                       server.url("/welcome") + "\n");
+        testsupport::writeFile(prog("debug.ini"), "[Debug]\nUserName=tester\n");
+        for (const char* sub : {"run", "config", "data", "cache", "tmp"}) fs::create_directories(dir.path() / sub);
+        ::chmod((dir.path() / "run").c_str(), 0700);
+    }
+
+    std::string prog(const std::string& name) const { return (dir.path() / "prog" / name).string(); }
+    std::string user(const std::string& name) const { return prog("Users/tester/" + name); }
+    std::string runtimeDir() const { return (dir.path() / "run").string(); }
+
+    // A user who has run the program before, with the message groups on.
+    void makeUser(const std::string& extraDebug = "") {
+        testsupport::writeFile(user("debug.ini"),
+                               "[MessageLog]\nStartup=1\nShutdown=1\nChannelEvents=1\nChannelHookCallbacks=1\n"
+                               "UiEvents=1\n[Debug]\nNoWelcomeNotification=1\n" + extraDebug);
+        fs::create_directories(user("Channels"));
+    }
+    void addChannel(const std::string& file, const std::string& url, const std::string& extra = "") {
+        testsupport::writeFile(user("Channels/" + file), "[Config]\nRssChannelUrl=" + url + "\n" + extra);
+    }
+
+    QProcess* start() {
+        auto* process = new QProcess;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtimeDir()));
+        env.insert("XDG_CONFIG_HOME", QString::fromStdString((dir.path() / "config").string()));
+        env.insert("XDG_DATA_HOME", QString::fromStdString((dir.path() / "data").string()));
+        env.insert("XDG_CACHE_HOME", QString::fromStdString((dir.path() / "cache").string()));
+        env.insert("TMPDIR", QString::fromStdString((dir.path() / "tmp").string()));
+        env.insert("HOME", QString::fromStdString(dir.str()));
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        process->setProcessEnvironment(env);
+        process->setWorkingDirectory(QString::fromStdString(dir.str()));
+        process->start(QString::fromStdString(prog("orvan")), {});
+        return process;
+    }
+
+    // Sends a command to the running copy as a second start would.
+    bool sendCommand(unsigned command) const {
+        InstanceLock lock("Orvan", runtimeDir());
+        return sendInstanceCommand(lock.socketPath(), command, 5000);
+    }
+
+    testsupport::TempDir dir;
+};
+
+bool finishedOk(QProcess& process, int timeoutMs) {
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(5000);
+        return false;
+    }
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+std::string output(QProcess& process) {
+    return process.readAllStandardError().toStdString() + process.readAllStandardOutput().toStdString();
+}
+
+}  // namespace
+
+class ProgramTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Start-up in order, two channels updated and one failing, the Logs
+    // bar's files, then the Exit command closes the window; a second run
+    // ends through SIGTERM. Both end with status 0 and the channel files
+    // keep the new items.
+    void runsUpdatesAndEnds() {
+        testsupport::HttpServer server;
+        server.route("/a.xml", testsupport::HttpAnswer::text(rss("Alpha", {"alpha-one", "alpha-two"})));
+        server.route("/b.xml", testsupport::HttpAnswer::text(rss("Beta", {"beta-one"})));
+        server.route("/gone.xml", testsupport::HttpAnswer::text("no such feed", 404));
+        Installation install(server);
+        install.makeUser();
+        install.addChannel("a.rss", server.url("/a.xml"));
+        install.addChannel("b.rss", server.url("/b.xml"));
+        install.addChannel("gone.rss", server.url("/gone.xml"));
+
+        std::unique_ptr<QProcess> first(install.start());
+        QVERIFY(first->waitForStarted(10000));
+        const std::string log = install.user("Logs/Orvan.log");
+        QTRY_VERIFY_WITH_TIMEOUT(read(log).find("Initialization completed OK") != std::string::npos, 60000);
+        std::string missing;
+        QVERIFY2(inOrder(read(log),
+                         {"Saving version string: ", "Starting main initialization.",
+                          "--- INIT 1 ---", "Registering our Window messages.", "Installing our mouse hook.",
+                          "Creating the main frame.", "Entered CMainFrame::OnCreate()", "Creating the output bar.",
+                          "Starting the notification balloon timer.", "CMainFrame created OK.",
+                          "Showing the main window.", "Installing the UI handler.",
+                          "Adding a UI event handler: main frame.",
+                          "Notifying registered handlers of the global options.", "init1() completed OK.",
+                          "--- INIT 2 ---", "Loading app plugins.", "Initializing the channel manager.",
+                          "Loading the desktop settings for each channel.", "Starting the background thread.",
+                          "init2() completed OK.", "Channel table size: 3", "Starting the channel manager.",
+                          "Main initialization completed.",
+                          "Initialization completed OK - InitInstance() is returning."},
+                         &missing),
+                 missing.c_str());
+
+        const std::string activity = install.user("Logs/OrvanActivity.log");
+        const std::string errors = install.user("Logs/OrvanError.log");
+        QTRY_VERIFY_WITH_TIMEOUT(read(activity).find("Updated channel Alpha OK.") != std::string::npos &&
+                                     read(activity).find("Updated channel Beta OK.") != std::string::npos &&
+                                     read(errors).find(" | ") != std::string::npos,
+                                 60000);
+        QVERIFY(read(activity).find("Getting the latest feed from ") != std::string::npos);
+        // "<time> | <channel>: <error>", then the additional information on
+        // a line of its own indented past the prefix by two blanks.
+        const std::string errorText = read(errors);
+        const std::size_t lineEnd = errorText.find("\r\n");
+        QVERIFY2(lineEnd != std::string::npos, errorText.c_str());
+        const std::string firstLine = errorText.substr(0, lineEnd);
+        const std::string prefix = firstLine.substr(0, firstLine.find(" | ") + 3);
+        QVERIFY2(firstLine.size() > prefix.size() && firstLine.find(": Can't update the feed.") != std::string::npos,
+                 errorText.c_str());
+        const std::string secondLine = errorText.substr(lineEnd + 2, errorText.find("\r\n", lineEnd + 2) - lineEnd - 2);
+        QCOMPARE(secondLine, std::string(prefix.size() + 2, ' ') + "HTTP 404 Not Found");
+
+        // Closing the main window (the Exit command) ends the program.
+        QVERIFY(install.sendCommand(57665));
+        QVERIFY2(finishedOk(*first, 60000), output(*first).c_str());
+        QVERIFY(inOrder(read(log), {"ExitInstance() called.", "Stopping the local channel manager.",
+                                    "Calling CWinApp::ExitInstance()."},
+                        &missing));
+        QVERIFY(read(install.user("Channels/a.rss")).find("alpha-two") != std::string::npos);
+        QVERIFY(read(install.user("Channels/b.rss")).find("beta-one") != std::string::npos);
+
+        // Second run: the logs start empty again; SIGTERM ends it cleanly.
+        server.route("/a.xml", testsupport::HttpAnswer::text(rss("Alpha", {"alpha-one", "alpha-two", "alpha-three"})));
+        fs::remove(log);
+        std::unique_ptr<QProcess> second(install.start());
+        QVERIFY(second->waitForStarted(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(read(log).find("Initialization completed OK") != std::string::npos, 60000);
+        QVERIFY(read(log).find("ExitInstance() called.") == std::string::npos);
+        ::kill(static_cast<pid_t>(second->processId()), SIGTERM);
+        QVERIFY2(finishedOk(*second, 60000), output(*second).c_str());
+        QVERIFY(read(log).find("Calling CWinApp::ExitInstance().") != std::string::npos);
+    }
+
+    // A second start hands over to the running copy and ends at once with
+    // status 0; the running copy's log is left alone.
+    void secondStartHandsOver() {
+        testsupport::HttpServer server;
+        Installation install(server);
+        install.makeUser();
+        std::unique_ptr<QProcess> first(install.start());
+        QVERIFY(first->waitForStarted(10000));
+        const std::string log = install.user("Logs/Orvan.log");
+        QTRY_VERIFY_WITH_TIMEOUT(read(log).find("Initialization completed OK") != std::string::npos, 60000);
+        const std::string buildInfo = read(install.prog("global.ini"));
+
+        std::unique_ptr<QProcess> second(install.start());
+        QVERIFY2(finishedOk(*second, 30000), output(*second).c_str());
+        QTRY_VERIFY_WITH_TIMEOUT(read(log).find("Command from another start: 32844") != std::string::npos, 10000);
+        QVERIFY(read(log).find("--- INIT 1 ---") != std::string::npos);
+        QCOMPARE(read(install.prog("global.ini")), buildInfo);
+        QCOMPARE(first->state(), QProcess::Running);
+
+        ::kill(static_cast<pid_t>(first->processId()), SIGTERM);
+        QVERIFY2(finishedOk(*first, 60000), output(*first).c_str());
+    }
+
+    // A hook library asks the main window to save its channel (WM_APP+100)
+    // and to update it (WM_APP+102) from its event, while the worker waits
+    // in the hook's relay; both requests are served and the program still
+    // ends cleanly.
+    void hookLibraryRequestsAreServed() {
+        const std::string library = std::string(ORVAN_TEST_BINARY_DIR) + "/bin/hooktest_good.dll";
+        for (const std::string mode : {"save", "update"}) {
+            testsupport::HttpServer server;
+            server.route("/feed.xml", testsupport::HttpAnswer::text(rss("Hooked", {"h-one"})));
+            Installation install(server);
+            install.makeUser();
+            testsupport::writeFile(install.user("test.hook"),
+                                   "[Config]\nScriptFilename=" + library +
+                                       "\n[Events]\nEndChannelUpdate=1\n[ChannelHookParameterDefinition-1]\n"
+                                       "Name=Mode\nType=string\nDefaultValue=" + mode + "\n");
+            install.addChannel("hooked.rss", server.url("/feed.xml"),
+                               "[Channel Hooks]\nChannelHook1=" + install.user("test.hook") + "\n");
+            std::unique_ptr<QProcess> process(install.start());
+            QVERIFY(process->waitForStarted(10000));
+            const std::string log = install.user("Logs/Orvan.log");
+            std::string missing;
+            if (mode == "save") {
+                QTRY_VERIFY_WITH_TIMEOUT(inOrder(read(log), {"CHANNEL HOOK CALLBACK: SaveChannelHookSettings",
+                                                             "Saving channel.", "Event processed OK."},
+                                                 &missing),
+                                         60000);
+                // The hook's private setting went into the channel file.
+                QTRY_VERIFY_WITH_TIMEOUT(read(install.user("Channels/hooked.rss")).find("LastCall") !=
+                                             std::string::npos,
+                                         10000);
+            } else {
+                QTRY_VERIFY_WITH_TIMEOUT(inOrder(read(log), {"CHANNEL HOOK CALLBACK: UpdateChannel",
+                                                             "Requesting channel update.", "Event processed OK."},
+                                                 &missing),
+                                         60000);
+                // The requested update is served: the feed is fetched again.
+                QTRY_VERIFY_WITH_TIMEOUT(server.requests("/feed.xml").size() >= 2, 60000);
+            }
+            ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+            QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
+        }
+    }
+
+    // A new user's first start makes the user's directory, copies the
+    // starting files and subscribes the program's news feed.
+    void newUserGetsDirectoryAndFirstChannel() {
+        testsupport::HttpServer server;
+        server.route("/news.rss", testsupport::HttpAnswer::text(rss("Orvan News", {"welcome"})));
+        Installation install(server);
+        std::unique_ptr<QProcess> process(install.start());
+        QVERIFY(process->waitForStarted(10000));
+        const std::string channel = install.user("Channels/OrvanNews.rss");
+        QTRY_VERIFY2_WITH_TIMEOUT(fs::exists(install.user("Logs/Orvan.log")), output(*process).c_str(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(!server.requests("/news.rss").empty(), 60000);
+        QVERIFY(fs::exists(install.user("DefaultChannelSummary.template")));
+        QVERIFY(fs::is_directory(install.user("Reports")));
+        ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+        QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
+        const std::vector<std::string> channels = [&] {
+            std::vector<std::string> names;
+            for (const auto& entry : fs::directory_iterator(install.user("Channels"))) {
+                names.push_back(entry.path().filename().string());
+            }
+            return names;
+        }();
+        QCOMPARE(channels, std::vector<std::string>{"OrvanNews.rss"});
+        QVERIFY(read(channel).find("RssChannelUrl=" + server.url("/news.rss")) != std::string::npos ||
+                read(channel).find("127.0.0.1") != std::string::npos);
+    }
+};
+
+QTEST_GUILESS_MAIN(ProgramTest)
+#include "program_qtest.moc"
