@@ -4,6 +4,7 @@
 
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -75,6 +76,8 @@ bool PropertySheet::setActivePage(PropertyPage* wanted) {
 
 void PropertySheet::initDialog() {
   if (pages_.empty()) return;
+  // Every page's tab stays in sight: the sheet is at least as wide as its tab row.
+  tabs_->setMinimumWidth(std::max(tabs_->minimumWidth(), tabs_->tabBar()->sizeHint().width() + 8));
   const int first = page(firstPage_) ? firstPage_ : 0;
   switching_ = true;
   tabs_->setCurrentIndex(first);

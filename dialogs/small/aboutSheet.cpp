@@ -55,6 +55,9 @@ CAboutPropPage::CAboutPropPage(QWidget* parent) : PropertyPage(parent) {
       this);
   definition_->setObjectName(QStringLiteral("definitionLabel"));
   definition_->setWordWrap(true);
+  // The wrapped definition keeps room for all its lines.
+  definition_->setMinimumWidth(360);
+  definition_->setMinimumHeight(definition_->heightForWidth(360));
   setControlId(definition_, 1056);
   homeLink_ = linkLabel(this, "homeLink", 195);
   forumsLink_ = linkLabel(this, "forumsLink", 198);
