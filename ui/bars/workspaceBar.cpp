@@ -120,6 +120,8 @@ bool CWorkspaceBar::onListContextMenu(CAppListCtrl*, const QPoint& point) {
         add(32888, "View last &feed");
         add(32905, "Has &new content");
         add(32970, "Mark &all as read");
+        add(32965, "[STANDARD CHANNEL CATEGORIES]");
+        add(32966, "[CHANNEL HOOK COMMANDS]");
         menu.addSeparator();
         add(32826, "&Delete channel");
         menu.addSeparator();
@@ -129,6 +131,7 @@ bool CWorkspaceBar::onListContextMenu(CAppListCtrl*, const QPoint& point) {
         add(32845, "&Open plugin");
         add(32827, "&Properties");
     }
+    if (frame != nullptr) frame->onShowPopupMenu(&menu);
     menu.exec(point);
     return true;
 }
