@@ -13,3 +13,10 @@ if(TARGET qtest_ui_channel_windows)
     "ASAN_OPTIONS=new_delete_type_mismatch=0"
     "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/webengine.lsan.supp")
 endif()
+# The main frame's commands open channel windows, whose pages are Qt
+# WebEngine views: the same allowances.
+if(TARGET qtest_ui_frame_commands)
+  set_property(TEST qtest_ui_frame_commands APPEND PROPERTY ENVIRONMENT
+    "ASAN_OPTIONS=new_delete_type_mismatch=0"
+    "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/webengine.lsan.supp")
+endif()

@@ -379,7 +379,12 @@ void CMainFrame::installCommands() {
     // The shortcuts bar and its buttons do nothing.
     for (int id = 32817; id <= 32821; ++id) defineCommand(id, QStringLiteral("Shortcut"), [] {});
 
-    // Favorites, Tools
+    // The organize dialogs.
+    defineCommand(32960, QStringLiteral("Organize favorites..."), [] { beep(); }, always);
+    defineCommand(32962, QStringLiteral("Channel &filters"), [] { beep(); }, always);
+    defineCommand(32968, QStringLiteral("Channel &reports"), [] { beep(); }, always);
+
+    // Tools
     defineCommand(32835, QStringLiteral("&Options..."), [this] {
         dialogs::COptionsPropSheet sheet(this);
         sheet.DoModal();
