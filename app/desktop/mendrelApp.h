@@ -22,12 +22,14 @@
 #include <string>
 
 #include "app/desktop/channelEventBridge.h"
+#include "app/desktop/desktopWiring.h"
 #include "lib/misc/threadSafety.h"
 
 class CMainFrame;
 class SingleInstance;
 class BackgroundThread;
 class UiEventHandler;
+class QWidget;
 
 namespace channels {
 class ChannelManager;
@@ -63,6 +65,8 @@ public:
 
 private:
     void loadChannelDesktopSettings();
+    void loadBranding(bool newUser);
+    void addBrandingUserTools();
     void takeDown();
 
     int exitCode_ = 0;
@@ -73,6 +77,9 @@ private:
     std::unique_ptr<UiEventHandler> deletedChannelWatcher_;
     channels::ChannelManager* channelManager_ = nullptr;
     CMainFrame* mainFrame_ = nullptr;
+    std::unique_ptr<DesktopWiring> wiring_;
+    MainWindowState savedWindowState_;
+    std::unique_ptr<QWidget> shuttingDownWindow_;
     bool exited_ = false;
 };
 
