@@ -589,8 +589,8 @@ void CMendrelApp::takeDown() {
     wiring_.reset();
     SHUTDOWN_LOG << "Destroying the MMF handle." << std::endl;
     singleInstance_.reset();
-    // The shutting-down window stays up until the process ends.
-    if (shuttingDown) shuttingDownWindow_ = std::move(shuttingDown);
+    // The shutting-down window (shuttingDown) closes here, at the end of
+    // shut-down, while Qt is still there.
 }
 
 void CMendrelApp::loadBranding(bool newUser) {

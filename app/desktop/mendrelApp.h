@@ -29,7 +29,6 @@ class CMainFrame;
 class SingleInstance;
 class BackgroundThread;
 class UiEventHandler;
-class QWidget;
 
 namespace channels {
 class ChannelManager;
@@ -79,7 +78,6 @@ private:
     CMainFrame* mainFrame_ = nullptr;
     std::unique_ptr<DesktopWiring> wiring_;
     MainWindowState savedWindowState_;
-    std::unique_ptr<QWidget> shuttingDownWindow_;
     bool exited_ = false;
 };
 
