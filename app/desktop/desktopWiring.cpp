@@ -36,6 +36,7 @@
 #include "tools/dates.h"
 #include "tools/httpAuth.h"
 #include "ui/bars/controlCenterPanes.h"
+#include "ui/channel/channelImage.h"
 #include "ui/bars/readMeList.h"
 #include "ui/bars/workPad.h"
 #include "ui/bars/workspaceBar.h"
@@ -200,6 +201,7 @@ void DesktopWiring::installWindowServices(CMainFrame& frame) {
     parts_->readMeEntries = std::make_unique<ReadMeListEntries>();
     setReadMeListSource(parts_->readMeEntries.get());
     WindowUpdateLock::setMainFrame(&frame);
+    installChannelImageFactory();
 
     dialogs::CChannelConfigPropPage::setCredentialsEditor(
         [](QWidget* parent, std::unique_ptr<tools::HttpAuth>& credentials) {
@@ -210,6 +212,7 @@ void DesktopWiring::installWindowServices(CMainFrame& frame) {
         });
 
     MainFrameServices& services = getMainFrameServices();
+    services.processNotifications = [] { getNotificationSink().processNotifications(); };
     services.addToReadMeList = [](const std::string& url) {
         CWorkPad* pad = getWorkPad();
         if (pad != nullptr) pad->getReadMeList()->addUrl(url, true);
@@ -256,6 +259,8 @@ void DesktopWiring::remove() {
         parts_->listenerHooks = false;
     }
     MainFrameServices& services = getMainFrameServices();
+    services.processNotifications = [] { getNotificationSink().processNotifications(); };
+    services.processNotifications = nullptr;
     services.addToReadMeList = nullptr;
     services.openChannelProperties = nullptr;
     services.importViewedFeedItemUrls = nullptr;

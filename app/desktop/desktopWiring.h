@@ -34,7 +34,9 @@ public:
     void installOptionHooks();
     // The openers' window services, the desktop settings' observer, the
     // read-me list for its reports, the window-update lock, the channel
-    // page's credentials editor and the main frame's services.
+    // pictures, the channel page's credentials editor and the main frame's
+    // services (notifications, read-me additions, channel properties,
+    // viewed-URL import, due reports).
     void installWindowServices(CMainFrame& frame);
     // What the local port listeners hand to the main window.
     void installListenerHooks(CMainFrame& frame);

@@ -232,7 +232,8 @@ private slots:
     // What start-up joins: the Control Center lists the channels, the
     // read-me list is loaded and a "/readme" request on the application
     // server adds to it (saved with the loaded entry), a due filter report
-    // finds its filter, and the main window comes back where it was left.
+    // finds its filter, a hook script runs through global.ini's file
+    // associations, and the main window comes back where it was left.
     void startupJoinsThePieces() {
         testsupport::HttpServer server;
         server.route("/a.xml", testsupport::HttpAnswer::text(rss("Alpha", {"alpha-one"})));
@@ -245,7 +246,18 @@ private slots:
                              "\nAutoUpdateInterval=1\nLastUpdateTime=0\n");
         testsupport::writeFile(install.user("everything.template"), "{%REPEAT%Channels}<li>{%/REPEAT%}");
         install.addChannel("a.rss", server.url("/a.xml"));
-        install.addChannel("b.rss", server.url("/b.xml"));
+        install.addChannel("b.rss", server.url("/b.xml"),
+                           "[Channel Hooks]\nChannelHook1=" + install.user("mark.hook") + "\n");
+        // A script hook whose extension only global.ini's associations know.
+        const std::string global = install.prog("global.ini");
+        std::string globalText = read(global);
+        const std::string associations = "[Scripting File Associations]\n";
+        QVERIFY(globalText.find(associations) != std::string::npos);
+        globalText.insert(globalText.find(associations) + associations.size(), ".orvtest=/bin/sh %1 %*\n");
+        testsupport::writeFile(global, globalText);
+        testsupport::writeFile(install.user("mark.orvtest"), "echo ran > '" + install.user("hook-ran.txt") + "'\n");
+        testsupport::writeFile(install.user("mark.hook"), "[Config]\nScriptFilename=" + install.user("mark.orvtest") +
+                                                              "\n[Events]\nEndChannelUpdate=1\n");
 
         // The window's placement as a previous run left it.
         const QRect placed(60, 70, 640, 480);
@@ -278,6 +290,8 @@ private slots:
         QVERIFY(read(config).find("ItemUrl-0=http://example.com/saved") != std::string::npos);
         // Anything else on the application server is refused.
         QVERIFY(httpGet(install.appServerPort, "/other?url=http://example.com/").rfind("HTTP/1.1 4", 0) == 0);
+
+        QTRY_VERIFY_WITH_TIMEOUT(read(install.user("hook-ran.txt")) == "ran\n", 30000);
 
         const std::string report = install.user("Reports/everything.html");
         QTRY_VERIFY_WITH_TIMEOUT(fs::exists(report), 30000);
