@@ -283,6 +283,15 @@ private slots:
                          &missing),
                  missing.c_str());
 
+        // The browser context-menu entries point at pages for this server.
+        const std::string menuKey =
+            "HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\MenuExt\\Add to Orvan read-me";
+        const std::optional<std::string> page = platform::registry::getString(menuKey, "");
+        QVERIFY(page.has_value());
+        QVERIFY2(read(*page).find("http://127.0.0.1:" + std::to_string(install.appServerPort) + "/readme") !=
+                     std::string::npos,
+                 read(*page).c_str());
+
         const std::string answer = httpGet(install.appServerPort, "/readme?url=http%3A%2F%2Fexample.com%2Flater");
         QVERIFY2(answer.rfind("HTTP/1.1 200", 0) == 0, answer.c_str());
         const std::string config = install.user("config.ini");
@@ -300,7 +309,10 @@ private slots:
 
         QVERIFY(install.sendCommand(57665));
         QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
-        // The listener is gone with the program.
+        // The listener, the context-menu entries and their pages are gone
+        // with the program.
+        QVERIFY(!platform::registry::keyExists(menuKey));
+        QVERIFY(!fs::exists(*page));
         QCOMPARE(httpGet(install.appServerPort, "/readme?url=http://example.com/"), std::string());
         const std::optional<platform::registry::Value> saved =
             platform::registry::getValue("HKEY_CURRENT_USER\\Software\\Orvan\\Settings\\MainFrame", "Geometry");
