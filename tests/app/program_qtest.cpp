@@ -233,13 +233,15 @@ private slots:
     // read-me list is loaded and a "/readme" request on the application
     // server adds to it (saved with the loaded entry), a due filter report
     // finds its filter, a hook script runs through global.ini's file
-    // associations, and the main window comes back where it was left.
+    // associations, the browser context-menu entries come and go, new
+    // channels' desktop settings follow the template in config.ini, and the
+    // main window comes back where it was left.
     void startupJoinsThePieces() {
         testsupport::HttpServer server;
         server.route("/a.xml", testsupport::HttpAnswer::text(rss("Alpha", {"alpha-one"})));
         server.route("/b.xml", testsupport::HttpAnswer::text(rss("Beta", {"beta-one"})));
         Installation install(server);
-        install.makeUser("", "[Read-me List]\nItemUrl-0=http://example.com/saved\nItemTitle-0=Saved\n"
+        install.makeUser("SaveAllOnExit=1\n", "[Desktop Settings]\nNotifyOnNewItem=1\n[Read-me List]\nItemUrl-0=http://example.com/saved\nItemTitle-0=Saved\n"
                              "[Channel Report Config 1]\nReportName=Everything\nDataSource=0\n"
                              "ChannelFilterName=All\nTemplateFilename=" + install.user("everything.template") +
                              "\nOutputFilename=" + install.user("Reports/everything.html") +
@@ -317,6 +319,9 @@ private slots:
         const std::optional<platform::registry::Value> saved =
             platform::registry::getValue("HKEY_CURRENT_USER\\Software\\Orvan\\Settings\\MainFrame", "Geometry");
         qunsetenv("ORVAN_REGISTRY_FILE");
+        // A channel file without desktop settings took them from the
+        // new-channel template in config.ini.
+        QVERIFY(read(install.user("Channels/a.rss")).find("NotifyOnNewItem=1") != std::string::npos);
         QVERIFY(saved.has_value());
         QMainWindow restored;
         QVERIFY(restored.restoreGeometry(QByteArray::fromStdString(saved->data)));
