@@ -14,11 +14,13 @@
 #include <map>
 
 #include "app/core/branding.h"
+#include "app/desktop/desktopWiring.h"
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
 #include "app/options/globalOptions.h"
 #include "app/options/userTool.h"
 #include "dialogs/base/messageBox.h"
+#include "dialogs/hints/hints.h"
 #include "platform/messages.h"
 #include "tests/app/app_fixture.h"
 #include "tools/ini.h"
@@ -320,6 +322,8 @@ private slots:
         QVERIFY(f.frame->runCommand(32845));
         QTRY_VERIFY(CChannelDoc::openChannelDoc(alpha, false) != nullptr);
 
+        // The organize dialogs' first-time hint is not what this test is about.
+        dialogs::setHintEnabled("AssigningHotKeys", false);
         std::vector<QString> opened;
         dialogs::ScopedModalAnswerer answerer([&](QDialog& dialog) {
             if (dialogs::isMessageBox(dialog)) {
@@ -340,6 +344,9 @@ private slots:
             {57670, "dialogs::CCantFindChmDlg"},
             {57671, "dialogs::CCantFindChmDlg"},
             {32823, "windowListDlg"},
+            {32960, "dialogs::COrganizeChannelFavoritesDlg"},
+            {32962, "dialogs::COrganizeChannelFiltersDlg"},
+            {32968, "dialogs::COrganizeChannelReportsDlg"},
         };
         std::vector<int> commands = {32847, 32845, 32963, 32826, 32827, 32828, 32888, 32952, 32858, 32859, 32912,
                                      32856, 32857, 32896, 32905, 32970, 32831, 32832, 32962, 32968, 32833, 32834,
@@ -433,6 +440,9 @@ private slots:
     void reportsOnRequestAndWhenDue() {
         Fixture f;
         PageRecorder pages;
+        // The reports find their filters as at start-up.
+        DesktopWiring wiring;
+        wiring.installOptionHooks();
         f.addChannel("alpha", apptest::numberedItems("alpha", 1));
         f.addChannel("beta", apptest::numberedItems("beta", 1));
         GlobalOptions& options = GlobalOptions::instance();
@@ -469,23 +479,27 @@ private slots:
         QCOMPARE(messages.size(), 1);
         QVERIFY(messages[0].startsWith("Can't generate the channel report.\n\n"));
 
-        // Two reports due at once: one per tick, in their order; then none.
+        // Two reports due at once: one per tick of the frame's timer, in
+        // their order; then none.
         ChannelReportConfig first = report("First");
         first.setAutoUpdateInterval(3600);
         ChannelReportConfig second = report("Second");
         second.setAutoUpdateInterval(3600);
         ChannelReportConfig manual = report("Manual");
         options.ChannelReportConfigs = {manual, first, second};
-        QVERIFY(f.frame->generateDueReport());
+        wiring.installWindowServices(*f.frame);
+        f.frame->notificationTimerProc();
         QVERIFY(std::filesystem::exists(f.dir.file("First.html")));
         QVERIFY(!std::filesystem::exists(f.dir.file("Second.html")));
         QVERIFY(options.ChannelReportConfigs[1].getLastUpdateTime() > 0);
-        QVERIFY(f.frame->generateDueReport());
+        f.frame->notificationTimerProc();
         QVERIFY(std::filesystem::exists(f.dir.file("Second.html")));
-        QVERIFY(!f.frame->generateDueReport());
+        f.frame->notificationTimerProc();
+        wiring.remove();
         QVERIFY(!std::filesystem::exists(f.dir.file("Manual.html")));
         const std::string log = f.frame->getOutputBar()->activityLog()->toPlainText().toStdString();
         QVERIFY2(log.find(" Auto-generating report First.") != std::string::npos, log.c_str());
+        QVERIFY(log.find("Auto-generating report Manual") == std::string::npos);
         // The new times are in config.ini.
         ChannelReportConfig reread;
         QVERIFY(reread.load(programPaths().userConfigFile, "Channel Report Config 2"));

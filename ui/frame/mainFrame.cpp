@@ -442,7 +442,7 @@ void CMainFrame::notificationTimerProc() {
         reportTimerError("Can't import the viewed URLs.", e.what());
     }
     try {
-        generateDueReport();
+        if (services.generateDueReport) services.generateDueReport();
     } catch (const std::exception& e) {
         reportTimerError("Can't save the channel report configurations.", e.what());
     }

@@ -59,6 +59,9 @@ struct MainFrameServices {
     // The timer's steps after the notifications.
     std::function<void()> processNotifications;
     std::function<void()> importViewedFeedItemUrls;
+    // Generates the first due report; true when one was taken (the report
+    // configurations are then saved).
+    std::function<bool()> generateDueReport;
     // "StartNewChannelWizard", "AddToReadMeList".
     std::function<void(const std::string& url)> runNewChannelWizard;
     std::function<void(const std::string& url)> addToReadMeList;
@@ -135,9 +138,6 @@ public:
     // Generates a report now and shows it (or says where it was saved);
     // failures are shown in a message box.
     void generateChannelReport(const ChannelReportConfig& report);
-    // The timer's report step: generates the first report whose automatic
-    // update is due and saves the report definitions; false when none was.
-    bool generateDueReport();
 
     // A handler of a window message (replacing any earlier one).
     void setMessageHandler(unsigned msg, MessageHandler handler);

@@ -18,10 +18,8 @@
 #include "app/core/branding.h"
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
-#include "app/desktop/notificationSink.h"
 #include "app/options/globalOptions.h"
 #include "app/options/userTool.h"
-#include "app/reports/channelReportGenerator.h"
 #include "app/settings/channelDesktopSettings.h"
 #include "channels/channel.h"
 #include "channels/channelManager.h"
@@ -31,10 +29,10 @@
 #include "dialogs/channel/channelPropSheet.h"
 #include "dialogs/hints/hintDlg.h"
 #include "dialogs/options/optionsSheet.h"
+#include "dialogs/organize/organizeDialogs.h"
 #include "dialogs/small/aboutSheet.h"
 #include "dialogs/small/cantFindChmDlg.h"
 #include "lib/log/messageLog.h"
-#include "tools/dates.h"
 #include "ui/bars/controlCenterPanes.h"
 #include "ui/bars/workPad.h"
 #include "ui/bars/workspaceBar.h"
@@ -53,14 +51,6 @@ void beep() { QApplication::beep(); }
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 
-// The wait cursor for a scope.
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 channels::ChannelManager* channelManager() {
     const auto& services = getMainFrameServices();
     if (services.getChannelManager) return services.getChannelManager();
@@ -77,16 +67,6 @@ bool showPage(const std::string& title, const std::string& url) {
 
 std::string fileUrl(const std::string& path) {
     return QUrl::fromLocalFile(qs(path)).toString().toStdString();
-}
-
-// Generates one report (data source 0: its filter's channels, 1: the read-me
-// list). Exceptions pass to the caller.
-void runChannelReportGenerator(const ChannelReportConfig& report) {
-    if (report.getDataSource() != ChannelReportConfig::ChannelFilterSource &&
-        report.getDataSource() != ChannelReportConfig::ReadMeListSource) {
-        return;
-    }
-    makeChannelReportGenerator(report)->generateReport();
 }
 
 // What running a user tool needs of the windows: the active child window's
@@ -380,9 +360,13 @@ void CMainFrame::installCommands() {
     for (int id = 32817; id <= 32821; ++id) defineCommand(id, QStringLiteral("Shortcut"), [] {});
 
     // The organize dialogs.
-    defineCommand(32960, QStringLiteral("Organize favorites..."), [] { beep(); }, always);
-    defineCommand(32962, QStringLiteral("Channel &filters"), [] { beep(); }, always);
-    defineCommand(32968, QStringLiteral("Channel &reports"), [] { beep(); }, always);
+    defineCommand(32960, QStringLiteral("Organize favorites..."),
+                  [this] { dialogs::organizeChannelFavorites(this); }, always);
+    // OK applies the chosen filter to My Channels.
+    defineCommand(32962, QStringLiteral("Channel &filters"), [this] { dialogs::organizeChannelFilters(this); },
+                  always);
+    defineCommand(32968, QStringLiteral("Channel &reports"), [this] { dialogs::organizeChannelReports(this); },
+                  always);
 
     // Tools
     defineCommand(32835, QStringLiteral("&Options..."), [this] {
@@ -431,10 +415,6 @@ void CMainFrame::installCommands() {
     static std::unique_ptr<FrameUserToolHost> toolHost;
     toolHost = std::make_unique<FrameUserToolHost>(*this);
     setUserToolHost(toolHost.get());
-    // Reports find their filters among the user's.
-    setChannelFilterLookup([](const std::string& name) -> const ChannelFilter* {
-        return GlobalOptions::instance().findChannelFilter(name);
-    });
 }
 
 void CMainFrame::installDynamicCommands() {
@@ -447,8 +427,7 @@ void CMainFrame::installDynamicCommands() {
                 return;
             }
             workspaceBar_->show();
-            workspaceBar_->getMyChannelsWnd()->setChannelFilter(options.ChannelFilters[static_cast<std::size_t>(n)]);
-            workspaceBar_->activateMyChannelsTab();
+            dialogs::applyChannelFilterToMyChannels(options.ChannelFilters[static_cast<std::size_t>(n)]);
         });
         // 149-168: generate report n.
         defineCommand(149 + n, QString(), [this, n, &options] {
@@ -725,40 +704,5 @@ void CMainFrame::runHookCommand(int id) {
 }
 
 void CMainFrame::generateChannelReport(const ChannelReportConfig& report) {
-    WaitCursor wait;
-    try {
-        runChannelReportGenerator(report);
-    } catch (const std::exception& e) {
-        dialogs::showMessage(this, qs(std::string("Can't generate the channel report.\n\n") + e.what()),
-                             dialogs::MessageButtons::Ok, dialogs::MessageIcon::Error);
-        return;
-    }
-    if (!report.getShowResults()) {
-        dialogs::showMessage(this, qs("The report has been generated and saved in " + report.getOutputFilename()));
-        return;
-    }
-    if (!showPage("Channel report: " + report.getReportName(), fileUrl(report.getOutputPath()))) beep();
-}
-
-bool CMainFrame::generateDueReport() {
-    GlobalOptions& options = GlobalOptions::instance();
-    const std::time_t now = std::time(nullptr);
-    for (ChannelReportConfig& report : options.ChannelReportConfigs) {
-        if (!report.isAutoUpdateDue(now)) continue;
-        WaitCursor wait;
-        if (outputBar_ != nullptr) {
-            outputBar_->addActivityMessage(tools::formatDateTime(now) + " Auto-generating report " +
-                                           report.getReportName() + ".\r\n");
-        }
-        report.setLastUpdateTimeNow(now);
-        try {
-            runChannelReportGenerator(report);
-        } catch (const std::exception& e) {
-            getNotificationSink().queueError(nullptr, "Can't generate the channel report.\n\n", e.what());
-        }
-        // The new last update time persists, whether the report was made or not.
-        options.saveChannelReportConfigs();
-        return true;
-    }
-    return false;
+    dialogs::generateChannelReport(this, report);
 }
