@@ -27,6 +27,7 @@
 #include "channels/hooks/dllChannelHook.h"
 #include "channels/plugin/scriptingEngine.h"
 #include "dialogs/base/messageBox.h"
+#include "dialogs/wizard/newChannelWizard.h"
 #include "lib/log/messageLog.h"
 #include "lib/log/messageLogInit.h"
 #include "lib/misc/stringHelpers.h"
@@ -364,6 +365,8 @@ void CMendrelApp::init2() {
     engine.setStandardParam("AppPluginsDir", paths.appPluginsDir);
 
     STARTUP_LOG << "Starting the local port listeners." << std::endl;
+    // "/subscribe" reaches the main frame, which starts the new-channel wizard.
+    dialogs::installNewChannelWizardStarters();
 
     STARTUP_LOG << "Initializing the channel manager." << std::endl;
     channels::ChannelManager::setDefaultHttpUserAgent(paths.httpUserAgent);
