@@ -36,6 +36,8 @@
 #include "ui/bars/workspaceBar.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
+#include "ui/notify/notificationQueue.h"
+#include "ui/tray/systemTray.h"
 
 namespace msg = platform::messages;
 
@@ -288,6 +290,8 @@ void CMendrelApp::init1() {
     setup.captionItalics = options.CaptionBarItalics;
     setup.captionForeground = colour(options.CaptionBarFgdCol);
     setup.captionBackground = colour(options.CaptionBarBgdCol);
+    // The frame creates the tray icon and shows the balloons through these.
+    ui::installTrayServices();
     auto* frame = new CMainFrame;
     if (!frame->create(setup)) {
         delete frame;
@@ -324,6 +328,8 @@ void CMendrelApp::init1() {
     getUiHandler()->addEventHandler(frame);
     STARTUP_LOG << "Adding a UI event handler: workspace bar." << std::endl;
     getUiHandler()->addEventHandler(frame->getWorkspaceBar());
+    STARTUP_LOG << "Adding a UI event handler: tray icon." << std::endl;
+    ui::registerTrayEventHandler();
     deletedChannelWatcher_ = std::make_unique<DeletedChannelWatcher>(*this);
     getUiHandler()->addEventHandler(deletedChannelWatcher_.get());
     STARTUP_LOG << "Notifying registered handlers of the global options." << std::endl;
@@ -455,6 +461,7 @@ void CMendrelApp::takeDown() {
     removeTerminationRequest();
     delete mainFrame_;
     mainFrame_ = nullptr;
+    ui::clearNotifications();
     if (backgroundThread_) backgroundThread_->stop();
     SHUTDOWN_LOG << "Un-installing the mouse hook." << std::endl;
     uninstallMouseHook();

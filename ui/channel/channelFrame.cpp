@@ -36,6 +36,8 @@ CChannelMdiChildWnd::CChannelMdiChildWnd(channels::Channel* channel, QWidget* pa
 }
 
 CChannelMdiChildWnd::~CChannelMdiChildWnd() {
+    // The base's destructor reports the window's deactivation: not to this part any more.
+    disconnect(this, &QMdiSubWindow::windowStateChanged, this, nullptr);
     if (isUiHandlerSet()) getUiHandler()->removeEventHandler(this);
 }
 

@@ -28,6 +28,7 @@
 #include "ui/bars/workspaceBar.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/qtDispatcher.h"
+#include "ui/tray/systemTray.h"
 
 namespace msg = platform::messages;
 
@@ -542,5 +543,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 void CMainFrame::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange && !isMinimized()) g_mainWindowMaximized = isMaximized();
+    // The user looks at the window: the tray icon finishes its animation.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) stopTrayAnimation();
     QMainWindow::changeEvent(event);
 }
