@@ -23,7 +23,7 @@ endif()
 # The real program, started by its test: it needs the program and the hook
 # library that its hook test attaches.
 if(TARGET qtest_app_program)
-  target_link_libraries(qtest_app_program PRIVATE orvan-app)
+  target_link_libraries(qtest_app_program PRIVATE orvan-app Qt6::Network)
   add_dependencies(qtest_app_program orvan hooktest_good)
   set_tests_properties(qtest_app_program PROPERTIES TIMEOUT 600)
 endif()
