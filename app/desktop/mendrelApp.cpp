@@ -34,6 +34,7 @@
 #include "channels/plugin/scriptingEngine.h"
 #include "dialogs/base/messageBox.h"
 #include "dialogs/small/shuttingDownDlg.h"
+#include "dialogs/wizard/newChannelWizard.h"
 #include "lib/log/messageLog.h"
 #include "lib/log/messageLogInit.h"
 #include "lib/misc/stringHelpers.h"
@@ -49,6 +50,8 @@
 #include "ui/frame/mainFrame.h"
 #include "ui/helpers/desktopServices.h"
 #include "ui/helpers/openers.h"
+#include "ui/notify/notificationQueue.h"
+#include "ui/tray/systemTray.h"
 
 namespace msg = platform::messages;
 
@@ -327,6 +330,8 @@ void CMendrelApp::init1() {
     setup.captionItalics = options.CaptionBarItalics;
     setup.captionForeground = colour(options.CaptionBarFgdCol);
     setup.captionBackground = colour(options.CaptionBarBgdCol);
+    // The frame creates the tray icon and shows the balloons through these.
+    ui::installTrayServices();
     auto* frame = new CMainFrame;
     if (!frame->create(setup)) {
         delete frame;
@@ -373,6 +378,8 @@ void CMendrelApp::init1() {
     getUiHandler()->addEventHandler(frame->getWorkspaceBar()->getAppPluginsWnd());
     STARTUP_LOG << "Adding a UI event handler: Read-me list." << std::endl;
     getUiHandler()->addEventHandler(frame->getWorkPad()->getReadMeList());
+    STARTUP_LOG << "Adding a UI event handler: tray icon." << std::endl;
+    ui::registerTrayEventHandler();
     deletedChannelWatcher_ = std::make_unique<DeletedChannelWatcher>(*this);
     getUiHandler()->addEventHandler(deletedChannelWatcher_.get());
     STARTUP_LOG << "Notifying registered handlers of the global options." << std::endl;
@@ -418,6 +425,8 @@ void CMendrelApp::init2() {
     listeners::appServer().setPort(static_cast<unsigned>(appServerPort_));
     listeners::appPluginServer().setPort(static_cast<unsigned>(GlobalOptions::instance().AppPluginServerPortNo));
     wiring_->installListenerHooks(*mainFrame_);
+    // "/subscribe" reaches the main frame, which starts the new-channel wizard.
+    dialogs::installNewChannelWizardStarters();
     listeners::enableLocalPortListeners(false);
 
     STARTUP_LOG << "Initializing the channel manager." << std::endl;
@@ -520,6 +529,7 @@ void CMendrelApp::takeDown() {
     if (wiring_) wiring_->remove();
     delete mainFrame_;
     mainFrame_ = nullptr;
+    ui::clearNotifications();
     if (backgroundThread_) backgroundThread_->stop();
     std::unique_ptr<dialogs::CShuttingDownDlg> shuttingDown;
     if (getDebugSwitch("ShowShuttingDownWindow") && qApp != nullptr) {

@@ -29,6 +29,7 @@
 #include "ui/channel/childWindowCommands.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/qtDispatcher.h"
+#include "ui/tray/systemTray.h"
 
 namespace msg = platform::messages;
 
@@ -545,5 +546,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 void CMainFrame::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange && !isMinimized()) g_mainWindowMaximized = isMaximized();
+    // The user looks at the window: the tray icon finishes its animation.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) stopTrayAnimation();
     QMainWindow::changeEvent(event);
 }
