@@ -26,10 +26,12 @@
 #include "tools/dates.h"
 #include "ui/bars/workPad.h"
 #include "ui/bars/workspaceBar.h"
+#include "ui/channel/childWindowCommands.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/qtDispatcher.h"
 #include "ui/helpers/windowUpdateLock.h"
 #include "ui/hotkeys/hotkeyBinding.h"
+#include "ui/tray/systemTray.h"
 #include "app/core/programPaths.h"
 
 namespace msg = platform::messages;
@@ -158,9 +160,11 @@ bool CMainFrame::create(const Setup& setup) {
     ORVAN_LOG(g_startupGroup) << "Updating the caption bar." << std::endl;
     updateCaptionBar();
 
-    // Every command of the menus, toolbars and context menus, then the menus
-    // and toolbar buttons that show them.
+    // Every command of the menus, toolbars and context menus (the child
+    // windows' commands run in the active child window), then the menus and
+    // toolbar buttons that show them.
     installCommands();
+    installChildWindowCommands(*this);
     installDynamicCommands();
     buildMenus();
     buildToolBars();
@@ -564,5 +568,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 void CMainFrame::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange && !isMinimized()) g_mainWindowMaximized = isMaximized();
+    // The user looks at the window: the tray icon finishes its animation.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) stopTrayAnimation();
     QMainWindow::changeEvent(event);
 }

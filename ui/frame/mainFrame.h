@@ -206,9 +206,7 @@ private:
     void runHookCommand(int id);
     // What a WM_COMMAND does: runs the command whatever its state.
     void executeCommand(int id);
-    void routeToActiveChild(int id);
     QWidget* activeChildFrame() const;
-    bool hasChildWindowCommands() const;
     void deleteChannel();
     void openProperties();
     void openNextChannel();

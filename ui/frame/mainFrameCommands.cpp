@@ -37,6 +37,7 @@
 #include "ui/bars/workPad.h"
 #include "ui/bars/workspaceBar.h"
 #include "ui/channel/channelDoc.h"
+#include "ui/channel/childWindowCommands.h"
 #include "ui/channel/channelFrame.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
@@ -127,9 +128,11 @@ void CMainFrame::updateCommandUi() {
     for (auto& [id, rule] : updateRules_) {
         if (QAction* action = getCommand(id)) rule(*action);
     }
+    updateChildWindowCommands(*this);
 }
 
 void CMainFrame::updateCommandUi(int id) {
+    if (isChildWindowCommand(id)) updateChildWindowCommands(*this);
     auto it = updateRules_.find(id);
     QAction* action = getCommand(id);
     if (it != updateRules_.end() && action != nullptr) it->second(*action);
@@ -239,26 +242,6 @@ void CMainFrame::installCommands() {
         }
         settings->markAllFeedItemsViewed(true);
     }, [this](QAction& a) { a.setEnabled(dynamic_cast<CChannelMdiChildWnd*>(activeChildFrame()) != nullptr); });
-    // The child windows' own commands go to the active child window.
-    for (auto [id, text] : {std::pair<int, const char*>{32858, "Show &summary"},
-                            {32859, "Show &item pane"},
-                            {32912, "Show na&vbar"},
-                            {32856, "&Next item"},
-                            {32857, "P&revious item"},
-                            {32896, "Add to &read-me list"}}) {
-        defineCommand(id, QString::fromUtf8(text), [this, id = id] { routeToActiveChild(id); },
-                      [this, id = id](QAction& a) {
-                          auto* channelFrame = dynamic_cast<CChannelMdiChildWnd*>(activeChildFrame());
-                          const bool channelOnly = id != 32912;
-                          a.setEnabled(channelFrame != nullptr ||
-                                       (!channelOnly && hasChildWindowCommands()));
-                          if (id == 32859) {
-                              const bool shown = channelFrame != nullptr && channelFrame->getItemPaneHeight() > 0;
-                              a.setText(shown ? QStringLiteral("Hide &item pane") : QStringLiteral("Show &item pane"));
-                          }
-                      });
-    }
-
     // My Channels' context menu
     defineCommand(32905, QStringLiteral("Has &new content"), [this] {
         channels::Channel* channel = workspaceBar_->getSelectedChannel();
@@ -483,28 +466,6 @@ void CMainFrame::installDynamicCommands() {
             doc->activateFrame(false);
         });
     }
-}
-
-void CMainFrame::routeToActiveChild(int id) {
-    QWidget* child = activeChildFrame();
-    if (auto* channelFrame = dynamic_cast<CChannelMdiChildWnd*>(child)) {
-        if (!channelFrame->runCommand(id)) beep();
-        return;
-    }
-    // Other child windows take their commands through a runCommand(int)
-    // slot or invokable of their own.
-    bool handled = false;
-    if (child != nullptr &&
-        QMetaObject::invokeMethod(child, "runCommand", Qt::DirectConnection, Q_RETURN_ARG(bool, handled), Q_ARG(int, id)) &&
-        handled) {
-        return;
-    }
-    beep();
-}
-
-bool CMainFrame::hasChildWindowCommands() const {
-    QWidget* child = activeChildFrame();
-    return child != nullptr && child->metaObject()->indexOfMethod("runCommand(int)") >= 0;
 }
 
 void CMainFrame::openSelected() {

@@ -72,10 +72,11 @@ public:
     using QObject::QObject;
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
+    bool eventFilter(QObject*, QEvent* event) override {
+        // The receiver is not looked at: it may be an object of a library
+        // whose types the program does not know (a web view's inner widget).
         const QEvent::Type type = event->type();
         if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress) return false;
-        if (!watched->isWidgetType() && !watched->isWindowType()) return false;
         // The key reaches the filter first for its window, then for the focus
         // widget and its parents as long as nobody takes it: taken here, it
         // goes no further.
