@@ -149,6 +149,12 @@ def main():
 
     def run_once(measure):
         served[0] = 0
+        # The previous run's lines must not be taken for this run's.
+        for path in (log, activity):
+            try:
+                os.remove(path)
+            except OSError:
+                pass
         start = time.time()
         process = subprocess.Popen([os.path.join(prog, 'orvan')], env=env, cwd=work,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
