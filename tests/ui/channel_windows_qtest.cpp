@@ -496,6 +496,16 @@ private slots:
         QVERIFY(main.runCommand(32909));
         QTRY_COMPARE_WITH_TIMEOUT(web->url().toString().toStdString(), server.url("/1"), 20000);
 
+        // An item opens as its row shows it, even after the worker has
+        // replaced the feed (the list's refresh waits while the window is active).
+        apptest::setFeed(*channel, {{"new-1", "New 1", server.url("/new/1"), ""}, {"new-2", "New 2", server.url("/new/2"), ""},
+                                    {"new-3", "New 3", server.url("/new/3"), ""}});
+        items->selectRow(1);
+        items->setFocus();  // opening an item gave the page the focus
+        QTRY_VERIFY(enabled(32869));
+        QVERIFY(main.runCommand(32869));
+        QTRY_COMPARE_WITH_TIMEOUT(web->url().toString().toStdString(), server.url("/2"), 20000);
+
         // The navigation bar and the item pane, with their check mark and text.
         QVERIFY(main.runCommand(32912));
         QVERIFY(!frame->getBrowserView()->isNavBarVisible());
