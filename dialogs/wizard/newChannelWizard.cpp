@@ -742,6 +742,12 @@ void CNewChannelWizard::releaseChannel() {
   detailsPage_->setChannel(nullptr);
   configPage_->setChannel(nullptr);
   searchPage_->setChannel(nullptr);
+  if (newChannel_ && newChannel_->channel) {
+    // The desktop settings (and the picture they may cache) go here, on this
+    // thread, even when a running fetch holds the channel a while longer.
+    newChannel_->channel->setDesktopSettings(nullptr);
+    newChannel_->desktop.reset();
+  }
   newChannel_.reset();
 }
 
