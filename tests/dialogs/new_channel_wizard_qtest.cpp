@@ -43,10 +43,6 @@
 #include "ui/bars/workspaceBar.h"
 #include "ui/frame/mainFrame.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace dialogtest;
 using dialogs::CNewChannelWizard;
@@ -60,18 +56,6 @@ const char* const kFeed =
     "<item><title>One</title><link>http://example.com/1</link><guid>1</guid></item>"
     "<item><title>Two</title><link>http://example.com/2</link><guid>2</guid></item>"
     "</channel></rss>";
-
-unsigned freePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t length = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
-  ::close(fd);
-  return ntohs(a.sin_port);
-}
 
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -162,6 +146,18 @@ private:
   std::string logsDir() const { return env->dir.file("Logs"); }
   int managedChannels() const { return env->manager->getChannelCount(); }
 
+  // The main window, as start-up makes it; null when its creation fails.
+  std::unique_ptr<CMainFrame> makeMainFrame() const {
+    CMainFrame::Setup setup;
+    setup.appName = "Orvan";
+    setup.logsDir = logsDir();
+    setup.trayAttempts = 1;
+    setup.trayRetryMs = 10;
+    auto frame = std::make_unique<CMainFrame>();
+    if (!frame->create(setup)) frame.reset();
+    return frame;
+  }
+
 private slots:
   void init() {
     env = std::make_unique<Environment>();
@@ -185,17 +181,12 @@ private slots:
   // the feed, Finish writes and adds the channel, the worker updates it and
   // the Control Center lists it.
   void subscriptionFromAWebPage() {
-    CMainFrame::Setup setup;
-    setup.appName = "Orvan";
-    setup.logsDir = logsDir();
-    setup.trayAttempts = 1;
-    setup.trayRetryMs = 10;
-    auto frame = std::make_unique<CMainFrame>();
-    QVERIFY(frame->create(setup));
+    auto frame = makeMainFrame();
+    QVERIFY(frame);
     CControlCenterMyChannelsWnd* myChannels = frame->getWorkspaceBar()->getMyChannelsWnd();
     getUiHandler()->addEventHandler(myChannels);
     dialogs::installNewChannelWizardStarters();
-    listeners::AppServerLocalPortListener appServer(freePort());
+    listeners::AppServerLocalPortListener appServer(static_cast<unsigned>(testsupport::freeLoopbackPort()));
     appServer.start();
     QVERIFY(appServer.isListening());
     env->manager->startChannelManager();
@@ -611,13 +602,8 @@ private slots:
   // both hints are offered, and Yes to the second posts "Organize channel
   // filters" to the main window.
   void twentiethChannelOffersFilters() {
-    CMainFrame::Setup setup;
-    setup.appName = "Orvan";
-    setup.logsDir = logsDir();
-    setup.trayAttempts = 1;
-    setup.trayRetryMs = 10;
-    auto frame = std::make_unique<CMainFrame>();
-    QVERIFY(frame->create(setup));
+    auto frame = makeMainFrame();
+    QVERIFY(frame);
     QAction* organize = frame->addCommand(32962, "Organize channel filters");
     QSignalSpy triggered(organize, &QAction::triggered);
     for (int i = 0; i < 19; ++i) env->addRssChannel("c" + std::to_string(i), "http://example.com/" + std::to_string(i));
