@@ -50,6 +50,8 @@
 #include "ui/frame/mainFrame.h"
 #include "ui/helpers/desktopServices.h"
 #include "ui/helpers/openers.h"
+#include "ui/notify/notificationQueue.h"
+#include "ui/tray/systemTray.h"
 
 namespace msg = platform::messages;
 
@@ -81,6 +83,15 @@ private:
 std::string newsFeedUrl() { return joinPath(programPaths().appHomeUrl, "news.rss"); }
 
 }  // namespace
+
+void CMendrelApp::requestTermination() {
+    if (CMainFrame* frame = ::getMainFrame()) {
+        setExitRequested(true);
+        frame->close();
+    } else if (g_app != nullptr) {
+        g_app->terminationPending_ = true;
+    }
+}
 
 CMendrelApp& getApp() {
     static CMendrelApp app;
@@ -151,6 +162,9 @@ bool CMendrelApp::InitInstance() {
     singleInstance_ = std::make_unique<SingleInstance>(paths.appName);
     switch (singleInstance_->start(getDebugSwitch("AllowMultipleInstances"))) {
     case SingleInstance::Started:
+        // The end of the session closes the window as the user would; one
+        // that comes while the program starts waits for the window.
+        installTerminationRequest([] { requestTermination(); });
         break;
     case SingleInstance::HandedOver:
         STARTUP_LOG << "Orvan is already running - the running copy shows its main window." << std::endl;
@@ -286,13 +300,8 @@ bool CMendrelApp::InitInstance() {
         STARTUP_LOG << "Activating the welcome page." << std::endl;
     }
 
-    // The end of the session closes the window as the user would.
-    installTerminationRequest([] {
-        if (CMainFrame* frame = ::getMainFrame()) {
-            setExitRequested(true);
-            frame->close();
-        }
-    });
+    // A request that came while the program was starting is served now.
+    if (terminationPending_) QMetaObject::invokeMethod(mainFrame_, [] { requestTermination(); }, Qt::QueuedConnection);
     STARTUP_LOG << "Initialization completed OK - InitInstance() is returning." << std::endl;
     return true;
 }
@@ -328,6 +337,8 @@ void CMendrelApp::init1() {
     setup.captionItalics = options.CaptionBarItalics;
     setup.captionForeground = colour(options.CaptionBarFgdCol);
     setup.captionBackground = colour(options.CaptionBarBgdCol);
+    // The frame creates the tray icon and shows the balloons through these.
+    ui::installTrayServices();
     auto* frame = new CMainFrame;
     if (!frame->create(setup)) {
         delete frame;
@@ -374,6 +385,8 @@ void CMendrelApp::init1() {
     getUiHandler()->addEventHandler(frame->getWorkspaceBar()->getAppPluginsWnd());
     STARTUP_LOG << "Adding a UI event handler: Read-me list." << std::endl;
     getUiHandler()->addEventHandler(frame->getWorkPad()->getReadMeList());
+    STARTUP_LOG << "Adding a UI event handler: tray icon." << std::endl;
+    ui::registerTrayEventHandler();
     deletedChannelWatcher_ = std::make_unique<DeletedChannelWatcher>(*this);
     getUiHandler()->addEventHandler(deletedChannelWatcher_.get());
     STARTUP_LOG << "Notifying registered handlers of the global options." << std::endl;
@@ -523,6 +536,7 @@ void CMendrelApp::takeDown() {
     if (wiring_) wiring_->remove();
     delete mainFrame_;
     mainFrame_ = nullptr;
+    ui::clearNotifications();
     if (backgroundThread_) backgroundThread_->stop();
     std::unique_ptr<dialogs::CShuttingDownDlg> shuttingDown;
     if (getDebugSwitch("ShowShuttingDownWindow") && qApp != nullptr) {
