@@ -7,7 +7,6 @@
 
 #include <QMainWindow>
 #include <QProcess>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
 #include <filesystem>
@@ -33,12 +32,6 @@ std::string rss(const std::string& title, const std::vector<std::string>& items)
 }
 
 std::string read(const std::string& path) { return testsupport::readFile(path); }
-
-int freePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 // One HTTP request to a local port; the whole answer, or "" when nobody
 // answers in time.
@@ -100,7 +93,7 @@ public:
                                "UiEvents=1\n[Debug]\nNoWelcomeNotification=1\n" + extraDebug);
         fs::create_directories(user("Channels"));
         testsupport::writeFile(user("config.ini"), "[Global Options]\nAppPluginServerPortNo=" +
-                                                       std::to_string(freePort()) + "\n" + extraConfig);
+                                                       std::to_string(testsupport::freeLoopbackPort()) + "\n" + extraConfig);
     }
     void addChannel(const std::string& file, const std::string& url, const std::string& extra = "") {
         testsupport::writeFile(user("Channels/" + file), "[Config]\nRssChannelUrl=" + url + "\n" + extra);
@@ -132,7 +125,7 @@ public:
     }
 
     testsupport::TempDir dir;
-    int appServerPort = freePort();
+    int appServerPort = testsupport::freeLoopbackPort();
 };
 
 bool finishedOk(QProcess& process, int timeoutMs) {
