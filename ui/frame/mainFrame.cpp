@@ -26,6 +26,7 @@
 #include "tools/dates.h"
 #include "ui/bars/workPad.h"
 #include "ui/bars/workspaceBar.h"
+#include "ui/channel/childWindowCommands.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/qtDispatcher.h"
 #include "ui/tray/systemTray.h"
@@ -183,6 +184,8 @@ bool CMainFrame::create(const Setup& setup) {
     });
     viewMenu->addAction(activityTab);
     viewMenu->addAction(errorsTab);
+    // The commands of the child windows run in the active one.
+    installChildWindowCommands(*this);
 
     // Where no tray host runs, the attempts go on in the background and the
     // program runs without the icon.
