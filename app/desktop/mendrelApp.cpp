@@ -27,13 +27,16 @@
 #include "channels/hooks/dllChannelHook.h"
 #include "channels/plugin/scriptingEngine.h"
 #include "dialogs/base/messageBox.h"
+#include "dialogs/channel/channelParamsPage.h"
 #include "lib/log/messageLog.h"
 #include "lib/log/messageLogInit.h"
 #include "lib/misc/stringHelpers.h"
 #include "platform/messages.h"
 #include "tools/files.h"
 #include "tools/ini.h"
+#include "ui/appPlugin/appPluginPropSheet.h"
 #include "ui/bars/workspaceBar.h"
+#include "ui/browser/simpleBrowser.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
 
@@ -269,6 +272,13 @@ void CMendrelApp::init1() {
     registerAppMessages();
     STARTUP_LOG << "Installing our mouse hook." << std::endl;
     installMouseHook();
+    STARTUP_LOG << "Initializing doc tmeplate: AppPlugin." << std::endl;
+    dialogs::CChannelParamsPropPage::setAppPluginSheetOpener(
+        [](QWidget* parent, channels::AppPlugin* plugin, int firstPage) {
+            dialogs::openAppPluginSheet(parent, plugin, firstPage);
+        });
+    STARTUP_LOG << "Initializing doc template: SimpleBrowser." << std::endl;
+    ui::installSimpleBrowserServices();
 
     STARTUP_LOG << "Creating the main frame." << std::endl;
     const ProgramPaths& paths = programPaths();
