@@ -8,11 +8,16 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "app/core/branding.h"
 #include "app/core/messageGroups.h"
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
 #include "app/core/singleInstance.h"
+#include "app/desktop/desktopWiring.h"
 #include "app/desktop/inputState.h"
+#include "app/listeners/localPortListener.h"
+#include "app/misc/programFiles.h"
+#include "app/options/channelReportConfig.h"
 #include "app/options/globalOptions.h"
 #include "tools/httpAuth.h"
 #include "app/desktop/notificationSink.h"
@@ -28,23 +33,35 @@
 #include "channels/plugin/scriptingEngine.h"
 #include "dialogs/base/messageBox.h"
 #include "dialogs/channel/channelParamsPage.h"
+#include "dialogs/small/shuttingDownDlg.h"
 #include "lib/log/messageLog.h"
 #include "lib/log/messageLogInit.h"
 #include "lib/misc/stringHelpers.h"
 #include "platform/messages.h"
 #include "tools/files.h"
 #include "tools/ini.h"
+#include "platform/registry.h"
 #include "ui/appPlugin/appPluginPropSheet.h"
+#include "ui/bars/controlCenterPanes.h"
+#include "ui/bars/readMeList.h"
+#include "ui/bars/workPad.h"
 #include "ui/bars/workspaceBar.h"
 #include "ui/browser/simpleBrowser.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
+#include "ui/helpers/desktopServices.h"
+#include "ui/helpers/openers.h"
 
 namespace msg = platform::messages;
 
 namespace {
 
 CMendrelApp* g_app = nullptr;
+
+// The application server's port.
+constexpr int kAppServerPort = 2604;
+// The main frame's command that shows the licence text.
+constexpr int kLicenceCommand = 32889;
 
 #define STARTUP_LOG ORVAN_LOG(g_startupGroup)
 #define SHUTDOWN_LOG ORVAN_LOG(g_shutdownGroup)
@@ -188,6 +205,10 @@ bool CMendrelApp::InitInstance() {
     }
 
     STARTUP_LOG << "Starting main initialization." << std::endl;
+    loadBranding(newUser);
+
+    wiring_ = std::make_unique<DesktopWiring>();
+    wiring_->installOptionHooks();
     STARTUP_LOG << "Loading the global options." << std::endl;
     try {
         GlobalOptions::instance().load();
@@ -197,16 +218,24 @@ bool CMendrelApp::InitInstance() {
         dialogs::showMessage(nullptr,
                              QString::fromStdString("Couldn't load the global options.\n\n" + std::string(e.what())));
     }
+    if (newUser) addBrandingUserTools();
 
     try {
         init1();
         init2();
 
+        CWorkspaceBar* workspaceBar = mainFrame_->getWorkspaceBar();
         STARTUP_LOG << "Loading the My Channels window." << std::endl;
+        workspaceBar->getMyChannelsWnd()->loadChannels();
+        STARTUP_LOG << "- Channels listed: " << workspaceBar->getMyChannelsWnd()->rowCount() << std::endl;
         STARTUP_LOG << "Loading the Plugins window." << std::endl;
+        workspaceBar->getAppPluginsWnd()->loadAppPlugins();
+        // The tab the user left active (the Part's saved interface state).
+        if (savedWindowState_.controlCenterTab == 1) {
+            workspaceBar->activateAppPluginsTab();
+        }
         const int channelCount = channelManager_->getChannelCount();
         STARTUP_LOG << "Channel table size: " << channelCount << std::endl;
-        CWorkspaceBar* workspaceBar = mainFrame_->getWorkspaceBar();
         if (channelCount == 0) {
             channels::AppPluginManager& plugins = channels::getAppPluginManager();
             std::size_t pluginCount;
@@ -225,6 +254,7 @@ bool CMendrelApp::InitInstance() {
             workspaceBar->activateMyChannelsTab();
         }
         STARTUP_LOG << "Loading the read-me list." << std::endl;
+        mainFrame_->getWorkPad()->getReadMeList()->load();
         STARTUP_LOG << "Starting the channel manager." << std::endl;
         channelManager_->startChannelManager();
     } catch (const std::exception& e) {
@@ -250,8 +280,13 @@ bool CMendrelApp::InitInstance() {
 
     if (startupFlags().newUser) {
         STARTUP_LOG << "Showing the welcome page." << std::endl;
+        showWelcomePage(true);
         STARTUP_LOG << "Showing the licence page." << std::endl;
+        // The frame's licence command (none while the command table lacks it).
+        mainFrame_->runCommand(kLicenceCommand);
         STARTUP_LOG << "Activating the welcome page." << std::endl;
+        if (CSimpleBrowserDoc* welcome = CSimpleBrowserDoc::openSimpleBrowserDoc("Welcome to " + paths.appName, false, false))
+            welcome->activateFrame();
     }
 
     // The end of the session closes the window as the user would.
@@ -278,7 +313,6 @@ void CMendrelApp::init1() {
             dialogs::openAppPluginSheet(parent, plugin, firstPage);
         });
     STARTUP_LOG << "Initializing doc template: SimpleBrowser." << std::endl;
-    ui::installSimpleBrowserServices();
 
     STARTUP_LOG << "Creating the main frame." << std::endl;
     const ProgramPaths& paths = programPaths();
@@ -311,6 +345,10 @@ void CMendrelApp::init1() {
     channels::setDllChannelHookMessages(frame->getHandle(), static_cast<int>(appMessages().relayDllChannelHookEvent),
                                         static_cast<int>(appMessages().relayDllChannelHookCommand));
 
+    wiring_->installWindowServices(*frame);
+    // The window's placement and bars as the user left them.
+    if (savedWindowState_.load(paths.appName)) savedWindowState_.applyTo(*frame);
+
     STARTUP_LOG << "Showing the main window." << std::endl;
     frame->setLayout({options.MdiTabs});
     if (!options.StartMinimized) {
@@ -334,6 +372,12 @@ void CMendrelApp::init1() {
     getUiHandler()->addEventHandler(frame);
     STARTUP_LOG << "Adding a UI event handler: workspace bar." << std::endl;
     getUiHandler()->addEventHandler(frame->getWorkspaceBar());
+    STARTUP_LOG << "Adding a UI event handler: My Channels." << std::endl;
+    getUiHandler()->addEventHandler(frame->getWorkspaceBar()->getMyChannelsWnd());
+    STARTUP_LOG << "Adding a UI event handler: App Plugins." << std::endl;
+    getUiHandler()->addEventHandler(frame->getWorkspaceBar()->getAppPluginsWnd());
+    STARTUP_LOG << "Adding a UI event handler: Read-me list." << std::endl;
+    getUiHandler()->addEventHandler(frame->getWorkPad()->getReadMeList());
     deletedChannelWatcher_ = std::make_unique<DeletedChannelWatcher>(*this);
     getUiHandler()->addEventHandler(deletedChannelWatcher_.get());
     STARTUP_LOG << "Notifying registered handlers of the global options." << std::endl;
@@ -355,6 +399,8 @@ void CMendrelApp::init2() {
     plugins.addEventHandler(this);
     STARTUP_LOG << "Setting AppPlugin directory: " << paths.appPluginsDir << std::endl;
     plugins.setAppPluginDir(paths.appPluginsDir);
+    STARTUP_LOG << "Setting script file associations." << std::endl;
+    channels::setFileTypeCommands(GlobalOptions::instance().ScriptingFileAssociations);
     STARTUP_LOG << "Setting script timeout: " << GlobalOptions::instance().ScriptTimeout << std::endl;
     channels::getScriptingEngine().setScriptTimeout(GlobalOptions::instance().ScriptTimeout);
     STARTUP_LOG << "Loading app plugins." << std::endl;
@@ -374,6 +420,14 @@ void CMendrelApp::init2() {
     engine.setStandardParam("AppPluginsDir", paths.appPluginsDir);
 
     STARTUP_LOG << "Starting the local port listeners." << std::endl;
+    // The application server's port is fixed; global.ini may move it (the
+    // tests run the program beside others).
+    const int appServerPort =
+        tools::getIniIntInRange(paths.globalIniFile, "Config", "AppServerPortNo", 1, 65535, kAppServerPort);
+    listeners::appServer().setPort(static_cast<unsigned>(appServerPort));
+    listeners::appPluginServer().setPort(static_cast<unsigned>(GlobalOptions::instance().AppPluginServerPortNo));
+    wiring_->installListenerHooks(*mainFrame_);
+    listeners::enableLocalPortListeners(false);
 
     STARTUP_LOG << "Initializing the channel manager." << std::endl;
     channels::ChannelManager::setDefaultHttpUserAgent(paths.httpUserAgent);
@@ -449,6 +503,14 @@ bool CMendrelApp::onNewUser() {
 
 int CMendrelApp::ExitInstance() {
     if (exited_) return 0;
+    if (mainFrame_ != nullptr) {
+        MainWindowState state;
+        state.takeFrom(*mainFrame_);
+        if (!state.save(programPaths().appName)) {
+            ORVAN_LOG_ANY() << "ERROR: Can't save the main window's state in " << platform::registry::storeFile()
+                            << std::endl;
+        }
+    }
     // The window goes first: a worker waiting in a send to it (an end of
     // update, a hook relay) is released, and later events are dropped.
     delete mainFrame_;
@@ -463,12 +525,21 @@ int CMendrelApp::ExitInstance() {
 void CMendrelApp::takeDown() {
     exited_ = true;
     removeTerminationRequest();
+    // No listener request, report or dialog reaches the window from here on.
+    if (wiring_) wiring_->remove();
     delete mainFrame_;
     mainFrame_ = nullptr;
     if (backgroundThread_) backgroundThread_->stop();
+    std::unique_ptr<dialogs::CShuttingDownDlg> shuttingDown;
+    if (getDebugSwitch("ShowShuttingDownWindow") && qApp != nullptr) {
+        shuttingDown = std::make_unique<dialogs::CShuttingDownDlg>();
+        QCoreApplication::processEvents();
+    }
+    ChannelReportConfig::deleteTempOutputFiles();
     SHUTDOWN_LOG << "Un-installing the mouse hook." << std::endl;
     uninstallMouseHook();
     SHUTDOWN_LOG << "Stopping the local port listeners." << std::endl;
+    listeners::enableLocalPortListeners(true);
 
     const bool saveAll = getDebugSwitch("SaveAllOnExit");
     // No callback of the engine runs from here on (the one in hand ends
@@ -526,6 +597,50 @@ void CMendrelApp::takeDown() {
     deletedChannelWatcher_.reset();
     backgroundThread_.reset();
     discardPostedTexts();
+    wiring_.reset();
     SHUTDOWN_LOG << "Destroying the MMF handle." << std::endl;
     singleInstance_.reset();
+    // The shutting-down window (shuttingDown) closes here, at the end of
+    // shut-down, while Qt is still there.
+}
+
+void CMendrelApp::loadBranding(bool newUser) {
+    ProgramPaths& paths = programPaths();
+    BrandingConfig& branding = BrandingConfig::instance();
+    try {
+        loadBrandingConfig(makeProgramFilePath("branding.dat"), paths.channelsDir, branding);
+    } catch (const std::exception& e) {
+        // The program starts without branding rather than not at all.
+        ORVAN_LOG_ANY() << "ERROR: Can't load the branding: " << e.what() << std::endl;
+        getNotificationSink().queueError(nullptr, "Can't load the branding.", e.what());
+    }
+    if (newUser && branding.isLoaded()) {
+        BrandingConfig::createAutoChannels(branding.getAutoCreateFeedUrls(), paths.channelsDir);
+    }
+    std::string client = branding.getClientName();
+    trimWhitespace(client);
+    if (!client.empty()) paths.httpUserAgent += " (" + client + ")";
+    if (branding.isLoaded()) STARTUP_LOG << "Saving the branding details." << std::endl;
+    try {
+        saveBrandingDetails(paths.globalIniFile, branding);
+    } catch (const std::exception& e) {
+        ORVAN_LOG_ANY() << "ERROR: " << e.what() << std::endl;
+    }
+}
+
+// A new user's tools from the branding join the user's tools. This runs
+// after the global options are loaded: loading replaces the list, so tools
+// appended before it would be lost.
+void CMendrelApp::addBrandingUserTools() {
+    const BrandingConfig& branding = BrandingConfig::instance();
+    if (branding.getAutoCreateUserTools().empty()) return;
+    GlobalOptions& options = GlobalOptions::instance();
+    for (const std::unique_ptr<UserTool>& tool : branding.getAutoCreateUserTools()) {
+        options.UserTools.push_back(tool->clone());
+    }
+    try {
+        options.saveUserTools();
+    } catch (const std::exception& e) {
+        ORVAN_LOG_ANY() << "ERROR: " << e.what() << std::endl;
+    }
 }

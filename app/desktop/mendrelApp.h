@@ -22,6 +22,7 @@
 #include <string>
 
 #include "app/desktop/channelEventBridge.h"
+#include "app/desktop/desktopWiring.h"
 #include "lib/misc/threadSafety.h"
 
 class CMainFrame;
@@ -63,6 +64,8 @@ public:
 
 private:
     void loadChannelDesktopSettings();
+    void loadBranding(bool newUser);
+    void addBrandingUserTools();
     void takeDown();
 
     int exitCode_ = 0;
@@ -73,6 +76,8 @@ private:
     std::unique_ptr<UiEventHandler> deletedChannelWatcher_;
     channels::ChannelManager* channelManager_ = nullptr;
     CMainFrame* mainFrame_ = nullptr;
+    std::unique_ptr<DesktopWiring> wiring_;
+    MainWindowState savedWindowState_;
     bool exited_ = false;
 };
 

@@ -514,7 +514,7 @@ SubscriptionLocalPortListener& headlineViewerListener() {
 void enableLocalPortListeners(bool stopAll) {
     const GlobalOptions& options = GlobalOptions::instance();
     const int pluginPort = options.AppPluginServerPortNo;
-    channels::getAppPluginManager().setServerPorts(2604, pluginPort);
+    channels::getAppPluginManager().setServerPorts(static_cast<int>(appServer().getPort()), pluginPort);
 
     if (stopAll) {
         appPluginServer().stop();

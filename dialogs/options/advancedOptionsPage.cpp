@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/core/programObjects.h"
+#include "app/listeners/localPortListener.h"
 #include "app/options/globalOptions.h"
 #include "channels/channelManager.h"
 #include "channels/plugin/scriptingEngine.h"
@@ -139,8 +140,8 @@ bool CAdvancedOptionsPropPage::onApply() {
   bool listenersChanged = portChanged;
   for (int i = 0; i < 3; ++i) listenersChanged = listenersChanged || listeners[i] != listenersWhenOpened_[i];
   if (listenersChanged) {
-    enableLocalPortListeners(true);
-    enableLocalPortListeners(false);
+    listeners::enableLocalPortListeners(true);
+    listeners::enableLocalPortListeners(false);
   }
   if (portChanged)
     if (CMainFrame* frame = getMainFrame()) frame->closeAllWindows();

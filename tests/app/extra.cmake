@@ -23,7 +23,12 @@ endif()
 # The real program, started by its test: it needs the program and the hook
 # library that its hook test attaches.
 if(TARGET qtest_app_program)
-  target_link_libraries(qtest_app_program PRIVATE orvan-app)
+  target_link_libraries(qtest_app_program PRIVATE orvan-app Qt6::Network)
   add_dependencies(qtest_app_program orvan hooktest_good)
   set_tests_properties(qtest_app_program PROPERTIES TIMEOUT 600)
+  # A new user's program shows the welcome page in a web view: the same
+  # Qt WebEngine allocator reports as the window tests (tests/ui/extra.cmake).
+  set_property(TEST qtest_app_program APPEND PROPERTY ENVIRONMENT
+    "ASAN_OPTIONS=new_delete_type_mismatch=0"
+    "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/ui/webengine.lsan.supp")
 endif()

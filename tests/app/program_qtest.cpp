@@ -5,13 +5,17 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <QMainWindow>
 #include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/core/singleInstance.h"
+#include "platform/registry.h"
 #include "tests/support/httpServer.h"
 #include "tests/support/test_support.h"
 
@@ -29,6 +33,25 @@ std::string rss(const std::string& title, const std::vector<std::string>& items)
 }
 
 std::string read(const std::string& path) { return testsupport::readFile(path); }
+
+int freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// One HTTP request to a local port; the whole answer, or "" when nobody
+// answers in time.
+std::string httpGet(int port, const std::string& target) {
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+    if (!socket.waitForConnected(5000)) return "";
+    socket.write(QByteArray::fromStdString("GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" +
+                                           std::to_string(port) + "\r\n\r\n"));
+    QByteArray answer;
+    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(5000)) answer += socket.readAll();
+    return (answer + socket.readAll()).toStdString();
+}
 
 // The lines must appear in this order (others may come between).
 bool inOrder(const std::string& text, const std::vector<std::string>& lines, std::string* missing) {
@@ -55,9 +78,11 @@ public:
             fs::copy_file(stage / file, dir.path() / "prog" / file);
         }
         fs::copy(stage / "Resources", dir.path() / "prog" / "Resources", fs::copy_options::recursive);
+        // The listeners on free ports: a test never binds the fixed ones.
         testsupport::writeFile(prog("global.ini"), read(prog("global.ini")) + "\n[Config]\nAppHomeUrl=" +
                                                        server.baseUrl() + "\nWelcomeUrl=" +
-                                                       server.url("/welcome") + "\n");
+                                                       server.url("/welcome") + "\nAppServerPortNo=" +
+                                                       std::to_string(appServerPort) + "\n");
         testsupport::writeFile(prog("debug.ini"), "[Debug]\nUserName=tester\n");
         for (const char* sub : {"run", "config", "data", "cache", "tmp"}) fs::create_directories(dir.path() / sub);
         ::chmod((dir.path() / "run").c_str(), 0700);
@@ -66,13 +91,16 @@ public:
     std::string prog(const std::string& name) const { return (dir.path() / "prog" / name).string(); }
     std::string user(const std::string& name) const { return prog("Users/tester/" + name); }
     std::string runtimeDir() const { return (dir.path() / "run").string(); }
+    std::string keyStore() const { return (dir.path() / "config" / "orvan" / "registry.ini").string(); }
 
     // A user who has run the program before, with the message groups on.
-    void makeUser(const std::string& extraDebug = "") {
+    void makeUser(const std::string& extraDebug = "", const std::string& extraConfig = "") {
         testsupport::writeFile(user("debug.ini"),
                                "[MessageLog]\nStartup=1\nShutdown=1\nChannelEvents=1\nChannelHookCallbacks=1\n"
                                "UiEvents=1\n[Debug]\nNoWelcomeNotification=1\n" + extraDebug);
         fs::create_directories(user("Channels"));
+        testsupport::writeFile(user("config.ini"), "[Global Options]\nAppPluginServerPortNo=" +
+                                                       std::to_string(freePort()) + "\n" + extraConfig);
     }
     void addChannel(const std::string& file, const std::string& url, const std::string& extra = "") {
         testsupport::writeFile(user("Channels/" + file), "[Config]\nRssChannelUrl=" + url + "\n" + extra);
@@ -88,6 +116,7 @@ public:
         env.insert("XDG_CACHE_HOME", QString::fromStdString((dir.path() / "cache").string()));
         env.insert("TMPDIR", QString::fromStdString((dir.path() / "tmp").string()));
         env.insert("HOME", QString::fromStdString(dir.str()));
+        env.insert("ORVAN_REGISTRY_FILE", QString::fromStdString(keyStore()));
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
         process->setProcessEnvironment(env);
@@ -103,6 +132,7 @@ public:
     }
 
     testsupport::TempDir dir;
+    int appServerPort = freePort();
 };
 
 bool finishedOk(QProcess& process, int timeoutMs) {
@@ -199,6 +229,88 @@ private slots:
         QVERIFY(read(log).find("Calling CWinApp::ExitInstance().") != std::string::npos);
     }
 
+    // What start-up joins: the Control Center lists the channels, the
+    // read-me list is loaded and a "/readme" request on the application
+    // server adds to it (saved with the loaded entry), a due filter report
+    // finds its filter, a hook script runs through global.ini's file
+    // associations, and the main window comes back where it was left.
+    void startupJoinsThePieces() {
+        testsupport::HttpServer server;
+        server.route("/a.xml", testsupport::HttpAnswer::text(rss("Alpha", {"alpha-one"})));
+        server.route("/b.xml", testsupport::HttpAnswer::text(rss("Beta", {"beta-one"})));
+        Installation install(server);
+        install.makeUser("", "[Read-me List]\nItemUrl-0=http://example.com/saved\nItemTitle-0=Saved\n"
+                             "[Channel Report Config 1]\nReportName=Everything\nDataSource=0\n"
+                             "ChannelFilterName=All\nTemplateFilename=" + install.user("everything.template") +
+                             "\nOutputFilename=" + install.user("Reports/everything.html") +
+                             "\nAutoUpdateInterval=1\nLastUpdateTime=0\n");
+        testsupport::writeFile(install.user("everything.template"), "{%REPEAT%Channels}<li>{%/REPEAT%}");
+        install.addChannel("a.rss", server.url("/a.xml"));
+        install.addChannel("b.rss", server.url("/b.xml"),
+                           "[Channel Hooks]\nChannelHook1=" + install.user("mark.hook") + "\n");
+        // A script hook whose extension only global.ini's associations know.
+        const std::string global = install.prog("global.ini");
+        std::string globalText = read(global);
+        const std::string associations = "[Scripting File Associations]\n";
+        QVERIFY(globalText.find(associations) != std::string::npos);
+        globalText.insert(globalText.find(associations) + associations.size(), ".orvtest=/bin/sh %1 %*\n");
+        testsupport::writeFile(global, globalText);
+        testsupport::writeFile(install.user("mark.orvtest"), "echo ran > '" + install.user("hook-ran.txt") + "'\n");
+        testsupport::writeFile(install.user("mark.hook"), "[Config]\nScriptFilename=" + install.user("mark.orvtest") +
+                                                              "\n[Events]\nEndChannelUpdate=1\n");
+
+        // The window's placement as a previous run left it.
+        const QRect placed(60, 70, 640, 480);
+        {
+            QMainWindow window;
+            window.setGeometry(placed);
+            qputenv("ORVAN_REGISTRY_FILE", QByteArray::fromStdString(install.keyStore()));
+            QVERIFY(platform::registry::createKey("HKEY_CURRENT_USER\\Software\\Orvan\\Settings\\MainFrame"));
+            QVERIFY(platform::registry::setBinary("HKEY_CURRENT_USER\\Software\\Orvan\\Settings\\MainFrame",
+                                                  "Geometry", window.saveGeometry().toStdString()));
+        }
+
+        std::unique_ptr<QProcess> process(install.start());
+        QVERIFY(process->waitForStarted(10000));
+        const std::string log = install.user("Logs/Orvan.log");
+        QTRY_VERIFY_WITH_TIMEOUT(read(log).find("Initialization completed OK") != std::string::npos, 60000);
+        std::string missing;
+        QVERIFY2(inOrder(read(log),
+                         {"Adding a UI event handler: My Channels.", "Adding a UI event handler: App Plugins.",
+                          "Adding a UI event handler: Read-me list.", "Setting script file associations.",
+                          "Starting the local port listeners.", "Loading the My Channels window.",
+                          "- Channels listed: 2", "Loading the Plugins window.", "Loading the read-me list."},
+                         &missing),
+                 missing.c_str());
+
+        const std::string answer = httpGet(install.appServerPort, "/readme?url=http%3A%2F%2Fexample.com%2Flater");
+        QVERIFY2(answer.rfind("HTTP/1.1 204", 0) == 0, answer.c_str());
+        const std::string config = install.user("config.ini");
+        QTRY_VERIFY_WITH_TIMEOUT(read(config).find("ItemUrl-1=http://example.com/later") != std::string::npos, 30000);
+        QVERIFY(read(config).find("ItemUrl-0=http://example.com/saved") != std::string::npos);
+        // Anything else on the application server is refused.
+        QVERIFY(httpGet(install.appServerPort, "/other?url=http://example.com/").rfind("HTTP/1.1 4", 0) == 0);
+
+        QTRY_VERIFY_WITH_TIMEOUT(read(install.user("hook-ran.txt")) == "ran\n", 30000);
+
+        const std::string report = install.user("Reports/everything.html");
+        QTRY_VERIFY_WITH_TIMEOUT(fs::exists(report), 30000);
+        QCOMPARE(read(report), std::string("<li><li>"));
+        QTRY_VERIFY_WITH_TIMEOUT(read(config).find("LastUpdateTime=0") == std::string::npos, 10000);
+
+        QVERIFY(install.sendCommand(57665));
+        QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
+        // The listener is gone with the program.
+        QCOMPARE(httpGet(install.appServerPort, "/readme?url=http://example.com/"), std::string());
+        const std::optional<platform::registry::Value> saved =
+            platform::registry::getValue("HKEY_CURRENT_USER\\Software\\Orvan\\Settings\\MainFrame", "Geometry");
+        qunsetenv("ORVAN_REGISTRY_FILE");
+        QVERIFY(saved.has_value());
+        QMainWindow restored;
+        QVERIFY(restored.restoreGeometry(QByteArray::fromStdString(saved->data)));
+        QCOMPARE(restored.geometry(), placed);
+    }
+
     // A second start hands over to the running copy and ends at once with
     // status 0; the running copy's log is left alone.
     void secondStartHandsOver() {
@@ -293,5 +405,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(ProgramTest)
+QTEST_MAIN(ProgramTest)
 #include "program_qtest.moc"

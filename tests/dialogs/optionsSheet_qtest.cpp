@@ -19,6 +19,7 @@
 #include "app/core/autoStart.h"
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
+#include "app/listeners/localPortListener.h"
 #include "app/options/globalOptions.h"
 #include "channels/appPlugins/appPluginManager.h"
 #include "channels/channelManager.h"
@@ -71,23 +72,6 @@ int freePort() {
   return probe.serverPort();
 }
 
-// The plug-in server as far as these tests need it: it listens on the
-// plug-in port the plug-in manager was last given.
-class PortListeners : public LocalPortListenerSwitch {
-public:
-  void setListening(Listener listener, bool on) override {
-    if (listener == AppPluginServer) {
-      server.close();
-      if (on) server.listen(QHostAddress::LocalHost, static_cast<quint16>(channels::getAppPluginManager().getAppPluginServerPort()));
-    }
-    state[listener] = on;
-    ++calls;
-  }
-  QTcpServer server;
-  bool state[5] = {};
-  int calls = 0;
-};
-
 class OptionsEvents : public UiEventHandler {
 public:
   void onGlobalOptionsChanged(GlobalOptionsChangedUiEvent&) override { ++count; }
@@ -113,7 +97,6 @@ class OptionsSheetTest : public QObject {
 
   std::unique_ptr<testsupport::TempDir> dir_;
   std::unique_ptr<channels::ChannelManager> manager_;
-  PortListeners listeners_;
   std::time_t clock_ = 0;
   QStringList messages_;
   // What the sheet's own dialogs do, by the dialog's object name.
@@ -181,15 +164,18 @@ private slots:
                                                           "", "");
     manager_->setClock([this] { return clock_; });
     setChannelManager(manager_.get());
-    setLocalPortListenerSwitch(&listeners_);
+    // The real listeners, on free ports: a test never binds the fixed ones.
+    listeners::appServer().setPort(static_cast<unsigned>(freePort()));
+    listeners::amphetaDeskListener().setPort(static_cast<unsigned>(freePort()));
+    listeners::radioUserlandListener().setPort(static_cast<unsigned>(freePort()));
+    listeners::headlineViewerListener().setPort(static_cast<unsigned>(freePort()));
     channels::getScriptingEngine().setScriptTimeout(15);
     messages_.clear();
     dialogs_.clear();
   }
 
   void cleanup() {
-    setLocalPortListenerSwitch(nullptr);
-    listeners_.server.close();
+    listeners::enableLocalPortListeners(true);
     setChannelManager(nullptr);
     manager_->stopChannelManager(false);
     manager_.reset();
@@ -257,8 +243,10 @@ private slots:
     QVERIFY(!manager_->isInBlackout(nullptr));
     QCOMPARE(channels::getScriptingEngine().getScriptTimeout(), 20);
     QCOMPARE(channels::getAppPluginManager().getAppPluginServerPort(), port);
-    QVERIFY(listeners_.state[LocalPortListenerSwitch::AppPluginServer]);
-    QVERIFY(listeners_.state[LocalPortListenerSwitch::Subscription3]);
+    QVERIFY(listeners::appPluginServer().isListening());
+    QCOMPARE(listeners::appPluginServer().getPort(), unsigned(port));
+    QVERIFY(listeners::headlineViewerListener().isListening());
+    QVERIFY(!listeners::amphetaDeskListener().isStarted());
     QTcpSocket client;
     client.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
     QVERIFY(client.waitForConnected(5000));

@@ -14,6 +14,7 @@
 
 #include "app/core/programPaths.h"
 #include "dialogs/base/messageBox.h"
+#include "dialogs/base/windowPlacement.h"
 #include "tests/support/test_support.h"
 #include "ui/helpers/misc.h"
 #include "ui/helpers/windowUpdateLock.h"
@@ -153,13 +154,13 @@ private slots:
         parent.show();
         QWidget dialog(&parent, Qt::Dialog);
         dialog.resize(120, 80);
-        positionDialog(&dialog);
+        dialogs::positionDialog(&dialog);
         QCOMPARE(dialog.pos(), QPoint(parent.frameGeometry().left() + parent.frameGeometry().width() / 3,
                                       parent.frameGeometry().top() + parent.frameGeometry().height() / 3));
         // Near the right and bottom edges: kept inside them.
         parent.setGeometry(area.right() - 100, area.bottom() - 100, 300, 300);
         dialog.resize(200, 150);
-        positionDialog(&dialog);
+        dialogs::positionDialog(&dialog);
         QVERIFY(dialog.frameGeometry().right() <= area.right());
         QVERIFY(dialog.frameGeometry().bottom() <= area.bottom());
         QVERIFY(dialog.x() >= area.left() && dialog.y() >= area.top());

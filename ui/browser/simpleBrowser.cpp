@@ -167,23 +167,4 @@ CSimpleBrowserDoc* openSimpleBrowserWindow(const std::string& url, const std::st
     return doc;
 }
 
-namespace {
-class SimpleBrowserServices : public DesktopServices {
-public:
-    void urlOpened(const std::string& url, channels::Channel* channel) override {
-        if (!isUiHandlerSet()) return;
-        UrlOpenedUiEvent event(url, channel);
-        getUiHandler()->fireEvent(event);
-    }
-    void showInSimpleBrowser(const std::string& title, const std::string& url, bool showNavBar) override {
-        openSimpleBrowserWindow(url, title, showNavBar);
-    }
-};
-}  // namespace
-
-void installSimpleBrowserServices() {
-    static SimpleBrowserServices services;
-    setDesktopServices(&services);
-}
-
 }  // namespace ui

@@ -95,8 +95,4 @@ namespace ui {
 CSimpleBrowserDoc* openSimpleBrowserWindow(const std::string& url, const std::string& key = std::string(),
                                            bool showNavBar = true);
 
-// Makes the simple-browser windows the desktop's page opener (the openers,
-// the welcome page, the read-me list) and fires UrlOpened for the openers.
-void installSimpleBrowserServices();
-
 }  // namespace ui

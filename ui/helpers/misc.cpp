@@ -23,19 +23,17 @@
 #include <atomic>
 
 #include "app/core/programPaths.h"
+#include "app/options/globalOptions.h"
 #include "dialogs/base/messageBox.h"
 #include "ui/helpers/desktopServices.h"
-#include "ui/helpers/optionsShim.h"
 #include "app/misc/fieldValues.h"
 #include "app/misc/programFiles.h"
-#include "channels/appPlugins/appPluginManager.h"
 
 namespace {
 
 int g_activeContextMenuId = -1;
 unsigned g_nextToolbarId = 59632;  // 0xE8F0
 QRect (*g_trayGeometry)() = nullptr;
-LocalPortListenerSwitch* g_listeners = nullptr;
 
 void refuse(QWidget* field, const std::string& message) {
     showDesktopMessage(field != nullptr ? field->window() : nullptr, message);
@@ -117,23 +115,6 @@ void restoreFromTray(QWidget* window) {
 }
 
 bool isWindowMinimized(const QWidget* window) { return window != nullptr && window->isMinimized(); }
-
-void positionDialog(QWidget* dialog, QWidget* parent) {
-    if (dialog == nullptr) return;
-    if (parent == nullptr) parent = dialog->parentWidget() != nullptr ? dialog->parentWidget()->window() : nullptr;
-    if (parent == nullptr) return;
-    const QSize size = dialog->frameGeometry().size();
-    const QRect p = parent->frameGeometry();
-    int x = p.left() + p.width() / 3;
-    int y = p.top() + p.height() / 3;
-    // Against the work area's right and bottom edges (which are not its width
-    // and height on a screen that doesn't start at 0,0).
-    const QRect area = workAreaOf(parent);
-    if (x + size.width() > area.right() + 1) x = std::max(area.left(), area.right() + 1 - size.width());
-    if (y + size.height() > area.bottom() + 1) y = std::max(area.top(), area.bottom() + 1 - size.height());
-    dialog->move(x, y);
-    dialog->update();
-}
 
 void enableGroupBoxControls(QWidget* dialog, QGroupBox* groupBox, bool enable) {
     if (dialog == nullptr || groupBox == nullptr) return;
@@ -359,7 +340,7 @@ bool validateFontSizeField(QComboBox* combo, int& size) {
 // --- sound
 
 void playSoundFile(const std::string& file) {
-    if (desktopOptions().disableAllSound()) return;
+    if (GlobalOptions::instance().DisableAllSound) return;
     const QFileInfo info(QString::fromStdString(file));
     if (!file.empty() && info.exists() && info.isFile()) {
         play(info.absoluteFilePath());
@@ -369,25 +350,9 @@ void playSoundFile(const std::string& file) {
 }
 
 void playSoundResource(const std::string& name) {
-    if (desktopOptions().disableAllSound()) return;
+    if (GlobalOptions::instance().DisableAllSound) return;
     const QFileInfo info(QString::fromStdString(makeProgramFilePath("Resources/" + name)));
     if (info.isFile()) play(info.absoluteFilePath());
-}
-
-// --- local port listeners
-
-void setLocalPortListenerSwitch(LocalPortListenerSwitch* listeners) { g_listeners = listeners; }
-
-void enableLocalPortListeners(bool stopAll) {
-    const DesktopOptions& options = desktopOptions();
-    channels::getAppPluginManager().setServerPorts(2604, options.appPluginServerPort());
-    if (g_listeners == nullptr) return;
-    using L = LocalPortListenerSwitch;
-    g_listeners->setListening(L::AppPluginServer, !stopAll);
-    g_listeners->setListening(L::AppServer, !stopAll);
-    g_listeners->setListening(L::Subscription1, !stopAll && options.listenForSubscriptions(0));
-    g_listeners->setListening(L::Subscription2, !stopAll && options.listenForSubscriptions(1));
-    g_listeners->setListening(L::Subscription3, !stopAll && options.listenForSubscriptions(2));
 }
 
 void showDesktopMessage(QWidget* parent, const std::string& text) {

@@ -45,9 +45,6 @@ void minimizeToTray(QWidget* window);
 // Shows, raises and activates the window.
 void restoreFromTray(QWidget* window);
 bool isWindowMinimized(const QWidget* window);
-// Places the dialog a third into its parent (the dialog's parent window when
-// none is given), kept inside the work area of the parent's screen.
-void positionDialog(QWidget* dialog, QWidget* parent = nullptr);
 // Enables or disables every widget of the dialog lying wholly inside the
 // group box (the box itself left alone).
 void enableGroupBoxControls(QWidget* dialog, QGroupBox* groupBox, bool enable);
@@ -101,17 +98,3 @@ void playSoundFile(const std::string& file);
 // Plays one of the program's own sounds (Resources/<name>).
 void playSoundResource(const std::string& name);
 
-// --- local port listeners
-// What starts and stops the five listeners (installed by their owner).
-class LocalPortListenerSwitch {
-public:
-    // The three subscription listeners in the order of their options.
-    enum Listener { AppPluginServer, AppServer, Subscription1, Subscription2, Subscription3 };
-    virtual ~LocalPortListenerSwitch() = default;
-    virtual void setListening(Listener listener, bool on) = 0;
-};
-void setLocalPortListenerSwitch(LocalPortListenerSwitch* listeners);
-// Gives the plug-in manager the two server ports, then stops every listener
-// (stopAll) or starts the servers and the subscription listeners the
-// options switch on.
-void enableLocalPortListeners(bool stopAll);

@@ -14,6 +14,7 @@
 #include <QWebEngineView>
 
 #include "app/core/programPaths.h"
+#include "app/options/globalOptions.h"
 #include "app/misc/programFiles.h"
 #include "app/settings/channelDesktopSettings.h"
 #include "channels/channel.h"
@@ -22,7 +23,6 @@
 #include "lib/text/templateProcessor.h"
 #include "tools/tempFile.h"
 #include "ui/helpers/desktopServices.h"
-#include "ui/helpers/optionsShim.h"
 #include "ui/widgets/linkButton.h"
 
 namespace {
@@ -103,7 +103,7 @@ void openFeedItem(const std::string& url, channels::Channel* channel, const std:
 void emailUrl(const std::string& url) {
     templateProcessor::TemplateProcessor processor;
     processor.setValue("URL", url);
-    std::istringstream in(desktopOptions().emailUrlBodyTemplate());
+    std::istringstream in(GlobalOptions::instance().EmailUrlBodyTemplate);
     std::ostringstream out;
     processor.run(in, out);
     std::string body = out.str();
@@ -116,7 +116,7 @@ void emailUrl(const std::string& url) {
             expanded += body[i];
         }
     }
-    startEmailProgram("", desktopOptions().emailUrlSubjectLine(), expanded);
+    startEmailProgram("", GlobalOptions::instance().EmailUrlSubjectLine, expanded);
 }
 
 void startEmailProgram(const std::string& address, const std::string& subject, const std::string& body) {
@@ -189,7 +189,7 @@ std::string generateChannelSummaryPage(channels::Channel* channel) {
             }
         }
     }
-    channel->generateSummaryPage(desktopOptions().showBriefChannelSummaries(), viewed, icons);
+    channel->generateSummaryPage(GlobalOptions::instance().ShowBriefChannelSummaries, viewed, icons);
     return channel->getSummaryPageFilename();
 }
 

@@ -1,0 +1,326 @@
+#include "app/desktop/desktopWiring.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QMainWindow>
+#include <QMetaObject>
+#include <QThread>
+#include <QUrl>
+#include <algorithm>
+#include <list>
+#include <ctime>
+
+#include "app/desktop/notificationSink.h"
+#include "app/listeners/localPortListener.h"
+#include "app/options/channelFilter.h"
+#include "app/options/channelReportConfig.h"
+#include "app/options/globalOptions.h"
+#include "app/postedText.h"
+#include "app/reports/channelReportGenerator.h"
+#include "app/misc/viewedUrlImport.h"
+#include "app/core/programObjects.h"
+#include "app/core/programPaths.h"
+#include "app/core/singleInstance.h"
+#include "app/settings/channelDesktopSettings.h"
+#include "channels/channel.h"
+#include "channels/channelManager.h"
+#include "dialogs/base/messageBox.h"
+#include "dialogs/channel/channelConfigPage.h"
+#include "dialogs/channel/channelPropSheet.h"
+#include "dialogs/small/httpAuthDlg.h"
+#include "lib/log/messageLog.h"
+#include "lib/misc/stringHelpers.h"
+#include "lib/misc/threadSafety.h"
+#include "platform/registry.h"
+#include "tools/dates.h"
+#include "tools/httpAuth.h"
+#include "ui/bars/controlCenterPanes.h"
+#include "ui/channel/channelImage.h"
+#include "ui/bars/readMeList.h"
+#include "ui/bars/workPad.h"
+#include "ui/bars/workspaceBar.h"
+#include "ui/browser/simpleBrowser.h"
+#include "ui/events/uiHandler.h"
+#include "ui/frame/mainFrame.h"
+#include "ui/frame/outputBar.h"
+#include "ui/helpers/desktopServices.h"
+#include "ui/helpers/windowUpdateLock.h"
+
+namespace msg = platform::messages;
+
+namespace {
+
+bool onUiThread() { return qApp != nullptr && QThread::currentThread() == qApp->thread(); }
+
+// Runs the task on the user-interface thread (at once when already there).
+void onUi(std::function<void()> task) {
+    if (onUiThread()) {
+        task();
+    } else if (qApp != nullptr) {
+        QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
+    }
+}
+
+// The template of new channels' desktop settings, as the global options
+// keep it.
+class DesktopSettingsTemplateHolder : public DesktopSettingsTemplate {
+public:
+    DesktopSettingsTemplateHolder() { setChannelDesktopSettingsTemplate(&settings_); }
+    ~DesktopSettingsTemplateHolder() override {
+        if (getChannelDesktopSettingsTemplate() == &settings_) setChannelDesktopSettingsTemplate(nullptr);
+    }
+    void load(const std::string& iniFile) override { settings_.load(iniFile); }
+    void save(const std::string& iniFile) override { settings_.save(iniFile); }
+
+private:
+    ChannelDesktopSettings settings_{nullptr};
+};
+
+class WindowServices : public DesktopServices {
+public:
+    void urlOpened(const std::string& url, channels::Channel* channel) override {
+        if (!isUiHandlerSet()) return;
+        UrlOpenedUiEvent event(url, channel);
+        getUiHandler()->fireEvent(event);
+    }
+    void showInSimpleBrowser(const std::string& title, const std::string& url, bool showNavBar) override {
+        ui::openSimpleBrowserWindow(url, title, showNavBar);
+    }
+};
+
+class SettingsObserver : public ChannelDesktopSettingsObserver {
+public:
+    void beginWaitCursor() override {
+        if (onUiThread()) QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    }
+    void endWaitCursor() override {
+        if (onUiThread()) QApplication::restoreOverrideCursor();
+    }
+    void feedItemMarked(channels::Channel* channel, const std::string& itemId, bool viewed, bool updateSummaryPage,
+                        bool endOfBatch) override {
+        onUi([channel, itemId, viewed, updateSummaryPage, endOfBatch] {
+            if (!isUiHandlerSet() || !isLiveChannel(channel)) return;
+            MarkFeedItemAsViewedUiEvent event(channel, itemId, viewed, updateSummaryPage, endOfBatch);
+            getUiHandler()->fireEvent(event);
+        });
+    }
+    void channelRowChanged(channels::Channel* channel) override {
+        onUi([channel] {
+            CWorkspaceBar* bar = getWorkspaceBar();
+            if (bar != nullptr && isLiveChannel(channel)) bar->getMyChannelsWnd()->updateChannel(channel);
+        });
+    }
+
+private:
+    // A mark posted from another thread may arrive after its channel went.
+    static bool isLiveChannel(channels::Channel* channel) {
+        channels::ChannelManager* manager = getChannelManager();
+        if (manager == nullptr || channel == nullptr) return false;
+        SharedLockGuard guard(&manager->getLock(), __FILE__, __LINE__);
+        const std::list<channels::Channel*>& table = manager->getChannels();
+        return std::find(table.begin(), table.end(), channel) != table.end();
+    }
+};
+
+class ReadMeListEntries : public ReadMeListSource {
+public:
+    int getNumItems() const override {
+        CReadMeListWnd* list = readMeList();
+        return list != nullptr ? list->getNumItems() : 0;
+    }
+    void getItem(int index, channels::Channel*& channel, std::string& itemId, std::string& url,
+                 std::string& title) const override {
+        channel = nullptr;
+        if (CReadMeListWnd* list = readMeList()) list->getItem(index, &channel, &itemId, &url, &title);
+    }
+
+private:
+    static CReadMeListWnd* readMeList() {
+        CWorkPad* pad = getWorkPad();
+        return pad != nullptr ? pad->getReadMeList() : nullptr;
+    }
+};
+
+// The first channel report whose automatic update is due: generated, and
+// the report configurations saved with its new time. One per tick.
+bool generateDueReport() {
+    GlobalOptions& options = GlobalOptions::instance();
+    const std::time_t now = std::time(nullptr);
+    for (ChannelReportConfig& report : options.ChannelReportConfigs) {
+        if (!report.isAutoUpdateDue(now)) continue;
+        QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+        if (COutputBar* bar = getOutputBar()) {
+            bar->addActivityMessage(tools::formatDateTime(now) + " Auto-generating report " + report.getReportName() +
+                                    ".\r\n");
+        }
+        report.setLastUpdateTimeNow(now);
+        try {
+            if (std::unique_ptr<ChannelReportGenerator> generator = makeChannelReportGenerator(report)) {
+                generator->generateReport();
+            }
+        } catch (const std::exception& e) {
+            getNotificationSink().queueError(nullptr, "Can't generate the channel report.\n\n", e.what());
+        }
+        QApplication::restoreOverrideCursor();
+        options.saveChannelReportConfigs();
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+struct DesktopWiring::Parts {
+    std::unique_ptr<WindowServices> windowServices;
+    std::unique_ptr<SettingsObserver> observer;
+    std::unique_ptr<ReadMeListEntries> readMeEntries;
+    ViewedUrlImportPoller viewedUrlImport;
+    bool optionHooks = false;
+    bool listenerHooks = false;
+};
+
+DesktopWiring::DesktopWiring() : parts_(std::make_unique<Parts>()) {}
+
+DesktopWiring::~DesktopWiring() { remove(); }
+
+void DesktopWiring::installOptionHooks() {
+    GlobalOptions::setDesktopSettingsFactory([] { return std::make_unique<DesktopSettingsTemplateHolder>(); });
+    setChannelFilterLookup([](const std::string& name) -> const ChannelFilter* {
+        return GlobalOptions::instance().findChannelFilter(name);
+    });
+    parts_->optionHooks = true;
+}
+
+void DesktopWiring::installWindowServices(CMainFrame& frame) {
+    parts_->windowServices = std::make_unique<WindowServices>();
+    setDesktopServices(parts_->windowServices.get());
+    parts_->observer = std::make_unique<SettingsObserver>();
+    setChannelDesktopSettingsObserver(parts_->observer.get());
+    parts_->readMeEntries = std::make_unique<ReadMeListEntries>();
+    setReadMeListSource(parts_->readMeEntries.get());
+    WindowUpdateLock::setMainFrame(&frame);
+    installChannelImageFactory();
+
+    dialogs::CChannelConfigPropPage::setCredentialsEditor(
+        [](QWidget* parent, std::unique_ptr<tools::HttpAuth>& credentials) {
+            dialogs::CHttpAuthDlg dialog(QObject::tr("Server Authentication"), credentials.get(), parent);
+            if (dialog.DoModal() != dialogs::IDOK) return false;
+            credentials.reset(dialog.detachHttpAuth());
+            return true;
+        });
+
+    MainFrameServices& services = getMainFrameServices();
+    services.processNotifications = [] { getNotificationSink().processNotifications(); };
+    services.addToReadMeList = [](const std::string& url) {
+        CWorkPad* pad = getWorkPad();
+        if (pad != nullptr) pad->getReadMeList()->addUrl(url, true);
+    };
+    services.openChannelProperties = [](channels::Channel* channel, channels::ChannelHook* hook) {
+        dialogs::openChannelProperties(getMainFrame(), channel, hook);
+    };
+    Parts* parts = parts_.get();
+    services.importViewedFeedItemUrls = [parts] {
+        const std::string& name = GlobalOptions::instance().ViewedFeedItemUrlsImportFilename;
+        channels::ChannelManager* manager = getChannelManager();
+        if (name.empty() || manager == nullptr) return;
+        // A name without a folder is looked up in the user's Reports folder.
+        const std::string path = name.front() == '/' ? name : joinPath(programPaths().reportsDir, name);
+        const ViewedUrlImportPoller::Result result = parts->viewedUrlImport.poll(*manager, path);
+        if (!result.error.empty()) getNotificationSink().queueError(nullptr, "Can't import the viewed URLs.", result.error);
+    };
+    services.generateDueReport = [] { return generateDueReport(); };
+}
+
+void DesktopWiring::installListenerHooks(CMainFrame& frame) {
+    listeners::ListenerHooks hooks = listeners::listenerHooks();
+    const msg::Handle window = frame.getHandle();
+    hooks.appName = programPaths().appName;
+    hooks.addToReadMeList = [window](const std::string& url) {
+        postText(window, appMessages().addToReadMeList, url);
+    };
+    hooks.bringToFront = [] {
+        onUi([] {
+            if (CMainFrame* main = getMainFrame()) main->bringToFront();
+        });
+    };
+    hooks.isMainFrameCreated = [] { return isMainFrameCreated(); };
+    hooks.reportError = [](const std::string& title, const std::string& text) {
+        getNotificationSink().queueError(nullptr, title, text);
+    };
+    listeners::setListenerHooks(hooks);
+    parts_->listenerHooks = true;
+}
+
+void DesktopWiring::remove() {
+    if (parts_->listenerHooks) {
+        listeners::setListenerHooks({});
+        parts_->listenerHooks = false;
+    }
+    MainFrameServices& services = getMainFrameServices();
+    services.processNotifications = [] { getNotificationSink().processNotifications(); };
+    services.processNotifications = nullptr;
+    services.addToReadMeList = nullptr;
+    services.openChannelProperties = nullptr;
+    services.importViewedFeedItemUrls = nullptr;
+    services.generateDueReport = nullptr;
+    dialogs::CChannelConfigPropPage::setCredentialsEditor(nullptr);
+    WindowUpdateLock::setMainFrame(nullptr);
+    if (parts_->readMeEntries) {
+        setReadMeListSource(nullptr);
+        parts_->readMeEntries.reset();
+    }
+    if (parts_->observer) {
+        setChannelDesktopSettingsObserver(nullptr);
+        parts_->observer.reset();
+    }
+    if (parts_->windowServices) {
+        setDesktopServices(nullptr);
+        parts_->windowServices.reset();
+    }
+    if (parts_->optionHooks) {
+        setChannelFilterLookup(nullptr);
+        parts_->optionHooks = false;
+    }
+}
+
+// --- the main window's state
+
+std::string MainWindowState::key(const std::string& appName) {
+    return "HKEY_CURRENT_USER\\Software\\" + appName + "\\Settings\\MainFrame";
+}
+
+bool MainWindowState::load(const std::string& appName) {
+    namespace reg = platform::registry;
+    const std::string k = key(appName);
+    const std::optional<reg::Value> g = reg::getValue(k, "Geometry");
+    const std::optional<reg::Value> s = reg::getValue(k, "State");
+    const std::optional<std::uint32_t> tab = reg::getDword(k, "ControlCenterTab");
+    if (g && g->type == reg::TypeBinary) geometry = QByteArray(g->data.data(), static_cast<qsizetype>(g->data.size()));
+    if (s && s->type == reg::TypeBinary) state = QByteArray(s->data.data(), static_cast<qsizetype>(s->data.size()));
+    if (tab && *tab <= 1) controlCenterTab = static_cast<int>(*tab);
+    return !geometry.isEmpty() || !state.isEmpty() || controlCenterTab >= 0;
+}
+
+bool MainWindowState::save(const std::string& appName) const {
+    namespace reg = platform::registry;
+    const std::string k = key(appName);
+    if (!reg::createKey(k)) return false;
+    bool ok = reg::setBinary(k, "Geometry", geometry.toStdString());
+    ok = reg::setBinary(k, "State", state.toStdString()) && ok;
+    if (controlCenterTab >= 0) ok = reg::setDword(k, "ControlCenterTab", static_cast<std::uint32_t>(controlCenterTab)) && ok;
+    return ok;
+}
+
+void MainWindowState::takeFrom(const CMainFrame& frame) {
+    geometry = frame.saveGeometry();
+    state = frame.saveState();
+    const CWorkspaceBar* bar = frame.getWorkspaceBar();
+    const int tab = bar != nullptr ? bar->tabs()->currentIndex() : -1;
+    controlCenterTab = tab >= 0 && tab <= 1 ? tab : -1;
+}
+
+void MainWindowState::applyTo(QMainWindow& window) const {
+    if (!geometry.isEmpty()) window.restoreGeometry(geometry);
+    if (!state.isEmpty()) window.restoreState(state);
+}

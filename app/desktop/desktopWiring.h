@@ -1,0 +1,65 @@
+#pragma once
+// What start-up joins together: the services through which the helpers,
+// reports, options, dialogs and local port listeners reach the windows, and
+// the main window's state in the key store.
+//
+//   DesktopWiring wiring;
+//   wiring.installOptionHooks();          // before the global options load
+//   ...                                   // main frame created
+//   wiring.installWindowServices(frame);  // before the channels load
+//   wiring.installListenerHooks(frame);   // before the listeners start
+//   ...
+//   wiring.remove();                      // at shut-down, before the frame goes
+//
+// Everything installed is removed again by remove() (or the destructor), so
+// nothing is left pointing at a destroyed window or object.
+#include <memory>
+#include <string>
+
+#include <QByteArray>
+
+class CMainFrame;
+class QMainWindow;
+class QWidget;
+
+class DesktopWiring {
+public:
+    DesktopWiring();
+    ~DesktopWiring();
+    DesktopWiring(const DesktopWiring&) = delete;
+    DesktopWiring& operator=(const DesktopWiring&) = delete;
+
+    // The new-channel desktop settings template that the global options
+    // load and save, and the filters the reports look up.
+    void installOptionHooks();
+    // The openers' window services, the desktop settings' observer, the
+    // read-me list for its reports, the window-update lock, the channel
+    // pictures, the channel page's credentials editor and the main frame's
+    // services (notifications, read-me additions, channel properties,
+    // viewed-URL import, due reports).
+    void installWindowServices(CMainFrame& frame);
+    // What the local port listeners hand to the main window.
+    void installListenerHooks(CMainFrame& frame);
+    void remove();
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+};
+
+// The main window's placement and bar state, and the Control Center's
+// active tab, under the key store's Software\<app>\Settings\MainFrame.
+struct MainWindowState {
+    QByteArray geometry;
+    QByteArray state;
+    int controlCenterTab = -1;  // -1: none saved
+
+    static std::string key(const std::string& appName);
+    // False when nothing was saved.
+    bool load(const std::string& appName);
+    bool save(const std::string& appName) const;
+
+    void takeFrom(const CMainFrame& frame);
+    // Geometry and bar state (before the window is shown).
+    void applyTo(QMainWindow& window) const;
+};
