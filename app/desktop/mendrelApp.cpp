@@ -13,6 +13,7 @@
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
 #include "app/core/singleInstance.h"
+#include "app/desktop/browserContextMenu.h"
 #include "app/desktop/desktopWiring.h"
 #include "app/desktop/inputState.h"
 #include "app/listeners/localPortListener.h"
@@ -303,6 +304,11 @@ bool CMendrelApp::InitInstance() {
 void CMendrelApp::init1() {
     STARTUP_LOG << "--- INIT 1 ---" << std::endl;
     STARTUP_LOG << "Initializing the registry." << std::endl;
+    // The application server's port is fixed; global.ini may move it (the
+    // tests run the program beside others).
+    appServerPort_ = tools::getIniIntInRange(programPaths().globalIniFile, "Config", "AppServerPortNo", 1, 65535,
+                                             kAppServerPort);
+    installBrowserContextMenu(appServerPort_);
     STARTUP_LOG << "Registering our Window messages." << std::endl;
     registerAppMessages();
     STARTUP_LOG << "Installing our mouse hook." << std::endl;
@@ -420,11 +426,7 @@ void CMendrelApp::init2() {
     engine.setStandardParam("AppPluginsDir", paths.appPluginsDir);
 
     STARTUP_LOG << "Starting the local port listeners." << std::endl;
-    // The application server's port is fixed; global.ini may move it (the
-    // tests run the program beside others).
-    const int appServerPort =
-        tools::getIniIntInRange(paths.globalIniFile, "Config", "AppServerPortNo", 1, 65535, kAppServerPort);
-    listeners::appServer().setPort(static_cast<unsigned>(appServerPort));
+    listeners::appServer().setPort(static_cast<unsigned>(appServerPort_));
     listeners::appPluginServer().setPort(static_cast<unsigned>(GlobalOptions::instance().AppPluginServerPortNo));
     wiring_->installListenerHooks(*mainFrame_);
     listeners::enableLocalPortListeners(false);
@@ -538,6 +540,7 @@ void CMendrelApp::takeDown() {
     ChannelReportConfig::deleteTempOutputFiles();
     SHUTDOWN_LOG << "Un-installing the mouse hook." << std::endl;
     uninstallMouseHook();
+    removeBrowserContextMenu();
     SHUTDOWN_LOG << "Stopping the local port listeners." << std::endl;
     listeners::enableLocalPortListeners(true);
 

@@ -69,6 +69,7 @@ private:
     void takeDown();
 
     int exitCode_ = 0;
+    int appServerPort_ = 0;
     SharedExclusiveLock logLock_;
     std::ofstream logFile_;
     std::unique_ptr<SingleInstance> singleInstance_;

@@ -233,13 +233,15 @@ private slots:
     // read-me list is loaded and a "/readme" request on the application
     // server adds to it (saved with the loaded entry), a due filter report
     // finds its filter, a hook script runs through global.ini's file
-    // associations, and the main window comes back where it was left.
+    // associations, the browser context-menu entries come and go, new
+    // channels' desktop settings follow the template in config.ini, and the
+    // main window comes back where it was left.
     void startupJoinsThePieces() {
         testsupport::HttpServer server;
         server.route("/a.xml", testsupport::HttpAnswer::text(rss("Alpha", {"alpha-one"})));
         server.route("/b.xml", testsupport::HttpAnswer::text(rss("Beta", {"beta-one"})));
         Installation install(server);
-        install.makeUser("", "[Read-me List]\nItemUrl-0=http://example.com/saved\nItemTitle-0=Saved\n"
+        install.makeUser("SaveAllOnExit=1\n", "[Desktop Settings]\nNotifyOnNewItem=1\n[Read-me List]\nItemUrl-0=http://example.com/saved\nItemTitle-0=Saved\n"
                              "[Channel Report Config 1]\nReportName=Everything\nDataSource=0\n"
                              "ChannelFilterName=All\nTemplateFilename=" + install.user("everything.template") +
                              "\nOutputFilename=" + install.user("Reports/everything.html") +
@@ -283,6 +285,15 @@ private slots:
                          &missing),
                  missing.c_str());
 
+        // The browser context-menu entries point at pages for this server.
+        const std::string menuKey =
+            "HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\MenuExt\\Add to Orvan read-me";
+        const std::optional<std::string> page = platform::registry::getString(menuKey, "");
+        QVERIFY(page.has_value());
+        QVERIFY2(read(*page).find("http://127.0.0.1:" + std::to_string(install.appServerPort) + "/readme") !=
+                     std::string::npos,
+                 read(*page).c_str());
+
         const std::string answer = httpGet(install.appServerPort, "/readme?url=http%3A%2F%2Fexample.com%2Flater");
         QVERIFY2(answer.rfind("HTTP/1.1 204", 0) == 0, answer.c_str());
         const std::string config = install.user("config.ini");
@@ -300,11 +311,17 @@ private slots:
 
         QVERIFY(install.sendCommand(57665));
         QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
-        // The listener is gone with the program.
+        // The listener, the context-menu entries and their pages are gone
+        // with the program.
+        QVERIFY(!platform::registry::keyExists(menuKey));
+        QVERIFY(!fs::exists(*page));
         QCOMPARE(httpGet(install.appServerPort, "/readme?url=http://example.com/"), std::string());
         const std::optional<platform::registry::Value> saved =
             platform::registry::getValue("HKEY_CURRENT_USER\\Software\\Orvan\\Settings\\MainFrame", "Geometry");
         qunsetenv("ORVAN_REGISTRY_FILE");
+        // A channel file without desktop settings took them from the
+        // new-channel template in config.ini.
+        QVERIFY(read(install.user("Channels/a.rss")).find("NotifyOnNewItem=1") != std::string::npos);
         QVERIFY(saved.has_value());
         QMainWindow restored;
         QVERIFY(restored.restoreGeometry(QByteArray::fromStdString(saved->data)));

@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "app/core/programPaths.h"
+#include "app/options/globalOptions.h"
 #include "app/settings/channelDesktopSettings.h"
 #include "dialogs/base/messageBox.h"
 #include "tests/app/app_fixture.h"
@@ -109,6 +110,21 @@ private slots:
         const QUrlQuery query(mail);
         QCOMPARE(query.queryItemValue("body", QUrl::FullyDecoded), QString("http://example.com/a?x=1&y=C++#frag"));
         QVERIFY(mail.fragment().isEmpty());
+    }
+
+    // The mail of a link takes its subject and body from the options.
+    void mailOfALinkFollowsTheOptions() {
+        GlobalOptions& options = GlobalOptions::instance();
+        const std::string subject = options.EmailUrlSubjectLine, body = options.EmailUrlBodyTemplate;
+        options.EmailUrlSubjectLine = "Worth a look";
+        options.EmailUrlBodyTemplate = "See {%URL%}\\n-- sent by me";
+        emailUrl("http://example.com/x");
+        options.EmailUrlSubjectLine = subject;
+        options.EmailUrlBodyTemplate = body;
+        QCOMPARE(capture.urls.size(), 1);
+        const QUrlQuery query(capture.urls.first());
+        QCOMPARE(query.queryItemValue("subject", QUrl::FullyDecoded), QString("Worth a look"));
+        QCOMPARE(query.queryItemValue("body", QUrl::FullyDecoded), QString("See http://example.com/x\n-- sent by me"));
     }
 
     void mailBodyAndSubjectAsQueryValues() {
