@@ -35,6 +35,7 @@
 #include "dialogs/base/messageBox.h"
 #include "dialogs/channel/channelParamsPage.h"
 #include "dialogs/small/shuttingDownDlg.h"
+#include "dialogs/wizard/newChannelWizard.h"
 #include "lib/log/messageLog.h"
 #include "lib/log/messageLogInit.h"
 #include "lib/misc/stringHelpers.h"
@@ -429,6 +430,8 @@ void CMendrelApp::init2() {
     listeners::appServer().setPort(static_cast<unsigned>(appServerPort_));
     listeners::appPluginServer().setPort(static_cast<unsigned>(GlobalOptions::instance().AppPluginServerPortNo));
     wiring_->installListenerHooks(*mainFrame_);
+    // "/subscribe" reaches the main frame, which starts the new-channel wizard.
+    dialogs::installNewChannelWizardStarters();
     listeners::enableLocalPortListeners(false);
 
     STARTUP_LOG << "Initializing the channel manager." << std::endl;

@@ -49,7 +49,7 @@ const std::vector<KeyName>& keyNames()
 
 struct Registry {
     std::vector<HotkeyTable*> tables;  // in order of construction
-    bool enabled = true;
+    int suspensions = 0;               // hotkeys are on while 0
     HotkeyTable::CommandTarget target;
 };
 
@@ -255,7 +255,7 @@ bool HotkeyTable::deleteHotkeyInOtherTables(const Hotkey& hotkey, const HotkeyTa
 bool HotkeyTable::translateAccelerator(const Hotkey& keyPress)
 {
     Registry& r = registry();
-    if (!r.enabled || !r.target)
+    if (r.suspensions > 0 || !r.target)
         return false;
     const Accel& pressed = keyPress.getAccel();
     for (const HotkeyTable* table : r.tables) {
@@ -271,12 +271,16 @@ bool HotkeyTable::translateAccelerator(const Hotkey& keyPress)
 
 void HotkeyTable::setHotkeysEnabled(bool enabled)
 {
-    registry().enabled = enabled;
+    int& suspensions = registry().suspensions;
+    if (!enabled)
+        ++suspensions;
+    else if (suspensions > 0)
+        --suspensions;
 }
 
 bool HotkeyTable::getHotkeysEnabled()
 {
-    return registry().enabled;
+    return registry().suspensions == 0;
 }
 
 void HotkeyTable::setCommandTarget(CommandTarget target)

@@ -122,6 +122,10 @@ public:
     // Offers a key press (flags and key as in a Hotkey, command 0) to every
     // table; true when one translated it into a command for the target.
     static bool translateAccelerator(const Hotkey& keyPress);
+    // Switching hotkeys off nests: each call with false needs its own call
+    // with true, and hotkeys come back only when the last one is made (a
+    // dialog that captures keys may open another one). A call with true
+    // while none is pending does nothing.
     static void setHotkeysEnabled(bool enabled);
     static bool getHotkeysEnabled();
     // Installed by the main window while it exists.
@@ -132,4 +136,13 @@ private:
     std::vector<Hotkey> hotkeys_;
     std::vector<Accel> accelerators_;
     unsigned baseCommandId_;
+};
+
+// Hotkeys off for the holder's lifetime (counted with setHotkeysEnabled).
+class HotkeySuspension {
+public:
+    HotkeySuspension() { HotkeyTable::setHotkeysEnabled(false); }
+    ~HotkeySuspension() { HotkeyTable::setHotkeysEnabled(true); }
+    HotkeySuspension(const HotkeySuspension&) = delete;
+    HotkeySuspension& operator=(const HotkeySuspension&) = delete;
 };

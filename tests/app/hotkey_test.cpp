@@ -115,6 +115,39 @@ TEST(HotkeyTable, OnlyTheCommandRangeGetsAcceleratorsAndTranslation)
     EXPECT_TRUE(empty.getAccelerators().empty());
 }
 
+TEST(HotkeyTable, SwitchingOffNests)
+{
+    // Three dialogs that capture keys, one opened from the other: hotkeys
+    // come back only when the outermost one closes, whatever the order.
+    TestOwner owner;
+    HotkeyTable table(&owner, 109);
+    table.appendHotkey(Hotkey(FCONTROL | FVIRTKEY, 'C', 0));
+    table.buildAcceleratorTable();
+    int commands = 0;
+    HotkeyTable::setCommandTarget([&](unsigned) { ++commands; });
+    const Hotkey ctrlC(FCONTROL | FVIRTKEY, 'C', 0);
+    {
+        HotkeySuspension outer;
+        {
+            HotkeySuspension middle;
+            HotkeyTable::setHotkeysEnabled(false);  // the innermost, by hand
+            HotkeyTable::setHotkeysEnabled(true);
+            EXPECT_FALSE(HotkeyTable::getHotkeysEnabled());
+        }
+        EXPECT_FALSE(HotkeyTable::getHotkeysEnabled());
+        EXPECT_FALSE(HotkeyTable::translateAccelerator(ctrlC));
+    }
+    EXPECT_TRUE(HotkeyTable::getHotkeysEnabled());
+    // An unmatched switch-on does not bank a later switch-off.
+    HotkeyTable::setHotkeysEnabled(true);
+    HotkeyTable::setHotkeysEnabled(false);
+    EXPECT_FALSE(HotkeyTable::getHotkeysEnabled());
+    HotkeyTable::setHotkeysEnabled(true);
+    EXPECT_TRUE(HotkeyTable::translateAccelerator(ctrlC));
+    HotkeyTable::setCommandTarget(nullptr);
+    EXPECT_EQ(commands, 1);
+}
+
 TEST(HotkeyTable, FindsAndRemovesAcrossTables)
 {
     TestOwner owner;

@@ -1,0 +1,537 @@
+// The new-channel wizard and the feed error dialog, driven through their
+// pages by the answerer against the project's HTTP test server: the whole
+// subscription road from a "/subscribe" request to the Control Center, the
+// kinds of addresses, duplicates and file names, a failing feed, a page that
+// refuses at Finish, and Cancel while the test fetch runs.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+#include <QtTest>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/core/programObjects.h"
+#include "app/listeners/localPortListener.h"
+#include "channels/channelFile.h"
+#include "dialogs/channel/channelConfigPage.h"
+#include "dialogs/channel/channelDetailsPage.h"
+#include "dialogs/channel/channelParamsPage.h"
+#include "dialogs/wizard/newChannelWizard.h"
+#include "dialogs/wizard/rssFeedErrorDlg.h"
+#include "tests/dialogs/channel_dialogs_fixture.h"
+#include "tests/support/httpServer.h"
+#include "tools/codecs.h"
+#include "tools/http.h"
+#include "ui/bars/controlCenterPanes.h"
+#include "ui/bars/workspaceBar.h"
+#include "ui/frame/mainFrame.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace dialogtest;
+using dialogs::CNewChannelWizard;
+using dialogs::CRssFeedErrorDlg;
+
+namespace {
+
+const char* const kFeed =
+    "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Test Feed</title>"
+    "<link>http://example.com/</link><description>d</description>"
+    "<item><title>One</title><link>http://example.com/1</link><guid>1</guid></item>"
+    "<item><title>Two</title><link>http://example.com/2</link><guid>2</guid></item>"
+    "</channel></rss>";
+
+unsigned freePort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t length = sizeof a;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
+  ::close(fd);
+  return ntohs(a.sin_port);
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+bool exists(const std::string& path) { return std::filesystem::exists(path); }
+
+// Files of a directory, by name.
+QStringList filesIn(const std::string& directory) {
+  QStringList names;
+  for (const auto& entry : std::filesystem::directory_iterator(directory))
+    if (entry.path().filename() != ".keep") names << QString::fromStdString(entry.path().filename().string());
+  names.sort();
+  return names;
+}
+
+// Presses Next and waits for the test fetch it starts; its result.
+bool nextAndFetch(CNewChannelWizard& wizard) {
+  QSignalSpy spy(&wizard, &CNewChannelWizard::fetchFinished);
+  wizard.nextButton()->click();
+  if (!wizard.isFetching() && spy.isEmpty()) return false;
+  if (spy.isEmpty() && !spy.wait(20000)) return false;
+  return spy.at(0).at(0).toBool();
+}
+
+// Next through the channel's pages up to the confirm page.
+void walkToConfirm(CNewChannelWizard& wizard) {
+  for (int i = 0; i < 6 && wizard.activePage() != wizard.confirmPage(); ++i) wizard.nextButton()->click();
+}
+
+// Answers what the wizard shows: the wizard itself goes to `wizardScript`,
+// message boxes get the next queued answer (else OK) and are recorded, hints
+// the answer given for them (else they are closed), the feed error dialog is
+// recorded (and handed to `errorScript`).
+struct Driver {
+  std::function<void(CNewChannelWizard&)> wizardScript;
+  std::function<void(CRssFeedErrorDlg&)> errorScript;
+  std::deque<int> messageAnswers;
+  std::map<QString, int> hintAnswers;
+  QStringList messages;
+  QStringList hints;
+  struct ErrorSeen {
+    QString url, error, shownText;
+  };
+  std::vector<ErrorSeen> errors;
+
+  dialogs::ModalAnswerer answerer() {
+    return [this](QDialog& dialog) {
+      if (auto* wizard = qobject_cast<CNewChannelWizard*>(&dialog)) {
+        if (wizardScript) wizardScript(*wizard);
+      } else if (dialogs::isMessageBox(dialog)) {
+        messages << dialogs::messageText(dialog);
+        int answer = dialogs::IDOK;
+        if (!messageAnswers.empty()) {
+          answer = messageAnswers.front();
+          messageAnswers.pop_front();
+        }
+        dialogs::pressAnswer(dialog, answer);
+      } else if (auto* error = qobject_cast<CRssFeedErrorDlg*>(&dialog)) {
+        errors.push_back({child<QLineEdit>(dialog, "urlEdit")->text(), child<QLineEdit>(dialog, "errorEdit")->text(),
+                          child<QPlainTextEdit>(dialog, "feedTextEdit")->toPlainText()});
+        if (errorScript) errorScript(*error);
+      } else if (!hintIdentifier(dialog).isEmpty()) {
+        hints << hintIdentifier(dialog);
+        const auto it = hintAnswers.find(hintIdentifier(dialog));
+        if (it != hintAnswers.end()) pressHint(dialog, it->second);
+      }
+    };
+  }
+};
+
+}  // namespace
+
+class NewChannelWizardTest : public QObject {
+  Q_OBJECT
+
+private:
+  std::unique_ptr<Environment> env;
+  std::unique_ptr<testsupport::HttpServer> server;
+
+  std::string channelsDir() const { return env->dir.file("Channels"); }
+  std::string logsDir() const { return env->dir.file("Logs"); }
+  int managedChannels() const { return env->manager->getChannelCount(); }
+
+private slots:
+  void init() {
+    env = std::make_unique<Environment>();
+    setChannelManager(env->manager.get());
+    server = std::make_unique<testsupport::HttpServer>();
+    server->route("/feed.xml", testsupport::HttpAnswer::text(kFeed));
+  }
+
+  void cleanup() {
+    dialogs::waitForTestFetches();
+    QCoreApplication::processEvents();
+    setChannelManager(nullptr);
+    getMainFrameServices() = MainFrameServices{};
+    listeners::setListenerHooks({});
+    server.reset();
+    env.reset();
+  }
+
+  // The road of one subscription: a web page's request reaches the
+  // application server, the main frame starts the wizard, the wizard tests
+  // the feed, Finish writes and adds the channel, the worker updates it and
+  // the Control Center lists it.
+  void subscriptionFromAWebPage() {
+    CMainFrame::Setup setup;
+    setup.appName = "Orvan";
+    setup.logsDir = logsDir();
+    setup.trayAttempts = 1;
+    setup.trayRetryMs = 10;
+    auto frame = std::make_unique<CMainFrame>();
+    QVERIFY(frame->create(setup));
+    CControlCenterMyChannelsWnd* myChannels = frame->getWorkspaceBar()->getMyChannelsWnd();
+    getUiHandler()->addEventHandler(myChannels);
+    dialogs::installNewChannelWizardStarters();
+    listeners::AppServerLocalPortListener appServer(freePort());
+    appServer.start();
+    QVERIFY(appServer.isListening());
+    env->manager->startChannelManager();
+
+    const std::string feedUrl = server->url("/feed.xml");
+    Driver driver;
+    QString shownAddress, confirmedAddress, confirmedName, confirmedUpdate;
+    bool fetched = false;
+    driver.hintAnswers["NewChannelMayBeFiltered"] = dialogs::IDOK;
+    driver.wizardScript = [&](CNewChannelWizard& wizard) {
+      shownAddress = wizard.sourcePage()->addressEdit()->text();
+      QVERIFY(!wizard.backButton()->isEnabled());
+      fetched = nextAndFetch(wizard);
+      QCOMPARE(wizard.activePage(), static_cast<dialogs::PropertyPage*>(wizard.detailsPage()));
+      QVERIFY(!wizard.backButton()->isEnabled());
+      child<QLineEdit>(*wizard.detailsPage(), "nameEdit")->setText("My test feed");
+      walkToConfirm(wizard);
+      QVERIFY(wizard.finishButton()->isVisible());
+      QVERIFY(!wizard.nextButton()->isVisible());
+      confirmedAddress = wizard.confirmPage()->addressField()->text();
+      confirmedName = wizard.confirmPage()->nameField()->text();
+      confirmedUpdate = wizard.confirmPage()->updateField()->text();
+      wizard.finishButton()->click();
+    };
+    dialogs::ScopedModalAnswerer answers(driver.answerer());
+
+    // A real client asks the application server, as a web page's link does.
+    tools::InternetSession client("test-browser");
+    std::string reply;
+    tools::readUrl(client,
+                   "http://127.0.0.1:" + std::to_string(appServer.getPort()) +
+                       "/subscribe?url=" + tools::urlEncode(feedUrl, ":/?&="),
+                   reply);
+    QVERIFY(reply.find("Your request has been sent to") != std::string::npos);
+
+    QTRY_VERIFY_WITH_TIMEOUT(myChannels->rowCount() == 1, 20000);
+    QCOMPARE(shownAddress, QString::fromStdString(feedUrl));
+    QVERIFY(fetched);
+    QCOMPARE(confirmedAddress, QString::fromStdString(feedUrl));
+    QCOMPARE(confirmedName, QString("My test feed"));
+    QCOMPARE(confirmedUpdate, QString("This channel must be updated manually."));
+    QVERIFY2(driver.hints.contains("NewChannelMayBeFiltered"), qPrintable(driver.hints.join(",")));
+    QVERIFY2(!driver.hints.contains("ManagingChannels"), qPrintable(driver.hints.join(",")));
+    QCOMPARE(myChannels->rowItem(0)->text(0), QString("My test feed"));
+
+    QCOMPARE(managedChannels(), 1);
+    channels::Channel* channel = env->manager->findChannel(feedUrl);
+    QVERIFY(channel != nullptr);
+    QVERIFY(getChannelDesktopSettingsTable().find(channel) != nullptr);
+    const std::string file = channelsDir() + "/" + channels::makeChannelFileName(feedUrl) + ".rss";
+    QCOMPARE(channel->getConfigFilename(), file);
+    const std::string text = readFile(file);
+    for (const char* section : {"[Config]", "[Settings]", "[State]", "[Desktop Settings]"})
+      QVERIFY2(text.find(section) != std::string::npos, section);
+    QVERIFY(text.find("RssChannelUrl=" + feedUrl) != std::string::npos);
+
+    // The test fetch's items are in the file; the queued update then brings
+    // the server's newer feed.
+    QVERIFY(text.find("[Last Feed (2)]") != std::string::npos);
+    std::string newer = kFeed;
+    newer.insert(newer.find("</channel>"), "<item><title>Three</title><guid>3</guid></item>");
+    server->route("/feed.xml", testsupport::HttpAnswer::text(newer));
+    QTRY_VERIFY_WITH_TIMEOUT(readFile(file).find("[Last Feed (3)]") != std::string::npos, 20000);
+    QCOMPARE(server->requests("/feed.xml").size(), size_t(2));
+    QCOMPARE(env->manager->updateRequests, 1);
+
+    appServer.stop();
+    getUiHandler()->removeEventHandler(myChannels);
+    frame.reset();
+  }
+
+  // Which channel an address makes, and what the source page refuses.
+  void addressKinds_data() {
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("extension");  // empty: refused
+    QTest::addColumn<QString>("message");
+    QTest::newRow("http in capitals") << "HTTP://{server}/feed.xml" << ".rss" << "";
+    QTest::newRow("https") << "https://{tls}/feed.xml" << ".rss" << "";
+    QTest::newRow("file") << "file://{dir}/local.xml" << ".rss" << "";
+    QTest::newRow("script") << "{dir}/feed.sh" << ".plugin" << "";
+    QTest::newRow("empty") << "   " << "" << "Please specify where the RSS feed will come from.";
+    QTest::newRow("no such script") << "{dir}/missing.sh" << "" << "Please enter a valid script or plugin filename";
+    QTest::newRow("a directory") << "{dir}" << "" << "Please enter a valid script or plugin filename";
+    QTest::newRow("ftp") << "ftp://{server}/feed.xml" << "" << "Please enter a valid script or plugin filename";
+  }
+  void addressKinds() {
+    QFETCH(QString, address);
+    QFETCH(QString, extension);
+    QFETCH(QString, message);
+    testsupport::HttpServer tls(testsupport::HttpServer::Scheme::Https);
+    tls.route("/feed.xml", testsupport::HttpAnswer::text(kFeed));
+    env->manager->getInternetSession().setCaBundle(tls.caFile());
+    testsupport::writeFile(env->dir.file("local.xml"), kFeed);
+    writeExecutable(env->dir.file("feed.sh"), std::string("#!/bin/sh\nprintf '%s' '") + kFeed + "'\n");
+    address.replace("{server}", QString::fromStdString(server->baseUrl().substr(7)));
+    address.replace("{tls}", QString::fromStdString(tls.baseUrl().substr(8)));
+    address.replace("{dir}", QString::fromStdString(env->dir.str()));
+
+    Driver driver;
+    bool fetched = false;
+    driver.wizardScript = [&](CNewChannelWizard& wizard) {
+      if (extension.isEmpty()) {
+        wizard.nextButton()->click();
+        QVERIFY(!wizard.isFetching());
+        QCOMPARE(wizard.activePage(), static_cast<dialogs::PropertyPage*>(wizard.sourcePage()));
+        return;
+      }
+      fetched = nextAndFetch(wizard);
+      walkToConfirm(wizard);
+      wizard.finishButton()->click();
+    };
+    dialogs::ScopedModalAnswerer answers(driver.answerer());
+    const int result = dialogs::startNewChannelWizard(nullptr, address.toStdString());
+
+    if (extension.isEmpty()) {
+      QCOMPARE(result, int(dialogs::IDCANCEL));
+      QCOMPARE(driver.messages, QStringList{message});
+      QCOMPARE(managedChannels(), 0);
+      QCOMPARE(filesIn(channelsDir()), QStringList());
+      return;
+    }
+    QCOMPARE(driver.messages, QStringList());
+    QVERIFY(driver.errors.empty());
+    QVERIFY(fetched);
+    QCOMPARE(result, dialogs::ID_WIZFINISH);
+    QCOMPARE(managedChannels(), 1);
+    channels::Channel* channel = env->manager->findChannel(address.trimmed().toStdString());
+    QVERIFY(channel != nullptr);
+    QVERIFY(QString::fromStdString(channel->getConfigFilename()).endsWith(extension));
+    QCOMPARE(filesIn(channelsDir()).size(), qsizetype(1));
+    // The test fetch filled the channel's last feed.
+    QCOMPARE(channel->getFeedItemCount(), 2);
+  }
+
+  // An address that a channel has already: OK makes a second channel in a
+  // file of its own ("-n" before the extension, past the names taken),
+  // Cancel ends the wizard.
+  void duplicateAddress_data() {
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QStringList>("extraFiles");
+    QTest::addColumn<QString>("newFile");  // empty: cancelled
+    QTest::newRow("cancel") << int(dialogs::IDCANCEL) << QStringList() << "";
+    QTest::newRow("ok") << int(dialogs::IDOK) << QStringList() << "-1";
+    QTest::newRow("ok, -1 taken") << int(dialogs::IDOK) << QStringList{"-1"} << "-2";
+  }
+  void duplicateAddress() {
+    QFETCH(int, answer);
+    QFETCH(QStringList, extraFiles);
+    QFETCH(QString, newFile);
+    const std::string url = server->url("/feed.xml");
+    const std::string base = channelsDir() + "/" + channels::makeChannelFileName(url);
+    env->addRssChannel(channels::makeChannelFileName(url), url);
+    for (const QString& suffix : extraFiles) testsupport::writeFile(base + suffix.toStdString() + ".rss", "");
+    const QStringList before = filesIn(channelsDir());
+
+    Driver driver;
+    driver.messageAnswers = {answer};
+    bool finished = false;
+    driver.wizardScript = [&](CNewChannelWizard& wizard) {
+      if (!nextAndFetch(wizard)) return;
+      walkToConfirm(wizard);
+      wizard.finishButton()->click();
+      finished = true;
+    };
+    dialogs::ScopedModalAnswerer answers(driver.answerer());
+    const int result = dialogs::startNewChannelWizard(nullptr, url);
+
+    QCOMPARE(driver.messages,
+             QStringList{"This channel is already defined.\n\nDo you want to continue creating a new channel?"});
+    if (newFile.isEmpty()) {
+      QCOMPARE(result, int(dialogs::IDCANCEL));
+      QVERIFY(!finished);
+      QCOMPARE(managedChannels(), 1);
+      QCOMPARE(filesIn(channelsDir()), before);
+      return;
+    }
+    QCOMPARE(result, dialogs::ID_WIZFINISH);
+    QCOMPARE(managedChannels(), 2);
+    QVERIFY(exists(base + newFile.toStdString() + ".rss"));
+    const std::string text = readFile(base + newFile.toStdString() + ".rss");
+    QVERIFY(text.find("RssChannelUrl=" + url) != std::string::npos);
+  }
+
+  // A feed that can't be used: the error dialog shows the downloaded text
+  // as text, the wizard stays on the source page with the channel's
+  // settings as they were; "View as HTML" renders it without scripts or
+  // local files and writes no file.
+  void failingFeed() {
+    const std::string page = "<html><body><script>document.title='ran'</script><b>Not a feed</b></body></html>";
+    server->route("/page.html", testsupport::HttpAnswer::text(page));
+    const std::string tmp = env->dir.file("tmp");
+    std::filesystem::create_directories(tmp);
+    qputenv("TMPDIR", QByteArray::fromStdString(tmp));
+    qputenv("TMP", QByteArray::fromStdString(tmp));
+
+    Driver driver;
+    bool fetched = true;
+    bool allowEmptyAfter = true;
+    QUrl viewUrl;
+    bool windowShown = false;
+    driver.errorScript = [&](CRssFeedErrorDlg& dialog) {
+      child<QPushButton>(dialog, "viewAsHtmlButton")->click();
+      QVERIFY(dialog.htmlView() != nullptr);
+      windowShown = dialog.htmlWindow()->isVisible();
+      QSignalSpy done(dialog.htmlView(), &QWebEngineView::loadFinished);
+      QVERIFY(done.wait(20000));
+      QWebEngineSettings* s = dialog.htmlView()->page()->settings();
+      QVERIFY(!s->testAttribute(QWebEngineSettings::JavascriptEnabled));
+      QVERIFY(!s->testAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls));
+      viewUrl = dialog.htmlView()->page()->url();
+      // No script ran in it.
+      QVERIFY(dialog.htmlView()->page()->title() != QString("ran"));
+    };
+    driver.wizardScript = [&](CNewChannelWizard& wizard) {
+      fetched = nextAndFetch(wizard);
+      QCOMPARE(wizard.activePage(), static_cast<dialogs::PropertyPage*>(wizard.sourcePage()));
+      QVERIFY(wizard.nextButton()->isEnabled());
+      allowEmptyAfter = wizard.channel()->getChannelSettings().getAllowEmptyFeeds();
+    };
+    dialogs::ScopedModalAnswerer answers(driver.answerer());
+    const std::string url = server->url("/page.html");
+    QCOMPARE(dialogs::startNewChannelWizard(nullptr, url), int(dialogs::IDCANCEL));
+    qunsetenv("TMPDIR");
+    qunsetenv("TMP");
+
+    QVERIFY(!fetched);
+    QVERIFY(!allowEmptyAfter);
+    QCOMPARE(driver.errors.size(), size_t(1));
+    QCOMPARE(driver.errors[0].url, QString::fromStdString(url));
+    QVERIFY(!driver.errors[0].error.isEmpty());
+    QCOMPARE(driver.errors[0].shownText, QString::fromStdString(page));
+    QVERIFY(windowShown);
+    QVERIFY(viewUrl.scheme() != "file");
+    QCOMPARE(filesIn(tmp), QStringList());
+    // The cancelled wizard left neither a channel file nor the feed log.
+    QCOMPARE(filesIn(channelsDir()), QStringList());
+    QCOMPARE(filesIn(logsDir()), QStringList());
+  }
+
+  // The error dialog on its own: a feed file that isn't there.
+  void errorDialogWithoutFeedFile() {
+    Driver driver;
+    dialogs::ScopedModalAnswerer answers(driver.answerer());
+    const std::string missing = env->dir.file("Logs/none.rss");
+    CRssFeedErrorDlg dialog("http://example.com/f", "HTTP 500 Internal Server Error", missing);
+    dialog.show();
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(driver.messages, QStringList{"Can't open the RSS feed file: " + QString::fromStdString(missing)});
+    QCOMPARE(child<QPlainTextEdit>(dialog, "feedTextEdit")->toPlainText(), QString());
+    QCOMPARE(child<QLineEdit>(dialog, "errorEdit")->text(), QString("HTTP 500 Internal Server Error"));
+    dialog.reject();
+  }
+
+  // A page that refuses at Finish (a Cancel on its question) comes up and
+  // nothing is created; Cancel afterwards leaves no channel file, though the
+  // pages before it had begun to write one.
+  void pageRefusesAtFinish() {
+    GlobalOptions& options = GlobalOptions::instance();
+    const bool savedSound = options.DisableAllSound;
+    options.DisableAllSound = true;
+    Driver driver;
+    driver.hintAnswers["GlobalSoundIsDisabled"] = dialogs::IDCANCEL;
+    bool stayed = false;
+    int managedAfterFinish = -1;
+    driver.wizardScript = [&](CNewChannelWizard& wizard) {
+      QVERIFY(nextAndFetch(wizard));
+      wizard.nextButton()->click();  // details -> channel
+      child<QCheckBox>(*wizard.configPage(), "autoUpdateCheck")->setChecked(true);
+      child<QCheckBox>(*wizard.configPage(), "soundCheck")->setChecked(true);
+      walkToConfirm(wizard);
+      QVERIFY(wizard.confirmPage()->updateField()->text().startsWith("This channel will update automatically every "));
+      wizard.finishButton()->click();
+      stayed = wizard.isVisible() && wizard.activePage() == wizard.configPage() && !wizard.finishButton()->isVisible();
+      managedAfterFinish = managedChannels();
+      wizard.cancelButton()->click();
+    };
+    dialogs::ScopedModalAnswerer answers(driver.answerer());
+    const int result = dialogs::startNewChannelWizard(nullptr, server->url("/feed.xml"));
+    options.DisableAllSound = savedSound;
+
+    QVERIFY2(driver.hints.contains("GlobalSoundIsDisabled"), qPrintable(driver.hints.join(",")));
+    QVERIFY(stayed);
+    QCOMPARE(managedAfterFinish, 0);
+    QCOMPARE(result, int(dialogs::IDCANCEL));
+    QCOMPARE(managedChannels(), 0);
+    QCOMPARE(filesIn(channelsDir()), QStringList());
+    QCOMPARE(filesIn(logsDir()), QStringList());
+  }
+
+  // Cancel while the test fetch waits for a slow server: the window answers
+  // at once, the wizard closes without waiting, and once the fetch ends its
+  // feed log is gone too; the manager's downloads were not touched.
+  void cancelDuringTestFetch() {
+    testsupport::HttpAnswer slow = testsupport::HttpAnswer::text(kFeed);
+    slow.stallSeconds = 2;
+    server->route("/slow.xml", slow);
+    const std::string url = server->url("/slow.xml");
+    Driver driver;
+    bool fetchingWhenCancelled = false;
+    bool buttonsWhileFetching = true;
+    driver.wizardScript = [&](CNewChannelWizard& wizard) {
+      wizard.nextButton()->click();
+      fetchingWhenCancelled = wizard.isFetching();
+      buttonsWhileFetching = wizard.nextButton()->isEnabled() || wizard.backButton()->isEnabled();
+      QTRY_VERIFY_WITH_TIMEOUT(server->requests("/slow.xml").size() == 1, 10000);
+      wizard.cancelButton()->click();
+    };
+    dialogs::ScopedModalAnswerer answers(driver.answerer());
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(dialogs::startNewChannelWizard(nullptr, url), int(dialogs::IDCANCEL));
+    QVERIFY(fetchingWhenCancelled);
+    QVERIFY(!buttonsWhileFetching);
+    QVERIFY(driver.errors.empty());
+    QCOMPARE(filesIn(channelsDir()), QStringList());
+
+    const std::string feedLog = logsDir() + "/" + channels::makeChannelFileName(url) + ".rss";
+    QTRY_VERIFY_WITH_TIMEOUT(!exists(feedLog) && server->requests("/slow.xml").size() == 1, 20000);
+    dialogs::waitForTestFetches();
+    QVERIFY(!exists(feedLog));
+    QCOMPARE(filesIn(logsDir()), QStringList());
+    QVERIFY(!env->manager->isStopRequested());
+    std::string body;
+    env->manager->downloadUrl(server->url("/feed.xml"), body);
+    QCOMPARE(body, std::string(kFeed));
+    QCOMPARE(managedChannels(), 0);
+  }
+
+  // One wizard at a time.
+  void secondWizardIsRefused() {
+    Driver driver;
+    int second = -1;
+    driver.wizardScript = [&](CNewChannelWizard& wizard) {
+      QCOMPARE(CNewChannelWizard::getRunningWizard(), &wizard);
+      second = dialogs::startNewChannelWizard(nullptr, "http://example.com/other.xml");
+      QCOMPARE(CNewChannelWizard::getExistingWizard(), &wizard);
+    };
+    dialogs::ScopedModalAnswerer answers(driver.answerer());
+    QCOMPARE(dialogs::startNewChannelWizard(nullptr, server->url("/feed.xml")), int(dialogs::IDCANCEL));
+    QCOMPARE(second, int(dialogs::IDCANCEL));
+    QCOMPARE(driver.messages, QStringList{"Please finish or close the other Channel Wizard first."});
+    QVERIFY(CNewChannelWizard::getRunningWizard() == nullptr);
+    QVERIFY(CNewChannelWizard::getExistingWizard() == nullptr);
+  }
+};
+
+QTEST_MAIN(NewChannelWizardTest)
+#include "new_channel_wizard_qtest.moc"
