@@ -53,6 +53,8 @@
 #include "ui/frame/mainFrame.h"
 #include "ui/helpers/desktopServices.h"
 #include "ui/helpers/openers.h"
+#include "ui/notify/notificationQueue.h"
+#include "ui/tray/systemTray.h"
 
 namespace msg = platform::messages;
 
@@ -339,6 +341,8 @@ void CMendrelApp::init1() {
     setup.captionItalics = options.CaptionBarItalics;
     setup.captionForeground = colour(options.CaptionBarFgdCol);
     setup.captionBackground = colour(options.CaptionBarBgdCol);
+    // The frame creates the tray icon and shows the balloons through these.
+    ui::installTrayServices();
     auto* frame = new CMainFrame;
     if (!frame->create(setup)) {
         delete frame;
@@ -385,6 +389,8 @@ void CMendrelApp::init1() {
     getUiHandler()->addEventHandler(frame->getWorkspaceBar()->getAppPluginsWnd());
     STARTUP_LOG << "Adding a UI event handler: Read-me list." << std::endl;
     getUiHandler()->addEventHandler(frame->getWorkPad()->getReadMeList());
+    STARTUP_LOG << "Adding a UI event handler: tray icon." << std::endl;
+    ui::registerTrayEventHandler();
     deletedChannelWatcher_ = std::make_unique<DeletedChannelWatcher>(*this);
     getUiHandler()->addEventHandler(deletedChannelWatcher_.get());
     STARTUP_LOG << "Notifying registered handlers of the global options." << std::endl;
@@ -534,6 +540,7 @@ void CMendrelApp::takeDown() {
     if (wiring_) wiring_->remove();
     delete mainFrame_;
     mainFrame_ = nullptr;
+    ui::clearNotifications();
     if (backgroundThread_) backgroundThread_->stop();
     std::unique_ptr<dialogs::CShuttingDownDlg> shuttingDown;
     if (getDebugSwitch("ShowShuttingDownWindow") && qApp != nullptr) {

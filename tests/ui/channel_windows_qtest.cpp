@@ -3,6 +3,9 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMenu>
+#include <QToolButton>
 #include <QWebEngineSettings>
 #include <QMdiSubWindow>
 #include <QTabWidget>
@@ -15,9 +18,13 @@
 #include "app/options/globalOptions.h"
 #include "dialogs/base/messageBox.h"
 #include "tests/app/app_fixture.h"
+#include "tests/support/httpServer.h"
 #include "platform/profile.h"
 #include "tools/ini.h"
+#include "tools/tempFile.h"
 #include "ui/bars/controlCenterPanes.h"
+#include "ui/bars/listImages.h"
+#include "ui/bars/workPad.h"
 #include "ui/bars/readMeList.h"
 #include "ui/bars/workspaceBar.h"
 #include "ui/channel/browserToolbar.h"
@@ -26,6 +33,7 @@
 #include "ui/channel/channelFrame.h"
 #include "ui/channel/channelItemView.h"
 #include "ui/events/uiHandler.h"
+#include "ui/frame/mainFrame.h"
 
 namespace {
 
@@ -66,6 +74,14 @@ QStringList rowTexts(const CAppListCtrl& list) {
     QStringList texts;
     for (int row = 0; row < list.rowCount(); ++row) texts << list.rowText(row);
     return texts;
+}
+
+QImage imageOf(const QIcon& icon) { return icon.pixmap(kListImageSize).toImage(); }
+
+// Moves the mouse over a point of a widget, as the window system reports it.
+void hover(QWidget* widget, const QPoint& pos) {
+    QWidget* top = widget->window();
+    QTest::mouseMove(top->windowHandle(), widget->mapTo(top, pos));
 }
 
 void markRead(channels::Channel* channel, int n) {
@@ -253,13 +269,6 @@ private slots:
         QCOMPARE(viewedInFile(), 1);
         QCOMPARE(s.getTotalFeedItemsOpened(), 1);
         QCOMPARE(items->selectedRow(), 2);
-
-        // Next wraps from the last row to row 0, previous from row 0 to the last.
-        items->selectRow(3);
-        doc->getFrame()->runCommand(32856);
-        QCOMPARE(items->selectedRow(), 0);
-        doc->getFrame()->runCommand(32857);
-        QCOMPARE(items->selectedRow(), 3);
         delete doc->getFrame();
     }
 
@@ -410,6 +419,221 @@ private slots:
         QTest::keyClick(&list, Qt::Key_Delete, Qt::ControlModifier);
         QCOMPARE(list.rowCount(), 0);
         QVERIFY(tools::getIniKeyNames(ini, "Read-me List").empty());
+    }
+
+    // The channel window's commands as the main window's actions: enabled
+    // and worded after the active window and its active pane, carried out
+    // there.
+    void channelWindowCommandsFromTheMainFrame() {
+        testsupport::HttpServer server;
+        for (const char* path : {"/1", "/2", "/3"}) {
+            server.route(path, testsupport::HttpAnswer::text(std::string("<html><body>Story ") + path + "</body></html>"));
+        }
+        Fixture f;
+        std::vector<apptest::ItemSpec> specs;
+        for (int k = 1; k <= 3; ++k) {
+            specs.push_back({"id-" + std::to_string(k), "Item " + std::to_string(k), server.url("/" + std::to_string(k)), ""});
+        }
+        auto* channel = f.addChannel("cmds", specs);
+        dialogs::ScopedModalAnswerer answerer([](QDialog& d) { d.done(dialogs::IDOK); });
+        testsupport::TempDir logs;
+        CMainFrame main;
+        CMainFrame::Setup setup;
+        setup.appName = "Orvan";
+        setup.logsDir = logs.str();
+        setup.trayAttempts = 1;
+        QVERIFY(main.create(setup));
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        auto enabled = [&](int id) { return main.getCommand(id)->isEnabled(); };
+        auto text = [&](int id) { return main.getCommand(id)->text(); };
+        for (int id : {32856, 32858, 32859, 32903, 32909, 32912}) QVERIFY2(!enabled(id), qPrintable(QString::number(id)));
+        QVERIFY(!main.runCommand(32856));
+
+        CChannelDoc* doc = CChannelDoc::openChannelDoc(channel, true);
+        QVERIFY(doc != nullptr);
+        CChannelMdiChildWnd* frame = doc->getFrame();
+        QCOMPARE(main.getMdiArea()->subWindowList().size(), 1);
+        QTRY_COMPARE(main.getMdiArea()->activeSubWindow(), frame);
+        CChannelItemView* items = frame->getItemView();
+        items->setFocus();
+        QTRY_VERIFY(frame->isItemViewActive());
+        for (int id : {32856, 32857, 32858, 32859, 108, 32896, 32869, 32903, 32904, 32909, 32910, 32915}) {
+            QVERIFY2(enabled(id), qPrintable(QString::number(id)));
+        }
+        QCOMPARE(text(32903), QString("&Mark as read"));
+        QVERIFY(main.getCommand(32912)->isChecked());
+
+        // Marking from the main window: the row, the channel and the texts follow.
+        QVERIFY(main.runCommand(32903));
+        QVERIFY(getChannelDesktopSettings(channel)->isFeedItemViewed("id-1"));
+        QCOMPARE(items->rowIcon(0), 0);
+        QCOMPARE(text(32903), QString("&Mark as un-read"));
+        QVERIFY(main.runCommand(32903));
+        QCOMPARE(text(32903), QString("&Mark as read"));
+
+        // Next and previous open the item in the page pane, wrapping round.
+        QWebEngineView* web = frame->getBrowserView()->webView();
+        QVERIFY(main.runCommand(32856));
+        QCOMPARE(items->selectedRow(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(web->url().toString().toStdString(), server.url("/2"), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(server.requests("/2").size(), std::size_t(1), 20000);
+        QVERIFY(getChannelDesktopSettings(channel)->isFeedItemViewed("id-2"));
+        items->selectRow(2);
+        QVERIFY(main.runCommand(32856));
+        QCOMPARE(items->selectedRow(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(web->url().toString().toStdString(), server.url("/1"), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!web->page()->isLoading(), 20000);
+        QVERIFY(main.runCommand(32857));
+        QCOMPARE(items->selectedRow(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(web->url().toString().toStdString(), server.url("/3"), 20000);
+        // Back goes to the page before, whatever has the focus.
+        QVERIFY(main.runCommand(32909));
+        QTRY_COMPARE_WITH_TIMEOUT(web->url().toString().toStdString(), server.url("/1"), 20000);
+
+        // The navigation bar and the item pane, with their check mark and text.
+        QVERIFY(main.runCommand(32912));
+        QVERIFY(!frame->getBrowserView()->isNavBarVisible());
+        QVERIFY(!main.getCommand(32912)->isChecked());
+        QVERIFY(main.runCommand(32912));
+        QVERIFY(main.getCommand(32912)->isChecked());
+        frame->setItemPaneHeight(120);
+        QCOMPARE(text(32859), QString("Hide &item pane"));
+        QVERIFY(main.runCommand(32859));
+        QCOMPARE(frame->getItemPaneHeight(), 0);
+        QCOMPARE(text(32859), QString("Show &item pane"));
+        QVERIFY(main.runCommand(32859));
+        QCOMPARE(frame->getItemPaneHeight(), 120);
+
+        // With the page the active pane, the list's own commands are off.
+        web->setFocus();
+        QTRY_VERIFY(!frame->isItemViewActive());
+        QVERIFY(!enabled(32903));
+        QVERIFY(!main.runCommand(32869));
+        QVERIFY(enabled(32856) && enabled(32896));
+
+        // The tab's menu starts with the summary and the navigation bar.
+        const QList<QAction*> tabMenu = frame->systemMenu()->actions();
+        QCOMPARE(tabMenu.value(0)->text(), QString("Show &summary"));
+        QCOMPARE(tabMenu.value(1)->text(), QString("Show na&vbar"));
+
+        // No window, no command.
+        delete frame;
+        QTRY_VERIFY(!enabled(32856));
+        QVERIFY(!enabled(32909));
+    }
+
+    void browserToolbarResetAndAddresses() {
+        struct Owner : CBrowserToolbarParent {
+            QStringList calls;
+            void onBrowserGoBack() override { calls << "back"; }
+            void onBrowserGoForward() override { calls << "forward"; }
+            void onBrowserNavigate(const std::string& url) override { calls << "go " + QString::fromStdString(url); }
+            void onBrowserEscape() override { calls << "escape"; }
+        } owner;
+        testsupport::TempDir dir;
+        CBrowserToolbar bar(&owner, nullptr);
+        bar.resize(400, bar.sizeHint().height());
+        bar.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&bar));
+        QVERIFY(bar.isUrlBoxCreated());
+
+        // Temporary pages (a summary page) leave the box empty; other
+        // addresses and files elsewhere are shown as given.
+        tools::TempFile page(".html");
+        const std::string elsewhere = dir.file("page.html");
+        testsupport::writeFile(elsewhere, "<html/>");
+        const std::pair<std::string, QString> addresses[] = {
+            {"http://example.com/x", "http://example.com/x"},
+            {"file://" + page.getFilename(), ""},
+            {page.getFilename(), ""},
+            {"file://" + elsewhere, QString::fromStdString("file://" + elsewhere)},
+            {elsewhere, QString::fromStdString(elsewhere)},
+        };
+        for (const auto& [url, shown] : addresses) {
+            bar.setUrl(url);
+            QCOMPARE(bar.urlEdit()->text(), shown);
+        }
+
+        // Enter and the go button navigate to the trimmed text; blanks do nothing.
+        bar.urlEdit()->setText("   ");
+        QTest::keyClick(bar.urlEdit(), Qt::Key_Return);
+        bar.urlEdit()->setText("  http://example.com/y ");
+        QTest::keyClick(bar.urlEdit(), Qt::Key_Return);
+        bar.goAction()->trigger();
+        bar.backAction()->trigger();
+        bar.forwardAction()->trigger();
+        QTest::keyClick(bar.urlEdit(), Qt::Key_Escape);
+        QCOMPARE(owner.calls, (QStringList{"go http://example.com/y", "go http://example.com/y", "back", "forward", "escape"}));
+
+        // The go button sits a quarter of the bar's height from the right;
+        // the box stretches to half that before it.
+        for (int width : {400, 640}) {
+            bar.resize(width, bar.height());
+            const int q = bar.height() / 4;
+            QCOMPARE(bar.goButton()->geometry().right() + 1, width - q);
+            QCOMPARE(bar.urlEdit()->geometry().right() + 1, bar.goButton()->geometry().left() - q / 2);
+        }
+
+        // A reset puts an empty box back in its place.
+        bar.reset();
+        QVERIFY(bar.urlEdit() != nullptr);
+        QCOMPARE(bar.urlEdit()->text(), QString());
+        QCOMPARE(bar.urlEdit()->geometry().right() + 1, bar.goButton()->geometry().left() - bar.height() / 4 / 2);
+    }
+
+    void rowImagesAndTheHotRow() {
+        Fixture f;
+        auto* busy = f.addChannel("busy", apptest::numberedItems("busy", 25));
+        auto* calm = f.addChannel("calm", apptest::numberedItems("calm", 3));
+        markRead(calm, 1);
+        GlobalOptions::instance().ShowUnreadItemsInMyChannels = true;
+        CWorkspaceBar bar(nullptr);
+        CControlCenterMyChannelsWnd* list = bar.getMyChannelsWnd();
+        list->loadChannels();
+        for (auto [channel, image] : {std::pair{busy, 21}, {calm, 3}}) {
+            const QIcon icon = list->rowItem(list->findRow(channel))->icon(0);
+            QVERIFY(!icon.isNull());
+            QCOMPARE(imageOf(icon), imageOf(listImage(kMyChannelsImages, image)));
+        }
+        QVERIFY(imageOf(listImage(kMyChannelsImages, 21)) != imageOf(listImage(kMyChannelsImages, 3)));
+        QVERIFY(!bar.tabs()->tabIcon(0).isNull() && !bar.tabs()->tabIcon(1).isNull());
+        CWorkPad pad(nullptr);
+        QVERIFY(!pad.tabs()->tabIcon(0).isNull());
+
+        // The item list: viewed, new and unread rows each have their image.
+        dialogs::ScopedModalAnswerer answerer([](QDialog& d) { d.done(dialogs::IDOK); });
+        calm->getChannelState().setNewFeedItems({"id-3"}, 1);
+        CChannelDoc* doc = CChannelDoc::openChannelDoc(calm, true);
+        CChannelItemView* items = doc->getFrame()->getItemView();
+        QList<QImage> shown;
+        for (int row = 0; row < 3; ++row) {
+            shown << imageOf(items->model()->index(row, 0).data(Qt::DecorationRole).value<QIcon>());
+        }
+        QCOMPARE(shown, (QList<QImage>{imageOf(listImage(kItemViewImages, 0)), imageOf(listImage(kItemViewImages, 2)),
+                                       imageOf(listImage(kItemViewImages, 1))}));
+        QVERIFY(shown[0] != shown[1] && shown[1] != shown[2] && shown[0] != shown[2]);
+        delete doc->getFrame();
+
+        // In one-click mode the row under the mouse is underlined, in every list.
+        bar.resize(240, 200);
+        bar.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&bar));
+        const QPoint second = list->visualItemRect(list->rowItem(1)).center();
+        for (int oneClick : {1, 0}) {
+            CAppListCtrl::setOneClickModeForTest(oneClick);
+            hover(list->viewport(), second);
+            QTRY_COMPARE(list->hotRow(), oneClick != 0 ? 1 : -1);
+            QCOMPARE(list->rowFont(1).underline(), oneClick != 0);
+            QVERIFY(!list->rowFont(0).underline());
+            hover(list->viewport(), list->visualItemRect(list->rowItem(0)).center());
+        }
+        CAppListCtrl::setOneClickModeForTest(1);
+        QTRY_COMPARE(list->hotRow(), 0);
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(list->viewport(), &leave);
+        QCOMPARE(list->hotRow(), -1);
+        CAppListCtrl::setOneClickModeForTest(-1);
     }
 
 public slots:

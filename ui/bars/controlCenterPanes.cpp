@@ -14,6 +14,7 @@
 #include "lib/log/messageLog.h"
 #include "lib/misc/stringHelpers.h"
 #include "lib/misc/threadSafety.h"
+#include "ui/bars/listImages.h"
 #include "ui/helpers/windowUpdateLock.h"
 
 namespace {
@@ -98,7 +99,9 @@ void CControlCenterMyChannelsWnd::styleRow(QTreeWidgetItem* item) {
     item->setFont(0, fonts_[kind][0]);
     item->setForeground(0, colorOf(autoUpdate ? o.ControlCenterAutoUpdateChannelFgdCol
                                                : o.ControlCenterNonAutoUpdateChannelFgdCol));
-    item->setData(0, kRowImageRole, channelImage(channel));
+    const int image = channelImage(channel);
+    item->setData(0, kRowImageRole, image);
+    item->setIcon(0, listImage(kMyChannelsImages, image));
 }
 
 void CControlCenterMyChannelsWnd::restyle() {

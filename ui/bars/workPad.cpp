@@ -2,6 +2,7 @@
 
 #include <QTabWidget>
 
+#include "ui/bars/listImages.h"
 #include "ui/bars/readMeList.h"
 
 namespace {
@@ -16,7 +17,7 @@ CWorkPad::CWorkPad(QWidget* parent)
     setObjectName(QStringLiteral("workPad"));
     tabs_->setObjectName(QStringLiteral("workPadTabs"));
     tabs_->setTabPosition(QTabWidget::South);
-    tabs_->addTab(readMeList_, QStringLiteral("Read me"));
+    tabs_->addTab(readMeList_, listImage(kWorkPadTabImages, 0), QStringLiteral("Read me"));
     setWidget(tabs_);
 }
 

@@ -7,6 +7,7 @@
 #include "app/core/programObjects.h"
 #include "channels/channelManager.h"
 #include "ui/bars/controlCenterPanes.h"
+#include "ui/bars/listImages.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
 
@@ -26,8 +27,8 @@ CWorkspaceBar::CWorkspaceBar(QWidget* parent)
     setObjectName(QStringLiteral("workspaceBar"));
     tabs_->setObjectName(QStringLiteral("controlCenterTabs"));
     tabs_->setTabPosition(QTabWidget::South);
-    tabs_->addTab(myChannels_, QStringLiteral("My Channels"));
-    tabs_->addTab(appPlugins_, QStringLiteral("Plugins"));
+    tabs_->addTab(myChannels_, listImage(kControlCenterTabImages, 0), QStringLiteral("My Channels"));
+    tabs_->addTab(appPlugins_, listImage(kControlCenterTabImages, 1), QStringLiteral("Plugins"));
     setWidget(tabs_);
     connect(tabs_, &QTabWidget::currentChanged, this, [this] { updateCaption(); });
     connect(myChannels_, &CControlCenterMyChannelsWnd::contentsChanged, this, [this] {

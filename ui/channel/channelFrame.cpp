@@ -1,6 +1,7 @@
 #include "ui/channel/channelFrame.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QSplitter>
 
 #include "app/options/globalOptions.h"
@@ -21,6 +22,31 @@ CChannelMdiChildWnd::CChannelMdiChildWnd(channels::Channel* channel, QWidget* pa
     setWidget(splitter_);
     resize(700, 500);
     getUiHandler()->addEventHandler(this);
+    // The active pane: the one that last had the focus.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now == nullptr) return;
+        const bool inItems = now == itemView_ || itemView_->isAncestorOf(now);
+        if (!inItems && now != browserView_ && !browserView_->isAncestorOf(now)) return;
+        itemViewActive_ = inItems;
+        emit commandsChanged();
+    });
+    connect(itemView_, &CChannelItemView::commandsChanged, this, &CAppMdiChildWnd::commandsChanged);
+    connect(splitter_, &QSplitter::splitterMoved, this, &CAppMdiChildWnd::commandsChanged);
+    // The tab's menu (the title bar's in the window view): the summary and
+    // the navigation bar first.
+    QMenu* menu = systemMenu();
+    if (menu != nullptr) {
+        QAction* first = menu->actions().value(0);
+        QAction* summary = new QAction(QStringLiteral("Show &summary"), menu);
+        connect(summary, &QAction::triggered, this, [this] { runCommand(32858); });
+        QAction* navBar = new QAction(QStringLiteral("Show na&vbar"), menu);
+        navBar->setCheckable(true);
+        connect(navBar, &QAction::triggered, this, [this] { runCommand(32912); });
+        connect(menu, &QMenu::aboutToShow, navBar, [this, navBar] { navBar->setChecked(browserView_->isNavBarVisible()); });
+        menu->insertAction(first, summary);
+        menu->insertAction(first, navBar);
+        menu->insertSeparator(first);
+    }
     connect(this, &QMdiSubWindow::aboutToActivate, this, [this] {
         getUiHandler()->fireChannelViewActivated(channel_, this, false);
     });
@@ -36,7 +62,15 @@ CChannelMdiChildWnd::CChannelMdiChildWnd(channels::Channel* channel, QWidget* pa
 }
 
 CChannelMdiChildWnd::~CChannelMdiChildWnd() {
+    // The base's destructor reports the window's deactivation: not to this part any more.
+    disconnect(this, &QMdiSubWindow::windowStateChanged, this, nullptr);
     if (isUiHandlerSet()) getUiHandler()->removeEventHandler(this);
+    // The panes go after this destructor, moving the focus and the active
+    // window as they go: nothing may reach the frame from now on.
+    QObject::disconnect(qApp, nullptr, this, nullptr);
+    disconnect(this, nullptr, this, nullptr);
+    itemView_->disconnect(this);
+    splitter_->disconnect(this);
 }
 
 std::string CChannelMdiChildWnd::getDescription() const {
@@ -51,6 +85,7 @@ void CChannelMdiChildWnd::setItemPaneHeight(int height) {
     const int total = std::max(splitter_->height(), height + 1);
     splitter_->setSizes({height, total - height});
     if (height == 0) browserView_->setFocus();
+    emit commandsChanged();
 }
 
 void CChannelMdiChildWnd::hideItemPane() {
@@ -82,6 +117,38 @@ void CChannelMdiChildWnd::sizeToFit(bool limitToMax, bool showHint) {
     if (limited && showHint) dialogs::CHintDlg("SizeToFit", this).DoModal();
 }
 
+QString CChannelMdiChildWnd::captionText() const {
+    return QString::fromStdString(channels::getChannelDisplayName(channel_));
+}
+
+ChildCommandState CChannelMdiChildWnd::commandState(int id) const {
+    ChildCommandState state;
+    state.handled = true;
+    switch (id) {
+    case 32856:
+    case 32857: state.enabled = channel_->getFeedItemCount() != 0; return state;
+    case 32859:
+        state.enabled = true;
+        state.text = getItemPaneHeight() < itemView_->getItemRowHeight() ? QStringLiteral("Show &item pane")
+                                                                         : QStringLiteral("Hide &item pane");
+        return state;
+    case 108:
+    case 32858: state.enabled = true; return state;
+    case 32896: state.enabled = itemView_->selectedRow() >= 0; return state;
+    case 32912:
+        state.enabled = true;
+        state.checkable = true;
+        state.checked = browserView_->isNavBarVisible();
+        return state;
+    default: break;
+    }
+    if (CBrowserToolbar::isToolbarCommand(id)) {
+        state.enabled = true;
+        return state;
+    }
+    return itemViewActive_ ? itemView_->commandState(id) : ChildCommandState{};
+}
+
 bool CChannelMdiChildWnd::runCommand(int id) {
     switch (id) {
     case 32856: itemView_->selectNext(); return true;
@@ -111,15 +178,21 @@ bool CChannelMdiChildWnd::runCommand(int id) {
         getUiHandler()->fireChannelViewActivated(channel_, this, false);
         return true;
     case 32896: return itemView_->runCommand(32896);
-    case 32912: browserView_->showNavBar(!browserView_->isNavBarVisible()); return true;
-    default: return false;
+    case 32912:
+        browserView_->showNavBar(!browserView_->isNavBarVisible());
+        emit commandsChanged();
+        return true;
+    default: break;
     }
+    if (CBrowserToolbar::isToolbarCommand(id)) return browserView_->toolbar()->runCommand(id);
+    return itemViewActive_ && itemView_->commandState(id).handled && itemView_->runCommand(id);
 }
 
 void CChannelMdiChildWnd::onGlobalOptionsChanged(GlobalOptionsChangedUiEvent&) {
     const int mode = GlobalOptions::instance().NavBarMode;
     if (mode == 1) browserView_->showNavBar(true);
     if (mode == 2) browserView_->showNavBar(false);
+    emit commandsChanged();
 }
 
 void CChannelMdiChildWnd::onChannelDeleted(ChannelDeletedUiEvent& e) {

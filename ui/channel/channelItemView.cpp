@@ -16,6 +16,7 @@
 #include "lib/misc/threadSafety.h"
 #include "lib/text/htmlStripper.h"
 #include "tools/codecs.h"
+#include "ui/bars/listImages.h"
 #include "ui/bars/readMeList.h"
 #include "ui/bars/workPad.h"
 #include "ui/channel/channelDoc.h"
@@ -23,6 +24,7 @@
 #include "ui/events/uiHandler.h"
 #include "ui/helpers/misc.h"
 #include "ui/helpers/openers.h"
+#include "ui/widgets/appListCtrl.h"
 
 namespace {
 QColor colorOf(int bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
@@ -82,6 +84,7 @@ QVariant ChannelItemModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole: return titles_[index.row()];
     case kIconRole: return icon();
+    case Qt::DecorationRole: return listImage(kItemViewImages, icon());
     case kItemIdRole: return QString::fromStdString(it->getId());
     case kItemUrlRole: return QString::fromStdString(it->getUrl());
     case Qt::FontRole: {
@@ -97,7 +100,11 @@ QVariant ChannelItemModel::data(const QModelIndex& index, int role) const {
 // ---------------------------------------------------------------------------
 
 CChannelItemView::CChannelItemView(CChannelMdiChildWnd* frame, channels::Channel* channel, QWidget* parent)
-    : QTreeView(parent), frame_(frame), channel_(channel), model_(new ChannelItemModel(this)) {
+    : QTreeView(parent),
+      frame_(frame),
+      channel_(channel),
+      model_(new ChannelItemModel(this)),
+      hotRows_(new HotRowDelegate(this)) {
     setObjectName(QStringLiteral("channelItemView"));
     setModel(model_);
     setHeaderHidden(true);
@@ -106,16 +113,22 @@ CChannelItemView::CChannelItemView(CChannelMdiChildWnd* frame, channels::Channel
     setSelectionMode(QAbstractItemView::SingleSelection);
     header()->setStretchLastSection(true);
     buildFonts();
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &CChannelItemView::commandsChanged);
+    connect(model_, &QAbstractItemModel::modelReset, this, &CChannelItemView::commandsChanged);
+    connect(model_, &QAbstractItemModel::dataChanged, this, &CChannelItemView::commandsChanged);
+    // A click opens the item in one-click mode and only activates it
+    // otherwise; there a double-click opens it.
     connect(this, &QTreeView::clicked, this, [this](const QModelIndex& index) {
-        const channels::FeedItem* item = model_->item(index.row());
-        const int row = item != nullptr ? index.row() : -1;
-        if (GlobalOptions::instance().OneClickMode) {
+        const int row = model_->item(index.row()) != nullptr ? index.row() : -1;
+        if (CAppListCtrl::oneClickMode()) {
+            getUiHandler()->onFeedItemOpened(frame_, channel_, row);
+        } else {
             getUiHandler()->onFeedItemActivated(frame_, channel_, row);
         }
     });
     connect(this, &QTreeView::doubleClicked, this, [this](const QModelIndex&) {
-        if (!GlobalOptions::instance().OneClickMode && selectedRow() >= 0) {
-            getUiHandler()->onFeedItemActivated(frame_, channel_, selectedRow());
+        if (!CAppListCtrl::oneClickMode() && selectedRow() >= 0) {
+            getUiHandler()->onFeedItemOpened(frame_, channel_, selectedRow());
         }
     });
     getUiHandler()->addEventHandler(this);
@@ -180,6 +193,8 @@ void CChannelItemView::selectRow(int row) {
 }
 
 int CChannelItemView::rowIcon(int row) const { return model_->data(model_->index(row), ChannelItemModel::kIconRole).toInt(); }
+int CChannelItemView::hotRow() const { return hotRows_->hotRow(); }
+QFont CChannelItemView::rowFont(int row) const { return hotRows_->rowFont(model_->index(row)); }
 QString CChannelItemView::rowText(int row) const { return model_->data(model_->index(row), Qt::DisplayRole).toString(); }
 
 int CChannelItemView::findRowByItemId(const std::string& id, int startRow) const {
@@ -197,7 +212,7 @@ int CChannelItemView::getItemRowHeight() const {
 
 void CChannelItemView::activateRow(int row) {
     selectRow(row);
-    getUiHandler()->onFeedItemActivated(frame_, channel_, row);
+    getUiHandler()->onFeedItemOpened(frame_, channel_, row);
 }
 
 void CChannelItemView::selectNext() {
@@ -214,7 +229,7 @@ void CChannelItemView::selectPrevious() {
     activateRow(s <= 0 ? n - 1 : s - 1);
 }
 
-bool CChannelItemView::markAllDirection() {
+bool CChannelItemView::markAllDirection() const {
     bool anyViewed = false;
     bool anyUnviewed = false;
     for (int row = 0; row < rowCount(); ++row) (rowIcon(row) == 0 ? anyViewed : anyUnviewed) = true;
@@ -224,13 +239,35 @@ bool CChannelItemView::markAllDirection() {
     return s < 0 || rowIcon(s) != 0;
 }
 
-QString CChannelItemView::commandText(int id) {
+QString CChannelItemView::commandText(int id) const {
     if (id == 32903) {
         const int s = selectedRow();
         return s >= 0 && rowIcon(s) == 0 ? QStringLiteral("&Mark as un-read") : QStringLiteral("&Mark as read");
     }
     if (id == 32904) return markAllDirection() ? QStringLiteral("Mark &all as read") : QStringLiteral("Mark &all as un-read");
     return {};
+}
+
+ChildCommandState CChannelItemView::commandState(int id) const {
+    ChildCommandState state;
+    switch (id) {
+    case 32869:
+    case 32880:
+    case 32870:
+    case 32894:
+    case 32896: state.enabled = selectedRow() >= 0; break;
+    case 32903:
+        state.enabled = selectedRow() >= 0;
+        state.text = commandText(id);
+        break;
+    case 32904:
+        state.enabled = rowCount() > 0;
+        if (state.enabled) state.text = commandText(id);
+        break;
+    default: return state;
+    }
+    state.handled = true;
+    return state;
 }
 
 bool CChannelItemView::runCommand(int id) {
@@ -247,7 +284,7 @@ bool CChannelItemView::runCommand(int id) {
         return false;
     }
     switch (id) {
-    case 32869: getUiHandler()->onFeedItemActivated(frame_, channel_, row); break;
+    case 32869: getUiHandler()->onFeedItemOpened(frame_, channel_, row); break;
     case 32880: openFeedItemInNewWindow(channel_, *item); break;
     case 32870: copyToClipboard(this, item->getUrl()); break;
     case 32894: emailUrl(item->getUrl()); break;
@@ -277,7 +314,6 @@ void CChannelItemView::keyPressEvent(QKeyEvent* event) {
 
 void CChannelItemView::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    const bool selected = selectedRow() >= 0;
     const std::pair<int, QString> items[] = {{32869, QStringLiteral("&Open item")},
                                              {32880, QStringLiteral("Open in &new window")},
                                              {32870, QStringLiteral("&Copy URL")},
@@ -288,7 +324,7 @@ void CChannelItemView::contextMenuEvent(QContextMenuEvent* event) {
                                              {32904, commandText(32904)}};
     for (const auto& [id, text] : items) {
         QAction* a = menu.addAction(text);
-        a->setEnabled(id == 108 || (id == 32904 ? rowCount() > 0 : selected));
+        a->setEnabled(id == 108 || commandState(id).enabled);
         if (id == 108) {
             connect(a, &QAction::triggered, this, [this] { frame_->runCommand(108); });
         } else {

@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "channels/feed/feed.h"
+#include "ui/channel/mdiChildBase.h"
 #include "ui/events/uiEvent.h"
 
 class CChannelMdiChildWnd;
+class HotRowDelegate;
 
 class ChannelItemModel : public QAbstractListModel {
     Q_OBJECT
@@ -54,20 +56,31 @@ public:
     // The row's icon: 0 viewed, 1 new, 2 unread.
     int rowIcon(int row) const;
     QString rowText(int row) const;
+    // The row under the mouse in one-click mode (-1 for none), and the font
+    // a row is drawn with (underlined when hot).
+    int hotRow() const;
+    QFont rowFont(int row) const;
     ChannelItemModel* itemModel() const { return model_; }
 
     // The item commands: 32869 open, 32880 open in new window, 32870 copy,
     // 32894 mail, 32903 toggle read, 32904 mark all, 32896 to the read-me
     // list. False when the command needs a selection and there is none.
     bool runCommand(int id);
+    // Whether those commands are enabled now, and the texts of 32903 and
+    // 32904 (which follow the rows); unhandled for other commands.
+    ChildCommandState commandState(int id) const;
     // The text of 32903 or 32904 as the menu would show it now.
-    QString commandText(int id);
+    QString commandText(int id) const;
 
     void onGlobalOptionsChanged(GlobalOptionsChangedUiEvent&) override;
     void onChannelConfigChanged(ChannelConfigChangedUiEvent& e) override;
     void onMarkFeedItemAsViewed(MarkFeedItemAsViewedUiEvent& e) override;
     void onUrlOpened(UrlOpenedUiEvent& e) override;
     std::string getDescription() const override;
+
+signals:
+    // The selection or a row's mark changed (the commands' state with it).
+    void commandsChanged();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -77,8 +90,9 @@ protected:
 private:
     void buildFonts();
     void activateRow(int row);
-    bool markAllDirection();
+    bool markAllDirection() const;
     CChannelMdiChildWnd* frame_;
     channels::Channel* channel_;
     ChannelItemModel* model_;
+    HotRowDelegate* hotRows_;
 };

@@ -26,8 +26,10 @@
 #include "tools/dates.h"
 #include "ui/bars/workPad.h"
 #include "ui/bars/workspaceBar.h"
+#include "ui/channel/childWindowCommands.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/qtDispatcher.h"
+#include "ui/tray/systemTray.h"
 
 namespace msg = platform::messages;
 
@@ -182,6 +184,8 @@ bool CMainFrame::create(const Setup& setup) {
     });
     viewMenu->addAction(activityTab);
     viewMenu->addAction(errorsTab);
+    // The commands of the child windows run in the active one.
+    installChildWindowCommands(*this);
 
     // Where no tray host runs, the attempts go on in the background and the
     // program runs without the icon.
@@ -542,5 +546,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 void CMainFrame::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange && !isMinimized()) g_mainWindowMaximized = isMaximized();
+    // The user looks at the window: the tray icon finishes its animation.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) stopTrayAnimation();
     QMainWindow::changeEvent(event);
 }

@@ -46,14 +46,54 @@ bool CAppListCtrl::oneClickMode() {
 }
 void CAppListCtrl::setOneClickModeForTest(int mode) { oneClickOverride = mode; }
 
-CAppListCtrl::CAppListCtrl(CAppListCtrlParent* owner, QWidget* parent) : QTreeWidget(parent), owner_(owner) {
+HotRowDelegate::HotRowDelegate(QAbstractItemView* view)
+    : QStyledItemDelegate(view), view_(view), viewport_(view->viewport()) {
+    view->setItemDelegate(this);
+    view->setMouseTracking(true);
+    viewport_->setMouseTracking(true);
+    viewport_->installEventFilter(this);
+    connect(view, &QAbstractItemView::entered, this, [this](const QModelIndex& index) { setHot(index); });
+    connect(view, &QAbstractItemView::viewportEntered, this, [this] { setHot({}); });
+}
+
+int HotRowDelegate::hotRow() const { return CAppListCtrl::oneClickMode() && hot_.isValid() ? hot_.row() : -1; }
+
+QFont HotRowDelegate::rowFont(const QModelIndex& index) const {
+    const QVariant own = index.data(Qt::FontRole);
+    QFont font = own.isValid() ? own.value<QFont>() : view_->font();
+    if (index.isValid() && index.row() == hotRow()) font.setUnderline(true);
+    return font;
+}
+
+void HotRowDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (index.row() == hotRow()) option->font.setUnderline(true);
+}
+
+bool HotRowDelegate::eventFilter(QObject* watched, QEvent* event) {
+    // The viewport may outlive the view's own destruction by a moment: only
+    // the pointer kept of it is used here.
+    if (watched != viewport_) return QStyledItemDelegate::eventFilter(watched, event);
+    if (event->type() == QEvent::Leave) setHot({});
+    return false;
+}
+
+void HotRowDelegate::setHot(const QModelIndex& index) {
+    if (QPersistentModelIndex(index) == hot_) return;
+    hot_ = index;
+    if (viewport_ != nullptr) viewport_->update();
+}
+
+// ---------------------------------------------------------------------------
+
+CAppListCtrl::CAppListCtrl(CAppListCtrlParent* owner, QWidget* parent)
+    : QTreeWidget(parent), owner_(owner), hotRows_(new HotRowDelegate(this)) {
     setColumnCount(1);
     setHeaderHidden(true);
     setRootIsDecorated(false);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformRowHeights(true);
     header()->setStretchLastSection(true);
-    setMouseTracking(true);
     connect(this, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) {
         if (oneClickMode()) {
             listItemOpened(rowOf(item));
@@ -80,6 +120,11 @@ void CAppListCtrl::selectRow(int row) {
     setCurrentItem(item);
     item->setSelected(true);
     scrollToItem(item);
+}
+
+QFont CAppListCtrl::rowFont(int row) const {
+    QTreeWidgetItem* item = rowItem(row);
+    return item != nullptr ? hotRows_->rowFont(indexFromItem(item)) : font();
 }
 
 QString CAppListCtrl::rowText(int row) const {

@@ -8,10 +8,37 @@
 //   double-click opens the selected entry.
 // A key press goes to onListKeyPressed with the selected row (-1 for none)
 // and the modifier bits (Shift 1, Ctrl 2, Alt 4); a true result eats it.
+// In one-click mode the row under the mouse is drawn underlined (HotRowDelegate).
+#include <QPersistentModelIndex>
+#include <QPointer>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <string>
 
 class CAppListCtrl;
+
+// Draws a list's row under the mouse (the hot row) with its font
+// underlined while the lists work in one-click mode, the look that says a
+// click opens. Installs itself as the view's item delegate.
+class HotRowDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    explicit HotRowDelegate(QAbstractItemView* view);
+    // The row under the mouse, -1 for none (also outside one-click mode).
+    int hotRow() const;
+    // The font the row is drawn with.
+    QFont rowFont(const QModelIndex& index) const;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setHot(const QModelIndex& index);
+    QAbstractItemView* view_;
+    QPointer<QWidget> viewport_;
+    QPersistentModelIndex hot_;
+};
 
 class CAppListCtrlParent {
 public:
@@ -34,6 +61,10 @@ public:
     void selectRow(int row);
     int rowCount() const { return topLevelItemCount(); }
     QString rowText(int row) const;
+    // The row under the mouse in one-click mode (-1 for none), and the font
+    // a row is drawn with.
+    int hotRow() const { return hotRows_->hotRow(); }
+    QFont rowFont(int row) const;
 
     // Sets the one-click behaviour (hover underline) from the options.
     void applyListStyle();
@@ -55,6 +86,7 @@ protected:
 
 private:
     CAppListCtrlParent* owner_;
+    HotRowDelegate* hotRows_;
 };
 
 // Removes leading and then trailing white space in place.
