@@ -193,8 +193,12 @@ void DesktopWiring::installOptionHooks() {
 }
 
 void DesktopWiring::installWindowServices(CMainFrame& frame) {
-    parts_->windowServices = std::make_unique<WindowServices>();
-    setDesktopServices(parts_->windowServices.get());
+    // The simple-browser windows install theirs before the frame exists;
+    // without them pages go to the user's browser.
+    if (getDesktopServices() == nullptr) {
+        parts_->windowServices = std::make_unique<WindowServices>();
+        setDesktopServices(parts_->windowServices.get());
+    }
     parts_->observer = std::make_unique<SettingsObserver>();
     setChannelDesktopSettingsObserver(parts_->observer.get());
     parts_->readMeEntries = std::make_unique<ReadMeListEntries>();
@@ -275,7 +279,7 @@ void DesktopWiring::remove() {
         parts_->observer.reset();
     }
     if (parts_->windowServices) {
-        setDesktopServices(nullptr);
+        if (getDesktopServices() == parts_->windowServices.get()) setDesktopServices(nullptr);
         parts_->windowServices.reset();
     }
     if (parts_->optionHooks) {

@@ -87,6 +87,15 @@ std::string newsFeedUrl() { return joinPath(programPaths().appHomeUrl, "news.rss
 
 }  // namespace
 
+void CMendrelApp::requestTermination() {
+    if (CMainFrame* frame = ::getMainFrame()) {
+        setExitRequested(true);
+        frame->close();
+    } else if (g_app != nullptr) {
+        g_app->terminationPending_ = true;
+    }
+}
+
 CMendrelApp& getApp() {
     static CMendrelApp app;
     return app;
@@ -156,6 +165,9 @@ bool CMendrelApp::InitInstance() {
     singleInstance_ = std::make_unique<SingleInstance>(paths.appName);
     switch (singleInstance_->start(getDebugSwitch("AllowMultipleInstances"))) {
     case SingleInstance::Started:
+        // The end of the session closes the window as the user would; one
+        // that comes while the program starts waits for the window.
+        installTerminationRequest([] { requestTermination(); });
         break;
     case SingleInstance::HandedOver:
         STARTUP_LOG << "Orvan is already running - the running copy shows its main window." << std::endl;
@@ -293,13 +305,8 @@ bool CMendrelApp::InitInstance() {
             welcome->activateFrame();
     }
 
-    // The end of the session closes the window as the user would.
-    installTerminationRequest([] {
-        if (CMainFrame* frame = ::getMainFrame()) {
-            setExitRequested(true);
-            frame->close();
-        }
-    });
+    // A request that came while the program was starting is served now.
+    if (terminationPending_) QMetaObject::invokeMethod(mainFrame_, [] { requestTermination(); }, Qt::QueuedConnection);
     STARTUP_LOG << "Initialization completed OK - InitInstance() is returning." << std::endl;
     return true;
 }

@@ -64,6 +64,9 @@ public:
 
 private:
     void loadChannelDesktopSettings();
+    // SIGTERM/SIGINT: closes the main window, or marks the request until
+    // there is one.
+    static void requestTermination();
     void loadBranding(bool newUser);
     void addBrandingUserTools();
     void takeDown();
@@ -80,6 +83,7 @@ private:
     std::unique_ptr<DesktopWiring> wiring_;
     MainWindowState savedWindowState_;
     bool exited_ = false;
+    bool terminationPending_ = false;
 };
 
 CMendrelApp& getApp();

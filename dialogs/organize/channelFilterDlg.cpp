@@ -11,20 +11,17 @@
 #include <QVBoxLayout>
 
 #include "dialogs/base/messageBox.h"
+#include "dialogs/channel/channelPageCommon.h"
 #include "dialogs/base/resizer.h"
 #include "dialogs/base/windowPlacement.h"
 #include "dialogs/hints/hintDlg.h"
 #include "dialogs/organize/organizeDialogs.h"
-#include "dialogs/small/cantFindChmDlg.h"
 #include "lib/misc/stringHelpers.h"
 #include "lib/text/xpcre.h"
 
 namespace dialogs {
 
 namespace {
-
-QString qs(const std::string& text) { return QString::fromStdString(text); }
-std::string ss(const QString& text) { return text.toStdString(); }
 
 void fillCombo(QComboBox* combo, std::initializer_list<std::pair<const char*, int>> entries) {
   for (const auto& [text, value] : entries) combo->addItem(QObject::tr(text), value);
@@ -162,10 +159,7 @@ CChannelFilterDlg::CChannelFilterDlg(const ChannelFilter& filter, const std::vec
   connect(reset_, &QPushButton::clicked, this, &CChannelFilterDlg::onReset);
   connect(ok_, &QPushButton::clicked, this, &CChannelFilterDlg::onOk);
   connect(cancel_, &QPushButton::clicked, this, &CChannelFilterDlg::reject);
-  connect(help, &QPushButton::clicked, this, [this] {
-    CCantFindChmDlg dialog(this);
-    runModal(dialog);
-  });
+  connect(help, &QPushButton::clicked, this, [this] { showOrganizeHelp(this); });
 }
 
 void CChannelFilterDlg::initDialog() {

@@ -16,19 +16,18 @@
 #include "app/misc/timeInterval.h"
 #include "app/options/globalOptions.h"
 #include "dialogs/base/messageBox.h"
+#include "dialogs/channel/channelPageCommon.h"
 #include "dialogs/base/resizer.h"
 #include "dialogs/base/windowPlacement.h"
 #include "dialogs/files/fileBrowser.h"
 #include "dialogs/hints/hintDlg.h"
 #include "dialogs/organize/organizeDialogs.h"
-#include "dialogs/small/cantFindChmDlg.h"
 #include "lib/misc/stringHelpers.h"
 
 namespace dialogs {
 
 namespace {
 
-QString qs(const std::string& text) { return QString::fromStdString(text); }
 std::string trimmed(const QString& text) { return text.trimmed().toStdString(); }
 
 QLineEdit* lineEdit(QWidget* parent, const char* name, int id, int maxLength) {
@@ -152,10 +151,7 @@ CChannelReportConfigDlg::CChannelReportConfigDlg(const ChannelReportConfig& repo
   connect(browseOutput_, &QPushButton::clicked, this, &CChannelReportConfigDlg::onBrowseOutput);
   connect(ok_, &QPushButton::clicked, this, &CChannelReportConfigDlg::onOk);
   connect(cancel_, &QPushButton::clicked, this, &CChannelReportConfigDlg::reject);
-  connect(help, &QPushButton::clicked, this, [this] {
-    CCantFindChmDlg dialog(this);
-    runModal(dialog);
-  });
+  connect(help, &QPushButton::clicked, this, [this] { showOrganizeHelp(this); });
 }
 
 void CChannelReportConfigDlg::initDialog() {
@@ -239,14 +235,7 @@ void CChannelReportConfigDlg::onBrowseTemplate() {
                               {tr("All files"), QStringLiteral("*.*")}},
                              &templateDirectory);
   browser.setDefaultExtension(QStringLiteral("template"));
-  std::string path = templatePath_;
-  if (browser.browse(path)) {
-    templatePath_ = path;
-    template_->setText(qs(path));
-    template_->setFocus();
-  } else {
-    browseTemplate_->setFocus();
-  }
+  browse(browser, templatePath_, template_, browseTemplate_);
 }
 
 void CChannelReportConfigDlg::onBrowseOutput() {
@@ -255,13 +244,17 @@ void CChannelReportConfigDlg::onBrowseOutput() {
                               {tr("All files"), QStringLiteral("*.*")}},
                              &outputDirectory);
   browser.setDefaultExtension(QStringLiteral("html"));
-  std::string path = outputPath_;
+  browse(browser, outputPath_, output_, browseOutput_);
+}
+
+void CChannelReportConfigDlg::browse(FileBrowserDlg& browser, std::string& copy, QLineEdit* box, QPushButton* button) {
+  std::string path = copy;
   if (browser.browse(path)) {
-    outputPath_ = path;
-    output_->setText(qs(path));
-    output_->setFocus();
+    copy = path;
+    box->setText(qs(path));
+    box->setFocus();
   } else {
-    browseOutput_->setFocus();
+    button->setFocus();
   }
 }
 

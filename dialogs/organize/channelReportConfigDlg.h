@@ -18,6 +18,7 @@ class QRadioButton;
 
 namespace dialogs {
 
+class FileBrowserDlg;
 class SaveWindowPlacement;
 
 class CChannelReportConfigDlg : public AppDialog {
@@ -47,6 +48,9 @@ protected:
   void onPostInitDialog() override;
 
 private:
+  // Browses from `copy` (the box's text as last taken); on success the path
+  // goes into the copy and the box.
+  void browse(FileBrowserDlg& browser, std::string& copy, QLineEdit* box, QPushButton* button);
   void fillFilterList();
   // Selects the filter of that name (any letter case), or none.
   void selectFilter(const QString& name);

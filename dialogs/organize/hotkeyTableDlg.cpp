@@ -162,7 +162,7 @@ CHotkeyTableDlg::CHotkeyTableDlg(const Words& words, SaveWindowPlacement* placem
   connect(extraButton_, &QPushButton::clicked, this, &CHotkeyTableDlg::onExtra);
   connect(okButton_, &QPushButton::clicked, this, &CHotkeyTableDlg::onOk);
   connect(cancelButton_, &QPushButton::clicked, this, &CHotkeyTableDlg::reject);
-  connect(helpButton_, &QPushButton::clicked, this, &CHotkeyTableDlg::showHelp);
+  connect(helpButton_, &QPushButton::clicked, this, [this] { showOrganizeHelp(this); });
   connect(list_, &QTreeWidget::itemSelectionChanged, this, &CHotkeyTableDlg::updateControls);
   connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { postCommand(kPropertiesCommand); });
 }
@@ -449,8 +449,8 @@ void CHotkeyTableDlg::onOk() {
   if (applyChanges() && canClose(selectedItem())) accept();
 }
 
-void CHotkeyTableDlg::showHelp() {
-  CCantFindChmDlg help(this);
+void showOrganizeHelp(QWidget* parent) {
+  CCantFindChmDlg help(parent);
   runModal(help);
 }
 

@@ -40,6 +40,10 @@ namespace dialogs {
 class CKeyAssign;
 class SaveWindowPlacement;
 
+// The Help buttons of these dialogs: no compiled help ships, so the
+// missing-help-file dialog.
+void showOrganizeHelp(QWidget* parent);
+
 // One item of an organize dialog's list; owned by the derived dialog.
 class HotkeyTableItem {
 public:
@@ -137,7 +141,6 @@ protected:
   void initDialog() override;
   void onPostInitDialog() override;
   bool eventFilter(QObject* watched, QEvent* event) override;
-  void showHelp();
 
   // Appends a row (and selects it when asked).
   int appendRow(HotkeyTableItem* item, const Hotkey& hotkey);

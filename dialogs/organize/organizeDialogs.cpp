@@ -10,6 +10,7 @@
 #include "app/reports/channelReportGenerator.h"
 #include "channels/channel.h"
 #include "dialogs/base/messageBox.h"
+#include "dialogs/channel/channelPageCommon.h"
 #include "dialogs/base/windowPlacement.h"
 #include "dialogs/channel/channelPropSheet.h"
 #include "dialogs/organize/channelFilterDlg.h"
@@ -23,8 +24,6 @@ namespace dialogs {
 
 namespace {
 
-QString qs(const std::string& text) { return QString::fromStdString(text); }
-
 std::vector<Hotkey> hotkeysOf(const HotkeyTable& table) {
   std::vector<Hotkey> hotkeys;
   for (int i = 0; i < table.getHotkeyCount(); ++i) hotkeys.push_back(table.getHotkey(i));
@@ -37,40 +36,132 @@ void restoreHotkeys(HotkeyTable& table, const std::vector<Hotkey>& hotkeys) {
   table.buildAcceleratorTable();
 }
 
-Hotkey storedHotkey(const HotkeyTable& table, int index) {
-  return index >= 0 && index < table.getHotkeyCount() ? table.getHotkey(index) : Hotkey();
-}
+}  // namespace
 
-// Saves one list of the global options and rebuilds its accelerators; on
-// failure tells the user ("<what>" and the reason) and gives false.
-template <typename Save>
-bool saveList(QWidget* parent, const char* what, HotkeyTable& table, Save save) {
-  try {
-    save();
-    table.buildAcceleratorTable();
-    return true;
-  } catch (const std::exception& e) {
-    showMessage(parent, QObject::tr(what) + qs(e.what()));
+// One list of the global options with its hotkey table, as the organize
+// dialogs write it: the rows in row order at OK (the previous contents come
+// back when the save fails), or one removal on its own.
+template <typename Value>
+class StoredList {
+public:
+  StoredList(std::vector<Value>& list, HotkeyTable& table, void (GlobalOptions::*save)(), const char* saveError)
+      : list_(list), table_(table), save_(save), saveError_(saveError) {}
+
+  const std::vector<Value>& values() const { return list_; }
+  Hotkey hotkey(int index) const {
+    return index >= 0 && index < table_.getHotkeyCount() ? table_.getHotkey(index) : Hotkey();
+  }
+  // The entry at `index` before the last clear, or null.
+  const Value* previous(int index) const {
+    return index >= 0 && index < static_cast<int>(backup_.size()) ? &backup_[static_cast<std::size_t>(index)]
+                                                                  : nullptr;
+  }
+
+  void clear() {
+    backup_ = list_;
+    hotkeyBackup_ = hotkeysOf(table_);
+    list_.clear();
+    table_.clear();
+  }
+  void append(const Value& value, const Hotkey& hotkey) {
+    list_.push_back(value);
+    table_.appendHotkey(hotkey);
+  }
+  // Saves what was appended since clear; on failure tells the user and puts
+  // the previous contents back.
+  bool save(QWidget* parent) {
+    if (write(parent)) return true;
+    list_ = backup_;
+    restoreHotkeys(table_, hotkeyBackup_);
     return false;
   }
-}
+  // Takes the entry at `index` and its hotkey slot out and saves; puts both
+  // back when the save fails.
+  bool remove(QWidget* parent, int index) {
+    if (index < 0 || index >= static_cast<int>(list_.size())) return true;
+    const Value removed = list_[static_cast<std::size_t>(index)];
+    const std::vector<Hotkey> hotkeys = hotkeysOf(table_);
+    list_.erase(list_.begin() + index);
+    if (index < table_.getHotkeyCount()) table_.erase(index);
+    if (write(parent)) return true;
+    list_.insert(list_.begin() + index, removed);
+    restoreHotkeys(table_, hotkeys);
+    return false;
+  }
 
-// Takes the stored item at `index` (and its hotkey slot) out of a list and
-// saves it; puts both back when the save fails.
-template <typename List, typename Save>
-bool storeRemovalFrom(QWidget* parent, const char* what, List& list, HotkeyTable& table, int index, Save save) {
-  if (index < 0 || index >= static_cast<int>(list.size())) return true;
-  const auto removed = list[static_cast<std::size_t>(index)];
-  const std::vector<Hotkey> hotkeys = hotkeysOf(table);
-  list.erase(list.begin() + index);
-  if (index < table.getHotkeyCount()) table.erase(index);
-  if (saveList(parent, what, table, save)) return true;
-  list.insert(list.begin() + index, removed);
-  restoreHotkeys(table, hotkeys);
-  return false;
-}
+private:
+  bool write(QWidget* parent) {
+    try {
+      (GlobalOptions::instance().*save_)();
+      table_.buildAcceleratorTable();
+      return true;
+    } catch (const std::exception& e) {
+      showMessage(parent, QObject::tr(saveError_) + qs(e.what()));
+      return false;
+    }
+  }
 
-}  // namespace
+  std::vector<Value>& list_;
+  HotkeyTable& table_;
+  void (GlobalOptions::*save_)();
+  const char* saveError_;
+  std::vector<Value> backup_;
+  std::vector<Hotkey> hotkeyBackup_;
+};
+
+// The filters' and reports' dialogs: the stored list, and the dialog's own
+// copies of its entries (made at the opening and by the new command), which
+// the rows refer to.
+template <typename Value>
+struct CopiedList {
+  struct Copy : HotkeyTableItem {
+    Value value;
+  };
+
+  explicit CopiedList(StoredList<Value> list) : stored(std::move(list)) {
+    for (std::size_t i = 0; i < stored.values().size(); ++i) add(stored.values()[i])->storedIndex = static_cast<int>(i);
+  }
+  Copy* add(const Value& value) {
+    auto copy = std::make_unique<Copy>();
+    copy->value = value;
+    copies.push_back(std::move(copy));
+    return copies.back().get();
+  }
+  static Value& of(HotkeyTableItem* item) { return static_cast<Copy*>(item)->value; }
+
+  // The opening's rows: every copy made so far, with its stored hotkey.
+  bool getItem(int index, HotkeyTableItem*& item, Hotkey& hotkey, bool& atEnd) {
+    if (index >= static_cast<int>(copies.size())) {
+      atEnd = true;
+      return false;
+    }
+    item = copies[static_cast<std::size_t>(index)].get();
+    hotkey = stored.hotkey(index);
+    return true;
+  }
+
+  // The names of every row but `except`.
+  template <typename Name>
+  std::vector<std::string> rowNames(const CHotkeyTableDlg& dialog, const HotkeyTableItem* except, Name name) const {
+    std::vector<std::string> names;
+    for (int row = 0; row < dialog.rowCount(); ++row)
+      if (dialog.itemAt(row) != except) names.push_back((of(dialog.itemAt(row)).*name)());
+    return names;
+  }
+
+  // Runs the entry's dialog on `value`; true, with the result in `value`,
+  // at OK.
+  template <typename Dialog, typename Result>
+  static bool edit(QWidget* parent, Value& value, const std::vector<std::string>& otherNames, Result result) {
+    Dialog dialog(value, otherNames, parent);
+    if (runModal(dialog) != QDialog::Accepted) return false;
+    value = (dialog.*result)();
+    return true;
+  }
+
+  StoredList<Value> stored;
+  std::vector<std::unique_ptr<Copy>> copies;
+};
 
 // --- the My Channels list and reports
 
@@ -114,12 +205,20 @@ struct COrganizeChannelFavoritesDlg::Favorite : HotkeyTableItem {
   std::string channelFile;  // as the favourites list stores it
 };
 
+struct COrganizeChannelFavoritesDlg::Data {
+  StoredList<std::string> stored{GlobalOptions::instance().ChannelFavorites,
+                                 GlobalOptions::instance().ChannelFavoriteHotkeys,
+                                 &GlobalOptions::saveChannelFavorites, "Can't save the new channel favorites:\n\n"};
+  std::vector<std::unique_ptr<Favorite>> items;
+};
+
 SaveWindowPlacement COrganizeChannelFavoritesDlg::placement;
 
 COrganizeChannelFavoritesDlg::COrganizeChannelFavoritesDlg(QWidget* parent)
     : CHotkeyTableDlg({tr("channel favorites"), tr("channel favorite"), false, QString(), tr("Channel"),
                        tr("Organize favorites"), 0x2F001},
-                      &placement, &GlobalOptions::instance().ChannelFavoriteHotkeys, parent) {
+                      &placement, &GlobalOptions::instance().ChannelFavoriteHotkeys, parent),
+      d_(std::make_unique<Data>()) {
   setObjectName(QStringLiteral("organizeFavoritesDialog"));
 }
 
@@ -127,19 +226,19 @@ COrganizeChannelFavoritesDlg::~COrganizeChannelFavoritesDlg() = default;
 
 bool COrganizeChannelFavoritesDlg::getItem(int index, HotkeyTableItem*& item, Hotkey& hotkey, bool& isCurrent,
                                            bool& atEnd) {
-  const GlobalOptions& options = GlobalOptions::instance();
-  if (index >= static_cast<int>(options.ChannelFavorites.size())) {
+  const std::vector<std::string>& favorites = d_->stored.values();
+  if (index >= static_cast<int>(favorites.size())) {
     atEnd = true;
     return false;
   }
-  const std::string& file = options.ChannelFavorites[static_cast<std::size_t>(index)];
+  const std::string& file = favorites[static_cast<std::size_t>(index)];
   if (!findChannel(file)) return false;
   auto favorite = std::make_unique<Favorite>();
   favorite->channelFile = file;
   favorite->storedIndex = index;
   item = favorite.get();
-  items_.push_back(std::move(favorite));
-  hotkey = storedHotkey(options.ChannelFavoriteHotkeys, index);
+  d_->items.push_back(std::move(favorite));
+  hotkey = d_->stored.hotkey(index);
   isCurrent = index == 0;
   return true;
 }
@@ -150,29 +249,13 @@ QString COrganizeChannelFavoritesDlg::getItemText(HotkeyTableItem* item) {
   return qs(channel ? channel->getDisplayName() : favorite->channelFile);
 }
 
-void COrganizeChannelFavoritesDlg::clearItems() {
-  GlobalOptions& options = GlobalOptions::instance();
-  backup_ = options.ChannelFavorites;
-  hotkeyBackup_ = hotkeysOf(options.ChannelFavoriteHotkeys);
-  options.ChannelFavorites.clear();
-  options.ChannelFavoriteHotkeys.clear();
-}
+void COrganizeChannelFavoritesDlg::clearItems() { d_->stored.clear(); }
 
 void COrganizeChannelFavoritesDlg::addItem(HotkeyTableItem* item, const Hotkey& hotkey, bool) {
-  GlobalOptions& options = GlobalOptions::instance();
-  options.ChannelFavorites.push_back(static_cast<Favorite*>(item)->channelFile);
-  options.ChannelFavoriteHotkeys.appendHotkey(hotkey);
+  d_->stored.append(static_cast<Favorite*>(item)->channelFile, hotkey);
 }
 
-bool COrganizeChannelFavoritesDlg::saveItems() {
-  GlobalOptions& options = GlobalOptions::instance();
-  if (saveList(this, "Can't save the new channel favorites:\n\n", options.ChannelFavoriteHotkeys,
-               [&] { options.saveChannelFavorites(); }))
-    return true;
-  options.ChannelFavorites = backup_;
-  restoreHotkeys(options.ChannelFavoriteHotkeys, hotkeyBackup_);
-  return false;
-}
+bool COrganizeChannelFavoritesDlg::saveItems() { return d_->stored.save(this); }
 
 bool COrganizeChannelFavoritesDlg::editItem(HotkeyTableItem* item) {
   channels::Channel* channel = findChannel(static_cast<Favorite*>(item)->channelFile);
@@ -185,12 +268,12 @@ bool COrganizeChannelFavoritesDlg::editItem(HotkeyTableItem* item) {
 
 COrganizeChannelFavoritesDlg::Favorite* COrganizeChannelFavoritesDlg::favoriteFor(const std::string& channelFile) {
   const channels::Channel* channel = findChannel(channelFile);
-  for (const auto& each : items_)
+  for (const auto& each : d_->items)
     if (channel && findChannel(each->channelFile) == channel) return each.get();
   auto favorite = std::make_unique<Favorite>();
   favorite->channelFile = channelFile;
-  items_.push_back(std::move(favorite));
-  return items_.back().get();
+  d_->items.push_back(std::move(favorite));
+  return d_->items.back().get();
 }
 
 bool COrganizeChannelFavoritesDlg::newItem(HotkeyTableItem*& item) {
@@ -204,8 +287,10 @@ void COrganizeChannelFavoritesDlg::removeItem(HotkeyTableItem*, bool& storeNow) 
 
 // --- filters
 
-struct COrganizeChannelFiltersDlg::Filter : HotkeyTableItem {
-  ChannelFilter filter;
+struct COrganizeChannelFiltersDlg::Data : CopiedList<ChannelFilter> {
+  Data()
+      : CopiedList({GlobalOptions::instance().ChannelFilters, GlobalOptions::instance().ChannelFilterHotkeys,
+                    &GlobalOptions::saveChannelFilters, "Can't save the new channel filters:\n\n"}) {}
 };
 
 SaveWindowPlacement COrganizeChannelFiltersDlg::placement;
@@ -214,15 +299,9 @@ COrganizeChannelFiltersDlg::COrganizeChannelFiltersDlg(QWidget* parent)
     : CHotkeyTableDlg({tr("channel filters"), tr("channel filter"), true, tr("&Clear"), tr("Filter"),
                        tr("Organize channel filters"), 0x2F003},
                       &placement, &GlobalOptions::instance().ChannelFilterHotkeys, parent),
+      d_(std::make_unique<Data>()),
       applied_(getMyChannelsFilter()) {
   setObjectName(QStringLiteral("organizeFiltersDialog"));
-  const std::vector<ChannelFilter>& stored = GlobalOptions::instance().ChannelFilters;
-  for (std::size_t i = 0; i < stored.size(); ++i) {
-    auto filter = std::make_unique<Filter>();
-    filter->filter = stored[i];
-    filter->storedIndex = static_cast<int>(i);
-    items_.push_back(std::move(filter));
-  }
 }
 
 COrganizeChannelFiltersDlg::~COrganizeChannelFiltersDlg() = default;
@@ -236,84 +315,50 @@ ChannelFilter* COrganizeChannelFiltersDlg::getSelectedFilter() const {
 
 bool COrganizeChannelFiltersDlg::getItem(int index, HotkeyTableItem*& item, Hotkey& hotkey, bool& isCurrent,
                                          bool& atEnd) {
-  if (index >= static_cast<int>(items_.size())) {
-    atEnd = true;
-    return false;
-  }
-  Filter* filter = items_[static_cast<std::size_t>(index)].get();
-  item = filter;
-  hotkey = storedHotkey(GlobalOptions::instance().ChannelFilterHotkeys, index);
-  isCurrent = filter->filter.isEqual(applied_, true);
+  if (!d_->getItem(index, item, hotkey, atEnd)) return false;
+  isCurrent = Data::of(item).isEqual(applied_, true);
   return true;
 }
 
-QString COrganizeChannelFiltersDlg::getItemText(HotkeyTableItem* item) {
-  return qs(static_cast<Filter*>(item)->filter.getFilterName());
-}
+QString COrganizeChannelFiltersDlg::getItemText(HotkeyTableItem* item) { return qs(Data::of(item).getFilterName()); }
 
 void COrganizeChannelFiltersDlg::clearItems() {
-  GlobalOptions& options = GlobalOptions::instance();
-  backup_ = options.ChannelFilters;
-  hotkeyBackup_ = hotkeysOf(options.ChannelFilterHotkeys);
-  options.ChannelFilters.clear();
-  options.ChannelFilterHotkeys.clear();
+  d_->stored.clear();
   selectedIndex_ = -1;
 }
 
 void COrganizeChannelFiltersDlg::addItem(HotkeyTableItem* item, const Hotkey& hotkey, bool isCurrent) {
-  GlobalOptions& options = GlobalOptions::instance();
-  if (isCurrent) selectedIndex_ = static_cast<int>(options.ChannelFilters.size());
-  options.ChannelFilters.push_back(static_cast<Filter*>(item)->filter);
-  options.ChannelFilterHotkeys.appendHotkey(hotkey);
+  if (isCurrent) selectedIndex_ = static_cast<int>(d_->stored.values().size());
+  d_->stored.append(Data::of(item), hotkey);
 }
 
 bool COrganizeChannelFiltersDlg::saveItems() {
-  GlobalOptions& options = GlobalOptions::instance();
-  if (saveList(this, "Can't save the new channel filters:\n\n", options.ChannelFilterHotkeys,
-               [&] { options.saveChannelFilters(); }))
-    return true;
-  options.ChannelFilters = backup_;
-  restoreHotkeys(options.ChannelFilterHotkeys, hotkeyBackup_);
+  if (d_->stored.save(this)) return true;
   selectedIndex_ = -1;
   return false;
 }
 
-std::vector<std::string> COrganizeChannelFiltersDlg::getItemNames(const HotkeyTableItem* except) const {
-  std::vector<std::string> names;
-  for (int row = 0; row < rowCount(); ++row)
-    if (itemAt(row) != except) names.push_back(static_cast<Filter*>(itemAt(row))->filter.getFilterName());
-  return names;
-}
-
 bool COrganizeChannelFiltersDlg::editItem(HotkeyTableItem* item) {
-  auto* filter = static_cast<Filter*>(item);
-  CChannelFilterDlg dialog(filter->filter, getItemNames(item), this);
-  if (runModal(dialog) != QDialog::Accepted) return false;
-  filter->filter = dialog.getFilter();
-  return true;
+  return Data::edit<CChannelFilterDlg>(this, Data::of(item), d_->rowNames(*this, item, &ChannelFilter::getFilterName),
+                                       &CChannelFilterDlg::getFilter);
 }
 
 bool COrganizeChannelFiltersDlg::newItem(HotkeyTableItem*& item) {
-  CChannelFilterDlg dialog(ChannelFilter(), getItemNames(nullptr), this);
-  if (runModal(dialog) != QDialog::Accepted) return false;
-  auto filter = std::make_unique<Filter>();
-  filter->filter = dialog.getFilter();
-  item = filter.get();
-  items_.push_back(std::move(filter));
+  ChannelFilter filter;
+  if (!Data::edit<CChannelFilterDlg>(this, filter, d_->rowNames(*this, nullptr, &ChannelFilter::getFilterName),
+                                     &CChannelFilterDlg::getFilter))
+    return false;
+  item = d_->add(filter);
   return true;
 }
 
 void COrganizeChannelFiltersDlg::removeItem(HotkeyTableItem*, bool& storeNow) { storeNow = true; }
 
 bool COrganizeChannelFiltersDlg::storeRemoval(HotkeyTableItem* item) {
-  GlobalOptions& options = GlobalOptions::instance();
-  return storeRemovalFrom(this, "Can't save the new channel filters:\n\n", options.ChannelFilters,
-                          options.ChannelFilterHotkeys, item->storedIndex, [&] { options.saveChannelFilters(); });
+  return d_->stored.remove(this, item->storedIndex);
 }
 
-void COrganizeChannelFiltersDlg::applyItem(HotkeyTableItem* item) {
-  applyChannelFilterToMyChannels(static_cast<Filter*>(item)->filter);
-}
+void COrganizeChannelFiltersDlg::applyItem(HotkeyTableItem* item) { applyChannelFilterToMyChannels(Data::of(item)); }
 
 void COrganizeChannelFiltersDlg::onExtraButton(int) {
   applyChannelFilterToMyChannels(ChannelFilter());
@@ -322,8 +367,10 @@ void COrganizeChannelFiltersDlg::onExtraButton(int) {
 
 // --- reports
 
-struct COrganizeChannelReportsDlg::Report : HotkeyTableItem {
-  ChannelReportConfig report;
+struct COrganizeChannelReportsDlg::Data : CopiedList<ChannelReportConfig> {
+  Data()
+      : CopiedList({GlobalOptions::instance().ChannelReportConfigs, GlobalOptions::instance().ChannelReportHotkeys,
+                    &GlobalOptions::saveChannelReportConfigs, "Can't save the new channel reports:\n\n"}) {}
 };
 
 SaveWindowPlacement COrganizeChannelReportsDlg::placement;
@@ -331,89 +378,52 @@ SaveWindowPlacement COrganizeChannelReportsDlg::placement;
 COrganizeChannelReportsDlg::COrganizeChannelReportsDlg(QWidget* parent)
     : CHotkeyTableDlg({tr("channel reports"), tr("channel report"), false, QString(), tr("Report"),
                        tr("Organize channel reports"), 0x2F002},
-                      &placement, &GlobalOptions::instance().ChannelReportHotkeys, parent) {
+                      &placement, &GlobalOptions::instance().ChannelReportHotkeys, parent),
+      d_(std::make_unique<Data>()) {
   setObjectName(QStringLiteral("organizeReportsDialog"));
-  const std::vector<ChannelReportConfig>& stored = GlobalOptions::instance().ChannelReportConfigs;
-  for (std::size_t i = 0; i < stored.size(); ++i) {
-    auto report = std::make_unique<Report>();
-    report->report = stored[i];
-    report->storedIndex = static_cast<int>(i);
-    items_.push_back(std::move(report));
-  }
 }
 
 COrganizeChannelReportsDlg::~COrganizeChannelReportsDlg() = default;
 
 bool COrganizeChannelReportsDlg::getItem(int index, HotkeyTableItem*& item, Hotkey& hotkey, bool&, bool& atEnd) {
-  if (index >= static_cast<int>(items_.size())) {
-    atEnd = true;
-    return false;
-  }
-  item = items_[static_cast<std::size_t>(index)].get();
-  hotkey = storedHotkey(GlobalOptions::instance().ChannelReportHotkeys, index);
-  return true;
+  return d_->getItem(index, item, hotkey, atEnd);
 }
 
-QString COrganizeChannelReportsDlg::getItemText(HotkeyTableItem* item) {
-  return qs(static_cast<Report*>(item)->report.getReportName());
-}
+QString COrganizeChannelReportsDlg::getItemText(HotkeyTableItem* item) { return qs(Data::of(item).getReportName()); }
 
-void COrganizeChannelReportsDlg::clearItems() {
-  GlobalOptions& options = GlobalOptions::instance();
-  backup_ = options.ChannelReportConfigs;
-  hotkeyBackup_ = hotkeysOf(options.ChannelReportHotkeys);
-  options.ChannelReportConfigs.clear();
-  options.ChannelReportHotkeys.clear();
-}
+void COrganizeChannelReportsDlg::clearItems() { d_->stored.clear(); }
 
 void COrganizeChannelReportsDlg::addItem(HotkeyTableItem* item, const Hotkey& hotkey, bool) {
-  GlobalOptions& options = GlobalOptions::instance();
-  options.ChannelReportConfigs.push_back(static_cast<Report*>(item)->report);
-  options.ChannelReportHotkeys.appendHotkey(hotkey);
+  ChannelReportConfig report = Data::of(item);
+  // The dialog's copy may be older than the stored report's last generation
+  // (the timer generates due reports while the dialog is open).
+  if (const ChannelReportConfig* stored = d_->stored.previous(item->storedIndex))
+    report.setLastUpdateTimeNow(stored->getLastUpdateTime());
+  d_->stored.append(report, hotkey);
 }
 
-bool COrganizeChannelReportsDlg::saveItems() {
-  GlobalOptions& options = GlobalOptions::instance();
-  if (saveList(this, "Can't save the new channel reports:\n\n", options.ChannelReportHotkeys,
-               [&] { options.saveChannelReportConfigs(); }))
-    return true;
-  options.ChannelReportConfigs = backup_;
-  restoreHotkeys(options.ChannelReportHotkeys, hotkeyBackup_);
-  return false;
-}
-
-std::vector<std::string> COrganizeChannelReportsDlg::getItemNames(const HotkeyTableItem* except) const {
-  std::vector<std::string> names;
-  for (int row = 0; row < rowCount(); ++row)
-    if (itemAt(row) != except) names.push_back(static_cast<Report*>(itemAt(row))->report.getReportName());
-  return names;
-}
+bool COrganizeChannelReportsDlg::saveItems() { return d_->stored.save(this); }
 
 bool COrganizeChannelReportsDlg::editItem(HotkeyTableItem* item) {
-  auto* report = static_cast<Report*>(item);
-  CChannelReportConfigDlg dialog(report->report, getItemNames(item), this);
-  if (runModal(dialog) != QDialog::Accepted) return false;
-  report->report = dialog.getReportConfig();
-  return true;
+  return Data::edit<CChannelReportConfigDlg>(this, Data::of(item),
+                                             d_->rowNames(*this, item, &ChannelReportConfig::getReportName),
+                                             &CChannelReportConfigDlg::getReportConfig);
 }
 
 bool COrganizeChannelReportsDlg::newItem(HotkeyTableItem*& item) {
-  CChannelReportConfigDlg dialog(ChannelReportConfig(), getItemNames(nullptr), this);
-  if (runModal(dialog) != QDialog::Accepted) return false;
-  auto report = std::make_unique<Report>();
-  report->report = dialog.getReportConfig();
-  item = report.get();
-  items_.push_back(std::move(report));
+  ChannelReportConfig report;
+  if (!Data::edit<CChannelReportConfigDlg>(this, report,
+                                           d_->rowNames(*this, nullptr, &ChannelReportConfig::getReportName),
+                                           &CChannelReportConfigDlg::getReportConfig))
+    return false;
+  item = d_->add(report);
   return true;
 }
 
 void COrganizeChannelReportsDlg::removeItem(HotkeyTableItem*, bool& storeNow) { storeNow = true; }
 
 bool COrganizeChannelReportsDlg::storeRemoval(HotkeyTableItem* item) {
-  GlobalOptions& options = GlobalOptions::instance();
-  return storeRemovalFrom(this, "Can't save the new channel reports:\n\n", options.ChannelReportConfigs,
-                          options.ChannelReportHotkeys, item->storedIndex,
-                          [&] { options.saveChannelReportConfigs(); });
+  return d_->stored.remove(this, item->storedIndex);
 }
 
 bool COrganizeChannelReportsDlg::canClose(HotkeyTableItem* item) {
@@ -421,7 +431,7 @@ bool COrganizeChannelReportsDlg::canClose(HotkeyTableItem* item) {
     showMessage(this, tr("Please choose a report to generate."));
     return false;
   }
-  generateChannelReport(this, static_cast<Report*>(item)->report);
+  generateChannelReport(this, Data::of(item));
   return true;
 }
 

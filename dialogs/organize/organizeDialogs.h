@@ -58,10 +58,9 @@ protected:
 
 private:
   struct Favorite;
+  struct Data;
   Favorite* favoriteFor(const std::string& channelFile);
-  std::vector<std::unique_ptr<Favorite>> items_;
-  std::vector<std::string> backup_;
-  std::vector<Hotkey> hotkeyBackup_;
+  std::unique_ptr<Data> d_;
 };
 
 class COrganizeChannelFiltersDlg : public CHotkeyTableDlg {
@@ -90,14 +89,10 @@ protected:
   void onExtraButton(int code) override;
 
 private:
-  struct Filter;
-  // The names of every row but `except`.
-  std::vector<std::string> getItemNames(const HotkeyTableItem* except) const;
-  std::vector<std::unique_ptr<Filter>> items_;
+  struct Data;
+  std::unique_ptr<Data> d_;
   ChannelFilter applied_;  // what My Channels showed at the opening
-  int selectedIndex_ = -1;
-  std::vector<ChannelFilter> backup_;
-  std::vector<Hotkey> hotkeyBackup_;
+  int selectedIndex_ = -1;  // in the stored list
 };
 
 class COrganizeChannelReportsDlg : public CHotkeyTableDlg {
@@ -122,11 +117,8 @@ protected:
   bool canClose(HotkeyTableItem* item) override;
 
 private:
-  struct Report;
-  std::vector<std::string> getItemNames(const HotkeyTableItem* except) const;
-  std::vector<std::unique_ptr<Report>> items_;
-  std::vector<ChannelReportConfig> backup_;
-  std::vector<Hotkey> hotkeyBackup_;
+  struct Data;
+  std::unique_ptr<Data> d_;
 };
 
 }  // namespace dialogs
