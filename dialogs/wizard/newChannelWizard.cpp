@@ -158,6 +158,15 @@ FetchThreads& fetchThreads() {
   return threads;
 }
 
+// One wizard at a time: the running one comes up instead.
+void refuseSecondWizard(QWidget* parent) {
+  showMessage(parent, QObject::tr("Please finish or close the other Channel Wizard first."));
+  if (CNewChannelWizard* running = g_runningWizard) {
+    running->raise();
+    running->activateWindow();
+  }
+}
+
 }  // namespace
 
 // The channel under construction with its desktop settings. Held by the
@@ -429,9 +438,7 @@ bool CNewChannelWizard::hasParamsPage() const {
 
 int CNewChannelWizard::DoModal() {
   if (g_runningWizard != nullptr && g_runningWizard != this) {
-    showMessage(parentWidget(), tr("Please finish or close the other Channel Wizard first."));
-    g_runningWizard->raise();
-    g_runningWizard->activateWindow();
+    refuseSecondWizard(parentWidget());
     return IDCANCEL;
   }
   g_runningWizard = this;
@@ -483,7 +490,6 @@ void CNewChannelWizard::showPage(PropertyPage* page) {
   if (!page) return;
   setActivePage(page);
   updateButtons();
-  emit pageChanged(activeIndex());
 }
 
 void CNewChannelWizard::onBack() {
@@ -742,16 +748,20 @@ void CNewChannelWizard::releaseChannel() {
   detailsPage_->setChannel(nullptr);
   configPage_->setChannel(nullptr);
   searchPage_->setChannel(nullptr);
+  if (newChannel_ && newChannel_->channel) {
+    // The desktop settings (and the picture they may cache) go here, on this
+    // thread, even when a running fetch holds the channel a while longer.
+    newChannel_->channel->setDesktopSettings(nullptr);
+    newChannel_->desktop.reset();
+  }
   newChannel_.reset();
 }
 
 // --- entry points
 
 int startNewChannelWizard(QWidget* parent, const std::string& url) {
-  if (CNewChannelWizard* running = CNewChannelWizard::getRunningWizard()) {
-    showMessage(parent, QObject::tr("Please finish or close the other Channel Wizard first."));
-    running->raise();
-    running->activateWindow();
+  if (CNewChannelWizard::getRunningWizard() != nullptr) {
+    refuseSecondWizard(parent);
     return IDCANCEL;
   }
   CNewChannelWizard wizard(parent, url);

@@ -147,8 +147,6 @@ public:
 signals:
   // A test fetch ended (after its error dialog, or after the wizard moved on).
   void fetchFinished(bool ok);
-  // The wizard shows another page.
-  void pageChanged(int index);
 
 protected:
   void initDialog() override;

@@ -1,9 +1,13 @@
 // The new-channel wizard and the feed error dialog, driven through their
 // pages by the answerer against the project's HTTP test server: the whole
 // subscription road from a "/subscribe" request to the Control Center, the
-// kinds of addresses, duplicates and file names, a failing feed, a page that
-// refuses at Finish, and Cancel while the test fetch runs.
+// kinds of addresses, duplicates and file names, plug-in parameters, a
+// failing feed, a page that refuses at Finish, and Cancel while the test
+// fetch runs.
+#include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -33,14 +37,12 @@
 #include "tests/support/httpServer.h"
 #include "tools/codecs.h"
 #include "tools/http.h"
+#include "tools/ini.h"
+#include "ui/widgets/paramsGrid.h"
 #include "ui/bars/controlCenterPanes.h"
 #include "ui/bars/workspaceBar.h"
 #include "ui/frame/mainFrame.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace dialogtest;
 using dialogs::CNewChannelWizard;
@@ -54,18 +56,6 @@ const char* const kFeed =
     "<item><title>One</title><link>http://example.com/1</link><guid>1</guid></item>"
     "<item><title>Two</title><link>http://example.com/2</link><guid>2</guid></item>"
     "</channel></rss>";
-
-unsigned freePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t length = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
-  ::close(fd);
-  return ntohs(a.sin_port);
-}
 
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -106,6 +96,7 @@ void walkToConfirm(CNewChannelWizard& wizard) {
 struct Driver {
   std::function<void(CNewChannelWizard&)> wizardScript;
   std::function<void(CRssFeedErrorDlg&)> errorScript;
+  std::function<void(QDialog&)> other;
   std::deque<int> messageAnswers;
   std::map<QString, int> hintAnswers;
   QStringList messages;
@@ -135,6 +126,8 @@ struct Driver {
         hints << hintIdentifier(dialog);
         const auto it = hintAnswers.find(hintIdentifier(dialog));
         if (it != hintAnswers.end()) pressHint(dialog, it->second);
+      } else if (other) {
+        other(dialog);
       }
     };
   }
@@ -152,6 +145,18 @@ private:
   std::string channelsDir() const { return env->dir.file("Channels"); }
   std::string logsDir() const { return env->dir.file("Logs"); }
   int managedChannels() const { return env->manager->getChannelCount(); }
+
+  // The main window, as start-up makes it; null when its creation fails.
+  std::unique_ptr<CMainFrame> makeMainFrame() const {
+    CMainFrame::Setup setup;
+    setup.appName = "Orvan";
+    setup.logsDir = logsDir();
+    setup.trayAttempts = 1;
+    setup.trayRetryMs = 10;
+    auto frame = std::make_unique<CMainFrame>();
+    if (!frame->create(setup)) frame.reset();
+    return frame;
+  }
 
 private slots:
   void init() {
@@ -176,17 +181,12 @@ private slots:
   // the feed, Finish writes and adds the channel, the worker updates it and
   // the Control Center lists it.
   void subscriptionFromAWebPage() {
-    CMainFrame::Setup setup;
-    setup.appName = "Orvan";
-    setup.logsDir = logsDir();
-    setup.trayAttempts = 1;
-    setup.trayRetryMs = 10;
-    auto frame = std::make_unique<CMainFrame>();
-    QVERIFY(frame->create(setup));
+    auto frame = makeMainFrame();
+    QVERIFY(frame);
     CControlCenterMyChannelsWnd* myChannels = frame->getWorkspaceBar()->getMyChannelsWnd();
     getUiHandler()->addEventHandler(myChannels);
     dialogs::installNewChannelWizardStarters();
-    listeners::AppServerLocalPortListener appServer(freePort());
+    listeners::AppServerLocalPortListener appServer(static_cast<unsigned>(testsupport::freeLoopbackPort()));
     appServer.start();
     QVERIFY(appServer.isListening());
     env->manager->startChannelManager();
@@ -513,6 +513,164 @@ private slots:
     env->manager->downloadUrl(server->url("/feed.xml"), body);
     QCOMPARE(body, std::string(kFeed));
     QCOMPARE(managedChannels(), 0);
+  }
+
+  // A script whose definition declares channel parameters: its page comes
+  // after the source page and its Next runs the test fetch; a value that
+  // makes the script fail shows the error and keeps the page and the values;
+  // Finish stores the values in the channel file.
+  void pluginParametersPage() {
+    const std::string script = env->dir.file("city.sh");
+    writeExecutable(script, std::string("#!/bin/sh\ncity=$(sed -n 's/^City=//p' \"$1\")\n"
+                                        "[ \"$city\" = Fail ] && { echo broken >&2; exit 1; }\n"
+                                        "printf '<rss version=\"2.0\"><channel><title>%s</title></channel></rss>' "
+                                        "\"$city\"\n"));
+    testsupport::writeFile(env->dir.file("city.plugin"),
+                           "[ChannelParameterDefinition-1]\nName=City\nType=string\nDefaultValue=Oslo\n");
+    Driver driver;
+    QString keptValue;
+    bool failed = false, passed = false;
+    driver.wizardScript = [&](CNewChannelWizard& wizard) {
+      wizard.nextButton()->click();
+      QVERIFY(!wizard.isFetching());
+      QCOMPARE(wizard.activePage(), static_cast<dialogs::PropertyPage*>(wizard.paramsPage()));
+      QVERIFY(wizard.backButton()->isEnabled());
+      ParamsGrid* grid = wizard.paramsPage()->grid();
+      QCOMPARE(grid->valueText(0), QString("Oslo"));
+      grid->setValue(0, "Fail");
+      failed = !nextAndFetch(wizard);
+      QCOMPARE(wizard.activePage(), static_cast<dialogs::PropertyPage*>(wizard.paramsPage()));
+      keptValue = grid->valueText(0);
+      grid->setValue(0, "Bergen");
+      passed = nextAndFetch(wizard);
+      QCOMPARE(wizard.activePage(), static_cast<dialogs::PropertyPage*>(wizard.detailsPage()));
+      QCOMPARE(child<QLineEdit>(*wizard.detailsPage(), "nameEdit")->text(), QString("Bergen"));
+      walkToConfirm(wizard);
+      wizard.finishButton()->click();
+    };
+    dialogs::ScopedModalAnswerer answers(driver.answerer());
+    QCOMPARE(dialogs::startNewChannelWizard(nullptr, script), dialogs::ID_WIZFINISH);
+    QVERIFY(failed);
+    QCOMPARE(driver.errors.size(), size_t(1));
+    QCOMPARE(keptValue, QString("Fail"));
+    QVERIFY(passed);
+    const std::string file = channelsDir() + "/" + channels::makeChannelFileName(script) + ".plugin";
+    QVERIFY(exists(file));
+    QCOMPARE(tools::getIniString(file, "ChannelParameters", "City", "", false), std::string("Bergen"));
+    QCOMPARE(managedChannels(), 1);
+  }
+
+  // Back from the parameters page to the source page and on with a feed
+  // address: a new channel is built and fetched, the parameters page is no
+  // longer among the wizard's pages, and no plug-in channel is made.
+  void backToSourceDropsParamsPage() {
+    const std::string script = env->dir.file("city.sh");
+    writeExecutable(script, "#!/bin/sh\nprintf '<rss version=\"2.0\"><channel><title>c</title></channel></rss>'\n");
+    testsupport::writeFile(env->dir.file("city.plugin"),
+                           "[ChannelParameterDefinition-1]\nName=City\nType=string\nDefaultValue=Oslo\n");
+    const std::string url = server->url("/feed.xml");
+    Driver driver;
+    bool paramsAfter = true;
+    QStringList walk;
+    driver.wizardScript = [&](CNewChannelWizard& wizard) {
+      wizard.nextButton()->click();
+      QCOMPARE(wizard.activePage(), static_cast<dialogs::PropertyPage*>(wizard.paramsPage()));
+      wizard.backButton()->click();
+      QCOMPARE(wizard.activePage(), static_cast<dialogs::PropertyPage*>(wizard.sourcePage()));
+      wizard.sourcePage()->addressEdit()->setText(QString::fromStdString(url));
+      QVERIFY(nextAndFetch(wizard));
+      paramsAfter = wizard.hasParamsPage();
+      walkToConfirm(wizard);
+      // Back walks the channel's pages down to the details page, and no further.
+      for (int i = 0; i < 5 && wizard.backButton()->isEnabled(); ++i) {
+        wizard.backButton()->click();
+        walk << wizard.activePage()->objectName();
+      }
+      walkToConfirm(wizard);
+      wizard.finishButton()->click();
+    };
+    dialogs::ScopedModalAnswerer answers(driver.answerer());
+    QCOMPARE(dialogs::startNewChannelWizard(nullptr, script), dialogs::ID_WIZFINISH);
+    QVERIFY(!paramsAfter);
+    QCOMPARE(walk, (QStringList{"channelSearchPage", "channelConfigPage", "channelDetailsPage"}));
+    QCOMPARE(filesIn(channelsDir()), QStringList{QString::fromStdString(channels::makeChannelFileName(url)) + ".rss"});
+    QVERIFY(env->manager->findChannel(url) != nullptr);
+    QCOMPARE(managedChannels(), 1);
+  }
+
+  // Finish with nineteen channels before: the channel manager holds twenty,
+  // both hints are offered, and Yes to the second posts "Organize channel
+  // filters" to the main window.
+  void twentiethChannelOffersFilters() {
+    auto frame = makeMainFrame();
+    QVERIFY(frame);
+    QAction* organize = frame->addCommand(32962, "Organize channel filters");
+    QSignalSpy triggered(organize, &QAction::triggered);
+    for (int i = 0; i < 19; ++i) env->addRssChannel("c" + std::to_string(i), "http://example.com/" + std::to_string(i));
+    Driver driver;
+    driver.hintAnswers["ManagingChannels"] = dialogs::IDYES;
+    driver.wizardScript = [&](CNewChannelWizard& wizard) {
+      if (!nextAndFetch(wizard)) return;
+      walkToConfirm(wizard);
+      wizard.finishButton()->click();
+    };
+    dialogs::ScopedModalAnswerer answers(driver.answerer());
+    QCOMPARE(dialogs::startNewChannelWizard(frame.get(), server->url("/feed.xml")), dialogs::ID_WIZFINISH);
+    QCOMPARE(managedChannels(), 20);
+    QVERIFY(driver.hints.indexOf("NewChannelMayBeFiltered") >= 0);
+    QVERIFY(driver.hints.indexOf("ManagingChannels") > driver.hints.indexOf("NewChannelMayBeFiltered"));
+    QTRY_COMPARE_WITH_TIMEOUT(triggered.size(), 1, 5000);
+  }
+
+  // Started without an address, the source page takes a feed address or an
+  // existing file from the clipboard.
+  void addressFromTheClipboard_data() {
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("feed address in capitals") << "HTTP://Example.COM/Feed.xml" << "HTTP://Example.COM/Feed.xml";
+    QTest::newRow("local file") << "{dir}/local.xml" << "file://{dir}/local.xml";
+    QTest::newRow("other text") << "just some words" << "";
+  }
+  void addressFromTheClipboard() {
+    QFETCH(QString, clipboard);
+    QFETCH(QString, shown);
+    testsupport::writeFile(env->dir.file("local.xml"), kFeed);
+    const QString dir = QString::fromStdString(env->dir.str());
+    QGuiApplication::clipboard()->setText(clipboard.replace("{dir}", dir));
+    Driver driver;
+    QString address;
+    driver.wizardScript = [&](CNewChannelWizard& wizard) { address = wizard.sourcePage()->addressEdit()->text(); };
+    dialogs::ScopedModalAnswerer answers(driver.answerer());
+    dialogs::startNewChannelWizard(nullptr, "");
+    QCOMPARE(address, shown.replace("{dir}", dir));
+    QGuiApplication::clipboard()->clear();
+  }
+
+  // "Server authentication" on the source page: the credential goes with
+  // the channel and its test fetch.
+  void siteCredentials() {
+    testsupport::HttpAnswer guarded = testsupport::HttpAnswer::text(kFeed);
+    guarded.auth = std::make_pair(std::string("ann"), std::string("pw"));
+    server->route("/private.xml", guarded);
+    Driver driver;
+    bool fetched = false;
+    driver.other = [](QDialog& dialog) {
+      if (dialog.objectName() != "httpAuthDialog") return;
+      child<QLineEdit>(dialog, "userNameEdit")->setText("ann");
+      child<QLineEdit>(dialog, "passwordEdit")->setText("pw");
+      child<QPushButton>(dialog, "okButton")->click();
+    };
+    driver.wizardScript = [&](CNewChannelWizard& wizard) {
+      child<QPushButton>(*wizard.sourcePage(), "serverAuthButton")->click();
+      fetched = nextAndFetch(wizard);
+    };
+    dialogs::ScopedModalAnswerer answers(driver.answerer());
+    dialogs::startNewChannelWizard(nullptr, server->url("/private.xml"));
+    QVERIFY(fetched);
+    QVERIFY(driver.errors.empty());
+    // "ann:pw", sent once the server asked for it.
+    const QString sent = QString::fromStdString(server->requests("/private.xml").back().header("Authorization"));
+    QCOMPARE(sent.toLower(), QString("basic yw5uonb3"));
   }
 
   // One wizard at a time.

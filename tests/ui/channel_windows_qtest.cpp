@@ -2,6 +2,7 @@
 // pane) and the read-me list, over real channels with desktop settings.
 #include <QDesktopServices>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
@@ -352,13 +353,16 @@ private slots:
     }
 
     void readMeListRoundTrip() {
+        testsupport::HttpServer server;
+        server.route("/feed/2", testsupport::HttpAnswer::text("<html><body>Two</body></html>"));
         Fixture f;
-        auto* channel = f.addChannel("feed", apptest::numberedItems("feed", 2));
+        const std::string two = server.url("/feed/2");
+        auto* channel = f.addChannel("feed", {{"id-1", "Item 1", server.url("/feed/1"), ""}, {"id-2", "Item 2", two, ""}});
         const std::string ini = f.dir.file("config.ini");
         CReadMeListWnd list;
         list.setConfigFile(ini);
-        QVERIFY(list.addFeedItem(channel, "id-1", "http://example.com/feed/1", "Item 1", false));
-        QVERIFY(list.addFeedItem(channel, "id-1", "http://example.com/feed/1", "Item 1", false));  // listed: selected
+        QVERIFY(list.addFeedItem(channel, "id-1", server.url("/feed/1"), "Item 1", false));
+        QVERIFY(list.addFeedItem(channel, "id-1", server.url("/feed/1"), "Item 1", false));  // listed: selected
         QVERIFY(!list.addUrl("   ", false));                                                      // refused
         QVERIFY(!list.addFeedItem(channel, "id-2", "", "No link", false));
         QVERIFY(list.addUrl("http://example.com/a", false));
@@ -374,7 +378,7 @@ private slots:
                                "FeedItemId-0=\nItemUrl-0=http%3A%2F%2Fone.example%2F\nItemTitle-0=One\n"
                                "FeedItemId-1=\nItemUrl-1=\nItemTitle-1=Broken\n"
                                "FeedItemId-3=x\nItemUrl-3=http://three.example/\nItemTitle-3=Three\n"
-                               "FeedItemId-2=id-2\nItemUrl-2=http://example.com/feed/2\nItemTitle-2=Two\n"
+                               "FeedItemId-2=id-2\nItemUrl-2=" + two + "\nItemTitle-2=Two\n"
                                "ChannelUrl-2=" + channel->getSourceUrl() + "\n"
                                "FeedItemId-4=\nItemUrl-4=http://gone.example/\nItemTitle-4=Gone\n"
                                "ChannelUrl-4=http://no-such-channel.example/feed\n"
@@ -386,9 +390,9 @@ private slots:
         std::string url;
         list.getItem(1, &found, nullptr, &url, nullptr);
         QCOMPARE(found, channel);
-        QCOMPARE(url, std::string("http://example.com/feed/2"));
+        QCOMPARE(url, two);
         list.getItem(9, &found, nullptr, &url, nullptr);  // out of range: untouched
-        QCOMPARE(url, std::string("http://example.com/feed/2"));
+        QCOMPARE(url, two);
         QVERIFY(list.save());
         QVERIFY(tools::getIniString(ini, "Read-me List", "ChannelUrl-3", "<none>", false) == "<none>");
         QCOMPARE(tools::getIniString(ini, "Read-me List", "ItemTitle-3", "", false), std::string("Gone"));
@@ -404,6 +408,7 @@ private slots:
         QCOMPARE(rowTexts(list), (QStringList{"One", "Three", "Gone"}));
         QCOMPARE(tools::getIniString(ini, "Read-me List", "ItemTitle-1", "", false), std::string("Three"));
         QVERIFY(CChannelDoc::openChannelDoc(channel, false) != nullptr);
+        QTRY_COMPARE_WITH_TIMEOUT(server.requests("/feed/2").size(), std::size_t(1), 20000);
         delete CChannelDoc::openChannelDoc(channel, false)->getFrame();
         QVERIFY(list.addUrl("javascript:alert(1)", false));
         list.openItem(3);
@@ -491,6 +496,16 @@ private slots:
         QVERIFY(main.runCommand(32909));
         QTRY_COMPARE_WITH_TIMEOUT(web->url().toString().toStdString(), server.url("/1"), 20000);
 
+        // An item opens as its row shows it, even after the worker has
+        // replaced the feed (the list's refresh waits while the window is active).
+        apptest::setFeed(*channel, {{"new-1", "New 1", server.url("/new/1"), ""}, {"new-2", "New 2", server.url("/new/2"), ""},
+                                    {"new-3", "New 3", server.url("/new/3"), ""}});
+        items->selectRow(1);
+        items->setFocus();  // opening an item gave the page the focus
+        QTRY_VERIFY(enabled(32869));
+        QVERIFY(main.runCommand(32869));
+        QTRY_COMPARE_WITH_TIMEOUT(web->url().toString().toStdString(), server.url("/2"), 20000);
+
         // The navigation bar and the item pane, with their check mark and text.
         QVERIFY(main.runCommand(32912));
         QVERIFY(!frame->getBrowserView()->isNavBarVisible());
@@ -517,10 +532,30 @@ private slots:
         QCOMPARE(tabMenu.value(0)->text(), QString("Show &summary"));
         QCOMPARE(tabMenu.value(1)->text(), QString("Show na&vbar"));
 
-        // No window, no command.
+        // A minimised window comes back when its channel is opened again.
+        frame->showMinimized();
+        doc->activateFrame(false);
+        QVERIFY(!frame->isMinimized());
+        QVERIFY(!frame->windowIcon().isNull());
+
+        // No window, no command; the caption bar empties and the Control
+        // Center's list gets the focus.
+        main.setCaptionBarText("cmds");
         delete frame;
         QTRY_VERIFY(!enabled(32856));
         QVERIFY(!enabled(32909));
+        QTRY_COMPARE(main.getCaptionBar()->text(), QString());
+        QTRY_COMPARE(QApplication::focusWidget(), main.getWorkspaceBar()->tabs()->currentWidget());
+
+        // The single-window layout: no minimise and maximise buttons.
+        setUiHandler(false);
+        doc = CChannelDoc::openChannelDoc(channel, true);
+        QVERIFY(doc != nullptr);
+        QCOMPARE(doc->getFrame()->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint),
+                 Qt::WindowFlags());
+        QVERIFY(doc->getFrame()->windowFlags() & Qt::WindowCloseButtonHint);
+        delete doc->getFrame();
+        setUiHandler(true);
     }
 
     void browserToolbarResetAndAddresses() {

@@ -31,3 +31,8 @@ foreach(t qtest_ui_notify qtest_ui_tray)
       "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/webengine.lsan.supp")
   endif()
 endforeach()
+# The real program under Xvfb with a tray host: it needs the staged program.
+if(TARGET qtest_ui_tray_xvfb)
+  add_dependencies(qtest_ui_tray_xvfb orvan)
+  set_tests_properties(qtest_ui_tray_xvfb PROPERTIES TIMEOUT 240)
+endif()

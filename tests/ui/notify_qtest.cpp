@@ -20,6 +20,7 @@
 #include "app/options/globalOptions.h"
 #include "dialogs/base/messageBox.h"
 #include "tests/app/app_fixture.h"
+#include "tests/ui/channel_windows.h"
 #include "ui/bars/readMeList.h"
 #include "ui/bars/workPad.h"
 #include "ui/channel/channelDoc.h"
@@ -59,11 +60,7 @@ struct Fixture : apptest::DesktopFixture {
     }
     ~Fixture() {
         ui::clearNotifications();
-        QList<QPointer<CChannelMdiChildWnd>> frames;
-        for (QWidget* w : QApplication::allWidgets()) {
-            if (auto* child = qobject_cast<CChannelMdiChildWnd*>(w)) frames << child;
-        }
-        for (const auto& child : frames) delete child.data();
+        uitest::deleteChannelWindows();
         frame.reset();
         getMainFrameServices() = MainFrameServices{};
         setChannelManager(nullptr);
@@ -80,11 +77,7 @@ struct Fixture : apptest::DesktopFixture {
             name, "Item " + std::to_string(k), channel, id, "http://127.0.0.1:9/" + name + "/" + id,
             "Item " + std::to_string(k), k - 1);
     }
-    void deleteChannel(channels::Channel* channel) {
-        getChannelDesktopSettingsTable().remove(channel);
-        std::string report;
-        manager->deleteChannel(channel, &report);
-    }
+    void deleteChannel(channels::Channel* channel) { uitest::deleteChannel(*manager, channel); }
     std::unique_ptr<CMainFrame> frame;
 };
 
@@ -497,6 +490,36 @@ private slots:
         QTest::mouseRelease(&balloon, Qt::LeftButton, {}, button);
         QVERIFY(!balloon.hasWindow());
         QCOMPARE(counts.closed, 1);
+
+        // The program closing its windows (as quitting does) is never
+        // refused, delayed close or not.
+        CBalloonHelp other;
+        QVERIFY(other.create("Title", "Content", QPoint(500, 400), CBalloonHelp::DelayClose, nullptr, 60000));
+        QVERIFY(other.close());
+        QVERIFY(!other.hasWindow());
+        QVERIFY(!other.isVisible());
+    }
+
+    // A key press anywhere in the program closes a balloon that asks for
+    // it; a balloon anchored to a window follows the window.
+    void closesOnKeyAndFollowsItsAnchor() {
+        QWidget other;
+        other.setGeometry(100, 100, 300, 200);
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+        CBalloonHelp balloon;
+        QVERIFY(balloon.create("Title", "Content", QPoint(150, 120),
+                               CBalloonHelp::CloseOnKeyPress | CBalloonHelp::DisableFadeIn | CBalloonHelp::DisableFadeOut,
+                               nullptr, 0));
+        balloon.setAnchorPoint(QPoint(50, 20), &other);
+        const QPoint before = balloon.pos();
+        const QPoint anchorBefore = other.mapToGlobal(QPoint(50, 20));
+        other.move(160, 130);
+        QTRY_VERIFY(other.mapToGlobal(QPoint(50, 20)) != anchorBefore);
+        QTRY_COMPARE(balloon.pos(), before + (other.mapToGlobal(QPoint(50, 20)) - anchorBefore));
+        QTest::keyClick(&other, Qt::Key_A);
+        QTRY_VERIFY(!balloon.hasWindow());
+        QVERIFY(!balloon.isVisible());
     }
 
 public slots:

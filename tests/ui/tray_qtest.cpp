@@ -13,6 +13,7 @@
 #include "app/core/programPaths.h"
 #include "app/options/globalOptions.h"
 #include "tests/app/app_fixture.h"
+#include "tests/ui/channel_windows.h"
 #include "ui/channel/channelDoc.h"
 #include "ui/channel/channelFrame.h"
 #include "ui/events/uiHandler.h"
@@ -25,11 +26,7 @@ struct Fixture : apptest::DesktopFixture {
     Fixture() { setChannelManager(manager.get()); }
     ~Fixture() {
         ui::clearTrayMenu();
-        QList<QPointer<CChannelMdiChildWnd>> frames;
-        for (QWidget* w : QApplication::allWidgets()) {
-            if (auto* child = qobject_cast<CChannelMdiChildWnd*>(w)) frames << child;
-        }
-        for (const auto& child : frames) delete child.data();
+        uitest::deleteChannelWindows();
         setChannelManager(nullptr);
     }
     // A channel with n items linked to a closed loopback port.
@@ -41,11 +38,7 @@ struct Fixture : apptest::DesktopFixture {
         settings(channel).setUseQuickAccessSubMenus(subMenu);
         return channel;
     }
-    void deleteChannel(channels::Channel* channel) {
-        getChannelDesktopSettingsTable().remove(channel);
-        std::string report;
-        manager->deleteChannel(channel, &report);
-    }
+    void deleteChannel(channels::Channel* channel) { uitest::deleteChannel(*manager, channel); }
 };
 
 // The menu as the user reads it: texts top to bottom, "" for a separator,

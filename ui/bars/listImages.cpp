@@ -107,6 +107,7 @@ void drawImage(QPainter& p, int listId, int index, const QRect& r) {
         if (index == 21) drawCount(p, r, QStringLiteral("19+"));
         break;
     case kWorkPadTabImages: drawPage(p, r); break;
+    case kChannelWindowIcon: drawFeedSign(p, r, kFeedOrange); break;
     default: break;
     }
 }
@@ -150,6 +151,7 @@ int listImageCount(int listId) {
     case kItemViewImages: return 3;
     case kMyChannelsImages: return 22;
     case kWorkPadTabImages: return 1;
+    case kChannelWindowIcon: return 1;
     default: return 0;
     }
 }

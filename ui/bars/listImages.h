@@ -7,6 +7,7 @@
 //                                  n + 1 for n unread items (n = 1..19),
 //                                  21 for more than 19
 //   kWorkPadTabImages (311):       0 Read me
+//   kChannelWindowIcon (274):      0 the icon of a channel window
 //
 //   item->setIcon(0, listImage(kMyChannelsImages, 21));
 #include <QIcon>
@@ -16,6 +17,7 @@ constexpr int kControlCenterTabImages = 147;
 constexpr int kItemViewImages = 253;
 constexpr int kMyChannelsImages = 254;
 constexpr int kWorkPadTabImages = 311;
+constexpr int kChannelWindowIcon = 274;
 constexpr int kListImageSize = 16;
 
 // The whole strip of an image list (a null pixmap for an unknown one).

@@ -121,6 +121,11 @@ bool CWorkspaceBar::onListContextMenu(CAppListCtrl*, const QPoint& point) {
         add(32888, "View last &feed");
         add(32905, "Has &new content");
         add(32970, "Mark &all as read");
+        // The places of the category and hook-command sub-menus, which the
+        // main frame fills when the menu opens.
+        for (int placeholder : {32965, 32966}) {
+            if (QAction* action = frame != nullptr ? frame->getCommand(placeholder) : nullptr) menu.addAction(action);
+        }
         menu.addSeparator();
         add(32826, "&Delete channel");
         menu.addSeparator();

@@ -201,9 +201,19 @@ void installChannelWindowOps() {
         return doc != nullptr;
     };
     ops.showFeedItemInChannelWindow = [](channels::Channel* channel, int index) {
-        // A copy of the item, taken under the channel's locks.
+        // The position counts the rows of the channel's item list: with a
+        // window open, its row is the item (the worker may have replaced
+        // the feed since, while the window's refresh waits).
         channels::FeedItem item("", "", "", "", "", "", "", "");
+        if (CChannelDoc* doc = CChannelDoc::openChannelDoc(channel, false)) {
+            const channels::FeedItem* row = doc->getFrame()->getItemView()->itemModel()->item(index);
+            if (row == nullptr) return;
+            item = *row;  // a copy: opening it may reload the rows
+            openFeedItemInChannelWindow(channel, item);
+            return;
+        }
         {
+            // A copy of the item, taken under the channel's locks.
             channels::ChannelState& state = channel->getChannelState();
             SharedLockGuard stateGuard(&state.getLock(), __FILE__, __LINE__);
             channels::Feed* feed = state.getLastFeed();

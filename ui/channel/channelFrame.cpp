@@ -7,6 +7,7 @@
 #include "app/options/globalOptions.h"
 #include "channels/channel.h"
 #include "dialogs/hints/hintDlg.h"
+#include "ui/bars/listImages.h"
 #include "ui/channel/channelBrowserView.h"
 #include "ui/channel/channelDoc.h"
 #include "ui/channel/channelItemView.h"
@@ -15,6 +16,7 @@
 CChannelMdiChildWnd::CChannelMdiChildWnd(channels::Channel* channel, QWidget* parent)
     : CAppMdiChildWnd(parent), channel_(channel), splitter_(new QSplitter(Qt::Vertical)) {
     setObjectName(QStringLiteral("channelFrame"));
+    setWindowIcon(listImage(kChannelWindowIcon, 0));
     itemView_ = new CChannelItemView(this, channel, splitter_);
     browserView_ = new CChannelBrowserView(this, channel, splitter_);
     splitter_->setChildrenCollapsible(true);

@@ -331,7 +331,14 @@ void CChannelItemView::contextMenuEvent(QContextMenuEvent* event) {
             connect(a, &QAction::triggered, this, [this, id = id] { runCommand(id); });
         }
     }
-    menu.exec(event->globalPos());
+    // From the keyboard: beside the selected row.
+    QPoint point = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        const int row = selectedRow();
+        const QRect r = row >= 0 ? visualRect(model_->index(row)) : QRect(0, 0, 20, 20);
+        point = viewport()->mapToGlobal(QPoint(r.left() + 20, r.center().y()));
+    }
+    menu.exec(point);
 }
 
 void CChannelItemView::resizeEvent(QResizeEvent* event) {

@@ -408,6 +408,15 @@ void CBalloonHelp::timerEvent(QTimerEvent* event) {
 }
 
 void CBalloonHelp::closeEvent(QCloseEvent* event) {
+    // The program closing its windows (on quit): the balloon goes at once,
+    // whatever its options, so that it never holds the program up.
+    if (!event->spontaneous()) {
+        options_ &= ~(DelayClose | kCloseActions);
+        options_ |= DisableFadeOut;
+        hideBalloon();
+        event->accept();
+        return;
+    }
     event->ignore();
     hideBalloon();
 }

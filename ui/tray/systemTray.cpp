@@ -118,7 +118,13 @@ bool CSystemTray::setTooltipText(const std::string& text) {
 
 std::string CSystemTray::getTooltipText() const { return enabled_ ? tooltip_ : std::string(); }
 
-QRect CSystemTray::getIconGeometry() const { return enabled_ && icon_ ? icon_->geometry() : QRect(); }
+QRect CSystemTray::getIconGeometry() const {
+    if (!enabled_ || !icon_) return {};
+    // Until the tray host has taken the icon in, its place is the origin:
+    // not known yet.
+    const QRect geometry = icon_->geometry();
+    return geometry.topLeft() == QPoint(0, 0) ? QRect() : geometry;
+}
 
 bool CSystemTray::setIconList(int first, int last) {
     if (first > last) return false;

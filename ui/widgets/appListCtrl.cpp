@@ -7,6 +7,7 @@
 #include "app/core/programObjects.h"
 #include "app/options/globalOptions.h"
 #include "lib/misc/stringHelpers.h"
+#include "ui/helpers/misc.h"
 
 namespace {
 int oneClickOverride = -1;
@@ -144,11 +145,11 @@ void CAppListCtrl::keyPressEvent(QKeyEvent* event) {
 }
 
 void CAppListCtrl::contextMenuEvent(QContextMenuEvent* event) {
-    QPoint point = event->globalPos();
+    QPoint point;
     if (event->reason() == QContextMenuEvent::Keyboard) {
-        QTreeWidgetItem* item = rowItem(selectedRow());
-        const QRect r = item != nullptr ? visualItemRect(item) : QRect();
-        point = viewport()->mapToGlobal(item != nullptr ? r.bottomLeft() : QPoint(0, 0));
+        getListContextMenuPoint(this, -1, -1, point);
+    } else {
+        getListContextMenuPoint(this, event->globalPos().x(), event->globalPos().y(), point);
     }
     if (listContextMenu(point)) event->accept();
 }
