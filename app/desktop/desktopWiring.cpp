@@ -36,6 +36,7 @@
 #include "tools/dates.h"
 #include "tools/httpAuth.h"
 #include "ui/bars/controlCenterPanes.h"
+#include "ui/channel/channelDoc.h"
 #include "ui/channel/channelImage.h"
 #include "ui/bars/readMeList.h"
 #include "ui/bars/workPad.h"
@@ -223,6 +224,13 @@ void DesktopWiring::installWindowServices(CMainFrame& frame) {
     services.openChannelProperties = [](channels::Channel* channel, channels::ChannelHook* hook) {
         dialogs::openChannelProperties(getMainFrame(), channel, hook);
     };
+    // A hook's WM_APP+103: the item in its channel's window.
+    services.openFeedItem = [](channels::Channel* channel, const std::string& id, const std::string& url) {
+        CChannelDoc* doc = CChannelDoc::openChannelDoc(channel, true);
+        if (doc == nullptr) return false;
+        doc->showFeedItem(url, id, false);
+        return true;
+    };
     Parts* parts = parts_.get();
     services.importViewedFeedItemUrls = [parts] {
         const std::string& name = GlobalOptions::instance().ViewedFeedItemUrlsImportFilename;
@@ -266,6 +274,7 @@ void DesktopWiring::remove() {
     services.processNotifications = nullptr;
     services.addToReadMeList = nullptr;
     services.openChannelProperties = nullptr;
+    services.openFeedItem = nullptr;
     services.importViewedFeedItemUrls = nullptr;
     services.generateDueReport = nullptr;
     dialogs::CChannelConfigPropPage::setCredentialsEditor(nullptr);

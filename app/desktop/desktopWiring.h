@@ -36,7 +36,7 @@ public:
     // read-me list for its reports, the window-update lock, the channel
     // pictures, the channel page's credentials editor and the main frame's
     // services (notifications, read-me additions, channel properties,
-    // viewed-URL import, due reports).
+    // a hook's feed item, viewed-URL import, due reports).
     void installWindowServices(CMainFrame& frame);
     // What the local port listeners hand to the main window.
     void installListenerHooks(CMainFrame& frame);

@@ -7,7 +7,6 @@
 
 #include <QMainWindow>
 #include <QProcess>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
 #include <filesystem>
@@ -33,12 +32,6 @@ std::string rss(const std::string& title, const std::vector<std::string>& items)
 }
 
 std::string read(const std::string& path) { return testsupport::readFile(path); }
-
-int freePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 // One HTTP request to a local port; the whole answer, or "" when nobody
 // answers in time.
@@ -100,7 +93,7 @@ public:
                                "UiEvents=1\n[Debug]\nNoWelcomeNotification=1\n" + extraDebug);
         fs::create_directories(user("Channels"));
         testsupport::writeFile(user("config.ini"), "[Global Options]\nAppPluginServerPortNo=" +
-                                                       std::to_string(freePort()) + "\n" + extraConfig);
+                                                       std::to_string(testsupport::freeLoopbackPort()) + "\n" + extraConfig);
     }
     void addChannel(const std::string& file, const std::string& url, const std::string& extra = "") {
         testsupport::writeFile(user("Channels/" + file), "[Config]\nRssChannelUrl=" + url + "\n" + extra);
@@ -132,7 +125,7 @@ public:
     }
 
     testsupport::TempDir dir;
-    int appServerPort = freePort();
+    int appServerPort = testsupport::freeLoopbackPort();
 };
 
 bool finishedOk(QProcess& process, int timeoutMs) {
@@ -351,21 +344,26 @@ private slots:
         QVERIFY2(finishedOk(*first, 60000), output(*first).c_str());
     }
 
-    // A hook library asks the main window to save its channel (WM_APP+100)
-    // and to update it (WM_APP+102) from its event, while the worker waits
+    // A hook library asks the main window to save its channel (WM_APP+100),
+    // to update it (WM_APP+102) and to open an item (WM_APP+103) from its
+    // event, while the worker waits
     // in the hook's relay; both requests are served and the program still
     // ends cleanly.
     void hookLibraryRequestsAreServed() {
         const std::string library = std::string(ORVAN_TEST_BINARY_DIR) + "/bin/hooktest_good.dll";
-        for (const std::string mode : {"save", "update"}) {
+        for (const std::string mode : {"save", "update", "open"}) {
             testsupport::HttpServer server;
             server.route("/feed.xml", testsupport::HttpAnswer::text(rss("Hooked", {"h-one"})));
+            server.route("/page.html", testsupport::HttpAnswer::text("<html><body>the item</body></html>"));
             Installation install(server);
             install.makeUser();
             testsupport::writeFile(install.user("test.hook"),
                                    "[Config]\nScriptFilename=" + library +
                                        "\n[Events]\nEndChannelUpdate=1\n[ChannelHookParameterDefinition-1]\n"
-                                       "Name=Mode\nType=string\nDefaultValue=" + mode + "\n");
+                                       "Name=Mode\nType=string\nDefaultValue=" + mode +
+                                       "\n[ChannelHookParameterDefinition-2]\nName=OpenItemId\nType=string\n"
+                                       "DefaultValue=h-one\n[ChannelHookParameterDefinition-3]\nName=OpenItemUrl\n"
+                                       "Type=string\nDefaultValue=" + server.url("/page.html") + "\n");
             install.addChannel("hooked.rss", server.url("/feed.xml"),
                                "[Channel Hooks]\nChannelHook1=" + install.user("test.hook") + "\n");
             std::unique_ptr<QProcess> process(install.start());
@@ -381,6 +379,13 @@ private slots:
                 QTRY_VERIFY_WITH_TIMEOUT(read(install.user("Channels/hooked.rss")).find("LastCall") !=
                                              std::string::npos,
                                          10000);
+            } else if (mode == "open") {
+                // The item opens in its channel's window, whose view loads it.
+                QTRY_VERIFY_WITH_TIMEOUT(inOrder(read(log), {"CHANNEL HOOK CALLBACK: OpenFeedItem",
+                                                             "Opening the specified feed item.", "Event processed OK."},
+                                                 &missing),
+                                         60000);
+                QTRY_VERIFY_WITH_TIMEOUT(!server.requests("/page.html").empty(), 60000);
             } else {
                 QTRY_VERIFY_WITH_TIMEOUT(inOrder(read(log), {"CHANNEL HOOK CALLBACK: UpdateChannel",
                                                              "Requesting channel update.", "Event processed OK."},

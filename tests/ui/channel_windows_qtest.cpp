@@ -558,6 +558,34 @@ private slots:
         setUiHandler(true);
     }
 
+    // A click opens an item in one-click mode only; otherwise a double-click does.
+    void itemListClicksFollowOneClickMode() {
+        testsupport::HttpServer server;
+        server.route("/*", testsupport::HttpAnswer::text("<html><body>page</body></html>"));
+        Fixture f;
+        auto* channel = f.addChannel("clicks", {{"id-1", "One", server.url("/1"), ""}, {"id-2", "Two", server.url("/2"), ""}});
+        dialogs::ScopedModalAnswerer answerer([](QDialog& d) { d.done(dialogs::IDOK); });
+        CChannelDoc* doc = CChannelDoc::openChannelDoc(channel, true);
+        CChannelMdiChildWnd* frame = doc->getFrame();
+        frame->setItemPaneHeight(120);
+        QVERIFY(QTest::qWaitForWindowExposed(frame));
+        CChannelItemView* items = frame->getItemView();
+        ChannelDesktopSettings& s = *getChannelDesktopSettings(channel);
+        auto rowCentre = [&](int row) { return items->visualRect(items->model()->index(row, 0)).center(); };
+        for (int oneClick : {0, 1}) {
+            CAppListCtrl::setOneClickModeForTest(oneClick);
+            s.markAllFeedItemsViewed(false);
+            QTest::mouseClick(items->viewport(), Qt::LeftButton, {}, rowCentre(1));
+            QCOMPARE(s.isFeedItemViewed("id-2"), oneClick != 0);
+            // The second click of a double-click on that row.
+            s.markAllFeedItemsViewed(false);
+            QTest::mouseDClick(items->viewport(), Qt::LeftButton, {}, rowCentre(1));
+            QCOMPARE(s.isFeedItemViewed("id-2"), oneClick == 0);
+        }
+        CAppListCtrl::setOneClickModeForTest(-1);
+        delete frame;
+    }
+
     void browserToolbarResetAndAddresses() {
         struct Owner : CBrowserToolbarParent {
             QStringList calls;

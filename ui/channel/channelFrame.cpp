@@ -64,11 +64,10 @@ CChannelMdiChildWnd::CChannelMdiChildWnd(channels::Channel* channel, QWidget* pa
 }
 
 CChannelMdiChildWnd::~CChannelMdiChildWnd() {
-    // The base's destructor reports the window's deactivation: not to this part any more.
-    disconnect(this, &QMdiSubWindow::windowStateChanged, this, nullptr);
     if (isUiHandlerSet()) getUiHandler()->removeEventHandler(this);
-    // The panes go after this destructor, moving the focus and the active
-    // window as they go: nothing may reach the frame from now on.
+    // The base's destructor reports the window's deactivation, and the
+    // panes go after this destructor, moving the focus as they go: nothing
+    // may reach the frame from now on.
     QObject::disconnect(qApp, nullptr, this, nullptr);
     disconnect(this, nullptr, this, nullptr);
     itemView_->disconnect(this);

@@ -11,6 +11,8 @@
 //   save    stores LastCall=<name> in the private settings file and asks the
 //           host to save the attachment's settings (SaveChannelHookSettings)
 //   update  asks the host to update the channel (UpdateChannel)
+//   open    asks the host to open the item of the channel parameters
+//           OpenItemId and OpenItemUrl (OpenFeedItem)
 // With the channel parameter "RecordDir" every request is copied there as
 // lib-<n>.ini, n counted from 0. The hooktest_* exports let the tests see what happened.
 #include <pthread.h>
@@ -83,6 +85,15 @@ bool handle(const char* requestFile, const char* stdoutFile, const char* stderrF
             0};
         platform::messages::sendMessage(g_hostWindow.load(), channels::kUpdateChannelMsg, 0,
                                         reinterpret_cast<std::intptr_t>(&cookies));
+    }
+    if (mode == "open") {
+        const std::string id = platform::profile::getString(request, "ChannelHookParameters", "OpenItemId", "");
+        const std::string url = platform::profile::getString(request, "ChannelHookParameters", "OpenItemUrl", "");
+        ChannelHookOpenFeedItemArgs args{
+            std::strtoull(platform::profile::getString(request, "Config", "hChannelCookie", "0").c_str(), nullptr, 10),
+            id.c_str(), url.c_str()};
+        platform::messages::sendMessage(g_hostWindow.load(), channels::kOpenFeedItemMsg, 0,
+                                        reinterpret_cast<std::intptr_t>(&args));
     }
     writeText(stdoutFile, "handled " + name);
     return true;
