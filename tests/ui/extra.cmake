@@ -23,8 +23,9 @@ if(TARGET qtest_ui_page_windows)
     "ASAN_OPTIONS=new_delete_type_mismatch=0"
     "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/webengine.lsan.supp")
 endif()
-# Balloon clicks and tray entries open real channel windows (Qt WebEngine).
-foreach(t qtest_ui_notify qtest_ui_tray)
+# Balloon clicks, tray entries and the main frame's commands open real
+# channel windows (Qt WebEngine).
+foreach(t qtest_ui_notify qtest_ui_tray qtest_ui_frame_commands)
   if(TARGET ${t})
     set_property(TEST ${t} APPEND PROPERTY ENVIRONMENT
       "ASAN_OPTIONS=new_delete_type_mismatch=0"

@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QMdiArea>
 #include <QMenu>
 #include <QTimer>
@@ -520,6 +521,42 @@ private slots:
         QTest::keyClick(&other, Qt::Key_A);
         QTRY_VERIFY(!balloon.hasWindow());
         QVERIFY(!balloon.isVisible());
+    }
+
+    // The time-out never closes the balloon while its menu is open: it
+    // closes one to two seconds after the menu goes.
+    void menuHoldsTheTimeout() {
+        CBalloonHelp balloon;
+        balloon.setNotification(std::make_unique<NewFeedItemNotificationRequest>(
+            "alpha", "Item 1", nullptr, "id-1", "http://127.0.0.1:9/alpha/id-1", "Item 1", 0));
+        QVERIFY(balloon.create("alpha", "Item 1", QPoint(500, 400),
+                               CBalloonHelp::DisableFadeIn | CBalloonHelp::DisableFadeOut, nullptr, 1000));
+        QTimer::singleShot(2500, this, [] {
+            if (QWidget* menu = QApplication::activePopupWidget()) menu->close();
+        });
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(&balloon, Qt::RightButton, {}, QPoint(balloon.width() / 2, balloon.height() / 2));
+        QVERIFY(clock.elapsed() >= 2000);  // the menu was up past the time-out
+        QVERIFY(balloon.hasWindow());
+        QVERIFY(!balloon.isMenuOpen());
+        QTRY_VERIFY_WITH_TIMEOUT(!balloon.hasWindow(), 4000);
+    }
+
+    // The header of a balloon without title, icon or close button is
+    // empty; a long content wraps at half the work area's width.
+    void layout() {
+        CBalloonHelp balloon;
+        std::string words;
+        for (int k = 0; k < 200; ++k) words += "word" + std::to_string(k) + " ";
+        QVERIFY(balloon.create("", words, QPoint(500, 400), CBalloonHelp::DisableFadeIn | CBalloonHelp::DisableFadeOut,
+                               nullptr, 0));
+        QCOMPARE(balloon.headerSize(), QSize(0, 0));
+        const QRect work = balloon.screen()->availableGeometry();
+        QVERIFY(balloon.contentSize().width() <= work.width() / 2);
+        QVERIFY(balloon.contentSize().height() > 3 * QFontMetrics(QApplication::font()).height());
+        QCOMPARE(balloon.width(), balloon.contentSize().width() + 2 * CBalloonHelp::kMargin);
+        balloon.hideBalloon();
     }
 
 public slots:

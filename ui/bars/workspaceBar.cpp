@@ -135,6 +135,7 @@ bool CWorkspaceBar::onListContextMenu(CAppListCtrl*, const QPoint& point) {
         add(32845, "&Open plugin");
         add(32827, "&Properties");
     }
+    if (frame != nullptr) frame->onShowPopupMenu(&menu);
     menu.exec(point);
     return true;
 }

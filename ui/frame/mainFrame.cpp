@@ -29,7 +29,10 @@
 #include "ui/channel/childWindowCommands.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/qtDispatcher.h"
+#include "ui/helpers/windowUpdateLock.h"
+#include "ui/hotkeys/hotkeyBinding.h"
 #include "ui/tray/systemTray.h"
+#include "app/core/programPaths.h"
 
 namespace msg = platform::messages;
 
@@ -82,7 +85,11 @@ CMainFrame::~CMainFrame() {
     // First of all: no new event reaches the frame, and a thread waiting in a
     // send to it (a worker in a hook relay or an end of update) is released.
     CMainFrame* self = this;
-    if (g_mainFrame.compare_exchange_strong(self, nullptr)) g_mainWindowHandle.store(0);
+    if (g_mainFrame.compare_exchange_strong(self, nullptr)) {
+        g_mainWindowHandle.store(0);
+        ui::removeHotkeyBinding();
+        WindowUpdateLock::setMainFrame(nullptr);
+    }
     msg::destroyWindow(handle_);
     dispatcher_->stop();
     if (timer_ != nullptr) timer_->stop();
@@ -105,10 +112,6 @@ bool CMainFrame::create(const Setup& setup) {
     ORVAN_LOG(g_startupGroup) << "Enabling quick customization." << std::endl;
     ORVAN_LOG(g_startupGroup) << "Creating the menu bar." << std::endl;
     menuBar()->setObjectName(QStringLiteral("menuBar"));
-    QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
-    QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
-    menuBar()->addMenu(QStringLiteral("&Window"));
-    menuBar()->addMenu(QStringLiteral("&Help"));
 
     ORVAN_LOG(g_startupGroup) << "Loading the toolbars." << std::endl;
     channelsToolBar_ = addToolBar(QStringLiteral("Channels"));
@@ -157,35 +160,14 @@ bool CMainFrame::create(const Setup& setup) {
     ORVAN_LOG(g_startupGroup) << "Updating the caption bar." << std::endl;
     updateCaptionBar();
 
-    // The frame's own commands; the command code adds the rest.
-    QAction* exitAction = addCommand(57665, QStringLiteral("E&xit"));
-    connect(exitAction, &QAction::triggered, this, [this] {
-        setExitRequested(true);
-        close();
-    });
-    fileMenu->addAction(exitAction);
-    QAction* showAction = addCommand(32844, QStringLiteral("&Show Orvan"));
-    connect(showAction, &QAction::triggered, this, [this] { bringToFront(); });
-    for (auto [id, bar] : {std::pair<int, QDockWidget*>{32803, workspaceBar_}, {32804, outputBar_}, {32895, workPad_}}) {
-        QAction* toggle = bar->toggleViewAction();
-        toggle->setProperty("commandId", id);
-        commands_[id] = toggle;
-        viewMenu->addAction(toggle);
-    }
-    QAction* activityTab = addCommand(32833, QStringLiteral("&Activity Log"));
-    connect(activityTab, &QAction::triggered, this, [this] {
-        outputBar_->show();
-        outputBar_->showActivityTab();
-    });
-    QAction* errorsTab = addCommand(32834, QStringLiteral("&Error Log"));
-    connect(errorsTab, &QAction::triggered, this, [this] {
-        outputBar_->show();
-        outputBar_->showErrorsTab();
-    });
-    viewMenu->addAction(activityTab);
-    viewMenu->addAction(errorsTab);
-    // The commands of the child windows run in the active one.
+    // Every command of the menus, toolbars and context menus (the child
+    // windows' commands run in the active child window), then the menus and
+    // toolbar buttons that show them.
+    installCommands();
     installChildWindowCommands(*this);
+    installDynamicCommands();
+    buildMenus();
+    buildToolBars();
 
     // Where no tray host runs, the attempts go on in the background and the
     // program runs without the icon.
@@ -200,6 +182,10 @@ bool CMainFrame::create(const Setup& setup) {
 
     g_mainFrame.store(this);
     g_mainWindowHandle.store(handle_);
+    WindowUpdateLock::setMainFrame(this);
+    // The user's hotkeys become the frame's commands, ahead of every
+    // widget's own keys.
+    ui::installHotkeyBinding([this](unsigned command) { runCommand(static_cast<int>(command)); });
     ORVAN_LOG(g_startupGroup) << "CMainFrame created OK." << std::endl;
     return true;
 }
@@ -256,10 +242,35 @@ QAction* CMainFrame::getCommand(int id) const {
 }
 
 bool CMainFrame::runCommand(int id) {
+    // The hook commands of the last menu come first.
+    if (hookCommandMap_.count(id) != 0) {
+        runHookCommand(id);
+        return true;
+    }
     QAction* action = getCommand(id);
-    if (action == nullptr || !action->isEnabled()) return false;
+    if (action == nullptr) return false;
+    updateCommandUi(id);
+    if (!action->isEnabled()) return false;
     action->trigger();
     return true;
+}
+
+void CMainFrame::executeCommand(int id) {
+    if (hookCommandMap_.count(id) != 0) {
+        runHookCommand(id);
+        return;
+    }
+    QAction* action = getCommand(id);
+    if (action == nullptr) return;
+    // A command message reaches its handler whatever the item's state; the
+    // handler beeps when it finds nothing to act on.
+    if (!action->isEnabled()) {
+        action->setEnabled(true);
+        action->trigger();
+        updateCommandUi(id);
+        return;
+    }
+    action->trigger();
 }
 
 void CMainFrame::setMessageHandler(unsigned m, MessageHandler handler) { messageHandlers_[m] = std::move(handler); }
@@ -269,7 +280,7 @@ std::intptr_t CMainFrame::dispatch(unsigned m, std::uintptr_t wParam, std::intpt
     // Errors tab.
     try {
         if (m == msg::WM_COMMAND) {
-            runCommand(static_cast<int>(wParam & 0xFFFF));
+            executeCommand(static_cast<int>(wParam & 0xFFFF));
             return 0;
         }
         auto it = messageHandlers_.find(m);
@@ -439,6 +450,12 @@ void CMainFrame::notificationTimerProc() {
     } catch (const std::exception& e) {
         reportTimerError("Can't save the channel report configurations.", e.what());
     }
+    // The toolbar buttons follow the state as menu items do when they open.
+    try {
+        updateCommandUi();
+    } catch (const std::exception& e) {
+        reportTimerError("Can't update the commands.", e.what());
+    }
 }
 
 bool CMainFrame::isTimerActive() const { return timer_ != nullptr && timer_->isActive(); }
@@ -487,7 +504,12 @@ void CMainFrame::showWorkPad(bool show) {
     if (workPad_ != nullptr) workPad_->setVisible(show);
 }
 
-void CMainFrame::closeAllWindows() { closeOtherWindows(nullptr); }
+void CMainFrame::closeAllWindows() {
+    // The switch turns the update lock off for this operation.
+    std::unique_ptr<WindowUpdateLock> lock;
+    if (!getDebugSwitch("DisableBcgFlickerHack")) lock = std::make_unique<WindowUpdateLock>(this);
+    closeOtherWindows(nullptr);
+}
 
 void CMainFrame::closeOtherWindows(QWidget* keep) {
     if (mdiArea_ == nullptr) return;

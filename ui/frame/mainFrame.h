@@ -23,14 +23,19 @@
 #include <atomic>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "platform/messages.h"
 #include "ui/events/uiEvent.h"
 #include "ui/frame/outputBar.h"
 
+class ChannelReportConfig;
+class QDockWidget;
 class QLabel;
 class QMdiArea;
+class QMenu;
+class UserTool;
 class QSystemTrayIcon;
 class QTimer;
 class QToolBar;
@@ -40,6 +45,7 @@ class QtDispatcher;
 class CMainFrame;
 
 namespace channels {
+class AppPlugin;
 class Channel;
 class ChannelHook;
 class ChannelManager;
@@ -62,6 +68,10 @@ struct MainFrameServices {
     // WM_APP+101 and +103 once the channel and hook are found.
     std::function<void(channels::Channel* channel, channels::ChannelHook* hook)> openChannelProperties;
     std::function<bool(channels::Channel* channel, const std::string& id, const std::string& url)> openFeedItem;
+    // An application plug-in's window and its property sheet; false when
+    // none results.
+    std::function<bool(channels::AppPlugin* plugin)> openAppPlugin;
+    std::function<bool(channels::AppPlugin* plugin)> openAppPluginProperties;
     // Creates the notification-area icon; false while no tray host exists.
     std::function<bool(CMainFrame& frame)> createTrayIcon;
 };
@@ -101,9 +111,33 @@ public:
     // The command table.
     QAction* addCommand(int id, const QString& text);
     QAction* getCommand(int id) const;
-    // Triggers the command's action; false when there is none or it is
-    // disabled.
+    // Runs the command: a channel-hook command of the last menu, else the
+    // action (its state brought up to date first); false when there is none
+    // or it is disabled.
     bool runCommand(int id);
+    // Brings the enabled, checked and text states of every command (or of
+    // one) up to date: what the update rules say now.
+    void updateCommandUi();
+    void updateCommandUi(int id);
+    // Completes a menu that is about to open: the texts that depend on the
+    // state, the favourites, user tools, channel categories and hook
+    // commands, the Toolbars menu; then the command states. Every menu of
+    // the frame calls it on aboutToShow; other windows call it for their
+    // context menus holding frame commands.
+    void onShowPopupMenu(QMenu* menu);
+    // The frame's menus by their titles' plain names ("File", "Tools", ...);
+    // the toolbar buttons' filter and report menus are "Filters" and
+    // "Reports".
+    QMenu* getMenu(const QString& name) const;
+
+    // The channel or plug-in the user is working on: the active child
+    // window's, else the one selected in the Control Center. With
+    // focusedOnly, only when that window or list has the focus.
+    channels::Channel* getActiveChannel(bool focusedOnly) const;
+    channels::AppPlugin* getActiveAppPlugin(bool focusedOnly) const;
+    // Generates a report now and shows it (or says where it was saved);
+    // failures are shown in a message box.
+    void generateChannelReport(const ChannelReportConfig& report);
 
     // A handler of a window message (replacing any earlier one).
     void setMessageHandler(unsigned msg, MessageHandler handler);
@@ -156,6 +190,32 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    using UpdateRule = std::function<void(QAction& action)>;
+    // A command of the frame: its action runs the handler (an exception is
+    // reported, never passed on) and the rule gives its state.
+    QAction* defineCommand(int id, const QString& text, std::function<void()> handler, UpdateRule rule = {});
+    void installCommands();
+    void installDynamicCommands();
+    void buildMenus();
+    void buildToolBars();
+    void fillFavoritesMenu(QMenu* menu);
+    void fillToolsMenu(QMenu* menu);
+    void fillCategoriesPlaceholder(QMenu* menu, QAction* placeholder);
+    void fillHookCommandsPlaceholder(QMenu* menu, QAction* placeholder);
+    void fillToolbarsMenu(QMenu* menu);
+    void runHookCommand(int id);
+    // What a WM_COMMAND does: runs the command whatever its state.
+    void executeCommand(int id);
+    QWidget* activeChildFrame() const;
+    void deleteChannel();
+    void openProperties();
+    void openNextChannel();
+    void openSelected();
+    void showWindowList();
+    void arrangeIcons();
+    void showHelp();
+    void toggleDock(QDockWidget* bar);
+
     std::intptr_t dispatch(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
     void installMessageHandlers();
     void tryCreateTrayIcon();
@@ -164,6 +224,21 @@ private:
     QtDispatcher* dispatcher_ = nullptr;
     platform::messages::Handle handle_ = 0;
     std::map<int, QAction*> commands_;
+    std::map<int, UpdateRule> updateRules_;
+    std::map<QString, QMenu*> menus_;
+    // What the dynamic items of the last menus stand for: categories
+    // (129-148), user tools (189-208) and hook commands (from 61440).
+    std::map<int, std::string> categoryMap_;
+    std::map<int, std::shared_ptr<UserTool>> userToolMap_;
+    struct HookCommand {
+        std::uintptr_t channelCookie;
+        std::uintptr_t hookCookie;
+        std::string commandName;
+        QAction* action;
+    };
+    std::map<int, HookCommand> hookCommandMap_;
+    bool hasNewContentState_ = false;
+    bool helpDialogOpen_ = false;
     std::map<unsigned, MessageHandler> messageHandlers_;
 
     Setup setup_;

@@ -1,0 +1,669 @@
+// The main frame's commands: one action per command number, its handler and
+// its update rule. Menus and toolbars are in mainFrameMenus.cpp.
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QGuiApplication>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <QWebEngineView>
+#include <exception>
+
+#include "app/core/branding.h"
+#include "app/core/programObjects.h"
+#include "app/core/programPaths.h"
+#include "app/options/globalOptions.h"
+#include "app/options/userTool.h"
+#include "app/settings/channelDesktopSettings.h"
+#include "channels/channel.h"
+#include "channels/channelManager.h"
+#include "channels/channelSettings.h"
+#include "channels/hooks/channelHook.h"
+#include "dialogs/base/messageBox.h"
+#include "dialogs/channel/channelPropSheet.h"
+#include "dialogs/hints/hintDlg.h"
+#include "dialogs/options/optionsSheet.h"
+#include "dialogs/organize/organizeDialogs.h"
+#include "dialogs/small/aboutSheet.h"
+#include "dialogs/small/cantFindChmDlg.h"
+#include "lib/log/messageLog.h"
+#include "ui/bars/controlCenterPanes.h"
+#include "ui/bars/workPad.h"
+#include "ui/bars/workspaceBar.h"
+#include "ui/channel/channelDoc.h"
+#include "ui/channel/childWindowCommands.h"
+#include "ui/channel/channelFrame.h"
+#include "ui/events/uiHandler.h"
+#include "ui/frame/mainFrame.h"
+#include "ui/helpers/desktopServices.h"
+#include "ui/helpers/misc.h"
+#include "ui/helpers/openers.h"
+#include "ui/helpers/windowUpdateLock.h"
+
+namespace {
+
+void beep() { QApplication::beep(); }
+
+QString qs(const std::string& text) { return QString::fromStdString(text); }
+
+channels::ChannelManager* channelManager() {
+    const auto& services = getMainFrameServices();
+    if (services.getChannelManager) return services.getChannelManager();
+    return getChannelManager();
+}
+
+// Shows an address in the simple-browser window of that title.
+bool showPage(const std::string& title, const std::string& url) {
+    DesktopServices* services = getDesktopServices();
+    if (services == nullptr) return false;
+    services->showInSimpleBrowser(title, url, false);
+    return true;
+}
+
+std::string fileUrl(const std::string& path) {
+    return QUrl::fromLocalFile(qs(path)).toString().toStdString();
+}
+
+// What running a user tool needs of the windows: the active child window's
+// page, the clipboard and the simple-browser windows.
+class FrameUserToolHost : public UserToolHost {
+public:
+    explicit FrameUserToolHost(CMainFrame& frame) : frame_(frame) {}
+    bool getActiveHtmlView(std::string& selectedText, std::string& url) override {
+        QMdiArea* area = frame_.getMdiArea();
+        QMdiSubWindow* child = area != nullptr ? area->currentSubWindow() : nullptr;
+        auto* view = child != nullptr ? child->findChild<QWebEngineView*>() : nullptr;
+        if (view == nullptr) return false;
+        getHtmlSelectedText(view, selectedText);
+        url = view->url().toString().toStdString();
+        return true;
+    }
+    std::string getClipboardText() override {
+        std::string text;
+        ::getClipboardText(text, &frame_);
+        return text;
+    }
+    bool isShiftOrCtrlDown() override {
+        const Qt::KeyboardModifiers modifiers = QGuiApplication::queryKeyboardModifiers();
+        return modifiers.testFlag(Qt::ShiftModifier) || modifiers.testFlag(Qt::ControlModifier);
+    }
+    void openInSimpleBrowser(const std::string& url, const std::string& title) override {
+        if (!showPage(title, url)) beep();
+    }
+    void openItem(const std::string& url) override { ::openItem(url); }
+
+private:
+    CMainFrame& frame_;
+};
+
+}  // namespace
+
+QAction* CMainFrame::defineCommand(int id, const QString& text, std::function<void()> handler, UpdateRule rule) {
+    QAction* action = addCommand(id, text);
+    action->setText(text);
+    if (handler) {
+        connect(action, &QAction::triggered, this, [this, id, handler = std::move(handler)] {
+            // No exception leaves a command: it is logged and shown.
+            try {
+                handler();
+            } catch (const std::exception& e) {
+                ORVAN_LOG_ANY() << "ERROR: command " << id << " failed: " << e.what() << std::endl;
+                dialogs::showMessage(this, qs(e.what()), dialogs::MessageButtons::Ok, dialogs::MessageIcon::Error);
+            } catch (...) {
+                ORVAN_LOG_ANY() << "ERROR: command " << id << " failed." << std::endl;
+            }
+        });
+    }
+    if (rule) updateRules_[id] = std::move(rule);
+    return action;
+}
+
+void CMainFrame::updateCommandUi() {
+    for (auto& [id, rule] : updateRules_) {
+        if (QAction* action = getCommand(id)) rule(*action);
+    }
+    updateChildWindowCommands(*this);
+}
+
+void CMainFrame::updateCommandUi(int id) {
+    if (isChildWindowCommand(id)) updateChildWindowCommands(*this);
+    auto it = updateRules_.find(id);
+    QAction* action = getCommand(id);
+    if (it != updateRules_.end() && action != nullptr) it->second(*action);
+}
+
+QWidget* CMainFrame::activeChildFrame() const {
+    return mdiArea_ != nullptr ? mdiArea_->currentSubWindow() : nullptr;
+}
+
+channels::Channel* CMainFrame::getActiveChannel(bool focusedOnly) const {
+    QWidget* focus = QApplication::focusWidget();
+    auto* childFrame = dynamic_cast<CChannelMdiChildWnd*>(activeChildFrame());
+    channels::Channel* childChannel = childFrame != nullptr ? childFrame->getChannel() : nullptr;
+    if (childChannel != nullptr && focus != nullptr && (focus == childFrame || childFrame->isAncestorOf(focus))) {
+        return childChannel;
+    }
+    channels::Channel* selected =
+        workspaceBar_ != nullptr ? workspaceBar_->getMyChannelsWnd()->getSelectedChannel() : nullptr;
+    if (workspaceBar_ != nullptr && workspaceBar_->hasFocus(0)) return selected;
+    if (focusedOnly) return nullptr;
+    return childChannel != nullptr ? childChannel : selected;
+}
+
+channels::AppPlugin* CMainFrame::getActiveAppPlugin(bool focusedOnly) const {
+    // Plug-in windows carry their plug-in in the "appPlugin" property.
+    QWidget* focus = QApplication::focusWidget();
+    QWidget* child = activeChildFrame();
+    channels::AppPlugin* childPlugin = nullptr;
+    if (child != nullptr && child->property("appPlugin").isValid()) {
+        childPlugin = static_cast<channels::AppPlugin*>(child->property("appPlugin").value<void*>());
+    }
+    if (childPlugin != nullptr && focus != nullptr && (focus == child || child->isAncestorOf(focus))) {
+        return childPlugin;
+    }
+    channels::AppPlugin* selected = workspaceBar_ != nullptr ? workspaceBar_->getSelectedAppPlugin() : nullptr;
+    if (workspaceBar_ != nullptr && workspaceBar_->hasFocus(1)) return selected;
+    if (focusedOnly) return nullptr;
+    return childPlugin != nullptr ? childPlugin : selected;
+}
+
+void CMainFrame::installCommands() {
+    const auto always = [](QAction& a) { a.setEnabled(true); };
+    const auto withChannel = [this](QAction& a) { a.setEnabled(getActiveChannel(false) != nullptr); };
+    const auto mdiWindows = [this](QAction& a) {
+        const bool sdi = isUiHandlerSet() && getUiHandler()->isSdi();
+        a.setEnabled(!sdi && activeChildFrame() != nullptr);
+    };
+
+    // File
+    defineCommand(32847, QStringLiteral("&New channel..."), [] {
+        if (getMainFrameServices().runNewChannelWizard) {
+            getMainFrameServices().runNewChannelWizard("");
+        } else {
+            beep();
+        }
+    }, always);
+    defineCommand(32845, QStringLiteral("&Open"), [this] { openSelected(); }, [this](QAction& a) {
+        const int tab = workspaceBar_->getActiveTab();
+        bool enabled = false;
+        if (tab == 0) enabled = workspaceBar_->getMyChannelsWnd()->selectedRow() >= 0;
+        if (tab == 1) enabled = workspaceBar_->getAppPluginsWnd()->selectedRow() >= 0;
+        a.setEnabled(enabled);
+        a.setText(tab == 0 ? QStringLiteral("&Open channel")
+                           : tab == 1 ? QStringLiteral("&Open plugin") : QStringLiteral("&Open"));
+    });
+    defineCommand(32963, QStringLiteral("Open n&ext channel"), [this] { openNextChannel(); }, [this](QAction& a) {
+        a.setEnabled(workspaceBar_->getActiveTab() == 0 && workspaceBar_->getMyChannelsWnd()->rowCount() > 0);
+    });
+    defineCommand(57602, QStringLiteral("&Close"), [this] {
+        QMdiSubWindow* child = mdiArea_->currentSubWindow();
+        if (child == nullptr) {
+            beep();
+            return;
+        }
+        child->close();
+    }, [this](QAction& a) { a.setEnabled(activeChildFrame() != nullptr); });
+    defineCommand(32826, QStringLiteral("&Delete channel"), [this] { deleteChannel(); }, withChannel);
+    defineCommand(57665, QStringLiteral("E&xit"), [this] { close(); }, always);
+    defineCommand(32844, QStringLiteral("&Show Orvan"), [this] { bringToFront(); }, always);
+
+    // Edit
+    defineCommand(32827, QStringLiteral("&Properties..."), [this] { openProperties(); }, [this](QAction& a) {
+        a.setEnabled(getActiveChannel(false) != nullptr || getActiveAppPlugin(false) != nullptr);
+    });
+    defineCommand(32828, QStringLiteral("&Update now"), [this] {
+        channels::Channel* channel = getActiveChannel(false);
+        if (channel == nullptr) {
+            beep();
+            return;
+        }
+        channel->requestUpdate();
+    }, withChannel);
+    defineCommand(32888, QStringLiteral("View last &feed"), [this] {
+        channels::Channel* channel = getActiveChannel(false);
+        if (channel == nullptr) {
+            beep();
+            return;
+        }
+        showLastFeed(channel);
+    }, withChannel);
+    defineCommand(32952, QStringLiteral("Mark &all as read"), [this] {
+        auto* child = dynamic_cast<CChannelMdiChildWnd*>(activeChildFrame());
+        ChannelDesktopSettings* settings = child != nullptr ? getChannelDesktopSettings(child->getChannel()) : nullptr;
+        if (settings == nullptr) {
+            beep();
+            return;
+        }
+        settings->markAllFeedItemsViewed(true);
+    }, [this](QAction& a) { a.setEnabled(dynamic_cast<CChannelMdiChildWnd*>(activeChildFrame()) != nullptr); });
+    // My Channels' context menu
+    defineCommand(32905, QStringLiteral("Has &new content"), [this] {
+        channels::Channel* channel = workspaceBar_->getSelectedChannel();
+        ChannelDesktopSettings* settings = getChannelDesktopSettings(channel);
+        if (settings == nullptr) {
+            beep();
+            return;
+        }
+        updateCommandUi(32905);
+        // The state the menu showed is the one toggled.
+        const std::int32_t lastNew = settings->getLastNewItemTime();
+        settings->setLastViewTime(hasNewContentState_ ? lastNew : lastNew - 1);
+        workspaceBar_->getMyChannelsWnd()->updateChannel(channel);
+    }, [this](QAction& a) {
+        a.setCheckable(true);
+        ChannelDesktopSettings* settings = getChannelDesktopSettings(workspaceBar_->getSelectedChannel());
+        hasNewContentState_ = settings != nullptr && settings->getLastViewTime() < settings->getLastNewItemTime();
+        a.setEnabled(settings != nullptr);
+        a.setChecked(hasNewContentState_);
+    });
+    defineCommand(32970, QStringLiteral("Mark &all as read"), [this] {
+        channels::Channel* channel = workspaceBar_->getSelectedChannel();
+        ChannelDesktopSettings* settings = getChannelDesktopSettings(channel);
+        if (settings == nullptr) {
+            beep();
+            return;
+        }
+        settings->markAllFeedItemsViewed(true);
+        workspaceBar_->getMyChannelsWnd()->updateChannel(channel);
+    }, [this](QAction& a) {
+        ChannelDesktopSettings* settings = getChannelDesktopSettings(workspaceBar_->getSelectedChannel());
+        a.setEnabled(settings != nullptr && settings->getUnreadFeedItemCount() > 0);
+    });
+    // Placeholders of the menus built when they open.
+    defineCommand(32965, QStringLiteral("[STANDARD CHANNEL CATEGORIES]"), nullptr);
+    defineCommand(32966, QStringLiteral("[CHANNEL HOOK COMMANDS]"), nullptr);
+    defineCommand(32771, QStringLiteral("[TOOLBARS]"), nullptr);
+
+    // View
+    defineCommand(32831, QStringLiteral("My &Channels"), [this] {
+        workspaceBar_->show();
+        workspaceBar_->activateMyChannelsTab();
+    }, always);
+    defineCommand(32832, QStringLiteral("&Plugins"), [this] {
+        workspaceBar_->show();
+        workspaceBar_->activateAppPluginsTab();
+    }, always);
+    defineCommand(32833, QStringLiteral("&Activity log"), [this] {
+        outputBar_->show();
+        outputBar_->showActivityTab();
+    }, always);
+    defineCommand(32834, QStringLiteral("&Error log"), [this] {
+        outputBar_->show();
+        outputBar_->showErrorsTab();
+    }, always);
+    const auto dockToggle = [this](int id, const QString& text, QDockWidget* bar) {
+        defineCommand(id, text, [this, bar] { toggleDock(bar); }, [bar](QAction& a) {
+            a.setCheckable(true);
+            a.setEnabled(true);
+            a.setChecked(!bar->isHidden());
+        });
+    };
+    dockToggle(32803, QStringLiteral("C&ontrol Center"), workspaceBar_);
+    dockToggle(32804, QStringLiteral("&Logs"), outputBar_);
+    dockToggle(32895, QStringLiteral("&Workpad"), workPad_);
+    defineCommand(32816, QStringLiteral("Caption &Bar"), [this] {
+        GlobalOptions& options = GlobalOptions::instance();
+        options.ShowCaptionBar = !options.ShowCaptionBar;
+        setShowCaptionBar(options.ShowCaptionBar);
+        options.saveFrameSettings();
+        if (options.ShowCaptionBar && mdiArea_->subWindowList().isEmpty()) {
+            dialogs::CHintDlg("CaptionBar", this).DoModal();
+        }
+    }, [](QAction& a) {
+        a.setCheckable(true);
+        a.setEnabled(true);
+        a.setChecked(GlobalOptions::instance().ShowCaptionBar);
+    });
+    defineCommand(59393, QStringLiteral("&Status Bar"), [this] { statusBar()->setVisible(statusBar()->isHidden()); },
+                  [this](QAction& a) {
+                      a.setCheckable(true);
+                      a.setChecked(!statusBar()->isHidden());
+                  });
+    const auto toolBarToggle = [this](int id, const QString& text, QToolBar* bar) {
+        defineCommand(id, text, [this, bar] { bar->setVisible(bar->isHidden()); }, [bar](QAction& a) {
+            a.setCheckable(true);
+            a.setEnabled(true);
+            a.setChecked(!bar->isHidden());
+        });
+    };
+    toolBarToggle(32838, QStringLiteral("&General Toolbar"), generalToolBar_);
+    toolBarToggle(32839, QStringLiteral("C&hannels Toolbar"), channelsToolBar_);
+    // User-defined toolbars do not exist here: their items stay disabled.
+    for (int id = 32793; id <= 32802; ++id) {
+        defineCommand(id, QStringLiteral("User toolbar %1").arg(id - 32793 + 1), [] { beep(); },
+                      [](QAction& a) { a.setEnabled(false); });
+    }
+    // The shortcuts bar and its buttons do nothing.
+    for (int id = 32817; id <= 32821; ++id) defineCommand(id, QStringLiteral("Shortcut"), [] {});
+
+    // The organize dialogs.
+    defineCommand(32960, QStringLiteral("Organize favorites..."),
+                  [this] { dialogs::organizeChannelFavorites(this); }, always);
+    // OK applies the chosen filter to My Channels.
+    defineCommand(32962, QStringLiteral("Channel &filters"), [this] { dialogs::organizeChannelFilters(this); },
+                  always);
+    defineCommand(32968, QStringLiteral("Channel &reports"), [this] { dialogs::organizeChannelReports(this); },
+                  always);
+
+    // Tools
+    defineCommand(32835, QStringLiteral("&Options..."), [this] {
+        dialogs::COptionsPropSheet sheet(this);
+        sheet.DoModal();
+    }, always);
+    defineCommand(32770, QStringLiteral("&Customize..."), [this] {
+        // The nearest Qt has: the frame's own menu of bars to show or hide.
+        QMenu* menu = createPopupMenu();
+        if (menu == nullptr) return;
+        menu->setObjectName(QStringLiteral("customizeMenu"));
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(QCursor::pos());
+    }, always);
+
+    // Window
+    defineCommand(57650, QStringLiteral("&Cascade"), [this] { mdiArea_->cascadeSubWindows(); }, mdiWindows);
+    defineCommand(57651, QStringLiteral("&Tile"), [this] { mdiArea_->tileSubWindows(); }, mdiWindows);
+    defineCommand(57649, QStringLiteral("Arrange &icons"), [this] { arrangeIcons(); }, mdiWindows);
+    defineCommand(32848, QStringLiteral("Close al&l"), [this] { closeAllWindows(); }, mdiWindows);
+    defineCommand(32823, QStringLiteral("&Windows..."), [this] { showWindowList(); }, mdiWindows);
+
+    // Help
+    for (int id : {57667, 57670, 57671}) {
+        defineCommand(id, id == 57667 ? QStringLiteral("&Contents") : QStringLiteral("&Help"), [this] { showHelp(); },
+                      always);
+    }
+    defineCommand(57669, QStringLiteral("Context &help"), [] {});
+    defineCommand(32955, QStringLiteral("&Forums"), [] {
+        if (!showPage("Orvan forums", programPaths().forumsUrl)) beep();
+    }, always);
+    defineCommand(32951, QStringLiteral("FA&Q"), [] {
+        if (!showPage("Orvan FAQ", programPaths().faqUrl)) beep();
+    }, always);
+    defineCommand(32889, QStringLiteral("&License"), [] {
+        if (!showPage("Software License", fileUrl(joinPath(programPaths().programDir, "license.html")))) beep();
+    }, always);
+    defineCommand(32891, QStringLiteral("&Welcome page"), [] { showWelcomePage(false); }, always);
+    defineCommand(57664, QStringLiteral("&About Orvan..."), [this] {
+        dialogs::CAboutPropSheet sheet(this);
+        sheet.DoModal();
+    }, always);
+
+    // Running a user tool asks the frame for the active page and the
+    // clipboard.
+    static std::unique_ptr<FrameUserToolHost> toolHost;
+    toolHost = std::make_unique<FrameUserToolHost>(*this);
+    setUserToolHost(toolHost.get());
+}
+
+void CMainFrame::installDynamicCommands() {
+    GlobalOptions& options = GlobalOptions::instance();
+    for (int n = 0; n < 20; ++n) {
+        // 109-128: apply channel filter n.
+        defineCommand(109 + n, QString(), [this, n, &options] {
+            if (n >= static_cast<int>(options.ChannelFilters.size())) {
+                beep();
+                return;
+            }
+            workspaceBar_->show();
+            dialogs::applyChannelFilterToMyChannels(options.ChannelFilters[static_cast<std::size_t>(n)]);
+        });
+        // 149-168: generate report n.
+        defineCommand(149 + n, QString(), [this, n, &options] {
+            if (n >= static_cast<int>(options.ChannelReportConfigs.size())) {
+                beep();
+                return;
+            }
+            const ChannelReportConfig report = options.ChannelReportConfigs[static_cast<std::size_t>(n)];
+            generateChannelReport(report);
+        });
+        // 129-148: the current channel in or out of a category.
+        defineCommand(129 + n, QString(), [this, id = 129 + n] {
+            channels::Channel* channel = getActiveChannel(false);
+            auto it = categoryMap_.find(id);
+            if (channel == nullptr || it == categoryMap_.end()) {
+                beep();
+                return;
+            }
+            channels::ChannelSettings& settings = channel->getChannelSettings();
+            const bool member = settings.hasChannelCategory(it->second);
+            settings.setChannelCategory(it->second, !member);
+            channel->save();
+            workspaceBar_->getMyChannelsWnd()->updateChannel(channel);
+        }, [this, id = 129 + n](QAction& a) {
+            a.setCheckable(true);
+            channels::Channel* channel = getActiveChannel(false);
+            auto it = categoryMap_.find(id);
+            a.setChecked(channel != nullptr && it != categoryMap_.end() &&
+                         channel->getChannelSettings().hasChannelCategory(it->second));
+        });
+        // 189-208: user tools.
+        defineCommand(189 + n, QString(), [this, id = 189 + n] {
+            auto it = userToolMap_.find(id);
+            if (it == userToolMap_.end() || !it->second) {
+                beep();
+                return;
+            }
+            std::shared_ptr<UserTool> tool = it->second;
+            tool->run();
+        });
+        // 32926-32945: open favourite n.
+        defineCommand(32926 + n, QString(), [this, n, &options] {
+            if (n >= static_cast<int>(options.ChannelFavorites.size())) {
+                beep();
+                return;
+            }
+            channels::Channel* channel = findChannel(options.ChannelFavorites[static_cast<std::size_t>(n)]);
+            CChannelDoc* doc = channel != nullptr ? CChannelDoc::openChannelDoc(channel, true) : nullptr;
+            if (doc == nullptr) {
+                beep();
+                return;
+            }
+            doc->activateFrame(false);
+        });
+    }
+}
+
+void CMainFrame::openSelected() {
+    const int tab = workspaceBar_->getActiveTab();
+    if (tab == 0) {
+        channels::Channel* channel = workspaceBar_->getMyChannelsWnd()->getSelectedChannel();
+        CChannelDoc* doc = channel != nullptr ? CChannelDoc::openChannelDoc(channel, true) : nullptr;
+        if (doc == nullptr) {
+            beep();
+            return;
+        }
+        doc->activateFrame(false);
+    } else if (tab == 1) {
+        channels::AppPlugin* plugin = workspaceBar_->getSelectedAppPlugin();
+        const auto& services = getMainFrameServices();
+        if (plugin == nullptr || !services.openAppPlugin || !services.openAppPlugin(plugin)) beep();
+    }
+}
+
+void CMainFrame::openNextChannel() {
+    if (workspaceBar_->getActiveTab() != 0) {
+        beep();
+        return;
+    }
+    CControlCenterMyChannelsWnd* list = workspaceBar_->getMyChannelsWnd();
+    const int count = list->rowCount();
+    if (count == 0) {
+        beep();
+        return;
+    }
+    const int selected = list->selectedRow();
+    const int next = selected < 0 || selected >= count - 1 ? 0 : selected + 1;
+    list->selectRow(next);
+    channels::Channel* channel = list->channelAt(next);
+    runCommand(32845);
+    // Opening took the channel out of the filter: the row that now follows
+    // the old selection is the next one to open.
+    if (list->findRow(channel) < 0) list->selectRow(selected);
+}
+
+void CMainFrame::deleteChannel() {
+    channels::Channel* channel = getActiveChannel(false);
+    channels::ChannelManager* manager = channelManager();
+    if (channel == nullptr || manager == nullptr) {
+        beep();
+        return;
+    }
+    if (BrandingConfig::instance().isPermanentFeedUrl(channel->getSourceUrl())) {
+        dialogs::showMessage(this, QStringLiteral("This channel may not be deleted."));
+        return;
+    }
+    const QString question = QStringLiteral("Do you want to delete %1?").arg(qs(channel->getDisplayName()));
+    if (dialogs::showMessage(this, question, dialogs::MessageButtons::OkCancel, dialogs::MessageIcon::Question,
+                             dialogs::IDCANCEL) != dialogs::IDOK) {
+        return;
+    }
+    // The engine deletes the file first: when it can't, the channel stays as
+    // it was, settings included.
+    std::string report;
+    try {
+        manager->deleteChannel(channel, &report);
+    } catch (const std::exception& e) {
+        ORVAN_LOG_ANY() << "ERROR: Can't delete the channel: " << e.what() << std::endl;
+        dialogs::showMessage(this, qs(std::string("Can't delete the channel.\n\n") + e.what()),
+                             dialogs::MessageButtons::Ok, dialogs::MessageIcon::Error);
+        return;
+    }
+    getChannelDesktopSettingsTable().remove(channel);
+    if (!report.empty()) {
+        dialogs::showMessage(this, qs("There were problems deleting this channel:\n\n" + report),
+                             dialogs::MessageButtons::Ok, dialogs::MessageIcon::Warning);
+    }
+    if (isUiHandlerSet()) getUiHandler()->fireChannelDeleted(channel);
+}
+
+void CMainFrame::openProperties() {
+    channels::Channel* channel = getActiveChannel(false);
+    channels::AppPlugin* plugin = getActiveAppPlugin(false);
+    QPointer<QWidget> focus = QApplication::focusWidget();
+    bool channelSheet = false;
+    if (channel != nullptr && plugin == nullptr) {
+        channelSheet = true;
+    } else if (channel == nullptr && plugin != nullptr) {
+        channelSheet = false;
+    } else if (channel == nullptr && plugin == nullptr) {
+        beep();
+        return;
+    } else if (workspaceBar_->hasFocus(0)) {
+        channelSheet = true;
+    } else if (workspaceBar_->hasFocus(1)) {
+        channelSheet = false;
+    } else {
+        channelSheet = dynamic_cast<CChannelMdiChildWnd*>(activeChildFrame()) != nullptr;
+    }
+    if (channelSheet) {
+        dialogs::openChannelProperties(this, channel, nullptr);
+    } else {
+        const auto& services = getMainFrameServices();
+        if (!services.openAppPluginProperties || !services.openAppPluginProperties(plugin)) beep();
+    }
+    if (!focus.isNull()) focus->setFocus();
+}
+
+void CMainFrame::toggleDock(QDockWidget* bar) {
+    const bool show = bar->isHidden();
+    if (bar == workPad_) {
+        showWorkPad(show);
+        if (show) workPad_->activateReadMeTab();
+        return;
+    }
+    bar->setVisible(show);
+    if (show) bar->setFocus();
+}
+
+void CMainFrame::arrangeIcons() {
+    // The minimised windows in a row along the bottom of the area, from the
+    // left, wrapping upwards.
+    int x = 0;
+    int y = mdiArea_->viewport()->height();
+    for (QMdiSubWindow* child : mdiArea_->subWindowList(QMdiArea::CreationOrder)) {
+        if (!child->isMinimized()) continue;
+        const QSize size = child->size();
+        if (x > 0 && x + size.width() > mdiArea_->viewport()->width()) {
+            x = 0;
+            y -= size.height();
+        }
+        if (x == 0 && y == mdiArea_->viewport()->height()) y -= size.height();
+        child->move(x, y);
+        x += size.width();
+    }
+}
+
+void CMainFrame::showWindowList() {
+    // The open child windows by title; OK (or a double click) activates the
+    // chosen one.
+    QDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("windowListDlg"));
+    dialog.setWindowTitle(QStringLiteral("Windows"));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* list = new QListWidget(&dialog);
+    list->setObjectName(QStringLiteral("windowList"));
+    layout->addWidget(list);
+    const QList<QMdiSubWindow*> children = mdiArea_->subWindowList(QMdiArea::StackingOrder);
+    for (QMdiSubWindow* child : children) list->addItem(child->windowTitle());
+    list->setCurrentRow(children.indexOf(mdiArea_->currentSubWindow()));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+    if (dialogs::runModal(dialog) != QDialog::Accepted) return;
+    const int row = list->currentRow();
+    if (row < 0 || row >= children.size()) return;
+    QPointer<QMdiSubWindow> chosen = children[row];
+    if (chosen.isNull()) return;
+    if (chosen->isMinimized()) chosen->showNormal();
+    mdiArea_->setActiveSubWindow(chosen);
+}
+
+void CMainFrame::showHelp() {
+    // No help file ships: the user is offered the online help instead, one
+    // dialog at a time.
+    if (helpDialogOpen_) return;
+    helpDialogOpen_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{helpDialogOpen_};
+    dialogs::CCantFindChmDlg dialog(this);
+    dialogs::runModal(dialog);
+}
+
+void CMainFrame::runHookCommand(int id) {
+    auto it = hookCommandMap_.find(id);
+    if (it == hookCommandMap_.end()) return;
+    const HookCommand command = it->second;
+    channels::ChannelManager* manager = channelManager();
+    channels::Channel* channel =
+        manager != nullptr ? channels::findChannelByCookie(*manager, command.channelCookie) : nullptr;
+    channels::ChannelHookRef hook =
+        channel != nullptr ? channels::findChannelHookByCookie(*channel, command.hookCookie) : channels::ChannelHookRef();
+    if (!hook) {
+        beep();
+        return;
+    }
+    try {
+        bool failed = false;
+        hook->executeCommand(channel, command.commandName, &failed);
+        if (failed) {
+            dialogs::showMessage(this, QStringLiteral("The channel hook command failed. Please check the logs for details."),
+                                 dialogs::MessageButtons::Ok, dialogs::MessageIcon::Error);
+        }
+    } catch (const std::exception& e) {
+        dialogs::showMessage(this, qs(std::string("Channel hook command failed.\n\n") + e.what()),
+                             dialogs::MessageButtons::Ok, dialogs::MessageIcon::Error);
+    }
+}
+
+void CMainFrame::generateChannelReport(const ChannelReportConfig& report) {
+    dialogs::generateChannelReport(this, report);
+}
