@@ -379,6 +379,7 @@ private slots:
     server->route("/page.html", testsupport::HttpAnswer::text(page));
     const std::string tmp = env->dir.file("tmp");
     std::filesystem::create_directories(tmp);
+    const QByteArray savedTmpdir = qgetenv("TMPDIR"), savedTmp = qgetenv("TMP");
     qputenv("TMPDIR", QByteArray::fromStdString(tmp));
     qputenv("TMP", QByteArray::fromStdString(tmp));
 
@@ -399,6 +400,13 @@ private slots:
       viewUrl = dialog.htmlView()->page()->url();
       // No script ran in it.
       QVERIFY(dialog.htmlView()->page()->title() != QString("ran"));
+      // Pressed again: the same window shows the text again.
+      QWidget* window = dialog.htmlWindow();
+      QSignalSpy again(dialog.htmlView(), &QWebEngineView::loadFinished);
+      child<QPushButton>(dialog, "viewAsHtmlButton")->click();
+      QVERIFY(again.wait(20000));
+      QCOMPARE(dialog.htmlWindow(), window);
+      QCOMPARE(dialog.findChildren<QWebEngineView*>().size(), qsizetype(1));
     };
     driver.wizardScript = [&](CNewChannelWizard& wizard) {
       fetched = nextAndFetch(wizard);
@@ -409,8 +417,12 @@ private slots:
     dialogs::ScopedModalAnswerer answers(driver.answerer());
     const std::string url = server->url("/page.html");
     QCOMPARE(dialogs::startNewChannelWizard(nullptr, url), int(dialogs::IDCANCEL));
-    qunsetenv("TMPDIR");
-    qunsetenv("TMP");
+    for (const auto& [name, value] : {std::pair{"TMPDIR", savedTmpdir}, std::pair{"TMP", savedTmp}}) {
+      if (value.isEmpty())
+        qunsetenv(name);
+      else
+        qputenv(name, value);
+    }
 
     QVERIFY(!fetched);
     QVERIFY(!allowEmptyAfter);
