@@ -90,7 +90,7 @@ std::string newsFeedUrl() { return joinPath(programPaths().appHomeUrl, "news.rss
 void CMendrelApp::requestTermination() {
     if (CMainFrame* frame = ::getMainFrame()) {
         setExitRequested(true);
-        frame->close();
+        frame->closeWithoutQuestions();
     } else if (g_app != nullptr) {
         g_app->terminationPending_ = true;
     }

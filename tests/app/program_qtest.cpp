@@ -92,7 +92,7 @@ public:
                                "[MessageLog]\nStartup=1\nShutdown=1\nChannelEvents=1\nChannelHookCallbacks=1\n"
                                "UiEvents=1\n[Debug]\nNoWelcomeNotification=1\n" + extraDebug);
         fs::create_directories(user("Channels"));
-        testsupport::writeFile(user("config.ini"), "[Global Options]\nAppPluginServerPortNo=" +
+        testsupport::writeFile(user("config.ini"), "[Disabled Hints]\nConfirmExit=1\n[Global Options]\nAppPluginServerPortNo=" +
                                                        std::to_string(testsupport::freeLoopbackPort()) + "\n" + extraConfig);
     }
     void addChannel(const std::string& file, const std::string& url, const std::string& extra = "") {

@@ -7,7 +7,9 @@
 #include <QDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QTextEdit>
 #include <QtTest>
 #include <filesystem>
@@ -52,6 +54,10 @@ public:
 class DeletionWatcher : public UiEventHandler {
 public:
     void onChannelDeleted(ChannelDeletedUiEvent& e) override { deleted.push_back(e.getChannel()); }
+    void onChannelViewActivated(ChannelViewActivatedUiEvent& e) override {
+        if (e.isFromMainFrameFocus()) refocused.push_back(e.getChannel());
+    }
+    std::vector<channels::Channel*> refocused;
     std::string getDescription() const override { return "[DeletionWatcher]"; }
     std::vector<channels::Channel*> deleted;
 };
@@ -347,6 +353,7 @@ private slots:
             {32960, "dialogs::COrganizeChannelFavoritesDlg"},
             {32962, "dialogs::COrganizeChannelFiltersDlg"},
             {32968, "dialogs::COrganizeChannelReportsDlg"},
+            {32847, "dialogs::CNewChannelWizard"},
         };
         std::vector<int> commands = {32847, 32845, 32963, 32826, 32827, 32828, 32888, 32952, 32858, 32859, 32912,
                                      32856, 32857, 32896, 32905, 32970, 32831, 32832, 32962, 32968, 32833, 32834,
@@ -432,6 +439,84 @@ private slots:
         BrandingConfig::instance().load(f.dir.file("none.ini"));
         QCOMPARE(messages, QStringList{"This channel may not be deleted."});
         QCOMPARE(f.manager->getChannelCount(), 1);
+    }
+
+    // Closing: the tray question for a notification-area program, the exit
+    // confirmation, the tray's Exit and the end of the session; minimising
+    // into the tray.
+    void closingAndMinimising() {
+        Fixture f;
+        GlobalOptions& options = GlobalOptions::instance();
+        int closings = 0;
+        connect(f.frame.get(), &CMainFrame::closing, [&] { ++closings; });
+        QStringList hints;
+        int press = 3;  // the buttons: OK 2, Cancel 3; Yes 1, No 2, Cancel 3
+        dialogs::ScopedModalAnswerer answerer([&](QDialog& dialog) {
+            hints << dialog.findChild<QLabel*>("hintText")->text().trimmed();
+            dialog.findChild<QPushButton*>(QString("hintButton%1").arg(press))->click();
+        });
+        // Cancel keeps the program; OK ends it.
+        QVERIFY(!f.frame->close());
+        QCOMPARE(closings, 0);
+        QCOMPARE(hints.size(), 1);
+        QVERIFY(hints[0].startsWith("Do you want to exit?"));
+        press = 2;
+        QVERIFY(f.frame->close());
+        QCOMPARE(closings, 1);
+
+        // A notification-area program: No hides the window, Yes makes it a
+        // normal program again, and the next close asks to exit.
+        options.RunAsSystemTrayApp = true;
+        f.frame->show();
+        hints.clear();
+        press = 2;
+        QVERIFY(!f.frame->close());
+        QVERIFY(f.frame->isHidden());
+        QCOMPARE(closings, 1);
+        QVERIFY(hints.first().startsWith("The program is running as a system tray application."));
+        f.frame->showNormal();
+        QCoreApplication::processEvents();
+        press = 1;
+        QVERIFY(!f.frame->close());
+        QVERIFY(!options.RunAsSystemTrayApp);
+        QVERIFY(f.frame->isVisible());
+        // The tray's Exit skips the tray question, not the confirmation.
+        options.RunAsSystemTrayApp = true;
+        hints.clear();
+        press = 3;
+        setExitRequested(true);
+        QVERIFY(!f.frame->close());
+        QCOMPARE(hints.size(), 1);
+        QVERIFY(hints[0].startsWith("Do you want to exit?"));
+        QVERIFY(!isExitRequested());
+        // Minimised, it lives on as the icon.
+        f.frame->showMinimized();
+        QTRY_VERIFY(f.frame->isHidden());
+        // The end of the session asks nothing.
+        hints.clear();
+        f.frame->showNormal();
+        f.frame->closeWithoutQuestions();
+        QVERIFY(hints.isEmpty());
+        QCOMPARE(closings, 2);
+        options.RunAsSystemTrayApp = false;
+    }
+
+    // A channel window's tab menu holds the channel's commands; the main
+    // window made active again announces its active channel window.
+    void channelWindowTabMenuAndRefocus() {
+        Fixture f;
+        auto* alpha = f.addChannel("alpha", apptest::numberedItems("alpha", 1));
+        CChannelDoc* doc = CChannelDoc::openChannelDoc(alpha, true);
+        QVERIFY(doc != nullptr);
+        std::unique_ptr<QMenu> menu(f.frame->createMdiTabMenu(doc->getFrame(), f.frame.get()));
+        QVERIFY(menu != nullptr);
+        QCOMPARE(Fixture::texts(menu.get()), (QStringList{"&Update now", "-", "&Properties...", "Show &summary",
+                                                          "Show na&vbar", "View last &feed", "-", "&Close"}));
+        QVERIFY(menu->actions()[0]->isEnabled());
+        f.frame->getMdiArea()->setActiveSubWindow(doc->getFrame());
+        QEvent activate(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(f.frame.get(), &activate);
+        QCOMPARE(f.watcher.refocused, std::vector<channels::Channel*>{alpha});
     }
 
     // A report made on request is shown in its window, or the user is told

@@ -99,6 +99,8 @@ private slots:
         testsupport::writeFile((user / "debug.ini").string(),
                                "[MessageLog]\nStartup=1\nChannelEvents=1\nNotificationRequestQueue=1\n"
                                "SystemTrayMenu_MeasureItem=1\nShutdown=1\n");
+        // Exit asks nothing: the confirmation is switched off.
+        testsupport::writeFile((user / "config.ini").string(), "[Disabled Hints]\nConfirmExit=1\n");
         for (const auto& [file, path] : {std::pair{"a.rss", "/a.xml"}, {"b.rss", "/b.xml"}}) {
             testsupport::writeFile((user / "Channels" / file).string(),
                                    "[Config]\nRssChannelUrl=" + server.url(path) +

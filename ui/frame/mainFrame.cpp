@@ -3,6 +3,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTabBar>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -29,6 +32,11 @@
 #include "ui/channel/childWindowCommands.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/qtDispatcher.h"
+#include "app/options/globalOptions.h"
+#include "dialogs/base/messageBox.h"
+#include "dialogs/hints/hintDlg.h"
+#include "dialogs/hints/hints.h"
+#include "ui/channel/channelFrame.h"
 #include "ui/helpers/windowUpdateLock.h"
 #include "ui/hotkeys/hotkeyBinding.h"
 #include "ui/tray/systemTray.h"
@@ -525,6 +533,9 @@ void CMainFrame::setMdiTabs(bool tabs, bool top) {
     if (tabs) {
         mdiArea_->setViewMode(QMdiArea::TabbedView);
         mdiArea_->setTabPosition(top ? QTabWidget::North : QTabWidget::South);
+        if (auto* tabBar = mdiArea_->findChild<QTabBar*>(QString(), Qt::FindDirectChildrenOnly)) {
+            tabBar->installEventFilter(this);
+        }
     } else {
         mdiArea_->setViewMode(QMdiArea::SubWindowView);
     }
@@ -559,15 +570,107 @@ void CMainFrame::onSimpleBrowserViewActivated(SimpleBrowserViewActivatedUiEvent&
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    const bool exitRequested = isExitRequested();
     setExitRequested(false);
+    GlobalOptions& options = GlobalOptions::instance();
+    if (!closingWithoutQuestions_) {
+        if (options.RunAsSystemTrayApp && !getDebugSwitch("DisableSystemTrayAppExitCheck") && !exitRequested) {
+            // Closing a notification-area program only hides its window,
+            // unless the user changes back to a normal program.
+            event->ignore();
+            const int answer = dialogs::CHintDlg("RunAsSystemTrayApp", this).DoModal();
+            if (answer == dialogs::IDCANCEL) return;
+            if (answer == dialogs::IDYES) {
+                options.RunAsSystemTrayApp = false;
+                return;
+            }
+            showMinimized();
+            hide();
+            return;
+        }
+        if (dialogs::isHintEnabled("ConfirmExit")) {
+            if (isMinimized() || isHidden()) bringToFront();
+            if (dialogs::CHintDlg("ConfirmExit", this).DoModal() != dialogs::IDOK) {
+                event->ignore();
+                return;
+            }
+        }
+    }
+    setCaptionBarText("");
     if (timer_ != nullptr) timer_->stop();
     if (trayRetryTimer_ != nullptr) trayRetryTimer_->stop();
     event->accept();
     emit closing();
 }
 
+void CMainFrame::closeWithoutQuestions() {
+    closingWithoutQuestions_ = true;
+    close();
+    closingWithoutQuestions_ = false;
+}
+
+bool CMainFrame::event(QEvent* event) {
+    // Every return to the main window announces its active child window
+    // again (a channel window's last view time moves on).
+    if (event->type() == QEvent::WindowActivate && isUiHandlerSet() && mdiArea_ != nullptr) {
+        QMdiSubWindow* child = mdiArea_->currentSubWindow();
+        if (auto* channelFrame = dynamic_cast<CChannelMdiChildWnd*>(child)) {
+            getUiHandler()->fireChannelViewActivated(channelFrame->getChannel(), channelFrame, true);
+        }
+    }
+    return QMainWindow::event(event);
+}
+
+QMenu* CMainFrame::createMdiTabMenu(QMdiSubWindow* child, QWidget* parent) {
+    std::vector<int> ids;
+    if (dynamic_cast<CChannelMdiChildWnd*>(child) != nullptr) {
+        ids = {32828, 0, 32827, 32858, 32912, 32888, 0, 57602};
+    }
+    if (ids.empty()) return nullptr;
+    auto* menu = new QMenu(parent);
+    menu->setObjectName(QStringLiteral("mdiTabMenu"));
+    for (int id : ids) {
+        if (id == 0) {
+            menu->addSeparator();
+        } else if (QAction* action = getCommand(id)) {
+            menu->addAction(action);
+        }
+    }
+    onShowPopupMenu(menu);
+    return menu;
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    // The context menu of the child windows' tabs: the tab under the mouse
+    // becomes the active window, then its menu shows.
+    auto* tabBar = qobject_cast<QTabBar*>(watched);
+    if (event->type() == QEvent::ContextMenu && tabBar != nullptr && mdiArea_ != nullptr &&
+        tabBar->parent() == mdiArea_) {
+        auto* menuEvent = static_cast<QContextMenuEvent*>(event);
+        const int index = tabBar->tabAt(menuEvent->pos());
+        const QList<QMdiSubWindow*> children = mdiArea_->subWindowList();
+        if (index < 0 || index >= children.size()) return true;
+        QMdiSubWindow* child = children[index];
+        std::unique_ptr<QMenu> menu(createMdiTabMenu(child, this));
+        if (!menu) return true;
+        mdiArea_->setActiveSubWindow(child);
+        menu->exec(menuEvent->globalPos());
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void CMainFrame::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::WindowStateChange && !isMinimized()) g_mainWindowMaximized = isMaximized();
+    if (event->type() == QEvent::WindowStateChange) {
+        if (!isMinimized()) {
+            g_mainWindowMaximized = isMaximized();
+        } else if (GlobalOptions::instance().RunAsSystemTrayApp) {
+            // A notification-area program lives on as its icon.
+            QTimer::singleShot(0, this, [this] {
+                if (isMinimized()) hide();
+            });
+        }
+    }
     // The user looks at the window: the tray icon finishes its animation.
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) stopTrayAnimation();
     QMainWindow::changeEvent(event);

@@ -35,6 +35,7 @@ class QDockWidget;
 class QLabel;
 class QMdiArea;
 class QMenu;
+class QMdiSubWindow;
 class UserTool;
 class QSystemTrayIcon;
 class QTimer;
@@ -153,6 +154,12 @@ public:
     QLabel* getCaptionBar() const { return captionBar_; }
 
     void bringToFront();
+    // Closes the window without the tray question or the exit confirmation:
+    // the end of the session.
+    void closeWithoutQuestions();
+    // The menu of a child window's tab (channel, plug-in and simple-browser
+    // windows), or null for a window that has none.
+    QMenu* createMdiTabMenu(QMdiSubWindow* child, QWidget* parent);
     void setCaptionBarText(const std::string& text);
     void updateCaptionBar();
     void applyCaptionBarLook();
@@ -186,6 +193,8 @@ signals:
     void closing();
 
 protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
 
@@ -239,6 +248,7 @@ private:
     std::map<int, HookCommand> hookCommandMap_;
     bool hasNewContentState_ = false;
     bool helpDialogOpen_ = false;
+    bool closingWithoutQuestions_ = false;
     std::map<unsigned, MessageHandler> messageHandlers_;
 
     Setup setup_;

@@ -32,6 +32,7 @@
 #include "dialogs/organize/organizeDialogs.h"
 #include "dialogs/small/aboutSheet.h"
 #include "dialogs/small/cantFindChmDlg.h"
+#include "dialogs/wizard/newChannelWizard.h"
 #include "lib/log/messageLog.h"
 #include "ui/bars/controlCenterPanes.h"
 #include "ui/bars/workPad.h"
@@ -182,13 +183,8 @@ void CMainFrame::installCommands() {
     };
 
     // File
-    defineCommand(32847, QStringLiteral("&New channel..."), [] {
-        if (getMainFrameServices().runNewChannelWizard) {
-            getMainFrameServices().runNewChannelWizard("");
-        } else {
-            beep();
-        }
-    }, always);
+    defineCommand(32847, QStringLiteral("&New channel..."), [this] { dialogs::startNewChannelWizard(this, ""); },
+                  always);
     defineCommand(32845, QStringLiteral("&Open"), [this] { openSelected(); }, [this](QAction& a) {
         const int tab = workspaceBar_->getActiveTab();
         bool enabled = false;
