@@ -35,5 +35,7 @@ endforeach()
 # The real program under Xvfb with a tray host: it needs the staged program.
 if(TARGET qtest_ui_tray_xvfb)
   add_dependencies(qtest_ui_tray_xvfb orvan)
-  set_tests_properties(qtest_ui_tray_xvfb PROPERTIES TIMEOUT 240)
+  # A real program on its own display: alone, so a loaded machine does not
+  # starve its start-up.
+  set_tests_properties(qtest_ui_tray_xvfb PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
 endif()

@@ -157,11 +157,11 @@ private slots:
 
         QVERIFY2(waitForText(log, "- System tray icon created OK.", 60000),
                  testsupport::readFile(log).c_str());
-        QVERIFY(waitForText(log, "Processing notification request: [", 10000));
-        QVERIFY(waitForText(log, "has started.]", 1000));
-        QVERIFY(waitForText(log, "Updated channel Alpha OK.", 30000));
-        QVERIFY(waitForText(log, "Updated channel Beta OK.", 30000));
-        QVERIFY(waitForText(log, "Processing error notification request: [", 30000));
+        QVERIFY(waitForText(log, "Processing notification request: [", 60000));
+        QVERIFY(waitForText(log, "has started.]", 10000));
+        QVERIFY(waitForText(log, "Updated channel Alpha OK.", 60000));
+        QVERIFY(waitForText(log, "Updated channel Beta OK.", 60000));
+        QVERIFY(waitForText(log, "Processing error notification request: [", 60000));
 
         // Right clicks on the tray host's panel, where the only icon is,
         // until the menu is built (the icon may still be docking).
@@ -174,7 +174,7 @@ private slots:
         }
         QVERIFY2(menuShown, testsupport::readFile(log).c_str());
         for (const char* text : {"- text=Alpha", "- text=alpha-one", "- text=alpha-two", "- text=Beta", "- text=beta-one"}) {
-            QVERIFY2(waitForText(log, text, 2000), text);
+            QVERIFY2(waitForText(log, text, 10000), text);
         }
 
         // The menu's Exit ("E&xit") ends the program normally. The menu
