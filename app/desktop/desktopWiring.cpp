@@ -41,6 +41,7 @@
 #include "ui/bars/readMeList.h"
 #include "ui/bars/workPad.h"
 #include "ui/bars/workspaceBar.h"
+#include "ui/browser/simpleBrowser.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
 #include "ui/frame/outputBar.h"
@@ -84,10 +85,8 @@ public:
         UrlOpenedUiEvent event(url, channel);
         getUiHandler()->fireEvent(event);
     }
-    // Until the simple-browser windows are installed, pages go to the
-    // user's browser.
-    void showInSimpleBrowser(const std::string&, const std::string& url, bool) override {
-        QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+    void showInSimpleBrowser(const std::string& title, const std::string& url, bool showNavBar) override {
+        ui::openSimpleBrowserWindow(url, title, showNavBar);
     }
 };
 

@@ -33,6 +33,7 @@
 #include "channels/hooks/dllChannelHook.h"
 #include "channels/plugin/scriptingEngine.h"
 #include "dialogs/base/messageBox.h"
+#include "dialogs/channel/channelParamsPage.h"
 #include "dialogs/small/shuttingDownDlg.h"
 #include "dialogs/wizard/newChannelWizard.h"
 #include "lib/log/messageLog.h"
@@ -42,10 +43,12 @@
 #include "tools/files.h"
 #include "tools/ini.h"
 #include "platform/registry.h"
+#include "ui/appPlugin/appPluginPropSheet.h"
 #include "ui/bars/controlCenterPanes.h"
 #include "ui/bars/readMeList.h"
 #include "ui/bars/workPad.h"
 #include "ui/bars/workspaceBar.h"
+#include "ui/browser/simpleBrowser.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
 #include "ui/helpers/desktopServices.h"
@@ -298,6 +301,8 @@ bool CMendrelApp::InitInstance() {
         // The frame's licence command (none while the command table lacks it).
         mainFrame_->runCommand(kLicenceCommand);
         STARTUP_LOG << "Activating the welcome page." << std::endl;
+        if (CSimpleBrowserDoc* welcome = CSimpleBrowserDoc::openSimpleBrowserDoc("Welcome to " + paths.appName, false, false))
+            welcome->activateFrame();
     }
 
     // A request that came while the program was starting is served now.
@@ -318,6 +323,12 @@ void CMendrelApp::init1() {
     registerAppMessages();
     STARTUP_LOG << "Installing our mouse hook." << std::endl;
     installMouseHook();
+    STARTUP_LOG << "Initializing doc tmeplate: AppPlugin." << std::endl;
+    dialogs::CChannelParamsPropPage::setAppPluginSheetOpener(
+        [](QWidget* parent, channels::AppPlugin* plugin, int firstPage) {
+            dialogs::openAppPluginSheet(parent, plugin, firstPage);
+        });
+    STARTUP_LOG << "Initializing doc template: SimpleBrowser." << std::endl;
 
     STARTUP_LOG << "Creating the main frame." << std::endl;
     const ProgramPaths& paths = programPaths();

@@ -66,6 +66,7 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 const char* reasonPhrase(int status) {
     switch (status) {
     case 200: return "OK";
+    case 204: return "No Content";
     case 400: return "Bad Request";
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
@@ -140,10 +141,13 @@ ListenerHooks listenerHooks() {
 
 std::string formatReply(const Reply& reply) {
     std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " " + reasonPhrase(reply.status) + "\r\n";
-    out += "Content-Type: " + reply.contentType + "\r\n";
-    out += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
+    // A 204 answer has neither a body nor a length (RFC 9110).
+    if (reply.status != 204) {
+        out += "Content-Type: " + reply.contentType + "\r\n";
+        out += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
+    }
     out += "Connection: close\r\n\r\n";
-    return out + reply.body;
+    return reply.status == 204 ? out : out + reply.body;
 }
 
 Reply errorReply(int status, const std::string& text) {
@@ -156,8 +160,7 @@ Reply errorReply(int status, const std::string& text) {
 
 Reply requestAcknowledgement() {
     Reply reply;
-    reply.body = "<HTML><BODY>\n<P>Your request has been sent to " + tools::escapeHtml(listenerHooks().appName) +
-                 ".\n<P><FORM><INPUT TYPE='Button' VALUE='Back' onClick='history.go(-1)'></FORM>\n</BODY></HTML>\n";
+    reply.status = 204;
     return reply;
 }
 

@@ -46,7 +46,8 @@ struct ListenerHooks {
     std::function<bool()> isMainFrameCreated;
     // Reports a listener's failure (title: the listener's name + " error").
     std::function<void(const std::string& title, const std::string& text)> reportError;
-    // The application name in acknowledgements.
+    // The application's name (acknowledgements carry no page, so it is not
+    // shown by the listeners themselves).
     std::string appName = "Orvan";
 };
 void setListenerHooks(ListenerHooks hooks);
@@ -71,7 +72,8 @@ struct Reply {
 std::string formatReply(const Reply& reply);
 // The page for an error text (escaped).
 Reply errorReply(int status, const std::string& text);
-// "Your request has been sent to <app name>." with a Back button.
+// "204 No Content": the request was handed on, and the page that sent it
+// (a link in a browser or one of the program's views) stays where it is.
 Reply requestAcknowledgement();
 
 // The parsed head of a request.

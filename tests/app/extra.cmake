@@ -26,8 +26,9 @@ if(TARGET qtest_app_program)
   target_link_libraries(qtest_app_program PRIVATE orvan-app Qt6::Network)
   add_dependencies(qtest_app_program orvan hooktest_good)
   set_tests_properties(qtest_app_program PROPERTIES TIMEOUT 600)
-  # A hook opens a channel window (Qt WebEngine) in the program; the
-  # program inherits these, as the window tests have them.
+  # A hook opens a channel window and a new user gets the welcome page (Qt
+  # WebEngine) in the program; the program inherits these, as the window
+  # tests have them.
   set_property(TEST qtest_app_program APPEND PROPERTY ENVIRONMENT
     "ASAN_OPTIONS=new_delete_type_mismatch=0"
     "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/ui/webengine.lsan.supp")

@@ -288,7 +288,7 @@ private slots:
                  read(*page).c_str());
 
         const std::string answer = httpGet(install.appServerPort, "/readme?url=http%3A%2F%2Fexample.com%2Flater");
-        QVERIFY2(answer.rfind("HTTP/1.1 200", 0) == 0, answer.c_str());
+        QVERIFY2(answer.rfind("HTTP/1.1 204", 0) == 0, answer.c_str());
         const std::string config = install.user("config.ini");
         QTRY_VERIFY_WITH_TIMEOUT(read(config).find("ItemUrl-1=http://example.com/later") != std::string::npos, 30000);
         QVERIFY(read(config).find("ItemUrl-0=http://example.com/saved") != std::string::npos);

@@ -13,6 +13,16 @@ if(TARGET qtest_ui_channel_windows)
     "ASAN_OPTIONS=new_delete_type_mismatch=0"
     "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/webengine.lsan.supp")
 endif()
+# The page windows' test: Qt WebEngine as above, the real listeners of the
+# application core, and the staged listintake plug-in.
+if(TARGET qtest_ui_page_windows)
+  if(TARGET listintake)
+    add_dependencies(qtest_ui_page_windows listintake)
+  endif()
+  set_property(TEST qtest_ui_page_windows APPEND PROPERTY ENVIRONMENT
+    "ASAN_OPTIONS=new_delete_type_mismatch=0"
+    "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/webengine.lsan.supp")
+endif()
 # Balloon clicks, tray entries and the main frame's commands open real
 # channel windows (Qt WebEngine).
 foreach(t qtest_ui_notify qtest_ui_tray qtest_ui_frame_commands)
