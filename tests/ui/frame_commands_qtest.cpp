@@ -13,6 +13,7 @@
 #include <QTextEdit>
 #include <QtTest>
 #include <filesystem>
+#include <sys/stat.h>
 #include <map>
 
 #include "app/core/branding.h"
@@ -21,6 +22,7 @@
 #include "app/core/programPaths.h"
 #include "app/options/globalOptions.h"
 #include "app/options/userTool.h"
+#include "channels/hooks/channelHook.h"
 #include "dialogs/base/messageBox.h"
 #include "dialogs/hints/hints.h"
 #include "platform/messages.h"
@@ -243,6 +245,45 @@ private slots:
         // Opened again, the menu holds one sub-menu, not two.
         f.frame->onShowPopupMenu(&context);
         QCOMPARE(Fixture::texts(&context).count("Channel &categories"), 1);
+    }
+
+    // A hook with commands: its sub-menu in the Edit menu, numbered from
+    // 61440, runs the hook's command; a failing command is reported.
+    void hookCommandsOfTheCurrentChannel() {
+        Fixture f;
+        channels::installChannelHookHost();
+        auto* alpha = f.addChannel("alpha", apptest::numberedItems("alpha", 1));
+        const std::string ran = f.dir.file("ran.txt");
+        const std::string script = f.dir.file("marker.sh");
+        testsupport::writeFile(script, "#!/bin/sh\ngrep CommandName \"$1\" >> '" + ran +
+                                           "'\ngrep -q 'CommandName=Fail' \"$1\" && echo broken >&2\nexit 0\n");
+        ::chmod(script.c_str(), 0755);
+        const std::string hookFile = f.dir.file("marker.hook");
+        testsupport::writeFile(hookFile, "[Config]\nScriptFilename=" + script + "\nDisplayName=Marker\n"
+                                         "[ChannelHookCommandDefinition-1]\nName=Mark\nDisplayName=Mark it\n"
+                                         "[ChannelHookCommandDefinition-2]\nName=Fail\nDisplayName=Fail it\n");
+        std::unique_ptr<channels::ChannelHook> hook = channels::createChannelHook(hookFile);
+        hook->loadSettings(hookFile, alpha->getConfigFilename(), "ChannelHookConfig-1", "ChannelHookSettings-1");
+        alpha->getChannelSettings().setChannelHooks({hook.get()});
+        f.reloadList();
+        f.list()->selectRow(0);
+
+        QMenu* edit = f.open("Edit");
+        QCOMPARE(Fixture::texts(edit).mid(Fixture::texts(edit).size() - 2), (QStringList{"-", "Marker"}));
+        QMenu* sub = edit->actions().last()->menu();
+        QVERIFY(sub != nullptr);
+        QCOMPARE(Fixture::texts(sub), (QStringList{"Mark it", "Fail it"}));
+        QStringList messages;
+        dialogs::ScopedModalAnswerer answerer(
+            [&](QDialog& dialog) { dialogs::answerIfMessageBox(dialog, dialogs::IDOK, &messages); });
+        sub->actions()[0]->trigger();
+        QCOMPARE(testsupport::readFile(ran), std::string("CommandName=Mark\n"));
+        QVERIFY(messages.isEmpty());
+        QVERIFY(f.frame->runCommand(61441));
+        QCOMPARE(messages, QStringList{"The channel hook command failed. Please check the logs for details."});
+        // Opened again, the menu is the same, not doubled.
+        QCOMPARE(Fixture::texts(f.open("Edit")).count("Marker"), 1);
+        alpha->getChannelSettings().setChannelHooks({});
     }
 
     // 25 filters, reports, favourites and tools: 20 items each, numbered in
