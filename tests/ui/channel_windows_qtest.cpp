@@ -43,7 +43,7 @@ namespace {
 struct Fixture : apptest::DesktopFixture {
     Fixture() {
         const std::string tmpl = dir.file("summary.template");
-        testsupport::writeFile(tmpl, "<html><body><h1>{%CHANNEL-NAME%}</h1>{%REPEAT%x}<p>{%ITEM-TITLE%}</p>{%/REPEAT%}"
+        testsupport::writeFile(tmpl, "<html><body><h1>{%CHANNEL-NAME%}</h1>{%REPEAT%x}<p><a href=\"{%ITEM-URL%}\">{%ITEM-TITLE%}</a></p>{%/REPEAT%}"
                                      "</body></html>");
         channels::ChannelSettings defaults(nullptr);
         defaults.setMaxFeedItems(-1);
@@ -311,6 +311,26 @@ private slots:
         page->toolbar()->setUrl("  file:///etc/passwd ");
         QTest::keyClick(page->toolbar()->urlEdit(), Qt::Key_Return);
         QCOMPARE(boxes.size(), 3);
+        delete doc->getFrame();
+    }
+
+    void summaryPageLinksOpenTheirPage() {
+        // The summary page is a local file; a link the user follows from it
+        // loads the item's page in the pane.
+        Fixture f;
+        testsupport::HttpServer server;
+        server.route("/story", testsupport::HttpAnswer::text("<html><body>The story itself</body></html>"));
+        auto* channel = f.addChannel("links", {{"s1", "Story", server.url("/story"), ""}});
+        GlobalOptions::instance().NavBarMode = 0;
+        CChannelDoc* doc = CChannelDoc::openChannelDoc(channel, true);
+        QVERIFY(doc != nullptr);
+        QWebEngineView* web = doc->getFrame()->getBrowserView()->webView();
+        QTRY_VERIFY_WITH_TIMEOUT(web->url().isLocalFile() && !web->page()->isLoading(), 20000);
+        web->setFocus();
+        QTest::keyClick(web->focusProxy(), Qt::Key_Tab);
+        QTest::keyClick(web->focusProxy(), Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(server.requests("/story").size(), std::size_t(1), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(web->url().path() == "/story" && !web->page()->isLoading(), 20000);
         delete doc->getFrame();
     }
 
