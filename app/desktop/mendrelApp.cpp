@@ -33,7 +33,6 @@
 #include "channels/hooks/dllChannelHook.h"
 #include "channels/plugin/scriptingEngine.h"
 #include "dialogs/base/messageBox.h"
-#include "dialogs/channel/channelParamsPage.h"
 #include "dialogs/small/shuttingDownDlg.h"
 #include "dialogs/wizard/newChannelWizard.h"
 #include "lib/log/messageLog.h"
@@ -43,7 +42,7 @@
 #include "tools/files.h"
 #include "tools/ini.h"
 #include "platform/registry.h"
-#include "ui/appPlugin/appPluginPropSheet.h"
+#include "ui/appPlugin/appPluginWindow.h"
 #include "ui/bars/controlCenterPanes.h"
 #include "ui/bars/readMeList.h"
 #include "ui/bars/workPad.h"
@@ -324,10 +323,7 @@ void CMendrelApp::init1() {
     STARTUP_LOG << "Installing our mouse hook." << std::endl;
     installMouseHook();
     STARTUP_LOG << "Initializing doc tmeplate: AppPlugin." << std::endl;
-    dialogs::CChannelParamsPropPage::setAppPluginSheetOpener(
-        [](QWidget* parent, channels::AppPlugin* plugin, int firstPage) {
-            dialogs::openAppPluginSheet(parent, plugin, firstPage);
-        });
+    ui::installAppPluginWindows();
     STARTUP_LOG << "Initializing doc template: SimpleBrowser." << std::endl;
 
     STARTUP_LOG << "Creating the main frame." << std::endl;

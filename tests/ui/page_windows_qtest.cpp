@@ -32,7 +32,9 @@
 #include "tools/ini.h"
 #include "ui/appPlugin/appPluginPropSheet.h"
 #include "ui/appPlugin/appPluginWindow.h"
+#include "ui/bars/controlCenterPanes.h"
 #include "ui/bars/readMeList.h"
+#include "ui/bars/workspaceBar.h"
 #include "ui/browser/simpleBrowser.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
@@ -109,8 +111,10 @@ private slots:
         QVERIFY(frame->create(setup));
         frame->show();
         getUiHandler()->addEventHandler(frame.get());
-        // The program's own wiring: the openers show pages in these windows.
+        // The program's own wiring: the openers show pages in these windows,
+        // the main frame's commands open plug-in windows and sheets.
         wiring.installWindowServices(*frame);
+        ui::installAppPluginWindows();
         QDesktopServices::setUrlHandler("mailto", this, "captureUrl");
 
         testsupport::writeFile(dir.file("plugins/page.py"), kPageScript);
@@ -268,6 +272,7 @@ private slots:
         QTRY_COMPARE(CSimpleBrowserDoc::openDocumentCount(), 1);
         QCOMPARE(CSimpleBrowserDoc::openSimpleBrowserDoc("B", false, true), b);
         QVERIFY(b->getFrame()->isMaximized());
+        QVERIFY(!(b->getFrame()->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         setUiHandler(true);
         QTRY_COMPARE(subWindowCount(), 0);
     }
@@ -363,18 +368,42 @@ private slots:
         QCOMPARE(CAppPluginDoc::openDocumentCount(), 1);
     }
 
-    void stagedPluginOpens() {
-        channels::AppPluginManager staged;
-        staged.setAppPluginDir(testsupport::stageDir() + "/appPlugins/listintake");
-        staged.loadAppPlugins();
-        staged.setServerPorts(appPort, pluginPort);
-        channels::AppPlugin* listintake = staged.findAppPlugin("listintake");
+    void stagedPluginOpensFromThePluginsList() {
+        // The program's own plug-in manager, as the Plugins list shows it.
+        channels::AppPluginManager& program = channels::getAppPluginManager();
+        program.setAppPluginDir(testsupport::stageDir() + "/appPlugins/listintake");
+        program.loadAppPlugins();
+        channels::AppPlugin* listintake = program.findAppPlugin("listintake");
         QVERIFY(listintake != nullptr);
-        CAppPluginDoc* doc = ui::openAppPluginWindow(listintake);
+        CWorkspaceBar* bar = frame->getWorkspaceBar();
+        bar->getAppPluginsWnd()->loadAppPlugins();
+        bar->activateAppPluginsTab();
+        bar->getAppPluginsWnd()->selectRow(0);
+
+        // "Open" opens the selected plug-in's window.
+        QVERIFY(frame->runCommand(32845));
+        CAppPluginDoc* doc = CAppPluginDoc::openAppPluginDoc(listintake, false);
+        QVERIFY(doc != nullptr);
         QCOMPARE(doc->getTitle(), std::string("Import OPML"));
         QVERIFY(pageShows(doc->getView(), "Import an OPML subscription list"));
-        frame->closeAllWindows();
-        QTRY_COMPARE(CAppPluginDoc::openDocumentCount(), 0);
+        QCOMPARE(frame->getActiveAppPlugin(false), listintake);
+
+        // A minimised window opened again comes back.
+        doc->getFrame()->showMinimized();
+        QVERIFY(frame->runCommand(32845));
+        QVERIFY(!doc->getFrame()->isMinimized());
+        QCOMPARE(CAppPluginDoc::openDocumentCount(), 1);
+
+        // "Properties" opens the plug-in's sheet.
+        QStringList titles;
+        {
+            dialogs::ScopedModalAnswerer answerer([&](QDialog& d) {
+                titles << d.windowTitle();
+                d.done(dialogs::IDCANCEL);
+            });
+            QVERIFY(frame->runCommand(32827));
+        }
+        QCOMPARE(titles, QStringList{"Import OPML Properties"});
     }
 
     void propertySheetShowsDetailsAndSavesParameters() {

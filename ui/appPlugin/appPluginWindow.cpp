@@ -7,6 +7,8 @@
 
 #include "app/options/globalOptions.h"
 #include "channels/appPlugins/appPlugin.h"
+#include "dialogs/channel/channelParamsPage.h"
+#include "ui/appPlugin/appPluginPropSheet.h"
 #include "lib/misc/threadSafety.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
@@ -34,10 +36,8 @@ CAppPluginDoc* findDoc(channels::AppPlugin* plugin) {
 // ---------------------------------------------------------------------------
 // View
 
-CAppPluginView::CAppPluginView(CAppPluginMdiChildWnd* frame) : SafeWebView(nullptr), frame_(frame) {
+CAppPluginView::CAppPluginView(CAppPluginMdiChildWnd* frame) : CPageView(frame), frame_(frame) {
     setObjectName(QStringLiteral("appPluginView"));
-    connect(this, &QWebEngineView::titleChanged, this, [this](const QString& title) { pageTitle_ = title.toStdString(); });
-    connect(this, &QWebEngineView::loadFinished, this, [this](bool) { onLoadFinished(); });
 }
 
 void CAppPluginView::onUpdate() {
@@ -52,23 +52,6 @@ void CAppPluginView::onUpdate() {
     const QString file = QString::fromStdString(plugin->getOutputFilename());
     // The page is rewritten in place under the same name: load it afresh.
     navigate(QUrl::fromLocalFile(file).toString().toStdString());
-}
-
-bool CAppPluginView::navigate(const std::string& url) {
-    if (!isViewable(url)) return SafeWebView::navigate(url);  // tells why
-    frame_->toolbar()->setUrl(url);
-    pageTitle_.clear();
-    return SafeWebView::navigate(url);
-}
-
-void CAppPluginView::onLoadFinished() {
-    frame_->toolbar()->setUrl(url().toString().toStdString());
-    CAppPluginDoc* doc = frame_->getDocument();
-    if (doc == nullptr || pageTitle_.empty() ||
-        frame_->windowTitle().left(7).compare("http://", Qt::CaseInsensitive) != 0)
-        return;
-    doc->setTitle(pageTitle_);
-    if (CMainFrame* main = getMainFrame()) main->setCaptionBarText(pageTitle_);
 }
 
 // ---------------------------------------------------------------------------
@@ -105,6 +88,8 @@ void CAppPluginDoc::setAppPlugin(channels::AppPlugin* plugin, CAppPluginMdiChild
     plugin_ = plugin;
     frame_ = frame;
     frame_->doc_ = this;
+    // What the main frame reads to find the active child's plug-in.
+    frame_->setProperty("appPlugin", QVariant::fromValue<void*>(plugin));
     setTitle(plugin->getDisplayName());
     ExclusiveLockGuard guard(&registry().lock, __FILE__, __LINE__);
     registry().docs[plugin] = this;
@@ -122,16 +107,7 @@ void CAppPluginDoc::setTitle(const std::string& title) { frame_->setWindowTitle(
 void CAppPluginDoc::updateAllViews() { frame_->getHtmlView()->onUpdate(); }
 
 void CAppPluginDoc::activateFrame() {
-    frame_->restoreIfMinimized();
-    if (isUiHandlerSet() && getUiHandler()->openChildFramesMaximized() && !frame_->isMaximized()) {
-        frame_->showMaximized();
-    }
-    if (QMdiArea* area = frame_->mdiArea()) {
-        area->setActiveSubWindow(frame_);
-    } else {
-        frame_->show();
-        frame_->activateWindow();
-    }
+    frame_->activateInMainFrame();
     getUiHandler()->fireAppPluginViewActivated(plugin_, frame_, false);
 }
 
@@ -186,6 +162,20 @@ channels::AppPlugin* getActiveAppPlugin() {
     QMdiArea* area = main != nullptr ? main->getMdiArea() : nullptr;
     auto* frame = area != nullptr ? qobject_cast<CAppPluginMdiChildWnd*>(area->activeSubWindow()) : nullptr;
     return frame != nullptr ? frame->getAppPlugin() : nullptr;
+}
+
+void installAppPluginWindows() {
+    MainFrameServices& services = getMainFrameServices();
+    services.openAppPlugin = [](channels::AppPlugin* plugin) { return openAppPluginWindow(plugin) != nullptr; };
+    services.openAppPluginProperties = [](channels::AppPlugin* plugin) {
+        if (plugin == nullptr) return false;
+        dialogs::openAppPluginSheet(getMainFrame(), plugin, 0);
+        return true;
+    };
+    dialogs::CChannelParamsPropPage::setAppPluginSheetOpener(
+        [](QWidget* parent, channels::AppPlugin* plugin, int firstPage) {
+            dialogs::openAppPluginSheet(parent, plugin, firstPage);
+        });
 }
 
 }  // namespace ui

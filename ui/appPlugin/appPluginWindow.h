@@ -13,7 +13,6 @@
 #include <string>
 
 #include "ui/browser/pageFrame.h"
-#include "ui/browser/safeWebView.h"
 #include "ui/events/uiEvent.h"
 
 namespace channels {
@@ -21,22 +20,16 @@ class AppPlugin;
 }
 class CAppPluginMdiChildWnd;
 
-class CAppPluginView : public SafeWebView {
+class CAppPluginView : public CPageView {
     Q_OBJECT
 public:
     explicit CAppPluginView(CAppPluginMdiChildWnd* frame);
     // Asks the plug-in for a fresh main page and shows it; when the plug-in
     // fails, a message box tells its error and the view keeps its page.
     void onUpdate();
-    // Shows the address in the navigation bar, forgets the page title and
-    // loads it; false when the address is refused.
-    bool navigate(const std::string& url);
-    const std::string& getPageTitle() const { return pageTitle_; }
 
 private:
-    void onLoadFinished();
     CAppPluginMdiChildWnd* frame_;
-    std::string pageTitle_;
 };
 
 class CAppPluginDoc : public QObject {
@@ -99,5 +92,8 @@ CAppPluginDoc* openAppPluginWindow(channels::AppPlugin* plugin);
 // The plug-in of the main frame's active child window when it is a plug-in
 // window; else null.
 channels::AppPlugin* getActiveAppPlugin();
+// Makes these windows and the plug-in sheet what the main frame's "open" and
+// "properties" commands and the channel parameters page use for plug-ins.
+void installAppPluginWindows();
 
 }  // namespace ui

@@ -8,10 +8,30 @@
 #include "ui/bars/controlCenterPanes.h"
 #include "ui/bars/workspaceBar.h"
 #include "ui/browser/safeWebView.h"
+#include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
 
 namespace {
 constexpr int kShowNavBarCommand = 32912;
+constexpr int kMaxTitle = 260;
+}
+
+CPageView::CPageView(CPageMdiChildWnd* frame) : SafeWebView(nullptr), frame_(frame) {
+    connect(this, &QWebEngineView::titleChanged, this, [this](const QString& title) { pageTitle_ = title.toStdString(); });
+    connect(this, &QWebEngineView::loadFinished, this, [this](bool) { onLoadFinished(); });
+}
+
+bool CPageView::navigate(const std::string& url) {
+    if (!isViewable(url)) return SafeWebView::navigate(url);  // tells why
+    frame_->toolbar()->setUrl(url);
+    pageTitle_.clear();
+    return SafeWebView::navigate(url);
+}
+
+void CPageView::onLoadFinished() {
+    frame_->toolbar()->setUrl(url().toString().toStdString());
+    if (pageTitle_.empty() || frame_->windowTitle().left(7).compare("http://", Qt::CaseInsensitive) != 0) return;
+    frame_->takePageTitle(pageTitle_);
 }
 
 CPageMdiChildWnd::CPageMdiChildWnd(QWidget* parent)
@@ -24,6 +44,11 @@ CPageMdiChildWnd::CPageMdiChildWnd(QWidget* parent)
         menu->addSeparator();
         menu->addAction(navBarAction_);
         connect(menu, &QMenu::aboutToShow, this, [this] { navBarAction_->setChecked(isNavBarVisible()); });
+    }
+    // In the single-window layout a window is neither minimised nor maximised
+    // by the user.
+    if (isUiHandlerSet() && getUiHandler()->isSdi()) {
+        setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     }
     resize(700, 500);
 }
@@ -66,6 +91,22 @@ bool CPageMdiChildWnd::isNavBarVisible() const { return !toolbar_->isHidden(); }
 void CPageMdiChildWnd::applyNavBarMode(int navBarMode) {
     if (navBarMode == 1) showNavBar(true);
     if (navBarMode == 2) showNavBar(false);
+}
+
+void CPageMdiChildWnd::activateInMainFrame() {
+    restoreIfMinimized();
+    if (isUiHandlerSet() && getUiHandler()->openChildFramesMaximized() && !isMaximized()) showMaximized();
+    if (QMdiArea* area = mdiArea()) {
+        area->setActiveSubWindow(this);
+    } else {
+        show();
+        activateWindow();
+    }
+}
+
+void CPageMdiChildWnd::takePageTitle(const std::string& title) {
+    setWindowTitle(QString::fromStdString(title).left(kMaxTitle));
+    if (CMainFrame* main = getMainFrame()) main->setCaptionBarText(windowTitle().toStdString());
 }
 
 bool CPageMdiChildWnd::runCommand(int id) {

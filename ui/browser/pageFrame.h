@@ -8,11 +8,30 @@
 // Control Center's list gets the focus.
 #include <string>
 
+#include "ui/browser/safeWebView.h"
 #include "ui/channel/browserToolbar.h"
 #include "ui/channel/mdiChildBase.h"
 
 class QAction;
-class SafeWebView;
+class CPageMdiChildWnd;
+
+// The view of a page window: navigate shows the address in the navigation
+// bar and forgets the page's title; once a page is loaded the bar shows its
+// address, and a window whose title is an http address takes the page's
+// title (a page without one leaves the title as it is).
+class CPageView : public SafeWebView {
+    Q_OBJECT
+public:
+    explicit CPageView(CPageMdiChildWnd* frame);
+    // False when the address is refused.
+    bool navigate(const std::string& url);
+    const std::string& getPageTitle() const { return pageTitle_; }
+
+private:
+    void onLoadFinished();
+    CPageMdiChildWnd* frame_;
+    std::string pageTitle_;
+};
 
 class CPageMdiChildWnd : public CAppMdiChildWnd, public CBrowserToolbarParent {
     Q_OBJECT
@@ -28,6 +47,11 @@ public:
     void applyNavBarMode(int navBarMode);
     // 32912 toggles the navigation bar; false for other commands.
     bool runCommand(int id);
+    // Restores (or maximises, as the layout says) and activates the window.
+    void activateInMainFrame();
+    // The window's title (at most 260 characters), also on the main
+    // window's caption bar.
+    void takePageTitle(const std::string& title);
     // The menu of the window's tab in the main frame's tab bar.
     virtual int getMdiTabMenuId() const = 0;
 

@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr std::size_t kMaxTitle = 260;
+constexpr int kMaxTitle = 260;
 
 struct KeyMap {
     SharedExclusiveLock lock;
@@ -28,34 +28,13 @@ CSimpleBrowserDoc* findDoc(const std::string& key) {
     return it == keyMap().docs.end() ? nullptr : it->second;
 }
 
-bool startsWithHttpNoCase(const QString& text) { return text.left(7).compare("http://", Qt::CaseInsensitive) == 0; }
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // View
 
-CSimpleBrowserView::CSimpleBrowserView(CSimpleBrowserMdiChildWnd* frame) : SafeWebView(nullptr), frame_(frame) {
+CSimpleBrowserView::CSimpleBrowserView(CSimpleBrowserMdiChildWnd* frame) : CPageView(frame) {
     setObjectName(QStringLiteral("simpleBrowserView"));
-    connect(this, &QWebEngineView::titleChanged, this, [this](const QString& title) { pageTitle_ = title.toStdString(); });
-    connect(this, &QWebEngineView::loadFinished, this, [this](bool) { onLoadFinished(); });
-}
-
-bool CSimpleBrowserView::navigate(const std::string& url) {
-    if (!isViewable(url)) return SafeWebView::navigate(url);  // tells why
-    frame_->toolbar()->setUrl(url);
-    pageTitle_.clear();
-    return SafeWebView::navigate(url);
-}
-
-void CSimpleBrowserView::onLoadFinished() {
-    frame_->toolbar()->setUrl(url().toString().toStdString());
-    CSimpleBrowserDoc* doc = frame_->getDocument();
-    // A window opened under an address takes the page's title; one without a
-    // title keeps what it has.
-    if (doc == nullptr || pageTitle_.empty() || !startsWithHttpNoCase(frame_->windowTitle())) return;
-    doc->setTitle(pageTitle_);
-    if (CMainFrame* main = getMainFrame()) main->setCaptionBarText(doc->getTitle());
 }
 
 // ---------------------------------------------------------------------------
@@ -103,24 +82,13 @@ CSimpleBrowserDoc::~CSimpleBrowserDoc() {
 std::string CSimpleBrowserDoc::getTitle() const { return frame_->windowTitle().toStdString(); }
 
 void CSimpleBrowserDoc::setTitle(const std::string& title) {
-    // Cut on a character boundary of the UTF-8 text.
-    std::string cut = QString::fromStdString(title).left(kMaxTitle).toStdString();
-    frame_->setWindowTitle(QString::fromStdString(cut));
+    frame_->setWindowTitle(QString::fromStdString(title).left(kMaxTitle));
 }
 
 CSimpleBrowserView* CSimpleBrowserDoc::getView() const { return frame_->getBrowserView(); }
 
 void CSimpleBrowserDoc::activateFrame() {
-    frame_->restoreIfMinimized();
-    if (isUiHandlerSet() && getUiHandler()->openChildFramesMaximized() && !frame_->isMaximized()) {
-        frame_->showMaximized();
-    }
-    if (QMdiArea* area = frame_->mdiArea()) {
-        area->setActiveSubWindow(frame_);
-    } else {
-        frame_->show();
-        frame_->activateWindow();
-    }
+    frame_->activateInMainFrame();
     getUiHandler()->fireSimpleBrowserViewActivated(frame_, false);
 }
 

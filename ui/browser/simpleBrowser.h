@@ -15,24 +15,14 @@
 #include <string>
 
 #include "ui/browser/pageFrame.h"
-#include "ui/browser/safeWebView.h"
 #include "ui/events/uiEvent.h"
 
 class CSimpleBrowserMdiChildWnd;
 
-class CSimpleBrowserView : public SafeWebView {
+class CSimpleBrowserView : public CPageView {
     Q_OBJECT
 public:
     explicit CSimpleBrowserView(CSimpleBrowserMdiChildWnd* frame);
-    // Shows the address in the navigation bar, forgets the page title and
-    // loads it; false when the address is refused.
-    bool navigate(const std::string& url);
-    const std::string& getPageTitle() const { return pageTitle_; }
-
-private:
-    void onLoadFinished();
-    CSimpleBrowserMdiChildWnd* frame_;
-    std::string pageTitle_;
 };
 
 class CSimpleBrowserDoc : public QObject {
