@@ -30,6 +30,7 @@
 #include "tools/ini.h"
 #include "ui/bars/controlCenterPanes.h"
 #include "ui/bars/workspaceBar.h"
+#include "ui/browser/simpleBrowser.h"
 #include "ui/channel/channelDoc.h"
 #include "ui/channel/channelFrame.h"
 #include "ui/events/uiHandler.h"
@@ -558,6 +559,15 @@ private slots:
         QEvent activate(QEvent::WindowActivate);
         QCoreApplication::sendEvent(f.frame.get(), &activate);
         QCOMPARE(f.watcher.refocused, std::vector<channels::Channel*>{alpha});
+
+        // A simple-browser window's tab: the navigation bar and Close.
+        CSimpleBrowserDoc* page = ui::openSimpleBrowserWindow("http://127.0.0.1:9/", "A page");
+        QVERIFY(page != nullptr);
+        QMdiSubWindow* pageFrame = f.frame->getMdiArea()->currentSubWindow();
+        QVERIFY(pageFrame != nullptr && pageFrame != doc->getFrame());
+        std::unique_ptr<QMenu> pageMenu(f.frame->createMdiTabMenu(pageFrame, f.frame.get()));
+        QVERIFY(pageMenu != nullptr);
+        QCOMPARE(Fixture::texts(pageMenu.get()).mid(1), (QStringList{"-", "&Close"}));
     }
 
     // A report made on request is shown in its window, or the user is told

@@ -36,6 +36,9 @@
 #include "dialogs/base/messageBox.h"
 #include "dialogs/hints/hintDlg.h"
 #include "dialogs/hints/hints.h"
+#include "ui/appPlugin/appPluginWindow.h"
+#include "ui/browser/pageFrame.h"
+#include "ui/browser/simpleBrowser.h"
 #include "ui/channel/channelFrame.h"
 #include "ui/helpers/windowUpdateLock.h"
 #include "ui/hotkeys/hotkeyBinding.h"
@@ -616,6 +619,10 @@ bool CMainFrame::event(QEvent* event) {
         QMdiSubWindow* child = mdiArea_->currentSubWindow();
         if (auto* channelFrame = dynamic_cast<CChannelMdiChildWnd*>(child)) {
             getUiHandler()->fireChannelViewActivated(channelFrame->getChannel(), channelFrame, true);
+        } else if (auto* pluginFrame = dynamic_cast<CAppPluginMdiChildWnd*>(child)) {
+            getUiHandler()->fireAppPluginViewActivated(pluginFrame->getAppPlugin(), pluginFrame, true);
+        } else if (auto* browserFrame = dynamic_cast<CSimpleBrowserMdiChildWnd*>(child)) {
+            getUiHandler()->fireSimpleBrowserViewActivated(browserFrame, true);
         }
     }
     return QMainWindow::event(event);
@@ -623,8 +630,17 @@ bool CMainFrame::event(QEvent* event) {
 
 QMenu* CMainFrame::createMdiTabMenu(QMdiSubWindow* child, QWidget* parent) {
     std::vector<int> ids;
+    int menuId = 0;
     if (dynamic_cast<CChannelMdiChildWnd*>(child) != nullptr) {
-        ids = {32828, 0, 32827, 32858, 32912, 32888, 0, 57602};
+        menuId = 335;
+    } else if (auto* page = dynamic_cast<CPageMdiChildWnd*>(child)) {
+        menuId = page->getMdiTabMenuId();
+    }
+    switch (menuId) {
+    case 333: ids = {32912, 0, 57602}; break;
+    case 334: ids = {32827, 32912, 0, 57602}; break;
+    case 335: ids = {32828, 0, 32827, 32858, 32912, 32888, 0, 57602}; break;
+    default: break;
     }
     if (ids.empty()) return nullptr;
     auto* menu = new QMenu(parent);

@@ -37,6 +37,8 @@
 #include "ui/bars/controlCenterPanes.h"
 #include "ui/bars/workPad.h"
 #include "ui/bars/workspaceBar.h"
+#include "ui/appPlugin/appPluginPropSheet.h"
+#include "ui/appPlugin/appPluginWindow.h"
 #include "ui/channel/channelDoc.h"
 #include "ui/channel/childWindowCommands.h"
 #include "ui/channel/channelFrame.h"
@@ -158,13 +160,9 @@ channels::Channel* CMainFrame::getActiveChannel(bool focusedOnly) const {
 }
 
 channels::AppPlugin* CMainFrame::getActiveAppPlugin(bool focusedOnly) const {
-    // Plug-in windows carry their plug-in in the "appPlugin" property.
     QWidget* focus = QApplication::focusWidget();
-    QWidget* child = activeChildFrame();
-    channels::AppPlugin* childPlugin = nullptr;
-    if (child != nullptr && child->property("appPlugin").isValid()) {
-        childPlugin = static_cast<channels::AppPlugin*>(child->property("appPlugin").value<void*>());
-    }
+    auto* child = dynamic_cast<CAppPluginMdiChildWnd*>(activeChildFrame());
+    channels::AppPlugin* childPlugin = child != nullptr ? child->getAppPlugin() : nullptr;
     if (childPlugin != nullptr && focus != nullptr && (focus == child || child->isAncestorOf(focus))) {
         return childPlugin;
     }
@@ -476,8 +474,7 @@ void CMainFrame::openSelected() {
         doc->activateFrame(false);
     } else if (tab == 1) {
         channels::AppPlugin* plugin = workspaceBar_->getSelectedAppPlugin();
-        const auto& services = getMainFrameServices();
-        if (plugin == nullptr || !services.openAppPlugin || !services.openAppPlugin(plugin)) beep();
+        if (plugin == nullptr || ui::openAppPluginWindow(plugin) == nullptr) beep();
     }
 }
 
@@ -559,8 +556,7 @@ void CMainFrame::openProperties() {
     if (channelSheet) {
         dialogs::openChannelProperties(this, channel, nullptr);
     } else {
-        const auto& services = getMainFrameServices();
-        if (!services.openAppPluginProperties || !services.openAppPluginProperties(plugin)) beep();
+        dialogs::openAppPluginSheet(this, plugin, 0);
     }
     if (!focus.isNull()) focus->setFocus();
 }
