@@ -165,13 +165,6 @@ channels::AppPlugin* getActiveAppPlugin() {
 }
 
 void installAppPluginWindows() {
-    MainFrameServices& services = getMainFrameServices();
-    services.openAppPlugin = [](channels::AppPlugin* plugin) { return openAppPluginWindow(plugin) != nullptr; };
-    services.openAppPluginProperties = [](channels::AppPlugin* plugin) {
-        if (plugin == nullptr) return false;
-        dialogs::openAppPluginSheet(getMainFrame(), plugin, 0);
-        return true;
-    };
     dialogs::CChannelParamsPropPage::setAppPluginSheetOpener(
         [](QWidget* parent, channels::AppPlugin* plugin, int firstPage) {
             dialogs::openAppPluginSheet(parent, plugin, firstPage);

@@ -92,8 +92,8 @@ CAppPluginDoc* openAppPluginWindow(channels::AppPlugin* plugin);
 // The plug-in of the main frame's active child window when it is a plug-in
 // window; else null.
 channels::AppPlugin* getActiveAppPlugin();
-// Makes these windows and the plug-in sheet what the main frame's "open" and
-// "properties" commands and the channel parameters page use for plug-ins.
+// Makes the plug-in sheet what the channel parameters page opens for an RSS
+// channel a plug-in serves.
 void installAppPluginWindows();
 
 }  // namespace ui

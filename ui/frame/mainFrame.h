@@ -69,10 +69,6 @@ struct MainFrameServices {
     // WM_APP+101 and +103 once the channel and hook are found.
     std::function<void(channels::Channel* channel, channels::ChannelHook* hook)> openChannelProperties;
     std::function<bool(channels::Channel* channel, const std::string& id, const std::string& url)> openFeedItem;
-    // An application plug-in's window and its property sheet (installed by
-    // the plug-in windows); false when none results.
-    std::function<bool(channels::AppPlugin* plugin)> openAppPlugin;
-    std::function<bool(channels::AppPlugin* plugin)> openAppPluginProperties;
     // Creates the notification-area icon; false while no tray host exists.
     std::function<bool(CMainFrame& frame)> createTrayIcon;
 };
