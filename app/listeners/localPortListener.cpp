@@ -498,16 +498,16 @@ AppPluginServerLocalPortListener& appPluginServer() {
     static AppPluginServerLocalPortListener listener;
     return listener;
 }
-SubscriptionLocalPortListener& amphetaDeskListener() {
-    static SubscriptionLocalPortListener listener(8888, "AmphetaDesk", "add_url");
+SubscriptionLocalPortListener& port8888Listener() {
+    static SubscriptionLocalPortListener listener(8888, "Port 8888", "add_url");
     return listener;
 }
-SubscriptionLocalPortListener& radioUserlandListener() {
-    static SubscriptionLocalPortListener listener(5335, "Radio Userland", "url");
+SubscriptionLocalPortListener& port5335Listener() {
+    static SubscriptionLocalPortListener listener(5335, "Port 5335", "url");
     return listener;
 }
-SubscriptionLocalPortListener& headlineViewerListener() {
-    static SubscriptionLocalPortListener listener(8900, "Headline Viewer", "url");
+SubscriptionLocalPortListener& port8900Listener() {
+    static SubscriptionLocalPortListener listener(8900, "Port 8900", "url");
     return listener;
 }
 
@@ -528,9 +528,9 @@ void enableLocalPortListeners(bool stopAll) {
         appServer().start();
 
     const std::pair<SubscriptionLocalPortListener*, bool> subscriptions[] = {
-        {&amphetaDeskListener(), options.ListenForAmphetaDeskSubscriptions},
-        {&radioUserlandListener(), options.ListenForRadioUserlandSubscriptions},
-        {&headlineViewerListener(), options.ListenForHeadlineViewerSubscriptions},
+        {&port8888Listener(), options.ListenForPort8888Subscriptions},
+        {&port5335Listener(), options.ListenForPort5335Subscriptions},
+        {&port8900Listener(), options.ListenForPort8900Subscriptions},
     };
     for (const auto& [listener, on] : subscriptions) {
         if (!stopAll && on)

@@ -172,9 +172,9 @@ private:
 // The program's one listener of each kind.
 AppServerLocalPortListener& appServer();
 AppPluginServerLocalPortListener& appPluginServer();
-SubscriptionLocalPortListener& amphetaDeskListener();
-SubscriptionLocalPortListener& radioUserlandListener();
-SubscriptionLocalPortListener& headlineViewerListener();
+SubscriptionLocalPortListener& port8888Listener();
+SubscriptionLocalPortListener& port5335Listener();
+SubscriptionLocalPortListener& port8900Listener();
 
 // Gives the plug-in manager the two ports, then stops every listener
 // (stopAll) or starts the two servers and the subscription listeners whose

@@ -185,9 +185,9 @@ public:
     std::unique_ptr<tools::HttpAuth> ProxyAuth;  // none: no proxy credential
     std::string ViewedFeedItemUrlsImportFilename;
     int AppPluginServerPortNo = 2605;
-    bool ListenForAmphetaDeskSubscriptions = false;
-    bool ListenForRadioUserlandSubscriptions = false;
-    bool ListenForHeadlineViewerSubscriptions = false;
+    bool ListenForPort8888Subscriptions = false;
+    bool ListenForPort5335Subscriptions = false;
+    bool ListenForPort8900Subscriptions = false;
     std::string HttpUserAgent;  // not stored
     std::vector<std::pair<std::string, std::string>> ScriptFileTypes;  // (".py", "Python scripts")
     std::map<std::string, std::string> ScriptingFileAssociations;     // ".class" -> "java %1 %*"

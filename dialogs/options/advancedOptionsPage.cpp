@@ -41,15 +41,15 @@ CAdvancedOptionsPropPage::CAdvancedOptionsPropPage(QWidget* parent) : CAppProper
   proxyButton_->setObjectName(QStringLiteral("proxyAuthButton"));
   proxyButton_->setIcon(style()->standardIcon(QStyle::SP_DriveNetIcon));
   setControlId(proxyButton_, 1211);
-  listenAmphetaDesk_ = new QCheckBox(tr("AmphetaDesk or FeedReader"), this);
-  listenAmphetaDesk_->setObjectName(QStringLiteral("listenAmphetaDeskCheck"));
-  setControlId(listenAmphetaDesk_, 249);
-  listenHeadlineViewer_ = new QCheckBox(tr("Headline Viewer"), this);
-  listenHeadlineViewer_->setObjectName(QStringLiteral("listenHeadlineViewerCheck"));
-  setControlId(listenHeadlineViewer_, 250);
-  listenRadioUserland_ = new QCheckBox(tr("Radio Userland "), this);
-  listenRadioUserland_->setObjectName(QStringLiteral("listenRadioUserlandCheck"));
-  setControlId(listenRadioUserland_, 251);
+  listenPort8888_ = new QCheckBox(tr("Subscription links to port 8888"), this);
+  listenPort8888_->setObjectName(QStringLiteral("listenPort8888Check"));
+  setControlId(listenPort8888_, 249);
+  listenPort8900_ = new QCheckBox(tr("Subscription links to port 8900"), this);
+  listenPort8900_->setObjectName(QStringLiteral("listenPort8900Check"));
+  setControlId(listenPort8900_, 250);
+  listenPort5335_ = new QCheckBox(tr("Subscription links to port 5335"), this);
+  listenPort5335_->setObjectName(QStringLiteral("listenPort5335Check"));
+  setControlId(listenPort5335_, 251);
 
   auto* form = new QFormLayout;
   form->addRow(tr("Plugin port number:"), port_);
@@ -65,9 +65,9 @@ CAdvancedOptionsPropPage::CAdvancedOptionsPropPage(QWidget* parent) : CAppProper
       subscribe);
   explanation->setWordWrap(true);
   subscribeLayout->addWidget(explanation);
-  subscribeLayout->addWidget(listenAmphetaDesk_);
-  subscribeLayout->addWidget(listenHeadlineViewer_);
-  subscribeLayout->addWidget(listenRadioUserland_);
+  subscribeLayout->addWidget(listenPort8888_);
+  subscribeLayout->addWidget(listenPort8900_);
+  subscribeLayout->addWidget(listenPort5335_);
   subscribeLayout->addWidget(new QLabel(tr("Orvan icons look like this and are always enabled."), subscribe));
 
   auto* layout = new QVBoxLayout(this);
@@ -89,13 +89,13 @@ void CAdvancedOptionsPropPage::initDialog() {
   port_->setText(QString::number(options.AppPluginServerPortNo));
   scriptTimeout_->setText(QString::number(options.ScriptTimeout));
   loading_ = false;
-  listenAmphetaDesk_->setChecked(options.ListenForAmphetaDeskSubscriptions);
-  listenHeadlineViewer_->setChecked(options.ListenForHeadlineViewerSubscriptions);
-  listenRadioUserland_->setChecked(options.ListenForRadioUserlandSubscriptions);
+  listenPort8888_->setChecked(options.ListenForPort8888Subscriptions);
+  listenPort8900_->setChecked(options.ListenForPort8900Subscriptions);
+  listenPort5335_->setChecked(options.ListenForPort5335Subscriptions);
   portWhenOpened_ = options.AppPluginServerPortNo;
-  listenersWhenOpened_[0] = options.ListenForAmphetaDeskSubscriptions;
-  listenersWhenOpened_[1] = options.ListenForHeadlineViewerSubscriptions;
-  listenersWhenOpened_[2] = options.ListenForRadioUserlandSubscriptions;
+  listenersWhenOpened_[0] = options.ListenForPort8888Subscriptions;
+  listenersWhenOpened_[1] = options.ListenForPort8900Subscriptions;
+  listenersWhenOpened_[2] = options.ListenForPort5335Subscriptions;
 }
 
 void CAdvancedOptionsPropPage::onPortEdited() {
@@ -118,14 +118,14 @@ bool CAdvancedOptionsPropPage::onApply() {
   if (!validateNumberField(scriptTimeout_, "script timeout", timeout, nullptr, true, 5, 300, "seconds")) return false;
 
   GlobalOptions& options = GlobalOptions::instance();
-  const bool listeners[3] = {listenAmphetaDesk_->isChecked(), listenHeadlineViewer_->isChecked(),
-                             listenRadioUserland_->isChecked()};
+  const bool listeners[3] = {listenPort8888_->isChecked(), listenPort8900_->isChecked(),
+                             listenPort5335_->isChecked()};
   try {
     options.AppPluginServerPortNo = port;
     options.ScriptTimeout = timeout;
-    options.ListenForAmphetaDeskSubscriptions = listeners[0];
-    options.ListenForRadioUserlandSubscriptions = listeners[2];
-    options.ListenForHeadlineViewerSubscriptions = listeners[1];
+    options.ListenForPort8888Subscriptions = listeners[0];
+    options.ListenForPort5335Subscriptions = listeners[2];
+    options.ListenForPort8900Subscriptions = listeners[1];
     // The options get a copy: the page keeps its working one, so that a
     // second OK (after another page refused the first) installs it again.
     options.ProxyAuth.reset(tools::cloneHttpAuth(proxyAuth_.get()));

@@ -40,9 +40,9 @@ private:
 
   QLineEdit* port_;
   QLineEdit* scriptTimeout_;
-  QCheckBox* listenAmphetaDesk_;
-  QCheckBox* listenHeadlineViewer_;
-  QCheckBox* listenRadioUserland_;
+  QCheckBox* listenPort8888_;
+  QCheckBox* listenPort8900_;
+  QCheckBox* listenPort5335_;
   QPushButton* proxyButton_;
 
   std::unique_ptr<tools::HttpAuth> proxyAuth_;

@@ -195,10 +195,10 @@ TEST_F(ListenerTest, ApplicationServerHandsOnAddressesAndRefusesTheRest) {
 }
 
 TEST_F(ListenerTest, SubscriptionListenersReadTheirOwnKey) {
-    SubscriptionLocalPortListener ampheta(freePort(), "AmphetaDesk", "add_url");
-    SubscriptionLocalPortListener radio(freePort(), "Radio Userland", "url");
-    ampheta.start();
-    radio.start();
+    SubscriptionLocalPortListener port8888(freePort(), "Port 8888", "add_url");
+    SubscriptionLocalPortListener port5335(freePort(), "Port 5335", "url");
+    port8888.start();
+    port5335.start();
     struct Case {
         LocalPortListener* listener;
         std::string requestLine;
@@ -206,11 +206,11 @@ TEST_F(ListenerTest, SubscriptionListenersReadTheirOwnKey) {
         std::vector<std::string> events;
     };
     const std::vector<Case> cases = {
-        {&ampheta, "GET /any/path?add_url=http%3A%2F%2Fa.example%2Frss HTTP/1.0", 204, {"wizard http://a.example/rss"}},
-        {&ampheta, "GET /?url=http://a.example/rss HTTP/1.0", 400, {}},
-        {&radio, "GET /x?url=http://b.example/rss&y=1 HTTP/1.0", 204, {"wizard http://b.example/rss"}},
-        {&radio, "GET /x?add_url=http://b.example/rss HTTP/1.0", 400, {}},
-        {&radio, "GET /x?url=javascript:void(0) HTTP/1.0", 400, {}},
+        {&port8888, "GET /any/path?add_url=http%3A%2F%2Fa.example%2Frss HTTP/1.0", 204, {"wizard http://a.example/rss"}},
+        {&port8888, "GET /?url=http://a.example/rss HTTP/1.0", 400, {}},
+        {&port5335, "GET /x?url=http://b.example/rss&y=1 HTTP/1.0", 204, {"wizard http://b.example/rss"}},
+        {&port5335, "GET /x?add_url=http://b.example/rss HTTP/1.0", 400, {}},
+        {&port5335, "GET /x?url=javascript:void(0) HTTP/1.0", 400, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.requestLine);

@@ -166,9 +166,9 @@ private slots:
     setChannelManager(manager_.get());
     // The real listeners, on free ports: a test never binds the fixed ones.
     listeners::appServer().setPort(static_cast<unsigned>(freePort()));
-    listeners::amphetaDeskListener().setPort(static_cast<unsigned>(freePort()));
-    listeners::radioUserlandListener().setPort(static_cast<unsigned>(freePort()));
-    listeners::headlineViewerListener().setPort(static_cast<unsigned>(freePort()));
+    listeners::port8888Listener().setPort(static_cast<unsigned>(freePort()));
+    listeners::port5335Listener().setPort(static_cast<unsigned>(freePort()));
+    listeners::port8900Listener().setPort(static_cast<unsigned>(freePort()));
     channels::getScriptingEngine().setScriptTimeout(15);
     messages_.clear();
     dialogs_.clear();
@@ -207,7 +207,7 @@ private slots:
       control<QCheckBox>(sheet, GeneralPage, "autoStartCheck")->setChecked(true);
       control<QLineEdit>(sheet, AdvancedPage, "pluginPortEdit")->setText(QString::number(port));
       control<QLineEdit>(sheet, AdvancedPage, "scriptTimeoutEdit")->setText("20");
-      control<QCheckBox>(sheet, AdvancedPage, "listenHeadlineViewerCheck")->setChecked(true);
+      control<QCheckBox>(sheet, AdvancedPage, "listenPort8900Check")->setChecked(true);
       control<QPushButton>(sheet, AdvancedPage, "proxyAuthButton")->click();
       control<CChannelCategoriesCtrlEditListBox>(sheet, SearchPage, "categoriesList")->addTypedItem("  Zebra ");
       control<QComboBox>(sheet, DisplayPage, "myChannelsSizeCombo")->setEditText("LARGE");
@@ -226,8 +226,8 @@ private slots:
     QCOMPARE(stored.AutoStartApp, true);
     QCOMPARE(stored.AppPluginServerPortNo, port);
     QCOMPARE(stored.ScriptTimeout, 20);
-    QCOMPARE(stored.ListenForHeadlineViewerSubscriptions, true);
-    QCOMPARE(stored.ListenForAmphetaDeskSubscriptions, false);
+    QCOMPARE(stored.ListenForPort8900Subscriptions, true);
+    QCOMPARE(stored.ListenForPort8888Subscriptions, false);
     QVERIFY(stored.ProxyAuth);
     QCOMPARE(stored.ProxyAuth->getHeaderValue(), tools::HttpBasicAuth("p", "q").getHeaderValue());
     QVERIFY(std::find(stored.ChannelCategories.begin(), stored.ChannelCategories.end(), "Zebra") !=
@@ -245,8 +245,8 @@ private slots:
     QCOMPARE(channels::getAppPluginManager().getAppPluginServerPort(), port);
     QVERIFY(listeners::appPluginServer().isListening());
     QCOMPARE(listeners::appPluginServer().getPort(), unsigned(port));
-    QVERIFY(listeners::headlineViewerListener().isListening());
-    QVERIFY(!listeners::amphetaDeskListener().isStarted());
+    QVERIFY(listeners::port8900Listener().isListening());
+    QVERIFY(!listeners::port8888Listener().isStarted());
     QTcpSocket client;
     client.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
     QVERIFY(client.waitForConnected(5000));

@@ -92,6 +92,10 @@ private slots:
         const fs::path stage = testsupport::stageDir();
         fs::create_directories(prog);
         for (const char* file : {"orvan", "liborvan-platform.so", "global.ini"}) fs::copy_file(stage / file, prog / file);
+        // The listeners on free ports: a test never binds the fixed ones.
+        testsupport::writeFile((prog / "global.ini").string(),
+                               testsupport::readFile((prog / "global.ini").string()) + "\n[Config]\nAppServerPortNo=" +
+                                   std::to_string(testsupport::freeLoopbackPort()) + "\n");
         fs::copy(stage / "Resources", prog / "Resources", fs::copy_options::recursive);
         testsupport::writeFile((prog / "debug.ini").string(), "[Debug]\nUserName=tester\n");
         const fs::path user = prog / "Users" / "tester";
@@ -100,7 +104,9 @@ private slots:
                                "[MessageLog]\nStartup=1\nChannelEvents=1\nNotificationRequestQueue=1\n"
                                "SystemTrayMenu_MeasureItem=1\nShutdown=1\n");
         // Exit asks nothing: the confirmation is switched off.
-        testsupport::writeFile((user / "config.ini").string(), "[Disabled Hints]\nConfirmExit=1\n");
+        testsupport::writeFile((user / "config.ini").string(),
+                               "[Disabled Hints]\nConfirmExit=1\n[Global Options]\nAppPluginServerPortNo=" +
+                                   std::to_string(testsupport::freeLoopbackPort()) + "\n");
         for (const auto& [file, path] : {std::pair{"a.rss", "/a.xml"}, {"b.rss", "/b.xml"}}) {
             testsupport::writeFile((user / "Channels" / file).string(),
                                    "[Config]\nRssChannelUrl=" + server.url(path) +
