@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <limits.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -143,5 +144,42 @@ std::string errorText(int err) {
 }
 
 std::string lastErrorText() { return errorText(errno); }
+
+std::string dataDirectory() {
+    if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x == '/') return std::string(x) + "/orvan";
+    std::string home;
+    if (const char* h = std::getenv("HOME"); h && *h) {
+        home = h;
+    } else if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir && *pw->pw_dir) {
+        home = pw->pw_dir;
+    } else {
+        home = ".";
+    }
+    return home + "/.local/share/orvan";
+}
+
+namespace {
+
+std::mutex& userDirectoryMutex() {
+    static std::mutex m;
+    return m;
+}
+
+std::string& userDirectoryValue() {
+    static std::string* value = new std::string;  // read by libraries until the process ends
+    return *value;
+}
+
+}  // namespace
+
+void setUserDirectory(const std::string& dir) {
+    std::lock_guard guard(userDirectoryMutex());
+    userDirectoryValue() = dir;
+}
+
+std::string userDirectory() {
+    std::lock_guard guard(userDirectoryMutex());
+    return userDirectoryValue();
+}
 
 }  // namespace platform::files

@@ -25,4 +25,16 @@ std::string lastErrorText();
 // Text of an error number.
 std::string errorText(int err);
 
+// orvan's folder of the user's data: "$XDG_DATA_HOME/orvan" when
+// XDG_DATA_HOME holds an absolute path, else "<home>/.local/share/orvan" (the
+// home folder from HOME, else from the password database). Everything a
+// running orvan writes lives below it; the program folder may be read-only.
+std::string dataDirectory();
+
+// The folder of the user whom the running program serves, as start-up chose
+// it ("" until then). The libraries that the program loads (application
+// plug-ins, hooks) share this layer with it and put their own files there.
+void setUserDirectory(const std::string& dir);
+std::string userDirectory();
+
 }  // namespace platform::files

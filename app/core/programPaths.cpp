@@ -81,12 +81,32 @@ std::string getLoggedOnUserName()
     return std::string();
 }
 
-std::string chooseUserName(const std::string& programDir)
+bool isPlainUserName(const std::string& name)
 {
+    if (name.empty() || name == "." || name == "..")
+        return false;
+    for (const char c : name) {
+        if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return false;
+    }
+    return true;
+}
+
+std::string chooseUserName(const std::string& programDir, std::vector<std::string>* refused)
+{
+    const std::string debugIni = joinPath(programDir, "debug.ini");
+    const auto plain = [&](const std::string& name, const std::string& where) {
+        if (name.empty() || isPlainUserName(name))
+            return name;
+        if (refused)
+            refused->push_back("Refused the user name \"" + name + "\" of " + where +
+                               ": a user name must be one plain folder name.");
+        return std::string();
+    };
     std::string name =
-        tools::trimString(tools::getIniString(joinPath(programDir, "debug.ini"), "Debug", "UserName", "", true));
+        plain(tools::trimString(tools::getIniString(debugIni, "Debug", "UserName", "", true)), debugIni);
     if (name.empty())
-        name = getLoggedOnUserName();
+        name = plain(getLoggedOnUserName(), "the logged-on user");
     if (name.empty())
         name = "default";
     return name;
@@ -106,10 +126,12 @@ void initProgramPaths(const std::string& userName)
     p.appName = kAppName;
     p.versionString = ORVAN_VERSION_STRING;
     p.httpUserAgent = makeHttpUserAgent(p.appName, p.versionString, "");
-    p.usersDir = joinPath(p.programDir, "Users");
+    p.dataDir = platform::files::dataDirectory();
+    p.usersDir = joinPath(p.dataDir, "Users");
     p.userName = userName;
     p.userDir = joinPath(p.usersDir, userName);
     p.globalIniFile = joinPath(p.programDir, "global.ini");
+    p.globalStateFile = joinPath(p.dataDir, "global.ini");
     p.userConfigFile = joinPath(p.userDir, "config.ini");
     p.userDebugIniFile = joinPath(p.userDir, "debug.ini");
     p.channelsDir = joinPath(p.userDir, "Channels");
@@ -134,18 +156,54 @@ void readGlobalConfig()
     p.supportEmailAddress = read("SupportEmailAddress", kDefaultSupportEmailAddress);
 }
 
+std::string moveOldUserDirectory()
+{
+    namespace fs = std::filesystem;
+    const ProgramPaths& p = programPaths();
+    const std::string old = joinPath(joinPath(p.programDir, "Users"), p.userName);
+    std::error_code error;
+    if (!fs::is_directory(old, error) || fs::exists(p.userDir, error))
+        return std::string();
+    fs::create_directories(p.usersDir, error);
+    fs::rename(old, p.userDir, error);
+    if (!error)
+        return "Moved the user's folder " + old + " to " + p.userDir + ".";
+    if (error != std::errc::cross_device_link)
+        return "ERROR: Can't move the user's folder " + old + " to " + p.userDir + ": " + error.message();
+    // Another file system: copied under a temporary name first, so that a
+    // copy cut short is no user's folder.
+    const std::string partial = p.userDir + ".moving";
+    fs::remove_all(partial, error);
+    fs::copy(old, partial, fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
+    if (!error)
+        fs::rename(partial, p.userDir, error);
+    if (error) {
+        std::error_code ignored;
+        fs::remove_all(partial, ignored);
+        return "ERROR: Can't copy the user's folder " + old + " to " + p.userDir + ": " + error.message();
+    }
+    fs::remove_all(old, error);
+    if (error)
+        return "Copied the user's folder " + old + " to " + p.userDir + "; the old folder stays: " + error.message();
+    return "Moved the user's folder " + old + " to " + p.userDir + ".";
+}
+
 void writeBuildInfo()
 {
     const ProgramPaths& p = programPaths();
-    platform::profile::WriteBatch batch(p.globalIniFile);
-    tools::deleteIniSection(p.globalIniFile, kBuildInfoSection);
-    tools::writeIniString(p.globalIniFile, kBuildInfoSection, "Version", p.versionString);
-    tools::writeIniString(p.globalIniFile, kBuildInfoSection, "HttpUserAgent",
-                          makeHttpUserAgent(p.appName, p.versionString, ""));
-    tools::writeIniString(p.globalIniFile, kBuildInfoSection, "BuildDateTime", std::string(__DATE__) + " " + __TIME__);
-    tools::writeIniString(p.globalIniFile, kBuildInfoSection, "BuildOptions", buildOptions());
+    const std::string& file = p.globalStateFile;
+    {
+        std::error_code ignored;
+        std::filesystem::create_directories(p.dataDir, ignored);
+    }
+    platform::profile::WriteBatch batch(file);
+    tools::deleteIniSection(file, kBuildInfoSection);
+    tools::writeIniString(file, kBuildInfoSection, "Version", p.versionString);
+    tools::writeIniString(file, kBuildInfoSection, "HttpUserAgent", makeHttpUserAgent(p.appName, p.versionString, ""));
+    tools::writeIniString(file, kBuildInfoSection, "BuildDateTime", std::string(__DATE__) + " " + __TIME__);
+    tools::writeIniString(file, kBuildInfoSection, "BuildOptions", buildOptions());
     if (!batch.commit())
-        throw std::runtime_error("Can't write " + p.globalIniFile + ": " + platform::files::lastErrorText());
+        throw std::runtime_error("Can't write " + file + ": " + platform::files::lastErrorText());
 }
 
 bool isNewUser()
@@ -155,7 +213,8 @@ bool isNewUser()
 
 void createUsersDirectory()
 {
-    makeDirectory(programPaths().usersDir);
+    std::error_code ignored;
+    std::filesystem::create_directories(programPaths().usersDir, ignored);
 }
 
 void createUserDirectories()

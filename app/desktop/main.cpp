@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "app/desktop/mendrelApp.h"
+#include "app/desktop/webEngineSandbox.h"
 #include "ui/frame/mainFrame.h"
 
 namespace {
@@ -29,6 +30,8 @@ int main(int argc, char** argv) {
                      "one).\n");
         return 1;
     }
+    // Before Qt WebEngine can start.
+    prepareWebEngineSandbox();
     QApplication qt(argc, argv);
     CMendrelApp& app = getApp();
     if (!app.InitInstance()) return app.getExitCode();

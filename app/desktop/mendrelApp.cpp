@@ -23,6 +23,7 @@
 #include "tools/httpAuth.h"
 #include "app/desktop/notificationSink.h"
 #include "app/desktop/terminationRequest.h"
+#include "app/desktop/webEngineSandbox.h"
 #include "app/postedText.h"
 #include "app/settings/channelDesktopSettings.h"
 #include "channels/appPlugins/appPluginManager.h"
@@ -38,6 +39,7 @@
 #include "lib/log/messageLog.h"
 #include "lib/log/messageLogInit.h"
 #include "lib/misc/stringHelpers.h"
+#include "platform/files.h"
 #include "platform/messages.h"
 #include "tools/files.h"
 #include "tools/ini.h"
@@ -144,20 +146,20 @@ bool CMendrelApp::InitInstance() {
     STARTUP_LOG << "--- INIT INSTANCE ---" << std::endl;
     ProgramPaths& paths = programPaths();
     paths.programDir = findProgramDirectory();
-    paths.usersDir = joinPath(paths.programDir, "Users");
+    // Lines for the log, written once it is open (it lives in the user's
+    // folder, which is chosen here).
+    std::vector<std::string> notes;
+    if (isWebEngineSandboxOffForRoot()) notes.push_back("Running as root: Qt WebEngine runs without its sandbox.");
+    const std::string userName = chooseUserName(paths.programDir, &notes);
+    initProgramPaths(userName);
     createUsersDirectory();
     STARTUP_LOG << "Set users directory: " << paths.usersDir << std::endl;
-    const std::string userName = chooseUserName(paths.programDir);
     STARTUP_LOG << "Set the user name: " << userName << std::endl;
-    initProgramPaths(userName);
     channels::getScriptingEngine().setUserConfigFilename(paths.userConfigFile);
     STARTUP_LOG << "Reading file version info." << std::endl;
     QCoreApplication::setApplicationName(QString::fromStdString(paths.appName));
     STARTUP_LOG << "Set the app name: " << paths.appName << std::endl;
     readGlobalConfig();
-    // Whether the user's directory exists is decided before anything of
-    // the user's is made.
-    const bool newUser = isNewUser();
 
     // The single-instance test comes before anything is written: a second
     // start must leave the running copy's log and build information alone.
@@ -184,6 +186,13 @@ bool CMendrelApp::InitInstance() {
         return false;
     }
 
+    // A folder that an earlier orvan kept in the program directory moves
+    // once; then whether the user's directory exists is decided, before
+    // anything of the user's is made.
+    if (std::string moved = moveOldUserDirectory(); !moved.empty()) notes.push_back(std::move(moved));
+    const bool newUser = isNewUser();
+    platform::files::setUserDirectory(paths.userDir);
+
     STARTUP_LOG << "Initializing the message log." << std::endl;
     getMessageLog().setThreadSafetyLock(&logLock_);
     {
@@ -192,6 +201,7 @@ bool CMendrelApp::InitInstance() {
     }
     logFile_.open(joinPath(paths.logsDir, paths.appName + ".log"), std::ios::binary | std::ios::trunc);
     initMessageLog(logFile_, paths.userDebugIniFile);
+    for (const std::string& note : notes) ORVAN_LOG_ANY() << note << std::endl;
 
     STARTUP_LOG << "Saving version string: " << paths.versionString << std::endl;
     try {
@@ -607,6 +617,15 @@ void CMendrelApp::takeDown() {
         channelManager_ = nullptr;
     }
     channels::getAppPluginManager().removeEventHandler(this);
+    // The libraries go while the program still runs: after main returns,
+    // a library's own static objects are destroyed before the program's, so
+    // its unload entry point must not run from the program's exit handlers.
+    SHUTDOWN_LOG << "Unloading the app plugins." << std::endl;
+    channels::getAppPluginManager().unloadAppPlugins();
+    if (GlobalOptions::instance().DefaultChannelSettings) {
+        SHUTDOWN_LOG << "Releasing the default channel settings' hooks." << std::endl;
+        GlobalOptions::instance().DefaultChannelSettings->clearChannelHooks(false);
+    }
     channels::setDllChannelHookMessages(0, -1, -1);
     channels::DllChannelHook::setHostWindow(0);
     if (deletedChannelWatcher_ && isUiHandlerSet()) getUiHandler()->removeEventHandler(deletedChannelWatcher_.get());
@@ -638,7 +657,7 @@ void CMendrelApp::loadBranding(bool newUser) {
     if (!client.empty()) paths.httpUserAgent += " (" + client + ")";
     if (branding.isLoaded()) STARTUP_LOG << "Saving the branding details." << std::endl;
     try {
-        saveBrandingDetails(paths.globalIniFile, branding);
+        saveBrandingDetails(paths.globalStateFile, branding);
     } catch (const std::exception& e) {
         ORVAN_LOG_ANY() << "ERROR: " << e.what() << std::endl;
     }

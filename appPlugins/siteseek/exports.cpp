@@ -13,6 +13,7 @@
 #include "lib/log/messageLog.h"
 #include "lib/log/messageLogInit.h"
 #include "lib/misc/threadSafety.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -31,6 +32,14 @@ void copyError(char* errorBuf, const std::string& text) {
     const std::size_t n = std::min(text.size(), static_cast<std::size_t>(APP_PLUGIN_ERROR_BUFFER_SIZE - 1));
     std::memcpy(errorBuf, text.data(), n);
     errorBuf[n] = '\0';
+}
+
+// The log goes to the Logs folder of the user whom the host serves (the
+// plug-in's own folder may be read-only); a host that names no user gets it
+// beside the definition.
+std::string logFileName(const std::string& definitionFolder) {
+    const std::string userDir = platform::files::userDirectory();
+    return (userDir.empty() ? definitionFolder : userDir + "/Logs/") + "Siteseek.log";
 }
 
 void* pluginMalloc(int size) { return size < 0 ? nullptr : std::malloc(static_cast<std::size_t>(size)); }
@@ -72,7 +81,7 @@ int loadAppPlugin(const char* pluginConfigFile, char* errorBuf) {
         std::lock_guard<std::mutex> lock(g_loadLock);
         const std::string definition = pluginConfigFile ? pluginConfigFile : "";
         const std::string folder = definition.substr(0, definition.find_last_of("/\\") + 1);
-        if (!g_logFile.is_open()) g_logFile.open(folder + "Siteseek.log", std::ios::out | std::ios::trunc);
+        if (!g_logFile.is_open()) g_logFile.open(logFileName(folder), std::ios::out | std::ios::trunc);
         g_log.setThreadSafetyLock(&g_logLock);
         initMessageLog(g_log, g_logFile, folder + "Siteseek.debug");
         setMessageLog(&g_log);

@@ -36,10 +36,21 @@ bool listDirectory(const std::string& dir, std::vector<std::string>& names) {
 
 AppPluginManager::AppPluginManager() : TEventSource<Event>(nullptr) { setAppPluginIdReader(&readAppPluginId); }
 
-AppPluginManager::~AppPluginManager() {
-    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
-    pluginTable_.clear();
-    unlisted_.clear();
+AppPluginManager::~AppPluginManager() { unloadAppPlugins(); }
+
+void AppPluginManager::unloadAppPlugins() {
+    // Taken out under the lock, destroyed without it: a library's unload
+    // entry point may call back into the host.
+    AppPluginTable table;
+    std::vector<std::unique_ptr<AppPlugin>> unlisted;
+    {
+        ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+        table.swap(pluginTable_);
+        unlisted.swap(unlisted_);
+        scannedDirs_.clear();
+    }
+    table.clear();
+    unlisted.clear();
 }
 
 void AppPluginManager::setAppPluginDir(const std::string& dir) {

@@ -8,6 +8,7 @@
 //   plugins.loadAppPlugins();                     // one scan at start-up
 //   plugins.setServerPorts(2604, pluginPort);     // whenever the servers move
 //   AppPlugin* p = plugins.findAppPlugin("news"); // id without regard to case
+//   plugins.unloadAppPlugins();                   // at shut-down
 //
 // The scan walks the plug-in directory and its sub-directories and loads
 // every "*.plugin" definition (extension in any case) whose base name is not
@@ -52,7 +53,7 @@ public:
     using AppPluginTable = std::map<std::string, std::unique_ptr<AppPlugin>, LessNoCase>;
 
     AppPluginManager();
-    // Destroys every plug-in (libraries are unloaded, output files deleted).
+    // Destroys what unloadAppPlugins left (nothing after a shut-down).
     ~AppPluginManager() override;
     AppPluginManager(const AppPluginManager&) = delete;
     AppPluginManager& operator=(const AppPluginManager&) = delete;
@@ -67,6 +68,12 @@ public:
     void loadAppPlugins();
     // Loads the plug-ins of one directory and of its sub-directories.
     virtual void doLoadAppPlugins(const std::string& dir);
+    // Destroys every plug-in: each library plug-in's unload entry point
+    // runs and its library is released, output files are deleted. Shut-down
+    // calls it while the program still runs, since a library's own static
+    // objects are gone by the time the exit handlers reach this manager.
+    // Call it when no window or channel uses a plug-in any more.
+    void unloadAppPlugins();
 
     // The plug-in of that id (without regard to case), or null.
     AppPlugin* findAppPlugin(const std::string& appPluginId) const;

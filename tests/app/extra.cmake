@@ -25,7 +25,13 @@ endif()
 if(TARGET qtest_app_program)
   target_link_libraries(qtest_app_program PRIVATE orvan-app Qt6::Network)
   add_dependencies(qtest_app_program orvan hooktest_good)
-  set_tests_properties(qtest_app_program PROPERTIES TIMEOUT 600)
+  # The program directory it copies holds the staged plug-ins.
+  foreach(plugin siteseek listintake groupfetch)
+    if(TARGET ${plugin})
+      add_dependencies(qtest_app_program ${plugin})
+    endif()
+  endforeach()
+  set_tests_properties(qtest_app_program PROPERTIES TIMEOUT 600 LABELS program)
   # A hook opens a channel window and a new user gets the welcome page (Qt
   # WebEngine) in the program; the program inherits these, as the window
   # tests have them.

@@ -4,12 +4,14 @@
 // a new user, and a hook library's requests to the main window.
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QMainWindow>
 #include <QProcess>
 #include <QTcpSocket>
 #include <QtTest>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -60,17 +62,20 @@ bool inOrder(const std::string& text, const std::vector<std::string>& lines, std
     return true;
 }
 
-// A program directory with the staged program in it, a user "tester" and
-// the XDG folders of a desktop session.
+// A program directory with the staged program in it (its plug-ins and
+// libraries too), a user "tester" and the XDG folders of a desktop session.
 class Installation {
 public:
     explicit Installation(const testsupport::HttpServer& server) {
         const fs::path stage = testsupport::stageDir();
         fs::create_directories(dir.path() / "prog");
-        for (const char* file : {"orvan", "liborvan-platform.so", "global.ini"}) {
-            fs::copy_file(stage / file, dir.path() / "prog" / file);
+        for (const auto& entry : fs::directory_iterator(stage)) {
+            // A folder of users that an older program left in the stage is
+            // no part of the program.
+            if (entry.path().filename() == "Users") continue;
+            fs::copy(entry.path(), dir.path() / "prog" / entry.path().filename(),
+                     fs::copy_options::recursive | fs::copy_options::copy_symlinks);
         }
-        fs::copy(stage / "Resources", dir.path() / "prog" / "Resources", fs::copy_options::recursive);
         // The listeners on free ports: a test never binds the fixed ones.
         testsupport::writeFile(prog("global.ini"), read(prog("global.ini")) + "\n[Config]\nAppHomeUrl=" +
                                                        server.baseUrl() + "\nWelcomeUrl=" +
@@ -82,7 +87,8 @@ public:
     }
 
     std::string prog(const std::string& name) const { return (dir.path() / "prog" / name).string(); }
-    std::string user(const std::string& name) const { return prog("Users/tester/" + name); }
+    std::string user(const std::string& name) const { return data("orvan/Users/tester/" + name); }
+    std::string data(const std::string& name) const { return (dir.path() / "data" / name).string(); }
     std::string runtimeDir() const { return (dir.path() / "run").string(); }
     std::string keyStore() const { return (dir.path() / "config" / "orvan" / "registry.ini").string(); }
 
@@ -110,6 +116,9 @@ public:
         env.insert("TMPDIR", QString::fromStdString((dir.path() / "tmp").string()));
         env.insert("HOME", QString::fromStdString(dir.str()));
         env.insert("ORVAN_REGISTRY_FILE", QString::fromStdString(keyStore()));
+        // The program turns Qt WebEngine's sandbox off itself where it must.
+        env.remove("QTWEBENGINE_CHROMIUM_FLAGS");
+        env.remove("QTWEBENGINE_DISABLE_SANDBOX");
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
         process->setProcessEnvironment(env);
@@ -127,6 +136,33 @@ public:
     testsupport::TempDir dir;
     int appServerPort = testsupport::freeLoopbackPort();
 };
+
+// Every file and folder below the folder, with its contents, mode and
+// modification time, to tell whether anything there changed.
+std::map<std::string, std::string> snapshot(const fs::path& folder) {
+    std::map<std::string, std::string> entries;
+    for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator(); ++it) {
+        struct stat st {};
+        ::lstat(it->path().c_str(), &st);
+        std::string state = std::to_string(st.st_mode) + " " + std::to_string(st.st_mtim.tv_sec) + "." +
+                            std::to_string(st.st_mtim.tv_nsec);
+        if (it->is_regular_file()) state += " " + read(it->path().string());
+        entries[fs::relative(it->path(), folder).string()] = state;
+    }
+    return entries;
+}
+
+// Sets the permissions of a folder and all below it.
+void setWritable(const fs::path& folder, bool writable) {
+    const auto change = [&](const fs::path& path) {
+        fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                        writable ? fs::perm_options::add : fs::perm_options::remove);
+    };
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (!entry.is_symlink()) change(entry.path());
+    }
+    change(folder);
+}
 
 bool finishedOk(QProcess& process, int timeoutMs) {
     if (!process.waitForFinished(timeoutMs)) {
@@ -331,13 +367,13 @@ private slots:
         QVERIFY(first->waitForStarted(10000));
         const std::string log = install.user("Logs/Orvan.log");
         QTRY_VERIFY_WITH_TIMEOUT(read(log).find("Initialization completed OK") != std::string::npos, 60000);
-        const std::string buildInfo = read(install.prog("global.ini"));
+        const std::string buildInfo = read(install.data("orvan/global.ini"));
 
         std::unique_ptr<QProcess> second(install.start());
         QVERIFY2(finishedOk(*second, 30000), output(*second).c_str());
         QTRY_VERIFY_WITH_TIMEOUT(read(log).find("Command from another start: 32844") != std::string::npos, 10000);
         QVERIFY(read(log).find("--- INIT 1 ---") != std::string::npos);
-        QCOMPARE(read(install.prog("global.ini")), buildInfo);
+        QCOMPARE(read(install.data("orvan/global.ini")), buildInfo);
         QCOMPARE(first->state(), QProcess::Running);
 
         ::kill(static_cast<pid_t>(first->processId()), SIGTERM);
@@ -399,6 +435,101 @@ private slots:
         }
     }
 
+    // The program directory may be read-only (an installed program): orvan
+    // runs from it, its plug-ins run, and nothing there changes; what it
+    // writes goes to the user's folders. Exit still ends with status 0.
+    void runsFromAReadOnlyProgramDirectory() {
+        testsupport::HttpServer server;
+        server.route("/a.xml", testsupport::HttpAnswer::text(rss("Alpha", {"alpha-one"})));
+        Installation install(server);
+        install.makeUser();
+        install.addChannel("a.rss", server.url("/a.xml"));
+        const fs::path prog = install.dir.path() / "prog";
+        QVERIFY(fs::exists(prog / "appPlugins" / "siteseek" / "siteseek.so"));
+        setWritable(prog, false);
+        struct Restore {
+            fs::path folder;
+            ~Restore() { setWritable(folder, true); }
+        } restore{prog};
+        const auto before = snapshot(prog);
+
+        std::unique_ptr<QProcess> process(install.start());
+        QVERIFY(process->waitForStarted(10000));
+        const std::string log = install.user("Logs/Orvan.log");
+        QTRY_VERIFY2_WITH_TIMEOUT(read(log).find("Initialization completed OK") != std::string::npos,
+                                  output(*process).c_str(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(read(install.user("Channels/a.rss")).find("alpha-one") != std::string::npos, 60000);
+        // The library plug-in's log is in the user's Logs folder.
+        QVERIFY(fs::exists(install.user("Logs/Siteseek.log")));
+        QVERIFY(read(install.data("orvan/global.ini")).find("[BuildInfo]") != std::string::npos);
+        QVERIFY(install.sendCommand(57665));
+        QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
+
+        const auto after = snapshot(prog);
+        for (const auto& [name, state] : after) {
+            const auto old = before.find(name);
+            QVERIFY2(old != before.end(), ("written in the program directory: " + name).c_str());
+            QVERIFY2(old->second == state, ("changed in the program directory: " + name).c_str());
+        }
+        QCOMPARE(after.size(), before.size());
+    }
+
+    // A user's folder that an earlier orvan kept in the program directory
+    // moves to the data directory at the next start (logged), with its
+    // channels; later starts leave it there. A user name in debug.ini that
+    // is no plain folder name is refused: orvan logs it and uses the
+    // logged-on user's folder.
+    void userFoldersAreFoundWhereTheyBelong() {
+        testsupport::HttpServer server;
+        server.route("/a.xml", testsupport::HttpAnswer::text(rss("Alpha", {"alpha-one"})));
+        Installation install(server);
+        install.makeUser();
+        install.addChannel("a.rss", server.url("/a.xml"));
+        const std::string old = install.prog("Users/tester");
+        fs::create_directories(install.prog("Users"));
+        fs::rename(install.data("orvan/Users/tester"), old);
+
+        const std::string log = install.user("Logs/Orvan.log");
+        for (int run = 0; run < 2; ++run) {
+            std::unique_ptr<QProcess> process(install.start());
+            QVERIFY(process->waitForStarted(10000));
+            QTRY_VERIFY2_WITH_TIMEOUT(read(log).find("Initialization completed OK") != std::string::npos,
+                                      output(*process).c_str(), 60000);
+            const bool moved = read(log).find("Moved the user's folder " + old + " to " +
+                                              install.data("orvan/Users/tester") + ".") != std::string::npos;
+            QCOMPARE(moved, run == 0);
+            QVERIFY(!fs::exists(old));
+            QCOMPARE(read(log).find("This is a new user"), std::string::npos);
+            QTRY_VERIFY_WITH_TIMEOUT(read(install.user("Channels/a.rss")).find("alpha-one") != std::string::npos,
+                                     60000);
+            ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+            QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
+        }
+
+        testsupport::writeFile(install.prog("debug.ini"), "[Debug]\nUserName=../escaped\n");
+        std::unique_ptr<QProcess> process(install.start());
+        QVERIFY(process->waitForStarted(10000));
+        // The logged-on user's log, once start-up is through.
+        fs::path userLog;
+        const auto started = [&] {
+            for (const auto& entry : fs::directory_iterator(install.data("orvan/Users"))) {
+                const fs::path candidate = entry.path() / "Logs" / "Orvan.log";
+                if (entry.path().filename() != "tester" &&
+                    read(candidate.string()).find("Initialization completed OK") != std::string::npos) {
+                    userLog = candidate;
+                    return true;
+                }
+            }
+            return false;
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(started(), output(*process).c_str(), 60000);
+        QVERIFY2(read(userLog.string()).find("Refused the user name \"../escaped\"") != std::string::npos,
+                 read(userLog.string()).c_str());
+        QVERIFY(!fs::exists(install.data("orvan/escaped")));
+        ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+        QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
+    }
+
     // A new user's first start makes the user's directory, copies the
     // starting files and subscribes the program's news feed.
     void newUserGetsDirectoryAndFirstChannel() {
@@ -412,6 +543,15 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!server.requests("/news.rss").empty(), 60000);
         QVERIFY(fs::exists(install.user("DefaultChannelSummary.template")));
         QVERIFY(fs::is_directory(install.user("Reports")));
+        // The welcome page is a web page: as root the program turns Qt
+        // WebEngine's sandbox off by itself (the test's environment does not)
+        // and says so once.
+        const std::string log = install.user("Logs/Orvan.log");
+        QTRY_VERIFY_WITH_TIMEOUT(read(log).find("Initialization completed OK") != std::string::npos, 60000);
+        const std::string rootLine = "Running as root: Qt WebEngine runs without its sandbox.";
+        const std::size_t first = read(log).find(rootLine);
+        QCOMPARE(first != std::string::npos, ::geteuid() == 0);
+        if (first != std::string::npos) QCOMPARE(read(log).find(rootLine, first + 1), std::string::npos);
         ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
         QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
         const std::vector<std::string> channels = [&] {

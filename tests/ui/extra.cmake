@@ -35,7 +35,13 @@ endforeach()
 # The real program under Xvfb with a tray host: it needs the staged program.
 if(TARGET qtest_ui_tray_xvfb)
   add_dependencies(qtest_ui_tray_xvfb orvan)
+  foreach(plugin siteseek listintake groupfetch)
+    if(TARGET ${plugin})
+      add_dependencies(qtest_ui_tray_xvfb ${plugin})
+    endif()
+  endforeach()
   # A real program on its own display: alone, so a loaded machine does not
-  # starve its start-up.
-  set_tests_properties(qtest_ui_tray_xvfb PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
+  # starve its start-up. Label "program": the tests that start the real
+  # program (scripts/test runs them in the release build too).
+  set_tests_properties(qtest_ui_tray_xvfb PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE LABELS program)
 endif()

@@ -2,9 +2,10 @@
 // host (trayer), through Qt's X11 tray path (xcb platform, no session bus):
 // it creates its tray icon, shows the welcome notification, and a right
 // click on the icon opens the tray menu listing the channels and their
-// items; the menu's Exit ends the program. The clicks and keys are real X
-// input (xdotool); the program ends even while a balloon is up. Every
-// process the test starts is ended by the test.
+// items; the menu's Exit ends the program, and so does File > Exit, each
+// with status 0. The clicks and keys are real X input (xdotool); the program
+// ends even while a balloon is up. Every process the test starts is ended by
+// the test.
 #include <signal.h>
 #include <sys/stat.h>
 
@@ -70,35 +71,28 @@ bool waitForText(const std::string& file, const std::string& text, int timeoutMs
     return false;
 }
 
-}  // namespace
-
-class TrayXvfbTest : public QObject {
-    Q_OBJECT
-private slots:
-    void trayIconAndMenuOfTheRealProgram() {
-        for (const char* tool : {"Xvfb", "trayer", "xdotool"}) {
-            QVERIFY2(!QStandardPaths::findExecutable(tool).isEmpty(),
-                     qPrintable(QString("%1 is missing: scripts/install-deps installs it").arg(tool)));
-        }
-        testsupport::HttpServer server;
+// A desktop for the program: an X server on a display number it picks
+// itself, the tray host, a feed server, and a program directory with the
+// whole staged program (its plug-ins too), a user "tester" with two
+// channels on the quick-access menu and a failing one, the log groups on.
+class Desktop {
+public:
+    Desktop() {
         server.route("/a.xml", testsupport::HttpAnswer::text(rss("Alpha", {"alpha-one", "alpha-two"})));
         server.route("/b.xml", testsupport::HttpAnswer::text(rss("Beta", {"beta-one"})));
         server.route("/gone.xml", testsupport::HttpAnswer::text("no such feed", 404));
-
-        // The program directory: the staged program, a user "tester" with
-        // two channels on the quick-access menu, the log groups on.
-        testsupport::TempDir dir;
-        const fs::path prog = dir.path() / "prog";
         const fs::path stage = testsupport::stageDir();
         fs::create_directories(prog);
-        for (const char* file : {"orvan", "liborvan-platform.so", "global.ini"}) fs::copy_file(stage / file, prog / file);
+        for (const auto& entry : fs::directory_iterator(stage)) {
+            if (entry.path().filename() == "Users") continue;
+            fs::copy(entry.path(), prog / entry.path().filename(),
+                     fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+        }
         // The listeners on free ports: a test never binds the fixed ones.
         testsupport::writeFile((prog / "global.ini").string(),
                                testsupport::readFile((prog / "global.ini").string()) + "\n[Config]\nAppServerPortNo=" +
                                    std::to_string(testsupport::freeLoopbackPort()) + "\n");
-        fs::copy(stage / "Resources", prog / "Resources", fs::copy_options::recursive);
         testsupport::writeFile((prog / "debug.ini").string(), "[Debug]\nUserName=tester\n");
-        const fs::path user = prog / "Users" / "tester";
         fs::create_directories(user / "Channels");
         testsupport::writeFile((user / "debug.ini").string(),
                                "[MessageLog]\nStartup=1\nChannelEvents=1\nNotificationRequestQueue=1\n"
@@ -115,35 +109,38 @@ private slots:
         // A failing channel: its error balloon is up (30 s) when the program ends.
         testsupport::writeFile((user / "Channels" / "gone.rss").string(),
                                "[Config]\nRssChannelUrl=" + server.url("/gone.xml") + "\n");
-        for (const char* sub : {"run", "config", "data", "cache", "tmp"}) fs::create_directories(dir.path() / sub);
+        for (const char* sub : {"run", "config", "cache", "tmp"}) fs::create_directories(dir.path() / sub);
         ::chmod((dir.path() / "run").c_str(), 0700);
-        const std::string log = (user / "Logs" / "Orvan.log").string();
+    }
 
-        // An X server on a display number it picks itself, and the tray host.
-        Child xvfb;
+    // Starts Xvfb and trayer; false when either does not come up.
+    bool startDisplay() {
         xvfb.process->start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-        QVERIFY(xvfb.process->waitForStarted(10000));
+        if (!xvfb.process->waitForStarted(10000)) return false;
         QString number;
         for (int k = 0; k < 50 && number.isEmpty(); ++k) {
             xvfb.process->waitForReadyRead(200);
             number = QString::fromLocal8Bit(xvfb.process->readAllStandardOutput()).trimmed();
         }
-        QVERIFY2(!number.isEmpty(), "Xvfb did not say its display");
-        const QString display = ":" + number;
-        Child trayer;
+        if (number.isEmpty()) return false;
+        display = ":" + number;
         QProcessEnvironment trayerEnv = QProcessEnvironment::systemEnvironment();
         trayerEnv.insert("DISPLAY", display);
         trayer.process->setProcessEnvironment(trayerEnv);
         trayer.process->start("trayer", {"--edge", "bottom", "--align", "right", "--widthtype", "request"});
-        QVERIFY(trayer.process->waitForStarted(10000));
+        return trayer.process->waitForStarted(10000);
+    }
 
-        // The program, on the X11 tray path.
-        Child orvan;
+    // The program, on the X11 tray path, as a user starts it.
+    void startProgram() {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert("DISPLAY", display);
         env.remove("DBUS_SESSION_BUS_ADDRESS");
         env.remove("WAYLAND_DISPLAY");
+        // The program turns Qt WebEngine's sandbox off itself where it must.
+        env.remove("QTWEBENGINE_CHROMIUM_FLAGS");
+        env.remove("QTWEBENGINE_DISABLE_SANDBOX");
         // On the X11 path the system's D-Bus and graphics libraries keep
         // allocations until exit; the program's own leaks are checked by the
         // offscreen program tests.
@@ -155,11 +152,56 @@ private slots:
         env.insert("XDG_CACHE_HOME", QString::fromStdString((dir.path() / "cache").string()));
         env.insert("TMPDIR", QString::fromStdString((dir.path() / "tmp").string()));
         env.insert("HOME", QString::fromStdString(dir.str()));
+        orvan.process = std::make_unique<QProcess>();
         orvan.process->setProcessEnvironment(env);
         orvan.process->setWorkingDirectory(QString::fromStdString(dir.str()));
         orvan.process->setProcessChannelMode(QProcess::MergedChannels);
         orvan.process->start(QString::fromStdString((prog / "orvan").string()), {});
-        QVERIFY(orvan.process->waitForStarted(10000));
+    }
+
+    // Why the program's end was not a clean one ("" when it ended with
+    // status 0).
+    QString endProblem(bool ended) {
+        const QString output = QString::fromLocal8Bit(orvan.process->readAll().right(2000));
+        if (!ended) return "the program did not end: " + output;
+        if (orvan.process->exitStatus() != QProcess::NormalExit || orvan.process->exitCode() != 0)
+            return QString("exit code %1: ").arg(orvan.process->exitCode()) + output;
+        return {};
+    }
+
+    testsupport::HttpServer server;
+    testsupport::TempDir dir;
+    const fs::path prog = dir.path() / "prog";
+    const fs::path user = dir.path() / "data" / "orvan" / "Users" / "tester";
+    const std::string log = (user / "Logs" / "Orvan.log").string();
+    QString display;
+    Child xvfb, trayer, orvan;
+};
+
+bool toolsPresent() {
+    for (const char* tool : {"Xvfb", "trayer", "xdotool"}) {
+        if (QStandardPaths::findExecutable(tool).isEmpty()) {
+            qWarning("%s is missing: scripts/install-deps installs it", tool);
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+class TrayXvfbTest : public QObject {
+    Q_OBJECT
+private slots:
+    void trayIconAndMenuOfTheRealProgram() {
+        QVERIFY(toolsPresent());
+        Desktop desktop;
+        QVERIFY2(desktop.startDisplay(), "Xvfb or trayer did not start");
+        desktop.startProgram();
+        QProcess& orvan = *desktop.orvan.process;
+        QVERIFY(orvan.waitForStarted(10000));
+        const std::string& log = desktop.log;
+        const QString& display = desktop.display;
 
         QVERIFY2(waitForText(log, "- System tray icon created OK.", 60000),
                  testsupport::readFile(log).c_str());
@@ -191,13 +233,46 @@ private slots:
             if (attempt > 0) run(display, "xdotool", {"mousemove", "--window", panel, "12", "12", "click", "3"});
             QTest::qWait(1000);
             run(display, "xdotool", {"key", "x"});
-            ended = orvan.process->waitForFinished(5000);
+            ended = orvan.waitForFinished(5000);
         }
-        const QByteArray output = orvan.process->readAll();
-        QVERIFY2(ended, qPrintable("the program did not end: " + QString::fromLocal8Bit(output.right(2000))));
-        QVERIFY2(orvan.process->exitStatus() == QProcess::NormalExit && orvan.process->exitCode() == 0,
-                 qPrintable(QString("exit code %1: ").arg(orvan.process->exitCode()) +
-                            QString::fromLocal8Bit(output.right(2000))));
+        const QString problem = desktop.endProblem(ended);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+
+    // File > Exit, chosen with the keyboard in the main window ("&File",
+    // "E&xit"), ends the program with status 0.
+    void fileExitEndsTheRealProgram() {
+        QVERIFY(toolsPresent());
+        Desktop desktop;
+        QVERIFY2(desktop.startDisplay(), "Xvfb or trayer did not start");
+        desktop.startProgram();
+        QProcess& orvan = *desktop.orvan.process;
+        QVERIFY(orvan.waitForStarted(10000));
+        QVERIFY2(waitForText(desktop.log, "Initialization completed OK", 60000),
+                 testsupport::readFile(desktop.log).c_str());
+        QVERIFY(waitForText(desktop.log, "Updated channel Alpha OK.", 60000));
+        const QString pid = QString::number(orvan.processId());
+        bool ended = false;
+        for (int attempt = 0; attempt < 5 && !ended; ++attempt) {
+            // The program's main window: the visible one of its process
+            // whose title names the program.
+            const QString window =
+                run(desktop.display, "xdotool", {"search", "--onlyvisible", "--pid", pid, "--name", "Orvan"})
+                    .section('\n', 0, 0);
+            if (window.isEmpty()) {
+                QTest::qWait(1000);
+                continue;
+            }
+            run(desktop.display, "xdotool", {"windowfocus", "--sync", window});
+            run(desktop.display, "xdotool", {"key", "--window", window, "alt+f"});
+            QTest::qWait(1000);
+            run(desktop.display, "xdotool", {"key", "x"});
+            ended = orvan.waitForFinished(5000);
+        }
+        QVERIFY2(testsupport::readFile(desktop.log).find("ExitInstance() called.") != std::string::npos,
+                 testsupport::readFile(desktop.log).c_str());
+        const QString problem = desktop.endProblem(ended);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
 };
 

@@ -109,8 +109,10 @@ private slots:
         program_ = dir_->file("programs/channelcare");
         writeFile(dir_->file("programs/channelcare.ini"), kSettings);
         ::setenv("XDG_RUNTIME_DIR", dir_->str().c_str(), 1);
+        // The users' folders are where the main program keeps them.
+        ::setenv("XDG_DATA_HOME", dir_->file("data").c_str(), 1);
         // Alice: 20 channels, named by number, with settings of their own.
-        aliceChannels_ = dir_->file("programs/Users/Alice/Channels");
+        aliceChannels_ = dir_->file("data/orvan/Users/Alice/Channels");
         for (int i = 1; i <= 20; ++i) {
             char name[32];
             std::snprintf(name, sizeof name, "feed%02d", i);
@@ -122,9 +124,9 @@ private slots:
                           "[State]\nLastFetchTime=1700000000\n");
         }
         writeFile(aliceChannels_ + "/notes.txt", "not a channel\n");
-        writeFile(dir_->file("programs/Users/bob/Channels/only.rss"),
+        writeFile(dir_->file("data/orvan/Users/bob/Channels/only.rss"),
                   "[Config]\nRssChannelUrl=http://bob.example/\n[Cache]\nChannelDisplayName=Cached name\n");
-        std::filesystem::create_directories(dir_->file("programs/Users/carol"));
+        std::filesystem::create_directories(dir_->file("data/orvan/Users/carol"));
         boxes_.clear();
         confirmAnswer_ = dialogs::IDOK;
         drive_ = nullptr;
@@ -132,12 +134,13 @@ private slots:
     }
     void cleanup() {
         ::unsetenv("XDG_RUNTIME_DIR");
+        ::unsetenv("XDG_DATA_HOME");
         delete dir_;
         dir_ = nullptr;
     }
 
     void listsUsersSettingsAndChannelsAsTheUserSeesThem() {
-        writeFile(dir_->file("programs/Users/bob/Channels/plain.plugin"), "[Config]\nScriptFilename=x.py\n");
+        writeFile(dir_->file("data/orvan/Users/bob/Channels/plain.plugin"), "[Config]\nScriptFilename=x.py\n");
         drive_ = [](Dialog& d) {
             QCOMPARE(d.items(d.user()), QStringList({"carol", "bob", "Alice"}));
             QCOMPARE(d.user()->currentText(), QString("carol"));
@@ -194,7 +197,7 @@ private slots:
     // one key; the other five and everybody else's files stay byte for byte.
     void oneSettingGoesIntoTheSelectedFilesOnly() {
         const auto before = snapshot(aliceChannels_);
-        const std::string bobBefore = readFile(dir_->file("programs/Users/bob/Channels/only.rss"));
+        const std::string bobBefore = readFile(dir_->file("data/orvan/Users/bob/Channels/only.rss"));
         QStringList chosen;
         drive_ = [&chosen](Dialog& d) {
             d.choose(d.user(), "Alice");
@@ -223,7 +226,7 @@ private slots:
             QCOMPARE(after.at(name), expected);
         }
         QCOMPARE(changed, 15);
-        QCOMPARE(readFile(dir_->file("programs/Users/bob/Channels/only.rss")), bobBefore);
+        QCOMPARE(readFile(dir_->file("data/orvan/Users/bob/Channels/only.rss")), bobBefore);
     }
 
     void oneChannelAValueWithSpecialCharactersAndTheEnterKey() {
@@ -322,8 +325,8 @@ private slots:
         std::filesystem::remove(dir_->file("programs/channelcare.ini"));
         if (!settings.isEmpty()) writeFile(dir_->file("programs/channelcare.ini"), settings.toStdString());
         if (emptyUsers) {
-            std::filesystem::remove_all(dir_->file("programs/Users"));
-            std::filesystem::create_directories(dir_->file("programs/Users"));
+            std::filesystem::remove_all(dir_->file("data/orvan/Users"));
+            std::filesystem::create_directories(dir_->file("data/orvan/Users"));
         }
         QCOMPARE(run(), 0);
         QVERIFY(!dialogShown_);

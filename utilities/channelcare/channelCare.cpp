@@ -75,8 +75,8 @@ Settings loadSettingsFile(const std::string& settingsFile) {
     return settings;
 }
 
-ChannelInventory findUserChannels(const std::string& programDir) {
-    const std::string usersDir = findFolderNoCase(programDir.empty() ? "." : programDir, "Users");
+ChannelInventory findUserChannels(const std::string& dataDir) {
+    const std::string usersDir = findFolderNoCase(dataDir.empty() ? "." : dataDir, "Users");
     ChannelInventory inventory;
     std::error_code ec;
     if (!usersDir.empty()) {

@@ -43,11 +43,11 @@ std::string settingsFileFor(const std::string& programPath);
 // parameter in [<section>]." (likewise SectionName, Description).
 Settings loadSettingsFile(const std::string& settingsFile);
 
-// Every user directory of the program directory's "Users" folder with its
-// channel files. Folder names are matched as they are on disk, without
+// Every user directory of the "Users" folder in dataDir (the main program's
+// data directory, platform::files::dataDirectory) with its channel files. Folder names are matched as they are on disk, without
 // regard to case. Throws "Can't find any user home directories." when there
 // is no user.
-ChannelInventory findUserChannels(const std::string& programDir);
+ChannelInventory findUserChannels(const std::string& dataDir);
 
 // [Config] PreferredChannelDisplayName, else [Cache] ChannelDisplayName, else
 // "(" + the file's name + ")".

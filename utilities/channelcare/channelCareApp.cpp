@@ -6,6 +6,7 @@
 
 #include "app/core/singleInstance.h"
 #include "dialogs/base/messageBox.h"
+#include "platform/files.h"
 #include "tools/files.h"
 #include "utilities/channelcare/channelCareDlg.h"
 
@@ -19,7 +20,6 @@ int run(const std::string& programPath) {
                              dialogs::MessageIcon::Warning);
     };
 
-    const std::string programDir = tools::getDirectoryOf(programPath);
     const std::string settingsFile = settingsFileFor(programPath);
     if (!tools::isFile(settingsFile)) {
         message("Can't find the settings file: " + settingsFile);
@@ -42,7 +42,7 @@ int run(const std::string& programPath) {
     try {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         settings = loadSettingsFile(settingsFile);
-        inventory = findUserChannels(programDir);
+        inventory = findUserChannels(platform::files::dataDirectory());
         QApplication::restoreOverrideCursor();
     } catch (const std::exception& e) {
         QApplication::restoreOverrideCursor();
