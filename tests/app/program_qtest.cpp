@@ -491,6 +491,7 @@ private slots:
 
         const std::string log = install.user("Logs/Orvan.log");
         for (int run = 0; run < 2; ++run) {
+            fs::remove(log);
             std::unique_ptr<QProcess> process(install.start());
             QVERIFY(process->waitForStarted(10000));
             QTRY_VERIFY2_WITH_TIMEOUT(read(log).find("Initialization completed OK") != std::string::npos,
@@ -509,22 +510,18 @@ private slots:
         testsupport::writeFile(install.prog("debug.ini"), "[Debug]\nUserName=../escaped\n");
         std::unique_ptr<QProcess> process(install.start());
         QVERIFY(process->waitForStarted(10000));
-        // The logged-on user's log, once start-up is through.
-        fs::path userLog;
-        const auto started = [&] {
+        // The refusal is in the log of the user whose folder is used
+        // instead: not tester's, and not one outside Users.
+        const auto refused = [&] {
             for (const auto& entry : fs::directory_iterator(install.data("orvan/Users"))) {
-                const fs::path candidate = entry.path() / "Logs" / "Orvan.log";
                 if (entry.path().filename() != "tester" &&
-                    read(candidate.string()).find("Initialization completed OK") != std::string::npos) {
-                    userLog = candidate;
+                    read((entry.path() / "Logs" / "Orvan.log").string())
+                            .find("Refused the user name \"../escaped\"") != std::string::npos)
                     return true;
-                }
             }
             return false;
         };
-        QTRY_VERIFY2_WITH_TIMEOUT(started(), output(*process).c_str(), 60000);
-        QVERIFY2(read(userLog.string()).find("Refused the user name \"../escaped\"") != std::string::npos,
-                 read(userLog.string()).c_str());
+        QTRY_VERIFY2_WITH_TIMEOUT(refused(), output(*process).c_str(), 60000);
         QVERIFY(!fs::exists(install.data("orvan/escaped")));
         ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
         QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
@@ -547,7 +544,6 @@ private slots:
         // WebEngine's sandbox off by itself (the test's environment does not)
         // and says so once.
         const std::string log = install.user("Logs/Orvan.log");
-        QTRY_VERIFY_WITH_TIMEOUT(read(log).find("Initialization completed OK") != std::string::npos, 60000);
         const std::string rootLine = "Running as root: Qt WebEngine runs without its sandbox.";
         const std::size_t first = read(log).find(rootLine);
         QCOMPARE(first != std::string::npos, ::geteuid() == 0);
