@@ -92,6 +92,32 @@ TEST_F(LibraryPluginTest, LoadsBindsAndUnloadsOnce) {
     EXPECT_EQ(c.unloads, 1);
 }
 
+// Shut-down unloads the library plug-ins while the program still runs:
+// each library's unload entry point runs once, the table is empty, and the
+// manager's own end (among the exit handlers) finds nothing left to unload.
+TEST_F(LibraryPluginTest, UnloadAppPluginsUnloadsEachLibraryOnceBeforeTheManagerGoes) {
+    makePlugin("full", "good");
+    // Keeps the library mapped so that its counters can be read.
+    platform::library::Library keep(dir_.file("lib/good.so"));
+    auto read = keep.function<void (*)(int*, int*, int*, int*)>("appplugin_test_counters");
+    ASSERT_TRUE(read);
+    Counters c;
+    {
+        AppPluginManager manager;
+        manager.setAppPluginDir(dir_.str());
+        manager.loadAppPlugins();
+        ASSERT_NE(manager.findAppPlugin("good"), nullptr);
+        manager.unloadAppPlugins();
+        EXPECT_TRUE(manager.getAppPlugins().empty());
+        EXPECT_EQ(manager.findAppPlugin("good"), nullptr);
+        read(&c.loads, &c.unloads, &c.frees, &c.nullFrees);
+        EXPECT_EQ(c.loads, 1);
+        EXPECT_EQ(c.unloads, 1);
+    }
+    read(&c.loads, &c.unloads, &c.frees, &c.nullFrees);
+    EXPECT_EQ(c.unloads, 1);
+}
+
 TEST_F(LibraryPluginTest, LoadFailuresNameTheirCause) {
     struct Case {
         std::string variant, copy, extra, error;
