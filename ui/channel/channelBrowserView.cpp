@@ -1,17 +1,15 @@
 #include "ui/channel/channelBrowserView.h"
 
-#include <QHostAddress>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
-#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
 #include "app/core/programPaths.h"
-#include "app/listeners/localPortListener.h"
 #include "app/options/globalOptions.h"
 #include "channels/channel.h"
 #include "tools/tempFile.h"
+#include "ui/browser/pageGuard.h"
 #include "ui/channel/channelFrame.h"
 #include "ui/events/uiHandler.h"
 #include "ui/helpers/desktopServices.h"
@@ -21,51 +19,6 @@ namespace {
 bool startsWithFileScheme(const std::string& url) {
     return url.size() >= 7 && QString::fromStdString(url.substr(0, 7)).compare("file://", Qt::CaseInsensitive) == 0;
 }
-
-bool isLoopbackHost(const QString& host) {
-    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0) return true;
-    const QHostAddress address(host);
-    return !address.isNull() && address.isLoopback();
-}
-
-// What a page may load besides itself. Local files: pictures only (the
-// summary page's item pictures and background); a feed's text can't frame or
-// include other files of the machine. Pictures and frames come from the web,
-// but never from the program's own listeners: a feed's text must not be able
-// to subscribe, add to the read-me list or run a plug-in request just by
-// being shown. A page that one of those listeners served keeps its own
-// resources.
-class ChannelPageGuard : public QWebEngineUrlRequestInterceptor {
-public:
-    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
-    void interceptRequest(QWebEngineUrlRequestInfo& info) override {
-        if (info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame) return;
-        const QUrl url = info.requestUrl();
-        if (url.isLocalFile()) {
-            if (info.resourceType() != QWebEngineUrlRequestInfo::ResourceTypeImage) info.block(true);
-            return;
-        }
-        if (!isLoopbackHost(url.host())) return;
-        const int port = url.port(url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443 : 80);
-        if (!isListenerPort(port)) return;
-        const QUrl page = info.firstPartyUrl();
-        if (isLoopbackHost(page.host()) && page.port(80) == port) return;
-        info.block(true);
-    }
-
-private:
-    static bool isListenerPort(int port) {
-        for (const listeners::LocalPortListener* listener :
-             {static_cast<listeners::LocalPortListener*>(&listeners::appServer()),
-              static_cast<listeners::LocalPortListener*>(&listeners::appPluginServer()),
-              static_cast<listeners::LocalPortListener*>(&listeners::port8888Listener()),
-              static_cast<listeners::LocalPortListener*>(&listeners::port5335Listener()),
-              static_cast<listeners::LocalPortListener*>(&listeners::port8900Listener())}) {
-            if (listener->getPort() != 0 && static_cast<int>(listener->getPort()) == port) return true;
-        }
-        return false;
-    }
-};
 
 // Asks the view before following a link.
 class ChannelPage : public QWebEnginePage {
@@ -96,10 +49,10 @@ CChannelBrowserView::CChannelBrowserView(CChannelMdiChildWnd* frame, channels::C
     s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     // Summary pages are local files that show local pictures (the items'
     // read, new and unread marks) and the pictures of item descriptions,
-    // which are on the web; ChannelPageGuard limits both.
+    // which are on the web; PageGuard limits both.
     s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
     s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
-    page->setUrlRequestInterceptor(new ChannelPageGuard(page));
+    page->setUrlRequestInterceptor(new PageGuard(page));
     web_->setPage(page);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
