@@ -217,6 +217,38 @@ TEST_F(StockReports, TheOtherTemplatesWriteTheirPages) {
     }
 }
 
+// The item templates also serve the Workpad's reports, which know no
+// channel addresses: nothing of the template is left unexpanded.
+TEST_F(StockReports, ItemTemplatesServeTheWorkpad) {
+    struct OneEntry : ReadMeListSource {
+        channels::Channel* channel = nullptr;
+        std::string id;
+        int getNumItems() const override { return 1; }
+        void getItem(int, channels::Channel*& c, std::string& itemId, std::string& url,
+                     std::string& title) const override {
+            c = channel;
+            itemId = id;
+            url = "http://example.test/t1?a=1&b=2";
+            title = "Kept for later";
+        }
+    } entries;
+    entries.channel = tech;
+    entries.id = firstItemId(tech);
+    setReadMeListSource(&entries);
+    for (const char* name : {"DefaultChannelReport.template", "CompactChannelReport.template"}) {
+        SCOPED_TRACE(name);
+        ChannelReportConfig report = userReport(name, std::string("workpad-") + name + ".html");
+        report.setDataSource(ChannelReportConfig::ReadMeListSource);
+        const std::string page = run(report);
+        EXPECT_EQ(page.find("{%"), std::string::npos) << page;
+        EXPECT_NE(page.find(">Workpad<"), std::string::npos) << page;
+        EXPECT_NE(page.find("<a href=\"http://example.test/t1?a=1&amp;b=2\">Kept for later</a>"), std::string::npos)
+            << page;
+        for (const std::string& file : localFilesOf(page)) EXPECT_TRUE(fs::is_regular_file(file)) << file;
+    }
+    setReadMeListSource(nullptr);
+}
+
 TEST_F(StockReports, OutlineExportReadsBackIntoListintake) {
     std::string path;
     const std::string outline = run(userReport("ExportOpml.template", "channels.opml"), &path);
