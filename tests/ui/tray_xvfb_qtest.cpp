@@ -159,6 +159,13 @@ public:
         orvan.process->start(QString::fromStdString((prog / "orvan").string()), {});
     }
 
+    // The display, the tray host and the program.
+    bool start() {
+        if (!startDisplay()) return false;
+        startProgram();
+        return orvan.process->waitForStarted(10000);
+    }
+
     // Why the program's end was not a clean one ("" when it ended with
     // status 0).
     QString endProblem(bool ended) {
@@ -196,10 +203,8 @@ private slots:
     void trayIconAndMenuOfTheRealProgram() {
         QVERIFY(toolsPresent());
         Desktop desktop;
-        QVERIFY2(desktop.startDisplay(), "Xvfb or trayer did not start");
-        desktop.startProgram();
+        QVERIFY2(desktop.start(), "Xvfb, trayer or the program did not start");
         QProcess& orvan = *desktop.orvan.process;
-        QVERIFY(orvan.waitForStarted(10000));
         const std::string& log = desktop.log;
         const QString& display = desktop.display;
 
@@ -244,10 +249,8 @@ private slots:
     void fileExitEndsTheRealProgram() {
         QVERIFY(toolsPresent());
         Desktop desktop;
-        QVERIFY2(desktop.startDisplay(), "Xvfb or trayer did not start");
-        desktop.startProgram();
+        QVERIFY2(desktop.start(), "Xvfb, trayer or the program did not start");
         QProcess& orvan = *desktop.orvan.process;
-        QVERIFY(orvan.waitForStarted(10000));
         QVERIFY2(waitForText(desktop.log, "Initialization completed OK", 60000),
                  testsupport::readFile(desktop.log).c_str());
         QVERIFY(waitForText(desktop.log, "Updated channel Alpha OK.", 60000));
