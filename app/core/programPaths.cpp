@@ -160,32 +160,37 @@ std::string moveOldUserDirectory()
 {
     namespace fs = std::filesystem;
     const ProgramPaths& p = programPaths();
-    const std::string old = joinPath(joinPath(p.programDir, "Users"), p.userName);
+    const std::string oldUsers = joinPath(p.programDir, "Users");
+    const std::string old = joinPath(oldUsers, p.userName);
     std::error_code error;
     if (!fs::is_directory(old, error) || fs::exists(p.userDir, error))
         return std::string();
     fs::create_directories(p.usersDir, error);
+    const std::string moved = "Moved the user's folder " + old + " to " + p.userDir + ".";
+    std::error_code ignored;
     fs::rename(old, p.userDir, error);
-    if (!error)
-        return "Moved the user's folder " + old + " to " + p.userDir + ".";
-    if (error != std::errc::cross_device_link)
-        return "ERROR: Can't move the user's folder " + old + " to " + p.userDir + ": " + error.message();
-    // Another file system: copied under a temporary name first, so that a
-    // copy cut short is no user's folder.
+    if (!error) {
+        fs::remove(oldUsers, ignored);  // only when no other user's folder is left there
+        return moved;
+    }
+    // Another file system, or a program directory that can't be changed:
+    // copied under a temporary name first, so that a copy cut short is no
+    // user's folder.
     const std::string partial = p.userDir + ".moving";
-    fs::remove_all(partial, error);
+    fs::remove_all(partial, ignored);
+    error.clear();
     fs::copy(old, partial, fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
     if (!error)
         fs::rename(partial, p.userDir, error);
     if (error) {
-        std::error_code ignored;
         fs::remove_all(partial, ignored);
         return "ERROR: Can't copy the user's folder " + old + " to " + p.userDir + ": " + error.message();
     }
     fs::remove_all(old, error);
     if (error)
         return "Copied the user's folder " + old + " to " + p.userDir + "; the old folder stays: " + error.message();
-    return "Moved the user's folder " + old + " to " + p.userDir + ".";
+    fs::remove(oldUsers, ignored);
+    return moved;
 }
 
 void writeBuildInfo()

@@ -181,7 +181,7 @@ TEST_F(ProgramPathsTest, OldUserFolderInTheProgramDirectoryMovesOnce)
     testsupport::writeFile(old + "/Channels/a.rss", "[Config]\nRssChannelUrl=http://example.com/a\n");
     testsupport::writeFile(old + "/config.ini", "[Global Options]\nMaxErrorLogMsgs=7\n");
     EXPECT_EQ(moveOldUserDirectory(), "Moved the user's folder " + old + " to " + p.userDir + ".");
-    EXPECT_FALSE(std::filesystem::exists(old));
+    EXPECT_FALSE(std::filesystem::exists(p.programDir + "Users"));  // it held no other user
     EXPECT_EQ(testsupport::readFile(p.channelsDir + "/a.rss"), "[Config]\nRssChannelUrl=http://example.com/a\n");
     EXPECT_EQ(testsupport::readFile(p.userConfigFile), "[Global Options]\nMaxErrorLogMsgs=7\n");
     EXPECT_FALSE(isNewUser());
