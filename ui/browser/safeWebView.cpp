@@ -5,6 +5,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 
+#include "ui/browser/pluginServerAccess.h"
 #include "ui/helpers/desktopServices.h"
 #include "ui/helpers/openers.h"
 
@@ -51,6 +52,7 @@ private:
 }  // namespace
 
 SafeWebView::SafeWebView(QWidget* parent) : QWebEngineView(parent) {
+    ui::installPluginServerAccess();
     auto* page = new SafeWebPage(this);
     QWebEngineSettings* s = page->settings();
     s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);

@@ -9,6 +9,7 @@
 #include "app/options/globalOptions.h"
 #include "channels/channel.h"
 #include "tools/tempFile.h"
+#include "ui/browser/pluginServerAccess.h"
 #include "ui/channel/channelFrame.h"
 #include "ui/events/uiHandler.h"
 #include "ui/helpers/desktopServices.h"
@@ -43,6 +44,7 @@ CChannelBrowserView::CChannelBrowserView(CChannelMdiChildWnd* frame, channels::C
       toolbar_(new CBrowserToolbar(this, this)),
       web_(new QWebEngineView(this)) {
     setObjectName(QStringLiteral("channelBrowserView"));
+    ui::installPluginServerAccess();
     auto* page = new ChannelPage(this);
     QWebEngineSettings* s = page->settings();
     s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
