@@ -154,6 +154,74 @@ std::string escapeXml(const std::string& text) {
     return tools::escapeHtml(clean);
 }
 
+namespace {
+
+void appendUtf8(std::string& out, unsigned code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+}  // namespace
+
+std::string replyAsUtf8(const std::string& reply) {
+    auto byte = [&reply](std::size_t i) { return static_cast<unsigned char>(reply[i]); };
+    if (reply.size() < 2) return reply;
+    bool little;
+    std::size_t pos = 0;
+    if (byte(0) == 0xFF && byte(1) == 0xFE) {
+        little = true;
+        pos = 2;
+    } else if (byte(0) == 0xFE && byte(1) == 0xFF) {
+        little = false;
+        pos = 2;
+    } else if (byte(0) == '<' && byte(1) == 0) {
+        little = true;
+    } else if (byte(0) == 0 && byte(1) == '<') {
+        little = false;
+    } else {
+        return reply;  // an ASCII-compatible reply: its declaration says the rest
+    }
+    auto unit = [&](std::size_t i) {
+        return little ? static_cast<unsigned>(byte(i) | (byte(i + 1) << 8)) : static_cast<unsigned>((byte(i) << 8) | byte(i + 1));
+    };
+    std::string out;
+    out.reserve(reply.size() / 2);
+    for (; pos + 1 < reply.size(); pos += 2) {
+        unsigned code = unit(pos);
+        if (code >= 0xD800 && code < 0xDC00 && pos + 3 < reply.size()) {
+            const unsigned low = unit(pos + 2);
+            if (low >= 0xDC00 && low < 0xE000) {
+                code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                pos += 2;
+            } else {
+                code = 0xFFFD;
+            }
+        } else if (code >= 0xD800 && code < 0xE000) {
+            code = 0xFFFD;
+        }
+        appendUtf8(out, code);
+    }
+    // The declaration named UTF-16; the text is UTF-8 now.
+    if (out.compare(0, 5, "<?xml") == 0) {
+        const std::size_t close = out.find("?>");
+        if (close != std::string::npos) out.replace(0, close + 2, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+    }
+    return out;
+}
+
 std::string cutReply(const std::string& reply, const std::string& tag) {
     const std::string startTag = makeStartTag(tag);
     const std::string endTag = makeEndTag(tag);
@@ -210,7 +278,7 @@ std::vector<int> Siteseek::findSites(const std::string& host, const std::string&
                                               "Can't open the FindSites XML template file: "));
     }();
     const std::string reply = postHttpRequest(host, path, body);
-    return parseFindSitesReply(cutReply(reply, tags_.findSitesResponse));
+    return parseFindSitesReply(cutReply(replyAsUtf8(reply), tags_.findSitesResponse));
 }
 
 std::vector<FeedInfo> Siteseek::getFeedInfo(const std::string& host, const std::string& path,
@@ -219,7 +287,7 @@ std::vector<FeedInfo> Siteseek::getFeedInfo(const std::string& host, const std::
     const std::string body = expand(
         processor, readTemplate("Siteseek-GetFeedInfo.template", "Can't open the GetFeedInfo XML template file: "));
     const std::string reply = postHttpRequest(host, path, body);
-    return parseGetFeedInfoReply(cutReply(reply, tags_.getFeedInfoResponse), tags_);
+    return parseGetFeedInfoReply(cutReply(replyAsUtf8(reply), tags_.getFeedInfoResponse), tags_);
 }
 
 std::string Siteseek::postHttpRequest(const std::string& host, const std::string& path, const std::string& body) {

@@ -137,7 +137,7 @@ TEST_F(SiteseekTest, TheMainPageIsTheTemplateWithTheHostsAddressesFilledIn) {
 // never becomes a link, and names keep their letters whatever encoding the
 // reply declared.
 TEST_F(SiteseekTest, ResultsShowTheDirectorysTextSafelyInEitherEncoding) {
-    for (const std::string encoding : {"utf-8", "iso-8859-1"}) {
+    for (const std::string encoding : {"utf-8", "iso-8859-1", "utf-16"}) {
         SCOPED_TRACE(encoding);
         startServer(encoding);
         const std::string page = search("searchtext=caf%C3%A9+%26+%3Cb%3E+%22q%22");
@@ -151,7 +151,9 @@ TEST_F(SiteseekTest, ResultsShowTheDirectorysTextSafelyInEitherEncoding) {
         EXPECT_THAT(page, HasSubstr("<dd>Bold words &amp; more</dd>"));
         EXPECT_THAT(page, HasSubstr("<a href=\"http://cafe.example.org/rss?a=1&amp;b=&quot;2&quot;\">"
                                     "Café Über ☕</a>"));
-        EXPECT_THAT(page, HasSubstr("href=\"http://127.0.0.1:2604/subscribe?url=http://cafe.example.org/rss?a=1"));
+        // The subscribe link carries the address as one encoded value.
+        EXPECT_THAT(page, HasSubstr("href=\"http://127.0.0.1:2604/subscribe?url="
+                                    "http%3A%2F%2Fcafe.example.org%2Frss%3Fa%3D1%26b%3D%222%22\">subscribe</a>"));
         EXPECT_THAT(page, HasSubstr("<dd>No description.</dd>"));
         EXPECT_THAT(page, HasSubstr("<a href=\"HTTPS://case.example.org/feed\">Letter case</a>"));
         EXPECT_THAT(page, HasSubstr("<dd>Members in other case</dd>"));
@@ -159,6 +161,19 @@ TEST_F(SiteseekTest, ResultsShowTheDirectorysTextSafelyInEitherEncoding) {
         EXPECT_THAT(page, HasSubstr("<dd>from the inner struct</dd>"));
         EXPECT_THAT(page, Not(HasSubstr("{%")));
     }
+}
+
+// A directory that answers with too much: the page lists at most 100 feeds,
+// cuts long names and descriptions, and leaves out an address too long.
+TEST_F(SiteseekTest, TheResultsPageIsBoundedInLength) {
+    const std::string page = search("SearchText=huge");
+    EXPECT_THAT(page, HasSubstr("Feeds found: 100<"));
+    EXPECT_THAT(page, Not(HasSubstr("long.example.org")));
+    EXPECT_THAT(page, HasSubstr("http://huge.example.org/1\""));
+    EXPECT_THAT(page, Not(HasSubstr("http://huge.example.org/101\"")));
+    EXPECT_THAT(page, Not(HasSubstr(std::string(257, 'N'))));
+    EXPECT_THAT(page, Not(HasSubstr(std::string(2049, 'D'))));
+    EXPECT_LT(page.size(), 1024u * 1024u);
 }
 
 // The log in the plug-in folder writes the groups its debug file switches
