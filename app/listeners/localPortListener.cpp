@@ -108,7 +108,7 @@ struct Pending {
 // then what the client still sends is read (for a bounded time) so that
 // closing does not reset the connection under the answer.
 struct Outgoing {
-    int fd;
+    int fd = -1;
     std::string bytes;
     std::size_t sent = 0;
     bool draining = false;
@@ -373,7 +373,9 @@ void LocalPortListener::serve(int listenFd) {
             ::close(outgoing.front().fd);
             outgoing.erase(outgoing.begin());
         }
-        Outgoing out{fd, formatReply(reply)};
+        Outgoing out;
+        out.fd = fd;
+        out.bytes = formatReply(reply);
         out.deadline = Clock::now() + kSendTimeout;
         // Most answers fit the socket's buffer at once.
         if (advance(out, 0, Clock::now()))

@@ -462,7 +462,9 @@ TEST_F(PluginServerTest, ServesPluginPagesToItsOwnHostOnly) {
         const Answer a = parse(roundTrip(port, c.requestLine + "\r\n" + c.host + "\r\n"));
         EXPECT_EQ(a.status, c.status);
         EXPECT_THAT(a.body, HasSubstr(c.bodyText));
-        if (c.status != 200) EXPECT_THAT(a.body, Not(HasSubstr("System.PluginRequest")));
+        if (c.status != 200) {
+            EXPECT_THAT(a.body, Not(HasSubstr("System.PluginRequest")));
+        }
     }
     EXPECT_TRUE(events().empty());
 }
