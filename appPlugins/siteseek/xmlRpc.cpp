@@ -1,5 +1,9 @@
 // The two XML-RPC calls to the feed directory: request bodies from templates,
 // one POST each, and the replies cut out and parsed with small element tables.
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -154,66 +158,45 @@ std::string escapeXml(const std::string& text) {
     return tools::escapeHtml(clean);
 }
 
-namespace {
-
-void appendUtf8(std::string& out, unsigned code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
-}  // namespace
-
 std::string replyAsUtf8(const std::string& reply) {
     auto byte = [&reply](std::size_t i) { return static_cast<unsigned char>(reply[i]); };
     if (reply.size() < 2) return reply;
-    bool little;
+    const char* from;
     std::size_t pos = 0;
     if (byte(0) == 0xFF && byte(1) == 0xFE) {
-        little = true;
+        from = "UTF-16LE";
         pos = 2;
     } else if (byte(0) == 0xFE && byte(1) == 0xFF) {
-        little = false;
+        from = "UTF-16BE";
         pos = 2;
     } else if (byte(0) == '<' && byte(1) == 0) {
-        little = true;
+        from = "UTF-16LE";
     } else if (byte(0) == 0 && byte(1) == '<') {
-        little = false;
+        from = "UTF-16BE";
     } else {
         return reply;  // an ASCII-compatible reply: its declaration says the rest
     }
-    auto unit = [&](std::size_t i) {
-        return little ? static_cast<unsigned>(byte(i) | (byte(i + 1) << 8)) : static_cast<unsigned>((byte(i) << 8) | byte(i + 1));
-    };
+    const iconv_t cd = ::iconv_open("UTF-8", from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("Can't read the UTF-16 reply.");
     std::string out;
-    out.reserve(reply.size() / 2);
-    for (; pos + 1 < reply.size(); pos += 2) {
-        unsigned code = unit(pos);
-        if (code >= 0xD800 && code < 0xDC00 && pos + 3 < reply.size()) {
-            const unsigned low = unit(pos + 2);
-            if (low >= 0xDC00 && low < 0xE000) {
-                code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-                pos += 2;
-            } else {
-                code = 0xFFFD;
-            }
-        } else if (code >= 0xD800 && code < 0xE000) {
-            code = 0xFFFD;
+    std::vector<char> input(reply.begin() + static_cast<std::ptrdiff_t>(pos), reply.end());
+    char* in = input.data();
+    std::size_t inLeft = input.size() & ~std::size_t{1};
+    char buffer[4096];
+    while (inLeft > 0) {
+        char* to = buffer;
+        std::size_t toLeft = sizeof buffer;
+        const std::size_t done = ::iconv(cd, &in, &inLeft, &to, &toLeft);
+        out.append(buffer, static_cast<std::size_t>(to - buffer));
+        if (done == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            // A lone surrogate or a cut pair: one replacement character.
+            out += "\xEF\xBF\xBD";
+            const std::size_t skip = std::min<std::size_t>(2, inLeft);
+            in += skip;
+            inLeft -= skip;
         }
-        appendUtf8(out, code);
     }
+    ::iconv_close(cd);
     // The declaration named UTF-16; the text is UTF-8 now.
     if (out.compare(0, 5, "<?xml") == 0) {
         const std::size_t close = out.find("?>");

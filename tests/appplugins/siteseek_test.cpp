@@ -299,6 +299,25 @@ TEST(SiteseekReplyTest, RepliesAreCutAtTheResponseElementAndParsedWithTheirEncod
     ASSERT_EQ(latin.size(), 1u);
     EXPECT_EQ(latin[0].name, "Café");
 
+    // UTF-16 in either byte order, with or without a mark; a lone surrogate
+    // becomes U+FFFD.
+    auto utf16 = [](const std::u16string& text, bool little, bool mark) {
+        std::string bytes = mark ? (little ? "\xFF\xFE" : "\xFE\xFF") : "";
+        for (char16_t c : text) {
+            const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
+            bytes += little ? std::string{low, high} : std::string{high, low};
+        }
+        return bytes;
+    };
+    const std::u16string wide = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><s>Caf\u00e9 \U0001F600 \xD800!</s>";
+    for (const bool little : {true, false}) {
+        for (const bool mark : {true, false}) {
+            EXPECT_EQ(siteseek::replyAsUtf8(utf16(wide, little, mark)),
+                      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><s>Caf\xC3\xA9 \xF0\x9F\x98\x80 \xEF\xBF\xBD!</s>");
+        }
+    }
+    EXPECT_EQ(siteseek::replyAsUtf8("<methodResponse/>"), "<methodResponse/>");
+
     EXPECT_EQ(siteseek::parseFindSitesReply(siteseek::cutReply(
                   "HTTP junk<methodResponse><params><param><value><array><data><value><int>7</int></value>"
                   "<value><int> 12</int></value></data></array></value></param></params></methodResponse>"
