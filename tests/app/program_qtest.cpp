@@ -170,6 +170,9 @@ void setWritable(const fs::path& folder, bool writable) {
     change(folder);
 }
 
+// The end of a long text, for a failure message.
+std::string tail(const std::string& text) { return text.size() > 1500 ? text.substr(text.size() - 1500) : text; }
+
 bool finishedOk(QProcess& process, int timeoutMs) {
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();
@@ -451,7 +454,7 @@ private slots:
 
     // The program directory may be read-only (an installed program): orvan
     // runs from it, its plug-ins run, and nothing there changes; what it
-    // writes goes to the user's folders. Exit still ends with status 0.
+    // writes goes to the user's folders. It still ends with status 0.
     void runsFromAReadOnlyProgramDirectory() {
         testsupport::HttpServer server;
         server.route("/a.xml", testsupport::HttpAnswer::text(rss("Alpha", {"alpha-one"})));
@@ -476,8 +479,8 @@ private slots:
         // The library plug-in's log is in the user's Logs folder.
         QVERIFY(fs::exists(install.user("Logs/Siteseek.log")));
         QVERIFY(read(install.data("orvan/global.ini")).find("[BuildInfo]") != std::string::npos);
-        QVERIFY(install.sendCommand(57665));
-        QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
+        ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+        QVERIFY2(finishedOk(*process, 60000), tail(output(*process) + read(log)).c_str());
 
         const auto after = snapshot(prog);
         for (const auto& [name, state] : after) {
