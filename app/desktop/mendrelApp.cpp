@@ -510,7 +510,11 @@ bool CMendrelApp::onNewUser() {
                                    joinPath(paths.userDir, name),
                                    std::filesystem::copy_options::overwrite_existing, error);
     }
-    tools::writeIniString(joinPath(paths.channelsDir, "OrvanNews.rss"), "Config", "RssChannelUrl", newsFeedUrl());
+    const std::string newsChannel = joinPath(paths.channelsDir, "OrvanNews.rss");
+    tools::writeIniString(newsChannel, "Config", "RssChannelUrl", newsFeedUrl());
+    // A readable name until the first fetch brings the feed's own title (a
+    // preferred name would hide that title for good).
+    tools::writeIniString(newsChannel, "Cache", "ChannelDisplayName", paths.appName + " News");
     startupFlags().newUser = true;
     return true;
 }
