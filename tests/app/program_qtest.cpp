@@ -425,6 +425,21 @@ private slots:
         QVERIFY(read(channel).find("RssChannelUrl=" + server.url("/news.rss")) != std::string::npos ||
                 read(channel).find("127.0.0.1") != std::string::npos);
     }
+
+    // The news channel has a readable name before its feed ever arrives:
+    // a feed that cannot be fetched leaves the name in place.
+    void newUsersChannelIsNamedBeforeItsFirstFetch() {
+        testsupport::HttpServer server;
+        server.route("/news.rss", testsupport::HttpAnswer::text("gone", 404));
+        Installation install(server);
+        std::unique_ptr<QProcess> process(install.start());
+        QVERIFY(process->waitForStarted(10000));
+        const std::string channel = install.user("Channels/OrvanNews.rss");
+        QTRY_VERIFY2_WITH_TIMEOUT(!server.requests("/news.rss").empty(), output(*process).c_str(), 60000);
+        ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+        QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
+        QVERIFY2(read(channel).find("ChannelDisplayName=Orvan News") != std::string::npos, read(channel).c_str());
+    }
 };
 
 QTEST_MAIN(ProgramTest)
