@@ -51,15 +51,7 @@ QPixmap subscribeBadge(const QColor& colour, const QString& caption, bool ownTil
   if (ownTile) {
     painter.drawPixmap(QRect(1, 1, 14, 14), programIcon().pixmap(14, 14));
   } else {
-    // A small feed symbol: a dot and two arcs.
-    painter.setBrush(Qt::white);
-    painter.drawEllipse(QPointF(4.5, 11.5), 1.6, 1.6);
-    QPen pen(Qt::white, 1.6);
-    pen.setCapStyle(Qt::RoundCap);
-    painter.setPen(pen);
-    painter.setBrush(Qt::NoBrush);
-    painter.drawArc(QRectF(-2.5, 5, 13, 13), 0, 90 * 16);
-    painter.drawArc(QRectF(-6.5, 1, 21, 21), 0, 90 * 16);
+    drawFeedSymbol(painter, QRectF(1, 1, 14, 14), Qt::white);
   }
   QFont font = painter.font();
   font.setPixelSize(10);

@@ -24,8 +24,6 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QWidget>
-
-class QTimer;
 #include <memory>
 #include <string>
 
@@ -33,6 +31,7 @@ class QTimer;
 
 class QMenu;
 class QPropertyAnimation;
+class QTimer;
 
 class CBalloonHelp : public QWidget {
     Q_OBJECT
