@@ -133,6 +133,30 @@ bool writeIniEncryptedString(const crypto::Blowfish& cipher, const std::string& 
     return profile::writeString(iniFile, section, key, urlEncode(enciphered, " "));
 }
 
+namespace {
+const char kSecretMark[] = "%~";
+}
+
+bool writeIniSecretString(const crypto::Blowfish& cipher, const std::string& iniFile, const std::string& section,
+                          const std::string& key, const std::string& value)
+{
+    if (value.empty())
+        return profile::writeString(iniFile, section, key, std::string());
+    std::string enciphered(value.size(), '\0');
+    cipher.encrypt(value.data(), value.size(), enciphered.data());
+    return profile::writeString(iniFile, section, key, kSecretMark + urlEncode(enciphered, " "));
+}
+
+std::string decodeIniSecretString(const crypto::Blowfish& cipher, const std::string& stored)
+{
+    if (stored.compare(0, sizeof kSecretMark - 1, kSecretMark) != 0)
+        return trimString(urlDecode(stored));
+    const std::string enciphered = urlDecode(stored.substr(sizeof kSecretMark - 1));
+    std::string plain(enciphered.size(), '\0');
+    cipher.decrypt(enciphered.data(), enciphered.size(), plain.data());
+    return plain;
+}
+
 bool deleteIniKey(const std::string& iniFile, const std::string& section, const std::string& key)
 {
     return profile::deleteKey(iniFile, section, key);
