@@ -6,6 +6,7 @@
 // runs the in-process mailer. The call returns at once: the host calls it
 // on its user-interface thread, and an SMTP dialogue may take minutes.
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -235,7 +236,12 @@ int timeoutOf(const std::string& commandLine) {
 // name it (the mailer then writes to standard output).
 std::string mailLogFile(const std::string& requestFile) {
     const std::string userConfig = readValue(requestFile, kConfig, "UserConfigFile");
-    return userConfig.empty() ? std::string() : tools::getDirectoryOf(userConfig) + "mailnote.log";
+    if (userConfig.empty()) return std::string();
+    const std::string log = tools::getDirectoryOf(userConfig) + "mailnote.log";
+    // The log starts anew past 1 MiB; the previous one is kept as ".old".
+    struct stat st {};
+    if (::stat(log.c_str(), &st) == 0 && st.st_size > (1 << 20)) std::rename(log.c_str(), (log + ".old").c_str());
+    return log;
 }
 
 std::string findMailTemplateFile(const std::string& requestFile, const char* parameter, const char* defaultFile) {

@@ -401,6 +401,25 @@ const char kFeed[] =
     "<item><guid>g2</guid><title>Caf\xC3\xA9 er\xC3\xB6" "ffnet</title><link>http://example.test/2</link></item>"
     "</channel></rss>\n";
 
+// The staged definition file in dir/hooks, pointing at the staged library.
+std::string writeStagedHook(const testsupport::TempDir& dir, const std::string& extraArgs = "") {
+    const std::string hookFile = dir.file("hooks/mailnote.hook");
+    std::string definition = testsupport::readFile(testsupport::stageDir() + "/mailnote.hook");
+    definition.replace(definition.find("ScriptFilename=mailnote.dll"), 27,
+                       "ScriptFilename=" + testsupport::stageDir() + "/mailnote.dll");
+    if (!extraArgs.empty()) definition.replace(definition.find("ExtraArgs="), 10, "ExtraArgs=" + extraArgs);
+    testsupport::writeFile(hookFile, definition);
+    return hookFile;
+}
+
+// A channel of the feed with the hook attached and its two addresses set.
+void writeMailChannel(const std::string& channelFile, const std::string& feedUrl, const std::string& hookFile) {
+    tools::writeIniString(channelFile, "Config", "RssChannelUrl", feedUrl);
+    tools::writeIniString(channelFile, "Channel Hooks", "ChannelHook1", hookFile);
+    tools::writeIniString(channelFile, "ChannelHookConfig-1", "Send-To Email Address", "reader@example.test");
+    tools::writeIniString(channelFile, "ChannelHookConfig-1", "From Email Address", "orvan@example.test");
+}
+
 class EndListener : public channels::EventListener {
 public:
     void onEndChannelUpdateEvent(const channels::EndChannelUpdateEvent&) override { ++ends; }
@@ -425,13 +444,7 @@ TEST(MailnoteWorkerTest, AnUpdateSendsOneMailWithItsItems) {
     // consolidated template beside it.
     const std::string pdf = "%PDF-1.4 \x01\x02\x03";
     testsupport::writeFile(dir.file("report.pdf"), pdf);
-    const std::string hookFile = dir.file("hooks/mailnote.hook");
-    std::string definition = testsupport::readFile(testsupport::stageDir() + "/mailnote.hook");
-    definition.replace(definition.find("ScriptFilename=mailnote.dll"), 27,
-                       "ScriptFilename=" + testsupport::stageDir() + "/mailnote.dll");
-    definition.replace(definition.find("ExtraArgs="), 10,
-                       "ExtraArgs=-attach " + mailer::quoteArgument(dir.file("report.pdf")));
-    testsupport::writeFile(hookFile, definition);
+    const std::string hookFile = writeStagedHook(dir, "-attach " + mailer::quoteArgument(dir.file("report.pdf")));
     testsupport::writeFile(dir.file("hooks/mailnote-ConsolidatedNewFeedItems.template"),
                            "{%CHANNEL-NAME%}\n{%REPEAT% FeedItems}* {%ITEM-TITLE%}: {%ITEM-DESCRIPTION%}\n{%/REPEAT%}");
     tools::writeIniString(dir.file("config.ini"), hookFile, "Mail Server", smtp.address());
@@ -439,11 +452,8 @@ TEST(MailnoteWorkerTest, AnUpdateSendsOneMailWithItsItems) {
     tools::writeIniString(dir.file("config.ini"), hookFile, "Mail Server Password", "s3cret");
 
     const std::string channelFile = dir.file("Channels/koeln.rss");
-    tools::writeIniString(channelFile, "Config", "RssChannelUrl", http.url("/feed.xml"));
+    writeMailChannel(channelFile, http.url("/feed.xml"), hookFile);
     tools::writeIniString(channelFile, "Config", "PreferredChannelDisplayName", "K\xC3\xB6ln aktuell");
-    tools::writeIniString(channelFile, "Channel Hooks", "ChannelHook1", hookFile);
-    tools::writeIniString(channelFile, "ChannelHookConfig-1", "Send-To Email Address", "reader@example.test");
-    tools::writeIniString(channelFile, "ChannelHookConfig-1", "From Email Address", "orvan@example.test");
     tools::writeIniString(channelFile, "ChannelHookConfig-1", "Consolidate New Feed Items", "1");
     tools::writeIniString(channelFile, "ChannelHookConfig-1", "_EnableLogFile", "1");
 
@@ -522,20 +532,13 @@ TEST(MailnoteWorkerTest, FirstUpdateMailNamesTheChannelByItsTitle) {
     SmtpServer smtp;
     std::filesystem::create_directories(dir.file("Channels"));
     std::filesystem::create_directories(dir.file("Logs"));
-    const std::string hookFile = dir.file("hooks/mailnote.hook");
-    std::string definition = testsupport::readFile(testsupport::stageDir() + "/mailnote.hook");
-    definition.replace(definition.find("ScriptFilename=mailnote.dll"), 27,
-                       "ScriptFilename=" + testsupport::stageDir() + "/mailnote.dll");
-    testsupport::writeFile(hookFile, definition);
+    const std::string hookFile = writeStagedHook(dir);
     testsupport::writeFile(dir.file("hooks/mailnote-NewFeedItem.template"),
                            testsupport::readFile(testsupport::stageDir() + "/mailnote-NewFeedItem.template"));
     tools::writeIniString(dir.file("config.ini"), hookFile, "Mail Server", smtp.address());
 
     const std::string channelFile = dir.file("Channels/koeln.rss");
-    tools::writeIniString(channelFile, "Config", "RssChannelUrl", http.url("/feed.xml"));
-    tools::writeIniString(channelFile, "Channel Hooks", "ChannelHook1", hookFile);
-    tools::writeIniString(channelFile, "ChannelHookConfig-1", "Send-To Email Address", "reader@example.test");
-    tools::writeIniString(channelFile, "ChannelHookConfig-1", "From Email Address", "orvan@example.test");
+    writeMailChannel(channelFile, http.url("/feed.xml"), hookFile);
 
     channels::ChannelSettings defaults(nullptr);
     defaults.setAutoUpdateEnabled(true);
