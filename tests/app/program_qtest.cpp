@@ -34,6 +34,12 @@ std::string rss(const std::string& title, const std::vector<std::string>& items)
 
 std::string read(const std::string& path) { return testsupport::readFile(path); }
 
+// What new-user set-up copies from the program's Resources folder.
+const char* const kStartingFiles[] = {"DefaultChannelSummary.template", "DefaultChannelSummary.gif",
+                                      "DefaultChannelReport.template",  "CompactChannelReport.template",
+                                      "ExportOpml.template",            "MyBlogroll.template",
+                                      "MetaChannel.template"};
+
 // One HTTP request to a local port; the whole answer, or "" when nobody
 // answers in time.
 std::string httpGet(int port, const std::string& target) {
@@ -429,7 +435,7 @@ private slots:
         const std::string channel = install.user("Channels/OrvanNews.rss");
         QTRY_VERIFY2_WITH_TIMEOUT(fs::exists(install.user("Logs/Orvan.log")), output(*process).c_str(), 60000);
         QTRY_VERIFY_WITH_TIMEOUT(!server.requests("/news.rss").empty(), 60000);
-        QVERIFY(fs::exists(install.user("DefaultChannelSummary.template")));
+        for (const char* name : kStartingFiles) QVERIFY2(fs::exists(install.user(name)), name);
         QVERIFY(fs::is_directory(install.user("Reports")));
         for (const std::string& name : stale) QVERIFY2(!fs::exists(tmp + "/" + name), name.c_str());
         for (const std::string& name : kept) QVERIFY2(fs::exists(tmp + "/" + name), name.c_str());
@@ -448,6 +454,31 @@ private slots:
         struct stat configStat {};
         QCOMPARE(::stat(install.user("config.ini").c_str(), &configStat), 0);
         QCOMPARE(int(configStat.st_mode & 0777), 0600);
+    }
+
+    // A starting file that can't be copied is named in the log (and to the
+    // user); the others are copied and start-up goes on.
+    void newUserIsToldOfAStartingFileThatIsMissing() {
+        testsupport::HttpServer server;
+        server.route("/news.rss", testsupport::HttpAnswer::text(rss("Orvan News", {"welcome"})));
+        Installation install(server);
+        fs::remove(install.prog("Resources/MetaChannel.template"));
+        std::unique_ptr<QProcess> process(install.start());
+        QVERIFY(process->waitForStarted(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(!server.requests("/news.rss").empty(), 60000);
+        const std::string log = read(install.user("Logs/Orvan.log"));
+        const std::size_t at = log.find("ERROR: Can't copy ");
+        QVERIFY2(at != std::string::npos, log.c_str());
+        const std::string line = log.substr(at, log.find('\n', at) - at);
+        QVERIFY2(line.find("/Resources/MetaChannel.template to ") != std::string::npos &&
+                     line.find("/Users/tester/MetaChannel.template: ") != std::string::npos,
+                 line.c_str());
+        QVERIFY2(log.find("ERROR: Can't copy", at + 1) == std::string::npos, log.c_str());
+        for (const char* name : kStartingFiles) {
+            QCOMPARE(fs::exists(install.user(name)), std::string(name) != "MetaChannel.template");
+        }
+        ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+        QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
     }
 };
 

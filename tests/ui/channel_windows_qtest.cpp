@@ -11,11 +11,13 @@
 #include <QMdiSubWindow>
 #include <QTabWidget>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 #include <QtTest>
 
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
+#include "app/listeners/localPortListener.h"
 #include "app/options/globalOptions.h"
 #include "dialogs/base/messageBox.h"
 #include "tests/app/app_fixture.h"
@@ -331,6 +333,67 @@ private slots:
         QTest::keyClick(web->focusProxy(), Qt::Key_Return);
         QTRY_COMPARE_WITH_TIMEOUT(server.requests("/story").size(), std::size_t(1), 20000);
         QTRY_VERIFY_WITH_TIMEOUT(web->url().path() == "/story" && !web->page()->isLoading(), 20000);
+        delete doc->getFrame();
+    }
+
+    void summaryPageShowsItemPicturesAndWebImages() {
+        // The stock summary page: each item's picture is shown as a picture,
+        // pictures of item descriptions come from the web, scripts stay off,
+        // and a description can't reach the program's own listeners.
+        Fixture f;
+        const std::string stage = testsupport::stageDir();
+        const std::string programDir = programPaths().programDir;
+        programPaths().programDir = stage + "/";
+        testsupport::HttpServer web;
+        testsupport::HttpAnswer gif;
+        gif.bodyFile = stage + "/Resources/newFeedItem.gif";
+        gif.headers = {{"Content-Type", "image/gif"}};
+        web.route("/pic.gif", gif);
+        testsupport::HttpServer ownServer;  // stands where the application server listens
+        const unsigned appServerPort = listeners::appServer().getPort();
+        listeners::appServer().setPort(static_cast<unsigned>(ownServer.port()));
+        auto* channel = f.addChannel(
+            "pictures",
+            {{"i1", "With a picture", "http://example.com/1",
+              "<p><img id=\"web\" src=\"" + web.url("/pic.gif") + "\"><img src=\"" +
+                  ownServer.url("/readme?url=http://example.com/x") + "\"></p><iframe src=\"file:///etc/hostname\"></iframe><script>document.title='ran'</script>"},
+             {"i2", "Read one", "http://example.com/2", "plain"}});
+        channel->getChannelConfig().setChannelSummaryFiles(stage + "/Resources/DefaultChannelSummary.template",
+                                                           stage + "/Resources/DefaultChannelSummary.gif");
+        getChannelDesktopSettings(channel)->markFeedItemViewed("i2", true, false);
+        GlobalOptions::instance().NavBarMode = 0;
+        CChannelDoc* doc = CChannelDoc::openChannelDoc(channel, true);
+        QVERIFY(doc != nullptr);
+        QWebEngineView* view = doc->getFrame()->getBrowserView()->webView();
+        QTRY_VERIFY_WITH_TIMEOUT(view->url().isLocalFile() && !view->page()->isLoading(), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(web.requests("/pic.gif").size(), std::size_t(1), 20000);
+
+        QString html;
+        QTRY_VERIFY_WITH_TIMEOUT((view->page()->toHtml([&](const QString& t) { html = t; }), !html.isEmpty()), 20000);
+        for (const char* picture : {"unreadFeedItem.gif", "readFeedItem.gif"}) {
+            const QString tag = QString::fromStdString("<img src=\"file://" + stage + "/Resources/" + picture + "\"");
+            QVERIFY2(html.contains(tag), qPrintable(html));
+        }
+        QVERIFY2(!html.contains("</div>file://") && !html.contains(">file://"), qPrintable(html));
+        // Every picture of the page arrived: the item pictures and the web one.
+        QString sizes;
+        view->page()->runJavaScript(
+            "Array.from(document.images).map(i => i.naturalWidth).join(',')", QWebEngineScript::ApplicationWorld,
+            [&](const QVariant& v) { sizes = v.toString(); });
+        QTRY_VERIFY_WITH_TIMEOUT(!sizes.isEmpty(), 20000);
+        QCOMPARE(sizes, QString("14,14,0,14"));
+        // A local file other than a picture is not loaded into the page.
+        QString framed;
+        view->page()->runJavaScript("String(document.querySelector('iframe').contentDocument === null ? 'blocked' : "
+                                    "document.querySelector('iframe').contentDocument.body.innerText.length)",
+                                    QWebEngineScript::ApplicationWorld, [&](const QVariant& v) { framed = v.toString(); });
+        QTRY_VERIFY_WITH_TIMEOUT(!framed.isEmpty(), 20000);
+        QCOMPARE(framed, QString("blocked"));
+        QVERIFY(!view->page()->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled));
+        QVERIFY(view->title() != "ran");
+        QVERIFY(ownServer.requests().empty());
+        listeners::appServer().setPort(appServerPort);
+        programPaths().programDir = programDir;
         delete doc->getFrame();
     }
 

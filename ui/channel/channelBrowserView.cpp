@@ -9,6 +9,7 @@
 #include "app/options/globalOptions.h"
 #include "channels/channel.h"
 #include "tools/tempFile.h"
+#include "ui/browser/pageGuard.h"
 #include "ui/channel/channelFrame.h"
 #include "ui/events/uiHandler.h"
 #include "ui/helpers/desktopServices.h"
@@ -46,8 +47,12 @@ CChannelBrowserView::CChannelBrowserView(CChannelMdiChildWnd* frame, channels::C
     auto* page = new ChannelPage(this);
     QWebEngineSettings* s = page->settings();
     s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
-    s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    // Summary pages are local files that show local pictures (the items'
+    // read, new and unread marks) and the pictures of item descriptions,
+    // which are on the web; PageGuard limits both.
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    page->setUrlRequestInterceptor(new PageGuard(page));
     web_->setPage(page);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
