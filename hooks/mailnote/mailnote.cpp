@@ -117,7 +117,6 @@ private:
     int current_ = 1;
 };
 
-
 // A mail ready to be sent: the body file lives as long as the job.
 struct MailJob {
     std::unique_ptr<tools::TempFile> body;
