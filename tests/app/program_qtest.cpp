@@ -154,8 +154,8 @@ class ProgramTest : public QObject {
     Q_OBJECT
 private slots:
     // Start-up in order, two channels updated and one failing, the Logs
-    // bar's files, then the Exit command closes the window; a second run
-    // ends through SIGTERM. Both end with status 0 and the channel files
+    // bar's files, an Exit command from another process refused, then
+    // SIGTERM; a second run ends through SIGTERM too. Both end with status 0 and the channel files
     // keep the new items.
     void runsUpdatesAndEnds() {
         testsupport::HttpServer server;
@@ -208,8 +208,16 @@ private slots:
         const std::string secondLine = errorText.substr(lineEnd + 2, errorText.find("\r\n", lineEnd + 2) - lineEnd - 2);
         QCOMPARE(secondLine, std::string(prefix.size() + 2, ' ') + "HTTP 404 Not Found");
 
-        // Closing the main window (the Exit command) ends the program.
+        // Another local process can't send the Exit command over the
+        // instance socket: it is refused and logged, and the show command
+        // of a second start after it still arrives. SIGTERM then ends the
+        // program through its shut-down (the tray test drives the menu's Exit).
         QVERIFY(install.sendCommand(57665));
+        QVERIFY(install.sendCommand(kShowMainWindowCommand));
+        QTRY_VERIFY_WITH_TIMEOUT(read(log).find("Command from another start: 32844") != std::string::npos, 30000);
+        QVERIFY(read(log).find("Refused a command on the instance socket: '57665'") != std::string::npos);
+        QCOMPARE(first->state(), QProcess::Running);
+        ::kill(static_cast<pid_t>(first->processId()), SIGTERM);
         QVERIFY2(finishedOk(*first, 60000), output(*first).c_str());
         QVERIFY(inOrder(read(log), {"ExitInstance() called.", "Stopping the local channel manager.",
                                     "Calling CWinApp::ExitInstance()."},
@@ -314,7 +322,7 @@ private slots:
         QCOMPARE(read(report), std::string("<li><li>"));
         QTRY_VERIFY_WITH_TIMEOUT(read(config).find("LastUpdateTime=0") == std::string::npos, 10000);
 
-        QVERIFY(install.sendCommand(57665));
+        ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
         QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
         // The listener, the context-menu entries and their pages are gone
         // with the program.

@@ -18,6 +18,7 @@
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
 #include "app/listeners/localPortListener.h"
+#include "app/misc/readMeLimits.h"
 #include "app/options/globalOptions.h"
 #include "dialogs/base/messageBox.h"
 #include "tests/app/app_fixture.h"
@@ -433,6 +434,33 @@ private slots:
         auto* other = f.addChannel("other", {});
         f.manager->deleteChannel(other, nullptr);
         QVERIFY(CChannelDoc::openChannelDoc(other, true) == nullptr);
+    }
+
+    void readMeListIsBounded() {
+        // A list one short of full takes one more entry, then refuses; an
+        // address past the length bound is refused at once. Nothing is lost.
+        testsupport::TempDir dir;
+        const std::string ini = dir.file("config.ini");
+        std::string text = "[Read-me List]\n";
+        for (int n = 0; n < kMaxReadMeEntries - 1; ++n)
+            text += "ItemUrl-" + std::to_string(n) + "=http://e.example/" + std::to_string(n) + "\n";
+        testsupport::writeFile(ini, text);
+        platform::profile::invalidate(ini);
+        CReadMeListWnd list;
+        list.setConfigFile(ini);
+        list.load();
+        QCOMPARE(list.rowCount(), kMaxReadMeEntries - 1);
+        QVERIFY(!list.isFull());
+        QVERIFY(!list.addUrl("http://long.example/" + std::string(kMaxReadMeAddressLength, 'x'), false));
+        QVERIFY(list.addUrl("http://last.example/", false));
+        QVERIFY(list.isFull());
+        QVERIFY(!list.addUrl("http://one-more.example/", false));
+        QVERIFY(list.addUrl("http://last.example/", false));  // already listed: selected, not added
+        QCOMPARE(list.rowCount(), kMaxReadMeEntries);
+        const std::string last = "ItemUrl-" + std::to_string(kMaxReadMeEntries - 1);
+        QCOMPARE(tools::getIniString(ini, "Read-me List", last, "", false), std::string("http://last.example/"));
+        list.removeItem(0);
+        QVERIFY(!list.isFull());
     }
 
     void readMeListRoundTrip() {

@@ -384,6 +384,19 @@ private slots:
         QCOMPARE(view->url(), answer);
         QVERIFY(pageText(view).contains("Answer to typed"));
 
+        // A page of another site that sends the view on to the plug-in
+        // server gets the refusal: it has no token to send.
+        testsupport::HttpServer other;
+        other.route("/cross", testsupport::HttpAnswer::text(
+                                  QString("<html><head><meta http-equiv='refresh' content='0;url=http://127.0.0.1:%1/pages/"
+                                          "cross?x=1'></head><body>Elsewhere</body></html>")
+                                      .arg(pluginPort)
+                                      .toStdString()));
+        QVERIFY(view->navigate(other.url("/cross")));
+        QVERIFY(pageShows(view, "only the program's own pages may use this server"));
+        QCOMPARE(view->url().port(), pluginPort);
+        QVERIFY(!pageText(view).contains("Answer to cross"));
+
         // Opening again finds the window and asks for a fresh main page.
         { std::ofstream truncate(plugin->getOutputFilename(), std::ios::trunc); }
         QCOMPARE(ui::openAppPluginWindow(plugin), doc);

@@ -6,6 +6,7 @@
 #include <QWebEngineSettings>
 
 #include "ui/browser/pageGuard.h"
+#include "ui/browser/pluginServerAccess.h"
 #include "ui/helpers/desktopServices.h"
 #include "ui/helpers/openers.h"
 
@@ -52,6 +53,7 @@ private:
 }  // namespace
 
 SafeWebView::SafeWebView(QWidget* parent) : QWebEngineView(parent) {
+    ui::installPluginServerAccess();
     auto* page = new SafeWebPage(this);
     QWebEngineSettings* s = page->settings();
     s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);

@@ -10,6 +10,7 @@
 #include "channels/channel.h"
 #include "tools/tempFile.h"
 #include "ui/browser/pageGuard.h"
+#include "ui/browser/pluginServerAccess.h"
 #include "ui/channel/channelFrame.h"
 #include "ui/events/uiHandler.h"
 #include "ui/helpers/desktopServices.h"
@@ -44,6 +45,7 @@ CChannelBrowserView::CChannelBrowserView(CChannelMdiChildWnd* frame, channels::C
       toolbar_(new CBrowserToolbar(this, this)),
       web_(new QWebEngineView(this)) {
     setObjectName(QStringLiteral("channelBrowserView"));
+    ui::installPluginServerAccess();
     auto* page = new ChannelPage(this);
     QWebEngineSettings* s = page->settings();
     s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
