@@ -38,9 +38,11 @@
 #include "lib/log/messageLog.h"
 #include "lib/log/messageLogInit.h"
 #include "lib/misc/stringHelpers.h"
+#include "platform/files.h"
 #include "platform/messages.h"
 #include "tools/files.h"
 #include "tools/ini.h"
+#include "tools/tempFile.h"
 #include "platform/registry.h"
 #include "ui/appPlugin/appPluginWindow.h"
 #include "ui/bars/controlCenterPanes.h"
@@ -183,6 +185,11 @@ bool CMendrelApp::InitInstance() {
         singleInstance_.reset();
         return false;
     }
+
+    // The user's configuration file holds credentials: it is the owner's
+    // alone. Request files that a killed run left behind may too.
+    platform::files::keepOwnerOnly(paths.userConfigFile);
+    tools::TempFile::removeFilesOfEndedProcesses();
 
     STARTUP_LOG << "Initializing the message log." << std::endl;
     getMessageLog().setThreadSafetyLock(&logLock_);
