@@ -43,6 +43,7 @@
 #include "platform/messages.h"
 #include "tools/files.h"
 #include "tools/ini.h"
+#include "tools/tempFile.h"
 #include "platform/registry.h"
 #include "ui/appPlugin/appPluginWindow.h"
 #include "ui/bars/controlCenterPanes.h"
@@ -192,6 +193,10 @@ bool CMendrelApp::InitInstance() {
     if (std::string moved = moveOldUserDirectory(); !moved.empty()) notes.push_back(std::move(moved));
     const bool newUser = isNewUser();
     platform::files::setUserDirectory(paths.userDir);
+    // The user's configuration file holds credentials: it is the owner's
+    // alone. Request files that a killed run left behind may too.
+    platform::files::keepOwnerOnly(paths.userConfigFile);
+    tools::TempFile::removeFilesOfEndedProcesses();
 
     STARTUP_LOG << "Initializing the message log." << std::endl;
     getMessageLog().setThreadSafetyLock(&logLock_);
@@ -536,7 +541,11 @@ bool CMendrelApp::onNewUser() {
                                                     paths.userDir + ":" + failures),
                              dialogs::MessageButtons::Ok, dialogs::MessageIcon::Warning);
     }
-    tools::writeIniString(joinPath(paths.channelsDir, "OrvanNews.rss"), "Config", "RssChannelUrl", newsFeedUrl());
+    const std::string newsChannel = joinPath(paths.channelsDir, "OrvanNews.rss");
+    tools::writeIniString(newsChannel, "Config", "RssChannelUrl", newsFeedUrl());
+    // A readable name until the first fetch brings the feed's own title (a
+    // preferred name would hide that title for good).
+    tools::writeIniString(newsChannel, "Cache", "ChannelDisplayName", paths.appName + " News");
     startupFlags().newUser = true;
     return true;
 }

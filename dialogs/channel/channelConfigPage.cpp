@@ -216,6 +216,16 @@ bool CChannelConfigPropPage::validateData() {
       intervalCombo_->setFocus();
       return false;
     }
+    // The channel reads a shorter interval back as its minimum: refuse it
+    // here rather than confirm one interval and keep another.
+    const int minimum = channel_ ? channel_->getChannelSettings().getMinAutoUpdateInterval() : 0;
+    if (seconds < minimum) {
+      showMessage(this, tr("This channel cannot be updated more often than every %1.\n\nPlease choose an interval "
+                           "of at least %2.")
+                            .arg(qs(formatTimeInterval(minimum, true)), qs(formatTimeInterval(minimum, false))));
+      intervalCombo_->setFocus();
+      return false;
+    }
   }
   int maxItems = 0;
   return validateNumberField(maxItemsEdit_, "maximum number of feed items", maxItems, nullptr, false, 1, 100);

@@ -3,6 +3,7 @@
 // start-up, updates, the Logs bar's files, closing, SIGTERM, a second start,
 // a new user, and a hook library's requests to the main window.
 #include <signal.h>
+#include <unistd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -262,6 +263,11 @@ private slots:
                         &missing));
         QVERIFY(read(install.user("Channels/a.rss")).find("alpha-two") != std::string::npos);
         QVERIFY(read(install.user("Channels/b.rss")).find("beta-one") != std::string::npos);
+        // The user's configuration file holds credentials: the owner's alone,
+        // though it was written readable by all before.
+        struct stat configStat {};
+        QCOMPARE(::stat(install.user("config.ini").c_str(), &configStat), 0);
+        QCOMPARE(int(configStat.st_mode & 0777), 0600);
 
         // Second run: the logs start empty again; SIGTERM ends it cleanly.
         server.route("/a.xml", testsupport::HttpAnswer::text(rss("Alpha", {"alpha-one", "alpha-two", "alpha-three"})));
@@ -550,6 +556,19 @@ private slots:
         testsupport::HttpServer server;
         server.route("/news.rss", testsupport::HttpAnswer::text(rss("Orvan News", {"welcome"})));
         Installation install(server);
+        // Temporary files that a killed run left (a hook's request file may
+        // hold a password) are removed at the start; those of a live process
+        // and other names stay.
+        QProcess ended;
+        ended.start("/bin/true", {});
+        QVERIFY(ended.waitForFinished(10000));
+        const std::string tmp = (install.dir.path() / "tmp").string();
+        const std::string deadPid = std::to_string(ended.processId() > 0 ? ended.processId() : 999999);
+        const std::string livePid = std::to_string(::getpid());
+        const std::vector<std::string> stale = {"orvan" + deadPid + "_3", "orvan" + deadPid + "_4.log"};
+        const std::vector<std::string> kept = {"orvan" + livePid + "_5", "orvan-notes.txt", "orvan" + deadPid + "x"};
+        for (const std::string& name : stale) testsupport::writeFile(tmp + "/" + name, "[Config]\nMail Server Password=x\n");
+        for (const std::string& name : kept) testsupport::writeFile(tmp + "/" + name, "kept");
         std::unique_ptr<QProcess> process(install.start());
         QVERIFY(process->waitForStarted(10000));
         const std::string channel = install.user("Channels/OrvanNews.rss");
@@ -557,6 +576,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!server.requests("/news.rss").empty(), 60000);
         for (const char* name : kStartingFiles) QVERIFY2(fs::exists(install.user(name)), name);
         QVERIFY(fs::is_directory(install.user("Reports")));
+        for (const std::string& name : stale) QVERIFY2(!fs::exists(tmp + "/" + name), name.c_str());
+        for (const std::string& name : kept) QVERIFY2(fs::exists(tmp + "/" + name), name.c_str());
         // The welcome page is a web page: as root the program turns Qt
         // WebEngine's sandbox off by itself (the test's environment does not)
         // and says so once.
@@ -577,6 +598,24 @@ private slots:
         QCOMPARE(channels, std::vector<std::string>{"OrvanNews.rss"});
         QVERIFY(read(channel).find("RssChannelUrl=" + server.url("/news.rss")) != std::string::npos ||
                 read(channel).find("127.0.0.1") != std::string::npos);
+        struct stat configStat {};
+        QCOMPARE(::stat(install.user("config.ini").c_str(), &configStat), 0);
+        QCOMPARE(int(configStat.st_mode & 0777), 0600);
+    }
+
+    // The news channel has a readable name before its feed ever arrives:
+    // a feed that cannot be fetched leaves the name in place.
+    void newUsersChannelIsNamedBeforeItsFirstFetch() {
+        testsupport::HttpServer server;
+        server.route("/news.rss", testsupport::HttpAnswer::text("gone", 404));
+        Installation install(server);
+        std::unique_ptr<QProcess> process(install.start());
+        QVERIFY(process->waitForStarted(10000));
+        const std::string channel = install.user("Channels/OrvanNews.rss");
+        QTRY_VERIFY2_WITH_TIMEOUT(!server.requests("/news.rss").empty(), output(*process).c_str(), 60000);
+        ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+        QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
+        QVERIFY2(read(channel).find("ChannelDisplayName=Orvan News") != std::string::npos, read(channel).c_str());
     }
 
     // A starting file that can't be copied is named in the log (and to the

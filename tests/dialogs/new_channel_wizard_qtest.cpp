@@ -9,6 +9,8 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QComboBox>
+#include <QDesktopServices>
+#include <QAbstractScrollArea>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -31,6 +33,7 @@
 #include "dialogs/channel/channelConfigPage.h"
 #include "dialogs/channel/channelDetailsPage.h"
 #include "dialogs/channel/channelParamsPage.h"
+#include "dialogs/channel/channelSearchPage.h"
 #include "dialogs/wizard/newChannelWizard.h"
 #include "dialogs/wizard/rssFeedErrorDlg.h"
 #include "tests/dialogs/channel_dialogs_fixture.h"
@@ -75,6 +78,15 @@ QStringList filesIn(const std::string& directory) {
   names.sort();
   return names;
 }
+
+// Counts what would reach the user's browser.
+class UrlCounter : public QObject {
+  Q_OBJECT
+public:
+  int count = 0;
+public slots:
+  void open(const QUrl&) { ++count; }
+};
 
 // Presses Next and waits for the test fetch it starts; its result.
 bool nextAndFetch(CNewChannelWizard& wizard) {
@@ -487,6 +499,117 @@ private slots:
     QCOMPARE(managedChannels(), 0);
     QCOMPARE(filesIn(channelsDir()), QStringList());
     QCOMPARE(filesIn(logsDir()), QStringList());
+  }
+
+  // Enter goes on to the next page (Finish on the last) whatever control of
+  // the page has the focus: the channel picture's button, Browse, a check
+  // box, the interval box. Multi-line text keeps its Enter. Nothing is opened
+  // in the user's browser on the way.
+  void enterGoesOnFromEveryControl() {
+    UrlCounter opened;
+    QDesktopServices::setUrlHandler("http", &opened, "open");
+    Driver driver;
+    QStringList stuck;
+    int pressed = 0;
+    bool finished = false;
+    driver.wizardScript = [&](CNewChannelWizard& wizard) {
+      QVERIFY(nextAndFetch(wizard));
+      const std::vector<dialogs::PropertyPage*> pages = {wizard.detailsPage(), wizard.configPage(),
+                                                         wizard.searchPage()};
+      // Each page is reached as the user does, with Next and Back.
+      for (size_t i = 0; i < pages.size(); ++i) {
+        dialogs::PropertyPage* next = i + 1 < pages.size() ? pages[i + 1] : wizard.confirmPage();
+        QCOMPARE(wizard.activePage(), pages[i]);
+        QCoreApplication::sendPostedEvents();  // the page's first-time hint
+        QList<QWidget*> controls;
+        for (QWidget* control : pages[i]->findChildren<QWidget*>())
+          if (control->isVisibleTo(pages[i]) && control->isEnabled() && (control->focusPolicy() & Qt::TabFocus) &&
+              !qobject_cast<QPlainTextEdit*>(control) && !qobject_cast<QAbstractScrollArea*>(control->parentWidget()))
+            controls << control;
+        QVERIFY2(!controls.isEmpty(), qPrintable(pages[i]->windowTitle()));
+        for (QWidget* control : controls) {
+          control->setFocus(Qt::TabFocusReason);
+          QTest::keyClick(control, Qt::Key_Return);
+          ++pressed;
+          if (wizard.activePage() != next) {
+            stuck << pages[i]->windowTitle() + ": " + control->objectName() + " (" +
+                         control->metaObject()->className() + ")";
+            continue;
+          }
+          wizard.backButton()->click();
+          QCOMPARE(wizard.activePage(), pages[i]);
+        }
+        wizard.nextButton()->click();
+      }
+      QCOMPARE(wizard.activePage(), static_cast<dialogs::PropertyPage*>(wizard.confirmPage()));
+      QTest::keyClick(wizard.cancelButton(), Qt::Key_Return);
+      finished = !wizard.isVisible();
+    };
+    dialogs::ScopedModalAnswerer answers(driver.answerer());
+    const int result = dialogs::startNewChannelWizard(nullptr, server->url("/feed.xml"));
+    QDesktopServices::unsetUrlHandler("http");
+    QVERIFY2(stuck.isEmpty(), qPrintable(stuck.join("\n")));
+    QVERIFY(pressed >= 10);
+    QCOMPARE(opened.count, 0);
+    QVERIFY(finished);
+    QCOMPARE(result, dialogs::ID_WIZFINISH);
+    QCOMPARE(managedChannels(), 1);
+  }
+
+  // An interval shorter than the channel's minimum is refused with a
+  // message naming the minimum; one at the minimum is confirmed and stored
+  // as it was confirmed.
+  void intervalBelowTheMinimum_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("message");  // empty: accepted
+    QTest::addColumn<int>("stored");
+    QTest::newRow("a minute") << "1 minute"
+                              << "This channel cannot be updated more often than every hour.\n\nPlease choose "
+                                 "an interval of at least 1 hour."
+                              << 0;
+    QTest::newRow("59 minutes") << "59 minutes"
+                                << "This channel cannot be updated more often than every hour.\n\nPlease choose "
+                                   "an interval of at least 1 hour."
+                                << 0;
+    QTest::newRow("an hour") << "hour" << "" << 3600;
+    QTest::newRow("90 minutes") << "90 minutes" << "" << 5400;
+  }
+  void intervalBelowTheMinimum() {
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    QFETCH(int, stored);
+    Driver driver;
+    QString confirmed;
+    bool keptPage = false;
+    driver.wizardScript = [&](CNewChannelWizard& wizard) {
+      QVERIFY(nextAndFetch(wizard));
+      wizard.nextButton()->click();  // details -> channel
+      child<QCheckBox>(*wizard.configPage(), "autoUpdateCheck")->setChecked(true);
+      child<QComboBox>(*wizard.configPage(), "intervalCombo")->setEditText(typed);
+      wizard.nextButton()->click();
+      if (!message.isEmpty()) {
+        keptPage = wizard.activePage() == wizard.configPage();
+        wizard.cancelButton()->click();
+        return;
+      }
+      walkToConfirm(wizard);
+      confirmed = wizard.confirmPage()->updateField()->text();
+      wizard.finishButton()->click();
+    };
+    dialogs::ScopedModalAnswerer answers(driver.answerer());
+    dialogs::startNewChannelWizard(nullptr, server->url("/feed.xml"));
+    if (!message.isEmpty()) {
+      QCOMPARE(driver.messages, QStringList{message});
+      QVERIFY(keptPage);
+      QCOMPARE(managedChannels(), 0);
+      return;
+    }
+    QCOMPARE(driver.messages, QStringList());
+    QCOMPARE(confirmed, "This channel will update automatically every " + typed + ".");
+    channels::Channel* channel = env->manager->findChannel(server->url("/feed.xml"));
+    QVERIFY(channel != nullptr);
+    const std::string file = readFile(channel->getConfigFilename());
+    QVERIFY2(file.find("AutoUpdateInterval=" + std::to_string(stored)) != std::string::npos, file.c_str());
   }
 
   // Cancel while the test fetch waits for a slow server: the window answers

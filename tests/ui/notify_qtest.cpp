@@ -269,6 +269,48 @@ private slots:
         QCOMPARE(CBalloonHelp::placeWindow(QSize(12, 40), QPoint(300, 200), work), QPoint(300 - 4, 200 - 1));
     }
 
+    // Clear of a modal dialog: beside it on the nearest side with room, else
+    // in the work area's corner it covers least; untouched when apart.
+    void clearOfModalDialog_data() {
+        QTest::addColumn<QRect>("balloon");
+        QTest::addColumn<QRect>("dialog");
+        QTest::addColumn<QRect>("expected");
+        const QRect corner(700, 650, 300, 100);  // bottom right of a 1000x800 work area
+        QTest::newRow("apart") << corner << QRect(100, 100, 400, 300) << corner;
+        QTest::newRow("over the buttons: above the dialog")
+            << corner << QRect(400, 300, 500, 450) << QRect(700, 200, 300, 100);
+        QTest::newRow("tall dialog: to its left")
+            << corner << QRect(500, 0, 400, 800) << QRect(200, 650, 300, 100);
+        QTest::newRow("no room beside: the corner covered least")
+            << corner << QRect(0, 0, 950, 780) << QRect(700, 700, 300, 100);
+    }
+    void clearOfModalDialog() {
+        QFETCH(QRect, balloon);
+        QFETCH(QRect, dialog);
+        QFETCH(QRect, expected);
+        const QRect work(0, 0, 1000, 800);
+        QCOMPARE(CBalloonHelp::clearOf(balloon, dialog, work), expected);
+    }
+
+    // A balloon that is up when a modal dialog opens over its corner moves
+    // off the dialog, and comes back once the dialog is gone.
+    void balloonMovesOffAModalDialog() {
+        Fixture f;
+        ui::queueNotification(new SimpleNotificationRequest("News error", "Can't update the feed.", 30));
+        ui::processNotifications();
+        CBalloonHelp* balloon = ui::currentBalloon();
+        QVERIFY(balloon && balloon->isVisible());
+        const QRect before = balloon->geometry();
+        QDialog dialog;
+        dialog.setGeometry(before.adjusted(-100, -100, 20, 20));
+        dialog.setModal(true);
+        dialog.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!balloon->geometry().intersects(dialog.frameGeometry()), 3000);
+        dialog.close();
+        QTRY_COMPARE_WITH_TIMEOUT(balloon->geometry(), before, 3000);
+        balloon->hideBalloon();
+    }
+
     // Mode 2 discards one non-error request per call; a new item viewed,
     // switched off, or without desktop settings since it was queued never
     // shows, and the next request shows in the same call.
