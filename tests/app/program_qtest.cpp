@@ -399,6 +399,59 @@ private slots:
         }
     }
 
+    // A channel's window from the user's side: "Update now" on the selected
+    // channel opens its window, which counts as looking at the channel (its
+    // new content is no longer new); "Next item" then shows the first item,
+    // whose page the window's view asks the server for, and the item counts
+    // as read.
+    void channelWindowOpensItsItems() {
+        testsupport::HttpServer server;
+        server.route("/story/1", testsupport::HttpAnswer::text("<html><body>first story</body></html>"));
+        server.route("/story/2", testsupport::HttpAnswer::text("<html><body>second story</body></html>"));
+        server.route("/feed.xml",
+                     testsupport::HttpAnswer::text(
+                         "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Stories</title><link>" +
+                         server.url("/") + "</link><description>d</description><item><title>First</title><link>" +
+                         server.url("/story/1") + "</link><guid>s1</guid></item><item><title>Second</title><link>" +
+                         server.url("/story/2") + "</link><guid>s2</guid></item></channel></rss>"));
+        Installation install(server);
+        install.makeUser("SaveAllOnExit=1\n");
+        install.addChannel("stories.rss", server.url("/feed.xml"));
+        std::unique_ptr<QProcess> process(install.start());
+        QVERIFY(process->waitForStarted(10000));
+        const std::string log = install.user("Logs/Orvan.log");
+        const std::string channel = install.user("Channels/stories.rss");
+        QTRY_VERIFY_WITH_TIMEOUT(read(log).find("Initialization completed OK") != std::string::npos, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(read(install.user("Logs/OrvanActivity.log")).find("Updated channel Stories OK.") !=
+                                     std::string::npos,
+                                 60000);
+        const auto value = [&](const std::string& key) {
+            const std::string text = read(channel);
+            const std::size_t at = text.find("\n" + key + "=");
+            return at == std::string::npos ? -1L : std::stol(text.substr(at + key.size() + 2));
+        };
+        QCOMPARE(value("LastViewTime"), 0L);
+        QVERIFY(server.requests("/story/1").empty());
+
+        // Update now: the feed again, and the channel's window.
+        QVERIFY(install.sendCommand(32828));
+        QTRY_VERIFY_WITH_TIMEOUT(server.requests("/feed.xml").size() >= 2, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(value("LastViewTime") > 0, 60000);
+
+        // Next item: the first item's page in the window.
+        QVERIFY(install.sendCommand(32856));
+        QTRY_VERIFY_WITH_TIMEOUT(!server.requests("/story/1").empty(), 60000);
+        QVERIFY(server.requests("/story/2").empty());
+
+        ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+        QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
+        // The new items came before the look: nothing is new any more, and
+        // the item opened is read.
+        QVERIFY(value("LastNewItemTime") > 0);
+        QVERIFY2(value("LastViewTime") >= value("LastNewItemTime"), read(channel).c_str());
+        QVERIFY2(read(channel).find("=s1") != std::string::npos, read(channel).c_str());
+    }
+
     // A new user's first start makes the user's directory, copies the
     // starting files and subscribes the program's news feed.
     void newUserGetsDirectoryAndFirstChannel() {

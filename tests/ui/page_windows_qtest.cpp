@@ -34,6 +34,7 @@
 #include "ui/appPlugin/appPluginWindow.h"
 #include "ui/bars/controlCenterPanes.h"
 #include "ui/bars/readMeList.h"
+#include "ui/bars/workPad.h"
 #include "ui/bars/workspaceBar.h"
 #include "ui/browser/simpleBrowser.h"
 #include "ui/events/uiHandler.h"
@@ -103,6 +104,10 @@ private slots:
         channels::setFileTypeCommands({{".py", "python3 %1 %*"}});
         channels::getScriptingEngine().setUserConfigFilename(dir.file("config.ini"));
         setUiHandler(true);
+        // The program's own wiring: the openers show pages in these windows,
+        // the main frame's commands open plug-in windows and sheets, the
+        // application server's read-me requests reach the read-me list.
+        wiring.install();
         frame = std::make_unique<CMainFrame>();
         CMainFrame::Setup setup;
         setup.appName = "Orvan";
@@ -111,10 +116,6 @@ private slots:
         QVERIFY(frame->create(setup));
         frame->show();
         getUiHandler()->addEventHandler(frame.get());
-        // The program's own wiring: the openers show pages in these windows,
-        // the main frame's commands open plug-in windows and sheets.
-        wiring.installWindowServices(*frame);
-        ui::installAppPluginWindows();
         QDesktopServices::setUrlHandler("mailto", this, "captureUrl");
 
         testsupport::writeFile(dir.file("plugins/page.py"), kPageScript);
@@ -137,12 +138,6 @@ private slots:
         channels::getAppPluginManager().setServerPorts(appPort, pluginPort);
         pluginServer = std::make_unique<listeners::AppPluginServerLocalPortListener>(pluginPort, &plugins);
         appServer = std::make_unique<listeners::AppServerLocalPortListener>(appPort);
-        listeners::ListenerHooks hooks;
-        hooks.addToReadMeList = [this](const std::string& url) {
-            std::lock_guard<std::mutex> guard(mutex);
-            readMe.push_back(url);
-        };
-        listeners::setListenerHooks(hooks);
         pluginServer->start();
         appServer->start();
         QVERIFY(pluginServer->isListening());
@@ -151,7 +146,6 @@ private slots:
     void cleanupTestCase() {
         pluginServer->stop();
         appServer->stop();
-        listeners::setListenerHooks({});
         wiring.remove();
         frame.reset();
         QDesktopServices::unsetUrlHandler("mailto");
@@ -335,12 +329,11 @@ private slots:
         QSignalSpy loads(view, &QWebEngineView::loadFinished);
         QVERIFY(view->navigate(QString("http://127.0.0.1:%1/readme?url=http://x.example/r").arg(appPort).toStdString()));
         QVERIFY(loads.wait(20000));
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                std::lock_guard<std::mutex> guard(mutex);
-                return readMe == std::vector<std::string>{"http://x.example/r"};
-            }(),
-            10000);
+        CReadMeListWnd* readMe = frame->getWorkPad()->getReadMeList();
+        QTRY_COMPARE_WITH_TIMEOUT(readMe->getNumItems(), 1, 10000);
+        std::string readMeUrl;
+        readMe->getItem(0, nullptr, nullptr, &readMeUrl, nullptr);
+        QCOMPARE(readMeUrl, std::string("http://x.example/r"));
         QCOMPARE(view->url(), answer);
         QVERIFY(pageText(view).contains("Answer to typed"));
 
@@ -509,8 +502,6 @@ private:
     int appPort = 0;
     std::unique_ptr<listeners::AppPluginServerLocalPortListener> pluginServer;
     std::unique_ptr<listeners::AppServerLocalPortListener> appServer;
-    std::mutex mutex;
-    std::vector<std::string> readMe;
 };
 
 QTEST_MAIN(PageWindowsTest)
