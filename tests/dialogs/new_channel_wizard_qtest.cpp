@@ -42,6 +42,7 @@
 #include "ui/widgets/paramsGrid.h"
 #include "ui/bars/controlCenterPanes.h"
 #include "ui/bars/workspaceBar.h"
+#include "tests/ui/channel_windows.h"
 #include "ui/channel/channelDoc.h"
 #include "ui/frame/mainFrame.h"
 
@@ -173,6 +174,9 @@ private slots:
   void cleanup() {
     dialogs::waitForTestFetches();
     QCoreApplication::processEvents();
+    // A channel made by the wizard has its window open: no window
+    // outlives its channel.
+    uitest::deleteChannelWindows();
     setChannelManager(nullptr);
     wiring.remove();
     server.reset();

@@ -27,6 +27,7 @@
 #include "dialogs/hints/hints.h"
 #include "platform/messages.h"
 #include "tests/app/app_fixture.h"
+#include "tests/support/httpServer.h"
 #include "tools/ini.h"
 #include "ui/bars/controlCenterPanes.h"
 #include "ui/bars/workspaceBar.h"
@@ -369,6 +370,13 @@ private slots:
     void everyCommandByNumber() {
         Fixture f;
         PageRecorder pages;
+        // The program's web pages, served here.
+        testsupport::HttpServer server;
+        server.route("/*", testsupport::HttpAnswer::text("<html><body>page</body></html>"));
+        ProgramPaths& paths = programPaths();
+        paths.forumsUrl = server.url("/forums");
+        paths.faqUrl = server.url("/faq");
+        paths.welcomeUrl = server.url("/welcome");
         auto* alpha = f.addChannel("alpha", apptest::numberedItems("alpha", 2));
         f.reloadList();
         f.list()->selectRow(0);
