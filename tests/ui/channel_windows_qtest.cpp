@@ -87,6 +87,17 @@ void hover(QWidget* widget, const QPoint& pos) {
     QTest::mouseMove(top->windowHandle(), widget->mapTo(top, pos));
 }
 
+// A main frame as start-up makes it, shown, with its logs in `logs`.
+bool createMainFrame(CMainFrame& main, const testsupport::TempDir& logs) {
+    CMainFrame::Setup setup;
+    setup.appName = "Orvan";
+    setup.logsDir = logs.str();
+    setup.trayAttempts = 1;
+    if (!main.create(setup)) return false;
+    main.show();
+    return true;
+}
+
 void markRead(channels::Channel* channel, int n) {
     for (int k = 1; k <= n; ++k) getChannelDesktopSettings(channel)->markFeedItemViewed("id-" + std::to_string(k), true, k == n);
 }
@@ -465,12 +476,7 @@ private slots:
         dialogs::ScopedModalAnswerer answerer([](QDialog& d) { d.done(dialogs::IDOK); });
         testsupport::TempDir logs;
         CMainFrame main;
-        CMainFrame::Setup setup;
-        setup.appName = "Orvan";
-        setup.logsDir = logs.str();
-        setup.trayAttempts = 1;
-        QVERIFY(main.create(setup));
-        main.show();
+        QVERIFY(createMainFrame(main, logs));
         QVERIFY(QTest::qWaitForWindowExposed(&main));
         auto enabled = [&](int id) { return main.getCommand(id)->isEnabled(); };
         auto text = [&](int id) { return main.getCommand(id)->text(); };
@@ -639,12 +645,7 @@ private slots:
         GlobalOptions::instance().EnableMyChannelsBoldFonts = true;
         testsupport::TempDir logs;
         CMainFrame main;
-        CMainFrame::Setup setup;
-        setup.appName = "Orvan";
-        setup.logsDir = logs.str();
-        setup.trayAttempts = 1;
-        QVERIFY(main.create(setup));
-        main.show();
+        QVERIFY(createMainFrame(main, logs));
         CControlCenterMyChannelsWnd* list = main.getWorkspaceBar()->getMyChannelsWnd();
         list->loadChannels();
         const auto row = [&](channels::Channel* c) { return list->rowItem(list->findRow(c)); };
