@@ -38,6 +38,7 @@
 #include "tests/support/httpServer.h"
 #include "tools/codecs.h"
 #include "tools/http.h"
+#include "tools/httpAuth.h"
 #include "tools/ini.h"
 #include "ui/widgets/paramsGrid.h"
 #include "ui/bars/controlCenterPanes.h"
@@ -683,14 +684,33 @@ private slots:
     driver.wizardScript = [&](CNewChannelWizard& wizard) {
       child<QPushButton>(*wizard.sourcePage(), "serverAuthButton")->click();
       fetched = nextAndFetch(wizard);
+      walkToConfirm(wizard);
+      wizard.finishButton()->click();
     };
     dialogs::ScopedModalAnswerer answers(driver.answerer());
-    dialogs::startNewChannelWizard(nullptr, server->url("/private.xml"));
+    const std::string url = server->url("/private.xml");
+    dialogs::startNewChannelWizard(nullptr, url);
     QVERIFY(fetched);
     QVERIFY(driver.errors.empty());
     // "ann:pw", sent once the server asked for it.
     const QString sent = QString::fromStdString(server->requests("/private.xml").back().header("Authorization"));
     QCOMPARE(sent.toLower(), QString("basic yw5uonb3"));
+
+    // The channel file keeps it, enciphered: a channel loaded from the file
+    // (as at the next start) has it.
+    QVERIFY(env->manager->findChannel(url) != nullptr);
+    const std::string file = env->manager->findChannel(url)->getConfigFilename();
+    QCOMPARE(tools::getIniString(file, "Config", "SiteAuthType", "", false), std::string("BASIC"));
+    const std::string storedUser = tools::getIniString(file, "Config", "SiteAuthUserName", "", false);
+    const std::string storedPassword = tools::getIniString(file, "Config", "SiteAuthPassword", "", false);
+    QVERIFY(!storedUser.empty() && storedUser != "ann");
+    QVERIFY(!storedPassword.empty() && storedPassword != "pw");
+    channels::RssChannel reloaded(env->manager.get(), file);
+    reloaded.load();
+    const auto* auth = dynamic_cast<const tools::HttpBasicAuth*>(reloaded.getChannelConfig().getHttpAuth());
+    QVERIFY(auth != nullptr);
+    QCOMPARE(auth->getUserName(), std::string("ann"));
+    QCOMPARE(auth->getPassword(), std::string("pw"));
   }
 
   // One wizard at a time.

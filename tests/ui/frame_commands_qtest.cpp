@@ -8,6 +8,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTextEdit>
@@ -24,6 +25,8 @@
 #include "app/options/userTool.h"
 #include "channels/hooks/channelHook.h"
 #include "dialogs/base/messageBox.h"
+#include "dialogs/channel/channelConfigPage.h"
+#include "dialogs/channel/channelPropSheet.h"
 #include "dialogs/hints/hints.h"
 #include "platform/messages.h"
 #include "tests/app/app_fixture.h"
@@ -494,6 +497,54 @@ private slots:
         BrandingConfig::instance().load(f.dir.file("none.ini"));
         QCOMPARE(messages, QStringList{"This channel may not be deleted."});
         QCOMPARE(f.manager->getChannelCount(), 1);
+    }
+
+    // Properties, as start-up wires the sheet's "Server authentication":
+    // the credential typed there reaches the channel file, and the sheet
+    // shows it again once the channel is read back from that file.
+    void siteCredentialFromThePropertiesSheet() {
+        Fixture f;
+        DesktopWiring wiring;
+        wiring.installWindowServices(*f.frame);
+        auto* alpha = f.addChannel("alpha", apptest::numberedItems("alpha", 1));
+        alpha->save();
+        f.reloadList();
+        f.list()->selectRow(0);
+
+        QString shownUser, shownPassword;
+        const auto properties = [&](const QString& user, const QString& password) {
+            shownUser.clear();
+            shownPassword.clear();
+            dialogs::ScopedModalAnswerer answerer([&](QDialog& dialog) {
+                if (auto* sheet = qobject_cast<dialogs::CChannelPropSheet*>(&dialog)) {
+                    sheet->configPage()->findChild<QPushButton*>("serverAuthButton")->click();
+                    sheet->okButton()->click();
+                } else if (dialog.objectName() == "httpAuthDialog") {
+                    auto* userEdit = dialog.findChild<QLineEdit*>("userNameEdit");
+                    auto* passwordEdit = dialog.findChild<QLineEdit*>("passwordEdit");
+                    shownUser = userEdit->text();
+                    shownPassword = passwordEdit->text();
+                    userEdit->setText(user);
+                    passwordEdit->setText(password);
+                    dialog.findChild<QPushButton*>("okButton")->click();
+                } else if (!dialogs::answerIfMessageBox(dialog, dialogs::IDOK)) {
+                    dialog.reject();
+                }
+            });
+            QVERIFY(f.frame->runCommand(32827));
+        };
+        properties("reader", "s3cret");
+        const std::string file = alpha->getConfigFilename();
+        QCOMPARE(tools::getIniString(file, "Config", "SiteAuthType", "", false), std::string("BASIC"));
+        QVERIFY(testsupport::readFile(file).find("s3cret") == std::string::npos);
+
+        // As at the next start: the channel's configuration comes from the file.
+        alpha->getChannelConfig().setHttpAuth(nullptr);
+        alpha->load();
+        properties("reader", "s3cret");
+        QCOMPARE(shownUser, QString("reader"));
+        QCOMPARE(shownPassword, QString("s3cret"));
+        wiring.remove();
     }
 
     // Closing: the tray question for a notification-area program, the exit
