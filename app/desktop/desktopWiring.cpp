@@ -278,8 +278,10 @@ void DesktopWiring::install() {
         });
     };
     hooks.isMainFrameCreated = [] { return isMainFrameCreated(); };
-    CReadMeListWnd* readMe = frame.getWorkPad() != nullptr ? frame.getWorkPad()->getReadMeList() : nullptr;
-    hooks.isReadMeListFull = [readMe] { return readMe != nullptr && readMe->isFull(); };
+    hooks.isReadMeListFull = [] {
+        CWorkPad* pad = getWorkPad();
+        return pad != nullptr && pad->getReadMeList()->isFull();
+    };
     hooks.reportError = [](const std::string& title, const std::string& text) {
         getNotificationSink().queueError(nullptr, title, text);
     };

@@ -154,7 +154,7 @@ void setListenerHooks(ListenerHooks hooks) {
 const seams::Registration g_listenerHooksSeam("ListenerHooks", [] {
     const ListenerHooks hooks = listenerHooks();
     return hooks.startNewChannelWizard && hooks.addToReadMeList && hooks.bringToFront && hooks.isMainFrameCreated &&
-           hooks.reportError;
+           hooks.isReadMeListFull && hooks.reportError;
 });
 
 ListenerHooks listenerHooks() {

@@ -413,60 +413,43 @@ private slots:
         }
     }
 
-    // A channel's window from the user's side: "Update now" on the selected
-    // channel opens its window, which counts as looking at the channel (its
-    // new content is no longer new); "Next item" then shows the first item,
-    // whose page the window's view asks the server for, and the item counts
-    // as read.
-    void channelWindowOpensItsItems() {
+    // A requested update (here a hook library's, as "Update now" makes
+    // one) opens the channel's window, which counts as looking at the
+    // channel: the new content of its first update is no longer new, and
+    // the channel file says so.
+    void requestedUpdateOpensTheChannelWindow() {
+        const std::string library = std::string(ORVAN_TEST_BINARY_DIR) + "/bin/hooktest_good.dll";
         testsupport::HttpServer server;
         server.route("/story/1", testsupport::HttpAnswer::text("<html><body>first story</body></html>"));
-        server.route("/story/2", testsupport::HttpAnswer::text("<html><body>second story</body></html>"));
         server.route("/feed.xml",
                      testsupport::HttpAnswer::text(
                          "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Stories</title><link>" +
                          server.url("/") + "</link><description>d</description><item><title>First</title><link>" +
-                         server.url("/story/1") + "</link><guid>s1</guid></item><item><title>Second</title><link>" +
-                         server.url("/story/2") + "</link><guid>s2</guid></item></channel></rss>"));
+                         server.url("/story/1") + "</link><guid>s1</guid></item></channel></rss>"));
         Installation install(server);
-        install.makeUser("SaveAllOnExit=1\n");
-        install.addChannel("stories.rss", server.url("/feed.xml"));
-        std::unique_ptr<QProcess> process(install.start());
-        QVERIFY(process->waitForStarted(10000));
-        const std::string log = install.user("Logs/Orvan.log");
+        install.makeUser();
+        testsupport::writeFile(install.user("update.hook"),
+                               "[Config]\nScriptFilename=" + library +
+                                   "\n[Events]\nEndChannelUpdate=1\n[ChannelHookParameterDefinition-1]\n"
+                                   "Name=Mode\nType=string\nDefaultValue=update\n");
+        install.addChannel("stories.rss", server.url("/feed.xml"),
+                           "[Channel Hooks]\nChannelHook1=" + install.user("update.hook") + "\n");
         const std::string channel = install.user("Channels/stories.rss");
-        QTRY_VERIFY_WITH_TIMEOUT(read(log).find("Initialization completed OK") != std::string::npos, 60000);
-        QTRY_VERIFY_WITH_TIMEOUT(read(install.user("Logs/OrvanActivity.log")).find("Updated channel Stories OK.") !=
-                                     std::string::npos,
-                                 60000);
         const auto value = [&](const std::string& key) {
             const std::string text = read(channel);
             const std::size_t at = text.find("\n" + key + "=");
             return at == std::string::npos ? -1L : std::stol(text.substr(at + key.size() + 2));
         };
-        QCOMPARE(value("LastViewTime"), 0L);
-        QVERIFY(server.requests("/story/1").empty());
-
-        // Update now: the feed again, and the channel's window.
-        QVERIFY(install.sendCommand(32828));
+        std::unique_ptr<QProcess> process(install.start());
+        QVERIFY(process->waitForStarted(10000));
+        // The start-up update, then the requested one.
         QTRY_VERIFY_WITH_TIMEOUT(server.requests("/feed.xml").size() >= 2, 60000);
-        QTRY_VERIFY_WITH_TIMEOUT(value("LastViewTime") > 0, 60000);
-
-        // Next item: an item's page in the window.
-        QVERIFY(install.sendCommand(32856));
-        const auto opened = [&]() -> std::string {
-            if (!server.requests("/story/1").empty()) return "s1";
-            return server.requests("/story/2").empty() ? "" : "s2";
-        };
-        QTRY_VERIFY2_WITH_TIMEOUT(!opened().empty(), read(log).substr(read(log).size() > 3000 ? read(log).size() - 3000 : 0).c_str(), 60000);
-
+        QTRY_VERIFY2_WITH_TIMEOUT(value("LastViewTime") > 0, read(install.user("Logs/Orvan.log")).c_str(), 60000);
         ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
         QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
-        // The new items came before the look: nothing is new any more, and
-        // the item opened is read.
         QVERIFY(value("LastNewItemTime") > 0);
         QVERIFY2(value("LastViewTime") >= value("LastNewItemTime"), read(channel).c_str());
-        QVERIFY2(read(channel).find("=" + opened()) != std::string::npos, read(channel).c_str());
+        QVERIFY(read(install.user("Logs/Orvan.log")).find("[ChannelViewActivated: Stories]") != std::string::npos);
     }
 
     // A new user's first start makes the user's directory, copies the

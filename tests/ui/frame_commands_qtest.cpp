@@ -504,8 +504,6 @@ private slots:
     // shows it again once the channel is read back from that file.
     void siteCredentialFromThePropertiesSheet() {
         Fixture f;
-        DesktopWiring wiring;
-        wiring.installWindowServices(*f.frame);
         auto* alpha = f.addChannel("alpha", apptest::numberedItems("alpha", 1));
         alpha->save();
         f.reloadList();
@@ -544,7 +542,6 @@ private slots:
         properties("reader", "s3cret");
         QCOMPARE(shownUser, QString("reader"));
         QCOMPARE(shownPassword, QString("s3cret"));
-        wiring.remove();
     }
 
     // Closing: the tray question for a notification-area program, the exit
