@@ -237,8 +237,10 @@ bool CMendrelApp::InitInstance() {
     STARTUP_LOG << "Starting main initialization." << std::endl;
     loadBranding(newUser);
 
+    // Every hook between the windows, the dialogs, the options and the
+    // listeners, before anything can call one.
     wiring_ = std::make_unique<DesktopWiring>();
-    wiring_->installOptionHooks();
+    wiring_->install();
     STARTUP_LOG << "Loading the global options." << std::endl;
     try {
         GlobalOptions::instance().load();
@@ -335,10 +337,9 @@ void CMendrelApp::init1() {
     installBrowserContextMenu(appServerPort_);
     STARTUP_LOG << "Registering our Window messages." << std::endl;
     registerAppMessages();
+    // The mouse hook and the plug-in windows' openers came with the wiring.
     STARTUP_LOG << "Installing our mouse hook." << std::endl;
-    installMouseHook();
     STARTUP_LOG << "Initializing doc tmeplate: AppPlugin." << std::endl;
-    ui::installAppPluginWindows();
     STARTUP_LOG << "Initializing doc template: SimpleBrowser." << std::endl;
 
     STARTUP_LOG << "Creating the main frame." << std::endl;
@@ -353,14 +354,6 @@ void CMendrelApp::init1() {
                          options.ActivityLogFontSize, colour(options.ActivityLogBgdCol)};
     setup.errorLog = {options.MaxErrorLogMsgs, QString::fromStdString(options.ErrorLogFontName),
                       options.ErrorLogFontSize, colour(options.ErrorLogBgdCol)};
-    setup.showCaptionBar = options.ShowCaptionBar;
-    setup.captionFontName = QString::fromStdString(options.CaptionBarFontName);
-    setup.captionFontSize = options.CaptionBarFontSize;
-    setup.captionItalics = options.CaptionBarItalics;
-    setup.captionForeground = colour(options.CaptionBarFgdCol);
-    setup.captionBackground = colour(options.CaptionBarBgdCol);
-    // The frame creates the tray icon and shows the balloons through these.
-    ui::installTrayServices();
     auto* frame = new CMainFrame;
     if (!frame->create(setup)) {
         delete frame;
@@ -368,18 +361,15 @@ void CMendrelApp::init1() {
         throw std::runtime_error("Can't load the main frame window.");
     }
     mainFrame_ = frame;
-    getMainFrameServices().getChannelManager = [] { return ::getChannelManager(); };
     // The engine's library hooks run on this thread through the frame.
     channels::installChannelHookHost();
     channels::setDllChannelHookMessages(frame->getHandle(), static_cast<int>(appMessages().relayDllChannelHookEvent),
                                         static_cast<int>(appMessages().relayDllChannelHookCommand));
 
-    wiring_->installWindowServices(*frame);
     // The window's placement and bars as the user left them.
     if (savedWindowState_.load(paths.appName)) savedWindowState_.applyTo(*frame);
 
     STARTUP_LOG << "Showing the main window." << std::endl;
-    frame->setLayout({options.MdiTabs});
     if (!options.StartMinimized) {
         frame->show();
     } else if (!options.RunAsSystemTrayApp) {
@@ -453,9 +443,6 @@ void CMendrelApp::init2() {
     STARTUP_LOG << "Starting the local port listeners." << std::endl;
     listeners::appServer().setPort(static_cast<unsigned>(appServerPort_));
     listeners::appPluginServer().setPort(static_cast<unsigned>(GlobalOptions::instance().AppPluginServerPortNo));
-    wiring_->installListenerHooks(*mainFrame_);
-    // "/subscribe" reaches the main frame, which starts the new-channel wizard.
-    dialogs::installNewChannelWizardStarters();
     listeners::enableLocalPortListeners(false);
 
     STARTUP_LOG << "Initializing the channel manager." << std::endl;

@@ -1,4 +1,5 @@
 #include "app/settings/channelDesktopSettings.h"
+#include "app/core/seams.h"
 
 #include <mutex>
 #include <stdexcept>
@@ -39,6 +40,10 @@ ChannelImageFactory currentImageFactory() {
     std::lock_guard lock(factoryMutex());
     return imageFactory();
 }
+
+const seams::Registration g_observerSeam("ChannelDesktopSettingsObserver", [] { return g_observer.load() != nullptr; });
+const seams::Registration g_imageFactorySeam("ChannelImageFactory",
+                                             [] { return static_cast<bool>(currentImageFactory()); });
 
 // Shows the wait cursor for a scope.
 struct WaitCursor {

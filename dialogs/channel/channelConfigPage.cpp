@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/core/seams.h"
 #include "app/misc/timeInterval.h"
 #include "app/options/globalOptions.h"
 #include "app/settings/channelDesktopSettings.h"
@@ -144,6 +145,9 @@ CChannelConfigPropPage::CChannelConfigPropPage(QWidget* parent) : CAppPropertyPa
 }
 
 CChannelConfigPropPage::~CChannelConfigPropPage() = default;
+
+const seams::Registration g_credentialsEditorSeam("CChannelConfigPropPage::CredentialsEditor",
+                                                  [] { return static_cast<bool>(credentialsEditor()); });
 
 void CChannelConfigPropPage::setCredentialsEditor(CredentialsEditor editor) {
   credentialsEditor() = std::move(editor);
@@ -341,6 +345,7 @@ void CChannelConfigPropPage::onIntervalKillFocus() {
 
 void CChannelConfigPropPage::onServerAuthentication() {
   if (!credentialsEditor()) {
+    seams::missing("CChannelConfigPropPage::CredentialsEditor");
     QApplication::beep();
     return;
   }

@@ -550,6 +550,45 @@ private slots:
         QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
     }
 
+    // A requested update (here a hook library's, as "Update now" makes
+    // one) opens the channel's window, which counts as looking at the
+    // channel: the new content of its first update is no longer new, and
+    // the channel file says so.
+    void requestedUpdateOpensTheChannelWindow() {
+        const std::string library = std::string(ORVAN_TEST_BINARY_DIR) + "/bin/hooktest_good.dll";
+        testsupport::HttpServer server;
+        server.route("/story/1", testsupport::HttpAnswer::text("<html><body>first story</body></html>"));
+        server.route("/feed.xml",
+                     testsupport::HttpAnswer::text(
+                         "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Stories</title><link>" +
+                         server.url("/") + "</link><description>d</description><item><title>First</title><link>" +
+                         server.url("/story/1") + "</link><guid>s1</guid></item></channel></rss>"));
+        Installation install(server);
+        install.makeUser();
+        testsupport::writeFile(install.user("update.hook"),
+                               "[Config]\nScriptFilename=" + library +
+                                   "\n[Events]\nEndChannelUpdate=1\n[ChannelHookParameterDefinition-1]\n"
+                                   "Name=Mode\nType=string\nDefaultValue=update\n");
+        install.addChannel("stories.rss", server.url("/feed.xml"),
+                           "[Channel Hooks]\nChannelHook1=" + install.user("update.hook") + "\n");
+        const std::string channel = install.user("Channels/stories.rss");
+        const auto value = [&](const std::string& key) {
+            const std::string text = read(channel);
+            const std::size_t at = text.find("\n" + key + "=");
+            return at == std::string::npos ? -1L : std::stol(text.substr(at + key.size() + 2));
+        };
+        std::unique_ptr<QProcess> process(install.start());
+        QVERIFY(process->waitForStarted(10000));
+        // The start-up update, then the requested one.
+        QTRY_VERIFY_WITH_TIMEOUT(server.requests("/feed.xml").size() >= 2, 60000);
+        QTRY_VERIFY2_WITH_TIMEOUT(value("LastViewTime") > 0, read(install.user("Logs/Orvan.log")).c_str(), 60000);
+        ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+        QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
+        QVERIFY(value("LastNewItemTime") > 0);
+        QVERIFY2(value("LastViewTime") >= value("LastNewItemTime"), read(channel).c_str());
+        QVERIFY(read(install.user("Logs/Orvan.log")).find("[ChannelViewActivated: Stories]") != std::string::npos);
+    }
+
     // A new user's first start makes the user's directory, copies the
     // starting files and subscribes the program's news feed.
     void newUserGetsDirectoryAndFirstChannel() {

@@ -28,6 +28,7 @@
 #include <sstream>
 
 #include "app/core/programObjects.h"
+#include "app/desktop/desktopWiring.h"
 #include "app/listeners/localPortListener.h"
 #include "channels/channelFile.h"
 #include "dialogs/channel/channelConfigPage.h"
@@ -45,6 +46,8 @@
 #include "ui/widgets/paramsGrid.h"
 #include "ui/bars/controlCenterPanes.h"
 #include "ui/bars/workspaceBar.h"
+#include "tests/ui/channel_windows.h"
+#include "ui/channel/channelDoc.h"
 #include "ui/frame/mainFrame.h"
 
 
@@ -152,6 +155,7 @@ class NewChannelWizardTest : public QObject {
   Q_OBJECT
 
 private:
+  DesktopWiring wiring;
   std::unique_ptr<Environment> env;
   std::unique_ptr<testsupport::HttpServer> server;
 
@@ -173,6 +177,7 @@ private:
 
 private slots:
   void init() {
+    wiring.install();
     env = std::make_unique<Environment>();
     setChannelManager(env->manager.get());
     server = std::make_unique<testsupport::HttpServer>();
@@ -182,9 +187,11 @@ private slots:
   void cleanup() {
     dialogs::waitForTestFetches();
     QCoreApplication::processEvents();
+    // A channel made by the wizard has its window open: no window
+    // outlives its channel.
+    uitest::deleteChannelWindows();
     setChannelManager(nullptr);
-    getMainFrameServices() = MainFrameServices{};
-    listeners::setListenerHooks({});
+    wiring.remove();
     server.reset();
     env.reset();
   }
@@ -198,7 +205,6 @@ private slots:
     QVERIFY(frame);
     CControlCenterMyChannelsWnd* myChannels = frame->getWorkspaceBar()->getMyChannelsWnd();
     getUiHandler()->addEventHandler(myChannels);
-    dialogs::installNewChannelWizardStarters();
     listeners::AppServerLocalPortListener appServer(static_cast<unsigned>(testsupport::freeLoopbackPort()));
     appServer.start();
     QVERIFY(appServer.isListening());
@@ -248,6 +254,8 @@ private slots:
     QCOMPARE(managedChannels(), 1);
     channels::Channel* channel = env->manager->findChannel(feedUrl);
     QVERIFY(channel != nullptr);
+    // The new channel's window is open.
+    QTRY_VERIFY(CChannelDoc::openChannelDoc(channel, false) != nullptr);
     QVERIFY(getChannelDesktopSettingsTable().find(channel) != nullptr);
     const std::string file = channelsDir() + "/" + channels::makeChannelFileName(feedUrl) + ".rss";
     QCOMPARE(channel->getConfigFilename(), file);

@@ -30,6 +30,7 @@
 #include "dialogs/hints/hints.h"
 #include "platform/messages.h"
 #include "tests/app/app_fixture.h"
+#include "tests/support/httpServer.h"
 #include "tools/ini.h"
 #include "ui/bars/controlCenterPanes.h"
 #include "ui/bars/workspaceBar.h"
@@ -45,16 +46,21 @@ namespace msg = platform::messages;
 
 namespace {
 
-// The pages the frame asks the simple-browser windows to show.
+// The pages the frame asks the simple-browser windows to show, noted on
+// their way to the program's own window services, which show them.
 class PageRecorder : public DesktopServices {
 public:
-    PageRecorder() { setDesktopServices(this); }
-    ~PageRecorder() override { setDesktopServices(nullptr); }
-    void urlOpened(const std::string&, channels::Channel*) override {}
-    void showInSimpleBrowser(const std::string& title, const std::string& url, bool) override {
+    PageRecorder() : program_(getDesktopServices()) { setDesktopServices(this); }
+    ~PageRecorder() override { setDesktopServices(program_); }
+    void urlOpened(const std::string& url, channels::Channel* channel) override { program_->urlOpened(url, channel); }
+    void showInSimpleBrowser(const std::string& title, const std::string& url, bool showNavBar) override {
         pages.emplace_back(title, url);
+        program_->showInSimpleBrowser(title, url, showNavBar);
     }
     std::vector<std::pair<std::string, std::string>> pages;
+
+private:
+    DesktopServices* program_;
 };
 
 class DeletionWatcher : public UiEventHandler {
@@ -158,7 +164,7 @@ class FrameCommandsTest : public QObject {
 private slots:
     void initTestCase() {
         setUiHandler(true);
-        installChannelWindowOps();
+        wiring.install();
     }
 
     // The items' states with no channel, a channel listed but not selected,
@@ -367,6 +373,13 @@ private slots:
     void everyCommandByNumber() {
         Fixture f;
         PageRecorder pages;
+        // The program's web pages, served here.
+        testsupport::HttpServer server;
+        server.route("/*", testsupport::HttpAnswer::text("<html><body>page</body></html>"));
+        ProgramPaths& paths = programPaths();
+        paths.forumsUrl = server.url("/forums");
+        paths.faqUrl = server.url("/faq");
+        paths.welcomeUrl = server.url("/welcome");
         auto* alpha = f.addChannel("alpha", apptest::numberedItems("alpha", 2));
         f.reloadList();
         f.list()->selectRow(0);
@@ -491,8 +504,6 @@ private slots:
     // shows it again once the channel is read back from that file.
     void siteCredentialFromThePropertiesSheet() {
         Fixture f;
-        DesktopWiring wiring;
-        wiring.installWindowServices(*f.frame);
         auto* alpha = f.addChannel("alpha", apptest::numberedItems("alpha", 1));
         alpha->save();
         f.reloadList();
@@ -531,7 +542,6 @@ private slots:
         properties("reader", "s3cret");
         QCOMPARE(shownUser, QString("reader"));
         QCOMPARE(shownPassword, QString("s3cret"));
-        wiring.remove();
     }
 
     // Closing: the tray question for a notification-area program, the exit
@@ -627,9 +637,6 @@ private slots:
     void reportsOnRequestAndWhenDue() {
         Fixture f;
         PageRecorder pages;
-        // The reports find their filters as at start-up.
-        DesktopWiring wiring;
-        wiring.installOptionHooks();
         f.addChannel("alpha", apptest::numberedItems("alpha", 1));
         f.addChannel("beta", apptest::numberedItems("beta", 1));
         GlobalOptions& options = GlobalOptions::instance();
@@ -674,7 +681,6 @@ private slots:
         second.setAutoUpdateInterval(3600);
         ChannelReportConfig manual = report("Manual");
         options.ChannelReportConfigs = {manual, first, second};
-        wiring.installWindowServices(*f.frame);
         f.frame->notificationTimerProc();
         QVERIFY(std::filesystem::exists(f.dir.file("First.html")));
         QVERIFY(!std::filesystem::exists(f.dir.file("Second.html")));
@@ -682,7 +688,6 @@ private slots:
         f.frame->notificationTimerProc();
         QVERIFY(std::filesystem::exists(f.dir.file("Second.html")));
         f.frame->notificationTimerProc();
-        wiring.remove();
         QVERIFY(!std::filesystem::exists(f.dir.file("Manual.html")));
         const std::string log = f.frame->getOutputBar()->activityLog()->toPlainText().toStdString();
         QVERIFY2(log.find(" Auto-generating report First.") != std::string::npos, log.c_str());
@@ -693,6 +698,9 @@ private slots:
         QCOMPARE(reread.getReportName(), std::string("First"));
         QVERIFY(reread.getLastUpdateTime() > 0);
     }
+
+private:
+    DesktopWiring wiring;
 };
 
 QTEST_MAIN(FrameCommandsTest)

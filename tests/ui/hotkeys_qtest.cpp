@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include "app/core/programPaths.h"
+#include "app/desktop/desktopWiring.h"
 #include "app/options/globalOptions.h"
 #include "dialogs/base/messageBox.h"
 #include "dialogs/organize/keyAssign.h"
@@ -26,7 +27,10 @@ std::string text(const Hotkey& hotkey) { return hotkey.isValid() ? hotkey.toStri
 class HotkeysTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { setUiHandler(true); }
+    void initTestCase() {
+        setUiHandler(true);
+        wiring.install();
+    }
 
     // A key press as the two forms a stored hotkey can take; each stored
     // form leads back to a key press that gives it.
@@ -215,6 +219,9 @@ private slots:
         options.ChannelFilterHotkeys.clear();
         options.ChannelFilters.clear();
     }
+
+private:
+    DesktopWiring wiring;
 };
 
 QTEST_MAIN(HotkeysTest)

@@ -17,6 +17,7 @@
 
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
+#include "app/desktop/desktopWiring.h"
 #include "app/desktop/notificationSink.h"
 #include "app/options/globalOptions.h"
 #include "dialogs/base/messageBox.h"
@@ -42,28 +43,36 @@ std::vector<apptest::ItemSpec> items(const std::string& name, int n) {
     return specs;
 }
 
+// The main frame's one-second timer, which shows the queued notifications.
+QTimer* frameTimer(CMainFrame& frame) {
+    for (QTimer* timer : frame.findChildren<QTimer*>()) {
+        if (timer->interval() == 1000) return timer;
+    }
+    return nullptr;
+}
+
 // Channels in the program's manager, a main frame made the way start-up
-// makes it (tray services first), and a queue that starts empty. The
-// frame's timer does not show notifications unless a test asks for it.
+// makes it (the program's wiring first), and a queue that starts empty.
+// The frame's timer does not show notifications unless a test starts it.
 struct Fixture : apptest::DesktopFixture {
     Fixture() {
         setChannelManager(manager.get());
         programPaths().userConfigFile = dir.file("config.ini");
-        ui::installTrayServices();
+        wiring.install();
         CMainFrame::Setup setup;
         setup.appName = "Orvan";
         setup.logsDir = dir.file("Logs");
         setup.trayAttempts = 1;
         frame = std::make_unique<CMainFrame>();
         frame->create(setup);
-        getMainFrameServices().processNotifications = nullptr;
+        frameTimer(*frame)->stop();
         ui::registerTrayEventHandler();
     }
     ~Fixture() {
         ui::clearNotifications();
         uitest::deleteChannelWindows();
         frame.reset();
-        getMainFrameServices() = MainFrameServices{};
+        wiring.remove();
         setChannelManager(nullptr);
     }
     channeltest::TestChannel* add(const std::string& name, int n) {
@@ -79,6 +88,7 @@ struct Fixture : apptest::DesktopFixture {
             "Item " + std::to_string(k), k - 1);
     }
     void deleteChannel(channels::Channel* channel) { uitest::deleteChannel(*manager, channel); }
+    DesktopWiring wiring;
     std::unique_ptr<CMainFrame> frame;
 };
 
@@ -127,7 +137,6 @@ class NotifyTest : public QObject {
 private slots:
     void initTestCase() {
         setUiHandler(true);
-        installChannelWindowOps();
         CChannelDoc::setNewChannelWizardOpen(true);  // no summary-page hint
         QDesktopServices::setUrlHandler("http", this, "captureUrl");
         QDesktopServices::setUrlHandler("mailto", this, "captureUrl");
@@ -222,7 +231,7 @@ private slots:
         default: ui::queueNotification(new ConsolidatedNewFeedItemsNotificationRequest("alpha", "Item 1\nItem 2", a));
         }
         // The main frame's timer shows it.
-        getMainFrameServices().processNotifications = [] { ui::processNotifications(); };
+        frameTimer(*f.frame)->start();
         QTRY_COMPARE_WITH_TIMEOUT(shown(), text, 3000);
         CBalloonHelp* balloon = ui::currentBalloon();
         QVERIFY(balloon->isVisible());

@@ -1,4 +1,5 @@
 #include "ui/helpers/openers.h"
+#include "app/core/seams.h"
 
 #include <filesystem>
 #include <fstream>
@@ -75,6 +76,7 @@ QUrl toUrl(const std::string& text) {
 }  // namespace
 
 void setDesktopServices(DesktopServices* services) { g_services = services; }
+const seams::Registration g_desktopServicesSeam("DesktopServices", [] { return g_services != nullptr; });
 DesktopServices* getDesktopServices() { return g_services; }
 
 bool isOpenableUrl(const QUrl& url) {
