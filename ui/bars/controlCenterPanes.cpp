@@ -35,6 +35,21 @@ const ChannelFilter& defaultFilter() {
     return filter;
 }
 
+// A row of My Channels. Its rank is its place in the last computed order:
+// the model sorts the rows by rank, so a new order reaches the view as one
+// layout change that keeps the selection, the current row and the scroll
+// position on their items.
+class ChannelRowItem : public QTreeWidgetItem {
+public:
+    static constexpr int kType = QTreeWidgetItem::UserType + 1;
+    explicit ChannelRowItem(const QString& text) : QTreeWidgetItem(QStringList{text}, kType) {}
+    bool operator<(const QTreeWidgetItem& other) const override {
+        if (other.type() != kType) return QTreeWidgetItem::operator<(other);
+        return rank < static_cast<const ChannelRowItem&>(other).rank;
+    }
+    int rank = 0;
+};
+
 // What a channel is sorted by, read once per sort.
 struct SortKey {
     channels::Channel* channel = nullptr;
@@ -135,7 +150,7 @@ int CControlCenterMyChannelsWnd::findRow(channels::Channel* channel) const {
 }
 
 int CControlCenterMyChannelsWnd::addChannelRow(channels::Channel* channel, bool select) {
-    auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(channels::getChannelDisplayName(channel))});
+    auto* item = new ChannelRowItem(QString::fromStdString(channels::getChannelDisplayName(channel)));
     item->setData(0, kRowObjectRole, QVariant::fromValue(static_cast<void*>(channel)));
     addTopLevelItem(item);
     styleRow(item);
@@ -170,8 +185,7 @@ void CControlCenterMyChannelsWnd::loadChannels() {
         clear();
         rowIndex_.clear();
         for (channels::Channel* channel : matching) {
-            auto* item =
-                new QTreeWidgetItem(QStringList{QString::fromStdString(channels::getChannelDisplayName(channel))});
+            auto* item = new ChannelRowItem(QString::fromStdString(channels::getChannelDisplayName(channel)));
             item->setData(0, kRowObjectRole, QVariant::fromValue(static_cast<void*>(channel)));
             addTopLevelItem(item);
             styleRow(item);
@@ -226,13 +240,16 @@ void CControlCenterMyChannelsWnd::sortChannels() {
         if (a.hasSettings && a.key != b.key) return a.key > b.key;
         return compareNoCase(a.name, b.name) < 0;
     };
-    std::stable_sort(keys.begin(), keys.end(), compare);
-    QTreeWidgetItem* selected = rowItem(selectedRow());
-    const bool hadFocus = hasFocus();
-    while (topLevelItemCount() > 0) takeTopLevelItem(0);
-    for (const SortKey& k : keys) addTopLevelItem(k.item);
-    if (selected != nullptr) selectRow(rowOf(selected));
-    if (hadFocus) setFocus();
+    // Between two updates at most the updated channel is out of place: most
+    // updates find the list in order and move nothing.
+    if (!std::is_sorted(keys.begin(), keys.end(), compare)) {
+        std::stable_sort(keys.begin(), keys.end(), compare);
+        int rank = 0;
+        for (const SortKey& k : keys) static_cast<ChannelRowItem*>(k.item)->rank = rank++;
+        // One layout change; the rows keep their selection and the view its
+        // scroll position.
+        invisibleRootItem()->sortChildren(0, Qt::AscendingOrder);
+    }
     rebuildRowIndex();
 }
 
