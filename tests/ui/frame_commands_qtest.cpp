@@ -10,7 +10,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QtTest>
 #include <filesystem>
 #include <sys/stat.h>
