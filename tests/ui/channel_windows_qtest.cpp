@@ -241,6 +241,32 @@ private slots:
             QVERIFY2(list->currentItem() == list->rowItem(list->findRow(channels[c.selected])), c.what);
             QVERIFY2(list->verticalScrollBar()->value() == scroll, c.what);
         }
+
+        // After a burst of updates (a pass) the list is painted again: its
+        // picture, held back while the updates come, is not left frozen.
+        struct PaintCounter : QObject {
+            int paints = 0;
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::Paint) ++paints;
+                return false;
+            }
+        } counter;
+        QTRY_VERIFY_WITH_TIMEOUT(list->updatesEnabled(), 2000);
+        QCoreApplication::processEvents();
+        list->viewport()->installEventFilter(&counter);
+        for (int round = 0; round < 3; ++round) {
+            for (int i = 0; i < 20; ++i) {
+                channels[i]->getChannelConfig().setPreferredDisplayName("r" + std::to_string(round) + "-" +
+                                                                       std::to_string(59 - i));
+                list->updateChannel(channels[i]);
+                QCoreApplication::processEvents();
+            }
+        }
+        QStringList sorted = rowTexts(*list);
+        sorted.sort(Qt::CaseInsensitive);
+        QCOMPARE(rowTexts(*list), sorted);
+        QVERIFY(rowTexts(*list).contains("r2-40"));
+        QTRY_VERIFY_WITH_TIMEOUT(counter.paints >= 1 && list->updatesEnabled(), 2000);
     }
 
     void listRequestsFollowOneClickMode() {

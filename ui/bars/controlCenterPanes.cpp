@@ -95,12 +95,26 @@ SortKey readSortKey(ChannelRowItem* item, int row, int order) {
     return k;
 }
 
+// How long the list's picture may lag behind a channel update.
+constexpr int kRepaintHoldMs = 40;
+
 }  // namespace
 
 CControlCenterMyChannelsWnd::CControlCenterMyChannelsWnd(CAppListCtrlParent* owner, QWidget* parent)
     : CAppListCtrl(owner, parent) {
     setObjectName(QStringLiteral("myChannelsList"));
     restyle();
+    repaintHold_.setSingleShot(true);
+    repaintHold_.setInterval(kRepaintHoldMs);
+    connect(&repaintHold_, &QTimer::timeout, this, [this] { setUpdatesEnabled(true); });
+}
+
+void CControlCenterMyChannelsWnd::holdRepaint() {
+    // The rows, their order and the selection change at once; only their
+    // picture waits, at most kRepaintHoldMs.
+    if (repaintHold_.isActive() || !isVisible()) return;
+    setUpdatesEnabled(false);
+    repaintHold_.start();
 }
 
 channels::Channel* CControlCenterMyChannelsWnd::channelAt(int row) const {
@@ -224,6 +238,7 @@ void CControlCenterMyChannelsWnd::loadChannels() {
 void CControlCenterMyChannelsWnd::updateChannel(channels::Channel* channel) {
     ChannelDesktopSettings* s = getChannelDesktopSettings(channel);
     if (s == nullptr) return;
+    holdRepaint();
     ORVAN_LOG(g_channelFiltersGroup) << "Updating channel: " << channels::getChannelDisplayName(channel) << std::endl;
     int row = findRow(channel);
     const bool passes = s->matchesFilter(filter_);

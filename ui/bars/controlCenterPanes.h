@@ -12,6 +12,7 @@
 // position stay where they were; one that finds the order right touches
 // nothing.
 #include <QFont>
+#include <QTimer>
 #include <map>
 #include <string>
 
@@ -63,6 +64,11 @@ private:
     void restyle();
     void styleRow(QTreeWidgetItem* item);
     void rebuildRowIndex();
+    // Channel updates come in bursts (one per channel of a pass): the list
+    // is repainted once per burst interval rather than once per update, and
+    // the user-interface thread stays free for the next update and the user.
+    void holdRepaint();
+    QTimer repaintHold_;
     ChannelFilter filter_;
     std::map<channels::Channel*, int> rowIndex_;
     QFont fonts_[4][2];
