@@ -15,6 +15,7 @@
 #include <cstring>
 #include <string>
 
+#include "lib/log/messageLog.h"
 #include "platform/files.h"
 #include "platform/messages.h"
 
@@ -262,10 +263,26 @@ void SingleInstance::serve()
 
 void SingleInstance::handleConnection(int fd)
 {
-    const std::string line = readLine(fd, 1000);
-    if (line.empty() || line.find_first_not_of("0123456789") != std::string::npos || line.size() > 9)
+    // Only this user's processes may talk to the running copy.
+    ucred peer{};
+    socklen_t peerSize = sizeof peer;
+    if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &peerSize) != 0 || peer.uid != geteuid()) {
+        ORVAN_LOG_ANY() << "Refused a connection to the instance socket from user " << peer.uid << std::endl;
         return;
-    const unsigned command = static_cast<unsigned>(std::stoul(line));
+    }
+    const std::string line = readLine(fd, 1000);
+    // A second start sends the show command and nothing else; any other
+    // command (such as Exit) from another process is refused.
+    const bool valid = !line.empty() && line.find_first_not_of("0123456789") == std::string::npos && line.size() <= 9;
+    if (!valid || std::stoul(line) != kShowMainWindowCommand) {
+        std::string shown = line.substr(0, 16);
+        for (char& c : shown)
+            if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e)
+                c = '?';
+        ORVAN_LOG_ANY() << "Refused a command on the instance socket: '" << shown << "'" << std::endl;
+        return;
+    }
+    const unsigned command = kShowMainWindowCommand;
     std::lock_guard<std::mutex> guard(handlerMutex_);
     if (handler_)
         handler_(command);

@@ -257,6 +257,8 @@ void DesktopWiring::installListenerHooks(CMainFrame& frame) {
         });
     };
     hooks.isMainFrameCreated = [] { return isMainFrameCreated(); };
+    CReadMeListWnd* readMe = frame.getWorkPad() != nullptr ? frame.getWorkPad()->getReadMeList() : nullptr;
+    hooks.isReadMeListFull = [readMe] { return readMe != nullptr && readMe->isFull(); };
     hooks.reportError = [](const std::string& title, const std::string& text) {
         getNotificationSink().queueError(nullptr, title, text);
     };

@@ -503,12 +503,28 @@ bool CMendrelApp::onNewUser() {
     }
     std::filesystem::create_directories(paths.channelsDir, error);
     std::filesystem::create_directories(paths.logsDir, error);
+    // A starting file that can't be copied leaves the user without it (no
+    // summary pages, a report that can't open its template): the user is
+    // told once, with every file that failed, and start-up goes on.
+    std::string failures;
     for (const char* name : {"DefaultChannelSummary.template", "DefaultChannelSummary.gif",
                              "DefaultChannelReport.template", "CompactChannelReport.template", "ExportOpml.template",
                              "MyBlogroll.template", "MetaChannel.template"}) {
-        std::filesystem::copy_file(joinPath(joinPath(paths.programDir, "Resources"), name),
-                                   joinPath(paths.userDir, name),
-                                   std::filesystem::copy_options::overwrite_existing, error);
+        const std::string source = joinPath(joinPath(paths.programDir, "Resources"), name);
+        const std::string target = joinPath(paths.userDir, name);
+        std::error_code copyError;
+        std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing, copyError);
+        if (copyError) {
+            ORVAN_LOG_ANY() << "ERROR: Can't copy " << source << " to " << target << ": " << copyError.message()
+                            << std::endl;
+            failures += "\n" + source + " (" + copyError.message() + ")";
+        }
+    }
+    if (!failures.empty()) {
+        dialogs::showMessage(nullptr,
+                             QString::fromStdString("Can't copy these starting files into the user's directory " +
+                                                    paths.userDir + ":" + failures),
+                             dialogs::MessageButtons::Ok, dialogs::MessageIcon::Warning);
     }
     tools::writeIniString(joinPath(paths.channelsDir, "OrvanNews.rss"), "Config", "RssChannelUrl", newsFeedUrl());
     startupFlags().newUser = true;

@@ -1,12 +1,10 @@
 #include "app/listeners/localPortListener.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,11 +15,14 @@
 #include <memory>
 #include <future>
 #include <map>
+#include <random>
 #include <system_error>
 #include <vector>
 
+#include "app/misc/readMeLimits.h"
 #include "app/options/globalOptions.h"
 #include "channels/appPlugins/appPlugin.h"
+#include "lib/log/messageLog.h"
 #include "channels/appPlugins/appPluginManager.h"
 #include "tools/codecs.h"
 
@@ -33,8 +34,14 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kMaxRequestLine = 8192;     // bytes before the first line end
 constexpr std::size_t kMaxHead = 64 * 1024;       // request line and header lines
-constexpr std::size_t kMaxPending = 32;           // connections reading their heads
+// Connections reading their heads; past this the least recently active one
+// is dropped for a new one, so idle clients never shut a listener out.
+constexpr std::size_t kMaxPending = 64;
+constexpr std::size_t kAcceptBatch = 16;
+// Connections being answered; past this the oldest is closed.
+constexpr std::size_t kMaxOutgoing = 256;
 constexpr auto kHeadTimeout = std::chrono::seconds(5);
+constexpr auto kSendTimeout = std::chrono::seconds(5);
 constexpr auto kDrainTimeout = std::chrono::seconds(1);
 constexpr std::size_t kMaxDrain = 1024 * 1024;
 
@@ -68,11 +75,13 @@ const char* reasonPhrase(int status) {
     case 200: return "OK";
     case 204: return "No Content";
     case 400: return "Bad Request";
+    case 403: return "Forbidden";
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
     case 408: return "Request Timeout";
     case 414: return "URI Too Long";
     case 431: return "Request Header Fields Too Large";
+    case 507: return "Insufficient Storage";
     default: return "Internal Server Error";
     }
 }
@@ -87,45 +96,52 @@ std::size_t headEnd(const std::string& data) {
     return std::string::npos;
 }
 
-void sendAll(int fd, const std::string& bytes) {
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;  // the client is gone or does not read
-        sent += static_cast<std::size_t>(n);
-    }
-}
-
-// Sends the answer, then reads what the client still sends (for a bounded
-// time) so that closing does not reset the connection under the answer.
-void answerAndClose(int fd, const Reply& reply) {
-    const int flags = ::fcntl(fd, F_GETFL);
-    ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    timeval timeout{5, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
-    sendAll(fd, formatReply(reply));
-    ::shutdown(fd, SHUT_WR);
-    const auto deadline = Clock::now() + kDrainTimeout;
-    std::size_t drained = 0;
-    char buffer[4096];
-    while (drained < kMaxDrain) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) break;
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(left)) <= 0) break;
-        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0) break;
-        drained += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-}
-
+// A connection whose head is still being read.
 struct Pending {
     int fd;
     std::string data;
+    Clock::time_point deadline;      // answered with 408 then
+    Clock::time_point lastActivity;  // the least recent one is dropped first
+};
+
+// A connection being answered: the reply is written as the socket takes it,
+// then what the client still sends is read (for a bounded time) so that
+// closing does not reset the connection under the answer.
+struct Outgoing {
+    int fd = -1;
+    std::string bytes;
+    std::size_t sent = 0;
+    bool draining = false;
+    std::size_t drained = 0;
     Clock::time_point deadline;
 };
+
+// Sends what the socket takes now; true when the connection is finished
+// (everything written and drained, or the client gone, or out of time).
+bool advance(Outgoing& out, short revents, Clock::time_point now) {
+    if (now >= out.deadline || (revents & (POLLERR | POLLNVAL))) return true;
+    if (!out.draining) {
+        while (out.sent < out.bytes.size()) {
+            const ssize_t n = ::send(out.fd, out.bytes.data() + out.sent, out.bytes.size() - out.sent, MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
+            if (n <= 0) return true;  // the client is gone
+            out.sent += static_cast<std::size_t>(n);
+        }
+        ::shutdown(out.fd, SHUT_WR);
+        out.draining = true;
+        out.deadline = std::min(out.deadline, now + kDrainTimeout);
+    }
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::recv(out.fd, buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
+        if (n <= 0) return true;  // the client closed its side
+        out.drained += static_cast<std::size_t>(n);
+        if (out.drained >= kMaxDrain) return true;
+    }
+}
 
 }  // namespace
 
@@ -181,23 +197,42 @@ Request parseRequest(const std::string& head) {
         while (i < line.size() && !isBlank(line[i])) request.query += line[i++];
     }
 
-    // Header lines: only Host is read.
+    // Header lines: only Host and the token are read, each the first of its name.
+    const std::string tokenName = std::string(kPluginServerTokenHeader) + ":";
+    bool hostSeen = false, tokenSeen = false;
     std::size_t pos = lineEnd;
-    while (pos != std::string::npos && pos < head.size()) {
+    while (pos != std::string::npos && pos < head.size() && !(hostSeen && tokenSeen)) {
         pos = head.find('\n', pos);
         if (pos == std::string::npos) break;
         ++pos;
         const std::size_t end = head.find_first_of("\r\n", pos);
         const std::string header = head.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-        if (startsWithNoCase(header, "host:")) {
-            std::string value = header.substr(5);
+        auto valueAfter = [&header](std::size_t nameLength) {
+            std::string value = header.substr(nameLength);
             value.erase(0, value.find_first_not_of(" \t"));
             value.erase(value.find_last_not_of(" \t") + 1);
-            request.host = value;
-            break;
+            return value;
+        };
+        if (!hostSeen && startsWithNoCase(header, "host:")) {
+            request.host = valueAfter(5);
+            hostSeen = true;
+        } else if (!tokenSeen && startsWithNoCase(header, tokenName)) {
+            request.token = valueAfter(tokenName.size());
+            tokenSeen = true;
         }
     }
     return request;
+}
+
+const std::string& pluginServerToken() {
+    static const std::string token = [] {
+        std::random_device random;
+        static const char digits[] = "0123456789abcdef";
+        std::string text;
+        for (int i = 0; i < 32; ++i) text += digits[random() & 15];
+        return text;
+    }();
+    return token;
 }
 
 std::string checkAddress(const std::string& address) {
@@ -309,7 +344,7 @@ void LocalPortListener::run() {
             address.sin_family = AF_INET;
             address.sin_port = htons(static_cast<std::uint16_t>(port));
             address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 5) != 0) {
+            if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, SOMAXCONN) != 0) {
                 const int error = errno;
                 ::close(fd);
                 fd = -1;
@@ -332,27 +367,52 @@ void LocalPortListener::run() {
 void LocalPortListener::serve(int listenFd) {
     const int wakeFd = wakeFd_;
     std::vector<Pending> pending;
-    auto closeAll = [&pending] {
-        for (auto& p : pending) ::close(p.fd);
-        pending.clear();
+    std::vector<Outgoing> outgoing;
+    auto answer = [&outgoing](int fd, const Reply& reply) {
+        if (outgoing.size() >= kMaxOutgoing) {
+            ::close(outgoing.front().fd);
+            outgoing.erase(outgoing.begin());
+        }
+        Outgoing out;
+        out.fd = fd;
+        out.bytes = formatReply(reply);
+        out.deadline = Clock::now() + kSendTimeout;
+        // Most answers fit the socket's buffer at once.
+        if (advance(out, 0, Clock::now()))
+            ::close(fd);
+        else
+            outgoing.push_back(std::move(out));
     };
     for (;;) {
         std::vector<pollfd> fds;
         fds.push_back({wakeFd, POLLIN, 0});
-        const bool accepting = pending.size() < kMaxPending;
-        fds.push_back({accepting ? listenFd : -1, POLLIN, 0});
+        fds.push_back({listenFd, POLLIN, 0});
         for (auto& p : pending) fds.push_back({p.fd, POLLIN, 0});
+        for (auto& o : outgoing) fds.push_back({o.fd, static_cast<short>(o.draining ? POLLIN : POLLOUT), 0});
 
         int timeoutMs = -1;
         const auto now = Clock::now();
-        for (auto& p : pending) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(p.deadline - now).count();
+        auto until = [&](Clock::time_point deadline) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
             const int ms = static_cast<int>(std::max<long long>(0, left)) + 1;
             timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
-        }
+        };
+        for (auto& p : pending) until(p.deadline);
+        for (auto& o : outgoing) until(o.deadline);
         const int ready = ::poll(fds.data(), fds.size(), timeoutMs);
         if (ready < 0 && errno != EINTR) break;
         if (fds[0].revents) break;  // stop
+
+        // Answers in progress go on as far as their sockets take them.
+        const std::size_t outBase = 2 + pending.size();
+        std::vector<Outgoing> stillOut;
+        for (std::size_t i = 0; i < outgoing.size(); ++i) {
+            if (advance(outgoing[i], fds[outBase + i].revents, Clock::now()))
+                ::close(outgoing[i].fd);
+            else
+                stillOut.push_back(std::move(outgoing[i]));
+        }
+        outgoing = std::move(stillOut);
 
         // Heads that are complete, too long, or out of time, in that order.
         std::vector<std::pair<int, Reply>> answers;
@@ -365,10 +425,12 @@ void LocalPortListener::serve(int listenFd) {
             if (revents) {
                 char buffer[8192];
                 const ssize_t n = ::recv(p.fd, buffer, sizeof buffer, 0);
-                if (n > 0)
+                if (n > 0) {
                     p.data.append(buffer, static_cast<std::size_t>(n));
-                else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+                    p.lastActivity = Clock::now();
+                } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
                     gone = true;  // disconnected before its request was whole
+                }
             }
             if (gone) {
                 ::close(p.fd);
@@ -388,27 +450,35 @@ void LocalPortListener::serve(int listenFd) {
                 still.push_back(std::move(p));
         }
         pending = std::move(still);
-        for (auto& [fd, reply] : answers) answerAndClose(fd, reply);
+        for (auto& [fd, reply] : answers) answer(fd, reply);
+        for (auto& [fd, head] : complete) answer(fd, processRequest(head));
 
-        for (auto& [fd, head] : complete) {
-            // A stop while requests are being answered ends the loop at once.
-            answerAndClose(fd, processRequest(head));
-        }
-
-        if (accepting && (fds[1].revents & POLLIN)) {
+        // Connections waiting in the backlog are taken a batch at a time, so
+        // that one just taken is read before a crowd after it pushes it out.
+        bool mainFrameGone = false;
+        for (std::size_t taken = 0; taken < kAcceptBatch && (fds[1].revents & POLLIN); ++taken) {
             const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-            if (fd >= 0) {
-                const ListenerHooks hooks = listenerHooks();
-                if (hooks.isMainFrameCreated && !hooks.isMainFrameCreated()) {
-                    ::close(fd);
-                    break;
-                }
-                pending.push_back({fd, std::string(), Clock::now() + kHeadTimeout});
+            if (fd < 0) break;  // none left, or a failure that the next round tries again
+            const ListenerHooks hooks = listenerHooks();
+            if (hooks.isMainFrameCreated && !hooks.isMainFrameCreated()) {
+                ::close(fd);
+                mainFrameGone = true;
+                break;
             }
-            // Any other accept failure: tried again.
+            if (pending.size() >= kMaxPending) {
+                const auto idlest = std::min_element(pending.begin(), pending.end(), [](const Pending& a, const Pending& b) {
+                    return a.lastActivity < b.lastActivity;
+                });
+                ::close(idlest->fd);
+                pending.erase(idlest);
+            }
+            const auto at = Clock::now();
+            pending.push_back({fd, std::string(), at + kHeadTimeout, at});
         }
+        if (mainFrameGone) break;
     }
-    closeAll();
+    for (auto& p : pending) ::close(p.fd);
+    for (auto& o : outgoing) ::close(o.fd);
 }
 
 Reply LocalPortListener::processRequest(const std::string& head) {
@@ -443,6 +513,18 @@ Reply AppServerLocalPortListener::handleRequest(const Request& request) {
     }
     address = checkAddress(address);
     const ListenerHooks hooks = listenerHooks();
+    if (!subscribe) {
+        if (address.size() > kMaxReadMeAddressLength) {
+            ORVAN_LOG_ANY() << getName() << ": refused a read-me address of " << address.size() << " bytes" << std::endl;
+            throw RequestError(414, "The address is too long for the read-me list (at most " +
+                                        std::to_string(kMaxReadMeAddressLength) + " bytes).");
+        }
+        if (hooks.isReadMeListFull && hooks.isReadMeListFull()) {
+            ORVAN_LOG_ANY() << getName() << ": the read-me list is full; refused " << address << std::endl;
+            throw RequestError(507, "The read-me list is full (" + std::to_string(kMaxReadMeEntries) +
+                                        " entries). Open or remove some entries first.");
+        }
+    }
     if (subscribe) {
         if (hooks.bringToFront) hooks.bringToFront();
         if (hooks.startNewChannelWizard) hooks.startNewChannelWizard(address);
@@ -460,6 +542,12 @@ Reply AppPluginServerLocalPortListener::handleRequest(const Request& request) {
     const std::string port = std::to_string(getPort());
     if (!equalsNoCase(request.host, "127.0.0.1:" + port) && !equalsNoCase(request.host, "localhost:" + port))
         throw RequestError(400, "Invalid host: " + request.host);
+    // A page of another site may name this host too, but it has no token.
+    if (request.token.size() != pluginServerToken().size() || request.token != pluginServerToken()) {
+        ORVAN_LOG_ANY() << getName() << ": refused a request without the program's token: " << request.path
+                        << std::endl;
+        throw RequestError(403, "Forbidden: only the program's own pages may use this server.");
+    }
 
     const std::string& path = request.path;
     const std::size_t slash = path.find('/', 1);

@@ -13,9 +13,11 @@
 // The thread reads the head of each connection (up to its empty line) with a
 // time-out while other connections wait, so an idle client holds up nobody;
 // several clients may be reading at once, their requests are handled in the
-// order their heads complete. Every answer is an HTTP/1.1 response with
-// Content-Type, Content-Length and "Connection: close"; the connection is
-// closed after it.
+// order their heads complete, and past a cap the least recently active
+// reader is dropped for a new connection. Answers are written and the
+// connections closed as their sockets allow, never waiting on one client.
+// Every answer is an HTTP/1.1 response with Content-Type, Content-Length and
+// "Connection: close"; the connection is closed after it.
 //
 // Listeners never touch a window: what they receive goes to the hooks.
 #include <atomic>
@@ -42,6 +44,8 @@ struct ListenerHooks {
     std::function<void(const std::string& url)> addToReadMeList;
     // Brings the main window to the front.
     std::function<void()> bringToFront;
+    // True while the read-me list takes no more entries. Empty: false.
+    std::function<bool()> isReadMeListFull;
     // False once the main window is gone: the listener then ends. Empty: true.
     std::function<bool()> isMainFrameCreated;
     // Reports a listener's failure (title: the listener's name + " error").
@@ -81,10 +85,19 @@ struct Request {
     std::string method;
     std::string path;
     std::string query;
-    std::string host;  // the Host header, empty when missing
+    std::string host;   // the Host header, empty when missing
+    std::string token;  // the kPluginServerTokenHeader header, empty when missing
 };
 // Parses a request head (request line, header lines). Throws RequestError.
 Request parseRequest(const std::string& head);
+
+// The header that carries the plug-in server's token. The program's own web
+// views add it to the requests they send to the plug-in server (typed or
+// program-made loads, and links and forms of the plug-in pages themselves);
+// a page of any other site cannot, so its requests are refused with 403.
+inline constexpr const char* kPluginServerTokenHeader = "X-Orvan-Token";
+// The token of this run: random, made on first use.
+const std::string& pluginServerToken();
 
 // A subscription or read-me address: http, https, or a feed: form (mapped to
 // http or https). Throws RequestError for anything else.
@@ -144,7 +157,8 @@ public:
 };
 
 // Serves "/<plug-in id>/<request>?<parameters>" from the plug-in manager;
-// answers only requests addressed to 127.0.0.1 or localhost on its own port.
+// answers only requests addressed to 127.0.0.1 or localhost on its own port
+// that carry the run's token (pluginServerToken).
 class AppPluginServerLocalPortListener : public LocalPortListener {
 public:
     explicit AppPluginServerLocalPortListener(unsigned port = 0, channels::AppPluginManager* manager = nullptr)

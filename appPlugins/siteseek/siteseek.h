@@ -104,6 +104,10 @@ std::string decodeSearchText(const std::string& params);
 // which XML cannot hold, become blanks).
 std::string escapeXml(const std::string& text);
 
+// A reply in UTF-16 (told by its byte order mark or its first character)
+// as UTF-8, its declaration saying so; any other reply as it stands.
+std::string replyAsUtf8(const std::string& reply);
+
 // The response element of a reply: from "<tag>" through "</tag>", with the
 // reply's XML declaration (and so its declared encoding) kept in front.
 // Throws "Can't find the start/end of the XML response.".
@@ -116,7 +120,15 @@ void checkForFault(const std::string& response);
 std::vector<int> parseFindSitesReply(const std::string& response);
 std::vector<FeedInfo> parseGetFeedInfoReply(const std::string& response, const ReplyTags& tags);
 
-// The results page: one copy of the template's repeat block per feed.
+// The results page: one copy of the template's repeat block per feed, for at
+// most kMaxResultsShown feeds; a feed's name and description are cut to
+// bounded lengths and a feed whose address is too long is not listed.
+// FEED-URL is the address for a link, FEED-URL-ENCODED the address
+// percent-encoded for a query value (the subscribe link).
+constexpr std::size_t kMaxResultsShown = 100;
+constexpr std::size_t kMaxFeedUrlLength = 2048;
+constexpr std::size_t kMaxFeedNameLength = 256;
+constexpr std::size_t kMaxFeedDescriptionLength = 2048;
 std::string expandResultsPage(const std::string& templateText, const std::vector<FeedInfo>& feeds);
 
 // The library's message groups.

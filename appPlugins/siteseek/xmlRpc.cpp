@@ -1,5 +1,9 @@
 // The two XML-RPC calls to the feed directory: request bodies from templates,
 // one POST each, and the replies cut out and parsed with small element tables.
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -154,6 +158,53 @@ std::string escapeXml(const std::string& text) {
     return tools::escapeHtml(clean);
 }
 
+std::string replyAsUtf8(const std::string& reply) {
+    auto byte = [&reply](std::size_t i) { return static_cast<unsigned char>(reply[i]); };
+    if (reply.size() < 2) return reply;
+    const char* from;
+    std::size_t pos = 0;
+    if (byte(0) == 0xFF && byte(1) == 0xFE) {
+        from = "UTF-16LE";
+        pos = 2;
+    } else if (byte(0) == 0xFE && byte(1) == 0xFF) {
+        from = "UTF-16BE";
+        pos = 2;
+    } else if (byte(0) == '<' && byte(1) == 0) {
+        from = "UTF-16LE";
+    } else if (byte(0) == 0 && byte(1) == '<') {
+        from = "UTF-16BE";
+    } else {
+        return reply;  // an ASCII-compatible reply: its declaration says the rest
+    }
+    const iconv_t cd = ::iconv_open("UTF-8", from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("Can't read the UTF-16 reply.");
+    std::string out;
+    std::vector<char> input(reply.begin() + static_cast<std::ptrdiff_t>(pos), reply.end());
+    char* in = input.data();
+    std::size_t inLeft = input.size() & ~std::size_t{1};
+    char buffer[4096];
+    while (inLeft > 0) {
+        char* to = buffer;
+        std::size_t toLeft = sizeof buffer;
+        const std::size_t done = ::iconv(cd, &in, &inLeft, &to, &toLeft);
+        out.append(buffer, static_cast<std::size_t>(to - buffer));
+        if (done == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            // A lone surrogate or a cut pair: one replacement character.
+            out += "\xEF\xBF\xBD";
+            const std::size_t skip = std::min<std::size_t>(2, inLeft);
+            in += skip;
+            inLeft -= skip;
+        }
+    }
+    ::iconv_close(cd);
+    // The declaration named UTF-16; the text is UTF-8 now.
+    if (out.compare(0, 5, "<?xml") == 0) {
+        const std::size_t close = out.find("?>");
+        if (close != std::string::npos) out.replace(0, close + 2, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+    }
+    return out;
+}
+
 std::string cutReply(const std::string& reply, const std::string& tag) {
     const std::string startTag = makeStartTag(tag);
     const std::string endTag = makeEndTag(tag);
@@ -210,7 +261,7 @@ std::vector<int> Siteseek::findSites(const std::string& host, const std::string&
                                               "Can't open the FindSites XML template file: "));
     }();
     const std::string reply = postHttpRequest(host, path, body);
-    return parseFindSitesReply(cutReply(reply, tags_.findSitesResponse));
+    return parseFindSitesReply(cutReply(replyAsUtf8(reply), tags_.findSitesResponse));
 }
 
 std::vector<FeedInfo> Siteseek::getFeedInfo(const std::string& host, const std::string& path,
@@ -219,7 +270,7 @@ std::vector<FeedInfo> Siteseek::getFeedInfo(const std::string& host, const std::
     const std::string body = expand(
         processor, readTemplate("Siteseek-GetFeedInfo.template", "Can't open the GetFeedInfo XML template file: "));
     const std::string reply = postHttpRequest(host, path, body);
-    return parseGetFeedInfoReply(cutReply(reply, tags_.getFeedInfoResponse), tags_);
+    return parseGetFeedInfoReply(cutReply(replyAsUtf8(reply), tags_.getFeedInfoResponse), tags_);
 }
 
 std::string Siteseek::postHttpRequest(const std::string& host, const std::string& path, const std::string& body) {

@@ -33,3 +33,8 @@ if(TARGET qtest_app_program)
     "ASAN_OPTIONS=new_delete_type_mismatch=0"
     "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/ui/webengine.lsan.supp")
 endif()
+
+# The stock reports' outline export is read back by the staged listintake.
+if(TARGET test_app_stock_reports AND TARGET listintake)
+  add_dependencies(test_app_stock_reports listintake)
+endif()

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "app/listeners/localPortListener.h"
+#include "app/misc/readMeLimits.h"
 #include "channels/appPlugins/appPluginManager.h"
 #include "channels/plugin/scriptingEngine.h"
 #include "tests/support/test_support.h"
@@ -194,6 +196,41 @@ TEST_F(ListenerTest, ApplicationServerHandsOnAddressesAndRefusesTheRest) {
     }
 }
 
+TEST_F(ListenerTest, ReadMeRequestsAreBounded) {
+    bool full = false;
+    ListenerHooks hooks = listenerHooks();
+    hooks.isReadMeListFull = [&full] { return full; };
+    setListenerHooks(hooks);
+    AppServerLocalPortListener server(freePort());
+    server.start();
+    const std::string longest = "http://a.example/" + std::string(kMaxReadMeAddressLength - 17, 'a');
+    struct Case {
+        std::string address;
+        bool full;
+        int status;
+        std::string bodyText;
+    };
+    const std::vector<Case> cases = {
+        {longest, false, 204, ""},
+        {longest + "a", false, 414, "The address is too long for the read-me list (at most 2048 bytes)."},
+        {"http://b.example/", true, 507, "The read-me list is full (1000 entries)."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.status);
+        clearEvents();
+        full = c.full;
+        const Answer a = parse(roundTrip(server.getPort(), "GET /readme?url=" + c.address + " HTTP/1.1\r\n\r\n"));
+        EXPECT_EQ(a.status, c.status);
+        EXPECT_THAT(a.body, HasSubstr(c.bodyText));
+        EXPECT_EQ(events(), c.status == 204 ? std::vector<std::string>{"readme " + c.address} : std::vector<std::string>{});
+    }
+    // Subscriptions do not depend on the read-me list.
+    clearEvents();
+    EXPECT_EQ(parse(roundTrip(server.getPort(), "GET /subscribe?url=http://c.example/ HTTP/1.1\r\n\r\n")).status, 204);
+    server.stop();
+    setListenerHooks({});
+}
+
 TEST_F(ListenerTest, SubscriptionListenersReadTheirOwnKey) {
     SubscriptionLocalPortListener port8888(freePort(), "Port 8888", "add_url");
     SubscriptionLocalPortListener port5335(freePort(), "Port 5335", "url");
@@ -276,6 +313,39 @@ TEST_F(ListenerTest, AwkwardClientsGetAnAnswerAndHoldUpNobody) {
     const Answer timedOut = parse(readAll(idle));
     EXPECT_EQ(timedOut.status, 408);
     ::close(idle);
+}
+
+TEST_F(ListenerTest, CrowdOfIdleAndNonReadingClientsDoesNotShutOutARequest) {
+    AppServerLocalPortListener server(freePort());
+    server.start();
+    const unsigned port = server.getPort();
+
+    // Half-requests that never finish, then clients that send a request (and
+    // more) but neither read the answer nor close.
+    std::vector<int> idle;
+    for (int i = 0; i < 200; ++i) {
+        idle.push_back(connectTo(port));
+        sendText(idle.back(), "GET /subscribe?url=http://idle.example/");
+    }
+    std::vector<int> lingering;
+    for (int i = 0; i < 40; ++i) {
+        lingering.push_back(connectTo(port));
+        sendText(lingering.back(), "GET /readme?url=http://linger.example/ HTTP/1.1\r\n\r\n" + std::string(64 * 1024, 'z'));
+    }
+
+    // Answered while all of them are still connected (readAll waits at most
+    // 10 s of silence; with the old one-at-a-time loop this took over 30 s).
+    const Answer a = parse(roundTrip(port, "GET /subscribe?url=http://good.example/ HTTP/1.1\r\n\r\n"));
+    EXPECT_EQ(a.status, 204);
+    const std::vector<std::string> seen = events();
+    EXPECT_NE(std::find(seen.begin(), seen.end(), "wizard http://good.example/"), seen.end());
+
+    // The least recently active half-requests made room: closed unanswered.
+    EXPECT_TRUE(readable(idle.front(), 5000));
+    char c;
+    EXPECT_EQ(::recv(idle.front(), &c, 1, 0), 0);
+    for (int fd : idle) ::close(fd);
+    for (int fd : lingering) ::close(fd);
 }
 
 TEST_F(ListenerTest, PortInUseIsReportedAndStopEndsOpenConnections) {
@@ -361,7 +431,9 @@ TEST_F(PluginServerTest, ServesPluginPagesToItsOwnHostOnly) {
     const unsigned port = freePort();
     AppPluginServerLocalPortListener server(port, &manager_);
     server.start();
-    const std::string own = "Host: 127.0.0.1:" + std::to_string(port) + "\r\n";
+    const std::string token = std::string(kPluginServerTokenHeader) + ": " + pluginServerToken() + "\r\n";
+    const std::string ownHost = "Host: 127.0.0.1:" + std::to_string(port) + "\r\n";
+    const std::string own = ownHost + token;
     struct Case {
         std::string requestLine;
         std::string host;
@@ -370,7 +442,7 @@ TEST_F(PluginServerTest, ServesPluginPagesToItsOwnHostOnly) {
     };
     const std::vector<Case> cases = {
         {"GET /echo/items?a=1&b=%41 HTTP/1.1", own, 200, "System.PluginRequest=items\n"},
-        {"GET /ECHO/items?a=1&b=%41 HTTP/1.1", "Host: LOCALHOST:" + std::to_string(port) + "\r\n", 200,
+        {"GET /ECHO/items?a=1&b=%41 HTTP/1.1", token + "Host: LOCALHOST:" + std::to_string(port) + "\r\n", 200,
          "System.ParamString=a=1&b=%41\n"},
         {"GET /echo HTTP/1.1", own, 400, "Invalid plugin channel address: /echo"},
         {"GET /echo/ HTTP/1.1", own, 400, "Invalid plugin channel address: /echo/"},
@@ -380,12 +452,19 @@ TEST_F(PluginServerTest, ServesPluginPagesToItsOwnHostOnly) {
          "Invalid host: attacker.example:"},
         {"GET /echo/items HTTP/1.1", "Host: 127.0.0.1:" + std::to_string(port + 1) + "\r\n", 400, "Invalid host: "},
         {"GET /echo/items HTTP/1.1", "", 400, "Invalid host: "},
+        // A page of another site: the right host, but no token or a wrong one.
+        {"GET /echo/items?a=1 HTTP/1.1", ownHost + "Origin: http://attacker.example\r\n", 403, "Forbidden"},
+        {"GET /echo/items HTTP/1.1", ownHost + std::string(kPluginServerTokenHeader) + ": 0123\r\n", 403, "Forbidden"},
+        {"GET /echo/items HTTP/1.1", ownHost + std::string(kPluginServerTokenHeader) + ":\r\n", 403, "Forbidden"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.requestLine + " " + c.host);
         const Answer a = parse(roundTrip(port, c.requestLine + "\r\n" + c.host + "\r\n"));
         EXPECT_EQ(a.status, c.status);
         EXPECT_THAT(a.body, HasSubstr(c.bodyText));
+        if (c.status != 200) {
+            EXPECT_THAT(a.body, Not(HasSubstr("System.PluginRequest")));
+        }
     }
     EXPECT_TRUE(events().empty());
 }

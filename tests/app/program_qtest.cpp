@@ -33,6 +33,12 @@ std::string rss(const std::string& title, const std::vector<std::string>& items)
 
 std::string read(const std::string& path) { return testsupport::readFile(path); }
 
+// What new-user set-up copies from the program's Resources folder.
+const char* const kStartingFiles[] = {"DefaultChannelSummary.template", "DefaultChannelSummary.gif",
+                                      "DefaultChannelReport.template",  "CompactChannelReport.template",
+                                      "ExportOpml.template",            "MyBlogroll.template",
+                                      "MetaChannel.template"};
+
 // One HTTP request to a local port; the whole answer, or "" when nobody
 // answers in time.
 std::string httpGet(int port, const std::string& target) {
@@ -147,8 +153,8 @@ class ProgramTest : public QObject {
     Q_OBJECT
 private slots:
     // Start-up in order, two channels updated and one failing, the Logs
-    // bar's files, then the Exit command closes the window; a second run
-    // ends through SIGTERM. Both end with status 0 and the channel files
+    // bar's files, an Exit command from another process refused, then
+    // SIGTERM; a second run ends through SIGTERM too. Both end with status 0 and the channel files
     // keep the new items.
     void runsUpdatesAndEnds() {
         testsupport::HttpServer server;
@@ -201,8 +207,16 @@ private slots:
         const std::string secondLine = errorText.substr(lineEnd + 2, errorText.find("\r\n", lineEnd + 2) - lineEnd - 2);
         QCOMPARE(secondLine, std::string(prefix.size() + 2, ' ') + "HTTP 404 Not Found");
 
-        // Closing the main window (the Exit command) ends the program.
+        // Another local process can't send the Exit command over the
+        // instance socket: it is refused and logged, and the show command
+        // of a second start after it still arrives. SIGTERM then ends the
+        // program through its shut-down (the tray test drives the menu's Exit).
         QVERIFY(install.sendCommand(57665));
+        QVERIFY(install.sendCommand(kShowMainWindowCommand));
+        QTRY_VERIFY_WITH_TIMEOUT(read(log).find("Command from another start: 32844") != std::string::npos, 30000);
+        QVERIFY(read(log).find("Refused a command on the instance socket: '57665'") != std::string::npos);
+        QCOMPARE(first->state(), QProcess::Running);
+        ::kill(static_cast<pid_t>(first->processId()), SIGTERM);
         QVERIFY2(finishedOk(*first, 60000), output(*first).c_str());
         QVERIFY(inOrder(read(log), {"ExitInstance() called.", "Stopping the local channel manager.",
                                     "Calling CWinApp::ExitInstance()."},
@@ -302,7 +316,7 @@ private slots:
         QCOMPARE(read(report), std::string("<li><li>"));
         QTRY_VERIFY_WITH_TIMEOUT(read(config).find("LastUpdateTime=0") == std::string::npos, 10000);
 
-        QVERIFY(install.sendCommand(57665));
+        ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
         QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
         // The listener, the context-menu entries and their pages are gone
         // with the program.
@@ -410,7 +424,7 @@ private slots:
         const std::string channel = install.user("Channels/OrvanNews.rss");
         QTRY_VERIFY2_WITH_TIMEOUT(fs::exists(install.user("Logs/Orvan.log")), output(*process).c_str(), 60000);
         QTRY_VERIFY_WITH_TIMEOUT(!server.requests("/news.rss").empty(), 60000);
-        QVERIFY(fs::exists(install.user("DefaultChannelSummary.template")));
+        for (const char* name : kStartingFiles) QVERIFY2(fs::exists(install.user(name)), name);
         QVERIFY(fs::is_directory(install.user("Reports")));
         ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
         QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
@@ -424,6 +438,31 @@ private slots:
         QCOMPARE(channels, std::vector<std::string>{"OrvanNews.rss"});
         QVERIFY(read(channel).find("RssChannelUrl=" + server.url("/news.rss")) != std::string::npos ||
                 read(channel).find("127.0.0.1") != std::string::npos);
+    }
+
+    // A starting file that can't be copied is named in the log (and to the
+    // user); the others are copied and start-up goes on.
+    void newUserIsToldOfAStartingFileThatIsMissing() {
+        testsupport::HttpServer server;
+        server.route("/news.rss", testsupport::HttpAnswer::text(rss("Orvan News", {"welcome"})));
+        Installation install(server);
+        fs::remove(install.prog("Resources/MetaChannel.template"));
+        std::unique_ptr<QProcess> process(install.start());
+        QVERIFY(process->waitForStarted(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(!server.requests("/news.rss").empty(), 60000);
+        const std::string log = read(install.user("Logs/Orvan.log"));
+        const std::size_t at = log.find("ERROR: Can't copy ");
+        QVERIFY2(at != std::string::npos, log.c_str());
+        const std::string line = log.substr(at, log.find('\n', at) - at);
+        QVERIFY2(line.find("/Resources/MetaChannel.template to ") != std::string::npos &&
+                     line.find("/Users/tester/MetaChannel.template: ") != std::string::npos,
+                 line.c_str());
+        QVERIFY2(log.find("ERROR: Can't copy", at + 1) == std::string::npos, log.c_str());
+        for (const char* name : kStartingFiles) {
+            QCOMPARE(fs::exists(install.user(name)), std::string(name) != "MetaChannel.template");
+        }
+        ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+        QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
     }
 };
 

@@ -67,6 +67,24 @@ TEST(SingleInstance, SecondStartHandsOverTheShowCommandAndEnds)
     EXPECT_EQ(first.process().result().exitCode, 0);
 }
 
+TEST(SingleInstance, OnlyTheShowCommandReachesTheRunningCopy)
+{
+    testsupport::TempDir dir;
+    RunningCopy first(dir, "first", false);
+    ASSERT_TRUE(first.waitFor("started")) << first.output();
+
+    // Another local process writes other commands (57665 is Exit) and junk;
+    // none of them may reach the main window.
+    const std::string socket = InstanceLock("Orvan", dir.str()).socketPath();
+    for (unsigned command : {57665u, 32771u, 0u, 328440u})
+        EXPECT_TRUE(sendInstanceCommand(socket, command, 2000));
+    EXPECT_TRUE(first.process().running());
+
+    EXPECT_EQ(secondStart(dir), 0);
+    ASSERT_TRUE(first.waitFor("command ")) << first.output();
+    EXPECT_NE(first.output().find("command 32844"), std::string::npos) << first.output();
+}
+
 TEST(SingleInstance, KilledCopyDoesNotBlockTheNextStart)
 {
     testsupport::TempDir dir;

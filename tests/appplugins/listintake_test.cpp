@@ -3,8 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -76,7 +79,11 @@ TEST_F(ListIntakeTest, EachNewAddressOfANestedOutlineBecomesOneChannelFile) {
     const auto run = import("OpmlFilename=" + fixture("subscriptions.opml"));
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(run.out, kResultPage);
+    const std::string collision =
+        "<P>1 outline was not imported:\n<UL>\n<LI>http://news.example.org/world.xml: a channel file of the same name "
+        "exists: news.example.org_world.xml.rss</LI>\n</UL>\n";
+    EXPECT_EQ(run.out, "<HTML>\n<BODY>\n<P>Your OPML channels have been imported. <P>Please restart Orvan.\n" +
+                           collision + "</BODY>\n</HTML>\n");
 
     auto after = channelFiles();
     // Existing channels, the name collision included, are left as they were.
@@ -86,23 +93,86 @@ TEST_F(ListIntakeTest, EachNewAddressOfANestedOutlineBecomesOneChannelFile) {
     }
     std::vector<std::string> created;
     for (const auto& entry : after) created.push_back(entry.first);
-    // The address already known (stored with a back-slash) and the one whose
-    // file exists are not imported; the one differing in letter case is;
+    // The address already known (stored with a back-slash, and again in
+    // other letters) and the one whose file exists are not imported;
     // duplicates collapse; attributes with blanks or single quotes are not seen.
-    EXPECT_THAT(created, ElementsAre("KNOWN.example.com_feed.rss.rss", "back.example.org_dir_feed.xml.rss",
-                                     "feeds.example.net_list_a=1&b=2.rss", "news.example.org_space.xml.rss"));
+    EXPECT_THAT(created, ElementsAre("back.example.org_dir_feed.xml.rss", "feeds.example.net_list_a=1&b=2.rss",
+                                     "news.example.org_space.xml.rss"));
     EXPECT_EQ(urlOf("feeds.example.net_list_a=1&b=2.rss"), "http://feeds.example.net/list?a=1&b=2");
     EXPECT_EQ(urlOf("back.example.org_dir_feed.xml.rss"), "http://back.example.org/dir/feed.xml");
     EXPECT_EQ(urlOf("news.example.org_space.xml.rss"), "http://news.example.org/space.xml");
     EXPECT_EQ(tools::getIniSectionNames(channelsDir_ + "/news.example.org_space.xml.rss"),
               std::vector<std::string>{"Config"});
 
-    // A second import finds every address present: the page, and no change.
+    // A second import finds every address present: nothing new, no change.
     const auto full = channelFiles();
     const auto again = import("OpmlFilename=" + fixture("subscriptions.opml"));
     EXPECT_EQ(again.exitCode, 0) << again.err;
-    EXPECT_EQ(again.out, kResultPage);
+    EXPECT_EQ(again.out, "<HTML>\n<BODY>\n<P>No new channels were imported.\n" + collision + "</BODY>\n</HTML>\n");
     EXPECT_EQ(channelFiles(), full);
+}
+
+TEST_F(ListIntakeTest, OnlyWebAddressesAreImportedOnceEachAndTheRestIsReported) {
+    const auto before = channelFiles();
+    const auto run = import("OpmlFilename=" + fixture("hostile.opml"));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::vector<std::string> created;
+    for (const auto& entry : channelFiles())
+        if (before.count(entry.first) == 0) created.push_back(entry.first);
+    EXPECT_THAT(created, ElementsAre("DUP.EXAMPLE_A.rss", "feed.example_rss.rss", "https___padded.example_rss.rss",
+                                     "https___secure.example_rss.rss"));
+    EXPECT_EQ(urlOf("feed.example_rss.rss"), "http://feed.example/rss");
+    EXPECT_EQ(urlOf("https___padded.example_rss.rss"), "https://padded.example/rss");
+    EXPECT_THAT(run.out, StartsWith("<HTML>\n<BODY>\n<P>Your OPML channels have been imported."));
+    for (const std::string line : {"<P>7 outlines were not imported:", "<LI>(empty): no address</LI>",
+                                   "<LI>   : no address</LI>", "<LI>/etc/passwd: not an http, https or feed address</LI>",
+                                   "<LI>data:text/xml,&lt;rss/&gt;: not an http, https or feed address</LI>",
+                                   "<LI>file:///etc/passwd: not an http",
+                                   "<LI>javascript:alert(1): not an http",
+                                   ": the address holds control characters</LI>"}) {
+        EXPECT_THAT(run.out, HasSubstr(line));
+    }
+}
+
+TEST_F(ListIntakeTest, OutlinesAreReadOnlyFromRegularFilesOfBoundedSize) {
+    const std::string fifo = dir_.file("pipe.opml");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string big = dir_.file("big.opml");
+    {
+        std::ofstream out(big, std::ios::binary);
+        out << std::string(16 * 1024 * 1024 + 1, ' ');
+    }
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"/dev/zero", "Can't open the OPML file: /dev/zero"},
+        {fifo, "Can't open the OPML file: " + fifo},
+        {big, "The OPML file is too large (more than 16 MB): " + big},
+    };
+    const auto before = channelFiles();
+    for (const auto& [path, message] : cases) {
+        SCOPED_TRACE(path);
+        const auto run = import("OpmlFilename=" + path);
+        EXPECT_EQ(run.exitCode, 255);
+        EXPECT_EQ(run.err, message + "\n");
+    }
+    EXPECT_EQ(channelFiles(), before);
+}
+
+TEST_F(ListIntakeTest, ALongOutlineEndsWithATrueCount) {
+    std::string text = "<opml><body>\n";
+    for (int i = 0; i < 10000; ++i) text += "<outline xmlUrl=\"http://many.example/" + std::to_string(i) + "\"/>\n";
+    writeFile(dir_.file("many.opml"), text + "</body></opml>\n");
+    const std::size_t before = channelFiles().size();
+    const auto run = import("OpmlFilename=" + dir_.file("many.opml"));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::size_t created = channelFiles().size() - before;
+    // Either all of them, or the page says how many exist and that it stopped.
+    if (run.out.find("stopped") == std::string::npos) {
+        EXPECT_EQ(created, 10000u);
+        EXPECT_EQ(run.out, kResultPage);
+    } else {
+        EXPECT_THAT(run.out, HasSubstr(std::to_string(created) + " new channels created, " +
+                                       std::to_string(10000 - created) + " not yet imported"));
+    }
 }
 
 TEST_F(ListIntakeTest, AnOutlineCutShortInsideAnAddressKeepsTheAddressesBeforeIt) {
@@ -179,16 +249,29 @@ TEST_F(ListIntakeTest, OutlinesAreDownloadedOnceAndOnlyAPlainOkIsAccepted) {
     EXPECT_EQ(server.requests("/subscriptions.opml")[0].header("User-Agent"), "Microsoft Internet Explorer");
 }
 
-// A file that cannot be written (here a folder stands where it would go)
-// fails the import with its path, after the other files were written.
+// A file that cannot be written (here its name is too long for the file
+// system) fails the import with its path, after the other files were written.
 TEST_F(ListIntakeTest, AChannelFileThatCannotBeWrittenFailsTheImport) {
-    std::filesystem::create_directories(channelsDir_ + "/news.example.org_space.xml.rss");
-    const auto run = import("OpmlFilename=" + fixture("subscriptions.opml"));
+    const std::string longName = "long.example/" + std::string(300, 'n');
+    writeFile(dir_.file("long.opml"), "<opml><body><outline xmlUrl=\"http://" + longName +
+                                          "\"/><outline xmlUrl=\"http://fine.example/rss\"/></body></opml>");
+    const auto run = import("OpmlFilename=" + dir_.file("long.opml"));
     EXPECT_EQ(run.exitCode, 255);
     EXPECT_EQ(run.out, "");
-    EXPECT_THAT(run.err, StartsWith("Couldn't create the channel file " + channelsDir_ +
-                                    "/news.example.org_space.xml.rss: "));
-    EXPECT_EQ(urlOf("back.example.org_dir_feed.xml.rss"), "http://back.example.org/dir/feed.xml");
+    EXPECT_THAT(run.err, StartsWith("Couldn't create the channel file " + channelsDir_ + "/long.example_nnn"));
+    EXPECT_THAT(run.err, HasSubstr("File name too long (1 new channel created).\n"));
+    EXPECT_EQ(urlOf("fine.example_rss.rss"), "http://fine.example/rss");
+}
+
+// A server that sends more than an outline may hold is cut off.
+TEST_F(ListIntakeTest, AnOversizedDownloadIsRefused) {
+    testsupport::HttpServer server;
+    server.route("/huge.opml", testsupport::HttpAnswer::text(std::string(17 * 1024 * 1024, ' ')));
+    const auto before = channelFiles();
+    const auto run = import("OpmlFilename=" + server.url("/huge.opml"));
+    EXPECT_EQ(run.exitCode, 255);
+    EXPECT_NE(run.err, "");
+    EXPECT_EQ(channelFiles(), before);
 }
 
 // The whole road through the host: the request file the engine writes, the

@@ -137,7 +137,7 @@ TEST_F(SiteseekTest, TheMainPageIsTheTemplateWithTheHostsAddressesFilledIn) {
 // never becomes a link, and names keep their letters whatever encoding the
 // reply declared.
 TEST_F(SiteseekTest, ResultsShowTheDirectorysTextSafelyInEitherEncoding) {
-    for (const std::string encoding : {"utf-8", "iso-8859-1"}) {
+    for (const std::string encoding : {"utf-8", "iso-8859-1", "utf-16"}) {
         SCOPED_TRACE(encoding);
         startServer(encoding);
         const std::string page = search("searchtext=caf%C3%A9+%26+%3Cb%3E+%22q%22");
@@ -151,7 +151,9 @@ TEST_F(SiteseekTest, ResultsShowTheDirectorysTextSafelyInEitherEncoding) {
         EXPECT_THAT(page, HasSubstr("<dd>Bold words &amp; more</dd>"));
         EXPECT_THAT(page, HasSubstr("<a href=\"http://cafe.example.org/rss?a=1&amp;b=&quot;2&quot;\">"
                                     "Café Über ☕</a>"));
-        EXPECT_THAT(page, HasSubstr("href=\"http://127.0.0.1:2604/subscribe?url=http://cafe.example.org/rss?a=1"));
+        // The subscribe link carries the address as one encoded value.
+        EXPECT_THAT(page, HasSubstr("href=\"http://127.0.0.1:2604/subscribe?url="
+                                    "http%3A%2F%2Fcafe.example.org%2Frss%3Fa%3D1%26b%3D%222%22\">subscribe</a>"));
         EXPECT_THAT(page, HasSubstr("<dd>No description.</dd>"));
         EXPECT_THAT(page, HasSubstr("<a href=\"HTTPS://case.example.org/feed\">Letter case</a>"));
         EXPECT_THAT(page, HasSubstr("<dd>Members in other case</dd>"));
@@ -159,6 +161,19 @@ TEST_F(SiteseekTest, ResultsShowTheDirectorysTextSafelyInEitherEncoding) {
         EXPECT_THAT(page, HasSubstr("<dd>from the inner struct</dd>"));
         EXPECT_THAT(page, Not(HasSubstr("{%")));
     }
+}
+
+// A directory that answers with too much: the page lists at most 100 feeds,
+// cuts long names and descriptions, and leaves out an address too long.
+TEST_F(SiteseekTest, TheResultsPageIsBoundedInLength) {
+    const std::string page = search("SearchText=huge");
+    EXPECT_THAT(page, HasSubstr("Feeds found: 100<"));
+    EXPECT_THAT(page, Not(HasSubstr("long.example.org")));
+    EXPECT_THAT(page, HasSubstr("http://huge.example.org/1\""));
+    EXPECT_THAT(page, Not(HasSubstr("http://huge.example.org/101\"")));
+    EXPECT_THAT(page, Not(HasSubstr(std::string(257, 'N'))));
+    EXPECT_THAT(page, Not(HasSubstr(std::string(2049, 'D'))));
+    EXPECT_LT(page.size(), 1024u * 1024u);
 }
 
 // The log in the plug-in folder writes the groups its debug file switches
@@ -283,6 +298,25 @@ TEST(SiteseekReplyTest, RepliesAreCutAtTheResponseElementAndParsedWithTheirEncod
         siteseek::cutReply("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n" + feeds, "methodResponse"), tags);
     ASSERT_EQ(latin.size(), 1u);
     EXPECT_EQ(latin[0].name, "Café");
+
+    // UTF-16 in either byte order, with or without a mark; a lone surrogate
+    // becomes U+FFFD.
+    auto utf16 = [](const std::u16string& text, bool little, bool mark) {
+        std::string bytes = mark ? (little ? "\xFF\xFE" : "\xFE\xFF") : "";
+        for (char16_t c : text) {
+            const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
+            bytes += little ? std::string{low, high} : std::string{high, low};
+        }
+        return bytes;
+    };
+    const std::u16string wide = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><s>Caf\u00e9 \U0001F600 \xD800!</s>";
+    for (const bool little : {true, false}) {
+        for (const bool mark : {true, false}) {
+            EXPECT_EQ(siteseek::replyAsUtf8(utf16(wide, little, mark)),
+                      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><s>Caf\xC3\xA9 \xF0\x9F\x98\x80 \xEF\xBF\xBD!</s>");
+        }
+    }
+    EXPECT_EQ(siteseek::replyAsUtf8("<methodResponse/>"), "<methodResponse/>");
 
     EXPECT_EQ(siteseek::parseFindSitesReply(siteseek::cutReply(
                   "HTTP junk<methodResponse><params><param><value><array><data><value><int>7</int></value>"

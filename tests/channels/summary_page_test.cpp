@@ -220,12 +220,13 @@ TEST_F(SummaryPage, StockTemplateThroughTheChannel) {
     const std::string stock = testsupport::stageDir() + "/Resources/DefaultChannelSummary.template";
     ASSERT_FALSE(testsupport::readFile(stock).empty());
     channel->getChannelConfig().setChannelSummaryFiles(stock, "/res/bg.gif");
-    channel->generateSummaryPage(false, {"item-1"}, {{"item-2", "<img src='new.gif'>"}});
+    // The desktop hands each item's picture as an address; the page shows it.
+    channel->generateSummaryPage(false, {"item-1"}, {{"item-2", "file:///res/newFeedItem.gif"}});
     const std::string html = testsupport::readFile(channel->getSummaryPageFilename());
     EXPECT_EQ(std::string::npos, html.find("{%")) << html;
     for (const char* piece :
          {"<title>Tom &amp; Jerry&#39;s &lt;News&gt;</title>", "url(\"file:///res/bg.gif\")",
-          "<I>First &lt;b&gt;bold&lt;/b&gt; &amp; more</I>", "<img src='new.gif'> <a href=\"http://127.0.0.1/2\">Second</a>",
+          "<I>First &lt;b&gt;bold&lt;/b&gt; &amp; more</I>", "<img src=\"file:///res/newFeedItem.gif\" width=\"14\" height=\"14\" alt=\"\"> <a href=\"http://127.0.0.1/2\">Second</a>",
           "<p>Para <a href=\"http://127.0.0.1/x\">link</a></p>", "(Last updated Mon Jan  6 14:05 2003)",
           "Copyright All rights reserved<BR>"}) {
         EXPECT_NE(std::string::npos, html.find(piece)) << piece;

@@ -12,11 +12,14 @@
 #include <QMdiSubWindow>
 #include <QTabWidget>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 #include <QtTest>
 
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
+#include "app/listeners/localPortListener.h"
+#include "app/misc/readMeLimits.h"
 #include "app/options/globalOptions.h"
 #include "dialogs/base/messageBox.h"
 #include "tests/app/app_fixture.h"
@@ -428,6 +431,67 @@ private slots:
         delete doc->getFrame();
     }
 
+    void summaryPageShowsItemPicturesAndWebImages() {
+        // The stock summary page: each item's picture is shown as a picture,
+        // pictures of item descriptions come from the web, scripts stay off,
+        // and a description can't reach the program's own listeners.
+        Fixture f;
+        const std::string stage = testsupport::stageDir();
+        const std::string programDir = programPaths().programDir;
+        programPaths().programDir = stage + "/";
+        testsupport::HttpServer web;
+        testsupport::HttpAnswer gif;
+        gif.bodyFile = stage + "/Resources/newFeedItem.gif";
+        gif.headers = {{"Content-Type", "image/gif"}};
+        web.route("/pic.gif", gif);
+        testsupport::HttpServer ownServer;  // stands where the application server listens
+        const unsigned appServerPort = listeners::appServer().getPort();
+        listeners::appServer().setPort(static_cast<unsigned>(ownServer.port()));
+        auto* channel = f.addChannel(
+            "pictures",
+            {{"i1", "With a picture", "http://example.com/1",
+              "<p><img id=\"web\" src=\"" + web.url("/pic.gif") + "\"><img src=\"" +
+                  ownServer.url("/readme?url=http://example.com/x") + "\"></p><iframe src=\"file:///etc/hostname\"></iframe><script>document.title='ran'</script>"},
+             {"i2", "Read one", "http://example.com/2", "plain"}});
+        channel->getChannelConfig().setChannelSummaryFiles(stage + "/Resources/DefaultChannelSummary.template",
+                                                           stage + "/Resources/DefaultChannelSummary.gif");
+        getChannelDesktopSettings(channel)->markFeedItemViewed("i2", true, false);
+        GlobalOptions::instance().NavBarMode = 0;
+        CChannelDoc* doc = CChannelDoc::openChannelDoc(channel, true);
+        QVERIFY(doc != nullptr);
+        QWebEngineView* view = doc->getFrame()->getBrowserView()->webView();
+        QTRY_VERIFY_WITH_TIMEOUT(view->url().isLocalFile() && !view->page()->isLoading(), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(web.requests("/pic.gif").size(), std::size_t(1), 20000);
+
+        QString html;
+        QTRY_VERIFY_WITH_TIMEOUT((view->page()->toHtml([&](const QString& t) { html = t; }), !html.isEmpty()), 20000);
+        for (const char* picture : {"unreadFeedItem.gif", "readFeedItem.gif"}) {
+            const QString tag = QString::fromStdString("<img src=\"file://" + stage + "/Resources/" + picture + "\"");
+            QVERIFY2(html.contains(tag), qPrintable(html));
+        }
+        QVERIFY2(!html.contains("</div>file://") && !html.contains(">file://"), qPrintable(html));
+        // Every picture of the page arrived: the item pictures and the web one.
+        QString sizes;
+        view->page()->runJavaScript(
+            "Array.from(document.images).map(i => i.naturalWidth).join(',')", QWebEngineScript::ApplicationWorld,
+            [&](const QVariant& v) { sizes = v.toString(); });
+        QTRY_VERIFY_WITH_TIMEOUT(!sizes.isEmpty(), 20000);
+        QCOMPARE(sizes, QString("14,14,0,14"));
+        // A local file other than a picture is not loaded into the page.
+        QString framed;
+        view->page()->runJavaScript("String(document.querySelector('iframe').contentDocument === null ? 'blocked' : "
+                                    "document.querySelector('iframe').contentDocument.body.innerText.length)",
+                                    QWebEngineScript::ApplicationWorld, [&](const QVariant& v) { framed = v.toString(); });
+        QTRY_VERIFY_WITH_TIMEOUT(!framed.isEmpty(), 20000);
+        QCOMPARE(framed, QString("blocked"));
+        QVERIFY(!view->page()->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled));
+        QVERIFY(view->title() != "ran");
+        QVERIFY(ownServer.requests().empty());
+        listeners::appServer().setPort(appServerPort);
+        programPaths().programDir = programDir;
+        delete doc->getFrame();
+    }
+
     void offlinePageIsEscapedAndTemporary() {
         Fixture f;
         auto* channel = f.addChannel("off", apptest::numberedItems("off", 1));
@@ -464,6 +528,33 @@ private slots:
         auto* other = f.addChannel("other", {});
         f.manager->deleteChannel(other, nullptr);
         QVERIFY(CChannelDoc::openChannelDoc(other, true) == nullptr);
+    }
+
+    void readMeListIsBounded() {
+        // A list one short of full takes one more entry, then refuses; an
+        // address past the length bound is refused at once. Nothing is lost.
+        testsupport::TempDir dir;
+        const std::string ini = dir.file("config.ini");
+        std::string text = "[Read-me List]\n";
+        for (int n = 0; n < kMaxReadMeEntries - 1; ++n)
+            text += "ItemUrl-" + std::to_string(n) + "=http://e.example/" + std::to_string(n) + "\n";
+        testsupport::writeFile(ini, text);
+        platform::profile::invalidate(ini);
+        CReadMeListWnd list;
+        list.setConfigFile(ini);
+        list.load();
+        QCOMPARE(list.rowCount(), kMaxReadMeEntries - 1);
+        QVERIFY(!list.isFull());
+        QVERIFY(!list.addUrl("http://long.example/" + std::string(kMaxReadMeAddressLength, 'x'), false));
+        QVERIFY(list.addUrl("http://last.example/", false));
+        QVERIFY(list.isFull());
+        QVERIFY(!list.addUrl("http://one-more.example/", false));
+        QVERIFY(list.addUrl("http://last.example/", false));  // already listed: selected, not added
+        QCOMPARE(list.rowCount(), kMaxReadMeEntries);
+        const std::string last = "ItemUrl-" + std::to_string(kMaxReadMeEntries - 1);
+        QCOMPARE(tools::getIniString(ini, "Read-me List", last, "", false), std::string("http://last.example/"));
+        list.removeItem(0);
+        QVERIFY(!list.isFull());
     }
 
     void readMeListRoundTrip() {

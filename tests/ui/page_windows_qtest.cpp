@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QTabWidget>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QtTest>
 #include <filesystem>
 #include <fstream>
@@ -228,6 +229,45 @@ private slots:
         QCOMPARE(frame->getCaptionBar()->text(), QString());
     }
 
+    void reportPagesShowLocalPicturesOnly() {
+        // A report in the simple browser: the item pictures of the program
+        // directory show, other local files don't, and no page reaches the
+        // program's own servers by including an address of theirs.
+        const std::string stage = testsupport::stageDir();
+        const std::string readMeAddress = "http://127.0.0.1:" + std::to_string(appPort) + "/readme?url=http://x.test/";
+        testsupport::writeFile(dir.file("report.html"),
+                               "<html><body><img src=\"file://" + stage + "/Resources/unreadFeedItem.gif\">"
+                               "<iframe src=\"file:///etc/hostname\"></iframe>Report body</body></html>");
+        testsupport::HttpServer server;
+        server.route("/remote", testsupport::HttpAnswer::text("<html><body><img src=\"" + readMeAddress +
+                                                              "\">Remote body</body></html>"));
+        auto evaluate = [](QWebEngineView* view, const QString& script) {
+            QString result;
+            bool done = false;
+            view->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant& v) {
+                result = v.toString();
+                done = true;
+            });
+            if (!QTest::qWaitFor([&] { return done; }, 20000)) return QString("(no answer)");
+            return result;
+        };
+        CSimpleBrowserDoc* report = ui::openSimpleBrowserWindow("file://" + dir.file("report.html"), "Report");
+        QVERIFY(report != nullptr);
+        QVERIFY(pageShows(report->getView(), "Report body"));
+        QTRY_COMPARE_WITH_TIMEOUT(evaluate(report->getView(), "String(document.images[0].naturalWidth)"), QString("14"),
+                                  20000);
+        QCOMPARE(evaluate(report->getView(), "String(document.querySelector('iframe').contentDocument)"),
+                 QString("null"));
+
+        CSimpleBrowserDoc* remote = ui::openSimpleBrowserWindow(server.url("/remote"), "Remote");
+        QVERIFY(remote != nullptr);
+        QVERIFY(pageShows(remote->getView(), "Remote body"));
+        QTRY_VERIFY_WITH_TIMEOUT(!remote->getView()->page()->isLoading(), 20000);
+        QCOMPARE(evaluate(remote->getView(), "String(document.images[0].complete)"), QString("true"));
+        std::lock_guard<std::mutex> guard(mutex);
+        QVERIFY(readMe.empty());
+    }
+
     void navigationBarFollowsOptionAndCaller() {
         struct Case {
             int mode;
@@ -343,6 +383,19 @@ private slots:
             10000);
         QCOMPARE(view->url(), answer);
         QVERIFY(pageText(view).contains("Answer to typed"));
+
+        // A page of another site that sends the view on to the plug-in
+        // server gets the refusal: it has no token to send.
+        testsupport::HttpServer other;
+        other.route("/cross", testsupport::HttpAnswer::text(
+                                  QString("<html><head><meta http-equiv='refresh' content='0;url=http://127.0.0.1:%1/pages/"
+                                          "cross?x=1'></head><body>Elsewhere</body></html>")
+                                      .arg(pluginPort)
+                                      .toStdString()));
+        QVERIFY(view->navigate(other.url("/cross")));
+        QVERIFY(pageShows(view, "only the program's own pages may use this server"));
+        QCOMPARE(view->url().port(), pluginPort);
+        QVERIFY(!pageText(view).contains("Answer to cross"));
 
         // Opening again finds the window and asks for a fresh main page.
         { std::ofstream truncate(plugin->getOutputFilename(), std::ios::trunc); }

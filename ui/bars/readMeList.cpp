@@ -7,11 +7,13 @@
 
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
+#include "app/misc/readMeLimits.h"
 #include "app/options/globalOptions.h"
 #include "channels/channel.h"
 #include "channels/channelManager.h"
 #include "dialogs/base/messageBox.h"
 #include "dialogs/hints/hintDlg.h"
+#include "lib/log/messageLog.h"
 #include "lib/misc/stringHelpers.h"
 #include "platform/profile.h"
 #include "tools/ini.h"
@@ -84,6 +86,7 @@ bool CReadMeListWnd::addItem(channels::Channel* channel, const std::string& feed
     auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(text)});
     item->setData(0, Qt::UserRole, QVariant::fromValue(static_cast<void*>(entry)));
     addTopLevelItem(item);
+    count_ = rowCount();
     if (select) {
         selectRow(rowOf(item));
         setFocus();
@@ -116,13 +119,30 @@ void CReadMeListWnd::announce(const std::string& title) {
     }
 }
 
+bool CReadMeListWnd::isFull() const { return count_ >= kMaxReadMeEntries; }
+
+bool CReadMeListWnd::canAdd(const std::string& url) {
+    std::string text;
+    if (url.size() > kMaxReadMeAddressLength)
+        text = "The address is too long for the read-me list (at most " + std::to_string(kMaxReadMeAddressLength) +
+               " bytes).";
+    else if (isFull())
+        text = "The read-me list is full (" + std::to_string(kMaxReadMeEntries) +
+               " entries). Open or remove some entries first.";
+    else
+        return true;
+    ORVAN_LOG_ANY() << "Read-me list: " << text << std::endl;
+    if (CMainFrame* frame = getMainFrame()) frame->statusBar()->showMessage(QString::fromStdString(text));
+    return false;
+}
+
 bool CReadMeListWnd::addFeedItem(channels::Channel* channel, const std::string& feedItemId, const std::string& itemUrl,
                                  const std::string& itemTitle, bool select) {
     const int row = findItem(channel, feedItemId);
     if (row >= 0 && !feedItemId.empty()) {
         selectRow(row);
     } else {
-        if (!addItem(channel, feedItemId, itemUrl, itemTitle, select)) return false;
+        if (!canAdd(itemUrl) || !addItem(channel, feedItemId, itemUrl, itemTitle, select)) return false;
         save();
     }
     announce(itemTitle);
@@ -136,7 +156,7 @@ bool CReadMeListWnd::addUrl(const std::string& url, bool select) {
     if (row >= 0) {
         selectRow(row);
     } else {
-        if (!addItem(nullptr, "", trimmed, trimmed, select)) return false;
+        if (!canAdd(trimmed) || !addItem(nullptr, "", trimmed, trimmed, select)) return false;
         save();
     }
     announce(trimmed);
@@ -204,6 +224,7 @@ void CReadMeListWnd::removeItem(int index) {
     if (item == nullptr) return;
     delete entryAt(index);
     delete item;
+    count_ = rowCount();
     if (rowCount() > 0) selectRow(std::min(index, rowCount() - 1));
 }
 

@@ -12,6 +12,9 @@
 // http, https and mailto addresses and the program's own pages are opened.
 // Loading skips an entry whose address is missing and stops where no key of
 // entry n is present at all, so one broken entry loses no later ones.
+// An add is refused (logged, shown on the status bar) when the address is
+// longer than kMaxReadMeAddressLength or the list holds kMaxReadMeEntries.
+#include <atomic>
 #include <string>
 
 #include "ui/events/uiEvent.h"
@@ -49,6 +52,8 @@ public:
     bool addUrl(const std::string& url, bool select);
 
     int getNumItems() const { return rowCount(); }
+    // True when the list takes no more entries; safe on any thread.
+    bool isFull() const;
     void getItem(int index, channels::Channel** channel, std::string* feedItemId, std::string* itemUrl,
                  std::string* itemTitle) const;
 
@@ -72,5 +77,8 @@ private:
     void restyle();
     void removeAndSave(int index);
     void announce(const std::string& title);
+    // False (logged and shown) when the list can't take this address.
+    bool canAdd(const std::string& url);
     std::string configFile_;
+    std::atomic<int> count_{0};
 };

@@ -5,6 +5,8 @@
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 
+#include "ui/browser/pageGuard.h"
+#include "ui/browser/pluginServerAccess.h"
 #include "ui/helpers/desktopServices.h"
 #include "ui/helpers/openers.h"
 
@@ -51,11 +53,15 @@ private:
 }  // namespace
 
 SafeWebView::SafeWebView(QWidget* parent) : QWebEngineView(parent) {
+    ui::installPluginServerAccess();
     auto* page = new SafeWebPage(this);
     QWebEngineSettings* s = page->settings();
     s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    // A report shows the item pictures of the program directory; PageGuard
+    // keeps other local files out of the page.
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
     s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    page->setUrlRequestInterceptor(new PageGuard(page));
     setPage(page);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The web view of the simple-browser and plug-in windows. Pages run with
-// JavaScript off and may not read local files other than their own, nor
-// reach remote addresses from a local page's scripts. A link the page
+// JavaScript off, take local files only as pictures (see PageGuard) and
+// don't reach remote addresses from a local page. A link the page
 // follows is first checked: only http, https, mailto and the program's own
 // pages are followed; anything else (javascript:, data:, a file elsewhere)
 // is refused with a message and the page stays as it is.

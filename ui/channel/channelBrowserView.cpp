@@ -9,6 +9,8 @@
 #include "app/options/globalOptions.h"
 #include "channels/channel.h"
 #include "tools/tempFile.h"
+#include "ui/browser/pageGuard.h"
+#include "ui/browser/pluginServerAccess.h"
 #include "ui/channel/channelFrame.h"
 #include "ui/events/uiHandler.h"
 #include "ui/helpers/desktopServices.h"
@@ -43,11 +45,16 @@ CChannelBrowserView::CChannelBrowserView(CChannelMdiChildWnd* frame, channels::C
       toolbar_(new CBrowserToolbar(this, this)),
       web_(new QWebEngineView(this)) {
     setObjectName(QStringLiteral("channelBrowserView"));
+    ui::installPluginServerAccess();
     auto* page = new ChannelPage(this);
     QWebEngineSettings* s = page->settings();
     s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
-    s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    // Summary pages are local files that show local pictures (the items'
+    // read, new and unread marks) and the pictures of item descriptions,
+    // which are on the web; PageGuard limits both.
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    page->setUrlRequestInterceptor(new PageGuard(page));
     web_->setPage(page);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

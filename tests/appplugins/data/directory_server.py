@@ -7,9 +7,11 @@
 Methods (their names are the ones the shipped request templates use):
   findSites(text)   the identifiers found for the text; special texts:
                     "fault" raises a fault, "stall" answers only after 20 s,
-                    "none" finds nothing, "many" finds 150 feeds; any other
-                    text finds feeds 1 to 5.
-  getFeedInfo(ids)  one struct per known identifier (see FEEDS).
+                    "none" finds nothing, "many" finds 150 feeds, "huge"
+                    finds feed 900; any other text finds feeds 1 to 5.
+  getFeedInfo(ids)  one struct per known identifier (see FEEDS); for 900,
+                    250 structs with very long names and descriptions, the
+                    first with an address far too long.
 Every call is appended to the calls file as one JSON line [method, params].
 
 The server accepts any path (rpc_paths=()), so the absolute-form target a
@@ -93,10 +95,17 @@ def main():
             return []
         if text == "many":
             return list(range(1, 151))
+        if text == "huge":
+            return [900]
         return [1, 2, 3, 4, 5]
 
     def getFeedInfo(ids):
         record("getFeedInfo", [ids])
+        if ids == [900]:
+            huge = [{"sitename": "N" * 5000, "dataurl": "http://huge.example.org/%d" % i,
+                     "description": "D" * 20000} for i in range(250)]
+            huge[0]["dataurl"] = "http://long.example.org/" + "u" * 5000
+            return huge
         return [feed(i) for i in ids]
 
     server = Server(("127.0.0.1", 0), requestHandler=Handler, logRequests=False, allow_none=True,
