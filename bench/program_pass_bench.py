@@ -8,8 +8,9 @@ the same feeds:
   engine   one first pass of the engine alone (bench_channel_pass,
            BM_FirstPassOverServedFeeds);
   program  the staged orvan started with N empty channel files: the time
-           from the end of its start-up to the last "Updated channel " line
-           of its activity log, and its resident memory after the pass
+           from its first to its last "Updated channel " line
+           of its activity log (without the wait for the worker's first
+           pass, reported apart), and its resident memory after the pass
            (anonymous and file-backed, and the GL libraries it mapped);
            with --display the program runs on that X display and a probe
            clicks its "File" menu every 100 ms or so during the pass and
@@ -36,16 +37,7 @@ import tempfile
 import threading
 import time
 
-
-def feed(n, items):
-    body = ['<?xml version="1.0"?><rss version="2.0"><channel><title>Channel %d</title>'
-            '<link>http://example.com/%d/</link><description>bench</description>' % (n, n)]
-    for i in range(items):
-        body.append('<item><title>Item %d of channel %d</title><link>http://example.com/%d/%d</link>'
-                    '<guid>c%d-i%d</guid><description>Some text of item %d, long enough to look like a '
-                    'summary of an article.</description></item>' % (i, n, n, i, n, i, i))
-    body.append('</channel></rss>')
-    return ''.join(body).encode()
+from startup_bench import feed, make_program, updated_channels, wait_for
 
 
 class FeedServer:
@@ -194,19 +186,6 @@ def engine_pass(bench, base, channels):
     return b['wall_s_per_pass'], b['peak_rss_mib']
 
 
-def wait_for(path, text, timeout, start):
-    end = time.time() + timeout
-    while time.time() < end:
-        try:
-            with open(path, errors='replace') as f:
-                if text in f.read():
-                    return time.time() - start
-        except OSError:
-            pass
-        time.sleep(0.005)
-    raise SystemExit('timed out waiting for %r in %s' % (text, path))
-
-
 def main_window(display, pid, timeout=60):
     end = time.time() + timeout
     while time.time() < end:
@@ -226,21 +205,7 @@ def main_window(display, pid, timeout=60):
 
 
 def program_pass(args, base, work, run_no):
-    prog = os.path.join(work, 'prog%d' % run_no)
-    os.makedirs(prog)
-    for name in ('orvan', 'liborvan-platform.so', 'global.ini'):
-        shutil.copy2(os.path.join(args.stage, name), prog)
-    shutil.copytree(os.path.join(args.stage, 'Resources'), os.path.join(prog, 'Resources'))
-    with open(os.path.join(prog, 'debug.ini'), 'w') as f:
-        f.write('[Debug]\nUserName=bench\n')
-    user = os.path.join(prog, 'Users', 'bench')
-    channels = os.path.join(user, 'Channels')
-    os.makedirs(channels)
-    with open(os.path.join(user, 'debug.ini'), 'w') as f:
-        f.write('[MessageLog]\nStartup=1\n[Debug]\nNoWelcomeNotification=1\n')
-    for n in range(args.channels):
-        with open(os.path.join(channels, 'c%04d.rss' % n), 'w') as f:
-            f.write('[Config]\nRssChannelUrl=%s/%d.xml\n' % (base, n))
+    prog, user = make_program(args.stage, os.path.join(work, 'prog%d' % run_no), base, args.channels)
     home = os.path.join(work, 'home%d' % run_no)
     run = os.path.join(home, 'run')
     os.makedirs(run, mode=0o700)
@@ -257,11 +222,7 @@ def program_pass(args, base, work, run_no):
     activity = os.path.join(user, 'Logs', 'OrvanActivity.log')
 
     def updated():
-        try:
-            with open(activity, errors='replace') as f:
-                return f.read().count('Updated channel ')
-        except OSError:
-            return 0
+        return updated_channels(activity)
 
     start = time.time()
     process = subprocess.Popen([os.path.join(prog, 'orvan')], env=env, cwd=home,
@@ -271,8 +232,11 @@ def program_pass(args, base, work, run_no):
     pings = []
     end = time.time() + 600
     last = 0
+    first = None
     while time.time() < end:
         n = updated()
+        if n > 0 and first is None:
+            first = time.time()
         if n >= args.channels:
             break
         if pinger and n > 0:
@@ -287,7 +251,11 @@ def program_pass(args, base, work, run_no):
         process.wait(120)
     except subprocess.TimeoutExpired:
         process.kill()
-    return {'startup': ready, 'pass': done - ready, 'updated': updated(), 'mem': mem, 'pings': pings}
+    # The worker's first pass begins an update interval after start-up: the
+    # pass itself runs from its first update to its last, one update more.
+    own = (done - first) * args.channels / max(args.channels - 1, 1) if first else done - ready
+    return {'startup': ready, 'pass': own, 'wait': done - ready - own, 'updated': updated(), 'mem': mem,
+            'pings': pings}
 
 
 def main():
@@ -328,6 +296,7 @@ def main():
     print('engine alone, first pass        %.2f s (peak %.1f MiB)' % (med(r[0] for r in rows),
                                                                      med(r[1] for r in rows)))
     print('program start-up                %.2f s' % med(r[2]['startup'] for r in rows))
+    print('program waits for its first pass %.2f s' % med(r[2]['wait'] for r in rows))
     print('program first pass              %.2f s' % med(r[2]['pass'] for r in rows))
     print('program / engine (same run)     %.2f' % med(r[2]['pass'] / r[0] for r in rows))
     print('program resident after the pass %.1f MiB (anonymous %.1f, files %.1f, GL stack %.1f)' % (
