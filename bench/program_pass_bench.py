@@ -236,7 +236,7 @@ def program_pass(args, base, work, run_no):
     while time.time() < end:
         n = updated()
         if n > 0 and first is None:
-            first = time.time()
+            first = time.time() - start
         if n >= args.channels:
             break
         if pinger and n > 0:
