@@ -9,6 +9,8 @@
 
 #include "channels/channel.h"
 #include "channels/channelManager.h"
+#include "channels/exception.h"
+#include "lib/log/messageLog.h"
 #include "lib/misc/stringHelpers.h"
 #include "platform/files.h"
 #include "tools/httpAuth.h"
@@ -20,6 +22,7 @@ namespace {
 
 const char* const kConfig = "Config";
 const char* const kCache = "Cache";
+const char* const kSiteAuthPrefix = "SiteAuth";
 
 bool equalNoCase(const std::string& a, const std::string& b) { return mbsCompareNoCase(a, b.c_str()) == 0; }
 
@@ -68,6 +71,16 @@ void ChannelConfig::load(const std::string& channelFile) {
         summaryTemplateFilename_ = tools::getIniString(channelFile, kCache, "ChannelSummaryTemplateFilename", "", true);
         summaryBackgroundFilename_ =
             tools::getIniString(channelFile, kCache, "ChannelSummaryBackgroundFilename", "", true);
+        delete httpAuth_;
+        httpAuth_ = nullptr;
+        httpAuthUnreadable_ = false;
+        try {
+            httpAuth_ = tools::createHttpAuth(channelFile, kConfig, kSiteAuthPrefix);
+        } catch (const std::exception& e) {
+            // The channel loads without it; the keys stay in the file.
+            httpAuthUnreadable_ = true;
+            ORVAN_LOG(logGroupChannelManager()) << "WARNING: " << channelFile << ": " << e.what() << std::endl;
+        }
     }
     clearChannelImage(false);
 }
@@ -84,6 +97,13 @@ void ChannelConfig::save(const std::string& channelFile) const {
     tools::writeIniInt(channelFile, kConfig, "PreferredImageHeight", preferredImageHeight_);
     tools::writeIniString(channelFile, kCache, "ChannelSummaryTemplateFilename", summaryTemplateFilename_);
     tools::writeIniString(channelFile, kCache, "ChannelSummaryBackgroundFilename", summaryBackgroundFilename_);
+    if (httpAuth_ != nullptr) {
+        httpAuth_->save(channelFile, kConfig, kSiteAuthPrefix);
+    } else if (!httpAuthUnreadable_) {
+        // A cleared credential must not come back at the next start.
+        for (const char* suffix : {"Type", "UserName", "Password"})
+            tools::deleteIniKey(channelFile, kConfig, std::string(kSiteAuthPrefix) + suffix);
+    }
 }
 
 void ChannelConfig::deleteChannelFiles() { clearChannelImage(true); }
@@ -239,6 +259,7 @@ void ChannelConfig::setHttpAuth(tools::HttpAuth* auth) {
     if (auth == httpAuth_) return;
     delete httpAuth_;
     httpAuth_ = auth;
+    if (auth != nullptr) httpAuthUnreadable_ = false;
 }
 
 // --- channel image

@@ -2,8 +2,10 @@
 // A channel's configuration: what the user chose (preferred name,
 // description, home page, image and image size, forced downloads, summary
 // page files), the channel metadata that the feed supplied at its last update
-// (section "Cache"), the channel's site credential (memory only) and the
-// channel image, held in memory and cached in a file beside the channel file.
+// (section "Cache"), the channel's site credential (section "Config", keys
+// "SiteAuthType", "SiteAuthUserName", "SiteAuthPassword", the secrets
+// enciphered) and the channel image, held in memory and cached in a file
+// beside the channel file.
 //
 // Effective values (getDisplayName, getImageUrl, ...) fall back from the
 // preferred value to the feed's. Setting a preferred value equal to the
@@ -109,6 +111,9 @@ private:
     ChannelHeader header_;
     bool forceNetDownloads_ = false;
     tools::HttpAuth* httpAuth_ = nullptr;
+    // The stored credential has a type this program can't read: its keys
+    // are left as they are until the user sets a credential.
+    bool httpAuthUnreadable_ = false;
     std::vector<unsigned char> image_;
     std::string imageUrl_;
     std::time_t imageLoadTime_ = 0;

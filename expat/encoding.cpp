@@ -167,11 +167,23 @@ bool convertWithIconv(const std::string& name, const char* buffer, std::size_t l
     return true;
 }
 
+bool isUtf32Label(const std::string& label) {
+    return label == "utf-32" || label == "utf32" || label == "utf-32le" || label == "utf-32be" ||
+           label == "utf32le" || label == "utf32be" || label == "ucs-4" || label == "ucs4";
+}
+
 // The byte layout of the document's start: which family of encodings it is in.
-enum class Layout { Ascii, Utf8Bom, Utf16 };
+enum class Layout { Ascii, Utf8Bom, Utf16, Utf32Le, Utf32Be };
 
 Layout layoutOf(const char* buffer, std::size_t length) {
     if (startsWith(buffer, length, "\xEF\xBB\xBF")) return Layout::Utf8Bom;
+    // UTF-32 first: its little-endian mark begins like UTF-16's.
+    if (startsWith(buffer, length, std::string_view("\xFF\xFE\0\0", 4)) ||
+        startsWith(buffer, length, std::string_view("<\0\0\0?\0\0\0", 8)))
+        return Layout::Utf32Le;
+    if (startsWith(buffer, length, std::string_view("\0\0\xFE\xFF", 4)) ||
+        startsWith(buffer, length, std::string_view("\0\0\0<\0\0\0?", 8)))
+        return Layout::Utf32Be;
     if (startsWith(buffer, length, "\xFE\xFF") || startsWith(buffer, length, "\xFF\xFE")) return Layout::Utf16;
     if (startsWith(buffer, length, std::string_view("\0<\0?", 4)) ||
         startsWith(buffer, length, std::string_view("<\0?\0", 4)))
@@ -182,7 +194,8 @@ Layout layoutOf(const char* buffer, std::size_t length) {
 }  // namespace
 
 std::string declaredEncoding(const char* buffer, std::size_t length) {
-    if (layoutOf(buffer, length) == Layout::Utf16) return std::string();
+    const Layout layout = layoutOf(buffer, length);
+    if (layout != Layout::Ascii && layout != Layout::Utf8Bom) return std::string();
     std::string_view text(buffer, length);
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     if (text.substr(0, 5) != "<?xml") return std::string();
@@ -215,7 +228,8 @@ void prepareDocument(const char* buffer, std::size_t length, PreparedDocument& o
     out.encoding = nullptr;
     out.converted.clear();
 
-    switch (layoutOf(buffer, length)) {
+    const Layout layout = layoutOf(buffer, length);
+    switch (layout) {
         case Layout::Utf8Bom:
             out.encoding = "UTF-8";
             return;
@@ -224,14 +238,25 @@ void prepareDocument(const char* buffer, std::size_t length, PreparedDocument& o
             // label it does not know ("utf16") from failing the document.
             out.encoding = "UTF-16";
             return;
+        case Layout::Utf32Le:
+        case Layout::Utf32Be:
+            // expat has no UTF-32: the whole text goes to UTF-8 (the mark
+            // with it, which expat then skips).
+            if (!convertWithIconv(layout == Layout::Utf32Le ? "UTF-32LE" : "UTF-32BE", buffer, length,
+                                  out.converted))
+                return;
+            out.encoding = "UTF-8";
+            out.data = out.converted.data();
+            out.length = out.converted.size();
+            return;
         case Layout::Ascii: break;
     }
 
     const std::string label = lowerAscii(declaredEncoding(buffer, length));
     if (label.empty()) return;
-    if (isUtf8Label(label) || isUtf16Label(label)) {
-        // A UTF-16 label on a document in single bytes is a mislabelled
-        // UTF-8 document.
+    if (isUtf8Label(label) || isUtf16Label(label) || isUtf32Label(label)) {
+        // A UTF-16 or UTF-32 label on a document in single bytes is a
+        // mislabelled UTF-8 document.
         out.encoding = "UTF-8";
         return;
     }

@@ -6,7 +6,8 @@
 // is converted to UTF-8 through iconv first. The Latin-1 and ASCII labels
 // are read as windows-1252, as browsers read them, so that the bytes
 // 0x80..0x9F of such a document are the punctuation they were meant to be.
-// A byte order mark decides over the declaration.
+// UTF-32 (known by its byte order mark or by the layout of "<?" in four-byte
+// units) is converted too. A byte order mark decides over the declaration.
 #include <cstddef>
 #include <string>
 

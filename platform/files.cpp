@@ -15,6 +15,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace platform::files {
 
@@ -87,7 +88,34 @@ void removeStaleTemporaries(const std::string& target) {
     ::closedir(d);
 }
 
+std::mutex& ownerOnlyMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::unordered_set<std::string>& ownerOnlyFiles() {
+    static std::unordered_set<std::string> files;
+    return files;
+}
+
+bool isOwnerOnly(const std::string& path, const std::string& target) {
+    std::lock_guard<std::mutex> guard(ownerOnlyMutex());
+    const auto& files = ownerOnlyFiles();
+    return !files.empty() && (files.count(path) != 0 || files.count(target) != 0);
+}
+
 }  // namespace
+
+void keepOwnerOnly(const std::string& path) {
+    {
+        std::lock_guard<std::mutex> guard(ownerOnlyMutex());
+        ownerOnlyFiles().insert(path);
+        ownerOnlyFiles().insert(resolveTarget(path));
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0)
+        ::chmod(path.c_str(), st.st_mode & 07700);
+}
 
 bool atomicWriteFile(const std::string& path, const std::string& contents) {
     if (path.empty()) {
@@ -98,9 +126,18 @@ bool atomicWriteFile(const std::string& path, const std::string& contents) {
     {
         // Only a regular file is replaced: never a device, pipe or folder.
         struct stat st {};
-        if (::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-            errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-            return false;
+        if (::stat(target.c_str(), &st) == 0) {
+            if (!S_ISREG(st.st_mode)) {
+                errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+                return false;
+            }
+            // A read-only file stays as it is. The owner's write permission
+            // decides, not access(): replacing by rename needs only the
+            // folder, and a privileged user may write anything.
+            if ((st.st_mode & S_IWUSR) == 0) {
+                errno = EACCES;
+                return false;
+            }
         }
     }
     removeStaleTemporaries(target);
@@ -116,7 +153,11 @@ bool atomicWriteFile(const std::string& path, const std::string& contents) {
     if (fd < 0) return false;
 
     struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    if (isOwnerOnly(path, target))
+        ::fchmod(fd, exists ? st.st_mode & 07700 : 0600);
+    else if (exists)
+        ::fchmod(fd, st.st_mode & 07777);
 
     bool ok = writeAll(fd, contents) && ::fsync(fd) == 0;
     int err = errno;

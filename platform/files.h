@@ -13,11 +13,17 @@ namespace platform::files {
 // Returns false on failure with errno set; the target is then untouched and
 // no temporary file is left behind. A target that exists but is no regular
 // file (a device such as /dev/full, a pipe, a folder) is never replaced
-// (EINVAL, EISDIR). The temporary file is "<target>.tmp-<pid>-<n>"; one that
+// (EINVAL, EISDIR), nor is a read-only file, one whose owner has no write
+// permission (EACCES), whoever the caller is. The temporary file is "<target>.tmp-<pid>-<n>"; one that
 // a writer killed mid-write left is removed, once that process has ended, by
 // the next write of the target after this process starts (the folder is
 // looked at again at most once a minute).
 bool atomicWriteFile(const std::string& path, const std::string& contents);
+
+// Marks a file as one that only its owner may read and write (it holds
+// credentials): an existing file loses its permissions for group and others
+// now, and atomicWriteFile writes it with none (a new one with mode 0600).
+void keepOwnerOnly(const std::string& path);
 
 // Text of errno as it is now ("No such file or directory").
 std::string lastErrorText();

@@ -123,14 +123,42 @@ bool writeIniBool(const std::string& iniFile, const std::string& section, const 
     return writeIniString(iniFile, section, key, value ? "1" : "0");
 }
 
+namespace {
+
+// The stored text of a non-empty secret: enciphered, then percent-encoded
+// with blanks too, so that the profile layer's trimming cannot cut them off.
+std::string encipheredText(const crypto::Blowfish& cipher, const std::string& value)
+{
+    std::string enciphered(value.size(), '\0');
+    cipher.encrypt(value.data(), value.size(), enciphered.data());
+    return urlEncode(enciphered, " ");
+}
+
+const char kSecretMark[] = "%~";
+
+}  // namespace
+
 bool writeIniEncryptedString(const crypto::Blowfish& cipher, const std::string& iniFile, const std::string& section,
                              const std::string& key, const std::string& value)
 {
-    if (value.empty())
-        return profile::writeString(iniFile, section, key, std::string());
-    std::string enciphered(value.size(), '\0');
-    cipher.encrypt(value.data(), value.size(), enciphered.data());
-    return profile::writeString(iniFile, section, key, urlEncode(enciphered, " "));
+    return profile::writeString(iniFile, section, key, value.empty() ? std::string() : encipheredText(cipher, value));
+}
+
+bool writeIniSecretString(const crypto::Blowfish& cipher, const std::string& iniFile, const std::string& section,
+                          const std::string& key, const std::string& value)
+{
+    return profile::writeString(iniFile, section, key,
+                                value.empty() ? std::string() : kSecretMark + encipheredText(cipher, value));
+}
+
+std::string decodeIniSecretString(const crypto::Blowfish& cipher, const std::string& stored)
+{
+    if (stored.compare(0, sizeof kSecretMark - 1, kSecretMark) != 0)
+        return trimString(urlDecode(stored));
+    const std::string enciphered = urlDecode(stored.substr(sizeof kSecretMark - 1));
+    std::string plain(enciphered.size(), '\0');
+    cipher.decrypt(enciphered.data(), enciphered.size(), plain.data());
+    return plain;
 }
 
 bool deleteIniKey(const std::string& iniFile, const std::string& section, const std::string& key)

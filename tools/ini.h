@@ -47,6 +47,16 @@ bool writeIniBool(const std::string& iniFile, const std::string& section, const 
 bool writeIniEncryptedString(const crypto::Blowfish& cipher, const std::string& iniFile, const std::string& section,
                              const std::string& key, const std::string& value);
 
+// Secrets kept among plain values (password parameters of plug-ins and
+// hooks): enciphered as writeIniEncryptedString does, behind the mark "%~",
+// which no percent-encoded plain value begins with, so that values stored
+// plain before still read. An empty value is stored empty.
+bool writeIniSecretString(const crypto::Blowfish& cipher, const std::string& iniFile, const std::string& section,
+                          const std::string& key, const std::string& value);
+// The value from its stored text (as the profile layer reads it): deciphered
+// behind the mark, else a plain value (percent-decoded, trimmed).
+std::string decodeIniSecretString(const crypto::Blowfish& cipher, const std::string& stored);
+
 // False when the file could not be written.
 bool deleteIniKey(const std::string& iniFile, const std::string& section, const std::string& key);
 bool deleteIniSection(const std::string& iniFile, const std::string& section);

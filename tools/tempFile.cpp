@@ -1,10 +1,14 @@
 #include "tools/tempFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <set>
@@ -107,6 +111,43 @@ TempFile::~TempFile()
         std::lock_guard<std::mutex> lock(files.mutex);
         files.names.erase(filename_);
     }
+}
+
+int TempFile::removeFilesOfEndedProcesses()
+{
+    std::string dir = tempDirectory();
+    DIR* d = ::opendir(dir.c_str());
+    if (d == nullptr)
+        return 0;
+    const pid_t self = ::getpid();
+    const uid_t user = ::geteuid();
+    int removed = 0;
+    // Names are "orvan" <pid> "_" <counter>, perhaps with an extension.
+    while (const dirent* e = ::readdir(d)) {
+        const char* name = e->d_name;
+        if (std::strncmp(name, "orvan", 5) != 0)
+            continue;
+        const char* digits = name + 5;
+        const std::size_t pidLength = std::strspn(digits, "0123456789");
+        if (pidLength == 0 || pidLength > 9 || digits[pidLength] != '_')
+            continue;
+        const char* counter = digits + pidLength + 1;
+        const std::size_t counterLength = std::strspn(counter, "0123456789");
+        if (counterLength == 0 || (counter[counterLength] != '\0' && counter[counterLength] != '.'))
+            continue;
+        const pid_t pid = static_cast<pid_t>(std::atol(digits));
+        if (pid <= 0 || pid == self)
+            continue;
+        struct stat st {};
+        if (::fstatat(::dirfd(d), name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) || st.st_uid != user)
+            continue;
+        if (::kill(pid, 0) == 0 || errno != ESRCH)
+            continue;
+        if (::unlinkat(::dirfd(d), name, 0) == 0)
+            ++removed;
+    }
+    ::closedir(d);
+    return removed;
 }
 
 void TempFile::open()

@@ -11,7 +11,8 @@
 // TMPDIR, else /tmp). The file is created exclusively under
 // its final name, extension included, so an existing file is never reused,
 // truncated or shared with another owner. Files whose owners still live
-// when the process exits normally are deleted then.
+// when the process exits normally are deleted then; those of a process that
+// was killed are removed by removeFilesOfEndedProcesses of a later one.
 #include <fstream>
 #include <string>
 
@@ -31,6 +32,12 @@ public:
     void open();
     // The file's full name.
     const std::string& getFilename() const { return filename_; }
+
+    // Removes the files that owners in ended processes left in the folder
+    // (a process killed before it could delete them; a hook's request file
+    // may hold a password). Files of live processes, of this process and of
+    // other users stay. Returns the number of files removed.
+    static int removeFilesOfEndedProcesses();
 
 private:
     std::string filename_;

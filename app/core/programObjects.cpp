@@ -1,4 +1,5 @@
 #include "app/core/programObjects.h"
+#include "app/core/seams.h"
 
 #include <chrono>
 
@@ -14,6 +15,10 @@ std::atomic<channels::ChannelManager*> g_channelManager{nullptr};
 std::atomic<bool> g_leftButtonDown{false};
 std::mutex g_readerMutex;
 std::function<int()> g_modifierKeyReader;
+const seams::Registration g_modifierKeyReaderSeam("ModifierKeyReader", [] {
+    std::lock_guard<std::mutex> guard(g_readerMutex);
+    return static_cast<bool>(g_modifierKeyReader);
+});
 
 std::string slashed(std::string path)
 {

@@ -11,6 +11,7 @@
 #include <list>
 #include <ctime>
 
+#include "app/desktop/inputState.h"
 #include "app/desktop/notificationSink.h"
 #include "app/listeners/localPortListener.h"
 #include "app/options/channelFilter.h"
@@ -27,8 +28,10 @@
 #include "channels/channelManager.h"
 #include "dialogs/base/messageBox.h"
 #include "dialogs/channel/channelConfigPage.h"
+#include "dialogs/channel/channelParamsPage.h"
 #include "dialogs/channel/channelPropSheet.h"
 #include "dialogs/small/httpAuthDlg.h"
+#include "dialogs/wizard/newChannelWizard.h"
 #include "lib/log/messageLog.h"
 #include "lib/misc/stringHelpers.h"
 #include "lib/misc/threadSafety.h"
@@ -45,6 +48,8 @@
 #include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
 #include "ui/frame/outputBar.h"
+#include "ui/appPlugin/appPluginWindow.h"
+#include "ui/tray/systemTray.h"
 #include "ui/helpers/desktopServices.h"
 #include "ui/helpers/windowUpdateLock.h"
 
@@ -177,35 +182,53 @@ struct DesktopWiring::Parts {
     std::unique_ptr<SettingsObserver> observer;
     std::unique_ptr<ReadMeListEntries> readMeEntries;
     ViewedUrlImportPoller viewedUrlImport;
-    bool optionHooks = false;
-    bool listenerHooks = false;
+    bool installed = false;
 };
 
 DesktopWiring::DesktopWiring() : parts_(std::make_unique<Parts>()) {}
 
 DesktopWiring::~DesktopWiring() { remove(); }
 
-void DesktopWiring::installOptionHooks() {
+void DesktopWiring::install() {
+    Parts* parts = parts_.get();
+    if (parts->installed) return;
+    parts->installed = true;
+
+    // The global options: the new-channel template, the filters the reports
+    // look up, and the lists that fail to load (an error balloon, shown once
+    // the notification area is there).
     GlobalOptions::setDesktopSettingsFactory([] { return std::make_unique<DesktopSettingsTemplateHolder>(); });
     setChannelFilterLookup([](const std::string& name) -> const ChannelFilter* {
         return GlobalOptions::instance().findChannelFilter(name);
     });
-    parts_->optionHooks = true;
-}
+    GlobalOptions::setErrorReporter([](const std::string& title, const std::string& text) {
+        getNotificationSink().queueError(nullptr, title, text);
+    });
 
-void DesktopWiring::installWindowServices(CMainFrame& frame) {
+    // The mouse buttons and modifier keys the lists read.
+    installMouseHook();
+    // The notification sink, the tray icon the frame creates and the
+    // balloons' place.
+    ui::installTrayServices();
+    // Opening and showing channel windows from the lists, the wizard and
+    // the channel events.
+    installChannelWindowOps();
+    installChannelImageFactory();
+    // The plug-in sheets opened from a channel's parameters page.
+    ui::installAppPluginWindows();
+    // "/subscribe" and the StartNewChannelWizard message start the wizard.
+    dialogs::installNewChannelWizardStarters();
+
     // The simple-browser windows install theirs before the frame exists;
     // without them pages go to the user's browser.
     if (getDesktopServices() == nullptr) {
-        parts_->windowServices = std::make_unique<WindowServices>();
-        setDesktopServices(parts_->windowServices.get());
+        parts->windowServices = std::make_unique<WindowServices>();
+        setDesktopServices(parts->windowServices.get());
     }
-    parts_->observer = std::make_unique<SettingsObserver>();
-    setChannelDesktopSettingsObserver(parts_->observer.get());
-    parts_->readMeEntries = std::make_unique<ReadMeListEntries>();
-    setReadMeListSource(parts_->readMeEntries.get());
-    WindowUpdateLock::setMainFrame(&frame);
-    installChannelImageFactory();
+    parts->observer = std::make_unique<SettingsObserver>();
+    setChannelDesktopSettingsObserver(parts->observer.get());
+    parts->readMeEntries = std::make_unique<ReadMeListEntries>();
+    setReadMeListSource(parts->readMeEntries.get());
 
     dialogs::CChannelConfigPropPage::setCredentialsEditor(
         [](QWidget* parent, std::unique_ptr<tools::HttpAuth>& credentials) {
@@ -216,7 +239,7 @@ void DesktopWiring::installWindowServices(CMainFrame& frame) {
         });
 
     MainFrameServices& services = getMainFrameServices();
-    services.processNotifications = [] { getNotificationSink().processNotifications(); };
+    services.getChannelManager = [] { return ::getChannelManager(); };
     services.addToReadMeList = [](const std::string& url) {
         CWorkPad* pad = getWorkPad();
         if (pad != nullptr) pad->getReadMeList()->addUrl(url, true);
@@ -231,7 +254,6 @@ void DesktopWiring::installWindowServices(CMainFrame& frame) {
         doc->showFeedItem(url, id, false);
         return true;
     };
-    Parts* parts = parts_.get();
     services.importViewedFeedItemUrls = [parts] {
         const std::string& name = GlobalOptions::instance().ViewedFeedItemUrlsImportFilename;
         channels::ChannelManager* manager = getChannelManager();
@@ -242,14 +264,13 @@ void DesktopWiring::installWindowServices(CMainFrame& frame) {
         if (!result.error.empty()) getNotificationSink().queueError(nullptr, "Can't import the viewed URLs.", result.error);
     };
     services.generateDueReport = [] { return generateDueReport(); };
-}
 
-void DesktopWiring::installListenerHooks(CMainFrame& frame) {
+    // What the local port listeners hand to the main window (the wizard's
+    // starter is among the hooks installed above).
     listeners::ListenerHooks hooks = listeners::listenerHooks();
-    const msg::Handle window = frame.getHandle();
     hooks.appName = programPaths().appName;
-    hooks.addToReadMeList = [window](const std::string& url) {
-        postText(window, appMessages().addToReadMeList, url);
+    hooks.addToReadMeList = [](const std::string& url) {
+        postText(getMainWindowHandle(), addToReadMeListMsg(), url);
     };
     hooks.bringToFront = [] {
         onUi([] {
@@ -257,30 +278,25 @@ void DesktopWiring::installListenerHooks(CMainFrame& frame) {
         });
     };
     hooks.isMainFrameCreated = [] { return isMainFrameCreated(); };
-    CReadMeListWnd* readMe = frame.getWorkPad() != nullptr ? frame.getWorkPad()->getReadMeList() : nullptr;
-    hooks.isReadMeListFull = [readMe] { return readMe != nullptr && readMe->isFull(); };
+    hooks.isReadMeListFull = [] {
+        CWorkPad* pad = getWorkPad();
+        return pad != nullptr && pad->getReadMeList()->isFull();
+    };
     hooks.reportError = [](const std::string& title, const std::string& text) {
         getNotificationSink().queueError(nullptr, title, text);
     };
     listeners::setListenerHooks(hooks);
-    parts_->listenerHooks = true;
 }
 
 void DesktopWiring::remove() {
-    if (parts_->listenerHooks) {
-        listeners::setListenerHooks({});
-        parts_->listenerHooks = false;
-    }
-    MainFrameServices& services = getMainFrameServices();
-    services.processNotifications = [] { getNotificationSink().processNotifications(); };
-    services.processNotifications = nullptr;
-    services.addToReadMeList = nullptr;
-    services.openChannelProperties = nullptr;
-    services.openFeedItem = nullptr;
-    services.importViewedFeedItemUrls = nullptr;
-    services.generateDueReport = nullptr;
+    if (!parts_->installed) return;
+    parts_->installed = false;
+    listeners::setListenerHooks({});
+    getMainFrameServices() = MainFrameServices{};
+    setChannelWindowOps({});
     dialogs::CChannelConfigPropPage::setCredentialsEditor(nullptr);
-    WindowUpdateLock::setMainFrame(nullptr);
+    dialogs::CChannelParamsPropPage::setAppPluginSheetOpener(nullptr);
+    GlobalOptions::setErrorReporter(nullptr);
     if (parts_->readMeEntries) {
         setReadMeListSource(nullptr);
         parts_->readMeEntries.reset();
@@ -293,10 +309,7 @@ void DesktopWiring::remove() {
         if (getDesktopServices() == parts_->windowServices.get()) setDesktopServices(nullptr);
         parts_->windowServices.reset();
     }
-    if (parts_->optionHooks) {
-        setChannelFilterLookup(nullptr);
-        parts_->optionHooks = false;
-    }
+    setChannelFilterLookup(nullptr);
 }
 
 // --- the main window's state

@@ -1,18 +1,19 @@
 #pragma once
-// What start-up joins together: the services through which the helpers,
-// reports, options, dialogs and local port listeners reach the windows, and
-// the main window's state in the key store.
+// What start-up joins together: every hook through which the helpers,
+// reports, options, dialogs, item lists, notification area and local port
+// listeners reach the windows, and the main window's state in the key store.
 //
 //   DesktopWiring wiring;
-//   wiring.installOptionHooks();          // before the global options load
-//   ...                                   // main frame created
-//   wiring.installWindowServices(frame);  // before the channels load
-//   wiring.installListenerHooks(frame);   // before the listeners start
+//   wiring.install();   // once, before the global options load and the
+//                       // main frame is made
 //   ...
-//   wiring.remove();                      // at shut-down, before the frame goes
+//   wiring.remove();    // at shut-down, before the frame goes
 //
-// Everything installed is removed again by remove() (or the destructor), so
-// nothing is left pointing at a destroyed window or object.
+// install() is the one place the hooks are installed: the window tests call
+// it too, so they run with what the program runs with. The hooks that need
+// the main frame find it when they are called. Everything installed is
+// removed again by remove() (or the destructor), so nothing is left
+// pointing at a destroyed window or object.
 #include <memory>
 #include <string>
 
@@ -30,16 +31,17 @@ public:
     DesktopWiring& operator=(const DesktopWiring&) = delete;
 
     // The new-channel desktop settings template that the global options
-    // load and save, and the filters the reports look up.
-    void installOptionHooks();
-    // The openers' window services, the desktop settings' observer, the
-    // read-me list for its reports, the window-update lock, the channel
-    // pictures, the channel page's credentials editor and the main frame's
-    // services (notifications, read-me additions, channel properties,
-    // a hook's feed item, viewed-URL import, due reports).
-    void installWindowServices(CMainFrame& frame);
-    // What the local port listeners hand to the main window.
-    void installListenerHooks(CMainFrame& frame);
+    // load and save, their error reports and the filters the reports look
+    // up; the mouse hook and modifier keys; the notification sink and the
+    // tray icon; the channel windows' operations of the user-interface
+    // handler; the plug-in sheets and the new-channel wizard's starters;
+    // the openers' window services, the desktop settings' observer, the
+    // read-me list for its reports, the channel pictures, the channel
+    // page's credentials editor; the main frame's services (notifications,
+    // read-me additions, channel properties, a hook's feed item, viewed-URL
+    // import, due reports); what the local port listeners hand to the main
+    // window.
+    void install();
     void remove();
 
 private:

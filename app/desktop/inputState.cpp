@@ -20,7 +20,10 @@ MouseHook* g_hook = nullptr;
 }  // namespace
 
 int readQtModifierKeyState() {
-    const Qt::KeyboardModifiers held = QGuiApplication::keyboardModifiers();
+    // The keys held now, as the window system has them: the state Qt keeps
+    // from past input events can still hold a modifier whose release went to
+    // another window, and a click must not choose its command from that.
+    const Qt::KeyboardModifiers held = QGuiApplication::queryKeyboardModifiers();
     return makeModifierKeyState(held & Qt::ShiftModifier, held & Qt::ControlModifier, held & Qt::AltModifier);
 }
 

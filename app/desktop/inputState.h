@@ -15,5 +15,5 @@ void uninstallMouseHook();
 bool isMouseHookInstalled();
 // What the filter does with one event.
 void mouseHookProc(QObject* watched, QEvent* event);
-// Shift 1, Ctrl 2, Alt 4 from Qt's state of the current event.
+// Shift 1, Ctrl 2, Alt 4: the modifier keys held now, asked of the window system.
 int readQtModifierKeyState();

@@ -38,9 +38,11 @@
 #include "lib/log/messageLog.h"
 #include "lib/log/messageLogInit.h"
 #include "lib/misc/stringHelpers.h"
+#include "platform/files.h"
 #include "platform/messages.h"
 #include "tools/files.h"
 #include "tools/ini.h"
+#include "tools/tempFile.h"
 #include "platform/registry.h"
 #include "ui/appPlugin/appPluginWindow.h"
 #include "ui/bars/controlCenterPanes.h"
@@ -184,6 +186,11 @@ bool CMendrelApp::InitInstance() {
         return false;
     }
 
+    // The user's configuration file holds credentials: it is the owner's
+    // alone. Request files that a killed run left behind may too.
+    platform::files::keepOwnerOnly(paths.userConfigFile);
+    tools::TempFile::removeFilesOfEndedProcesses();
+
     STARTUP_LOG << "Initializing the message log." << std::endl;
     getMessageLog().setThreadSafetyLock(&logLock_);
     {
@@ -222,8 +229,10 @@ bool CMendrelApp::InitInstance() {
     STARTUP_LOG << "Starting main initialization." << std::endl;
     loadBranding(newUser);
 
+    // Every hook between the windows, the dialogs, the options and the
+    // listeners, before anything can call one.
     wiring_ = std::make_unique<DesktopWiring>();
-    wiring_->installOptionHooks();
+    wiring_->install();
     STARTUP_LOG << "Loading the global options." << std::endl;
     try {
         GlobalOptions::instance().load();
@@ -320,10 +329,9 @@ void CMendrelApp::init1() {
     installBrowserContextMenu(appServerPort_);
     STARTUP_LOG << "Registering our Window messages." << std::endl;
     registerAppMessages();
+    // The mouse hook and the plug-in windows' openers came with the wiring.
     STARTUP_LOG << "Installing our mouse hook." << std::endl;
-    installMouseHook();
     STARTUP_LOG << "Initializing doc tmeplate: AppPlugin." << std::endl;
-    ui::installAppPluginWindows();
     STARTUP_LOG << "Initializing doc template: SimpleBrowser." << std::endl;
 
     STARTUP_LOG << "Creating the main frame." << std::endl;
@@ -338,14 +346,6 @@ void CMendrelApp::init1() {
                          options.ActivityLogFontSize, colour(options.ActivityLogBgdCol)};
     setup.errorLog = {options.MaxErrorLogMsgs, QString::fromStdString(options.ErrorLogFontName),
                       options.ErrorLogFontSize, colour(options.ErrorLogBgdCol)};
-    setup.showCaptionBar = options.ShowCaptionBar;
-    setup.captionFontName = QString::fromStdString(options.CaptionBarFontName);
-    setup.captionFontSize = options.CaptionBarFontSize;
-    setup.captionItalics = options.CaptionBarItalics;
-    setup.captionForeground = colour(options.CaptionBarFgdCol);
-    setup.captionBackground = colour(options.CaptionBarBgdCol);
-    // The frame creates the tray icon and shows the balloons through these.
-    ui::installTrayServices();
     auto* frame = new CMainFrame;
     if (!frame->create(setup)) {
         delete frame;
@@ -353,18 +353,15 @@ void CMendrelApp::init1() {
         throw std::runtime_error("Can't load the main frame window.");
     }
     mainFrame_ = frame;
-    getMainFrameServices().getChannelManager = [] { return ::getChannelManager(); };
     // The engine's library hooks run on this thread through the frame.
     channels::installChannelHookHost();
     channels::setDllChannelHookMessages(frame->getHandle(), static_cast<int>(appMessages().relayDllChannelHookEvent),
                                         static_cast<int>(appMessages().relayDllChannelHookCommand));
 
-    wiring_->installWindowServices(*frame);
     // The window's placement and bars as the user left them.
     if (savedWindowState_.load(paths.appName)) savedWindowState_.applyTo(*frame);
 
     STARTUP_LOG << "Showing the main window." << std::endl;
-    frame->setLayout({options.MdiTabs});
     if (!options.StartMinimized) {
         frame->show();
     } else if (!options.RunAsSystemTrayApp) {
@@ -438,9 +435,6 @@ void CMendrelApp::init2() {
     STARTUP_LOG << "Starting the local port listeners." << std::endl;
     listeners::appServer().setPort(static_cast<unsigned>(appServerPort_));
     listeners::appPluginServer().setPort(static_cast<unsigned>(GlobalOptions::instance().AppPluginServerPortNo));
-    wiring_->installListenerHooks(*mainFrame_);
-    // "/subscribe" reaches the main frame, which starts the new-channel wizard.
-    dialogs::installNewChannelWizardStarters();
     listeners::enableLocalPortListeners(false);
 
     STARTUP_LOG << "Initializing the channel manager." << std::endl;
@@ -526,7 +520,11 @@ bool CMendrelApp::onNewUser() {
                                                     paths.userDir + ":" + failures),
                              dialogs::MessageButtons::Ok, dialogs::MessageIcon::Warning);
     }
-    tools::writeIniString(joinPath(paths.channelsDir, "OrvanNews.rss"), "Config", "RssChannelUrl", newsFeedUrl());
+    const std::string newsChannel = joinPath(paths.channelsDir, "OrvanNews.rss");
+    tools::writeIniString(newsChannel, "Config", "RssChannelUrl", newsFeedUrl());
+    // A readable name until the first fetch brings the feed's own title (a
+    // preferred name would hide that title for good).
+    tools::writeIniString(newsChannel, "Cache", "ChannelDisplayName", paths.appName + " News");
     startupFlags().newUser = true;
     return true;
 }

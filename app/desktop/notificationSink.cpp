@@ -1,4 +1,5 @@
 #include "app/desktop/notificationSink.h"
+#include "app/core/seams.h"
 
 #include <atomic>
 
@@ -9,3 +10,4 @@ std::atomic<NotificationSink*> g_sink{&g_silentSink};
 
 void setNotificationSink(NotificationSink* sink) { g_sink.store(sink != nullptr ? sink : &g_silentSink); }
 NotificationSink& getNotificationSink() { return *g_sink.load(); }
+const seams::Registration g_notificationSinkSeam("NotificationSink", [] { return g_sink.load() != &g_silentSink; });

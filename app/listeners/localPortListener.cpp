@@ -1,4 +1,5 @@
 #include "app/listeners/localPortListener.h"
+#include "app/core/seams.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -149,6 +150,12 @@ void setListenerHooks(ListenerHooks hooks) {
     std::lock_guard<std::mutex> guard(hooksMutex());
     hooksStore() = std::move(hooks);
 }
+
+const seams::Registration g_listenerHooksSeam("ListenerHooks", [] {
+    const ListenerHooks hooks = listenerHooks();
+    return hooks.startNewChannelWizard && hooks.addToReadMeList && hooks.bringToFront && hooks.isMainFrameCreated &&
+           hooks.isReadMeListFull && hooks.reportError;
+});
 
 ListenerHooks listenerHooks() {
     std::lock_guard<std::mutex> guard(hooksMutex());

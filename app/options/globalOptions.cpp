@@ -1,4 +1,5 @@
 #include "app/options/globalOptions.h"
+#include "app/core/seams.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -24,6 +25,15 @@ const char kReportSectionStem[] = "Channel Report Config ";
 std::mutex g_hooksMutex;
 GlobalOptions::ErrorReporter g_errorReporter;
 GlobalOptions::DesktopSettingsFactory g_desktopSettingsFactory;
+
+const seams::Registration g_errorReporterSeam("GlobalOptions::ErrorReporter", [] {
+    std::lock_guard<std::mutex> guard(g_hooksMutex);
+    return static_cast<bool>(g_errorReporter);
+});
+const seams::Registration g_desktopSettingsFactorySeam("GlobalOptions::DesktopSettingsFactory", [] {
+    std::lock_guard<std::mutex> guard(g_hooksMutex);
+    return static_cast<bool>(g_desktopSettingsFactory);
+});
 
 std::string defaultEmailSubject()
 {

@@ -1,4 +1,5 @@
 #include "app/reports/channelReportGenerator.h"
+#include "app/core/seams.h"
 
 #include <ctime>
 #include <atomic>
@@ -34,6 +35,12 @@ ChannelFilterLookup& filterLookup() {
     static ChannelFilterLookup lookup;
     return lookup;
 }
+
+const seams::Registration g_readMeListSeam("ReadMeListSource", [] { return g_readMeList.load() != nullptr; });
+const seams::Registration g_filterLookupSeam("ChannelFilterLookup", [] {
+    std::lock_guard<std::mutex> guard(lookupMutex());
+    return static_cast<bool>(filterLookup());
+});
 
 bool is(const std::string& name, const char* variable) { return mbsCompareNoCase(name, variable) == 0; }
 

@@ -1,4 +1,5 @@
 #include "app/settings/channelDesktopSettings.h"
+#include "app/core/seams.h"
 
 #include <mutex>
 #include <stdexcept>
@@ -39,6 +40,10 @@ ChannelImageFactory currentImageFactory() {
     std::lock_guard lock(factoryMutex());
     return imageFactory();
 }
+
+const seams::Registration g_observerSeam("ChannelDesktopSettingsObserver", [] { return g_observer.load() != nullptr; });
+const seams::Registration g_imageFactorySeam("ChannelImageFactory",
+                                             [] { return static_cast<bool>(currentImageFactory()); });
 
 // Shows the wait cursor for a scope.
 struct WaitCursor {
@@ -508,12 +513,14 @@ std::shared_ptr<ChannelImage> ChannelDesktopSettings::getChannelImage() {
 ChannelDesktopSettings* ChannelDesktopSettingsTable::add(channels::Channel* channel) {
     auto settings = std::make_unique<ChannelDesktopSettings>(channel);
     ChannelDesktopSettings* result = settings.get();
-    std::unique_ptr<ChannelDesktopSettings> previous;
-    {
-        ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
-        previous = std::exchange(entries_[channel], std::move(settings));
-        if (channel != nullptr) channel->setDesktopSettings(result);
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    std::unique_ptr<ChannelDesktopSettings>& slot = entries_[channel];
+    if (slot) {
+        const ChannelDesktopSettings* key = slot.get();
+        retired_.emplace(key, std::move(slot));
     }
+    slot = std::move(settings);
+    if (channel != nullptr) channel->setDesktopSettings(result);
     return result;
 }
 
@@ -524,12 +531,12 @@ ChannelDesktopSettings* ChannelDesktopSettingsTable::find(const channels::Channe
 }
 
 void ChannelDesktopSettingsTable::remove(channels::Channel* channel) {
-    std::unique_ptr<ChannelDesktopSettings> gone;
     ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
     auto it = entries_.find(channel);
     if (it == entries_.end()) return;
     if (channel != nullptr && channel->getDesktopSettings() == it->second.get()) channel->setDesktopSettings(nullptr);
-    gone = std::move(it->second);
+    const ChannelDesktopSettings* key = it->second.get();
+    retired_.emplace(key, std::move(it->second));
     entries_.erase(it);
 }
 

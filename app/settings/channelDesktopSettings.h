@@ -199,15 +199,21 @@ const ChannelDesktopSettings* getChannelDesktopSettingsTemplate();
 // Start-up fills it, the new-channel wizard adds to it, shut-down empties it.
 // Its first use also makes the channel filters test channels through their
 // desktop settings (matchesFilter).
+//
+// Settings that leave the table while the program runs (a deleted channel's,
+// or ones replaced by add) are retired, not destroyed: the worker's event
+// handlers and the windows may still hold the pointer they read from the
+// channel, so the object stays valid until the process ends.
 class ChannelDesktopSettingsTable {
 public:
-    // Creates the settings of a channel (replacing any), attaches them to
-    // the channel and returns them.
+    // Creates the settings of a channel (retiring any held before), attaches
+    // them to the channel and returns them.
     ChannelDesktopSettings* add(channels::Channel* channel);
     ChannelDesktopSettings* find(const channels::Channel* channel) const;
-    // Detaches and destroys the settings of one channel.
+    // Detaches the settings of one channel and retires them.
     void remove(channels::Channel* channel);
-    // Detaches and destroys every entry.
+    // Detaches and destroys every entry (shut-down, once no event handler
+    // and no window uses them any more); retired settings stay.
     void clear();
     std::size_t size() const;
     SharedExclusiveLock& getLock() const { return lock_; }
@@ -215,5 +221,6 @@ public:
 private:
     mutable SharedExclusiveLock lock_;
     std::map<const channels::Channel*, std::unique_ptr<ChannelDesktopSettings>> entries_;
+    std::map<const ChannelDesktopSettings*, std::unique_ptr<ChannelDesktopSettings>> retired_;
 };
 ChannelDesktopSettingsTable& getChannelDesktopSettingsTable();

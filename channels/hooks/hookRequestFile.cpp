@@ -31,6 +31,10 @@ void writeCallKeys(const std::string& file, ChannelHook& hook, Channel* channel,
     tools::writeIniString(file, kConfig, nameKey, name);
     tools::writeIniString(file, kConfig, "ChannelConfigFile",
                           channel != nullptr ? channel->getConfigFilename() : std::string());
+    // The name as the program shows it: the channel file may not hold it yet
+    // (a channel's first update raises its events before the file is saved).
+    tools::writeIniString(file, kConfig, "ChannelDisplayName",
+                          channel != nullptr ? channel->getDisplayName() : std::string());
     // Full pointer-sized values in decimal: nothing is cut to 32 bits.
     tools::writeIniString(file, kConfig, "hChannelCookie", std::to_string(getChannelCookie(channel)));
     tools::writeIniString(file, kConfig, "hChannelHookCookie", std::to_string(hook.getCookie()));

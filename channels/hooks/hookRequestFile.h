@@ -8,7 +8,9 @@
 //                 SettingsSectionName ("Settings"), the scripting engine's
 //                 standard parameters, Command ("ProcessEvent" or
 //                 "ProcessCommand"), EventName or CommandName,
-//                 ChannelConfigFile, hChannelCookie, hChannelHookCookie
+//                 ChannelConfigFile, ChannelDisplayName (the preferred
+//                 name, else the feed's title, else the channel's address),
+//                 hChannelCookie, hChannelHookCookie
 //   [ChannelHookParameters]        one key per channel parameter (when any)
 //   the event's own sections       (events only, e.g. [NewFeedItem])
 //

@@ -7,6 +7,7 @@
 #include "channels/plugin/scriptingEngine.h"
 #include "lib/misc/stringHelpers.h"
 #include "lib/log/messageLog.h"
+#include "lib/text/blowfish.h"
 #include "platform/profile.h"
 #include "tools/codecs.h"
 #include "tools/ini.h"
@@ -75,10 +76,12 @@ void ScriptingEngine::loadParamDefTable(const std::string& configFilename, Param
     }
 }
 
-bool isPasswordParam(const ParamDef& def) {
-    const std::string name = toLowerCopy(def.name);
+bool isPasswordParamName(const std::string& paramName) {
+    const std::string name = toLowerCopy(paramName);
     return name.find("password") != std::string::npos || name.find("passwd") != std::string::npos;
 }
+
+bool isPasswordParam(const ParamDef& def) { return isPasswordParamName(def.name); }
 
 void ScriptingEngine::readParamValues(const std::string& configFilename, const std::string& sectionName,
                                       const ParamDefs& defs, ParamValues& values) {
@@ -86,8 +89,11 @@ void ScriptingEngine::readParamValues(const std::string& configFilename, const s
                                     << " ; sectionName=" << sectionName << std::endl;
     for (const ParamDef& def : defs) {
         // The default is already plain text: only a stored value is decoded.
+        // A password is stored enciphered; one stored plain earlier still reads.
         const auto stored = platform::profile::readValue(configFilename, sectionName, def.name);
-        const std::string value = stored ? tools::trimString(tools::urlDecode(*stored)) : def.defaultValue;
+        const std::string value = !stored                ? def.defaultValue
+                                  : isPasswordParam(def) ? tools::decodeIniSecretString(crypto::passwordCipher, *stored)
+                                                         : tools::trimString(tools::urlDecode(*stored));
         ORVAN_LOG(logGroupPluginLoad()) << "Loaded paramater value: sectionName=" << sectionName
                                         << " ; paramName=" << def.name
                                         << " ; val=" << (isPasswordParam(def) ? maskSecret(value) : value) << std::endl;
@@ -100,7 +106,10 @@ bool ScriptingEngine::writeParamValues(const std::string& configFilename, const 
     platform::profile::WriteBatch batch(configFilename);
     bool ok = true;
     for (const auto& [name, value] : values)
-        ok = tools::writeIniString(configFilename, sectionName, name, value) && ok;
+        ok = (isPasswordParamName(name)
+                  ? tools::writeIniSecretString(crypto::passwordCipher, configFilename, sectionName, name, value)
+                  : tools::writeIniString(configFilename, sectionName, name, value)) &&
+             ok;
     return batch.commit() && ok;
 }
 

@@ -55,8 +55,10 @@ using ParamValues = std::map<std::string, std::string>;
 ParamType paramTypeFromName(const std::string& typeName);
 
 // Whether a parameter holds a password: its name mentions one ("Password",
-// "Passwd", any case). Such values never appear in logs.
+// "Passwd", any case). Such values never appear in logs and are stored
+// enciphered (tools::writeIniSecretString).
 bool isPasswordParam(const ParamDef& def);
+bool isPasswordParamName(const std::string& name);
 
 // "a|b|" -> "a\0b\0\0": every '|' becomes a NUL and one more NUL is appended.
 std::string convertFileFilters(const std::string& filters);

@@ -8,6 +8,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "dialogs/base/windowPlacement.h"
+
 namespace dialogs {
 
 PropertyPage::PropertyPage(QWidget* parent) : QWidget(parent) {}
@@ -16,6 +18,7 @@ void PropertyPage::initialiseOnce() {
   if (initialised_) return;
   initialised_ = true;
   initDialog();
+  if (sheet_) sheet_->keepEnterForDefault(this);
   QMetaObject::invokeMethod(this, [this] { onPostInitDialog(); }, Qt::QueuedConnection);
 }
 
@@ -74,10 +77,22 @@ bool PropertySheet::setActivePage(PropertyPage* wanted) {
   return it != pages_.end() && setActivePage(static_cast<int>(it - pages_.begin()));
 }
 
+void PropertySheet::keepEnterForDefault(QWidget* root) {
+  // A focused push button takes Enter for itself when it is an auto-default
+  // one (the default for buttons in a dialog): in a sheet Enter belongs to
+  // its default button (OK, Next, Finish) whatever has the focus, so only the
+  // default buttons keep the behaviour. Space still presses a focused button.
+  for (QPushButton* button : root->findChildren<QPushButton*>())
+    if (button->window() == this && !button->isDefault()) button->setAutoDefault(false);
+}
+
 void PropertySheet::initDialog() {
+  keepEnterForDefault(this);
   if (pages_.empty()) return;
   // Every page's tab stays in sight: the sheet is at least as wide as its tab row.
-  tabs_->setMinimumWidth(std::max(tabs_->minimumWidth(), tabs_->tabBar()->sizeHint().width() + 8));
+  // An explicit minimum replaces the pages' own: keep theirs when wider.
+  tabs_->setMinimumWidth(std::max({tabs_->minimumWidth(), tabs_->tabBar()->sizeHint().width() + 8,
+                                   tabs_->minimumSizeHint().width()}));
   const int first = page(firstPage_) ? firstPage_ : 0;
   switching_ = true;
   tabs_->setCurrentIndex(first);
@@ -107,6 +122,7 @@ void PropertySheet::switchTo(int index, bool askCurrent) {
   switching_ = false;
   current_ = index;
   next->initialiseOnce();
+  if (isVisible()) keepRoomForWrappedText(this);
   if (!next->onSetActive() && previous >= 0) {
     switching_ = true;
     tabs_->setCurrentIndex(previous);

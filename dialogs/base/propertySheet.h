@@ -75,6 +75,12 @@ public:
 
   void reject() override;
 
+  // Enter presses the sheet's default button whatever control under `root`
+  // has the focus (multi-line text keeps its own Enter). Runs over the whole
+  // sheet when it is first shown and over each page once it is initialised;
+  // a page that adds push buttons later calls it for them.
+  void keepEnterForDefault(QWidget* root);
+
 protected:
   void initDialog() override;
   // OK: validates and applies as described above; accepts when all agree.

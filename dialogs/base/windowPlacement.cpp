@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QGuiApplication>
+#include <QLayout>
 #include <QScreen>
 #include <QWidget>
 
@@ -16,7 +17,57 @@ QRect workAreaFor(const QWidget* window, const QWidget* parent) {
   return screen ? screen->availableGeometry() : QRect();
 }
 
+// The window frame's thickness on each side: the real one once the window
+// system has framed the window, else what a title bar and thin borders take.
+QMargins frameMargins(const QWidget* window) {
+  const QRect frame = window->frameGeometry();
+  const QRect client = window->geometry();
+  if (window->testAttribute(Qt::WA_WState_Created) && frame != client && frame.contains(client))
+    return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+            frame.bottom() - client.bottom()};
+  return {4, 30, 4, 4};
+}
+
 }  // namespace
+
+QRect workAreaOf(const QWidget* window) {
+  const QWidget* parent = window ? window->parentWidget() : nullptr;
+  return workAreaFor(window, parent ? parent->window() : nullptr);
+}
+
+void fitIntoWorkArea(QWidget* window) {
+  if (!window) return;
+  const QRect workArea = workAreaOf(window);
+  if (!workArea.isValid()) return;
+  const QMargins frame = frameMargins(window);
+  const QRect room = workArea.marginsRemoved(frame);
+  QRect client = window->geometry();
+  // Shrunk as far as its minimum lets it; a window that cannot get smaller
+  // than the work area keeps its top-left corner in sight.
+  const QSize least = window->minimumSize().expandedTo(window->minimumSizeHint());
+  QSize size = client.size().boundedTo(room.size()).expandedTo(least);
+  if (size != client.size()) client.setSize(size);
+  int x = std::min(client.left(), room.right() + 1 - client.width());
+  int y = std::min(client.top(), room.bottom() + 1 - client.height());
+  x = std::max(x, room.left());
+  y = std::max(y, room.top());
+  client.moveTopLeft(QPoint(x, y));
+  if (client != window->geometry()) window->setGeometry(client);
+}
+
+void keepRoomForWrappedText(QWidget* window) {
+  QLayout* layout = window ? window->layout() : nullptr;
+  if (!layout) return;
+  layout->activate();
+  if (!layout->hasHeightForWidth()) return;
+  // A window's minimum size ignores how tall word-wrapped text gets at that
+  // width: at its narrowest, the window keeps the height its text needs (a
+  // wider window needs no more).
+  const int narrowest = std::max(window->minimumWidth(), layout->totalMinimumSize().width());
+  const int height = layout->totalHeightForWidth(narrowest);
+  if (height > window->minimumHeight()) window->setMinimumHeight(height);
+  if (window->height() < window->minimumHeight()) window->resize(window->width(), window->minimumHeight());
+}
 
 void positionDialog(QWidget* window, QWidget* parent) {
   if (!window) return;

@@ -16,6 +16,16 @@ namespace dialogs {
 // window without one is placed over its screen's work area.
 void positionDialog(QWidget* window, QWidget* parent = nullptr);
 
+// The work area of the screen the window (or its parent) is on.
+QRect workAreaOf(const QWidget* window);
+// Keeps the window, frame included, inside its work area: shrunk to the work
+// area when its minimum size allows, then moved back from the right and
+// bottom edges and never past the left and top ones.
+void fitIntoWorkArea(QWidget* window);
+// Raises the window's minimum height to what its word-wrapped texts need at
+// its minimum width, so that no size the user can give it clips them.
+void keepRoomForWrappedText(QWidget* window);
+
 class SaveWindowPlacement {
 public:
   struct Placement {

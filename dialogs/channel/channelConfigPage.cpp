@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/core/seams.h"
 #include "app/misc/timeInterval.h"
 #include "app/options/globalOptions.h"
 #include "app/settings/channelDesktopSettings.h"
@@ -145,6 +146,9 @@ CChannelConfigPropPage::CChannelConfigPropPage(QWidget* parent) : CAppPropertyPa
 
 CChannelConfigPropPage::~CChannelConfigPropPage() = default;
 
+const seams::Registration g_credentialsEditorSeam("CChannelConfigPropPage::CredentialsEditor",
+                                                  [] { return static_cast<bool>(credentialsEditor()); });
+
 void CChannelConfigPropPage::setCredentialsEditor(CredentialsEditor editor) {
   credentialsEditor() = std::move(editor);
 }
@@ -213,6 +217,16 @@ bool CChannelConfigPropPage::validateData() {
     int seconds = 0;
     if (!parseTimeInterval(ss(intervalCombo_->currentText()), seconds)) {
       showMessage(this, tr("Please choose how often you would like this channel to be updated."));
+      intervalCombo_->setFocus();
+      return false;
+    }
+    // The channel reads a shorter interval back as its minimum: refuse it
+    // here rather than confirm one interval and keep another.
+    const int minimum = channel_ ? channel_->getChannelSettings().getMinAutoUpdateInterval() : 0;
+    if (seconds < minimum) {
+      showMessage(this, tr("This channel cannot be updated more often than every %1.\n\nPlease choose an interval "
+                           "of at least %2.")
+                            .arg(qs(formatTimeInterval(minimum, true)), qs(formatTimeInterval(minimum, false))));
       intervalCombo_->setFocus();
       return false;
     }
@@ -331,6 +345,7 @@ void CChannelConfigPropPage::onIntervalKillFocus() {
 
 void CChannelConfigPropPage::onServerAuthentication() {
   if (!credentialsEditor()) {
+    seams::missing("CChannelConfigPropPage::CredentialsEditor");
     QApplication::beep();
     return;
   }

@@ -70,13 +70,20 @@ CChannelDetailsPropPage::CChannelDetailsPropPage(QWidget* parent) : CAppProperty
   auto* imageRow = new QHBoxLayout;
   imageRow->addWidget(imageEdit_, 1);
   imageRow->addWidget(browseButton_);
-  form->addRow(tr("&Image:"), imageRow);
+  // A label beside a row of controls names its first one as its buddy, so
+  // that its mnemonic works and its "&" is not shown.
+  auto buddyLabel = [this](const QString& text, QWidget* buddy) {
+    auto* label = new QLabel(text, this);
+    label->setBuddy(buddy);
+    return label;
+  };
+  form->addRow(buddyLabel(tr("&Image:"), imageEdit_), imageRow);
   auto* sizeRow = new QHBoxLayout;
   sizeRow->addWidget(widthEdit_);
-  sizeRow->addWidget(new QLabel(tr("Heigh&t:"), this));
+  sizeRow->addWidget(buddyLabel(tr("Heigh&t:"), heightEdit_));
   sizeRow->addWidget(heightEdit_);
   sizeRow->addStretch(1);
-  form->addRow(tr("&Width:"), sizeRow);
+  form->addRow(buddyLabel(tr("&Width:"), widthEdit_), sizeRow);
   form->addRow(tr("&Description:"), descriptionEdit_);
   auto* links = new QHBoxLayout;
   links->addWidget(editorLink_);

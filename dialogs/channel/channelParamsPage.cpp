@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/core/seams.h"
 #include "app/core/programPaths.h"
 #include "channels/appPlugins/appPlugin.h"
 #include "channels/channel.h"
@@ -66,6 +67,9 @@ CChannelParamsPropPage::CChannelParamsPropPage(QWidget* parent) : CAppPropertyPa
   connect(detailsButton_, &QPushButton::clicked, this, [this] { onDetails(); });
   connect(globalButton_, &QPushButton::clicked, this, [this] { onGlobal(); });
 }
+
+const seams::Registration g_appPluginSheetOpenerSeam("CChannelParamsPropPage::AppPluginSheetOpener",
+                                                    [] { return static_cast<bool>(appPluginSheetOpener()); });
 
 void CChannelParamsPropPage::setAppPluginSheetOpener(AppPluginSheetOpener opener) {
   appPluginSheetOpener() = std::move(opener);
@@ -130,6 +134,7 @@ void CChannelParamsPropPage::onDetails() {
   } else if (channels::AppPlugin* plugin = appPlugin(); plugin && appPluginSheetOpener()) {
     appPluginSheetOpener()(this, plugin, 0);
   } else {
+    if (appPlugin() != nullptr) seams::missing("CChannelParamsPropPage::AppPluginSheetOpener");
     QApplication::beep();
   }
 }
@@ -141,6 +146,7 @@ void CChannelParamsPropPage::onGlobal() {
   } else if (channels::AppPlugin* plugin = appPlugin(); plugin && appPluginSheetOpener()) {
     appPluginSheetOpener()(this, plugin, 1);
   } else {
+    if (appPlugin() != nullptr) seams::missing("CChannelParamsPropPage::AppPluginSheetOpener");
     QApplication::beep();
   }
 }

@@ -1,6 +1,9 @@
 #include "dialogs/hints/hintDlg.h"
 
+#include <algorithm>
+
 #include <QApplication>
+#include <QFontMetrics>
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -73,27 +76,49 @@ void CHintDlg::initDialog() {
   setWindowTitle(applicationTitle());
   icon_->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32, 32));
   text_->setText(message());
-  adjustSize();
+  if (hint_) {
+    for (int slot = 0; slot < 3; ++slot) {
+      const HintButton& def = hint_->buttons->slot[slot];
+      QPushButton* button = buttons_[slot];
+      if (!def.label) {
+        // Hidden and disabled, so that no mnemonic reaches it.
+        button->hide();
+        button->setEnabled(false);
+        continue;
+      }
+      button->setText(tr(def.label));
+      button->setDefault(def.answer == hint_->defaultAnswer);
+    }
+  }
+  fitText();
   positionDialog(this);
+}
+
+void CHintDlg::fitText() {
+  // A word-wrapped label gets no height of its own from the dialog's layout:
+  // fix the text's width and reserve the height that width needs, so that
+  // every line shows whatever the text's length.
+  QLayout* top = layout();
+  top->activate();
+  const QFontMetrics metrics(text_->font());
+  const int widest = metrics.boundingRect(QRect(0, 0, 100000, 100000), Qt::TextExpandTabs, text_->text()).width();
+  const int wanted = std::clamp(widest + 4, 320, 440);
+  // The button row may need more room than the text does.
+  const int besideText = icon_->sizeHint().width() + top->spacing() + top->contentsMargins().left() +
+                         top->contentsMargins().right();
+  const int width = std::max(wanted, layout()->itemAt(1)->sizeHint().width() + top->contentsMargins().left() +
+                                         top->contentsMargins().right() - besideText);
+  text_->setFixedWidth(width);
+  text_->setMinimumHeight(text_->heightForWidth(width));
+  top->invalidate();
+  top->activate();
+  adjustSize();
 }
 
 void CHintDlg::onPostInitDialog() {
   if (!hint_) return;
-  for (int slot = 0; slot < 3; ++slot) {
-    const HintButton& def = hint_->buttons->slot[slot];
-    QPushButton* button = buttons_[slot];
-    if (!def.label) {
-      // Hidden and disabled, so that no mnemonic reaches it.
-      button->hide();
-      button->setEnabled(false);
-      continue;
-    }
-    button->setText(tr(def.label));
-    if (def.answer == hint_->defaultAnswer) {
-      button->setDefault(true);
-      button->setFocus(Qt::OtherFocusReason);
-    }
-  }
+  for (int slot = 0; slot < 3; ++slot)
+    if (buttons_[slot]->isDefault()) buttons_[slot]->setFocus(Qt::OtherFocusReason);
 }
 
 void CHintDlg::endWith(int answer) {

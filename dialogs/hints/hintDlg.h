@@ -38,6 +38,7 @@ protected:
 
 private:
   void endWith(int answer);
+  void fitText();
 
   std::string identifier_;
   const HintDef* hint_;

@@ -2,7 +2,11 @@
 
 #include <exception>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPixmap>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -24,8 +28,57 @@
 #include "tools/httpAuth.h"
 #include "ui/frame/mainFrame.h"
 #include "ui/helpers/misc.h"
+#include "ui/tray/programIcon.h"
 
 namespace dialogs {
+
+namespace {
+
+// The pictures beside the listener boxes: a subscribe badge as web pages
+// show them, drawn here, in the listener's own colour with its port, and the
+// program's own badge (its icon's tile) for the links it always takes.
+QPixmap subscribeBadge(const QColor& colour, const QString& caption, bool ownTile) {
+  const qreal ratio = qApp->devicePixelRatio();
+  const QSize size(58, 16);
+  QPixmap pixmap(size * ratio);
+  pixmap.setDevicePixelRatio(ratio);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(colour);
+  painter.drawRoundedRect(QRectF(0.5, 0.5, size.width() - 1, size.height() - 1), 3, 3);
+  if (ownTile) {
+    painter.drawPixmap(QRect(1, 1, 14, 14), programIcon().pixmap(14, 14));
+  } else {
+    drawFeedSymbol(painter, QRectF(1, 1, 14, 14), Qt::white);
+  }
+  QFont font = painter.font();
+  font.setPixelSize(10);
+  font.setBold(true);
+  painter.setFont(font);
+  painter.setPen(Qt::white);
+  painter.drawText(QRect(16, 0, size.width() - 18, size.height()), Qt::AlignCenter, caption);
+  painter.end();
+  return pixmap;
+}
+
+QLabel* badgeLabel(QWidget* parent, const QPixmap& pixmap, const char* name) {
+  auto* label = new QLabel(parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setPixmap(pixmap);
+  label->setFixedSize(pixmap.deviceIndependentSize().toSize());
+  return label;
+}
+
+QHBoxLayout* besideBadge(QLabel* badge, QWidget* control) {
+  auto* row = new QHBoxLayout;
+  row->addWidget(badge);
+  row->addWidget(control, 1);
+  return row;
+}
+
+}  // namespace
 
 CAdvancedOptionsPropPage::CAdvancedOptionsPropPage(QWidget* parent) : CAppPropertyPage(parent) {
   setWindowTitle(tr("Advanced"));
@@ -65,10 +118,20 @@ CAdvancedOptionsPropPage::CAdvancedOptionsPropPage(QWidget* parent) : CAppProper
       subscribe);
   explanation->setWordWrap(true);
   subscribeLayout->addWidget(explanation);
-  subscribeLayout->addWidget(listenPort8888_);
-  subscribeLayout->addWidget(listenPort8900_);
-  subscribeLayout->addWidget(listenPort5335_);
-  subscribeLayout->addWidget(new QLabel(tr("Orvan icons look like this and are always enabled."), subscribe));
+  subscribeLayout->addLayout(besideBadge(
+      badgeLabel(subscribe, subscribeBadge(QColor(40, 110, 190), QStringLiteral("8888"), false), "port8888Badge"),
+      listenPort8888_));
+  subscribeLayout->addLayout(besideBadge(
+      badgeLabel(subscribe, subscribeBadge(QColor(60, 140, 70), QStringLiteral("8900"), false), "port8900Badge"),
+      listenPort8900_));
+  subscribeLayout->addLayout(besideBadge(
+      badgeLabel(subscribe, subscribeBadge(QColor(120, 80, 160), QStringLiteral("5335"), false), "port5335Badge"),
+      listenPort5335_));
+  auto* ownNote = new QLabel(tr("Orvan icons look like this and are always enabled."), subscribe);
+  ownNote->setObjectName(QStringLiteral("ownBadgeNote"));
+  subscribeLayout->addLayout(besideBadge(
+      badgeLabel(subscribe, subscribeBadge(QColor(236, 112, 20), QStringLiteral("ORVAN"), true), "ownBadge"),
+      ownNote));
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);

@@ -83,6 +83,7 @@ CChannelFilterDlg::CChannelFilterDlg(const ChannelFilter& filter, const std::vec
   searchIn_->setObjectName(QStringLiteral("searchInLabel"));
   setControlId(searchIn_, 1162);
   inUrl_ = checkBox(tr("Channel URL"), this, "searchUrlCheck", 1159);
+  searchIn_->setBuddy(inUrl_);
   inName_ = checkBox(tr("Channel name"), this, "searchNameCheck", 1160);
   inDescription_ = checkBox(tr("Channel description"), this, "searchDescriptionCheck", 1161);
   useRegExps_ = checkBox(tr("Use &regular expressions"), this, "useRegExpsCheck", 1171);

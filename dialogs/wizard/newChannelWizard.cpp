@@ -565,11 +565,6 @@ bool CNewChannelWizard::createChannel(const tools::HttpAuth* siteAuth) {
       auto* channel = new channels::RssChannel(manager, created->file);
       created->channel.reset(channel);
       channel->getRssChannelConfig().setRssChannelUrl(url);
-      {
-        channels::ChannelConfig& config = channel->getChannelConfig();
-        ExclusiveLockGuard guard(&config.getLock(), __FILE__, __LINE__);
-        config.setHttpAuth(tools::cloneHttpAuth(siteAuth));
-      }
       const channels::AppPlugin* plugin = channel->getAppPlugin();
       needsParams = plugin != nullptr && plugin->getChannelParamDefCount() > 0;
     } else {
@@ -579,6 +574,11 @@ bool CNewChannelWizard::createChannel(const tools::HttpAuth* siteAuth) {
       needsParams = channel->getPluginChannelConfig().getChannelParamDefCount() > 0;
     }
     channels::Channel& channel = *created->channel;
+    {
+      channels::ChannelConfig& config = channel.getChannelConfig();
+      ExclusiveLockGuard guard(&config.getLock(), __FILE__, __LINE__);
+      config.setHttpAuth(tools::cloneHttpAuth(siteAuth));
+    }
     created->desktop = std::make_unique<ChannelDesktopSettings>(&channel);
     channel.setDesktopSettings(created->desktop.get());
     const GlobalOptions& options = GlobalOptions::instance();

@@ -1,20 +1,30 @@
 // mailnote: a channel hook library that mails a channel's new items. For
 // each NewFeedItem event (or one ConsolidatedNewFeedItems event per update,
 // as the "Consolidate New Feed Items" parameter chooses) it expands a mail
-// template into a temporary body file and runs the in-process mailer with a
-// command line built from the hook's parameters.
+// template into a temporary body file and hands the mail, with a command
+// line built from the hook's parameters, to its own worker thread, which
+// runs the in-process mailer. The call returns at once: the host calls it
+// on its user-interface thread, and an SMTP dialogue may take minutes.
 #include <strings.h>
+#include <sys/stat.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <exception>
 #include <fstream>
+#include <memory>
+#include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "channels/hooks/dllChannelHookApi.h"
 #include "hooks/mailnote/mailer/mailer.h"
+#include "hooks/mailnote/mailer/message.h"
 #include "lib/text/templateProcessor.h"
 #include "tools/files.h"
 #include "tools/ini.h"
@@ -38,9 +48,16 @@ bool readBool(const std::string& file, const std::string& section, const std::st
     return std::atoi(readValue(file, section, key).c_str()) != 0;
 }
 
-std::string channelDisplayName(const std::string& channelFile) {
-    std::string name = readValue(channelFile, "Config", "PreferredChannelDisplayName");
+// The channel's name: the host's display name when the request carries it
+// (on a channel's first update the channel file holds no name yet), else the
+// preferred name, the feed's title or the feed's address from the channel file.
+std::string channelDisplayName(const std::string& requestFile) {
+    std::string name = readValue(requestFile, "Config", "ChannelDisplayName");
+    if (!name.empty()) return name;
+    const std::string channelFile = readValue(requestFile, "Config", "ChannelConfigFile");
+    name = readValue(channelFile, "Config", "PreferredChannelDisplayName");
     if (name.empty()) name = readValue(channelFile, "Cache", "ChannelDisplayName");
+    if (name.empty()) name = readValue(channelFile, "Config", "RssChannelUrl");
     return name;
 }
 
@@ -52,7 +69,6 @@ public:
     explicit OutputFile(const char* path) : path_(path != nullptr ? path : "") {
         if (std::FILE* f = path_.empty() ? nullptr : std::fopen(path_.c_str(), "w")) std::fclose(f);
     }
-    const std::string& path() const { return path_; }
     void write(const std::string& text) const {
         if (std::FILE* f = path_.empty() ? nullptr : std::fopen(path_.c_str(), "a")) {
             std::fwrite(text.data(), 1, text.size(), f);
@@ -92,7 +108,7 @@ public:
     }
 
     void setChannelName() {
-        setValue("CHANNEL-NAME", channelDisplayName(readValue(requestFile_, kConfig, "ChannelConfigFile")));
+        setValue("CHANNEL-NAME", channelDisplayName(requestFile_));
     }
 
 private:
@@ -100,6 +116,132 @@ private:
     std::vector<std::string> sections_;
     int current_ = 1;
 };
+
+// A mail ready to be sent: the body file lives as long as the job.
+struct MailJob {
+    std::unique_ptr<tools::TempFile> body;
+    std::string commandLine;
+    std::string xMailer;
+    std::string logFile;  // the mailer's -log file; empty: none
+    std::string subject;
+    int timeoutSeconds = 30;
+};
+
+void appendToLog(const std::string& logFile, const std::string& text) {
+    if (std::FILE* f = logFile.empty() ? stderr : std::fopen(logFile.c_str(), "a")) {
+        std::fwrite(text.data(), 1, text.size(), f);
+        if (f != stderr) std::fclose(f);
+    }
+}
+
+// The mails waiting to be sent and the one thread that sends them, one
+// after the other in the order they came (the mailer's state is
+// process-wide: runs never overlap). The queue is bounded; when the library
+// is unloaded (or the process ends) it waits at most one time-out for the
+// mails still to go, then cancels the run in progress and logs what was not
+// sent.
+class MailQueue {
+public:
+    static constexpr std::size_t kMaxMails = 100;
+
+    MailQueue() {
+        // Everything the worker uses is set up before this object, so that
+        // it is destroyed after it.
+        mailer::contentTypeForFile("mail.txt");
+        worker_ = std::thread([this] { run(); });
+    }
+
+    ~MailQueue() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        stopping_ = true;
+        wake_.notify_all();
+        const int timeout = !jobs_.empty() ? jobs_.front().timeoutSeconds : busyTimeout_;
+        if (!done_.wait_for(lock, std::chrono::seconds(std::max(timeout, 1)), [this] { return finished_; })) {
+            cancelled_ = true;
+            mailer::setMailerCancelled(true);
+            done_.wait(lock, [this] { return finished_; });
+        }
+        lock.unlock();
+        worker_.join();
+        mailer::setMailerCancelled(false);
+    }
+
+    MailQueue(const MailQueue&) = delete;
+    MailQueue& operator=(const MailQueue&) = delete;
+
+    // False when the queue is full: the mail is not taken.
+    bool push(MailJob&& job) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (jobs_.size() >= kMaxMails) return false;
+        jobs_.push_back(std::move(job));
+        wake_.notify_all();
+        return true;
+    }
+
+private:
+    void run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+            if (jobs_.empty()) break;
+            MailJob job = std::move(jobs_.front());
+            jobs_.pop_front();
+            if (cancelled_) {
+                appendToLog(job.logFile, "The email was not sent: " + job.subject + "\n");
+                continue;
+            }
+            busyTimeout_ = job.timeoutSeconds;
+            lock.unlock();
+            mailer::setMailerXMailer(job.xMailer.c_str());
+            const int rc = mailer::runMailerCommandLine(job.commandLine);
+            lock.lock();
+            if (rc != 0) {
+                std::string text = "Couldn't send the email: rc=" + std::to_string(rc) + "\n";
+                if (cancelled_) text += "The email was not sent: " + job.subject + "\n";
+                appendToLog(job.logFile, text);
+            }
+        }
+        finished_ = true;
+        done_.notify_all();
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable done_;
+    std::deque<MailJob> jobs_;
+    bool stopping_ = false;
+    bool cancelled_ = false;
+    bool finished_ = false;
+    int busyTimeout_ = 30;
+    std::thread worker_;
+};
+
+MailQueue& mailQueue() {
+    static MailQueue queue;
+    return queue;
+}
+
+// The mailer's time-out in seconds as the command line sets it.
+int timeoutOf(const std::string& commandLine) {
+    int seconds = 30;
+    const std::vector<std::string> args = mailer::splitCommandLine(commandLine);
+    for (std::size_t i = 0; i + 1 < args.size(); ++i)
+        if (strcasecmp(args[i].c_str(), "-ti") == 0) seconds = std::atoi(args[i + 1].c_str());
+    return seconds;
+}
+
+// The mailer's log of queued mails: "mailnote.log" in the user's folder
+// (where the user's configuration file lies); empty when the host does not
+// name it (the mailer then writes to standard output).
+std::string mailLogFile(const std::string& requestFile) {
+    const std::string userConfig = readValue(requestFile, kConfig, "UserConfigFile");
+    if (userConfig.empty()) return std::string();
+    const std::string log = tools::getDirectoryOf(userConfig) + "mailnote.log";
+    // The log starts anew past 1 MiB; the previous one is kept as ".old".
+    struct stat st {};
+    if (::stat(log.c_str(), &st) == 0 && st.st_size > (1 << 20)) std::rename(log.c_str(), (log + ".old").c_str());
+    return log;
+}
 
 std::string findMailTemplateFile(const std::string& requestFile, const char* parameter, const char* defaultFile) {
     std::string value = readValue(requestFile, kChannelParams, parameter);
@@ -135,10 +277,11 @@ std::string maskedExtraArgs(const std::string& extraArgs) {
     return shown;
 }
 
+// Builds the mailer's command line and queues the mail; false with the
+// reason in the stderr file when a setting is missing or the queue is full.
 bool sendMail(const std::string& requestFile, const OutputFile& out, const OutputFile& err,
-              const std::string& subjectItem, const std::string& bodyFile) {
-    const std::string channelName = channelDisplayName(readValue(requestFile, kConfig, "ChannelConfigFile"));
-    mailer::setMailerXMailer(readValue(requestFile, kConfig, "HttpUserAgent").c_str());
+              const std::string& subjectItem, std::unique_ptr<tools::TempFile> body) {
+    const std::string channelName = channelDisplayName(requestFile);
 
     const std::string server = readValue(requestFile, kGlobalParams, "Mail Server");
     if (server.empty()) {
@@ -168,7 +311,7 @@ bool sendMail(const std::string& requestFile, const OutputFile& out, const Outpu
     // Every value is one quoted argument, so that nothing in it can add an
     // option; the log shows the credentials masked.
     using mailer::quoteArgument;
-    std::string line = quoteArgument(bodyFile);
+    std::string line = quoteArgument(body->getFilename());
     line += " -server " + quoteArgument(server);
     line += " -to " + quoteArgument(sendTo);
     line += " -f " + quoteArgument(from);
@@ -188,16 +331,26 @@ bool sendMail(const std::string& requestFile, const OutputFile& out, const Outpu
         line += " " + extraArgs;
         shown += maskedExtraArgs(extraArgs);
     }
-    const std::string logPart = " -log " + quoteArgument(out.path());
-    line += logPart;
-    shown += logPart;
+    const std::string logFile = mailLogFile(requestFile);
+    if (!logFile.empty()) {
+        const std::string logPart = " -log " + quoteArgument(logFile);
+        line += logPart;
+        shown += logPart;
+    }
 
     out.write("Sending email: " + shown + "\n");
-    const int rc = mailer::runMailerCommandLine(line);
-    if (rc != 0) {
-        const std::string failure = "Couldn't send the email: rc=" + std::to_string(rc) + "\n";
-        out.write(failure);
-        err.write(failure);
+    MailJob job;
+    job.timeoutSeconds = timeoutOf(line);
+    job.body = std::move(body);
+    job.commandLine = std::move(line);
+    job.xMailer = readValue(requestFile, kConfig, "HttpUserAgent");
+    job.logFile = logFile;
+    job.subject = subject;
+    if (!mailQueue().push(std::move(job))) {
+        const std::string dropped = "Too many emails are waiting to be sent; this one is dropped: " + subject + "\n";
+        out.write(dropped);
+        err.write(dropped);
+        appendToLog(logFile, dropped);
         return false;
     }
     return true;
@@ -217,13 +370,13 @@ bool expandAndSend(const std::string& requestFile, const OutputFile& out, const 
         in = &file;
     }
 
-    tools::TempFile body;
-    body.open();
+    auto body = std::make_unique<tools::TempFile>();
+    body->open();
     FeedItemTemplateProcessor processor(requestFile, sections);
     processor.setChannelName();
-    processor.run(*in, body);
-    body.close();
-    return sendMail(requestFile, out, err, subjectItem, body.getFilename());
+    processor.run(*in, *body);
+    body->close();
+    return sendMail(requestFile, out, err, subjectItem, std::move(body));
 }
 
 bool sendNewFeedItemMail(const std::string& requestFile, const OutputFile& out, const OutputFile& err) {

@@ -4,13 +4,21 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <functional>
+#include <mutex>
 #include <thread>
 
 #include <gtest/gtest.h>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
 
 #include "app/settings/channelDesktopSettings.h"
 #include "channels/channelConfig.h"
+#include "channels/channelEvents.h"
 #include "platform/profile.h"
 #include "tests/app/app_fixture.h"
 #include "tools/ini.h"
@@ -263,6 +271,120 @@ TEST(DesktopSettings, TableAttachesAndDetaches) {
     getChannelDesktopSettingsTable().remove(channel);
     EXPECT_EQ(getChannelDesktopSettings(channel), nullptr);
     EXPECT_EQ(getChannelDesktopSettingsTable().size(), 0u);
+}
+
+// The worker raises an event for a channel and its handler reads the
+// channel's settings; the user deletes the channel before the handler is
+// done with them. The handler goes on using what it read, as the event
+// handlers of the windows do, so the settings must outlive the deletion
+// (ASan reports a use after free otherwise).
+bool isFreed(const void* object, std::size_t size) {
+#if defined(__SANITIZE_ADDRESS__)
+    // The first touch of a freed object would be its mutex, which the
+    // sanitizer doesn't see: ask it directly instead of hanging on garbage.
+    return __asan_region_is_poisoned(const_cast<void*>(object), size) != nullptr;
+#else
+    (void)object;
+    (void)size;
+    return false;
+#endif
+}
+
+TEST(DesktopSettings, DeletingAChannelWhileTheWorkerRaisesEventsKeepsItsSettingsValid) {
+    DesktopFixture f;
+    constexpr int kRounds = 200;
+    constexpr auto kWait = std::chrono::seconds(10);
+
+    std::mutex m;
+    std::condition_variable cv;
+    channels::Channel* victim = nullptr;  // the channel of the current round
+    int round = 0;                        // rounds whose channel was created
+    int held = 0;                         // rounds whose handler holds the settings
+    int deleted = 0;                      // rounds whose channel was deleted
+    int used = 0;                         // rounds whose handler used the settings after the delete
+    bool failed = false;
+    channels::Channel* driver = nullptr;
+
+    struct Handler : channels::EventListener {
+        std::function<void(channels::Channel*)> onError;
+        void onChannelErrorEvent(const channels::ChannelErrorEvent& event) override { onError(event.getChannel()); }
+    } handler;
+    handler.onError = [&](channels::Channel* channel) {
+        ChannelDesktopSettings* settings = getChannelDesktopSettings(channel);
+        if (settings == nullptr || channel == driver) return;
+        std::unique_lock lock(m);
+        const int mine = round;
+        ++held;
+        cv.notify_all();
+        if (!cv.wait_for(lock, kWait, [&] { return deleted >= mine; })) {
+            failed = true;
+            return;
+        }
+        if (isFreed(settings, sizeof *settings)) {
+            failed = true;
+            cv.notify_all();
+            return;
+        }
+        lock.unlock();
+        settings->setChannelErrorText("late error");
+        (void)settings->getUnreadFeedItemCount();
+        (void)settings->copyViewedFeedItems();
+        lock.lock();
+        ++used;
+        cv.notify_all();
+    };
+    f.manager->addEventHandler(&handler);
+
+    // The worker's update of this channel raises one error event for each
+    // round's channel.
+    auto* driverChannel = f.addChannel("driver", numberedItems("driver", 1));
+    driver = driverChannel;
+    driverChannel->onUpdate = [&](std::string&, bool, bool&) {
+        for (int k = 1; k <= kRounds; ++k) {
+            channels::Channel* channel;
+            {
+                std::unique_lock lock(m);
+                if (!cv.wait_for(lock, kWait, [&] { return round >= k; })) {
+                    failed = true;
+                    return;
+                }
+                channel = victim;
+            }
+            f.manager->raiseChannelEvent(
+                channels::ChannelErrorEvent(f.manager->now(), channel, "Can't update the feed.", "busy"), channel);
+        }
+    };
+    testsupport::writeFile(f.dir.file("debug.ini"), "[Debug]\nChannelUpdateThreadInterval=1\n");
+    f.manager->startChannelManager();
+    driver->requestUpdate();
+
+    for (int k = 1; k <= kRounds && !failed; ++k) {
+        auto* channel = f.addChannel("victim" + std::to_string(k), numberedItems("v", 3));
+        channel->save();
+        {
+            std::unique_lock lock(m);
+            victim = channel;
+            round = k;
+            cv.notify_all();
+            if (!cv.wait_for(lock, kWait, [&] { return held >= k || failed; })) failed = true;
+        }
+        if (failed) break;
+        // What the delete command does.
+        f.manager->deleteChannel(channel, nullptr);
+        getChannelDesktopSettingsTable().remove(channel);
+        EXPECT_EQ(getChannelDesktopSettings(channel), nullptr);
+        std::unique_lock lock(m);
+        deleted = k;
+        cv.notify_all();
+        if (!cv.wait_for(lock, kWait, [&] { return used >= k || failed; })) failed = true;
+    }
+    EXPECT_FALSE(failed);
+    EXPECT_EQ(used, kRounds);
+    EXPECT_EQ(getChannelDesktopSettingsTable().size(), 1u);  // the driver's
+    // Shut-down's order: the table goes while the channels still exist.
+    getChannelDesktopSettingsTable().clear();
+    f.manager->stopChannelManager(false);
+    f.manager->removeEventHandler(&handler);
 }
 
 }  // namespace

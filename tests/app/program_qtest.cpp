@@ -3,6 +3,7 @@
 // start-up, updates, the Logs bar's files, closing, SIGTERM, a second start,
 // a new user, and a hook library's requests to the main window.
 #include <signal.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <QMainWindow>
@@ -223,6 +224,11 @@ private slots:
                         &missing));
         QVERIFY(read(install.user("Channels/a.rss")).find("alpha-two") != std::string::npos);
         QVERIFY(read(install.user("Channels/b.rss")).find("beta-one") != std::string::npos);
+        // The user's configuration file holds credentials: the owner's alone,
+        // though it was written readable by all before.
+        struct stat configStat {};
+        QCOMPARE(::stat(install.user("config.ini").c_str(), &configStat), 0);
+        QCOMPARE(int(configStat.st_mode & 0777), 0600);
 
         // Second run: the logs start empty again; SIGTERM ends it cleanly.
         server.route("/a.xml", testsupport::HttpAnswer::text(rss("Alpha", {"alpha-one", "alpha-two", "alpha-three"})));
@@ -413,12 +419,64 @@ private slots:
         }
     }
 
+    // A requested update (here a hook library's, as "Update now" makes
+    // one) opens the channel's window, which counts as looking at the
+    // channel: the new content of its first update is no longer new, and
+    // the channel file says so.
+    void requestedUpdateOpensTheChannelWindow() {
+        const std::string library = std::string(ORVAN_TEST_BINARY_DIR) + "/bin/hooktest_good.dll";
+        testsupport::HttpServer server;
+        server.route("/story/1", testsupport::HttpAnswer::text("<html><body>first story</body></html>"));
+        server.route("/feed.xml",
+                     testsupport::HttpAnswer::text(
+                         "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Stories</title><link>" +
+                         server.url("/") + "</link><description>d</description><item><title>First</title><link>" +
+                         server.url("/story/1") + "</link><guid>s1</guid></item></channel></rss>"));
+        Installation install(server);
+        install.makeUser();
+        testsupport::writeFile(install.user("update.hook"),
+                               "[Config]\nScriptFilename=" + library +
+                                   "\n[Events]\nEndChannelUpdate=1\n[ChannelHookParameterDefinition-1]\n"
+                                   "Name=Mode\nType=string\nDefaultValue=update\n");
+        install.addChannel("stories.rss", server.url("/feed.xml"),
+                           "[Channel Hooks]\nChannelHook1=" + install.user("update.hook") + "\n");
+        const std::string channel = install.user("Channels/stories.rss");
+        const auto value = [&](const std::string& key) {
+            const std::string text = read(channel);
+            const std::size_t at = text.find("\n" + key + "=");
+            return at == std::string::npos ? -1L : std::stol(text.substr(at + key.size() + 2));
+        };
+        std::unique_ptr<QProcess> process(install.start());
+        QVERIFY(process->waitForStarted(10000));
+        // The start-up update, then the requested one.
+        QTRY_VERIFY_WITH_TIMEOUT(server.requests("/feed.xml").size() >= 2, 60000);
+        QTRY_VERIFY2_WITH_TIMEOUT(value("LastViewTime") > 0, read(install.user("Logs/Orvan.log")).c_str(), 60000);
+        ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+        QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
+        QVERIFY(value("LastNewItemTime") > 0);
+        QVERIFY2(value("LastViewTime") >= value("LastNewItemTime"), read(channel).c_str());
+        QVERIFY(read(install.user("Logs/Orvan.log")).find("[ChannelViewActivated: Stories]") != std::string::npos);
+    }
+
     // A new user's first start makes the user's directory, copies the
     // starting files and subscribes the program's news feed.
     void newUserGetsDirectoryAndFirstChannel() {
         testsupport::HttpServer server;
         server.route("/news.rss", testsupport::HttpAnswer::text(rss("Orvan News", {"welcome"})));
         Installation install(server);
+        // Temporary files that a killed run left (a hook's request file may
+        // hold a password) are removed at the start; those of a live process
+        // and other names stay.
+        QProcess ended;
+        ended.start("/bin/true", {});
+        QVERIFY(ended.waitForFinished(10000));
+        const std::string tmp = (install.dir.path() / "tmp").string();
+        const std::string deadPid = std::to_string(ended.processId() > 0 ? ended.processId() : 999999);
+        const std::string livePid = std::to_string(::getpid());
+        const std::vector<std::string> stale = {"orvan" + deadPid + "_3", "orvan" + deadPid + "_4.log"};
+        const std::vector<std::string> kept = {"orvan" + livePid + "_5", "orvan-notes.txt", "orvan" + deadPid + "x"};
+        for (const std::string& name : stale) testsupport::writeFile(tmp + "/" + name, "[Config]\nMail Server Password=x\n");
+        for (const std::string& name : kept) testsupport::writeFile(tmp + "/" + name, "kept");
         std::unique_ptr<QProcess> process(install.start());
         QVERIFY(process->waitForStarted(10000));
         const std::string channel = install.user("Channels/OrvanNews.rss");
@@ -426,6 +484,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!server.requests("/news.rss").empty(), 60000);
         for (const char* name : kStartingFiles) QVERIFY2(fs::exists(install.user(name)), name);
         QVERIFY(fs::is_directory(install.user("Reports")));
+        for (const std::string& name : stale) QVERIFY2(!fs::exists(tmp + "/" + name), name.c_str());
+        for (const std::string& name : kept) QVERIFY2(fs::exists(tmp + "/" + name), name.c_str());
         ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
         QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
         const std::vector<std::string> channels = [&] {
@@ -438,6 +498,24 @@ private slots:
         QCOMPARE(channels, std::vector<std::string>{"OrvanNews.rss"});
         QVERIFY(read(channel).find("RssChannelUrl=" + server.url("/news.rss")) != std::string::npos ||
                 read(channel).find("127.0.0.1") != std::string::npos);
+        struct stat configStat {};
+        QCOMPARE(::stat(install.user("config.ini").c_str(), &configStat), 0);
+        QCOMPARE(int(configStat.st_mode & 0777), 0600);
+    }
+
+    // The news channel has a readable name before its feed ever arrives:
+    // a feed that cannot be fetched leaves the name in place.
+    void newUsersChannelIsNamedBeforeItsFirstFetch() {
+        testsupport::HttpServer server;
+        server.route("/news.rss", testsupport::HttpAnswer::text("gone", 404));
+        Installation install(server);
+        std::unique_ptr<QProcess> process(install.start());
+        QVERIFY(process->waitForStarted(10000));
+        const std::string channel = install.user("Channels/OrvanNews.rss");
+        QTRY_VERIFY2_WITH_TIMEOUT(!server.requests("/news.rss").empty(), output(*process).c_str(), 60000);
+        ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+        QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
+        QVERIFY2(read(channel).find("ChannelDisplayName=Orvan News") != std::string::npos, read(channel).c_str());
     }
 
     // A starting file that can't be copied is named in the log (and to the

@@ -234,7 +234,8 @@ TEST(RssFeedText, HtmlEntityTableHasTheThreeSets) {
 
 // Catches: a declared encoding that expat does not read failing the feed;
 // the bytes 0x80..0x9F of a Latin-1 or ASCII feed read as control
-// characters; a UTF-16 label variant failing; an unknown label accepted.
+// characters; a UTF-16 label variant failing; UTF-32 taken for UTF-16 and
+// failing; an unknown label accepted.
 TEST(RssFeedText, DeclaredEncodingsArriveAsUtf8) {
     struct Case {
         const char* label;
@@ -276,6 +277,39 @@ TEST(RssFeedText, DeclaredEncodingsArriveAsUtf8) {
     auto feed = parseText(bytes);
     ASSERT_EQ(feed->getFeedItemCount(), 1u);
     EXPECT_EQ(item(*feed, 0).getTitle(), "Caf\xC3\xA9 \xE2\x82\xAC");
+
+    // UTF-32 in either byte order, known by its mark or, without one, by
+    // the layout of its first characters under a "utf-32" label.
+    const struct {
+        const char* name;
+        bool littleEndian;
+        bool mark;
+    } utf32Cases[] = {
+        {"little-endian, marked", true, true},
+        {"big-endian, marked", false, true},
+        {"little-endian, labelled", true, false},
+        {"big-endian, labelled", false, false},
+    };
+    for (const auto& c : utf32Cases) {
+        SCOPED_TRACE(c.name);
+        const std::u32string text = std::u32string(c.mark ? U"\uFEFF" : U"") +
+                                    U"<?xml version=\"1.0\" encoding=\"utf-32\"?><rss><channel><item>"
+                                    U"<title>Caf\u00E9 \u20AC \U0001F34E</title><guid>g</guid></item></channel></rss>";
+        std::string bytes;
+        for (char32_t unit : text) {
+            for (int i = 0; i < 4; ++i) {
+                const int shift = c.littleEndian ? 8 * i : 8 * (3 - i);
+                bytes += static_cast<char>((unit >> shift) & 0xFF);
+            }
+        }
+        auto utf32Feed = parseText(bytes);
+        ASSERT_EQ(utf32Feed->getFeedItemCount(), 1u);
+        EXPECT_EQ(item(*utf32Feed, 0).getTitle(), "Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8D\x8E");
+    }
+    // A "utf-32" label on a document in single bytes: read as UTF-8.
+    auto mislabelled = parseText(smallFeed(declared("utf-32"), "", "caf\xC3\xA9"));
+    ASSERT_EQ(mislabelled->getFeedItemCount(), 1u);
+    EXPECT_EQ(item(*mislabelled, 0).getTitle(), "caf\xC3\xA9");
 
     // A label that iconv does not know either stays an error.
     EXPECT_EQ(parseError(smallFeed(declared("x-no-such-charset"), "", "a")).rfind("XML parse failed (", 0), 0u);

@@ -235,6 +235,70 @@ TEST_F(RssChannelTest, ChannelCredentialIsSentAfter401) {
     }
 }
 
+// The credential is kept in the channel file, its secrets enciphered, and
+// a channel loaded from that file after a restart authenticates with it.
+TEST_F(RssChannelTest, ChannelCredentialIsStoredInTheChannelFile) {
+    HttpAnswer a = HttpAnswer::text("<rss>private</rss>");
+    a.auth = std::make_pair("reader", "s3cret pa%ss");
+    server.route("/feed.xml", a);
+    const std::string file = channel->getConfigFilename();
+    auto reloaded = [&] {
+        auto copy = std::make_unique<channels::RssChannel>(engine.manager.get(), file);
+        copy->load();
+        return copy;
+    };
+    auto fetch = [](channels::RssChannel& c) {
+        Result r;
+        try {
+            c.update(r.text, false, r.unchanged);
+        } catch (const std::exception& e) {
+            r.error = e.what();
+        }
+        return r;
+    };
+
+    // A file written before credentials were stored reads without one.
+    EXPECT_EQ(reloaded()->getChannelConfig().getHttpAuth(), nullptr);
+
+    channel->getChannelConfig().setHttpAuth(new tools::HttpBasicAuth("reader", "s3cret pa%ss"));
+    channel->save();
+    const std::string text = testsupport::readFile(file);
+    EXPECT_EQ(tools::getIniString(file, "Config", "SiteAuthType", "", false), "BASIC");
+    EXPECT_EQ(text.find("s3cret"), std::string::npos) << text;
+    EXPECT_EQ(text.find("reader"), std::string::npos) << text;
+    {
+        auto copy = reloaded();
+        const auto* auth = dynamic_cast<const tools::HttpBasicAuth*>(copy->getChannelConfig().getHttpAuth());
+        ASSERT_NE(auth, nullptr);
+        EXPECT_EQ(auth->getUserName(), "reader");
+        EXPECT_EQ(auth->getPassword(), "s3cret pa%ss");
+        EXPECT_EQ(fetch(*copy).text, "<rss>private</rss>");
+    }
+
+    // A cleared credential stays cleared.
+    channel->getChannelConfig().setHttpAuth(nullptr);
+    channel->save();
+    for (const char* key : {"SiteAuthType", "SiteAuthUserName", "SiteAuthPassword"})
+        EXPECT_EQ(tools::getIniString(file, "Config", key, "<none>", false), "<none>") << key;
+    {
+        auto copy = reloaded();
+        EXPECT_EQ(copy->getChannelConfig().getHttpAuth(), nullptr);
+        EXPECT_EQ(fetch(*copy).error, "HTTP 401 Unauthorized");
+    }
+
+    // A type this program can't read: the channel loads without a
+    // credential and its saves leave the stored keys alone.
+    tools::writeIniString(file, "Config", "SiteAuthType", "Digest");
+    tools::writeIniString(file, "Config", "SiteAuthUserName", "kept");
+    {
+        auto copy = reloaded();
+        EXPECT_EQ(copy->getChannelConfig().getHttpAuth(), nullptr);
+        copy->save();
+    }
+    EXPECT_EQ(tools::getIniString(file, "Config", "SiteAuthType", "", false), "Digest");
+    EXPECT_EQ(tools::getIniString(file, "Config", "SiteAuthUserName", "", false), "kept");
+}
+
 TEST_F(RssChannelTest, ProxyCredentialIsSentAfter407) {
     HttpAnswer a = HttpAnswer::text("<rss>proxied</rss>");
     a.proxyAuth = std::make_pair("proxyuser", "proxypass");

@@ -1,8 +1,10 @@
 // The channel property sheet: which pages a channel gets, what OK and Cancel
 // leave in the channel file, the pages' checks in their order, and what the
 // pages hand to the channel, the global options and the channel's hooks.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -14,6 +16,7 @@
 #include "dialogs/channel/channelConfigPage.h"
 #include "dialogs/channel/channelDetailsPage.h"
 #include "dialogs/channel/channelErrorsPage.h"
+#include "dialogs/channel/channelPageCommon.h"
 #include "dialogs/channel/channelParamsPage.h"
 #include "dialogs/channel/channelPropSheet.h"
 #include "dialogs/channel/channelSearchPage.h"
@@ -113,6 +116,38 @@ private slots:
     CChannelPropSheet pluginSheet(nullptr, plugin);
     QCOMPARE(pageCaptions(pluginSheet), QStringList({"Channel", "Details", "Plugin", "Hooks", "Search", "Errors"}));
     QCOMPARE(pluginSheet.pageIconBitmap(), 276);
+  }
+
+  // The Details page's labels show no "&": each hands its mnemonic to its
+  // field (Alt+letter goes there). Enter on the channel picture's button is
+  // the sheet's OK, never the picture's home page.
+  void detailsLabelsAndEnter() {
+    channels::Channel* channel = env_->addRssChannel("news", "http://127.0.0.1:9/news.xml");
+    channel->getChannelConfig().setPreferredHomeUrl("http://127.0.0.1:9/home");
+    QStringList shown;
+    QStringList focused;
+    SheetRun run;
+    const int result = run.run(channel, [&](CChannelPropSheet& sheet) {
+      CChannelDetailsPropPage* page = show(sheet, sheet.detailsPage());
+      QCoreApplication::sendPostedEvents();
+      for (QLabel* label : page->findChildren<QLabel*>())
+        if (label->text().contains('&') && !label->buddy()) shown << label->text();
+      QApplication::setActiveWindow(&sheet);
+      QVERIFY(QTest::qWaitForWindowActive(&sheet));
+      for (const auto& [key, field] : {std::pair{Qt::Key_I, "imageEdit"}, {Qt::Key_W, "widthEdit"},
+                                       {Qt::Key_T, "heightEdit"}}) {
+        QTest::keyClick(&sheet, key, Qt::AltModifier);
+        focused << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString()) + "/" +
+                       field;
+      }
+      auto* picture = show(sheet, sheet.configPage())->findChild<ChannelImageButton*>();
+      QVERIFY(picture != nullptr);
+      picture->setFocus(Qt::TabFocusReason);
+      QTest::keyClick(picture, Qt::Key_Return);
+    });
+    QCOMPARE(shown, QStringList());
+    QCOMPARE(focused, (QStringList{"imageEdit/imageEdit", "widthEdit/widthEdit", "heightEdit/heightEdit"}));
+    QCOMPARE(result, int(IDOK));
   }
 
   void cancelLeavesTheChannelOkSavesAndAnnouncesOnce() {

@@ -181,6 +181,34 @@ private slots:
     QCOMPARE(answerer.count(), 1);
   }
 
+  // Every line of a hint shows, short or long, also with the dialog at the
+  // smallest size it can be given.
+  void wholeTextShows_data() {
+    QTest::addColumn<QString>("identifier");
+    QTest::newRow("short") << "ConfirmExit";
+    QTest::newRow("long") << "ChannelSummaryPage";
+    QTest::newRow("longest") << "ChannelFilters";
+  }
+  void wholeTextShows() {
+    QFETCH(QString, identifier);
+    QVERIFY(findHint(identifier.toStdString()) != nullptr);
+    QStringList clipped;
+    ScopedModalAnswerer answerer([&](QDialog& dialog) {
+      auto* text = dialog.findChild<QLabel*>("hintText");
+      for (int pass = 0; pass < 2; ++pass) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        if (text->heightForWidth(text->width()) > text->height())
+          clipped << QStringLiteral("%1 of %2 pixels shown")
+                         .arg(text->height())
+                         .arg(text->heightForWidth(text->width()));
+        dialog.resize(dialog.minimumSize());
+      }
+    });
+    CHintDlg(identifier.toStdString()).DoModal();
+    QCOMPARE(answerer.count(), 1);
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join("; ")));
+  }
+
   // The page lists every hint ticked while on; OK writes all 27 switches
   // and saves the options without losing them.
   void hintsPageWritesEverySwitch() {

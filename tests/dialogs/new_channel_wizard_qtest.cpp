@@ -9,6 +9,8 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QComboBox>
+#include <QDesktopServices>
+#include <QAbstractScrollArea>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -26,21 +28,26 @@
 #include <sstream>
 
 #include "app/core/programObjects.h"
+#include "app/desktop/desktopWiring.h"
 #include "app/listeners/localPortListener.h"
 #include "channels/channelFile.h"
 #include "dialogs/channel/channelConfigPage.h"
 #include "dialogs/channel/channelDetailsPage.h"
 #include "dialogs/channel/channelParamsPage.h"
+#include "dialogs/channel/channelSearchPage.h"
 #include "dialogs/wizard/newChannelWizard.h"
 #include "dialogs/wizard/rssFeedErrorDlg.h"
 #include "tests/dialogs/channel_dialogs_fixture.h"
 #include "tests/support/httpServer.h"
 #include "tools/codecs.h"
 #include "tools/http.h"
+#include "tools/httpAuth.h"
 #include "tools/ini.h"
 #include "ui/widgets/paramsGrid.h"
 #include "ui/bars/controlCenterPanes.h"
 #include "ui/bars/workspaceBar.h"
+#include "tests/ui/channel_windows.h"
+#include "ui/channel/channelDoc.h"
 #include "ui/frame/mainFrame.h"
 
 
@@ -74,6 +81,15 @@ QStringList filesIn(const std::string& directory) {
   names.sort();
   return names;
 }
+
+// Counts what would reach the user's browser.
+class UrlCounter : public QObject {
+  Q_OBJECT
+public:
+  int count = 0;
+public slots:
+  void open(const QUrl&) { ++count; }
+};
 
 // Presses Next and waits for the test fetch it starts; its result.
 bool nextAndFetch(CNewChannelWizard& wizard) {
@@ -139,6 +155,7 @@ class NewChannelWizardTest : public QObject {
   Q_OBJECT
 
 private:
+  DesktopWiring wiring;
   std::unique_ptr<Environment> env;
   std::unique_ptr<testsupport::HttpServer> server;
 
@@ -160,6 +177,7 @@ private:
 
 private slots:
   void init() {
+    wiring.install();
     env = std::make_unique<Environment>();
     setChannelManager(env->manager.get());
     server = std::make_unique<testsupport::HttpServer>();
@@ -169,9 +187,11 @@ private slots:
   void cleanup() {
     dialogs::waitForTestFetches();
     QCoreApplication::processEvents();
+    // A channel made by the wizard has its window open: no window
+    // outlives its channel.
+    uitest::deleteChannelWindows();
     setChannelManager(nullptr);
-    getMainFrameServices() = MainFrameServices{};
-    listeners::setListenerHooks({});
+    wiring.remove();
     server.reset();
     env.reset();
   }
@@ -185,7 +205,6 @@ private slots:
     QVERIFY(frame);
     CControlCenterMyChannelsWnd* myChannels = frame->getWorkspaceBar()->getMyChannelsWnd();
     getUiHandler()->addEventHandler(myChannels);
-    dialogs::installNewChannelWizardStarters();
     listeners::AppServerLocalPortListener appServer(static_cast<unsigned>(testsupport::freeLoopbackPort()));
     appServer.start();
     QVERIFY(appServer.isListening());
@@ -235,6 +254,8 @@ private slots:
     QCOMPARE(managedChannels(), 1);
     channels::Channel* channel = env->manager->findChannel(feedUrl);
     QVERIFY(channel != nullptr);
+    // The new channel's window is open.
+    QTRY_VERIFY(CChannelDoc::openChannelDoc(channel, false) != nullptr);
     QVERIFY(getChannelDesktopSettingsTable().find(channel) != nullptr);
     const std::string file = channelsDir() + "/" + channels::makeChannelFileName(feedUrl) + ".rss";
     QCOMPARE(channel->getConfigFilename(), file);
@@ -488,6 +509,117 @@ private slots:
     QCOMPARE(filesIn(logsDir()), QStringList());
   }
 
+  // Enter goes on to the next page (Finish on the last) whatever control of
+  // the page has the focus: the channel picture's button, Browse, a check
+  // box, the interval box. Multi-line text keeps its Enter. Nothing is opened
+  // in the user's browser on the way.
+  void enterGoesOnFromEveryControl() {
+    UrlCounter opened;
+    QDesktopServices::setUrlHandler("http", &opened, "open");
+    Driver driver;
+    QStringList stuck;
+    int pressed = 0;
+    bool finished = false;
+    driver.wizardScript = [&](CNewChannelWizard& wizard) {
+      QVERIFY(nextAndFetch(wizard));
+      const std::vector<dialogs::PropertyPage*> pages = {wizard.detailsPage(), wizard.configPage(),
+                                                         wizard.searchPage()};
+      // Each page is reached as the user does, with Next and Back.
+      for (size_t i = 0; i < pages.size(); ++i) {
+        dialogs::PropertyPage* next = i + 1 < pages.size() ? pages[i + 1] : wizard.confirmPage();
+        QCOMPARE(wizard.activePage(), pages[i]);
+        QCoreApplication::sendPostedEvents();  // the page's first-time hint
+        QList<QWidget*> controls;
+        for (QWidget* control : pages[i]->findChildren<QWidget*>())
+          if (control->isVisibleTo(pages[i]) && control->isEnabled() && (control->focusPolicy() & Qt::TabFocus) &&
+              !qobject_cast<QPlainTextEdit*>(control) && !qobject_cast<QAbstractScrollArea*>(control->parentWidget()))
+            controls << control;
+        QVERIFY2(!controls.isEmpty(), qPrintable(pages[i]->windowTitle()));
+        for (QWidget* control : controls) {
+          control->setFocus(Qt::TabFocusReason);
+          QTest::keyClick(control, Qt::Key_Return);
+          ++pressed;
+          if (wizard.activePage() != next) {
+            stuck << pages[i]->windowTitle() + ": " + control->objectName() + " (" +
+                         control->metaObject()->className() + ")";
+            continue;
+          }
+          wizard.backButton()->click();
+          QCOMPARE(wizard.activePage(), pages[i]);
+        }
+        wizard.nextButton()->click();
+      }
+      QCOMPARE(wizard.activePage(), static_cast<dialogs::PropertyPage*>(wizard.confirmPage()));
+      QTest::keyClick(wizard.cancelButton(), Qt::Key_Return);
+      finished = !wizard.isVisible();
+    };
+    dialogs::ScopedModalAnswerer answers(driver.answerer());
+    const int result = dialogs::startNewChannelWizard(nullptr, server->url("/feed.xml"));
+    QDesktopServices::unsetUrlHandler("http");
+    QVERIFY2(stuck.isEmpty(), qPrintable(stuck.join("\n")));
+    QVERIFY(pressed >= 10);
+    QCOMPARE(opened.count, 0);
+    QVERIFY(finished);
+    QCOMPARE(result, dialogs::ID_WIZFINISH);
+    QCOMPARE(managedChannels(), 1);
+  }
+
+  // An interval shorter than the channel's minimum is refused with a
+  // message naming the minimum; one at the minimum is confirmed and stored
+  // as it was confirmed.
+  void intervalBelowTheMinimum_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("message");  // empty: accepted
+    QTest::addColumn<int>("stored");
+    QTest::newRow("a minute") << "1 minute"
+                              << "This channel cannot be updated more often than every hour.\n\nPlease choose "
+                                 "an interval of at least 1 hour."
+                              << 0;
+    QTest::newRow("59 minutes") << "59 minutes"
+                                << "This channel cannot be updated more often than every hour.\n\nPlease choose "
+                                   "an interval of at least 1 hour."
+                                << 0;
+    QTest::newRow("an hour") << "hour" << "" << 3600;
+    QTest::newRow("90 minutes") << "90 minutes" << "" << 5400;
+  }
+  void intervalBelowTheMinimum() {
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    QFETCH(int, stored);
+    Driver driver;
+    QString confirmed;
+    bool keptPage = false;
+    driver.wizardScript = [&](CNewChannelWizard& wizard) {
+      QVERIFY(nextAndFetch(wizard));
+      wizard.nextButton()->click();  // details -> channel
+      child<QCheckBox>(*wizard.configPage(), "autoUpdateCheck")->setChecked(true);
+      child<QComboBox>(*wizard.configPage(), "intervalCombo")->setEditText(typed);
+      wizard.nextButton()->click();
+      if (!message.isEmpty()) {
+        keptPage = wizard.activePage() == wizard.configPage();
+        wizard.cancelButton()->click();
+        return;
+      }
+      walkToConfirm(wizard);
+      confirmed = wizard.confirmPage()->updateField()->text();
+      wizard.finishButton()->click();
+    };
+    dialogs::ScopedModalAnswerer answers(driver.answerer());
+    dialogs::startNewChannelWizard(nullptr, server->url("/feed.xml"));
+    if (!message.isEmpty()) {
+      QCOMPARE(driver.messages, QStringList{message});
+      QVERIFY(keptPage);
+      QCOMPARE(managedChannels(), 0);
+      return;
+    }
+    QCOMPARE(driver.messages, QStringList());
+    QCOMPARE(confirmed, "This channel will update automatically every " + typed + ".");
+    channels::Channel* channel = env->manager->findChannel(server->url("/feed.xml"));
+    QVERIFY(channel != nullptr);
+    const std::string file = readFile(channel->getConfigFilename());
+    QVERIFY2(file.find("AutoUpdateInterval=" + std::to_string(stored)) != std::string::npos, file.c_str());
+  }
+
   // Cancel while the test fetch waits for a slow server: the window answers
   // at once, the wizard closes without waiting, and once the fetch ends its
   // feed log is gone too; the manager's downloads were not touched.
@@ -675,14 +807,33 @@ private slots:
     driver.wizardScript = [&](CNewChannelWizard& wizard) {
       child<QPushButton>(*wizard.sourcePage(), "serverAuthButton")->click();
       fetched = nextAndFetch(wizard);
+      walkToConfirm(wizard);
+      wizard.finishButton()->click();
     };
     dialogs::ScopedModalAnswerer answers(driver.answerer());
-    dialogs::startNewChannelWizard(nullptr, server->url("/private.xml"));
+    const std::string url = server->url("/private.xml");
+    dialogs::startNewChannelWizard(nullptr, url);
     QVERIFY(fetched);
     QVERIFY(driver.errors.empty());
     // "ann:pw", sent once the server asked for it.
     const QString sent = QString::fromStdString(server->requests("/private.xml").back().header("Authorization"));
     QCOMPARE(sent.toLower(), QString("basic yw5uonb3"));
+
+    // The channel file keeps it, enciphered: a channel loaded from the file
+    // (as at the next start) has it.
+    QVERIFY(env->manager->findChannel(url) != nullptr);
+    const std::string file = env->manager->findChannel(url)->getConfigFilename();
+    QCOMPARE(tools::getIniString(file, "Config", "SiteAuthType", "", false), std::string("BASIC"));
+    const std::string storedUser = tools::getIniString(file, "Config", "SiteAuthUserName", "", false);
+    const std::string storedPassword = tools::getIniString(file, "Config", "SiteAuthPassword", "", false);
+    QVERIFY(!storedUser.empty() && storedUser != "ann");
+    QVERIFY(!storedPassword.empty() && storedPassword != "pw");
+    channels::RssChannel reloaded(env->manager.get(), file);
+    reloaded.load();
+    const auto* auth = dynamic_cast<const tools::HttpBasicAuth*>(reloaded.getChannelConfig().getHttpAuth());
+    QVERIFY(auth != nullptr);
+    QCOMPARE(auth->getUserName(), std::string("ann"));
+    QCOMPARE(auth->getPassword(), std::string("pw"));
   }
 
   // One wizard at a time.

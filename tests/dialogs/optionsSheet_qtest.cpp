@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTcpServer>
@@ -403,6 +404,25 @@ private slots:
     QTest::newRow("port empty") << "pluginPortEdit" << "" << "Please enter a valid plugin port number.";
     QTest::newRow("time-out 5") << "scriptTimeoutEdit" << "5" << "";
   }
+  // Each listener box and the note on the program's own links stand beside
+  // a picture: none of them points at nothing.
+  void advancedPageShowsItsBadges() {
+    QStringList missing;
+    runSheet([&](QDialog& sheet) {
+      auto* note = control<QLabel>(sheet, AdvancedPage, "ownBadgeNote");
+      QCOMPARE(note->text(), QString("Orvan icons look like this and are always enabled."));
+      for (const char* name : {"port8888Badge", "port8900Badge", "port5335Badge", "ownBadge"}) {
+        auto* badge = control<QLabel>(sheet, AdvancedPage, name);
+        if (badge->pixmap().isNull() || !badge->isVisible() || badge->width() < 16) missing << name;
+      }
+      // The picture sits on the same row as the text it illustrates.
+      auto* own = control<QLabel>(sheet, AdvancedPage, "ownBadge");
+      QVERIFY(qAbs(own->geometry().center().y() - note->geometry().center().y()) <= 4);
+      QVERIFY(own->geometry().right() < note->geometry().left());
+    });
+    QVERIFY2(missing.isEmpty(), qPrintable(missing.join(",")));
+  }
+
   void advancedFieldChecks() {
     QFETCH(QString, field);
     QFETCH(QString, text);

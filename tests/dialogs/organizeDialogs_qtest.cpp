@@ -451,6 +451,8 @@ private slots:
         {Qt::Key_Exclam, Qt::ControlModifier | Qt::ShiftModifier, "Ctrl+Shift+1"},
         {Qt::Key_7, Qt::AltModifier | Qt::KeypadModifier, "Alt+Num 7"},
         {Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier, "Ctrl+Num +"},
+        {Qt::Key_Comma, Qt::ControlModifier | Qt::KeypadModifier, "Ctrl+Separator"},
+        {Qt::Key_Period, Qt::ControlModifier | Qt::KeypadModifier, "Ctrl+Decimal"},
         {Qt::Key_F12, Qt::ShiftModifier, "Shift+F12"},
         {Qt::Key_PageDown, Qt::ControlModifier, "Ctrl+Page down"},
         {Qt::Key_Control, Qt::ControlModifier, "<INVALID>"},

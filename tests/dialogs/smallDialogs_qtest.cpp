@@ -119,6 +119,36 @@ private slots:
     QCOMPARE(byDoubleClick.getChannel(), gamma);
   }
 
+  // A placement remembered on a larger screen, or off its edges, opens
+  // inside the work area (frame included), shrunk to it when too large.
+  void rememberedPlacementStaysInTheWorkArea_data() {
+    QTest::addColumn<QRect>("saved");  // relative to the work area's size
+    QTest::newRow("past the bottom right") << QRect(900, 900, 400, 300);
+    QTest::newRow("past the top left") << QRect(-500, -400, 400, 300);
+    QTest::newRow("larger than the screen") << QRect(0, 0, 3000, 2500);
+  }
+  void rememberedPlacementStaysInTheWorkArea() {
+    QFETCH(QRect, saved);
+    nettest::Engine engine;
+    setChannelManager(engine.manager.get());
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    CSelectChannelDlg::placement.placement.normalGeometry =
+        QRect(area.left() + saved.x() * area.width() / 1000, area.top() + saved.y() * area.height() / 1000,
+              saved.width(), saved.height());
+    CSelectChannelDlg::placement.saved = true;
+    CSelectChannelDlg picker(nullptr);
+    QRect shown;
+    ScopedModalAnswerer answerer([&](QDialog& dialog) { shown = dialog.geometry(); });
+    runModal(picker);
+    // Offscreen windows have no frame: what a title bar and borders take.
+    const QRect frame = shown.marginsAdded(QMargins(4, 30, 4, 4));
+    QVERIFY2(area.contains(frame), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                  .arg(frame.x())
+                                                  .arg(frame.y())
+                                                  .arg(frame.width())
+                                                  .arg(frame.height())));
+  }
+
   void pickerEdgeCases() {
     nettest::Engine engine;
     setChannelManager(engine.manager.get());

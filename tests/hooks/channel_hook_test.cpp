@@ -160,6 +160,51 @@ TEST_F(ChannelHookTest, GlobalValuesAreSharedByEveryAttachmentOfADefinition) {
     EXPECT_EQ(tools::getIniString(dir.file("config.ini"), file, "Server", "", false), "mail.example.test");
 }
 
+// Password parameters are stored enciphered (global ones in config.ini, the
+// attachment's in the channel file); values stored plain earlier still read,
+// and the hook gets the plain values in a request file only its owner reads.
+TEST_F(ChannelHookTest, PasswordParametersAreStoredEncipheredAndPlainOnesStillRead) {
+    const std::string file = recordingHook("secret", "BeginChannelUpdate=1\n",
+                                           "[GlobalChannelHookParameterDefinition-1]\nName=Mail Server Password\n"
+                                           "Type=string\n[GlobalChannelHookParameterDefinition-2]\nName=Server\n"
+                                           "Type=string\n[ChannelHookParameterDefinition-1]\nName=Relay Passwd\n"
+                                           "Type=string\n",
+                                           "stat -c %a \"$1\" >> '" + recordDir + "'/modes.txt\n");
+    // Stored plain, as before.
+    tools::writeIniString(dir.file("config.ini"), file, "Mail Server Password", " old 50%pw");
+    tools::writeIniString(dir.file("config.ini"), file, "Server", "mail.example.test");
+    tools::writeIniString(channelFile, "ChannelHookConfig-1", "Relay Passwd", "hunter2");
+    const auto requestValues = [&](std::size_t n) {
+        const auto requests = hooktest::recordedRequests(recordDir, "req-");
+        EXPECT_GT(requests.size(), n);
+        if (requests.size() <= n) return std::make_pair(std::string(), std::string());
+        return std::make_pair(
+            tools::getIniString(requests[n], "GlobalChannelHookParameters", "Mail Server Password", "", false),
+            tools::getIniString(requests[n], "ChannelHookParameters", "Relay Passwd", "", false));
+    };
+
+    std::unique_ptr<ChannelHook> hook = load(file, channelFile);
+    hook->raiseEvent(&channel, channels::BeginChannelUpdateEvent(1, &channel));
+    EXPECT_EQ(requestValues(0), std::make_pair(std::string("old 50%pw"), std::string("hunter2")));
+
+    // Saved: enciphered, the other values plain as ever.
+    hook->setGlobalParamValues({{"Mail Server Password", "s3cret% x"}, {"Server", "mail.example.test"}});
+    hook->saveSettings(channelFile, "ChannelHookConfig-1", "ChannelHookSettings-1");
+    const std::string config = testsupport::readFile(dir.file("config.ini"));
+    const std::string channelText = testsupport::readFile(channelFile);
+    EXPECT_EQ(config.find("s3cret"), std::string::npos) << config;
+    EXPECT_EQ(config.find("old"), std::string::npos) << config;
+    EXPECT_NE(config.find("Mail Server Password=%~"), std::string::npos) << config;
+    EXPECT_NE(config.find("Server=mail.example.test"), std::string::npos) << config;
+    EXPECT_EQ(channelText.find("hunter2"), std::string::npos) << channelText;
+    EXPECT_NE(channelText.find("Relay Passwd=%~"), std::string::npos) << channelText;
+
+    std::unique_ptr<ChannelHook> again = load(file, channelFile);
+    again->raiseEvent(&channel, channels::BeginChannelUpdateEvent(1, &channel));
+    EXPECT_EQ(requestValues(1), std::make_pair(std::string("s3cret% x"), std::string("hunter2")));
+    EXPECT_EQ(testsupport::readFile(recordDir + "/modes.txt"), "600\n600\n");
+}
+
 TEST_F(ChannelHookTest, CommandsAreReadInOrderAndAlwaysPassedOn) {
     const std::string file = recordingHook("commands", "",
                                            "[ChannelHookCommandDefinition-1]\nName=Resend\nDisplayName=Send again\n"

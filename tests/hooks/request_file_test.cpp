@@ -52,7 +52,8 @@ TEST_F(HookRequestFileTest, EventAndCommandRequestsWithoutParameters) {
     }();
     std::vector<std::string> expected = {"ChannelHookConfigFilename", "SettingsFilename", "SettingsSectionName"};
     expected.insert(expected.end(), standard.begin(), standard.end());
-    for (const char* key : {"Command", "EventName", "ChannelConfigFile", "hChannelCookie", "hChannelHookCookie"})
+    for (const char* key :
+         {"Command", "EventName", "ChannelConfigFile", "ChannelDisplayName", "hChannelCookie", "hChannelHookCookie"})
         expected.push_back(key);
     EXPECT_EQ(keys, expected);
 
@@ -66,6 +67,7 @@ TEST_F(HookRequestFileTest, EventAndCommandRequestsWithoutParameters) {
     EXPECT_EQ(value(files[0], "EventName"), "BeginChannelUpdate");
     EXPECT_EQ(value(files[0], "CommandName"), "<none>");
     EXPECT_EQ(value(files[0], "ChannelConfigFile"), channelFile);
+    EXPECT_EQ(value(files[0], "ChannelDisplayName"), channel.getDisplayName());
 
     EXPECT_EQ(value(files[1], "Command"), "ProcessCommand");
     EXPECT_EQ(value(files[1], "CommandName"), "Resend");

@@ -6,6 +6,7 @@
 //   mailtest::SmtpServer server;                       // answers normally
 //   mailtest::SmtpServer auth(SmtpServerOptions::withAuth("u", "p"));   // AUTH required
 //   mailtest::SmtpServer dead(SmtpServerOptions::stalling());  // accepts, never answers
+//   mailtest::SmtpServer flood(SmtpServerOptions::hostile("flood"));  // never stops sending
 //   runMailerCommandLine("... -server " + server.address() + " ...");
 //   auto messages = server.messages();
 #include <fcntl.h>
@@ -69,9 +70,11 @@ struct SmtpServerOptions {
     std::string password;
     bool noLogin = false;  // refuse AUTH LOGIN
 
-    static SmtpServerOptions stalling() {
+    static SmtpServerOptions stalling() { return hostile("stall"); }
+    // "flood", "endless-line" or "drip" (see smtp_server.py).
+    static SmtpServerOptions hostile(const std::string& mode) {
         SmtpServerOptions o;
-        o.mode = "stall";
+        o.mode = mode;
         return o;
     }
     static SmtpServerOptions withAuth(const std::string& user, const std::string& password, bool noLogin = false) {

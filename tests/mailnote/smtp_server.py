@@ -8,7 +8,10 @@ greetings.log. The chosen port is written to --port-file when the server
 accepts connections.
 
 Modes: "smtp" (default) answers normally; "stall" accepts connections and
-never says a word (what clients send it goes to received.log).
+never says a word (what clients send it goes to received.log). Hostile
+modes greet without end: "flood" sends continuation lines ("220-...") as
+fast as the client takes them, "endless-line" one line that never ends,
+"drip" a continuation line every 20 ms.
 """
 import argparse
 import os
@@ -57,6 +60,43 @@ def run_stall(args):
             conn, _ = listener.accept()
             held.append(conn)
             threading.Thread(target=read_loop, args=(conn,), daemon=True).start()
+
+    threading.Thread(target=accept_loop, daemon=True).start()
+    write_atomically(args.port_file, str(listener.getsockname()[1]).encode())
+    while True:
+        time.sleep(1)
+
+
+def run_hostile(args):
+    listener = socket.socket()
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(16)
+
+    def send_loop(conn):
+        try:
+            if args.mode == "endless-line":
+                conn.sendall(b"220 ")
+                chunk = b"a" * 4096
+                while True:
+                    conn.sendall(chunk)
+            elif args.mode == "flood":
+                chunk = b"220-flooding the client with one more line\r\n" * 100
+                while True:
+                    conn.sendall(chunk)
+            else:
+                while True:
+                    conn.sendall(b"220-drip\r\n")
+                    time.sleep(0.02)
+        except OSError:
+            pass
+        finally:
+            conn.close()
+
+    def accept_loop():
+        while True:
+            conn, _ = listener.accept()
+            threading.Thread(target=send_loop, args=(conn,), daemon=True).start()
 
     threading.Thread(target=accept_loop, daemon=True).start()
     write_atomically(args.port_file, str(listener.getsockname()[1]).encode())
@@ -119,7 +159,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--dir", required=True)
     parser.add_argument("--port-file", required=True)
-    parser.add_argument("--mode", default="smtp", choices=["smtp", "stall"])
+    parser.add_argument("--mode", default="smtp", choices=["smtp", "stall", "flood", "endless-line", "drip"])
     parser.add_argument("--user")
     parser.add_argument("--password")
     parser.add_argument("--no-login", action="store_true", help="refuse AUTH LOGIN")
@@ -127,6 +167,8 @@ def main():
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     if args.mode == "stall":
         run_stall(args)
+    elif args.mode in ("flood", "endless-line", "drip"):
+        run_hostile(args)
     else:
         run_smtp(args)
 

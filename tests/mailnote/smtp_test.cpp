@@ -217,6 +217,32 @@ TEST_F(MailerSmtpTest, StalledServerTimesOut) {
     EXPECT_EQ(server.received(), "");
 }
 
+// Servers that never stop sending: the reply is cut at its bounds (line,
+// whole reply) or at the deadline, and a debug run logs only a prefix.
+TEST_F(MailerSmtpTest, EndlessRepliesAreCutAtTheBoundsAndTheDeadline) {
+    const struct {
+        const char* mode;
+        const char* error;
+    } cases[] = {
+        {"flood", "Error: The mail server's reply is too long."},
+        {"endless-line", "Error: The mail server's reply is too long."},
+        {"drip", "Error: Wait a bit (possible timeout)."},
+    };
+    for (const auto& c : cases) {
+        SmtpServer server(mailtest::SmtpServerOptions::hostile(c.mode));
+        const auto start = std::chrono::steady_clock::now();
+        const MailerRun run = runMailer(basic(server, body("x\n")) + " -ti 2 -debug");
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(run.rc, 1) << c.mode;
+        EXPECT_NE(run.output.find(c.error), std::string::npos) << c.mode << ": " << run.output.substr(0, 2000);
+        EXPECT_NE(run.output.find("SMTP server error"), std::string::npos) << c.mode;
+        EXPECT_LT(elapsed, std::chrono::seconds(10)) << c.mode;
+        // The logged reply is a bounded prefix, whatever the server sent.
+        EXPECT_LT(run.output.size(), 4096u) << c.mode;
+        EXPECT_NE(run.output.find("<<<getline<<< 220"), std::string::npos) << c.mode;
+    }
+}
+
 TEST_F(MailerSmtpTest, AttachmentsWithContentTypesAndWildCards) {
     SmtpServer server;
     const std::string pdf = "%PDF-1.4\n\x01\x02\xff binary";

@@ -50,3 +50,33 @@ TEST(Files, AtomicWriteFailureLeavesTargetAndNoTemporaryFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1);
     EXPECT_EQ(platform::files::errorText(EACCES), "Permission denied");
 }
+
+// Catches: a file holding credentials left readable by others, whether the
+// write creates it or replaces one that was created readable by all.
+TEST(Files, OwnerOnlyFilesLoseGroupAndOtherPermissions) {
+    TempDir dir;
+    const auto mode = [](const std::string& path) { return fs::status(path).permissions() & fs::perms::all; };
+    const fs::perms ownerOnly = fs::perms::owner_read | fs::perms::owner_write;
+
+    const std::string created = dir.file("new.ini");
+    platform::files::keepOwnerOnly(created);
+    ASSERT_TRUE(atomicWriteFile(created, "a"));
+    EXPECT_EQ(mode(created), ownerOnly);
+
+    const std::string existing = dir.file("old.ini");
+    writeFile(existing, "old");
+    fs::permissions(existing, ownerOnly | fs::perms::group_read | fs::perms::others_read);
+    platform::files::keepOwnerOnly(existing);
+    EXPECT_EQ(mode(existing), ownerOnly);
+    fs::permissions(existing, ownerOnly | fs::perms::group_read | fs::perms::others_read);
+    ASSERT_TRUE(atomicWriteFile(existing, "new"));
+    EXPECT_EQ(mode(existing), ownerOnly);
+    EXPECT_EQ(readFile(existing), "new");
+
+    // Other files keep what they have.
+    const std::string other = dir.file("other.ini");
+    writeFile(other, "x");
+    fs::permissions(other, ownerOnly | fs::perms::group_read | fs::perms::others_read);
+    ASSERT_TRUE(atomicWriteFile(other, "y"));
+    EXPECT_EQ(mode(other), ownerOnly | fs::perms::group_read | fs::perms::others_read);
+}

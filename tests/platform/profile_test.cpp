@@ -421,6 +421,40 @@ TEST(Profile, OnlyRegularFilesAreReadOrReplaced) {
     EXPECT_TRUE(S_ISCHR(st.st_mode));
 }
 
+// Catches: a read-only file (no write permission for its owner) being
+// replaced by rename, which needs only the folder's permission, and by a
+// privileged user for whom every file is writable. The file, its mode and
+// its contents stay; the write reports EACCES.
+TEST(Profile, ReadOnlyFilesAreLeftAloneAndReported) {
+    TempDir dir;
+    const std::string file = dir.file("locked.ini");
+    writeFile(file, "[S]\nk=old\n");
+    ::symlink(file.c_str(), dir.file("link.ini").c_str());
+    for (const mode_t mode : {0444, 0400, 0466}) {
+        ::chmod(file.c_str(), mode);
+        for (const std::string& path : {file, dir.file("link.ini")}) {
+            SCOPED_TRACE(path + " " + std::to_string(mode));
+            errno = 0;
+            EXPECT_FALSE(profile::writeString(path, "S", "k", "new"));
+            EXPECT_EQ(errno, EACCES);
+            {
+                profile::WriteBatch batch(path);
+                profile::writeString(path, "S", "other", "1");
+                EXPECT_FALSE(batch.commit());
+            }
+            EXPECT_EQ(readFile(file), "[S]\nk=old\n");
+            EXPECT_EQ(profile::getString(path, "S", "k", ""), "old");
+            struct stat st {};
+            ASSERT_EQ(::stat(file.c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, mode);
+        }
+    }
+    // Writable again for its owner: written as before, its mode kept.
+    ::chmod(file.c_str(), 0644);
+    EXPECT_TRUE(profile::writeString(file, "S", "k", "new"));
+    EXPECT_EQ(profile::getString(file, "S", "k", ""), "new");
+}
+
 namespace {
 std::vector<std::pair<std::string, int>> g_reported;
 void recordFailure(const std::string& file, int error) { g_reported.emplace_back(file, error); }

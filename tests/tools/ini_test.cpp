@@ -257,6 +257,28 @@ TEST_F(Ini, EncipheredValueWithRawInnerBlankStillReads)
     EXPECT_EQ(tools::getIniEncryptedString(crypto::passwordCipher, file, "Auth", "Password", "", true), plain);
 }
 
+// Secrets among plain values: written enciphered behind their mark; values
+// that the plain writer stored, even ones that look like the mark, read as
+// they were written.
+TEST_F(Ini, SecretValuesAreEncipheredAndPlainOnesStillRead)
+{
+    const auto& cipher = crypto::passwordCipher;
+    for (const std::string& secret : {std::string("s3cret"), std::string(" edge blanks "), std::string("%~x")}) {
+        SCOPED_TRACE(secret);
+        tools::writeIniSecretString(cipher, file, "P", "Password", secret);
+        const std::string stored = rawValue("P", "Password");
+        EXPECT_EQ(stored.rfind("%~", 0), 0u) << stored;
+        EXPECT_EQ(stored.find(secret), std::string::npos) << stored;
+        EXPECT_EQ(tools::decodeIniSecretString(cipher, stored), secret);
+
+        tools::writeIniString(file, "P", "Legacy", secret);
+        EXPECT_EQ(tools::decodeIniSecretString(cipher, rawValue("P", "Legacy")), tools::trimString(secret));
+    }
+    tools::writeIniSecretString(cipher, file, "P", "Empty", "");
+    EXPECT_EQ(rawValue("P", "Empty"), "");
+    EXPECT_EQ(tools::decodeIniSecretString(cipher, ""), "");
+}
+
 // The writes of one save go into one rewrite when the caller opens a batch.
 TEST_F(Ini, WritesJoinTheCallersBatch)
 {

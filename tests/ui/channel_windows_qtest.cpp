@@ -15,12 +15,14 @@
 #include <QWebEngineScript>
 #include <QWebEngineView>
 #include <QtTest>
+#include <ctime>
 
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
 #include "app/listeners/localPortListener.h"
 #include "app/misc/readMeLimits.h"
 #include "app/options/globalOptions.h"
+#include "app/desktop/desktopWiring.h"
 #include "dialogs/base/messageBox.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/httpServer.h"
@@ -89,6 +91,17 @@ void hover(QWidget* widget, const QPoint& pos) {
     QTest::mouseMove(top->windowHandle(), widget->mapTo(top, pos));
 }
 
+// A main frame as start-up makes it, shown, with its logs in `logs`.
+bool createMainFrame(CMainFrame& main, const testsupport::TempDir& logs) {
+    CMainFrame::Setup setup;
+    setup.appName = "Orvan";
+    setup.logsDir = logs.str();
+    setup.trayAttempts = 1;
+    if (!main.create(setup)) return false;
+    main.show();
+    return true;
+}
+
 void markRead(channels::Channel* channel, int n) {
     for (int k = 1; k <= n; ++k) getChannelDesktopSettings(channel)->markFeedItemViewed("id-" + std::to_string(k), true, k == n);
 }
@@ -100,7 +113,7 @@ class ChannelWindowsTest : public QObject {
 private slots:
     void initTestCase() {
         setUiHandler(true);
-        installChannelWindowOps();
+        wiring.install();
         QDesktopServices::setUrlHandler("http", this, "captureUrl");
     }
     void cleanupTestCase() { QDesktopServices::unsetUrlHandler("http"); }
@@ -648,12 +661,7 @@ private slots:
         dialogs::ScopedModalAnswerer answerer([](QDialog& d) { d.done(dialogs::IDOK); });
         testsupport::TempDir logs;
         CMainFrame main;
-        CMainFrame::Setup setup;
-        setup.appName = "Orvan";
-        setup.logsDir = logs.str();
-        setup.trayAttempts = 1;
-        QVERIFY(main.create(setup));
-        main.show();
+        QVERIFY(createMainFrame(main, logs));
         QVERIFY(QTest::qWaitForWindowExposed(&main));
         auto enabled = [&](int id) { return main.getCommand(id)->isEnabled(); };
         auto text = [&](int id) { return main.getCommand(id)->text(); };
@@ -788,7 +796,61 @@ private slots:
             QCOMPARE(s.isFeedItemViewed("id-2"), oneClick == 0);
         }
         CAppListCtrl::setOneClickModeForTest(-1);
+        // Enter and Space open the selected item, unless Alt is held.
+        struct Key {
+            Qt::Key key;
+            Qt::KeyboardModifiers modifiers;
+            bool opens;
+        };
+        for (const Key& k : {Key{Qt::Key_Return, Qt::AltModifier, false}, Key{Qt::Key_Space, Qt::AltModifier, false},
+                             Key{Qt::Key_Return, Qt::NoModifier, true}, Key{Qt::Key_Space, Qt::ControlModifier, true}}) {
+            s.markAllFeedItemsViewed(false);
+            items->selectRow(0);
+            items->setFocus();
+            QTest::keyClick(items, k.key, k.modifiers);
+            QCOMPARE(s.isFeedItemViewed("id-1"), k.opens);
+        }
         delete frame;
+    }
+
+    // Looking at a channel moves its last view time on: its new content is
+    // no longer new, and its row in My Channels shows that.
+    void activatingAChannelWindowClearsItsNewContent() {
+        Fixture f;
+        auto* channel = f.addChannel("fresh", apptest::numberedItems("fresh", 2));
+        auto* other = f.addChannel("other", apptest::numberedItems("other", 2));
+        const auto now = static_cast<std::int32_t>(std::time(nullptr));
+        for (channels::Channel* c : {channel, other}) {
+            getChannelDesktopSettings(c)->setLastNewItemTime(now - 5);
+            getChannelDesktopSettings(c)->setLastViewTime(0);
+        }
+        ChannelDesktopSettings& s = *getChannelDesktopSettings(channel);
+        QVERIFY(s.hasNewContent());
+        const bool bold = GlobalOptions::instance().EnableMyChannelsBoldFonts;
+        GlobalOptions::instance().EnableMyChannelsBoldFonts = true;
+        testsupport::TempDir logs;
+        CMainFrame main;
+        QVERIFY(createMainFrame(main, logs));
+        CControlCenterMyChannelsWnd* list = main.getWorkspaceBar()->getMyChannelsWnd();
+        list->loadChannels();
+        const auto row = [&](channels::Channel* c) { return list->rowItem(list->findRow(c)); };
+        QCOMPARE(list->rowImage(list->findRow(channel)), 1);
+        QVERIFY(row(channel)->font(0).bold());
+
+        CChannelDoc* doc = CChannelDoc::openChannelDoc(channel, true);
+        QVERIFY(doc != nullptr);
+        QTRY_VERIFY(!s.hasNewContent());
+        QVERIFY(s.getLastViewTime() >= now);
+        QVERIFY(!row(channel)->font(0).bold());
+        QVERIFY(list->rowImage(list->findRow(channel)) != 1);
+        // A step of that size is saved with the channel at once.
+        QVERIFY(testsupport::readFile(channel->getConfigFilename()).find("LastViewTime=" + std::to_string(s.getLastViewTime())) !=
+                std::string::npos);
+        // The channel not looked at keeps its new content.
+        QVERIFY(getChannelDesktopSettings(other)->hasNewContent());
+        QVERIFY(row(other)->font(0).bold());
+        delete doc->getFrame();
+        GlobalOptions::instance().EnableMyChannelsBoldFonts = bold;
     }
 
     void browserToolbarResetAndAddresses() {
@@ -906,6 +968,9 @@ private slots:
 
 public slots:
     void captureUrl(const QUrl&) {}
+
+private:
+    DesktopWiring wiring;
 };
 
 QTEST_MAIN(ChannelWindowsTest)

@@ -8,6 +8,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QPlainTextEdit>
@@ -24,9 +25,12 @@
 #include "app/options/userTool.h"
 #include "channels/hooks/channelHook.h"
 #include "dialogs/base/messageBox.h"
+#include "dialogs/channel/channelConfigPage.h"
+#include "dialogs/channel/channelPropSheet.h"
 #include "dialogs/hints/hints.h"
 #include "platform/messages.h"
 #include "tests/app/app_fixture.h"
+#include "tests/support/httpServer.h"
 #include "tools/ini.h"
 #include "ui/bars/controlCenterPanes.h"
 #include "ui/bars/workspaceBar.h"
@@ -42,16 +46,21 @@ namespace msg = platform::messages;
 
 namespace {
 
-// The pages the frame asks the simple-browser windows to show.
+// The pages the frame asks the simple-browser windows to show, noted on
+// their way to the program's own window services, which show them.
 class PageRecorder : public DesktopServices {
 public:
-    PageRecorder() { setDesktopServices(this); }
-    ~PageRecorder() override { setDesktopServices(nullptr); }
-    void urlOpened(const std::string&, channels::Channel*) override {}
-    void showInSimpleBrowser(const std::string& title, const std::string& url, bool) override {
+    PageRecorder() : program_(getDesktopServices()) { setDesktopServices(this); }
+    ~PageRecorder() override { setDesktopServices(program_); }
+    void urlOpened(const std::string& url, channels::Channel* channel) override { program_->urlOpened(url, channel); }
+    void showInSimpleBrowser(const std::string& title, const std::string& url, bool showNavBar) override {
         pages.emplace_back(title, url);
+        program_->showInSimpleBrowser(title, url, showNavBar);
     }
     std::vector<std::pair<std::string, std::string>> pages;
+
+private:
+    DesktopServices* program_;
 };
 
 class DeletionWatcher : public UiEventHandler {
@@ -155,7 +164,7 @@ class FrameCommandsTest : public QObject {
 private slots:
     void initTestCase() {
         setUiHandler(true);
-        installChannelWindowOps();
+        wiring.install();
     }
 
     // The items' states with no channel, a channel listed but not selected,
@@ -364,6 +373,13 @@ private slots:
     void everyCommandByNumber() {
         Fixture f;
         PageRecorder pages;
+        // The program's web pages, served here.
+        testsupport::HttpServer server;
+        server.route("/*", testsupport::HttpAnswer::text("<html><body>page</body></html>"));
+        ProgramPaths& paths = programPaths();
+        paths.forumsUrl = server.url("/forums");
+        paths.faqUrl = server.url("/faq");
+        paths.welcomeUrl = server.url("/welcome");
         auto* alpha = f.addChannel("alpha", apptest::numberedItems("alpha", 2));
         f.reloadList();
         f.list()->selectRow(0);
@@ -483,6 +499,51 @@ private slots:
         QCOMPARE(f.manager->getChannelCount(), 1);
     }
 
+    // Properties, as start-up wires the sheet's "Server authentication":
+    // the credential typed there reaches the channel file, and the sheet
+    // shows it again once the channel is read back from that file.
+    void siteCredentialFromThePropertiesSheet() {
+        Fixture f;
+        auto* alpha = f.addChannel("alpha", apptest::numberedItems("alpha", 1));
+        alpha->save();
+        f.reloadList();
+        f.list()->selectRow(0);
+
+        QString shownUser, shownPassword;
+        const auto properties = [&](const QString& user, const QString& password) {
+            shownUser.clear();
+            shownPassword.clear();
+            dialogs::ScopedModalAnswerer answerer([&](QDialog& dialog) {
+                if (auto* sheet = qobject_cast<dialogs::CChannelPropSheet*>(&dialog)) {
+                    sheet->configPage()->findChild<QPushButton*>("serverAuthButton")->click();
+                    sheet->okButton()->click();
+                } else if (dialog.objectName() == "httpAuthDialog") {
+                    auto* userEdit = dialog.findChild<QLineEdit*>("userNameEdit");
+                    auto* passwordEdit = dialog.findChild<QLineEdit*>("passwordEdit");
+                    shownUser = userEdit->text();
+                    shownPassword = passwordEdit->text();
+                    userEdit->setText(user);
+                    passwordEdit->setText(password);
+                    dialog.findChild<QPushButton*>("okButton")->click();
+                } else if (!dialogs::answerIfMessageBox(dialog, dialogs::IDOK)) {
+                    dialog.reject();
+                }
+            });
+            QVERIFY(f.frame->runCommand(32827));
+        };
+        properties("reader", "s3cret");
+        const std::string file = alpha->getConfigFilename();
+        QCOMPARE(tools::getIniString(file, "Config", "SiteAuthType", "", false), std::string("BASIC"));
+        QVERIFY(testsupport::readFile(file).find("s3cret") == std::string::npos);
+
+        // As at the next start: the channel's configuration comes from the file.
+        alpha->getChannelConfig().setHttpAuth(nullptr);
+        alpha->load();
+        properties("reader", "s3cret");
+        QCOMPARE(shownUser, QString("reader"));
+        QCOMPARE(shownPassword, QString("s3cret"));
+    }
+
     // Closing: the tray question for a notification-area program, the exit
     // confirmation, the tray's Exit and the end of the session; minimising
     // into the tray.
@@ -576,9 +637,6 @@ private slots:
     void reportsOnRequestAndWhenDue() {
         Fixture f;
         PageRecorder pages;
-        // The reports find their filters as at start-up.
-        DesktopWiring wiring;
-        wiring.installOptionHooks();
         f.addChannel("alpha", apptest::numberedItems("alpha", 1));
         f.addChannel("beta", apptest::numberedItems("beta", 1));
         GlobalOptions& options = GlobalOptions::instance();
@@ -623,7 +681,6 @@ private slots:
         second.setAutoUpdateInterval(3600);
         ChannelReportConfig manual = report("Manual");
         options.ChannelReportConfigs = {manual, first, second};
-        wiring.installWindowServices(*f.frame);
         f.frame->notificationTimerProc();
         QVERIFY(std::filesystem::exists(f.dir.file("First.html")));
         QVERIFY(!std::filesystem::exists(f.dir.file("Second.html")));
@@ -631,7 +688,6 @@ private slots:
         f.frame->notificationTimerProc();
         QVERIFY(std::filesystem::exists(f.dir.file("Second.html")));
         f.frame->notificationTimerProc();
-        wiring.remove();
         QVERIFY(!std::filesystem::exists(f.dir.file("Manual.html")));
         const std::string log = f.frame->getOutputBar()->activityLog()->toPlainText().toStdString();
         QVERIFY2(log.find(" Auto-generating report First.") != std::string::npos, log.c_str());
@@ -642,6 +698,9 @@ private slots:
         QCOMPARE(reread.getReportName(), std::string("First"));
         QVERIFY(reread.getLastUpdateTime() > 0);
     }
+
+private:
+    DesktopWiring wiring;
 };
 
 QTEST_MAIN(FrameCommandsTest)

@@ -3,6 +3,8 @@
 // and the timer's error handling.
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QSystemTrayIcon>
@@ -15,9 +17,13 @@
 #include <thread>
 
 #include "app/core/messageGroups.h"
+#include "app/desktop/desktopWiring.h"
+#include "app/core/programPaths.h"
+#include "app/options/globalOptions.h"
 #include "app/postedText.h"
 #include "lib/log/messageLog.h"
 #include "tests/support/test_support.h"
+#include "ui/bars/readMeList.h"
 #include "ui/bars/workPad.h"
 #include "ui/bars/workspaceBar.h"
 #include "ui/events/uiHandler.h"
@@ -48,6 +54,7 @@ std::string plainText(QPlainTextEdit* edit) { return edit->toPlainText().toStdSt
 class FrameTest : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { wiring.install(); }
     void init() {
         frame = std::make_unique<CMainFrame>();
         QVERIFY(frame->create(setupFor(dir)));
@@ -55,7 +62,6 @@ private slots:
     }
     void cleanup() {
         frame.reset();
-        getMainFrameServices() = MainFrameServices{};
     }
 
     void barsCommandsAndTimer() {
@@ -238,16 +244,91 @@ private slots:
             QCOMPARE(posted, c.command == 0 ? std::vector<int>{} : std::vector<int>{c.command});
         }
         QVERIFY(!getUiHandler()->onMyChannelsKeyPressed(nullptr, 13, 0));
-        // Enter on an item with Alt held does nothing; the key goes on to the list.
-        int shown = 0;
-        ChannelWindowOps ops;
-        ops.showFeedItemInChannelWindow = [&](channels::Channel*, int) { ++shown; };
-        setChannelWindowOps(ops);
-        QVERIFY(!getUiHandler()->onFeedItemKeyPressed(nullptr, channel, 0, 13, 4));
-        QCOMPARE(shown, 0);
-        QVERIFY(!getUiHandler()->onFeedItemKeyPressed(nullptr, channel, 0, 13, 2));
-        QCOMPARE(shown, 1);
-        setChannelWindowOps({});
+    }
+
+    // GlobalOptionsChanged: the MDI tabs and the caption bar's look follow
+    // the options as they are then, not as they were at start-up.
+    void globalOptionsChangedReadsTheOptions() {
+        setUiHandler(true);
+        getUiHandler()->addEventHandler(frame.get());
+        GlobalOptions& o = GlobalOptions::instance();
+        struct Saved {
+            int mdiTabs, fontSize;
+            bool italics;
+            int foreground, background;
+            bool show;
+        } const saved{o.MdiTabs, o.CaptionBarFontSize, o.CaptionBarItalics, o.CaptionBarFgdCol, o.CaptionBarBgdCol,
+                      o.ShowCaptionBar};
+        struct Case {
+            int mdiTabs;
+            QMdiArea::ViewMode mode;
+            QTabWidget::TabPosition position;
+            int fontSize;
+            bool italics;
+            int foreground, background;  // 0x00BBGGRR
+            QColor shownForeground, shownBackground;
+        };
+        const std::vector<Case> cases = {
+            {1, QMdiArea::TabbedView, QTabWidget::North, 17, true, 0x0000FF, 0xFF0000, QColor(255, 0, 0), QColor(0, 0, 255)},
+            {0, QMdiArea::TabbedView, QTabWidget::South, 11, false, 0x00FF00, 0x010203, QColor(0, 255, 0), QColor(3, 2, 1)},
+            {2, QMdiArea::SubWindowView, QTabWidget::South, 13, true, 0, 0xFFFFFF, QColor(0, 0, 0), QColor(255, 255, 255)},
+        };
+        for (const Case& c : cases) {
+            o.MdiTabs = c.mdiTabs;
+            o.CaptionBarFontSize = c.fontSize;
+            o.CaptionBarItalics = c.italics;
+            o.CaptionBarFgdCol = c.foreground;
+            o.CaptionBarBgdCol = c.background;
+            getUiHandler()->fireGlobalOptionsChanged();
+            QCOMPARE(frame->getMdiArea()->viewMode(), c.mode);
+            if (c.mode == QMdiArea::TabbedView) QCOMPARE(frame->getMdiArea()->tabPosition(), c.position);
+            const QLabel* caption = frame->getCaptionBar();
+            QCOMPARE(caption->font().pixelSize(), c.fontSize);
+            QCOMPARE(caption->font().italic(), c.italics);
+            QCOMPARE(caption->palette().color(QPalette::WindowText), c.shownForeground);
+            QCOMPARE(caption->palette().color(QPalette::Window), c.shownBackground);
+        }
+        // The caption bar's switch, read when its text changes.
+        o.ShowCaptionBar = false;
+        frame->setCaptionBarText("alpha");
+        QVERIFY(frame->getCaptionBar()->isHidden());
+        o.ShowCaptionBar = true;
+        frame->setCaptionBarText("alpha");
+        QVERIFY(!frame->getCaptionBar()->isHidden());
+        getUiHandler()->removeEventHandler(frame.get());
+        o.MdiTabs = saved.mdiTabs;
+        o.CaptionBarFontSize = saved.fontSize;
+        o.CaptionBarItalics = saved.italics;
+        o.CaptionBarFgdCol = saved.foreground;
+        o.CaptionBarBgdCol = saved.background;
+        o.ShowCaptionBar = saved.show;
+    }
+
+    // "Add from clipboard": an http address on the clipboard goes to the
+    // read-me list; anything else leaves the command disabled.
+    void addFromClipboard() {
+        programPaths().userConfigFile = dir.file("config.ini");
+        QAction* command = frame->getCommand(32917);
+        QVERIFY(command != nullptr);
+        QCOMPARE(command->text(), QString("Add from clip&board"));
+        CReadMeListWnd* readMe = frame->getWorkPad()->getReadMeList();
+        struct Case {
+            const char* clipboard;
+            bool added;
+        };
+        for (const Case& c : {Case{"HTTP://example.com/a", true}, Case{"https://example.com/b", false},
+                              Case{"see http://example.com/c", false}, Case{"", false}}) {
+            QGuiApplication::clipboard()->setText(QString::fromUtf8(c.clipboard));
+            const int before = readMe->getNumItems();
+            QCOMPARE(frame->runCommand(32917), c.added);
+            QCOMPARE(command->isEnabled(), c.added);
+            QCOMPARE(readMe->getNumItems(), before + (c.added ? 1 : 0));
+            if (c.added) {
+                std::string url;
+                readMe->getItem(readMe->getNumItems() - 1, nullptr, nullptr, &url, nullptr);
+                QCOMPARE(url, std::string(c.clipboard));
+            }
+        }
     }
 
     // No tray host under the offscreen platform: the attempts run on a timer
@@ -285,9 +366,13 @@ private slots:
                 std::string::npos);
         QVERIFY(frame->isTimerActive());
         QTRY_VERIFY_WITH_TIMEOUT(imports >= 2, 5000);
+        // The program's own step again for the tests after this one.
+        wiring.remove();
+        wiring.install();
     }
 
 private:
+    DesktopWiring wiring;
     testsupport::TempDir dir;
     std::unique_ptr<CMainFrame> frame;
 };

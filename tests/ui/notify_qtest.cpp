@@ -17,6 +17,7 @@
 
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
+#include "app/desktop/desktopWiring.h"
 #include "app/desktop/notificationSink.h"
 #include "app/options/globalOptions.h"
 #include "dialogs/base/messageBox.h"
@@ -42,28 +43,36 @@ std::vector<apptest::ItemSpec> items(const std::string& name, int n) {
     return specs;
 }
 
+// The main frame's one-second timer, which shows the queued notifications.
+QTimer* frameTimer(CMainFrame& frame) {
+    for (QTimer* timer : frame.findChildren<QTimer*>()) {
+        if (timer->interval() == 1000) return timer;
+    }
+    return nullptr;
+}
+
 // Channels in the program's manager, a main frame made the way start-up
-// makes it (tray services first), and a queue that starts empty. The
-// frame's timer does not show notifications unless a test asks for it.
+// makes it (the program's wiring first), and a queue that starts empty.
+// The frame's timer does not show notifications unless a test starts it.
 struct Fixture : apptest::DesktopFixture {
     Fixture() {
         setChannelManager(manager.get());
         programPaths().userConfigFile = dir.file("config.ini");
-        ui::installTrayServices();
+        wiring.install();
         CMainFrame::Setup setup;
         setup.appName = "Orvan";
         setup.logsDir = dir.file("Logs");
         setup.trayAttempts = 1;
         frame = std::make_unique<CMainFrame>();
         frame->create(setup);
-        getMainFrameServices().processNotifications = nullptr;
+        frameTimer(*frame)->stop();
         ui::registerTrayEventHandler();
     }
     ~Fixture() {
         ui::clearNotifications();
         uitest::deleteChannelWindows();
         frame.reset();
-        getMainFrameServices() = MainFrameServices{};
+        wiring.remove();
         setChannelManager(nullptr);
     }
     channeltest::TestChannel* add(const std::string& name, int n) {
@@ -79,6 +88,7 @@ struct Fixture : apptest::DesktopFixture {
             "Item " + std::to_string(k), k - 1);
     }
     void deleteChannel(channels::Channel* channel) { uitest::deleteChannel(*manager, channel); }
+    DesktopWiring wiring;
     std::unique_ptr<CMainFrame> frame;
 };
 
@@ -127,7 +137,6 @@ class NotifyTest : public QObject {
 private slots:
     void initTestCase() {
         setUiHandler(true);
-        installChannelWindowOps();
         CChannelDoc::setNewChannelWizardOpen(true);  // no summary-page hint
         QDesktopServices::setUrlHandler("http", this, "captureUrl");
         QDesktopServices::setUrlHandler("mailto", this, "captureUrl");
@@ -222,7 +231,7 @@ private slots:
         default: ui::queueNotification(new ConsolidatedNewFeedItemsNotificationRequest("alpha", "Item 1\nItem 2", a));
         }
         // The main frame's timer shows it.
-        getMainFrameServices().processNotifications = [] { ui::processNotifications(); };
+        frameTimer(*f.frame)->start();
         QTRY_COMPARE_WITH_TIMEOUT(shown(), text, 3000);
         CBalloonHelp* balloon = ui::currentBalloon();
         QVERIFY(balloon->isVisible());
@@ -267,6 +276,48 @@ private slots:
         QCOMPARE(CBalloonHelp::placeWindow(QSize(200, 100), QPoint(999, 799), work), QPoint(800, 700));
         // Narrower than 16 pixels: the reference x is clamped to 8, then to cx - 8.
         QCOMPARE(CBalloonHelp::placeWindow(QSize(12, 40), QPoint(300, 200), work), QPoint(300 - 4, 200 - 1));
+    }
+
+    // Clear of a modal dialog: beside it on the nearest side with room, else
+    // in the work area's corner it covers least; untouched when apart.
+    void clearOfModalDialog_data() {
+        QTest::addColumn<QRect>("balloon");
+        QTest::addColumn<QRect>("dialog");
+        QTest::addColumn<QRect>("expected");
+        const QRect corner(700, 650, 300, 100);  // bottom right of a 1000x800 work area
+        QTest::newRow("apart") << corner << QRect(100, 100, 400, 300) << corner;
+        QTest::newRow("over the buttons: above the dialog")
+            << corner << QRect(400, 300, 500, 450) << QRect(700, 200, 300, 100);
+        QTest::newRow("tall dialog: to its left")
+            << corner << QRect(500, 0, 400, 800) << QRect(200, 650, 300, 100);
+        QTest::newRow("no room beside: the corner covered least")
+            << corner << QRect(0, 0, 950, 780) << QRect(700, 700, 300, 100);
+    }
+    void clearOfModalDialog() {
+        QFETCH(QRect, balloon);
+        QFETCH(QRect, dialog);
+        QFETCH(QRect, expected);
+        const QRect work(0, 0, 1000, 800);
+        QCOMPARE(CBalloonHelp::clearOf(balloon, dialog, work), expected);
+    }
+
+    // A balloon that is up when a modal dialog opens over its corner moves
+    // off the dialog, and comes back once the dialog is gone.
+    void balloonMovesOffAModalDialog() {
+        Fixture f;
+        ui::queueNotification(new SimpleNotificationRequest("News error", "Can't update the feed.", 30));
+        ui::processNotifications();
+        CBalloonHelp* balloon = ui::currentBalloon();
+        QVERIFY(balloon && balloon->isVisible());
+        const QRect before = balloon->geometry();
+        QDialog dialog;
+        dialog.setGeometry(before.adjusted(-100, -100, 20, 20));
+        dialog.setModal(true);
+        dialog.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!balloon->geometry().intersects(dialog.frameGeometry()), 3000);
+        dialog.close();
+        QTRY_COMPARE_WITH_TIMEOUT(balloon->geometry(), before, 3000);
+        balloon->hideBalloon();
     }
 
     // Mode 2 discards one non-error request per call; a new item viewed,

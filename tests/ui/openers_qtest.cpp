@@ -87,6 +87,38 @@ private slots:
         if (!opened) QVERIFY(boxes.first().startsWith("This link can't be opened"));
     }
 
+    // With nothing on the desktop to open an address (no URL handler here,
+    // and the offscreen platform opens nothing), the user reads what is
+    // missing in plain words, never an internal code.
+    void nothingSetUpToOpenTheAddress_data() {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("web page") << "http://example.com/a"
+                                  << "No web browser is set up on this computer to open this address:\n\n"
+                                     "http://example.com/a\n\nSet up a default web browser for your desktop and try "
+                                     "again.";
+        QTest::newRow("mail address") << "mailto:someone@example.com"
+                                      << "No email program is set up on this computer to send mail to this "
+                                         "address:\n\nmailto:someone@example.com";
+    }
+    void nothingSetUpToOpenTheAddress() {
+        QFETCH(QString, link);
+        QFETCH(QString, expected);
+        const QString scheme = QUrl(link).scheme();
+        QDesktopServices::unsetUrlHandler(scheme);
+        QStringList boxes;
+        {
+            dialogs::ScopedModalAnswerer answerer([&](QDialog& box) {
+                boxes << dialogs::messageText(box);
+                dialogs::pressAnswer(box, dialogs::IDOK);
+            });
+            openItem(link.toStdString());
+        }
+        QDesktopServices::setUrlHandler(scheme, &capture, "open");
+        QCOMPARE(boxes, QStringList{expected});
+        QVERIFY(!boxes.first().contains("rc="));
+    }
+
     void feedItemIsMarkedViewedThenOpened() {
         apptest::DesktopFixture f;
         auto* channel = f.addChannel("c", apptest::numberedItems("c", 2));

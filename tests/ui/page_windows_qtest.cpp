@@ -35,6 +35,7 @@
 #include "ui/appPlugin/appPluginWindow.h"
 #include "ui/bars/controlCenterPanes.h"
 #include "ui/bars/readMeList.h"
+#include "ui/bars/workPad.h"
 #include "ui/bars/workspaceBar.h"
 #include "ui/browser/simpleBrowser.h"
 #include "ui/events/uiHandler.h"
@@ -104,6 +105,10 @@ private slots:
         channels::setFileTypeCommands({{".py", "python3 %1 %*"}});
         channels::getScriptingEngine().setUserConfigFilename(dir.file("config.ini"));
         setUiHandler(true);
+        // The program's own wiring: the openers show pages in these windows,
+        // the main frame's commands open plug-in windows and sheets, the
+        // application server's read-me requests reach the read-me list.
+        wiring.install();
         frame = std::make_unique<CMainFrame>();
         CMainFrame::Setup setup;
         setup.appName = "Orvan";
@@ -112,10 +117,6 @@ private slots:
         QVERIFY(frame->create(setup));
         frame->show();
         getUiHandler()->addEventHandler(frame.get());
-        // The program's own wiring: the openers show pages in these windows,
-        // the main frame's commands open plug-in windows and sheets.
-        wiring.installWindowServices(*frame);
-        ui::installAppPluginWindows();
         QDesktopServices::setUrlHandler("mailto", this, "captureUrl");
 
         testsupport::writeFile(dir.file("plugins/page.py"), kPageScript);
@@ -138,12 +139,6 @@ private slots:
         channels::getAppPluginManager().setServerPorts(appPort, pluginPort);
         pluginServer = std::make_unique<listeners::AppPluginServerLocalPortListener>(pluginPort, &plugins);
         appServer = std::make_unique<listeners::AppServerLocalPortListener>(appPort);
-        listeners::ListenerHooks hooks;
-        hooks.addToReadMeList = [this](const std::string& url) {
-            std::lock_guard<std::mutex> guard(mutex);
-            readMe.push_back(url);
-        };
-        listeners::setListenerHooks(hooks);
         pluginServer->start();
         appServer->start();
         QVERIFY(pluginServer->isListening());
@@ -152,7 +147,6 @@ private slots:
     void cleanupTestCase() {
         pluginServer->stop();
         appServer->stop();
-        listeners::setListenerHooks({});
         wiring.remove();
         frame.reset();
         QDesktopServices::unsetUrlHandler("mailto");
@@ -234,6 +228,7 @@ private slots:
         // directory show, other local files don't, and no page reaches the
         // program's own servers by including an address of theirs.
         const std::string stage = testsupport::stageDir();
+        const int readMeBefore = frame->getWorkPad()->getReadMeList()->getNumItems();
         const std::string readMeAddress = "http://127.0.0.1:" + std::to_string(appPort) + "/readme?url=http://x.test/";
         testsupport::writeFile(dir.file("report.html"),
                                "<html><body><img src=\"file://" + stage + "/Resources/unreadFeedItem.gif\">"
@@ -264,8 +259,8 @@ private slots:
         QVERIFY(pageShows(remote->getView(), "Remote body"));
         QTRY_VERIFY_WITH_TIMEOUT(!remote->getView()->page()->isLoading(), 20000);
         QCOMPARE(evaluate(remote->getView(), "String(document.images[0].complete)"), QString("true"));
-        std::lock_guard<std::mutex> guard(mutex);
-        QVERIFY(readMe.empty());
+        QCoreApplication::processEvents();
+        QCOMPARE(frame->getWorkPad()->getReadMeList()->getNumItems(), readMeBefore);
     }
 
     void navigationBarFollowsOptionAndCaller() {
@@ -375,12 +370,11 @@ private slots:
         QSignalSpy loads(view, &QWebEngineView::loadFinished);
         QVERIFY(view->navigate(QString("http://127.0.0.1:%1/readme?url=http://x.example/r").arg(appPort).toStdString()));
         QVERIFY(loads.wait(20000));
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                std::lock_guard<std::mutex> guard(mutex);
-                return readMe == std::vector<std::string>{"http://x.example/r"};
-            }(),
-            10000);
+        CReadMeListWnd* readMe = frame->getWorkPad()->getReadMeList();
+        QTRY_COMPARE_WITH_TIMEOUT(readMe->getNumItems(), 1, 10000);
+        std::string readMeUrl;
+        readMe->getItem(0, nullptr, nullptr, &readMeUrl, nullptr);
+        QCOMPARE(readMeUrl, std::string("http://x.example/r"));
         QCOMPARE(view->url(), answer);
         QVERIFY(pageText(view).contains("Answer to typed"));
 
@@ -562,8 +556,6 @@ private:
     int appPort = 0;
     std::unique_ptr<listeners::AppPluginServerLocalPortListener> pluginServer;
     std::unique_ptr<listeners::AppServerLocalPortListener> appServer;
-    std::mutex mutex;
-    std::vector<std::string> readMe;
 };
 
 QTEST_MAIN(PageWindowsTest)

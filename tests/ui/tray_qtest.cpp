@@ -11,6 +11,7 @@
 
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
+#include "app/desktop/desktopWiring.h"
 #include "app/options/globalOptions.h"
 #include "tests/app/app_fixture.h"
 #include "tests/ui/channel_windows.h"
@@ -78,7 +79,7 @@ class TrayTest : public QObject {
 private slots:
     void initTestCase() {
         setUiHandler(true);
-        installChannelWindowOps();
+        wiring.install();
         CChannelDoc::setNewChannelWizardOpen(true);  // no summary-page hint
         QDesktopServices::setUrlHandler("http", this, "captureUrl");
     }
@@ -272,6 +273,9 @@ private slots:
 
 public slots:
     void captureUrl(const QUrl&) {}
+
+private:
+    DesktopWiring wiring;
 };
 
 QTEST_MAIN(TrayTest)

@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -282,8 +284,8 @@ private slots:
                  std::string("10"));
     }
 
-    // A channel file that is gone, or a folder where it was, is reported by
-    // path; the other files are written.
+    // A channel file that is gone, a folder where it was, or a read-only one
+    // is reported by path; the other files are written.
     void filesThatCannotBeWrittenAreReported() {
         drive_ = [this](Dialog& d) {
             d.choose(d.user(), "Alice");
@@ -292,11 +294,21 @@ private slots:
             std::filesystem::create_directories(aliceChannels_ + "/feed05.rss");
             QTest::mouseClick(d.set(), Qt::LeftButton);
         };
+        // A read-only channel file (no write permission for its owner) is
+        // left as it is, even for a user whom the system lets write it.
+        const std::string readOnly = aliceChannels_ + "/feed07.rss";
+        const std::string before = testsupport::readFile(readOnly);
+        QCOMPARE(::chmod(readOnly.c_str(), 0444), 0);
         QCOMPARE(run(), 0);
         QCOMPARE(boxes_.size(), 2);
-        QVERIFY2(boxes_[1].startsWith("The new setting could not be applied to 1 of the 20 selected channels.\n\n" +
-                                      QString::fromStdString(aliceChannels_) + "/feed05.rss: Is a directory"),
+        QVERIFY2(boxes_[1].startsWith("The new setting could not be applied to 2 of the 20 selected channels.\n\n" +
+                                      QString::fromStdString(aliceChannels_) + "/feed05.rss: Is a directory\n" +
+                                      QString::fromStdString(readOnly) + ": Permission denied"),
                  qPrintable(boxes_[1]));
+        QCOMPARE(testsupport::readFile(readOnly), before);
+        struct stat st {};
+        QCOMPARE(::stat(readOnly.c_str(), &st), 0);
+        QCOMPARE(int(st.st_mode & 07777), 0444);
         QCOMPARE(tools::getIniString(aliceChannels_ + "/feed06.rss", "Config", "PreferredChannelDisplayName", "", true),
                  std::string("60"));
     }

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <string>
 
@@ -107,6 +109,22 @@ private slots:
         dialogs::ScopedModalAnswerer answerer(answerWith(boxes, dialogs::IDOK));
         QCOMPARE(uireset::run(), -1);
         QCOMPARE(boxes.texts, QStringList({uireset::kQuestion, "Not a directory"}));
+    }
+
+    // A read-only key store (no write permission for its owner) is reported
+    // and left as it was, even for a user whom the system lets write it.
+    void aReadOnlyKeyStoreIsReportedAndLeftAlone() {
+        const std::string before = testsupport::readFile(store());
+        QCOMPARE(::chmod(store().c_str(), 0444), 0);
+        Boxes boxes;
+        dialogs::ScopedModalAnswerer answerer(answerWith(boxes, dialogs::IDOK));
+        QCOMPARE(uireset::run(), -1);
+        QCOMPARE(boxes.texts, QStringList({uireset::kQuestion, "Permission denied"}));
+        QCOMPARE(testsupport::readFile(store()), before);
+        struct stat st {};
+        QCOMPARE(::stat(store().c_str(), &st), 0);
+        QCOMPARE(int(st.st_mode & 07777), 0444);
+        QVERIFY(reg::keyExists(kOrvanKey));
     }
 
     void errorCodesWithoutTextShowTheCode() {

@@ -314,7 +314,11 @@ bool CReadMeListWnd::listContextMenu(const QPoint& point) {
         connect(a, &QAction::triggered, this, [this, id = id] { runCommand(id); });
     }
     if (CMainFrame* frame = getMainFrame()) {
-        if (QAction* clip = frame->getCommand(32917)) menu.addAction(clip);
+        if (QAction* clip = frame->getCommand(32917)) {
+            frame->updateCommandUi(32917);
+            menu.addSeparator();
+            menu.addAction(clip);
+        }
     }
     menu.exec(point);
     return true;

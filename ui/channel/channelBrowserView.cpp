@@ -61,7 +61,11 @@ CChannelBrowserView::CChannelBrowserView(CChannelMdiChildWnd* frame, channels::C
     layout->setSpacing(1);
     layout->addWidget(toolbar_);
     layout->addWidget(web_, 1);
-    connect(web_, &QWebEngineView::loadFinished, this, [this](bool) { toolbar_->setUrl(web_->url().toString().toStdString()); });
+    connect(web_, &QWebEngineView::loadFinished, this, [this](bool) {
+        leavingPage_ = false;
+        toolbar_->setUrl(web_->url().toString().toStdString());
+    });
+    connect(web_, &QWebEngineView::urlChanged, this, [this](const QUrl&) { leavingPage_ = false; });
     getUiHandler()->addEventHandler(this);
 }
 
@@ -79,6 +83,7 @@ bool CChannelBrowserView::linkRequested(const QUrl& url) {
         showDesktopMessage(this, "This link can't be opened: " + text);
         return false;
     }
+    leavingPage_ = url != web_->url();
     UrlOpenedUiEvent event(text, channel_);
     getUiHandler()->fireEvent(event);
     if (GlobalOptions::instance().AutoHideFeedItems && frame_ != nullptr) frame_->hideItemPane();
@@ -139,7 +144,7 @@ void CChannelBrowserView::refreshSummary() {
 bool CChannelBrowserView::isLocalPageShown() const { return web_->url().isLocalFile(); }
 
 void CChannelBrowserView::refreshSummaryIfShown() {
-    if (isLocalPageShown()) refreshSummary();
+    if (isLocalPageShown() && !leavingPage_) refreshSummary();
 }
 
 void CChannelBrowserView::showNavBar(bool show) { toolbar_->setVisible(show); }

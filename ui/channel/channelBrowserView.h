@@ -61,4 +61,7 @@ private:
     CBrowserToolbar* toolbar_;
     QWebEngineView* web_;
     std::unique_ptr<tools::TempFile> offlinePage_;
+    // A followed link is on its way: the page shown is about to go, so it
+    // is not refreshed meanwhile (a refresh would cancel the link).
+    bool leavingPage_ = false;
 };

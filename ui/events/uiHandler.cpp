@@ -1,6 +1,8 @@
 #include "ui/events/uiHandler.h"
 
 #include <QApplication>
+#include <cstdint>
+#include <ctime>
 
 #include "app/core/messageGroups.h"
 #include "lib/log/messageLog.h"
@@ -9,6 +11,10 @@
 #include "app/core/messageGroups.h"
 #include "lib/log/messageLog.h"
 #include "app/core/programObjects.h"
+#include "app/core/seams.h"
+#include "app/settings/channelDesktopSettings.h"
+#include "ui/bars/controlCenterPanes.h"
+#include "ui/bars/workspaceBar.h"
 #include "ui/frame/mainFrame.h"
 
 namespace {
@@ -43,6 +49,20 @@ void beep() { QApplication::beep(); }
 
 void lockMainFrameUpdates(bool lock) {
     if (CMainFrame* frame = getMainFrame()) frame->setUpdatesEnabled(!lock);
+}
+
+const seams::Registration g_channelWindowOpsSeam("ChannelWindowOps", [] {
+    const ChannelWindowOps& ops = channelWindowOps();
+    return ops.openChannelDoc && ops.showFeedItemInChannelWindow && ops.getActiveChildChannel;
+});
+
+// Finds or opens the channel's window; false when none results.
+bool openChannelWindow(channels::Channel* channel) {
+    if (!channelWindowOps().openChannelDoc) {
+        seams::missing("ChannelWindowOps::openChannelDoc");
+        return false;
+    }
+    return channelWindowOps().openChannelDoc(channel);
 }
 
 }  // namespace
@@ -104,7 +124,7 @@ void UiHandler::fireGlobalOptionsChanged() {
 }
 
 void UiHandler::fireChannelCreated(channels::Channel* channel) {
-    if (channelWindowOps().openChannelDoc) channelWindowOps().openChannelDoc(channel);
+    openChannelWindow(channel);
     ChannelCreatedUiEvent event(channel);
     fireEvent(event);
 }
@@ -120,7 +140,7 @@ void UiHandler::fireChannelConfigChanged(channels::Channel* channel) {
 }
 
 void UiHandler::fireChannelFeedUpdated(channels::Channel* channel, bool isRequestedUpdate) {
-    if (isRequestedUpdate && channelWindowOps().openChannelDoc && !channelWindowOps().openChannelDoc(channel)) {
+    if (isRequestedUpdate && !openChannelWindow(channel)) {
         beep();
         return;
     }
@@ -130,6 +150,13 @@ void UiHandler::fireChannelFeedUpdated(channels::Channel* channel, bool isReques
 
 void UiHandler::fireChannelViewActivated(channels::Channel* channel, QWidget* frame, bool fromMainFrameFocus) {
     if (channel == nullptr) return;
+    // The user has looked at the channel: its new content is no longer new.
+    if (ChannelDesktopSettings* settings = getChannelDesktopSettings(channel)) {
+        const bool wasNew = settings->hasNewContent();
+        settings->setLastViewTime(static_cast<std::int32_t>(std::time(nullptr)));
+        CWorkspaceBar* bar = getWorkspaceBar();
+        if (wasNew && !settings->hasNewContent() && bar != nullptr) bar->getMyChannelsWnd()->updateChannel(channel);
+    }
     ChannelViewActivatedUiEvent event(channel, frame, fromMainFrameFocus);
     fireEvent(event);
 }
@@ -163,8 +190,12 @@ bool UiHandler::onMyChannelsItemOpened(channels::Channel* channel) {
     }
     const int modifiers = getModifierKeyState();
     if (modifiers == 0) {
-        const bool shown = channelWindowOps().getActiveChildChannel &&
-                           channelWindowOps().getActiveChildChannel() == channel;
+        bool shown = false;
+        if (channelWindowOps().getActiveChildChannel) {
+            shown = channelWindowOps().getActiveChildChannel() == channel;
+        } else {
+            seams::missing("ChannelWindowOps::getActiveChildChannel");
+        }
         postCommand(shown ? kShowSummaryCommand : kOpenCommand);
     } else if (modifiers == kCtrl || modifiers == kAlt) {
         postCommand(kPropertiesCommand);
@@ -191,6 +222,8 @@ bool UiHandler::onFeedItemActivated(QWidget*, channels::Channel*, int) { return 
 bool UiHandler::onFeedItemOpened(QWidget*, channels::Channel* channel, int feedItem) {
     if (channelWindowOps().showFeedItemInChannelWindow) {
         channelWindowOps().showFeedItemInChannelWindow(channel, feedItem);
+    } else {
+        seams::missing("ChannelWindowOps::showFeedItemInChannelWindow");
     }
     return true;
 }

@@ -28,8 +28,9 @@
 class QObject;
 class QWidget;
 
-// What the channel windows provide to the handler; set once by the channel
-// window code. Without them, opening a channel window is skipped.
+// What the channel windows provide to the handler, installed by the
+// program's start-up wiring. One called while missing is logged as a wiring
+// fault (an assertion in debug builds) and the step is skipped.
 struct ChannelWindowOps {
     // Finds or opens the channel's window; false when no window results.
     std::function<bool(channels::Channel* channel)> openChannelDoc;

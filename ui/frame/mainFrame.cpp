@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <exception>
 
+#include "app/core/seams.h"
 #include "app/core/messageGroups.h"
 #include "lib/log/messageLog.h"
 #include "app/postedText.h"
@@ -67,6 +68,23 @@ MainFrameServices& getMainFrameServices() {
     static MainFrameServices services;
     return services;
 }
+
+namespace {
+#define ORVAN_FRAME_SERVICE(field) \
+    const seams::Registration g_##field##Seam("MainFrameServices::" #field, [] { \
+        return static_cast<bool>(getMainFrameServices().field); \
+    })
+ORVAN_FRAME_SERVICE(getChannelManager);
+ORVAN_FRAME_SERVICE(processNotifications);
+ORVAN_FRAME_SERVICE(importViewedFeedItemUrls);
+ORVAN_FRAME_SERVICE(generateDueReport);
+ORVAN_FRAME_SERVICE(runNewChannelWizard);
+ORVAN_FRAME_SERVICE(addToReadMeList);
+ORVAN_FRAME_SERVICE(openChannelProperties);
+ORVAN_FRAME_SERVICE(openFeedItem);
+ORVAN_FRAME_SERVICE(createTrayIcon);
+#undef ORVAN_FRAME_SERVICE
+}  // namespace
 
 CMainFrame* getMainFrame() { return g_mainFrame.load(); }
 bool isMainFrameCreated() { return g_mainFrame.load() != nullptr; }
@@ -209,12 +227,8 @@ void CMainFrame::tryCreateTrayIcon() {
     try {
         if (services.createTrayIcon) {
             created = services.createTrayIcon(*this);
-        } else if (QSystemTrayIcon::isSystemTrayAvailable()) {
-            auto* icon = new QSystemTrayIcon(windowIcon(), this);
-            icon->setToolTip(QString::fromStdString(setup_.appName));
-            icon->show();
-            setTrayIcon(icon);
-            created = true;
+        } else {
+            seams::missing("MainFrameServices::createTrayIcon");
         }
     } catch (const std::exception& e) {
         ORVAN_LOG_ANY() << "Can't create the tray icon: " << e.what() << std::endl;
@@ -333,12 +347,20 @@ void CMainFrame::installMessageHandlers() {
     setMessageHandler(startNewChannelWizardMsg(), [this](std::uintptr_t, std::intptr_t lParam) -> std::intptr_t {
         const std::string url = takePostedText(lParam);
         bringToFront();
-        if (getMainFrameServices().runNewChannelWizard) getMainFrameServices().runNewChannelWizard(url);
+        if (getMainFrameServices().runNewChannelWizard) {
+            getMainFrameServices().runNewChannelWizard(url);
+        } else {
+            seams::missing("MainFrameServices::runNewChannelWizard");
+        }
         return 0;
     });
     setMessageHandler(addToReadMeListMsg(), [](std::uintptr_t, std::intptr_t lParam) -> std::intptr_t {
         const std::string url = takePostedText(lParam);
-        if (getMainFrameServices().addToReadMeList) getMainFrameServices().addToReadMeList(url);
+        if (getMainFrameServices().addToReadMeList) {
+            getMainFrameServices().addToReadMeList(url);
+        } else {
+            seams::missing("MainFrameServices::addToReadMeList");
+        }
         return 0;
     });
     setMessageHandler(relayDllChannelHookEventMsg(), [](std::uintptr_t wParam, std::intptr_t lParam) -> std::intptr_t {
@@ -356,8 +378,12 @@ void CMainFrame::installMessageHandlers() {
                       });
 
     auto findChannel = [](std::uintptr_t cookie) -> channels::Channel* {
-        channels::ChannelManager* manager =
-            getMainFrameServices().getChannelManager ? getMainFrameServices().getChannelManager() : nullptr;
+        channels::ChannelManager* manager = nullptr;
+        if (getMainFrameServices().getChannelManager) {
+            manager = getMainFrameServices().getChannelManager();
+        } else {
+            seams::missing("MainFrameServices::getChannelManager");
+        }
         channels::Channel* channel = manager != nullptr ? channels::findChannelByCookie(*manager, cookie) : nullptr;
         ORVAN_LOG(g_channelHookCallbacksGroup) << "Found channel: " << pointerText(channel) << std::endl;
         return channel;
@@ -401,6 +427,8 @@ void CMainFrame::installMessageHandlers() {
                           bringToFront();
                           if (getMainFrameServices().openChannelProperties) {
                               getMainFrameServices().openChannelProperties(channel, hook.get());
+                          } else {
+                              seams::missing("MainFrameServices::openChannelProperties");
                           }
                           ORVAN_LOG(g_channelHookCallbacksGroup) << "Event processed OK." << std::endl;
                           return 0;
@@ -428,6 +456,7 @@ void CMainFrame::installMessageHandlers() {
         channels::Channel* channel = findChannel(record->hChannelCookie);
         if (channel == nullptr) return 0;
         ORVAN_LOG(g_channelHookCallbacksGroup) << "Opening the specified feed item." << std::endl;
+        if (!getMainFrameServices().openFeedItem) seams::missing("MainFrameServices::openFeedItem");
         if (!getMainFrameServices().openFeedItem || !getMainFrameServices().openFeedItem(channel, id, url)) {
             QApplication::beep();
         }
@@ -447,17 +476,29 @@ void CMainFrame::notificationTimerProc() {
     } reset{timerBusy_};
     const auto& services = getMainFrameServices();
     try {
-        if (services.processNotifications) services.processNotifications();
+        if (services.processNotifications) {
+            services.processNotifications();
+        } else {
+            seams::missing("MainFrameServices::processNotifications");
+        }
     } catch (const std::exception& e) {
         reportTimerError("Can't show the notifications.", e.what());
     }
     try {
-        if (services.importViewedFeedItemUrls) services.importViewedFeedItemUrls();
+        if (services.importViewedFeedItemUrls) {
+            services.importViewedFeedItemUrls();
+        } else {
+            seams::missing("MainFrameServices::importViewedFeedItemUrls");
+        }
     } catch (const std::exception& e) {
         reportTimerError("Can't import the viewed URLs.", e.what());
     }
     try {
-        if (services.generateDueReport) services.generateDueReport();
+        if (services.generateDueReport) {
+            services.generateDueReport();
+        } else {
+            seams::missing("MainFrameServices::generateDueReport");
+        }
     } catch (const std::exception& e) {
         reportTimerError("Can't save the channel report configurations.", e.what());
     }
@@ -472,6 +513,7 @@ void CMainFrame::notificationTimerProc() {
 bool CMainFrame::isTimerActive() const { return timer_ != nullptr && timer_->isActive(); }
 
 void CMainFrame::bringToFront() {
+    if (getDebugSwitch("DisableBringToFront")) return;
     if (isMinimized()) showMinimized();
     if (g_mainWindowMaximized) {
         showMaximized();
@@ -488,26 +530,24 @@ void CMainFrame::setCaptionBarText(const std::string& text) {
     updateCaptionBar();
 }
 
-void CMainFrame::setShowCaptionBar(bool show) {
-    setup_.showCaptionBar = show;
-    updateCaptionBar();
-}
-
 void CMainFrame::updateCaptionBar() {
     if (captionBar_ == nullptr) return;
-    captionBar_->setVisible(setup_.showCaptionBar && !captionText_.empty());
+    captionBar_->setVisible(GlobalOptions::instance().ShowCaptionBar && !captionText_.empty());
 }
 
 void CMainFrame::applyCaptionBarLook() {
     if (captionBar_ == nullptr) return;
+    const GlobalOptions& options = GlobalOptions::instance();
+    // Colours are stored as 0x00BBGGRR.
+    const auto colour = [](int value) { return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF); };
     QFont font = captionBar_->font();
-    if (!setup_.captionFontName.isEmpty()) font.setFamily(setup_.captionFontName);
-    if (setup_.captionFontSize > 0) font.setPixelSize(setup_.captionFontSize);
-    font.setItalic(setup_.captionItalics);
+    if (!options.CaptionBarFontName.empty()) font.setFamily(QString::fromStdString(options.CaptionBarFontName));
+    if (options.CaptionBarFontSize > 0) font.setPixelSize(options.CaptionBarFontSize);
+    font.setItalic(options.CaptionBarItalics);
     captionBar_->setFont(font);
     QPalette palette = captionBar_->palette();
-    if (setup_.captionForeground.isValid()) palette.setColor(QPalette::WindowText, setup_.captionForeground);
-    if (setup_.captionBackground.isValid()) palette.setColor(QPalette::Window, setup_.captionBackground);
+    palette.setColor(QPalette::WindowText, colour(options.CaptionBarFgdCol));
+    palette.setColor(QPalette::Window, colour(options.CaptionBarBgdCol));
     captionBar_->setPalette(palette);
 }
 
@@ -548,7 +588,8 @@ void CMainFrame::onGlobalOptionsChanged(GlobalOptionsChangedUiEvent&) {
     if (isUiHandlerSet() && getUiHandler()->isSdi()) {
         setMdiTabs(false, false);
     } else {
-        setMdiTabs(layout_.mdiTabs == 0 || layout_.mdiTabs == 1, layout_.mdiTabs == 1);
+        const int tabs = GlobalOptions::instance().MdiTabs;  // 0 bottom, 1 top, other: none
+        setMdiTabs(tabs == 0 || tabs == 1, tabs == 1);
     }
     applyCaptionBarLook();
 }
@@ -688,6 +729,8 @@ void CMainFrame::changeEvent(QEvent* event) {
         }
     }
     // The user looks at the window: the tray icon finishes its animation.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) stopTrayAnimation();
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !getDebugSwitch("DisableTavrelMode")) {
+        stopTrayAnimation();
+    }
     QMainWindow::changeEvent(event);
 }

@@ -52,8 +52,9 @@ class ChannelHook;
 class ChannelManager;
 }  // namespace channels
 
-// What other parts of the desktop provide to the main frame; each may be
-// missing until that part is present (the step is then skipped).
+// What other parts of the desktop provide to the main frame, installed by
+// the program's start-up wiring. One called while missing is logged as a
+// wiring fault (an assertion in debug builds) and its step is skipped.
 struct MainFrameServices {
     // The channel manager whose channels the hook callbacks look up.
     std::function<channels::ChannelManager*()> getChannelManager;
@@ -85,12 +86,6 @@ public:
         std::string logsDir;
         COutputBar::LogLook activityLog;
         COutputBar::LogLook errorLog;
-        bool showCaptionBar = true;
-        QString captionFontName;
-        int captionFontSize = 0;
-        bool captionItalics = false;
-        QColor captionForeground;
-        QColor captionBackground;
         // Attempts at the notification-area icon, and the wait between them.
         int trayAttempts = 20;
         int trayRetryMs = 2000;
@@ -164,7 +159,6 @@ public:
     void closeAllWindows();
     // Destroys every child window but `keep`.
     void closeOtherWindows(QWidget* keep);
-    void setShowCaptionBar(bool show);
     void setMdiTabs(bool tabs, bool top);
 
     // The one-second timer's work.
@@ -177,12 +171,6 @@ public:
     void onChannelViewActivated(ChannelViewActivatedUiEvent& event) override;
     void onAppPluginViewActivated(AppPluginViewActivatedUiEvent& event) override;
     void onSimpleBrowserViewActivated(SimpleBrowserViewActivatedUiEvent& event) override;
-
-    // What the layout options say: read by onGlobalOptionsChanged.
-    struct Layout {
-        int mdiTabs = 0;  // 0 bottom, 1 top, other: none
-    };
-    void setLayout(const Layout& layout) { layout_ = layout; }
 
 signals:
     // The window is closing for good (the program ends).
@@ -248,7 +236,6 @@ private:
     std::map<unsigned, MessageHandler> messageHandlers_;
 
     Setup setup_;
-    Layout layout_;
     QMdiArea* mdiArea_ = nullptr;
     QLabel* captionBar_ = nullptr;
     std::string captionText_;

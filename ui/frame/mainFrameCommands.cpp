@@ -2,6 +2,7 @@
 // its update rule. Menus and toolbars are in mainFrameMenus.cpp.
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QGuiApplication>
@@ -35,6 +36,7 @@
 #include "dialogs/wizard/newChannelWizard.h"
 #include "lib/log/messageLog.h"
 #include "ui/bars/controlCenterPanes.h"
+#include "ui/bars/readMeList.h"
 #include "ui/bars/workPad.h"
 #include "ui/bars/workspaceBar.h"
 #include "ui/appPlugin/appPluginPropSheet.h"
@@ -236,6 +238,20 @@ void CMainFrame::installCommands() {
         }
         settings->markAllFeedItemsViewed(true);
     }, [this](QAction& a) { a.setEnabled(dynamic_cast<CChannelMdiChildWnd*>(activeChildFrame()) != nullptr); });
+    // The read-me list's context menu: an address on the clipboard.
+    const auto clipboardAddress = [] {
+        const QClipboard* clipboard = QGuiApplication::clipboard();
+        const QString text = clipboard != nullptr ? clipboard->text() : QString();
+        return text.startsWith(QStringLiteral("http://"), Qt::CaseInsensitive) ? text.toStdString() : std::string();
+    };
+    defineCommand(32917, QStringLiteral("Add from clip&board"), [this, clipboardAddress] {
+        const std::string url = clipboardAddress();
+        if (url.empty() || workPad_ == nullptr) {
+            beep();
+            return;
+        }
+        workPad_->getReadMeList()->addUrl(url, true);
+    }, [clipboardAddress](QAction& a) { a.setEnabled(!clipboardAddress().empty()); });
     // My Channels' context menu
     defineCommand(32905, QStringLiteral("Has &new content"), [this] {
         channels::Channel* channel = workspaceBar_->getSelectedChannel();
@@ -304,7 +320,7 @@ void CMainFrame::installCommands() {
     defineCommand(32816, QStringLiteral("Caption &Bar"), [this] {
         GlobalOptions& options = GlobalOptions::instance();
         options.ShowCaptionBar = !options.ShowCaptionBar;
-        setShowCaptionBar(options.ShowCaptionBar);
+        updateCaptionBar();
         options.saveFrameSettings();
         if (options.ShowCaptionBar && mdiArea_->subWindowList().isEmpty()) {
             dialogs::CHintDlg("CaptionBar", this).DoModal();

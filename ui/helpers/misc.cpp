@@ -1,4 +1,5 @@
 #include "ui/helpers/misc.h"
+#include "app/core/seams.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -73,6 +74,7 @@ void getVersionInfo() {
 // --- windows and menus
 
 void setTrayIconGeometryProvider(QRect (*provider)()) { g_trayGeometry = provider; }
+const seams::Registration g_trayGeometrySeam("TrayIconGeometryProvider", [] { return g_trayGeometry != nullptr; });
 
 void getTrayWindowRect(QRect& rect) {
     if (g_trayGeometry != nullptr) {

@@ -1,4 +1,5 @@
 #include "ui/helpers/openers.h"
+#include "app/core/seams.h"
 
 #include <filesystem>
 #include <fstream>
@@ -20,6 +21,7 @@
 #include "channels/channel.h"
 #include "channels/channelState.h"
 #include "channels/feed/feed.h"
+#include "lib/log/messageLog.h"
 #include "lib/text/templateProcessor.h"
 #include "tools/tempFile.h"
 #include "ui/helpers/desktopServices.h"
@@ -47,8 +49,24 @@ void refuseLink(const QUrl& url) {
                                     url.toString().left(200).toStdString());
 }
 
-void openWithShell(const QUrl& url) {
-    if (!QDesktopServices::openUrl(url)) showDesktopMessage(nullptr, "Can't open the requested item (rc=0).");
+// What the user reads when the desktop's opener refuses an address: nothing
+// on the system is set up to open that kind of address. The opener's own
+// code stays in the log.
+std::string openerFailureText(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    const std::string address = url.toDisplayString().left(200).toStdString();
+    if (scheme == "mailto")
+        return "No email program is set up on this computer to send mail to this address:\n\n" + address;
+    return "No web browser is set up on this computer to open this address:\n\n" + address +
+           "\n\nSet up a default web browser for your desktop and try again.";
+}
+
+bool openWithShell(const QUrl& url) {
+    if (QDesktopServices::openUrl(url)) return true;
+    ORVAN_LOG_ANY() << "Can't open the requested item (rc=0): " << url.toDisplayString().left(200).toStdString()
+                    << std::endl;
+    showDesktopMessage(nullptr, openerFailureText(url));
+    return false;
 }
 
 QUrl toUrl(const std::string& text) {
@@ -58,6 +76,7 @@ QUrl toUrl(const std::string& text) {
 }  // namespace
 
 void setDesktopServices(DesktopServices* services) { g_services = services; }
+const seams::Registration g_desktopServicesSeam("DesktopServices", [] { return g_services != nullptr; });
 DesktopServices* getDesktopServices() { return g_services; }
 
 bool isOpenableUrl(const QUrl& url) {
@@ -123,7 +142,9 @@ void startEmailProgram(const std::string& address, const std::string& subject, c
     const QString text = "mailto:" + queryValue(address).replace("%40", "@") + "?subject=" + queryValue(subject) +
                          "&body=" + queryValue(body);
     const QUrl url = QUrl::fromEncoded(text.toLatin1(), QUrl::StrictMode);
-    if (!QDesktopServices::openUrl(url)) showDesktopMessage(nullptr, "Can't start your email program (rc=0).");
+    if (QDesktopServices::openUrl(url)) return;
+    ORVAN_LOG_ANY() << "Can't start your email program (rc=0)." << std::endl;
+    showDesktopMessage(nullptr, "No email program is set up on this computer to write this message.");
 }
 
 void setupEmailLinkButton(LinkButton* button, const std::string& address, const std::string& subject) {

@@ -9,8 +9,10 @@ namespace ui {
 
 namespace {
 
-// Virtual-key code -> Qt key. `keypad`: the key is on the numeric keypad
-// (Qt marks it with Qt::KeypadModifier).
+// Virtual-key code <-> Qt key, the one table of both the hotkey box of the
+// organize dialogs and this binding. `keypad`: the key is on the numeric
+// keypad (Qt marks it with Qt::KeypadModifier). The keypad's comma key (the
+// separator sign) is 108 "Separator", its period key 110 "Decimal".
 struct KeyRow {
     unsigned short vk;
     Qt::Key key;
@@ -30,20 +32,20 @@ constexpr KeyRow kKeyTable[] = {
     {97, Qt::Key_1, true},           {98, Qt::Key_2, true},           {99, Qt::Key_3, true},
     {100, Qt::Key_4, true},          {101, Qt::Key_5, true},          {102, Qt::Key_6, true},
     {103, Qt::Key_7, true},          {104, Qt::Key_8, true},          {105, Qt::Key_9, true},
-    {106, Qt::Key_Asterisk, true},   {107, Qt::Key_Plus, true},       {109, Qt::Key_Minus, true},
-    {110, Qt::Key_Period, true},     {111, Qt::Key_Slash, true},
+    {106, Qt::Key_Asterisk, true},   {107, Qt::Key_Plus, true},       {108, Qt::Key_Comma, true},
+    {109, Qt::Key_Minus, true},      {110, Qt::Key_Period, true},     {111, Qt::Key_Slash, true},
 };
 
-// Keys Qt reports under another name than the table's: the keypad's Enter
-// and decimal comma, Shift+Tab, AltGr.
+// Keys Qt reports under another name than the table's: the keypad's Enter,
+// Shift+Tab, Alt+Print Screen, AltGr.
 struct KeyAlias {
     Qt::Key key;
     bool keypad;
     unsigned short vk;
 };
 constexpr KeyAlias kKeyAliases[] = {
-    {Qt::Key_Enter, true, 13},  {Qt::Key_Enter, false, 13}, {Qt::Key_Comma, true, 110},
-    {Qt::Key_Backtab, false, 9}, {Qt::Key_AltGr, false, 18}, {Qt::Key_Meta, false, 0},
+    {Qt::Key_Enter, true, 13},    {Qt::Key_Enter, false, 13}, {Qt::Key_Backtab, false, 9},
+    {Qt::Key_SysReq, false, 44}, {Qt::Key_AltGr, false, 18}, {Qt::Key_Meta, false, 0},
 };
 
 // What Shift makes of the digit keys on the usual layout; other layouts are

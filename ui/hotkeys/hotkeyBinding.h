@@ -6,7 +6,8 @@
 // ("Ctrl+F5", "Alt+Num +") or a character ("Ctrl+a"), and kept in that text
 // form. Here a Qt key press becomes the two forms a stored hotkey can take,
 // through one table from virtual-key codes to Qt keys, and the hotkey tables
-// are asked for a command.
+// are asked for a command. The hotkey box of the organize dialogs takes its
+// hotkeys from the same functions, so what it stores is what fires.
 //
 // The binding is an application-wide event filter: it sees the
 // ShortcutOverride of a key before the focus widget does, so a hotkey wins

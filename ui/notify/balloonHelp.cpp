@@ -11,6 +11,7 @@
 #include <QPainterPath>
 #include <QPropertyAnimation>
 #include <QScreen>
+#include <QTimer>
 #include <QTimerEvent>
 #include <QToolTip>
 #include <algorithm>
@@ -263,13 +264,62 @@ QPoint CBalloonHelp::placeWindow(const QSize& size, const QPoint& anchor, const 
     return {x, y};
 }
 
+QRect CBalloonHelp::clearOf(const QRect& balloon, const QRect& avoid, const QRect& work) {
+    if (!avoid.isValid() || !balloon.intersects(avoid)) return balloon;
+    // Beside the window on each of its four sides, as close as possible to
+    // where the balloon was (its corner of the work area); a side that does
+    // not leave room inside the work area is no choice.
+    const QRect candidates[] = {
+        balloon.translated(0, avoid.top() - balloon.bottom() - 1),   // above
+        balloon.translated(0, avoid.bottom() + 1 - balloon.top()),   // below
+        balloon.translated(avoid.left() - balloon.right() - 1, 0),   // to the left
+        balloon.translated(avoid.right() + 1 - balloon.left(), 0),   // to the right
+    };
+    QRect best = balloon;
+    int bestDistance = -1;
+    for (const QRect& candidate : candidates) {
+        if (!work.contains(candidate)) continue;
+        const int distance = (candidate.topLeft() - balloon.topLeft()).manhattanLength();
+        if (bestDistance < 0 || distance < bestDistance) {
+            best = candidate;
+            bestDistance = distance;
+        }
+    }
+    if (bestDistance >= 0) return best;
+    // No side has room: the work area's corner on the balloon's side that the
+    // window covers least.
+    const QRect corners[] = {
+        QRect(QPoint(work.right() + 1 - balloon.width(), work.bottom() + 1 - balloon.height()), balloon.size()),
+        QRect(QPoint(work.right() + 1 - balloon.width(), work.top()), balloon.size()),
+        QRect(QPoint(work.left(), work.bottom() + 1 - balloon.height()), balloon.size()),
+        QRect(work.topLeft(), balloon.size()),
+    };
+    auto covered = [&](const QRect& r) {
+        const QRect both = r.intersected(avoid);
+        return both.isValid() ? both.width() * both.height() : 0;
+    };
+    best = balloon;
+    for (const QRect& corner : corners)
+        if (covered(corner) < covered(best)) best = corner;
+    return best;
+}
+
+QRect CBalloonHelp::modalWindowToAvoid() const {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || modal == this || !modal->isVisible()) return {};
+    return modal->frameGeometry();
+}
+
 void CBalloonHelp::positionWindow() {
     const QSize header = headerSize();
     const QSize content = contentSize();
     const QSize client(std::max(header.width(), content.width()), header.height() + content.height() + kMargin);
     const QSize size(client.width() + 2 * kMargin, client.height() + 2 * kMargin);
-    const QPoint topLeft = placeWindow(size, anchorOnScreen(), workArea());
-    setGeometry(QRect(topLeft, size));
+    const QRect work = workArea();
+    const QPoint topLeft = placeWindow(size, anchorOnScreen(), work);
+    // A balloon never covers a modal dialog (its buttons above all).
+    avoided_ = modalWindowToAvoid();
+    setGeometry(clearOf(QRect(topLeft, size), avoided_, work));
     QPainterPath shape;
     shape.addRoundedRect(QRectF(0, 0, size.width(), size.height()), kCornerEllipse / 2.0, kCornerEllipse / 2.0);
     setMask(QRegion(shape.toFillPolygon().toPolygon()));
@@ -340,6 +390,14 @@ void CBalloonHelp::paintEvent(QPaintEvent*) {
 
 void CBalloonHelp::showBalloon() {
     if (notification_) notification_->onShow();
+    if (modalWatch_ == nullptr) {
+        modalWatch_ = new QTimer(this);
+        modalWatch_->setInterval(250);
+        connect(modalWatch_, &QTimer::timeout, this, [this] {
+            if (hasWindow_ && modalWindowToAvoid() != avoided_) positionWindow();
+        });
+    }
+    modalWatch_->start();
     if ((options_ & DisableFadeIn) == 0) {
         setWindowOpacity(0.0);
         show();
@@ -369,6 +427,7 @@ void CBalloonHelp::hideBalloon() {
 
 void CBalloonHelp::destroyWindow() {
     hasWindow_ = false;
+    if (modalWatch_ != nullptr) modalWatch_->stop();
     if (closeTimer_ != 0) {
         killTimer(closeTimer_);
         closeTimer_ = 0;

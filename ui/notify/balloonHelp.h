@@ -31,6 +31,7 @@
 
 class QMenu;
 class QPropertyAnimation;
+class QTimer;
 
 class CBalloonHelp : public QWidget {
     Q_OBJECT
@@ -111,6 +112,10 @@ public:
     // The top-left corner for a window of size `size` anchored at `anchor`
     // within `workArea` (what positionWindow uses).
     static QPoint placeWindow(const QSize& size, const QPoint& anchor, const QRect& workArea);
+    // `balloon` moved off `avoid` (a modal dialog's frame) inside `workArea`:
+    // beside the dialog on its nearest side with room, else to the work
+    // area's corner the dialog covers least; unchanged when they don't meet.
+    static QRect clearOf(const QRect& balloon, const QRect& avoid, const QRect& workArea);
 
     // The menus of the balloons by id (null for an unknown id).
     static QMenu* createContextMenu(int menuId, QWidget* parent);
@@ -131,6 +136,8 @@ protected:
 private:
     QSize closeButtonSize() const;
     QRect workArea() const;
+    // The frame of the modal dialog now active (empty when there is none).
+    QRect modalWindowToAvoid() const;
     void showBalloon();
     void destroyWindow();
     void updateCloseButton(const QPoint& pos);
@@ -148,6 +155,10 @@ private:
     std::string content_;
     QPointer<QWidget> anchorWindow_;
     QPoint anchor_;
+    // The modal dialog's frame the balloon was last placed clear of; a
+    // watch moves the balloon when a modal dialog comes up or moves.
+    QRect avoided_;
+    QTimer* modalWatch_ = nullptr;
     QPixmap icon_;
     QFont titleFont_;
     QFont contentFont_;

@@ -14,18 +14,28 @@ void drawTile(QPainter& painter, const QColor& tile) {
     painter.setPen(Qt::NoPen);
     painter.setBrush(tile);
     painter.drawRoundedRect(QRectF(1, 1, kSide - 2, kSide - 2), 6, 6);
-    // The feed symbol: a dot and two arcs from the lower left corner.
-    painter.setBrush(Qt::white);
-    painter.drawEllipse(QPointF(9, 23), 3, 3);
-    QPen pen(Qt::white, 3.5);
-    pen.setCapStyle(Qt::RoundCap);
-    painter.setPen(pen);
-    painter.setBrush(Qt::NoBrush);
-    painter.drawArc(QRectF(-3, 11, 24, 24), 0 * 16, 90 * 16);
-    painter.drawArc(QRectF(-11, 3, 40, 40), 0 * 16, 90 * 16);
+    drawFeedSymbol(painter, QRectF(0, 0, kSide, kSide), Qt::white);
 }
 
 }  // namespace
+
+void drawFeedSymbol(QPainter& painter, const QRectF& box, const QColor& colour) {
+    // Drawn on a 32-unit square, scaled to the box.
+    const qreal unit = box.width() / kSide;
+    auto at = [&](qreal x, qreal y) { return QPointF(box.left() + x * unit, box.top() + y * unit); };
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    painter.drawEllipse(at(9, 23), 3 * unit, 3 * unit);
+    QPen pen(colour, 3.5 * unit);
+    pen.setCapStyle(Qt::RoundCap);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawArc(QRectF(at(-3, 11), QSizeF(24 * unit, 24 * unit)), 0 * 16, 90 * 16);
+    painter.drawArc(QRectF(at(-11, 3), QSizeF(40 * unit, 40 * unit)), 0 * 16, 90 * 16);
+    painter.restore();
+}
 
 QIcon programIcon() {
     static const QIcon icon = [] {

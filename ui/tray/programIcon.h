@@ -4,6 +4,13 @@
 #include <QIcon>
 #include <vector>
 
+class QColor;
+class QPainter;
+class QRectF;
+
+// The feed symbol (a dot and two arcs from the lower left corner) in a
+// square box.
+void drawFeedSymbol(QPainter& painter, const QRectF& box, const QColor& colour);
 // The program's icon (a feed symbol on an orange tile).
 QIcon programIcon();
 // Frame `index` of `count`: the same symbol with a ring of light turning

@@ -3,6 +3,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +25,7 @@ std::string g_hookXMailer;
 std::FILE* g_log = nullptr;
 std::FILE* g_in = nullptr;
 std::FILE* g_out = nullptr;
+std::atomic<bool> g_cancelled{false};
 
 // Closes the -log file when a run ends, on every path.
 struct LogCloser {
@@ -730,6 +732,9 @@ void logf(const char* format, ...) {
     va_end(args);
     logText(text);
 }
+
+void setMailerCancelled(bool cancelled) { g_cancelled = cancelled; }
+bool mailerCancelled() { return g_cancelled; }
 
 void setMailerXMailer(const char* text) { g_hookXMailer = text != nullptr ? text : ""; }
 

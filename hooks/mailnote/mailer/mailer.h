@@ -33,6 +33,10 @@ void setMailerXMailer(const char* text);
 // Splits the command line and runs mailerMain with an empty element 0.
 int runMailerCommandLine(const std::string& commandLine);
 
+// While set (from any thread), a run stops at its next wait as after a
+// time-out and makes no further tries; used when its owner goes away.
+void setMailerCancelled(bool cancelled);
+
 // The mailer proper, argv[0] unused.
 int mailerMain(int argc, char** argv);
 

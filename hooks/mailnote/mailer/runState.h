@@ -74,6 +74,9 @@ RunState& runState();
 // The X-Mailer text of the hook (outlives runs).
 const std::string& hookXMailer();
 
+// Whether runs are cancelled (setMailerCancelled).
+bool mailerCancelled();
+
 // Progress and error lines: into the -log file when one is open, else the
 // mailer's standard output; nothing while quiet (debug overrides quiet).
 void logf(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -1,6 +1,8 @@
 // The SMTP dialogue and the connection layer under it: POSIX stream sockets
 // in non-blocking mode, where every wait (connect, each wait for a socket
 // to become writable, each whole reply) is bounded by the run's time-out.
+// A reply is also bounded in size, so that a server that never stops
+// sending costs neither unbounded memory nor unbounded time.
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -8,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -24,6 +27,14 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kTryInterval = 15;  // seconds between tries
+
+// Reply bounds. A reply line is at most 512 octets (RFC 5321); some room is
+// left for servers that exceed it. A multi-line reply (EHLO) stays far below
+// the bound on the whole reply.
+constexpr std::size_t kMaxReplyLine = 4096;
+constexpr std::size_t kMaxReply = 64 * 1024;
+// How much of a reply a debug run logs.
+constexpr std::size_t kMaxLoggedReply = 1024;
 
 struct ErrorText {
     int code;
@@ -65,12 +76,17 @@ int millisecondsLeft(Clock::time_point deadline) {
     return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 1 << 30));
 }
 
-// poll() for one descriptor, restarted after signals, up to the deadline.
+// poll() for one descriptor, restarted after signals, up to the deadline;
+// a cancelled run waits no longer (0, as after a time-out).
 int waitFor(int fd, short events, Clock::time_point deadline) {
+    constexpr int kSliceMs = 100;
     for (;;) {
+        if (mailerCancelled()) return 0;
+        const int left = millisecondsLeft(deadline);
         pollfd p{fd, events, 0};
-        const int r = ::poll(&p, 1, millisecondsLeft(deadline));
+        const int r = ::poll(&p, 1, std::min(left, kSliceMs));
         if (r < 0 && errno == EINTR) continue;
+        if (r == 0 && left > kSliceMs) continue;
         return r;
     }
 }
@@ -105,9 +121,11 @@ public:
     }
 
     // The next received byte; with `poll` only what has arrived already.
+    // Past the deadline no more is received, even while data keeps coming.
     int getChar(bool poll, Clock::time_point until, char& c) {
         if (fd_ < 0) return 4010;
         if (readPos_ >= readLength_) {
+            if (!poll && Clock::now() >= until) return 4013;
             const int r = waitFor(fd_, POLLIN, poll ? Clock::now() : until);
             if (r == 0) return 4013;
             if (r < 0) logf("connection::get_buffer() unexpected error from select: %d\n", errno);
@@ -379,21 +397,28 @@ private:
         if (rc != 0 && rc != 4010) reportError(rc, "gensock_close");
     }
 
-    // The reply code, or -1 when the connection failed (time-out, dropped).
+    // The reply code, or -1 when the connection failed (time-out, dropped)
+    // or the reply is longer than the bounds allow.
     int readReply() {
         if (broken_) return -1;
         const Clock::time_point until = connection_.deadline();
         std::string text;
         std::string line;
         char c = 0;
+        bool tooLong = false;
         for (;;) {
             const int rc = connection_.getChar(false, until, c);
             if (rc != 0) {
+                if (!text.empty() || !line.empty()) logReply(text + line);
                 reportError(rc, "gensock_getchar");
                 broken_ = true;
                 return -1;
             }
             line += c;
+            if (line.size() > kMaxReplyLine || text.size() + line.size() > kMaxReply) {
+                tooLong = true;
+                break;
+            }
             if (c != '\n') continue;
             text += line;
             const bool more = line.size() >= 4 && line[3] == '-';
@@ -407,8 +432,23 @@ private:
                 break;
             }
         }
-        if (state_.debug) logf("<<<getline<<< %s\n", text.c_str());
+        if (tooLong) {
+            logReply(text + line);
+            logf("Error: The mail server's reply is too long.\n");
+            broken_ = true;
+            return -1;
+        }
+        logReply(text);
         return std::atoi(text.c_str());
+    }
+
+    // With debug on, the reply as received; a long one only in part.
+    void logReply(const std::string& text) const {
+        if (!state_.debug) return;
+        if (text.size() <= kMaxLoggedReply)
+            logf("<<<getline<<< %s\n", text.c_str());
+        else
+            logf("<<<getline<<< %s... (%zu bytes)\n", text.substr(0, kMaxLoggedReply).c_str(), text.size());
     }
 
     // Sends one command line and reads the reply: the code, or -1.
@@ -447,7 +487,12 @@ int sendWithRetries(const RunState& state, const std::string& message) {
     int result = -1;
     for (int n = 1; tries < 0 || n <= tries; ++n) {
         if (tries > 1) logf("\nTry number %d of %d.\n", n, tries);
-        if (n > 1) std::this_thread::sleep_for(std::chrono::seconds(kTryInterval));
+        if (n > 1) {
+            const Clock::time_point next = Clock::now() + std::chrono::seconds(kTryInterval);
+            while (!mailerCancelled() && Clock::now() < next)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        if (mailerCancelled()) break;
         Session session(state);
         result = session.openAndHandshake();
         if (result == 0) {
