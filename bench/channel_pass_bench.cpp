@@ -7,10 +7,17 @@
 //                       and its user and system parts
 //   wall_ms_per_channel wall time per channel update, server included
 //   peak_rss_mib        peak resident memory of this process so far
+//
+// With ORVAN_BENCH_FEEDS_URL=<base> and ORVAN_BENCH_FEEDS=<n> in the
+// environment, BM_FirstPassOverServedFeeds runs one first pass (empty
+// channel files) over <base>/0.xml .. <base>/<n-1>.xml, the feeds another
+// server serves: bench/program_pass_bench.py compares it with the whole
+// program's first pass over the same feeds.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -144,5 +151,49 @@ void BM_FullUpdatePass(benchmark::State& state) {
     state.counters["peak_rss_mib"] = peakRssMiB();
 }
 BENCHMARK(BM_FullUpdatePass)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// One first pass over the feeds another server serves (see the top).
+void BM_FirstPassOverServedFeeds(benchmark::State& state, std::string base, int count) {
+    for (CMessageGroup* group : CMessageGroup::getAll()) group->setEnabled(false);
+    double wall = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        testsupport::TempDir dir;
+        const std::string channelsDir = dir.file("Channels"), logsDir = dir.file("Logs");
+        std::filesystem::create_directories(channelsDir);
+        std::filesystem::create_directories(logsDir);
+        for (int i = 0; i < count; ++i)
+            tools::writeIniString(channelsDir + "/c" + std::to_string(i) + ".rss", "Config", "RssChannelUrl",
+                                  base + "/" + std::to_string(i) + ".xml");
+        channels::ChannelSettings defaults(nullptr);
+        defaults.setAutoUpdateEnabled(true);
+        defaults.setAutoUpdateInterval(3600);
+        auto manager =
+            std::make_unique<channels::ChannelManager>("orvan-bench/1.0", channelsDir, logsDir, defaults, "", "");
+        manager->loadChannels();
+        channels::UpdateWorker worker(*manager);
+        state.ResumeTiming();
+        const auto wall0 = std::chrono::steady_clock::now();
+        worker.runPass(false, false);
+        wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
+        state.PauseTiming();
+        manager->stopChannelManager(false);
+        manager.reset();
+        state.ResumeTiming();
+    }
+    state.counters["wall_s_per_pass"] = wall / static_cast<double>(state.iterations());
+    state.counters["peak_rss_mib"] = peakRssMiB();
+}
+
+const bool servedFeedsRegistered = [] {
+    const char* base = std::getenv("ORVAN_BENCH_FEEDS_URL");
+    const char* count = std::getenv("ORVAN_BENCH_FEEDS");
+    if (base == nullptr || count == nullptr) return false;
+    benchmark::RegisterBenchmark("BM_FirstPassOverServedFeeds", BM_FirstPassOverServedFeeds, std::string(base),
+                                 std::atoi(count))
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1);
+    return true;
+}();
 
 }  // namespace

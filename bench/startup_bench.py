@@ -109,6 +109,35 @@ def wait_for(path, text, timeout, start):
     raise SystemExit('timed out waiting for %r in %s' % (text, path))
 
 
+def updated_channels(activity):
+    """How many channel updates the activity log tells of so far."""
+    try:
+        with open(activity, errors='replace') as f:
+            return f.read().count('Updated channel ')
+    except OSError:
+        return 0
+
+
+def make_program(stage, prog, base, count):
+    """A program directory at prog with the staged files and a user "bench"
+    with count channels <base>/<n>.xml; returns (prog, the user's folder)."""
+    os.makedirs(prog)
+    for name in ('orvan', 'liborvan-platform.so', 'global.ini'):
+        shutil.copy2(os.path.join(stage, name), prog)
+    shutil.copytree(os.path.join(stage, 'Resources'), os.path.join(prog, 'Resources'))
+    with open(os.path.join(prog, 'debug.ini'), 'w') as f:
+        f.write('[Debug]\nUserName=bench\n')
+    user = os.path.join(prog, 'Users', 'bench')
+    channels = os.path.join(user, 'Channels')
+    os.makedirs(channels)
+    with open(os.path.join(user, 'debug.ini'), 'w') as f:
+        f.write('[MessageLog]\nStartup=1\n[Debug]\nNoWelcomeNotification=1\n')
+    for n in range(count):
+        with open(os.path.join(channels, 'c%04d.rss' % n), 'w') as f:
+            f.write('[Config]\nRssChannelUrl=%s/%d.xml\n' % (base, n))
+    return prog, user
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('--stage', default='build/release/stage')
@@ -119,21 +148,8 @@ def main():
     server, served = serve(args.items)
     base = 'http://127.0.0.1:%d' % server.server_address[1]
     work = tempfile.mkdtemp(prefix='orvan-bench-')
-    prog = os.path.join(work, 'prog')
-    os.makedirs(prog)
-    for name in ('orvan', 'liborvan-platform.so', 'global.ini'):
-        shutil.copy2(os.path.join(args.stage, name), prog)
-    shutil.copytree(os.path.join(args.stage, 'Resources'), os.path.join(prog, 'Resources'))
-    with open(os.path.join(prog, 'debug.ini'), 'w') as f:
-        f.write('[Debug]\nUserName=bench\n')
-    user = os.path.join(prog, 'Users', 'bench')
+    prog, user = make_program(args.stage, os.path.join(work, 'prog'), base, args.channels)
     channels = os.path.join(user, 'Channels')
-    os.makedirs(channels)
-    with open(os.path.join(user, 'debug.ini'), 'w') as f:
-        f.write('[MessageLog]\nStartup=1\n[Debug]\nNoWelcomeNotification=1\n')
-    for n in range(args.channels):
-        with open(os.path.join(channels, 'c%04d.rss' % n), 'w') as f:
-            f.write('[Config]\nRssChannelUrl=%s/%d.xml\n' % (base, n))
     run = os.path.join(work, 'run')
     os.makedirs(run, mode=0o700)
     env = dict(os.environ, QT_QPA_PLATFORM='offscreen', XDG_RUNTIME_DIR=run,
@@ -142,11 +158,7 @@ def main():
     activity = os.path.join(user, 'Logs', 'OrvanActivity.log')
 
     def updated():
-        try:
-            with open(activity, errors='replace') as f:
-                return f.read().count('Updated channel ')
-        except OSError:
-            return 0
+        return updated_channels(activity)
 
     def run_once(measure):
         served[0] = 0

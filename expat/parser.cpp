@@ -1,6 +1,7 @@
 #include "expat/parser.h"
 
 #include <algorithm>
+#include <cstring>
 #include <sstream>
 
 #include "expat/encoding.h"
@@ -25,6 +26,36 @@ bool sameName(const char* a, const char* b) {
 
 bool sameName(const std::string& a, const char* b) {
     return sameName(a.c_str(), b);
+}
+
+// Whether the text may refer to an entity beyond XML's five and character
+// references: only then can declarations given as the document type change
+// what the document says. Reading them costs more than parsing a small feed.
+// Any other "&" with a name after it (in a comment or CDATA as well) counts,
+// and so does one among another encoding's bytes (a NUL follows it there).
+bool mayUseDeclaredEntities(const char* text, std::size_t length) {
+    const char* end = text + length;
+    for (const char* p = text; (p = static_cast<const char*>(std::memchr(p, '&', static_cast<std::size_t>(end - p))));
+         ++p) {
+        const std::string_view rest(p + 1, static_cast<std::size_t>(end - p - 1));
+        if (rest.empty()) return true;
+        // A character reference, or no reference at all ("& " can only be
+        // in CDATA or a comment): no name follows.
+        const unsigned char first = static_cast<unsigned char>(rest[0]);
+        if (first == 0) return true;
+        if (!((first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z') || first == '_' || first == ':' ||
+              first >= 0x80))
+            continue;
+        bool predefined = false;
+        for (const char* name : {"amp;", "lt;", "gt;", "quot;", "apos;"}) {
+            if (rest.substr(0, std::strlen(name)) == name) {
+                predefined = true;
+                break;
+            }
+        }
+        if (!predefined) return true;
+    }
+    return false;
 }
 
 // Frees the expat parser when parse() leaves, also by an exception.
@@ -93,7 +124,7 @@ void Parser::parseDocument(const char* buffer, std::size_t length) {
     // declarations as the DTD and nothing for any other entity.
     XML_SetExternalEntityRefHandler(parser_, &Parser::onExternalEntity);
     XML_SetExternalEntityRefHandlerArg(parser_, this);
-    if (!documentType_.empty()) {
+    if (!documentType_.empty() && mayUseDeclaredEntities(buffer, length)) {
         XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_ALWAYS);
         XML_UseForeignDTD(parser_, XML_TRUE);
     }

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/desktop/mendrelApp.h"
 #include "app/desktop/webEngineSandbox.h"
@@ -20,6 +21,18 @@ bool hasDisplay() {
     return false;
 }
 
+// The pages the program shows need no graphics hardware: on X11 they are
+// drawn in software unless the user chose otherwise. The GL stack (with a
+// software rasterizer, tens of MiB) is then never loaded.
+void preferSoftwareRendering() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    const bool x11 = platform == nullptr || *platform == '\0' ? std::getenv("WAYLAND_DISPLAY") == nullptr
+                                                                : std::strncmp(platform, "xcb", 3) == 0;
+    if (!x11 || std::getenv("QT_XCB_GL_INTEGRATION") != nullptr || std::getenv("QT_QUICK_BACKEND") != nullptr) return;
+    setenv("QT_XCB_GL_INTEGRATION", "none", 0);
+    setenv("QT_QUICK_BACKEND", "software", 0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -32,6 +45,7 @@ int main(int argc, char** argv) {
     }
     // Before Qt WebEngine can start.
     prepareWebEngineSandbox();
+    preferSoftwareRendering();
     QApplication qt(argc, argv);
     CMendrelApp& app = getApp();
     if (!app.InitInstance()) return app.getExitCode();

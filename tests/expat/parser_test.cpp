@@ -107,6 +107,21 @@ TEST(ExpatParser, DeclaredLatin1AndReferencesArriveAsUtf8) {
 // Catches: an entity the document does not declare vanishing from the text;
 // declarations given as the document type not used with a DOCTYPE, without
 // one, or beside an internal subset; an external entity fetched.
+// ASCII text as UTF-16LE; a leading "\xEF\xBB\xBF" becomes the byte order mark.
+std::string utf16le(const std::string& ascii) {
+    std::string out;
+    std::size_t from = 0;
+    if (ascii.rfind("\xEF\xBB\xBF", 0) == 0) {
+        out = "\xFF\xFE";
+        from = 3;
+    }
+    for (std::size_t i = from; i < ascii.size(); ++i) {
+        out += ascii[i];
+        out += '\0';
+    }
+    return out;
+}
+
 TEST(ExpatParser, DocumentTypeAndUndeclaredEntities) {
     static const std::string kDeclarations = "<!ENTITY eacute \"&#233;\"><!ENTITY own \"theirs\">";
     const std::string hostname = "file:///etc/hostname";
@@ -123,6 +138,11 @@ TEST(ExpatParser, DocumentTypeAndUndeclaredEntities) {
         {"no DOCTYPE", "<title>Caf&eacute; &unknown;</title>", true, "Caf\xC3\xA9 &unknown;"},
         {"internal subset first", "<!DOCTYPE rss [<!ENTITY own \"mine\">]><title>&own; &eacute;</title>", true,
          "mine \xC3\xA9"},
+        {"after predefined entities", "<title>&amp;&lt;&#33;&eacute;</title>", true, "&<!\xC3\xA9"},
+        {"inside a declared entity", "<!DOCTYPE rss [<!ENTITY own \"&eacute;!\">]><title>&own;</title>", true,
+         "\xC3\xA9!"},
+        {"ampersand in CDATA first", "<title><![CDATA[a & b]]> &eacute;</title>", true, "a & b \xC3\xA9"},
+        {"UTF-16", utf16le("\xEF\xBB\xBF<title>&eacute;</title>"), true, "\xC3\xA9"},
         {"external entity not read", "<!DOCTYPE rss [<!ENTITY x SYSTEM \"" + hostname + "\">]><title>[&x;]</title>",
          true, "[]"},
     };

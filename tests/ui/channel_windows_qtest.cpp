@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
+#include <QScrollBar>
 #include <QToolButton>
 #include <QWebEngineSettings>
 #include <QMdiSubWindow>
@@ -189,6 +190,99 @@ private slots:
         getUiHandler()->removeEventHandler(list);
         QVERIFY(!list->containsChannel(b));
         QCOMPARE(list->rowCount(), 3);
+    }
+
+    // An update moves at most the updated channel's row: the list keeps its
+    // order, no row is taken out and put back, the selection and the
+    // current row stay on their channel, and the view does not scroll.
+    void channelUpdateMovesOnlyItsRow() {
+        Fixture f;
+        std::vector<channels::Channel*> channels;
+        for (int i = 0; i < 60; ++i) {
+            char name[8];
+            std::snprintf(name, sizeof name, "c%02d", i);
+            channels.push_back(f.addChannel(name, apptest::numberedItems(name, 2)));
+        }
+        CWorkspaceBar bar(nullptr);
+        bar.resize(200, 300);
+        bar.show();
+        CControlCenterMyChannelsWnd* list = bar.getMyChannelsWnd();
+        list->setChannelFilter(ChannelFilter());
+        QVERIFY(QTest::qWaitForWindowExposed(list));
+        QCOMPARE(list->rowCount(), 60);
+        QVERIFY(list->verticalScrollBar()->maximum() > 0);
+
+        struct Case {
+            const char* what;
+            int renamed;      // the channel that gets a new name
+            const char* name;
+            int selected;     // the selected channel
+            int movedTo;      // the renamed channel's row afterwards
+        };
+        const Case cases[] = {
+            {"same place", 10, "c10b", 30, 10},
+            {"to the top", 40, "a40", 30, 0},
+            {"to the end", 5, "z05", 30, 59},
+            {"the selected row moves", 30, "b30", 30, 1},
+        };
+        for (const Case& c : cases) {
+            list->selectRow(list->findRow(channels[c.selected]));
+            list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum() / 2);
+            QCoreApplication::processEvents();
+            const int scroll = list->verticalScrollBar()->value();
+            const int oldRow = list->findRow(channels[c.renamed]);
+            QStringList expected = rowTexts(*list);
+            expected.removeAll(list->rowText(list->findRow(channels[c.renamed])));
+
+            QSignalSpy removed(list->model(), &QAbstractItemModel::rowsRemoved);
+            QSignalSpy inserted(list->model(), &QAbstractItemModel::rowsInserted);
+            QSignalSpy layouts(list->model(), &QAbstractItemModel::layoutChanged);
+            QSignalSpy selection(list->selectionModel(), &QItemSelectionModel::selectionChanged);
+            QSignalSpy current(list->selectionModel(), &QItemSelectionModel::currentChanged);
+            channels[c.renamed]->getChannelConfig().setPreferredDisplayName(c.name);
+            list->updateChannel(channels[c.renamed]);
+            QCoreApplication::processEvents();
+
+            expected.insert(c.movedTo, c.name);
+            QStringList sorted = expected;
+            sorted.sort(Qt::CaseInsensitive);
+            QVERIFY2(expected == sorted, c.what);
+            QVERIFY2(rowTexts(*list) == expected, c.what);
+            QVERIFY2(list->findRow(channels[c.renamed]) == c.movedTo, c.what);
+            for (channels::Channel* ch : channels) QVERIFY2(list->channelAt(list->findRow(ch)) == ch, c.what);
+            QVERIFY2(removed.isEmpty() && inserted.isEmpty(), c.what);
+            QVERIFY2(layouts.size() == (oldRow == c.movedTo ? 0 : 1), c.what);
+            QVERIFY2(selection.isEmpty() && current.isEmpty(), c.what);
+            QVERIFY2(list->getSelectedChannel() == channels[c.selected], c.what);
+            QVERIFY2(list->currentItem() == list->rowItem(list->findRow(channels[c.selected])), c.what);
+            QVERIFY2(list->verticalScrollBar()->value() == scroll, c.what);
+        }
+
+        // After a burst of updates (a pass) the list is painted again: its
+        // picture, held back while the updates come, is not left frozen.
+        struct PaintCounter : QObject {
+            int paints = 0;
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::Paint) ++paints;
+                return false;
+            }
+        } counter;
+        QTRY_VERIFY_WITH_TIMEOUT(list->updatesEnabled(), 2000);
+        QCoreApplication::processEvents();
+        list->viewport()->installEventFilter(&counter);
+        for (int round = 0; round < 3; ++round) {
+            for (int i = 0; i < 20; ++i) {
+                channels[i]->getChannelConfig().setPreferredDisplayName("r" + std::to_string(round) + "-" +
+                                                                       std::to_string(59 - i));
+                list->updateChannel(channels[i]);
+                QCoreApplication::processEvents();
+            }
+        }
+        QStringList sorted = rowTexts(*list);
+        sorted.sort(Qt::CaseInsensitive);
+        QCOMPARE(rowTexts(*list), sorted);
+        QVERIFY(rowTexts(*list).contains("r2-40"));
+        QTRY_VERIFY_WITH_TIMEOUT(counter.paints >= 1 && list->updatesEnabled(), 2000);
     }
 
     void listRequestsFollowOneClickMode() {

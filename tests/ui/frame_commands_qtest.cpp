@@ -11,7 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QtTest>
 #include <filesystem>
 #include <sys/stat.h>

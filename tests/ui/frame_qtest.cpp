@@ -9,7 +9,7 @@
 #include <QMdiSubWindow>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QtTest>
 #include <atomic>
 #include <future>
@@ -47,7 +47,7 @@ CMainFrame::Setup setupFor(const testsupport::TempDir& dir) {
     return setup;
 }
 
-std::string plainText(QTextEdit* edit) { return edit->toPlainText().toStdString(); }
+std::string plainText(QPlainTextEdit* edit) { return edit->toPlainText().toStdString(); }
 
 }  // namespace
 

@@ -35,19 +35,53 @@ const ChannelFilter& defaultFilter() {
     return filter;
 }
 
-// What a channel is sorted by, read once per sort.
-struct SortKey {
-    channels::Channel* channel = nullptr;
-    QTreeWidgetItem* item = nullptr;
-    bool hasSettings = false;
-    long long key = 0;
-    std::string name;
+// A row of My Channels: its channel, and the channel's display name in a
+// form that byte order sorts the way compareNoCase does (ASCII letters
+// folded to upper case, the sign bit flipped so that bytes compare as
+// signed chars). The name is taken when the row is made and on each update
+// of its channel, so a sort reads no channel's name.
+//
+// Its rank is its place in the last computed order: the model sorts the
+// rows by rank, so a new order reaches the view as one layout change that
+// keeps the selection, the current row and the scroll position on their
+// items.
+class ChannelRowItem : public QTreeWidgetItem {
+public:
+    static constexpr int kType = QTreeWidgetItem::UserType + 1;
+    ChannelRowItem(channels::Channel* channel, const std::string& name)
+        : QTreeWidgetItem(QStringList{QString::fromStdString(name)}, kType), channel(channel) {
+        setData(0, kRowObjectRole, QVariant::fromValue(static_cast<void*>(channel)));
+        setSortName(name);
+    }
+    bool operator<(const QTreeWidgetItem& other) const override {
+        if (other.type() != kType) return QTreeWidgetItem::operator<(other);
+        return rank < static_cast<const ChannelRowItem&>(other).rank;
+    }
+    void setSortName(const std::string& name) {
+        sortName.resize(name.size());
+        for (std::size_t i = 0; i < name.size(); ++i)
+            sortName[i] = static_cast<char>(static_cast<unsigned char>(toUpperByte(name[i])) ^ 0x80u);
+    }
+    channels::Channel* const channel;
+    std::string sortName;
+    int rank = 0;
 };
 
-SortKey readSortKey(channels::Channel* channel, int order) {
+ChannelRowItem* channelRow(QTreeWidgetItem* item) { return static_cast<ChannelRowItem*>(item); }
+
+// What a channel is sorted by, read once per sort.
+struct SortKey {
+    ChannelRowItem* item = nullptr;
+    int row = 0;
+    bool hasSettings = false;
+    long long key = 0;
+};
+
+SortKey readSortKey(ChannelRowItem* item, int row, int order) {
     SortKey k;
-    k.channel = channel;
-    k.name = channels::getChannelDisplayName(channel);
+    k.item = item;
+    k.row = row;
+    channels::Channel* channel = item->channel;
     ChannelDesktopSettings* s = getChannelDesktopSettings(channel);
     if (s == nullptr) return k;
     k.hasSettings = true;
@@ -61,12 +95,26 @@ SortKey readSortKey(channels::Channel* channel, int order) {
     return k;
 }
 
+// How long the list's picture may lag behind a channel update.
+constexpr int kRepaintHoldMs = 40;
+
 }  // namespace
 
 CControlCenterMyChannelsWnd::CControlCenterMyChannelsWnd(CAppListCtrlParent* owner, QWidget* parent)
     : CAppListCtrl(owner, parent) {
     setObjectName(QStringLiteral("myChannelsList"));
     restyle();
+    repaintHold_.setSingleShot(true);
+    repaintHold_.setInterval(kRepaintHoldMs);
+    connect(&repaintHold_, &QTimer::timeout, this, [this] { setUpdatesEnabled(true); });
+}
+
+void CControlCenterMyChannelsWnd::holdRepaint() {
+    // The rows, their order and the selection change at once; only their
+    // picture waits, at most kRepaintHoldMs.
+    if (repaintHold_.isActive() || !isVisible()) return;
+    setUpdatesEnabled(false);
+    repaintHold_.start();
 }
 
 channels::Channel* CControlCenterMyChannelsWnd::channelAt(int row) const {
@@ -99,7 +147,11 @@ void CControlCenterMyChannelsWnd::styleRow(QTreeWidgetItem* item) {
     item->setFont(0, fonts_[kind][0]);
     item->setForeground(0, colorOf(autoUpdate ? o.ControlCenterAutoUpdateChannelFgdCol
                                                : o.ControlCenterNonAutoUpdateChannelFgdCol));
+    // An unchanged row is not repainted: setData passes over equal values,
+    // the icon is set again only for another image.
     const int image = channelImage(channel);
+    const QVariant shown = item->data(0, kRowImageRole);
+    if (shown.isValid() && shown.toInt() == image) return;
     item->setData(0, kRowImageRole, image);
     item->setIcon(0, listImage(kMyChannelsImages, image));
 }
@@ -135,8 +187,7 @@ int CControlCenterMyChannelsWnd::findRow(channels::Channel* channel) const {
 }
 
 int CControlCenterMyChannelsWnd::addChannelRow(channels::Channel* channel, bool select) {
-    auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(channels::getChannelDisplayName(channel))});
-    item->setData(0, kRowObjectRole, QVariant::fromValue(static_cast<void*>(channel)));
+    auto* item = new ChannelRowItem(channel, channels::getChannelDisplayName(channel));
     addTopLevelItem(item);
     styleRow(item);
     const int row = rowOf(item);
@@ -170,13 +221,12 @@ void CControlCenterMyChannelsWnd::loadChannels() {
         clear();
         rowIndex_.clear();
         for (channels::Channel* channel : matching) {
-            auto* item =
-                new QTreeWidgetItem(QStringList{QString::fromStdString(channels::getChannelDisplayName(channel))});
-            item->setData(0, kRowObjectRole, QVariant::fromValue(static_cast<void*>(channel)));
+            auto* item = new ChannelRowItem(channel, channels::getChannelDisplayName(channel));
             addTopLevelItem(item);
             styleRow(item);
         }
         sortChannels();
+        rebuildRowIndex();
     }
     int row = findRow(oldChannel);
     if (oldChannel == nullptr || row < 0) row = oldRow;
@@ -188,6 +238,7 @@ void CControlCenterMyChannelsWnd::loadChannels() {
 void CControlCenterMyChannelsWnd::updateChannel(channels::Channel* channel) {
     ChannelDesktopSettings* s = getChannelDesktopSettings(channel);
     if (s == nullptr) return;
+    holdRepaint();
     ORVAN_LOG(g_channelFiltersGroup) << "Updating channel: " << channels::getChannelDisplayName(channel) << std::endl;
     int row = findRow(channel);
     const bool passes = s->matchesFilter(filter_);
@@ -205,6 +256,7 @@ void CControlCenterMyChannelsWnd::updateChannel(channels::Channel* channel) {
         styleRow(item);
         const std::string name = channels::getChannelDisplayName(channel);
         if (compareNoCase(item->text(0).toStdString(), name) != 0) item->setText(0, QString::fromStdString(name));
+        channelRow(item)->setSortName(name);
     }
     sortChannels();
 }
@@ -213,27 +265,28 @@ void CControlCenterMyChannelsWnd::sortChannels() {
     const int order = filter_.getSortOrder();
     ORVAN_LOG(g_myChannelsSortingGroup) << "Sorting the My Channels channel list: sortOrder="
                                         << ChannelFilter::sortOrderName(order) << std::endl;
+    const int rows = rowCount();
     std::vector<SortKey> keys;
-    keys.reserve(rowCount());
-    for (int row = 0; row < rowCount(); ++row) {
-        SortKey k = readSortKey(channelAt(row), order);
-        k.item = rowItem(row);
-        keys.push_back(std::move(k));
-    }
+    keys.reserve(rows);
+    for (int row = 0; row < rows; ++row) keys.push_back(readSortKey(channelRow(rowItem(row)), row, order));
     auto compare = [](const SortKey& a, const SortKey& b) {
         // Channels with desktop settings first; the keys only among those.
         if (a.hasSettings != b.hasSettings) return a.hasSettings;
         if (a.hasSettings && a.key != b.key) return a.key > b.key;
-        return compareNoCase(a.name, b.name) < 0;
+        return a.item->sortName < b.item->sortName;
     };
+    // Between two updates at most the updated channel is out of place: most
+    // updates find the list in order and move nothing.
+    if (std::is_sorted(keys.begin(), keys.end(), compare)) return;
     std::stable_sort(keys.begin(), keys.end(), compare);
-    QTreeWidgetItem* selected = rowItem(selectedRow());
-    const bool hadFocus = hasFocus();
-    while (topLevelItemCount() > 0) takeTopLevelItem(0);
-    for (const SortKey& k : keys) addTopLevelItem(k.item);
-    if (selected != nullptr) selectRow(rowOf(selected));
-    if (hadFocus) setFocus();
-    rebuildRowIndex();
+    for (int row = 0; row < rows; ++row) keys[row].item->rank = row;
+    // One layout change; the rows keep their selection and the view its
+    // scroll position.
+    invisibleRootItem()->sortChildren(0, Qt::AscendingOrder);
+    // The row index changes for the rows that moved only.
+    for (int row = 0; row < rows; ++row) {
+        if (keys[row].row != row) rowIndex_[keys[row].item->channel] = row;
+    }
 }
 
 void CControlCenterMyChannelsWnd::setChannelFilter(const ChannelFilter& filter) {

@@ -4,9 +4,15 @@
 //
 // Sorting reads each channel's keys once, under that channel's own locks,
 // into a snapshot, and sorts the snapshot: a key can't change in the middle
-// of a sort. A channel without desktop settings gets a defined key: it
-// sorts after every channel that has them, by display name.
+// of a sort. The display names come from the rows, taken when a row is made
+// and each time its channel is updated. A channel without desktop settings
+// gets a defined key: it sorts after every channel that has them, by
+// display name. A sort that changes the order moves the rows in one layout
+// change of the model, so the selection, the current row and the scroll
+// position stay where they were; one that finds the order right touches
+// nothing.
 #include <QFont>
+#include <QTimer>
 #include <map>
 #include <string>
 
@@ -58,6 +64,11 @@ private:
     void restyle();
     void styleRow(QTreeWidgetItem* item);
     void rebuildRowIndex();
+    // Channel updates come in bursts (one per channel of a pass): the list
+    // is repainted once per burst interval rather than once per update, and
+    // the user-interface thread stays free for the next update and the user.
+    void holdRepaint();
+    QTimer repaintHold_;
     ChannelFilter filter_;
     std::map<channels::Channel*, int> rowIndex_;
     QFont fonts_[4][2];

@@ -4,20 +4,20 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTabWidget>
-#include <QTextBlock>
 #include <QTextCursor>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 
 namespace {
 
 COutputBar* g_outputBar = nullptr;
 
-QTextEdit* makeLog(QWidget* parent, const char* name, const COutputBar::LogLook& look) {
-    auto* control = new QTextEdit(parent);
+QPlainTextEdit* makeLog(QWidget* parent, const char* name, const COutputBar::LogLook& look) {
+    auto* control = new QPlainTextEdit(parent);
     control->setObjectName(name);
     control->setReadOnly(true);
-    control->setAcceptRichText(false);
-    control->setLineWrapMode(QTextEdit::NoWrap);
+    control->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Keep maxMsgs lines and the empty line after the last line break.
+    if (look.maxMsgs >= 0) control->setMaximumBlockCount(look.maxMsgs + 1);
     control->setContextMenuPolicy(Qt::NoContextMenu);
     if (!look.fontName.isEmpty() || look.fontSize > 0) {
         QFont font = control->font();
@@ -76,10 +76,10 @@ bool COutputBar::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void COutputBar::addActivityMessage(const std::string& text) {
-    append(activity_, activityLook_.maxMsgs, activityFile_, text);
+    append(activity_, activityFile_, text);
 }
 
-void COutputBar::addErrorMessage(const std::string& text) { append(errors_, errorLook_.maxMsgs, errorFile_, text); }
+void COutputBar::addErrorMessage(const std::string& text) { append(errors_, errorFile_, text); }
 
 void COutputBar::showActivityTab() {
     if (tabs_ != nullptr) tabs_->setCurrentIndex(0);
@@ -89,22 +89,13 @@ void COutputBar::showErrorsTab() {
     if (tabs_ != nullptr) tabs_->setCurrentIndex(1);
 }
 
-void COutputBar::append(QTextEdit* control, int maxMsgs, std::ofstream& file, const std::string& text) {
+void COutputBar::append(QPlainTextEdit* control, std::ofstream& file, const std::string& text) {
     if (control != nullptr) {
         QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
         shown.remove(QLatin1Char('\r'));
         QTextCursor cursor(control->document());
         cursor.movePosition(QTextCursor::End);
         cursor.insertText(shown);
-        // Keep maxMsgs lines and the empty line after the last line break.
-        const int lines = control->document()->blockCount();
-        if (maxMsgs >= 0 && lines > maxMsgs) {
-            const QTextBlock keepFrom = control->document()->findBlockByNumber(lines - maxMsgs - 1);
-            QTextCursor trim(control->document());
-            trim.setPosition(0);
-            trim.setPosition(keepFrom.position(), QTextCursor::KeepAnchor);
-            trim.removeSelectedText();
-        }
         control->verticalScrollBar()->setValue(control->verticalScrollBar()->maximum());
     }
     if (file.is_open()) {

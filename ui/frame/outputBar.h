@@ -1,6 +1,8 @@
 #pragma once
 // The Logs bar: a docking bar with the tabs "Activity" and "Errors", each a
-// read-only text control that keeps at most its limit of lines. Everything
+// read-only plain-text control that keeps at most its limit of lines (the
+// control drops the oldest lines itself, at a cost that does not grow with
+// the lines it keeps). Everything
 // shown also goes, untrimmed, to "OrvanActivity.log" and "OrvanError.log" in
 // the user's Logs directory, both emptied when the bar is created.
 //
@@ -17,7 +19,7 @@
 #include <string>
 
 class QTabWidget;
-class QTextEdit;
+class QPlainTextEdit;
 
 class COutputBar : public QDockWidget {
     Q_OBJECT
@@ -44,18 +46,18 @@ public:
     void showErrorsTab();
 
     QTabWidget* tabs() const { return tabs_; }
-    QTextEdit* activityLog() const { return activity_; }
-    QTextEdit* errorLog() const { return errors_; }
+    QPlainTextEdit* activityLog() const { return activity_; }
+    QPlainTextEdit* errorLog() const { return errors_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void append(QTextEdit* control, int maxMsgs, std::ofstream& file, const std::string& text);
+    void append(QPlainTextEdit* control, std::ofstream& file, const std::string& text);
 
     QTabWidget* tabs_ = nullptr;
-    QTextEdit* activity_ = nullptr;
-    QTextEdit* errors_ = nullptr;
+    QPlainTextEdit* activity_ = nullptr;
+    QPlainTextEdit* errors_ = nullptr;
     LogLook activityLook_;
     LogLook errorLook_;
     std::ofstream activityFile_;
