@@ -12,14 +12,17 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTcpSocket>
 #include <QtTest>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "tests/support/httpServer.h"
 #include "tests/support/test_support.h"
+#include "tools/ini.h"
 
 namespace fs = std::filesystem;
 
@@ -71,6 +74,38 @@ bool waitForText(const std::string& file, const std::string& text, int timeoutMs
     return false;
 }
 
+// Waits (bounded) until the condition holds.
+template <typename Condition>
+bool waitUntil(Condition condition, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        if (condition()) return true;
+        QTest::qWait(200);
+    }
+    return condition();
+}
+
+// The first visible window of the process whose title matches the pattern
+// ("" when there is none).
+QString windowOf(const QString& display, qint64 pid, const QString& pattern) {
+    return run(display, "xdotool", {"search", "--all", "--onlyvisible", "--pid", QString::number(pid), "--name", pattern})
+        .section('\n', 0, 0);
+}
+
+// The channel file of the user's folder that subscribes to the address.
+fs::path channelFileOf(const fs::path& channels, const std::string& url) {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(channels, error)) {
+        if (tools::getIniString(entry.path().string(), "Config", "RssChannelUrl", "", false) == url) return entry.path();
+    }
+    return {};
+}
+
+long iniNumber(const fs::path& file, const char* section, const char* key) {
+    return tools::getIniInt(file.string(), section, key, 0);
+}
+
 // A desktop for the program: an X server on a display number it picks
 // itself, the tray host, a feed server, and a program directory with the
 // whole staged program (its plug-ins too), a user "tester" with two
@@ -114,8 +149,8 @@ public:
     }
 
     // Starts Xvfb and trayer; false when either does not come up.
-    bool startDisplay() {
-        xvfb.process->start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+    bool startDisplay(const QString& screen = "1024x768x24") {
+        xvfb.process->start("Xvfb", {"-displayfd", "1", "-screen", "0", screen, "-nolisten", "tcp"});
         if (!xvfb.process->waitForStarted(10000)) return false;
         QString number;
         for (int k = 0; k < 50 && number.isEmpty(); ++k) {
@@ -275,6 +310,163 @@ private slots:
         QVERIFY2(testsupport::readFile(desktop.log).find("ExitInstance() called.") != std::string::npos,
                  testsupport::readFile(desktop.log).c_str());
         const QString problem = desktop.endProblem(ended);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+
+    // A user's day with the real program, by real X input: a feed subscribed
+    // through the application server's "/subscribe" opens the wizard, whose
+    // finish opens the new channel's window (its summary page loads the
+    // item's picture from the server); a double click on an item loads its
+    // page; opening another channel clears its new content;
+    // and File > Exit ends the program with status 0; a second run ends on
+    // SIGTERM with status 0.
+    void subscribeReadAndExitInTheRealProgram() {
+        QVERIFY(toolsPresent());
+        Desktop desktop;
+        testsupport::HttpServer& server = desktop.server;
+        const std::string alphaUrl = server.url("/alpha.xml");
+        const std::string betaUrl = server.url("/b.xml");
+        const auto feed = [&server](const std::string& title, const std::vector<std::string>& items) {
+            std::string text = "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>" + title +
+                               "</title><link>" + server.url("/") + "</link><description>d</description>";
+            for (const std::string& item : items) {
+                text += "<item><title>" + item + "</title><link>" + server.url("/" + item + ".html") +
+                        "</link><description>&lt;p&gt;" + item + " &lt;img src=\"" + server.url("/pic.png") +
+                        "\"&gt;&lt;/p&gt;</description></item>";
+            }
+            return testsupport::HttpAnswer::text(text + "</channel></rss>");
+        };
+        server.route("/alpha.xml", feed("Alpha", {"alpha-one", "alpha-two"}));
+        server.route("/b.xml", feed("Beta", {"beta-one"}));
+        testsupport::HttpAnswer page =
+            testsupport::HttpAnswer::text("<html><head><title>Item page</title></head><body>Item</body></html>");
+        page.headers.emplace_back("Content-Type", "text/html");
+        server.route("/alpha-one.html", page);
+        // A 1x1 PNG, served from a file.
+        testsupport::HttpAnswer picture;
+        picture.bodyFile = (desktop.dir.path() / "pic.png").string();
+        testsupport::writeFile(picture.bodyFile, QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAIAAACQd1Pe"
+                                                                         "AAAADElEQVR4nGP4z8AAAAMBAQDJ/pLvAAAAAElFTkSuQmCC")
+                                                     .toStdString());
+        picture.headers.emplace_back("Content-Type", "image/png");
+        server.route("/pic.png", picture);
+
+        // The user of an earlier run: the channel Beta, the starting files,
+        // and the hints that would stop each step switched off.
+        const fs::path channels = desktop.user / "Channels";
+        for (const char* file : {"a.rss", "gone.rss"}) fs::remove(channels / file);
+        for (const char* name : {"DefaultChannelSummary.template", "DefaultChannelSummary.gif",
+                                 "DefaultChannelReport.template", "CompactChannelReport.template",
+                                 "ExportOpml.template", "MyBlogroll.template", "MetaChannel.template"}) {
+            fs::copy_file(desktop.prog / "Resources" / name, desktop.user / name);
+        }
+        const std::string config = (desktop.user / "config.ini").string();
+        for (const char* hint : {"UsingChannelCategories", "NewChannelMayBeFiltered", "AssigningHotkeys",
+                                 "ChannelSummaryPage", "ManagingChannels"})
+            tools::writeIniString(config, "Disabled Hints", hint, "1");
+        const int appServerPort =
+            tools::getIniInt((desktop.prog / "global.ini").string(), "Config", "AppServerPortNo", 0);
+
+        QVERIFY2(desktop.startDisplay("1600x1000x24"), "Xvfb or trayer did not start");
+        desktop.startProgram();
+        QVERIFY(desktop.orvan.process->waitForStarted(10000));
+        QProcess& orvan = *desktop.orvan.process;
+        const QString& display = desktop.display;
+        const auto requests = [&server](const std::string& path) { return server.requests(path).size(); };
+        const auto shot = [&display](const char* name) {
+            if (!qEnvironmentVariableIsEmpty("ORVAN_TEST_SHOTS"))
+                run(display, "import", {"-window", "root", qEnvironmentVariable("ORVAN_TEST_SHOTS") + "/" + name + ".png"});
+        };
+        QVERIFY2(waitForText(desktop.log, "Initialization completed OK", 60000),
+                 testsupport::readFile(desktop.log).c_str());
+        const bool betaUpdated = waitForText(desktop.log, "Updated channel Beta OK.", 60000);
+        if (!betaUpdated) fprintf(stderr, "%s\n", testsupport::readFile(desktop.log).c_str());
+        QVERIFY(betaUpdated);
+        QString mainWindow;
+        QVERIFY(waitUntil([&] { return !(mainWindow = windowOf(display, orvan.processId(), "^Orvan$")).isEmpty(); },
+                          20000));
+        const auto keys = [&](const QString& window, const QStringList& sequence) {
+            run(display, "xdotool", {"windowfocus", "--sync", window});
+            for (const QString& key : sequence) {
+                run(display, "xdotool", {"key", key});
+                QTest::qWait(700);
+            }
+        };
+
+        // Subscribe: the application server's request opens the wizard.
+        QTcpSocket subscribe;
+        subscribe.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(appServerPort));
+        QVERIFY(subscribe.waitForConnected(5000));
+        subscribe.write(QByteArray::fromStdString("GET /subscribe?url=" + alphaUrl + " HTTP/1.0\r\n\r\n"));
+        QString wizard;
+        QVERIFY2(waitUntil([&] { return !(wizard = windowOf(display, orvan.processId(), "^New Channel$")).isEmpty(); },
+                           20000),
+                 testsupport::readFile(desktop.log).c_str());
+        shot("wizard");
+        // Enter takes each page's default button until the wizard finishes.
+        const bool finished = waitUntil([&] {
+            if (windowOf(display, orvan.processId(), "^New Channel$").isEmpty()) return true;
+            keys(wizard, {"Return"});
+            QTest::qWait(700);
+            return false;
+        }, 30000);
+        if (!finished) {
+            shot("wizard-unfinished");
+            fprintf(stderr, "alpha fetches %zu\n%s\n", requests("/alpha.xml"), testsupport::readFile(desktop.log).c_str());
+        }
+        QVERIFY2(finished, "the wizard did not finish");
+        fs::path alpha;
+        QVERIFY(waitUntil([&] { return !(alpha = channelFileOf(channels, alphaUrl)).empty(); }, 10000));
+        // The new channel's window opened: its summary page shows the item's
+        // picture, fetched from the server.
+        QVERIFY2(waitUntil([&] { return requests("/pic.png") > 0; }, 20000), "the item picture was not loaded");
+        shot("channel");
+
+        // A double click on the first item of the list loads its page.
+        QVERIFY(waitUntil([&] {
+            run(display, "xdotool", {"mousemove", "--window", mainWindow, "330", "92", "click", "--repeat", "2",
+                                     "--delay", "80", "1"});
+            return waitUntil([&] { return requests("/alpha-one.html") > 0; }, 3000);
+        }, 15000));
+        shot("item");
+
+        // Beta came with new content; opening it (its entry in My Channels,
+        // then Enter) clears that.
+        const fs::path beta = channels / "b.rss";
+        QVERIFY(iniNumber(beta, "Desktop Settings", "LastNewItemTime") > 0);
+        QCOMPARE(iniNumber(beta, "Desktop Settings", "LastViewTime"), 0L);
+        QVERIFY2(waitUntil([&] {
+                     run(display, "xdotool", {"mousemove", "--window", mainWindow, "45", "108", "click", "1"});
+                     keys(mainWindow, {"Return"});
+                     return waitUntil([&] {
+                         return iniNumber(beta, "Desktop Settings", "LastViewTime") >=
+                                iniNumber(beta, "Desktop Settings", "LastNewItemTime");
+                     }, 3000);
+                 }, 15000),
+                 testsupport::readFile(beta.string()).c_str());
+
+        shot("updated");
+
+        // File > Exit; the menu takes the key a moment after it opens, so the
+        // key is sent again on a menu opened again if need be.
+        bool ended = false;
+        for (int attempt = 0; attempt < 5 && !ended; ++attempt) {
+            run(display, "xdotool", {"windowfocus", "--sync", mainWindow});
+            run(display, "xdotool", {"key", "--window", mainWindow, "alt+f"});
+            QTest::qWait(1000);
+            run(display, "xdotool", {"key", "x"});
+            ended = orvan.waitForFinished(5000);
+        }
+        QString problem = desktop.endProblem(ended);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+
+        // A second run ends on SIGTERM.
+        desktop.startProgram();
+        QProcess& second = *desktop.orvan.process;
+        QVERIFY(second.waitForStarted(10000));
+        QVERIFY(waitUntil([&] { return !windowOf(display, second.processId(), "^Orvan$").isEmpty(); }, 60000));
+        ::kill(static_cast<pid_t>(second.processId()), SIGTERM);
+        problem = desktop.endProblem(second.waitForFinished(20000));
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
 };
