@@ -15,11 +15,15 @@
 #include <QTcpSocket>
 #include <QtTest>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "channels/feed/feed.h"
+#include "channels/rss/rssParser.h"
+#include "tests/appplugins/helper/programPluginRun.h"
 #include "tests/support/httpServer.h"
 #include "tests/support/test_support.h"
 #include "tools/ini.h"
@@ -104,6 +108,17 @@ fs::path channelFileOf(const fs::path& channels, const std::string& url) {
 
 long iniNumber(const fs::path& file, const char* section, const char* key) {
     return tools::getIniInt(file.string(), section, key, 0);
+}
+
+// The pages in the folder (files that end as a whole page does).
+std::set<std::string> pagesIn(const fs::path& folder) {
+    std::set<std::string> pages;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        if (testsupport::readFile(entry.path().string()).find("</html>") != std::string::npos)
+            pages.insert(entry.path().string());
+    }
+    return pages;
 }
 
 // A desktop for the program: an X server on a display number it picks
@@ -317,10 +332,12 @@ private slots:
     // through the application server's "/subscribe" opens the wizard, whose
     // finish opens the new channel's window (its summary page loads the
     // item's picture from the server); a double click on an item loads its
-    // page; opening another channel clears its new content;
-    // and File > Exit ends the program with status 0; a second run ends on
-    // SIGTERM with status 0.
-    void subscribeReadAndExitInTheRealProgram() {
+    // page; opening another channel clears its new content; "Update now"
+    // fetches the feed again; every stock report writes its page; File >
+    // Exit ends the program with status 0. A second run generates the
+    // outline and meta-channel reports (read back by listintake and the RSS
+    // parser) and ends on SIGTERM with status 0.
+    void subscribeReadReportAndExitInTheRealProgram() {
         QVERIFY(toolsPresent());
         Desktop desktop;
         testsupport::HttpServer& server = desktop.server;
@@ -392,6 +409,20 @@ private slots:
                 QTest::qWait(700);
             }
         };
+        // Chooses a command of the main window's menus by its accelerators.
+        // The menu takes the keyboard a moment after it opens: the keys are
+        // sent again (a menu left open closed first) until `done` holds.
+        const auto choose = [&](const QString& menuKey, const QString& itemKey, const std::function<bool()>& done) {
+            for (int attempt = 0; attempt < 5; ++attempt) {
+                run(display, "xdotool", {"windowfocus", "--sync", mainWindow});
+                run(display, "xdotool", {"key", "--window", mainWindow, menuKey});
+                QTest::qWait(1000);
+                run(display, "xdotool", {"key", itemKey});
+                if (waitUntil(done, 5000)) return true;
+                run(display, "xdotool", {"key", "Escape"});
+            }
+            return false;
+        };
 
         // Subscribe: the application server's request opens the wizard.
         QTcpSocket subscribe;
@@ -445,26 +476,114 @@ private slots:
                  }, 15000),
                  testsupport::readFile(beta.string()).c_str());
 
+        // "Update now" (Edit menu) on the active channel window, Beta's,
+        // fetches its feed again and keeps the new item.
+        server.route("/b.xml", feed("Beta", {"beta-three", "beta-one"}));
+        const std::size_t betaFetches = requests("/b.xml");
+        QVERIFY(choose("alt+e", "u", [&] { return requests("/b.xml") > betaFetches; }));
+        QVERIFY2(waitForText(beta.string(), "Title=beta-three", 15000), testsupport::readFile(beta.string()).c_str());
         shot("updated");
 
-        // File > Exit; the menu takes the key a moment after it opens, so the
-        // key is sent again on a menu opened again if need be.
-        bool ended = false;
-        for (int attempt = 0; attempt < 5 && !ended; ++attempt) {
-            run(display, "xdotool", {"windowfocus", "--sync", mainWindow});
-            run(display, "xdotool", {"key", "--window", mainWindow, "alt+f"});
-            QTest::qWait(1000);
-            run(display, "xdotool", {"key", "x"});
-            ended = orvan.waitForFinished(5000);
+        // Each stock report, chosen in View > Channel reports, writes its page.
+        const fs::path tmp = desktop.dir.path() / "tmp";
+        const fs::path reportsDir = desktop.user / "Reports";
+        const auto generate = [&](int row) {
+            QString dialog;
+            const auto dialogShown = [&] {
+                return !(dialog = windowOf(display, desktop.orvan.process->processId(), "^Organize channel reports$"))
+                            .isEmpty();
+            };
+            if (!choose("alt+v", "r", dialogShown)) return false;
+            return waitUntil([&] {
+                run(display, "xdotool",
+                    {"mousemove", "--window", dialog, "30", QString::number(75 + 14 * row), "click", "1"});
+                keys(dialog, {"Return"});
+                return waitUntil([&] { return !dialogShown(); }, 3000);
+            }, 20000);
+        };
+        const char* const stock[] = {"All", "New content", "Unread items", "My Favorites", "My Blogroll"};
+        for (int row = 0; row < 5; ++row) {
+            const std::set<std::string> before = pagesIn(tmp);
+            QVERIFY2(generate(row), stock[row]);
+            std::string written;
+            QVERIFY2(waitUntil([&] {
+                         if (row == 4) {
+                             if (fs::exists(reportsDir / "MyBlogroll.html")) written = (reportsDir / "MyBlogroll.html").string();
+                         } else {
+                             for (const std::string& file : pagesIn(tmp))
+                                 if (before.count(file) == 0) written = file;
+                         }
+                         return !written.empty();
+                     }, 15000),
+                     stock[row]);
+            if (row == 0) {
+                const std::string all = testsupport::readFile(written);
+                for (const char* item : {"alpha-one", "beta-three"}) QVERIFY2(all.find(item) != std::string::npos, item);
+            }
         }
+        shot("reports");
+
+        // File > Exit.
+        const bool ended = choose("alt+f", "x", [&] { return orvan.state() == QProcess::NotRunning; });
         QString problem = desktop.endProblem(ended);
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
 
-        // A second run ends on SIGTERM.
+        // The user adds the outline export and the meta-channel to the reports.
+        const std::string opml = (reportsDir / "channels.opml").string();
+        const std::string meta = (reportsDir / "meta.xml").string();
+        const struct {
+            const char* name;
+            const char* templ;
+            std::string output;
+        } added[] = {{"Outline", "ExportOpml.template", opml}, {"Meta", "MetaChannel.template", meta}};
+        for (int k = 0; k < 2; ++k) {
+            const std::string section = "Channel Report Config " + std::to_string(6 + k);
+            tools::writeIniString(config, section, "ReportName", added[k].name);
+            tools::writeIniString(config, section, "ChannelFilterName", "All");
+            tools::writeIniString(config, section, "TemplateFilename", (desktop.user / added[k].templ).string());
+            tools::writeIniString(config, section, "OutputFilename", added[k].output);
+            tools::writeIniString(config, section, "ShowResults", "1");
+        }
+
+        // A second run generates them, then ends on SIGTERM.
         desktop.startProgram();
         QProcess& second = *desktop.orvan.process;
         QVERIFY(second.waitForStarted(10000));
-        QVERIFY(waitUntil([&] { return !windowOf(display, second.processId(), "^Orvan$").isEmpty(); }, 60000));
+        QVERIFY(waitUntil([&] { return !(mainWindow = windowOf(display, second.processId(), "^Orvan$")).isEmpty(); },
+                          60000));
+        for (int k = 0; k < 2; ++k) {
+            const bool generated = generate(5 + k);
+            if (!generated) shot("generate-failed");
+            QVERIFY2(generated, added[k].name);
+            QVERIFY2(waitUntil([&] { return fs::exists(added[k].output); }, 15000), added[k].name);
+        }
+        // The outline reads back into listintake: one channel per subscription.
+        const fs::path imported = desktop.dir.path() / "imported";
+        fs::create_directories(imported);
+        const std::string request = programplugintest::writeRequestValues(
+            (desktop.dir.path() / "request.ini").string(), {{"Command", "ProcessRequest"},
+                                                            {"AppServerUrl", "http://127.0.0.1:1"},
+                                                            {"ChannelsDir", imported.string()},
+                                                            {"ParamString", "OpmlFilename=" + opml}});
+        const auto result = programplugintest::runPlugin("listintake", {request}, desktop.dir.str());
+        QVERIFY2(result.exitCode == 0, (result.err + testsupport::readFile(opml)).c_str());
+        std::set<std::string> urls;
+        for (const auto& entry : fs::directory_iterator(imported))
+            urls.insert(tools::getIniString(entry.path().string(), "Config", "RssChannelUrl", "", false));
+        QCOMPARE(urls, (std::set<std::string>{alphaUrl, betaUrl}));
+        // The meta-channel reads back as a feed of the channels' items.
+        const std::string metaText = testsupport::readFile(meta);
+        channels::RssParseContext context;
+        std::unique_ptr<channels::Feed> metaFeed;
+        try {
+            metaFeed = channels::RssParser().parseFeed(context, metaText, 0);
+        } catch (const std::exception& e) {
+            QFAIL((std::string(e.what()) + "\n" + metaText).c_str());
+        }
+        std::set<std::string> titles;
+        for (const channels::FeedItem& item : metaFeed->getFeedItems()) titles.insert(item.getTitle());
+        QCOMPARE(titles, (std::set<std::string>{"alpha-one", "alpha-two", "beta-three", "beta-one"}));
+
         ::kill(static_cast<pid_t>(second.processId()), SIGTERM);
         problem = desktop.endProblem(second.waitForFinished(20000));
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
