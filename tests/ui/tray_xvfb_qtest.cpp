@@ -466,15 +466,16 @@ private slots:
         const fs::path beta = channels / "b.rss";
         QVERIFY(iniNumber(beta, "Desktop Settings", "LastNewItemTime") > 0);
         QCOMPARE(iniNumber(beta, "Desktop Settings", "LastViewTime"), 0L);
-        QVERIFY2(waitUntil([&] {
+        const bool betaOpened = waitUntil([&] {
                      run(display, "xdotool", {"mousemove", "--window", mainWindow, "45", "108", "click", "1"});
                      keys(mainWindow, {"Return"});
                      return waitUntil([&] {
                          return iniNumber(beta, "Desktop Settings", "LastViewTime") >=
                                 iniNumber(beta, "Desktop Settings", "LastNewItemTime");
                      }, 3000);
-                 }, 15000),
-                 testsupport::readFile(beta.string()).c_str());
+                 }, 15000);
+        if (!betaOpened) shot("beta-not-opened");
+        QVERIFY2(betaOpened, testsupport::readFile(beta.string()).c_str());
 
         // "Update now" (Edit menu) on the active channel window, Beta's,
         // fetches its feed again and keeps the new item.
