@@ -88,24 +88,28 @@ private:
 Parser::Parser(const ElementHandlerRow* handlerTable) : handlerTable_(handlerTable) {
     // Index the rows by the folded first byte of their names, keeping table
     // order inside each bucket, so a start tag compares against a few rows.
+    // A parser is made for every document: one counting pass sizes the
+    // buckets, a second fills them.
     if (!handlerTable_) return;
-    std::size_t count = 0;
+    const auto bucketOf = [](const ElementHandlerRow& row) -> int {
+        if ((row.kind != kStartElement && row.kind != kEndElement) || !row.elementName) return -1;
+        return static_cast<unsigned char>(foldByte(row.elementName[0]));
+    };
     for (const ElementHandlerRow* row = handlerTable_; row->kind != kEndOfTable; ++row) {
-        if ((row->kind == kStartElement || row->kind == kEndElement) && row->elementName) ++count;
+        if (const int bucket = bucketOf(*row); bucket >= 0) ++bucketStart_[static_cast<std::size_t>(bucket) + 1];
     }
-    rowIndex_.reserve(count);
-    rowNameLengths_.reserve(count);
-    for (unsigned bucket = 0; bucket < 256; ++bucket) {
-        bucketStart_[bucket] = static_cast<std::uint32_t>(rowIndex_.size());
-        for (const ElementHandlerRow* row = handlerTable_; row->kind != kEndOfTable; ++row) {
-            if ((row->kind == kStartElement || row->kind == kEndElement) && row->elementName &&
-                static_cast<unsigned char>(foldByte(row->elementName[0])) == bucket) {
-                rowIndex_.push_back(row);
-                rowNameLengths_.push_back(std::strlen(row->elementName));
-            }
+    for (std::size_t bucket = 0; bucket < 256; ++bucket) bucketStart_[bucket + 1] += bucketStart_[bucket];
+    rowIndex_.resize(bucketStart_[256]);
+    rowNameLengths_.resize(bucketStart_[256]);
+    std::array<std::uint32_t, 256> next{};
+    std::copy(bucketStart_.begin(), bucketStart_.begin() + 256, next.begin());
+    for (const ElementHandlerRow* row = handlerTable_; row->kind != kEndOfTable; ++row) {
+        if (const int bucket = bucketOf(*row); bucket >= 0) {
+            const std::uint32_t slot = next[static_cast<std::size_t>(bucket)]++;
+            rowIndex_[slot] = row;
+            rowNameLengths_[slot] = std::strlen(row->elementName);
         }
     }
-    bucketStart_[256] = static_cast<std::uint32_t>(rowIndex_.size());
 }
 
 Parser::~Parser() = default;
