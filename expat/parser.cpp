@@ -228,10 +228,7 @@ bool Parser::isParentTag(const std::string& name) const {
 }
 
 bool Parser::isParentTag(const char* name) const {
-    if (tagStack_.size() < 2) return false;
-    // Called for most end tags: a name of another length is told at once.
-    const std::string& parent = tagStack_[tagStack_.size() - 2];
-    return parent.size() == std::strlen(name) && sameName(parent, name);
+    return tagStack_.size() >= 2 && sameName(tagStack_[tagStack_.size() - 2], name);
 }
 
 void XMLCALL Parser::onStartElement(void* userData, const XML_Char* name, const XML_Char** attributes) {
