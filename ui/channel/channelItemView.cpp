@@ -25,6 +25,7 @@
 #include "ui/events/uiHandler.h"
 #include "ui/helpers/misc.h"
 #include "ui/helpers/openers.h"
+#include "ui/hotkeys/hotkeyBinding.h"
 #include "ui/widgets/appListCtrl.h"
 
 namespace {
@@ -37,15 +38,6 @@ QString plainTitle(const std::string& title) {
     return QString::fromStdString(tools::decodeHtmlEntities(stripper.getOutput()));
 }
 
-int virtualKeyOf(int key) {
-    switch (key) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Space: return 32;
-    case Qt::Key_Delete: return 46;
-    default: return (key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9) ? key : 0;
-    }
-}
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -309,7 +301,8 @@ void CChannelItemView::keyPressEvent(QKeyEvent* event) {
         const int mods = makeModifierKeyState(event->modifiers() & Qt::ShiftModifier,
                                               event->modifiers() & Qt::ControlModifier,
                                               event->modifiers() & Qt::AltModifier);
-        if (getUiHandler()->onFeedItemKeyPressed(frame_, channel_, row, virtualKeyOf(event->key()), mods)) return;
+        const int key = ui::virtualKeyFromQt(event->key(), event->modifiers(), event->nativeScanCode());
+        if (getUiHandler()->onFeedItemKeyPressed(frame_, channel_, row, key, mods)) return;
     }
     QTreeView::keyPressEvent(event);
 }
