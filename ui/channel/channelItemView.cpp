@@ -301,7 +301,10 @@ void CChannelItemView::keyPressEvent(QKeyEvent* event) {
         const int mods = makeModifierKeyState(event->modifiers() & Qt::ShiftModifier,
                                               event->modifiers() & Qt::ControlModifier,
                                               event->modifiers() & Qt::AltModifier);
-        const int key = ui::virtualKeyFromQt(event->key(), event->modifiers(), event->nativeScanCode());
+        // A modifier pressed alone is no key of the list.
+        const int key = ui::isModifierKey(event->key())
+                              ? 0
+                              : ui::virtualKeyFromQt(event->key(), event->modifiers(), event->nativeScanCode());
         if (getUiHandler()->onFeedItemKeyPressed(frame_, channel_, row, key, mods)) return;
     }
     QTreeView::keyPressEvent(event);

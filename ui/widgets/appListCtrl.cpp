@@ -112,7 +112,10 @@ QString CAppListCtrl::rowText(int row) const {
 void CAppListCtrl::applyListStyle() { setCursor(oneClickMode() ? Qt::PointingHandCursor : Qt::ArrowCursor); }
 
 void CAppListCtrl::keyPressEvent(QKeyEvent* event) {
-    const int key = ui::virtualKeyFromQt(event->key(), event->modifiers(), event->nativeScanCode());
+    // A modifier pressed alone is no key of the list.
+    const int key = ui::isModifierKey(event->key())
+                          ? 0
+                          : ui::virtualKeyFromQt(event->key(), event->modifiers(), event->nativeScanCode());
     if (key != 0 && listKeyPressed(selectedRow(), key, modifierBits(event->modifiers()))) {
         event->accept();
         return;
