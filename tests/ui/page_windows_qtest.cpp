@@ -225,15 +225,17 @@ private slots:
 
     void reportPagesShowLocalPicturesOnly() {
         // A report in the simple browser: the item pictures of the program
-        // directory show, other local files don't, and no page reaches the
-        // program's own servers by including an address of theirs.
+        // directory and the web pictures of its items show, other local files
+        // don't, and no page reaches the program's own servers by including an
+        // address of theirs.
         const std::string stage = testsupport::stageDir();
         const int readMeBefore = frame->getWorkPad()->getReadMeList()->getNumItems();
         const std::string readMeAddress = "http://127.0.0.1:" + std::to_string(appPort) + "/readme?url=http://x.test/";
+        testsupport::HttpServer server;
         testsupport::writeFile(dir.file("report.html"),
                                "<html><body><img src=\"file://" + stage + "/Resources/unreadFeedItem.gif\">"
-                               "<iframe src=\"file:///etc/hostname\"></iframe>Report body</body></html>");
-        testsupport::HttpServer server;
+                               "<iframe src=\"file:///etc/hostname\"></iframe>Report body"
+                               "<img src=\"" + server.url("/web.gif") + "\"></body></html>");
         server.route("/remote", testsupport::HttpAnswer::text("<html><body><img src=\"" + readMeAddress +
                                                               "\">Remote body</body></html>"));
         auto evaluate = [](QWebEngineView* view, const QString& script) {
@@ -253,6 +255,7 @@ private slots:
                                   20000);
         QCOMPARE(evaluate(report->getView(), "String(document.querySelector('iframe').contentDocument)"),
                  QString("null"));
+        QTRY_VERIFY_WITH_TIMEOUT(!server.requests("/web.gif").empty(), 20000);
 
         CSimpleBrowserDoc* remote = ui::openSimpleBrowserWindow(server.url("/remote"), "Remote");
         QVERIFY(remote != nullptr);

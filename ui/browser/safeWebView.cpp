@@ -57,10 +57,11 @@ SafeWebView::SafeWebView(QWidget* parent) : QWebEngineView(parent) {
     auto* page = new SafeWebPage(this);
     QWebEngineSettings* s = page->settings();
     s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-    // A report shows the item pictures of the program directory; PageGuard
-    // keeps other local files out of the page.
+    // A report shows the item pictures of the program directory and the
+    // pictures of its items' descriptions, which are on the web; PageGuard
+    // keeps other local files and the program's own servers out of the page.
     s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
-    s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
     page->setUrlRequestInterceptor(new PageGuard(page));
     setPage(page);
 }
