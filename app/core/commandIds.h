@@ -122,15 +122,21 @@ constexpr int kCmdFirstFavorite = 32926;
 constexpr int kCmdLastFavorite = 32945;
 constexpr int kCmdFirstHookCommand = 61440;
 
+// The tray menu's entries for channels and their items, from the first up.
+constexpr int kCmdFirstTrayMenuEntry = 5000;
+constexpr int kCmdLastTrayMenuEntry = 5999;
+
 // The category menu of a channel's properties, in menu order.
 constexpr int kCmdFirstCategoryMenuItem = 169;
 constexpr int kCmdLastCategoryMenuItem = 189;
 
 // Menu numbers: the context menus of the My Channels and Plugins lists, the
-// toolbar menu, and the tab menus of a simple-browser, plug-in and channel window.
+// toolbar menu, the new-item notification's menu, and the tab menus of a
+// simple-browser, plug-in and channel window.
 constexpr int kMenuMyChannels = 153;
 constexpr int kMenuPlugins = 262;
 constexpr int kMenuToolbars = 132;
+constexpr int kMenuNewItemNotification = 326;
 constexpr int kMenuSimpleBrowserWindow = 333;
 constexpr int kMenuPluginWindow = 334;
 constexpr int kMenuChannelWindow = 335;

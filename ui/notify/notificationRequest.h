@@ -92,7 +92,6 @@ class NewFeedItemNotificationRequest : public NotificationRequest {
 public:
     // The new-item menu: Open, Open in new window, Copy URL, Email URL, Add
     // to read-me list.
-    static constexpr int kContextMenuId = 326;
     enum Command {
         Open = kCmdOpenItem,
         OpenInNewWindow = kCmdOpenItemInNewWindow,
@@ -107,7 +106,7 @@ public:
 
     channels::Channel* getChannel() const override;
     bool isClickable() const override { return true; }
-    int getContextMenuId() const override { return kContextMenuId; }
+    int getContextMenuId() const override { return kMenuNewItemNotification; }
     // "[title: url: text]".
     void describe(std::ostream& os) const override;
     // Opens the item in its channel's window; beeps when there is none.

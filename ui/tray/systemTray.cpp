@@ -269,7 +269,7 @@ void CSystemTray::runCommand(int id) {
         postToMainFrame(kCmdExit);
         return;
     default:
-        if (id >= ui::kFirstTrayMenuId && id <= ui::kLastTrayMenuId) ui::onTrayMenuCommand(id);
+        if (id >= kCmdFirstTrayMenuEntry && id <= kCmdLastTrayMenuEntry) ui::onTrayMenuCommand(id);
         return;
     }
 }
