@@ -11,8 +11,10 @@
 //   peak_rss_mib        the highest resident memory so far
 //   wall_ms_per_channel, cpu_ms_per_channel  of the update pass
 //
-// Run from a Release build without sanitizers:
-//   bench_engine_memory --benchmark_counters_tabular=true
+// Run from a Release build without sanitizers, one argument per run so that
+// the figures of one do not hold the leftovers of the other:
+//   bench_engine_memory --benchmark_counters_tabular=true --benchmark_filter=/1/
+//   bench_engine_memory --benchmark_counters_tabular=true --benchmark_filter=/4/
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -21,6 +23,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -40,8 +43,9 @@ namespace {
 constexpr int kChannels = 1000;
 constexpr int kItemsPerFeed = 50;
 
-// A feed of 50 items of everyday sizes, starting at item `first`.
-std::string feedText(int first) {
+// A feed of 50 items starting at item `first`; each description holds
+// `paragraphs` paragraphs (1: everyday sizes, more: longer item texts).
+std::string feedText(int first, int paragraphs) {
     const int channel = 1;
     std::ostringstream o;
     o << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\"><channel><title>Bench feed " << channel
@@ -49,9 +53,13 @@ std::string feedText(int first) {
     for (int i = first; i < first + kItemsPerFeed; ++i) {
         o << "<item><guid>http://example.test/" << channel << "/items/" << i << "</guid><title>Item number " << i
           << " of a channel of the benchmark</title><link>http://example.test/" << channel << "/items/" << i
-          << "</link><description>&lt;p&gt;Some text of item " << i
-          << " that is long enough to look like the summary of an article, with a few words more to "
-             "reach the length that publishers give their summaries.&lt;/p&gt;</description>"
+          << "</link><description>";
+        for (int p = 0; p < paragraphs; ++p) {
+            o << "&lt;p&gt;Some text of item " << i
+              << " that is long enough to look like the summary of an article, with a few words more to "
+                 "reach the length that publishers give their summaries.&lt;/p&gt;";
+        }
+        o << "</description>"
           << "<author>writer@example.test</author><pubDate>Wed, 09 Dec 2026 10:00:00 GMT</pubDate></item>";
     }
     o << "</channel></rss>\n";
@@ -76,7 +84,7 @@ double cpuSeconds() {
 }
 
 struct BenchData {
-    BenchData() {
+    explicit BenchData(int descriptionParagraphs) : paragraphs(descriptionParagraphs) {
         for (CMessageGroup* group : CMessageGroup::getAll()) group->setEnabled(false);
         channelsDir = dir.file("Channels");
         logsDir = dir.file("Logs");
@@ -106,7 +114,7 @@ struct BenchData {
     // feed texts of its own.
     void serve(int first) {
         const std::string file = dir.file("feed-" + std::to_string(first) + ".xml");
-        std::ofstream(file, std::ios::binary) << feedText(first);
+        std::ofstream(file, std::ios::binary) << feedText(first, paragraphs);
         testsupport::HttpAnswer answer;
         answer.bodyFile = file;
         server.route("/feeds/*", answer);
@@ -118,13 +126,19 @@ struct BenchData {
         return std::make_unique<channels::ChannelManager>("orvan-bench/1.0", channelsDir, logsDir, defaults, "", "");
     }
 
+    int paragraphs;
     testsupport::HttpServer server;
     testsupport::TempDir dir;
     std::string channelsDir, logsDir;
 };
 
+// Argument: paragraphs per item description (see feedText); the channels
+// of each argument are made once, in a folder of their own.
 void BM_HoldAndUpdate1000Channels(benchmark::State& state) {
-    static BenchData data;
+    static std::map<int, std::unique_ptr<BenchData>> made;
+    auto& slot = made[static_cast<int>(state.range(0))];
+    if (!slot) slot = std::make_unique<BenchData>(static_cast<int>(state.range(0)));
+    BenchData& data = *slot;
     double loaded = 0, afterPass = 0, wall = 0, cpu = 0, start = 0;
     for (auto _ : state) {
         start = statusMiB("VmRSS");
@@ -149,6 +163,6 @@ void BM_HoldAndUpdate1000Channels(benchmark::State& state) {
     state.counters["wall_ms_per_channel"] = wall * 1000.0 / kChannels;
     state.counters["cpu_ms_per_channel"] = cpu * 1000.0 / kChannels;
 }
-BENCHMARK(BM_HoldAndUpdate1000Channels)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_HoldAndUpdate1000Channels)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "channels/channelSettings.h"
 #include "channels/exception.h"
 #include "channels/plugin/pluginChannel.h"
+#include "platform/process.h"
 #include "channels/rss/rssChannel.h"
 #include "channels/updateWorker.h"
 #include "lib/log/messageLog.h"
@@ -237,6 +238,8 @@ void ChannelManager::loadChannels() {
     }
     for (const auto& kind : kinds)
         if (compareNoCase(kind.first, ".rss") != 0) loadChannelsOfKind(kind.first, kind.second);
+    // Reading the channel files left freed memory between the loaded data.
+    platform::process::releaseFreeMemory();
 }
 
 void ChannelManager::loadChannelsOfKind(const std::string& extension, const ChannelFactory& factory) {

@@ -13,6 +13,7 @@
 #include "channels/exception.h"
 #include "channels/feed/feed.h"
 #include "lib/log/messageLog.h"
+#include "platform/process.h"
 #include "tools/http.h"
 
 namespace channels {
@@ -111,6 +112,7 @@ void UpdateWorker::runPass(bool firstPass, bool forceFirst) {
         }
     }
 
+    bool updated = false;
     while (!manager_.getStopEvent().isSet()) {
         bool requested = false;
         Channel* channel = manager_.takeRequest(due);
@@ -127,7 +129,10 @@ void UpdateWorker::runPass(bool firstPass, bool forceFirst) {
         }
         if (!channel) break;
         updateChannel(channel, requested);
+        updated = true;
     }
+    // Each update replaced a feed: what the old ones held goes back.
+    if (updated) platform::process::releaseFreeMemory();
 }
 
 void UpdateWorker::updateChannel(Channel* channel, bool isRequested) {

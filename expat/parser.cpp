@@ -47,11 +47,21 @@ bool mayUseDeclaredEntities(const char* text, std::size_t length) {
               first >= 0x80))
             continue;
         bool predefined = false;
-        for (const char* name : {"amp;", "lt;", "gt;", "quot;", "apos;"}) {
-            if (rest.substr(0, std::strlen(name)) == name) {
-                predefined = true;
-                break;
-            }
+        switch (first) {
+        case 'a':
+            predefined = rest.starts_with("amp;") || rest.starts_with("apos;");
+            break;
+        case 'l':
+            predefined = rest.starts_with("lt;");
+            break;
+        case 'g':
+            predefined = rest.starts_with("gt;");
+            break;
+        case 'q':
+            predefined = rest.starts_with("quot;");
+            break;
+        default:
+            break;
         }
         if (!predefined) return true;
     }
@@ -78,22 +88,28 @@ private:
 Parser::Parser(const ElementHandlerRow* handlerTable) : handlerTable_(handlerTable) {
     // Index the rows by the folded first byte of their names, keeping table
     // order inside each bucket, so a start tag compares against a few rows.
+    // A parser is made for every document: one counting pass sizes the
+    // buckets, a second fills them.
     if (!handlerTable_) return;
-    std::size_t count = 0;
+    const auto bucketOf = [](const ElementHandlerRow& row) -> int {
+        if ((row.kind != kStartElement && row.kind != kEndElement) || !row.elementName) return -1;
+        return static_cast<unsigned char>(foldByte(row.elementName[0]));
+    };
     for (const ElementHandlerRow* row = handlerTable_; row->kind != kEndOfTable; ++row) {
-        if ((row->kind == kStartElement || row->kind == kEndElement) && row->elementName) ++count;
+        if (const int bucket = bucketOf(*row); bucket >= 0) ++bucketStart_[static_cast<std::size_t>(bucket) + 1];
     }
-    rowIndex_.reserve(count);
-    for (unsigned bucket = 0; bucket < 256; ++bucket) {
-        bucketStart_[bucket] = static_cast<std::uint32_t>(rowIndex_.size());
-        for (const ElementHandlerRow* row = handlerTable_; row->kind != kEndOfTable; ++row) {
-            if ((row->kind == kStartElement || row->kind == kEndElement) && row->elementName &&
-                static_cast<unsigned char>(foldByte(row->elementName[0])) == bucket) {
-                rowIndex_.push_back(row);
-            }
+    for (std::size_t bucket = 0; bucket < 256; ++bucket) bucketStart_[bucket + 1] += bucketStart_[bucket];
+    rowIndex_.resize(bucketStart_[256]);
+    rowNameLengths_.resize(bucketStart_[256]);
+    std::array<std::uint32_t, 256> next{};
+    std::copy(bucketStart_.begin(), bucketStart_.begin() + 256, next.begin());
+    for (const ElementHandlerRow* row = handlerTable_; row->kind != kEndOfTable; ++row) {
+        if (const int bucket = bucketOf(*row); bucket >= 0) {
+            const std::uint32_t slot = next[static_cast<std::size_t>(bucket)]++;
+            rowIndex_[slot] = row;
+            rowNameLengths_[slot] = std::strlen(row->elementName);
         }
     }
-    bucketStart_[256] = static_cast<std::uint32_t>(rowIndex_.size());
 }
 
 Parser::~Parser() = default;
@@ -130,12 +146,17 @@ void Parser::parseDocument(const char* buffer, std::size_t length) {
     }
 
     // expat copies what it is given into a buffer of its own before it
-    // parses: the text goes in pieces, so that this copy stays small instead
-    // of doubling a large document. The last piece is marked final.
+    // parses. A document of up to kWholeDocument bytes goes in one call:
+    // given in pieces, expat walks every piece but the last once more to
+    // count its lines and columns, which costs about a quarter of the parse.
+    // A larger one goes in pieces, so that the copy stays small instead of
+    // doubling the document in memory. The last piece is marked final.
+    constexpr std::size_t kWholeDocument = 1024 * 1024;
     constexpr std::size_t kPiece = 64 * 1024;
+    const std::size_t pieceSize = length <= kWholeDocument ? length : kPiece;
     XML_Status status = XML_STATUS_OK;
     do {
-        const std::size_t piece = length > kPiece ? kPiece : length;
+        const std::size_t piece = length > pieceSize ? pieceSize : length;
         const bool last = piece == length;
         status = XML_Parse(parser_, buffer, static_cast<int>(piece), last ? 1 : 0);
         buffer += piece;
@@ -171,8 +192,8 @@ void Parser::setDebugGroups(CMessageGroup* elementGroup, CMessageGroup* tagStack
 }
 
 std::string Parser::getElementText() const {
-    if (textStarts_.empty() || containers_.back()) return std::string();
-    return text_.substr(textStarts_.back());
+    if (open_.empty() || open_.back().container) return std::string();
+    return text_.substr(open_.back().textStart);
 }
 
 std::string& Parser::getCharacterData() {
@@ -203,7 +224,11 @@ bool Parser::isTagOnStack(const std::string& name, bool anywhere) const {
 }
 
 bool Parser::isParentTag(const std::string& name) const {
-    return tagStack_.size() >= 2 && sameName(tagStack_[tagStack_.size() - 2], name.c_str());
+    return isParentTag(name.c_str());
+}
+
+bool Parser::isParentTag(const char* name) const {
+    return tagStack_.size() >= 2 && sameName(tagStack_[tagStack_.size() - 2], name);
 }
 
 void XMLCALL Parser::onStartElement(void* userData, const XML_Char* name, const XML_Char** attributes) {
@@ -272,15 +297,14 @@ void Parser::abortWith(std::exception_ptr error) {
 
 void Parser::handleStart(const char* name, const char** attributes) {
     // A container's own text (white space between its children) is not kept.
-    if (!containers_.empty() && containers_.back()) text_.resize(textStarts_.back());
-    tagStack_.emplace_back(name);
-    textStarts_.push_back(text_.size());
+    if (!open_.empty() && open_.back().container) text_.resize(open_.back().textStart);
+    const std::size_t nameLength = std::strlen(name);
+    tagStack_.emplace_back(name, nameLength);
     lastStart_ = text_.size();
     bool container = false;
     if (containerNames_ && containerFirstBytes_[static_cast<unsigned char>(foldByte(name[0]))]) {
         for (const char* const* n = containerNames_; *n && !container; ++n) container = sameName(name, *n);
     }
-    containers_.push_back(container);
 
     if (elementGroup_ && elementGroup_->isEnabled()) {
         std::string attributeText;
@@ -301,8 +325,8 @@ void Parser::handleStart(const char* name, const char** attributes) {
     // the element: the end tag then needs no second walk of the table.
     const ElementHandlerRow* startRow = nullptr;
     const ElementHandlerRow* endRow = nullptr;
-    findRows(name, startRow, endRow);
-    endRows_.push_back(endRow);
+    findRows(name, nameLength, startRow, endRow);
+    open_.push_back(OpenElement{text_.size(), endRow, container});
     startElement(name, attributes);
     if (startRow) callRow(*startRow);
 }
@@ -316,16 +340,17 @@ void Parser::handleEnd(const char* name) {
     }
 
     endElement(name);
-    if (!endRows_.empty() && endRows_.back()) callRow(*endRows_.back());
+    if (!open_.empty() && open_.back().endRow) callRow(*open_.back().endRow);
 
     if (!tagStack_.empty()) tagStack_.pop_back();
-    const std::size_t start = textStarts_.empty() ? 0 : textStarts_.back();
-    if (!textStarts_.empty()) textStarts_.pop_back();
-    if (!endRows_.empty()) endRows_.pop_back();
-    if (!containers_.empty()) containers_.pop_back();
+    std::size_t start = 0;
+    if (!open_.empty()) {
+        start = open_.back().textStart;
+        open_.pop_back();
+    }
     // The text of the element that ended stays only as part of the text of
     // an enclosing element that is not a container.
-    if (containers_.empty() || containers_.back()) {
+    if (open_.empty() || open_.back().container) {
         text_.resize(start);
         if (lastStart_ > start) lastStart_ = start;
     }
@@ -333,16 +358,23 @@ void Parser::handleEnd(const char* name) {
 
 void Parser::handleCharacters(const char* text, int length) {
     if (length <= 0) return;
-    if (characterDataGroup_ && characterDataGroup_->isEnabled()) {
-        ORVAN_LOG(*characterDataGroup_) << "CHARACTER DATA: " << std::string(text, static_cast<std::size_t>(length))
-                                        << std::endl;
-    }
+    if (characterDataGroup_) logCharacters(text, length);
     text_.append(text, static_cast<std::size_t>(length));
 }
 
-void Parser::findRows(const char* name, const ElementHandlerRow*& startRow, const ElementHandlerRow*& endRow) const {
+void Parser::logCharacters(const char* text, int length) const {
+    if (characterDataGroup_->isEnabled()) {
+        ORVAN_LOG(*characterDataGroup_) << "CHARACTER DATA: " << std::string(text, static_cast<std::size_t>(length))
+                                        << std::endl;
+    }
+}
+
+void Parser::findRows(const char* name, std::size_t length, const ElementHandlerRow*& startRow,
+                      const ElementHandlerRow*& endRow) const {
     const unsigned bucket = static_cast<unsigned char>(foldByte(name[0]));
     for (std::size_t i = bucketStart_[bucket]; i < bucketStart_[bucket + 1]; ++i) {
+        // Names of another length are passed over without a look at them.
+        if (rowNameLengths_[i] != length) continue;
         const ElementHandlerRow* row = rowIndex_[i];
         const ElementHandlerRow*& slot = row->kind == kStartElement ? startRow : endRow;
         if (!slot && sameName(name, row->elementName)) {

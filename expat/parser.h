@@ -121,6 +121,7 @@ public:
     bool isTagOnStack(const std::string& name, bool anywhere) const;
     // The element enclosing the innermost open one has this name.
     bool isParentTag(const std::string& name) const;
+    bool isParentTag(const char* name) const;
 
 protected:
     virtual void parseDocument(const char* buffer, std::size_t length);
@@ -139,8 +140,11 @@ private:
     void handleStart(const char* name, const char** attributes);
     void handleEnd(const char* name);
     void handleCharacters(const char* text, int length);
+    // Kept apart from handleCharacters, which runs for every piece of text.
+    void logCharacters(const char* text, int length) const;
     // The first start row and the first end row for the name (null when none).
-    void findRows(const char* name, const ElementHandlerRow*& startRow, const ElementHandlerRow*& endRow) const;
+    void findRows(const char* name, std::size_t length, const ElementHandlerRow*& startRow,
+                  const ElementHandlerRow*& endRow) const;
     void callRow(const ElementHandlerRow& row);
     // Stops expat after a handler threw; parseDocument rethrows.
     void abortWith(std::exception_ptr error);
@@ -149,6 +153,8 @@ private:
     // Rows of the table grouped by the folded first byte of their names:
     // bucket b is rowIndex_[bucketStart_[b] .. bucketStart_[b + 1]).
     std::vector<const ElementHandlerRow*> rowIndex_;
+    // The length of the name of each row of rowIndex_.
+    std::vector<std::size_t> rowNameLengths_;
     std::array<std::uint32_t, 257> bucketStart_{};
     XML_Parser parser_ = nullptr;
     std::deque<std::string> tagStack_;
@@ -158,16 +164,19 @@ private:
     CMessageGroup* tagStackGroup_ = nullptr;
     CMessageGroup* characterDataGroup_ = nullptr;
 
-    // Text of the open elements: text_ from textStarts_[i] on is the text of
+    // Text of the open elements: text_ from open_[i].textStart on is the text of
     // the open element i; from lastStart_ on, the text since the last start
     // tag. Text inside a container is dropped once it is no longer needed.
     std::string text_;
     std::size_t lastStart_ = 0;
-    std::vector<std::size_t> textStarts_;
-    // End-tag row of each open element (null when none matches).
-    std::vector<const ElementHandlerRow*> endRows_;
-    // Whether each open element is a container.
-    std::vector<bool> containers_;
+    // What is kept of each open element besides its name.
+    struct OpenElement {
+        std::size_t textStart;
+        // Its end-tag row (null when none matches).
+        const ElementHandlerRow* endRow;
+        bool container;
+    };
+    std::vector<OpenElement> open_;
     const char* const* containerNames_ = nullptr;
     std::bitset<256> containerFirstBytes_;  // folded first bytes of their names
     std::exception_ptr handlerError_;

@@ -10,6 +10,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -307,6 +311,12 @@ Result run(const Options& options, int timeoutMs) {
     // Members of the group that the program left running are not its result;
     // they are left alone, as a finished program's children are.
     return p.result();
+}
+
+void releaseFreeMemory() {
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
 }
 
 }  // namespace platform::process

@@ -79,4 +79,10 @@ private:
 // time-out the process group is killed and timedOut is set.
 Result run(const Options& options, int timeoutMs);
 
+// Gives the memory that this process's allocator holds free back to the
+// system: glibc keeps freed memory for later allocations, so a pass that
+// replaced many objects would otherwise stay resident at its highest. Does
+// nothing where the allocator offers no such call.
+void releaseFreeMemory();
+
 }  // namespace platform::process

@@ -321,40 +321,54 @@ std::string encodeHtmlEntities(const std::string& text, const char* chars)
 
 std::string decodeHtmlEntities(const std::string& text)
 {
-    std::string out;
-    out.reserve(text.size());
-    std::size_t pos = 0;
+    std::string out = text;
+    decodeHtmlEntitiesInPlace(out);
+    return out;
+}
+
+void decodeHtmlEntitiesInPlace(std::string& text)
+{
+    // Every replacement is shorter than its entity, so the decoded text is
+    // written over the text behind the point being read (out <= pos).
+    std::size_t out = text.find('&');
+    if (out == std::string::npos)
+        return;
+    std::size_t pos = out;
     while (pos < text.size()) {
         const std::size_t amp = text.find('&', pos);
-        if (amp == std::string::npos) {
-            out.append(text, pos, std::string::npos);
+        const std::size_t stop = amp == std::string::npos ? text.size() : amp;
+        if (out != pos)
+            std::memmove(text.data() + out, text.data() + pos, stop - pos);
+        out += stop - pos;
+        if (amp == std::string::npos)
             break;
-        }
-        out.append(text, pos, amp - pos);
         pos = amp + 1;
         const Entity* match = nullptr;
+        // Most '&' in text start no entity: only a first letter that some
+        // name starts with is worth a walk of the table.
+        const int first = pos < text.size() ? std::tolower(static_cast<unsigned char>(text[pos])) : 0;
         for (const auto& e : kEntities) {
-            if (startsWithNoCase(text, pos, e.name)) {
+            if (first == e.name[0] && startsWithNoCase(text, pos, e.name)) {
                 match = &e;
                 break;
             }
         }
         if (!match) {
-            out += '&';
+            text[out++] = '&';
             continue;
         }
         const std::size_t end = pos + std::strlen(match->name);
         // A name that runs on into a word ("&Amplifier") is not an entity.
         if (end < text.size() && text[end] != ';' && std::isalnum(static_cast<unsigned char>(text[end]))) {
-            out += '&';
+            text[out++] = '&';
             continue;
         }
-        out += match->character;
+        text[out++] = match->character;
         pos = end;
         if (pos < text.size() && text[pos] == ';')
             ++pos;
     }
-    return out;
+    text.resize(out);
 }
 
 std::string escapeHtml(const std::string& text)

@@ -44,6 +44,8 @@ std::string encodeHtmlEntities(const std::string& text, const char* chars = null
 // Replaces those entities (names without regard to case, ';' optional; a
 // name followed by a letter or digit instead of ';' is left as written).
 std::string decodeHtmlEntities(const std::string& text);
+// The same in place: a decoded text is never longer than the text.
+void decodeHtmlEntitiesInPlace(std::string& text);
 
 // Text for HTML (and XML) character data and quoted attribute values: & < > " '
 // become &amp; &lt; &gt; &quot; &#39;.

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/core/commandIds.h"
 #include "lib/log/messageLog.h"
 #include "platform/files.h"
 #include "platform/messages.h"
@@ -186,7 +187,7 @@ SingleInstance::Result SingleInstance::start(bool allowMultipleInstances)
             return Failed;
         }
         if (!allowMultipleInstances)
-            return sendInstanceCommand(lock_.socketPath(), kShowMainWindowCommand, 2000) ? HandedOver : Busy;
+            return sendInstanceCommand(lock_.socketPath(), kCmdShowMainWindow, 2000) ? HandedOver : Busy;
     }
     if (!bindSocket())
         return Failed;
@@ -274,7 +275,7 @@ void SingleInstance::handleConnection(int fd)
     // A second start sends the show command and nothing else; any other
     // command (such as Exit) from another process is refused.
     const bool valid = !line.empty() && line.find_first_not_of("0123456789") == std::string::npos && line.size() <= 9;
-    if (!valid || std::stoul(line) != kShowMainWindowCommand) {
+    if (!valid || std::stoul(line) != kCmdShowMainWindow) {
         std::string shown = line.substr(0, 16);
         for (char& c : shown)
             if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e)
@@ -282,7 +283,7 @@ void SingleInstance::handleConnection(int fd)
         ORVAN_LOG_ANY() << "Refused a command on the instance socket: '" << shown << "'" << std::endl;
         return;
     }
-    const unsigned command = kShowMainWindowCommand;
+    const unsigned command = kCmdShowMainWindow;
     std::lock_guard<std::mutex> guard(handlerMutex_);
     if (handler_)
         handler_(command);

@@ -27,8 +27,7 @@
 #include <string>
 #include <thread>
 
-// Command of a hand-over: show and activate the main window.
-constexpr unsigned kShowMainWindowCommand = 32844;
+#include "app/core/commandIds.h"
 
 // The eight registered window messages, in registration order.
 struct AppMessages {
@@ -84,7 +83,7 @@ class SingleInstance {
 public:
     enum Result {
         Started,     // this copy runs (first copy, or a further one that is allowed)
-        HandedOver,  // another copy runs and received kShowMainWindowCommand
+        HandedOver,  // another copy runs and received kCmdShowMainWindow
         Busy,        // the lock is held but nobody answers (a maintenance tool)
         Failed       // the lock file or the socket could not be made; see error()
     };

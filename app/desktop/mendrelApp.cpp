@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "app/core/branding.h"
+#include "app/core/commandIds.h"
 #include "app/core/messageGroups.h"
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
@@ -67,7 +68,6 @@ CMendrelApp* g_app = nullptr;
 // The application server's port.
 constexpr int kAppServerPort = 2604;
 // The main frame's command that shows the licence text.
-constexpr int kLicenceCommand = 32889;
 
 #define STARTUP_LOG ORVAN_LOG(g_startupGroup)
 #define SHUTDOWN_LOG ORVAN_LOG(g_shutdownGroup)
@@ -315,7 +315,7 @@ bool CMendrelApp::InitInstance() {
         showWelcomePage(true);
         STARTUP_LOG << "Showing the licence page." << std::endl;
         // The frame's licence command (none while the command table lacks it).
-        mainFrame_->runCommand(kLicenceCommand);
+        mainFrame_->runCommand(kCmdLicence);
         STARTUP_LOG << "Activating the welcome page." << std::endl;
         if (CSimpleBrowserDoc* welcome = CSimpleBrowserDoc::openSimpleBrowserDoc("Welcome to " + paths.appName, false, false))
             welcome->activateFrame();

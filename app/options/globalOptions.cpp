@@ -1,4 +1,5 @@
 #include "app/options/globalOptions.h"
+#include "app/core/commandIds.h"
 #include "app/core/seams.h"
 
 #include <cctype>
@@ -312,9 +313,9 @@ GlobalOptions& GlobalOptions::instance()
 }
 
 GlobalOptions::GlobalOptions(const std::string& configFile, const std::string& globalIniFile)
-    : ChannelFavoriteHotkeys(this, kChannelFavoriteCommandBase),
-      ChannelFilterHotkeys(this, kChannelFilterCommandBase),
-      ChannelReportHotkeys(this, kChannelReportCommandBase),
+    : ChannelFavoriteHotkeys(this, kCmdFirstFavorite),
+      ChannelFilterHotkeys(this, kCmdFirstChannelFilter),
+      ChannelReportHotkeys(this, kCmdFirstChannelReport),
       DefaultChannelSettings(std::make_unique<channels::ChannelSettings>(nullptr)),
       configFile_(configFile),
       globalIniFile_(globalIniFile)

@@ -51,11 +51,6 @@ inline const std::string kIeContextMenuItemsSection = "IE Context Menu Items";
 inline const std::string kAutoUpgradesSection = "AutoUpgrades";
 inline const std::string kUserToolSectionStem = "User Tool ";
 
-// Base command ids of the three hotkey tables.
-constexpr unsigned kChannelFavoriteCommandBase = 32926;
-constexpr unsigned kChannelFilterCommandBase = 109;
-constexpr unsigned kChannelReportCommandBase = 149;
-
 // What GlobalOptions keeps of the desktop settings template of new channels:
 // the desktop settings type implements it and is installed with
 // GlobalOptions::setDesktopSettingsFactory.

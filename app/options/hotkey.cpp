@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "app/core/commandIds.h"
 #include "app/options/globalOptions.h"
 #include "lib/misc/stringHelpers.h"
 #include "platform/files.h"
@@ -212,7 +213,7 @@ void HotkeyTable::buildAcceleratorTable()
 {
     accelerators_.clear();
     // Slot 20 and beyond would name a command of the next range.
-    const std::size_t count = std::min<std::size_t>(hotkeys_.size(), kHotkeyCommandRange);
+    const std::size_t count = std::min<std::size_t>(hotkeys_.size(), kCmdRangeSize);
     for (std::size_t i = 0; i < count; ++i) {
         if (!hotkeys_[i].isValid())
             continue;

@@ -30,10 +30,6 @@ struct Accel {
     bool operator==(const Accel&) const = default;
 };
 
-// Number of command identifiers of each dynamic range (filters 109-128,
-// reports 149-168, favourites 32926-32945).
-constexpr int kHotkeyCommandRange = 20;
-
 class Hotkey {
 public:
     Hotkey() = default;

@@ -145,6 +145,9 @@ void Feed::load(const std::string& iniFile, const std::string& stem) {
         if (!item.load(iniFile, makeItemSectionName(stem, n))) break;
         items_.push_back(std::move(item));
     }
+    // The list grew by doubling; a loaded feed is kept as it is, often for
+    // long, so it gives back the room it will not use.
+    items_.shrink_to_fit();
 }
 
 void Feed::save(const std::string& iniFile, const std::string& stem) const {

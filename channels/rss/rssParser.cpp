@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <vector>
 
@@ -39,6 +40,15 @@ std::string trimmed(const std::string& text) {
     while (first < last && isSpace(text[first])) ++first;
     while (last > first && isSpace(text[last - 1])) --last;
     return text.substr(first, last - first);
+}
+
+void trimInPlace(std::string& text) {
+    std::size_t last = text.size();
+    while (last > 0 && isSpace(text[last - 1])) --last;
+    text.resize(last);
+    std::size_t first = 0;
+    while (first < last && isSpace(text[first])) ++first;
+    text.erase(0, first);
 }
 
 // Reads a leading decimal integer after optional white space and sign;
@@ -119,16 +129,24 @@ const char* const kContainerElements[] = {"RSS", "RDF:RDF", "CHANNEL", "ITEM", "
 // How many item start tags the text seems to hold ("<item" followed by
 // '>', '/' or white space, in one of its usual spellings): room for that
 // many items spares the item list its growth. Only a guess; it may be off.
+// The first spelling found at all is the one counted.
 std::size_t countItemTags(const std::string& text) {
-    std::size_t count = 0;
-    for (const char* spelling : {"<item", "<ITEM", "<Item"}) {
-        for (std::size_t pos = text.find(spelling); pos != std::string::npos; pos = text.find(spelling, pos + 5)) {
-            const char next = pos + 5 < text.size() ? text[pos + 5] : '\0';
-            if (next == '>' || next == '/' || isSpace(next)) ++count;
+    static constexpr const char* kSpellings[] = {"<item", "<ITEM", "<Item"};
+    std::size_t counts[3] = {0, 0, 0};
+    const char* const end = text.data() + text.size();
+    for (const char* at = text.data();
+         (at = static_cast<const char*>(std::memchr(at, '<', static_cast<std::size_t>(end - at)))); ++at) {
+        if (end - at < 5 || (at[1] | 0x20) != 'i') continue;
+        const char next = end - at > 5 ? at[5] : '\0';
+        if (!(next == '>' || next == '/' || isSpace(next))) continue;
+        for (std::size_t i = 0; i < 3; ++i) {
+            if (std::memcmp(at, kSpellings[i], 5) == 0) ++counts[i];
         }
-        if (count > 0) break;
     }
-    return count;
+    for (std::size_t count : counts) {
+        if (count > 0) return count;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -136,15 +154,17 @@ std::size_t countItemTags(const std::string& text) {
 // ---------------------------------------------------------------------------
 // Text helpers
 
-std::string cleanRssText(const std::string& text, bool replaceLineBreaks) {
-    std::string result = trimmed(text);
-    if (replaceLineBreaks) {
+std::string cleanRssText(std::string text, bool replaceLineBreaks) {
+    std::string result = std::move(text);
+    trimInPlace(result);
+    // Most texts hold no line break: two quick searches spare them the walk.
+    if (replaceLineBreaks && (result.find('\n') != std::string::npos || result.find('\r') != std::string::npos)) {
         for (char& c : result) {
             if (c == '\r' || c == '\n') c = ' ';
         }
     }
-    if (result.find('&') == std::string::npos) return result;
-    return tools::decodeHtmlEntities(result);
+    tools::decodeHtmlEntitiesInPlace(result);
+    return result;
 }
 
 std::string stripRssMarkup(const std::string& text) {
@@ -370,8 +390,10 @@ void RssXmlParser::onItemEnd() {
 
     // White space around a guid or link is not part of the identifier (a
     // stored item is read back trimmed and must still be the same item).
-    const std::string guid = trimmed(itemGuid_);
-    std::string link = trimmed(itemLink_);
+    trimInPlace(itemGuid_);
+    trimInPlace(itemLink_);
+    const std::string& guid = itemGuid_;
+    std::string link = std::move(itemLink_);
     const bool identified = !guid.empty() || !link.empty();
     // The channel's link, as often written on lines of its own, stands in
     // for the item's: trimmed as well.
@@ -380,12 +402,12 @@ void RssXmlParser::onItemEnd() {
     traceLine("Saving the new item.");
 
     std::string title = itemTitle_.empty() ? cleanRssText(makeRssSummary(link, itemDescription_), true)
-                                           : cleanRssText(itemTitle_, true);
-    std::string description = cleanRssText(itemDescription_, false);
+                                           : cleanRssText(std::move(itemTitle_), true);
+    std::string description = cleanRssText(std::move(itemDescription_), false);
 
     std::string id;
     if (!guid.empty()) {
-        id = guid;
+        id = std::move(itemGuid_);
     } else if (identified) {
         id = link;
     } else {

@@ -115,7 +115,7 @@ private:
 
 // Trims the text, replaces CR and LF by blanks when asked, decodes the HTML
 // entities nbsp lt gt quot amp tilde circ.
-std::string cleanRssText(const std::string& text, bool replaceLineBreaks);
+std::string cleanRssText(std::string text, bool replaceLineBreaks);
 // Drops tags and quoted runs (of " or ') and decodes entities; a tag's '>'
 // becomes a blank, other control characters become blanks.
 std::string stripRssMarkup(const std::string& text);

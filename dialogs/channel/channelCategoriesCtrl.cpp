@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/core/commandIds.h"
 #include "app/options/globalOptions.h"
 #include "dialogs/base/messageBox.h"
 #include "dialogs/channel/channelPageCommon.h"
@@ -215,9 +216,9 @@ void CChannelCategoriesCtrl::updateCategoriesMenu() {
   for (int i = 0; i < list_->count(); ++i) listed.insert(list_->itemText(i));
   menu_ = new QMenu;
   menu_->setObjectName(QStringLiteral("categoriesMenu"));
-  int command = kFirstCategoryCommand;
+  int command = kCmdFirstCategoryMenuItem;
   for (const std::string& name : GlobalOptions::instance().ChannelCategories) {
-    if (command > kLastCategoryCommand) break;
+    if (command > kCmdLastCategoryMenuItem) break;
     if (listed.count(qs(name))) continue;
     QAction* action = menu_->addAction(qs(name));
     action->setData(command++);

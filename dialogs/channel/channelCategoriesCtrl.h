@@ -71,10 +71,6 @@ private:
 
 class CChannelCategoriesCtrl {
 public:
-  // Category menu commands, in menu order.
-  static constexpr int kFirstCategoryCommand = 169;
-  static constexpr int kLastCategoryCommand = 189;
-
   CChannelCategoriesCtrl(CChannelCategoriesCtrlEditListBox* list, QPushButton* menuButton);
   ~CChannelCategoriesCtrl();
   CChannelCategoriesCtrl(const CChannelCategoriesCtrl&) = delete;

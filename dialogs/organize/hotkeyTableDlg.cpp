@@ -10,6 +10,7 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include "app/core/commandIds.h"
 #include "dialogs/base/messageBox.h"
 #include "dialogs/base/resizer.h"
 #include "dialogs/base/windowPlacement.h"
@@ -30,12 +31,11 @@ constexpr int kApplyId = 1170;
 constexpr int kExtraId = 1171;
 constexpr int kOkId = 1;
 constexpr int kCancelId = 2;
-constexpr int kHelpId = 57670;
 
 using R = CResizer;
 const R::Row kLayout[] = {
-    R::row(kHelpId, R::none(), R::absolute(0), R::keep(), R::none(), R::absolute(0), R::keep()),
-    R::row(kCancelId, R::none(), R::abut(kHelpId, R::kHalfMargin), R::keep(), R::none(), R::absolute(0), R::keep()),
+    R::row(kCmdHelp, R::none(), R::absolute(0), R::keep(), R::none(), R::absolute(0), R::keep()),
+    R::row(kCancelId, R::none(), R::abut(kCmdHelp, R::kHalfMargin), R::keep(), R::none(), R::absolute(0), R::keep()),
     R::row(kOkId, R::none(), R::abut(kCancelId, R::kHalfMargin), R::keep(), R::none(), R::absolute(0), R::keep()),
     R::row(kAssignId, R::none(), R::absolute(0), R::keep(), R::none(), R::none(), R::none()),
     R::row(kHotkeyBoxId, R::none(), R::abut(kAssignId, R::kHalfMargin), R::keep(), R::none(), R::none(), R::none()),
@@ -81,13 +81,13 @@ CHotkeyTableDlg::CHotkeyTableDlg(const Words& words, SaveWindowPlacement* placem
     const char* text;
     QStyle::StandardPixmap icon;
   } commands[] = {
-      {kNewCommand, "New", QStyle::SP_FileIcon},
-      {kRemoveCommand, "Remove", QStyle::SP_TrashIcon},
+      {kCmdHotkeyNew, "New", QStyle::SP_FileIcon},
+      {kCmdHotkeyRemove, "Remove", QStyle::SP_TrashIcon},
       {0, nullptr, QStyle::SP_CustomBase},
-      {kMoveUpCommand, "Move up", QStyle::SP_ArrowUp},
-      {kMoveDownCommand, "Move down", QStyle::SP_ArrowDown},
+      {kCmdHotkeyMoveUp, "Move up", QStyle::SP_ArrowUp},
+      {kCmdHotkeyMoveDown, "Move down", QStyle::SP_ArrowDown},
       {0, nullptr, QStyle::SP_CustomBase},
-      {kPropertiesCommand, "Properties", QStyle::SP_FileDialogDetailedView},
+      {kCmdHotkeyProperties, "Properties", QStyle::SP_FileDialogDetailedView},
   };
   for (const auto& c : commands) {
     if (c.command == 0) {
@@ -149,7 +149,7 @@ CHotkeyTableDlg::CHotkeyTableDlg(const Words& words, SaveWindowPlacement* placem
   cancelButton_->setGeometry(346, 295, 75, 25);
   helpButton_ = new QPushButton(tr("Help"), this);
   helpButton_->setObjectName(QStringLiteral("helpButton"));
-  setControlId(helpButton_, kHelpId);
+  setControlId(helpButton_, kCmdHelp);
   helpButton_->setGeometry(429, 295, 75, 25);
   resize(519, 335);
 
@@ -164,7 +164,7 @@ CHotkeyTableDlg::CHotkeyTableDlg(const Words& words, SaveWindowPlacement* placem
   connect(cancelButton_, &QPushButton::clicked, this, &CHotkeyTableDlg::reject);
   connect(helpButton_, &QPushButton::clicked, this, [this] { showOrganizeHelp(this); });
   connect(list_, &QTreeWidget::itemSelectionChanged, this, &CHotkeyTableDlg::updateControls);
-  connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { postCommand(kPropertiesCommand); });
+  connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { postCommand(kCmdHotkeyProperties); });
 }
 
 CHotkeyTableDlg::~CHotkeyTableDlg() { releaseHotkeys(); }
@@ -276,10 +276,10 @@ void CHotkeyTableDlg::updateControls() {
   assignButton_->setEnabled(selected);
   applyButton_->setEnabled(selected);
   hotkeyBox_->setHotkey(selected ? hotkeyAt(row) : Hotkey());
-  commandAction(kRemoveCommand)->setEnabled(selected);
-  commandAction(kPropertiesCommand)->setEnabled(selected);
-  commandAction(kMoveUpCommand)->setEnabled(selected && row > 0);
-  commandAction(kMoveDownCommand)->setEnabled(selected && row < rowCount() - 1);
+  commandAction(kCmdHotkeyRemove)->setEnabled(selected);
+  commandAction(kCmdHotkeyProperties)->setEnabled(selected);
+  commandAction(kCmdHotkeyMoveUp)->setEnabled(selected && row > 0);
+  commandAction(kCmdHotkeyMoveDown)->setEnabled(selected && row < rowCount() - 1);
 }
 
 QAction* CHotkeyTableDlg::commandAction(int command) const {
@@ -294,11 +294,11 @@ void CHotkeyTableDlg::postCommand(int command) {
 
 void CHotkeyTableDlg::runCommand(int command) {
   switch (command) {
-    case kNewCommand: onNew(); break;
-    case kRemoveCommand: onRemove(); break;
-    case kMoveUpCommand: onMove(-1); break;
-    case kMoveDownCommand: onMove(1); break;
-    case kPropertiesCommand: onProperties(); break;
+    case kCmdHotkeyNew: onNew(); break;
+    case kCmdHotkeyRemove: onRemove(); break;
+    case kCmdHotkeyMoveUp: onMove(-1); break;
+    case kCmdHotkeyMoveDown: onMove(1); break;
+    case kCmdHotkeyProperties: onProperties(); break;
     default: break;
   }
 }
@@ -310,15 +310,15 @@ bool CHotkeyTableDlg::eventFilter(QObject* watched, QEvent* event) {
     const bool keypad = key->modifiers() & Qt::KeypadModifier;
     int command = 0;
     if (key->key() == Qt::Key_Space && mods == Qt::NoModifier)
-      command = kPropertiesCommand;
+      command = kCmdHotkeyProperties;
     else if (key->key() == Qt::Key_Up && mods == Qt::AltModifier)
-      command = kMoveUpCommand;
+      command = kCmdHotkeyMoveUp;
     else if (key->key() == Qt::Key_Down && mods == Qt::AltModifier)
-      command = kMoveDownCommand;
+      command = kCmdHotkeyMoveDown;
     else if (key->key() == Qt::Key_Delete || (keypad && key->key() == Qt::Key_Minus))
-      command = kRemoveCommand;
+      command = kCmdHotkeyRemove;
     else if (keypad && key->key() == Qt::Key_Plus)
-      command = kNewCommand;
+      command = kCmdHotkeyNew;
     if (command != 0) {
       postCommand(command);
       return true;

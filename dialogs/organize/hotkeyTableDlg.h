@@ -56,13 +56,6 @@ class CHotkeyTableDlg : public AppDialog {
   Q_OBJECT
 
 public:
-  // Toolbar commands.
-  static constexpr int kNewCommand = 32957;
-  static constexpr int kRemoveCommand = 32958;
-  static constexpr int kMoveUpCommand = 32920;
-  static constexpr int kMoveDownCommand = 32921;
-  static constexpr int kPropertiesCommand = 32959;
-
   struct Words {
     QString pluralNoun;    // "channel filters"
     QString singularNoun;  // "channel filter"

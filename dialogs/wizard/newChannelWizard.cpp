@@ -26,6 +26,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 
+#include "app/core/commandIds.h"
 #include "app/core/messageGroups.h"
 #include "app/core/programObjects.h"
 #include "app/listeners/localPortListener.h"
@@ -69,7 +70,6 @@ constexpr int kParamsHelpContext = 0x2F031;
 constexpr int kDetailsHelpContext = 0x2F021;
 constexpr int kConfigHelpContext = 0x2F011;
 constexpr int kSearchHelpContext = 0x2F041;
-constexpr unsigned kOrganizeChannelFiltersCommand = 32962;
 constexpr int kManyChannels = 20;
 
 CNewChannelWizard* g_existingWizard = nullptr;
@@ -451,7 +451,7 @@ int CNewChannelWizard::DoModal() {
   if (manager != nullptr && manager->getChannelCount() >= kManyChannels &&
       CHintDlg("ManagingChannels", parentWidget()).DoModal() == IDYES) {
     if (const platform::messages::Handle window = getMainWindowHandle())
-      platform::messages::postMessage(window, platform::messages::WM_COMMAND, kOrganizeChannelFiltersCommand, 0);
+      platform::messages::postMessage(window, platform::messages::WM_COMMAND, kCmdOrganizeFilters, 0);
   }
   return ID_WIZFINISH;
 }

@@ -184,7 +184,9 @@ std::uint32_t waitForMultipleObjects(std::uint32_t count, Waitable* const* objec
 // waiting threads sleep on a condition variable that every release notifies,
 // so an exclusive locker cannot miss a shared release.
 
-SharedExclusiveLock::SharedExclusiveLock() { shared_.reserve(100); }
+// The table of shared holders grows as threads take the lock: there is a lock
+// for every channel, its feed and settings, and few threads share one at once.
+SharedExclusiveLock::SharedExclusiveLock() = default;
 
 SharedExclusiveLock::~SharedExclusiveLock() = default;
 

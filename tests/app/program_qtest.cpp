@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/commandIds.h"
 #include "app/core/singleInstance.h"
 #include "platform/registry.h"
 #include "tests/support/httpServer.h"
@@ -252,7 +253,7 @@ private slots:
         // of a second start after it still arrives. SIGTERM then ends the
         // program through its shut-down (the tray test drives the menu's Exit).
         QVERIFY(install.sendCommand(57665));
-        QVERIFY(install.sendCommand(kShowMainWindowCommand));
+        QVERIFY(install.sendCommand(kCmdShowMainWindow));
         QTRY_VERIFY_WITH_TIMEOUT(read(log).find("Command from another start: 32844") != std::string::npos, 30000);
         QVERIFY(read(log).find("Refused a command on the instance socket: '57665'") != std::string::npos);
         QCOMPARE(first->state(), QProcess::Running);

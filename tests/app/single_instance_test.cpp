@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 
+#include "app/core/commandIds.h"
 #include "app/core/singleInstance.h"
 #include "platform/process.h"
 #include "tests/support/test_support.h"
@@ -113,7 +114,7 @@ TEST(SingleInstance, KilledCopyDoesNotBlockTheNextStart)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     std::lock_guard<std::mutex> guard(mutex);
-    EXPECT_EQ(received, kShowMainWindowCommand);
+    EXPECT_EQ(received, kCmdShowMainWindow);
 }
 
 TEST(SingleInstance, LockHeldWithoutAnAnswerIsBusy)

@@ -12,6 +12,7 @@
 #include <QTextEdit>
 #include <QtTest>
 
+#include "app/core/commandIds.h"
 #include "channels/channelConfig.h"
 #include "dialogs/channel/channelConfigPage.h"
 #include "dialogs/channel/channelDetailsPage.h"
@@ -441,7 +442,7 @@ private slots:
     run.run(channel, [](CChannelPropSheet& sheet) {
       CChannelSearchPropPage* page = show(sheet, sheet.searchPage());
       QCOMPARE(page->categoriesMenu()->actions().size(), 21);
-      page->onCategoriesMenuResult(CChannelCategoriesCtrl::kFirstCategoryCommand);
+      page->onCategoriesMenuResult(kCmdFirstCategoryMenuItem);
       QCOMPARE(page->categoriesMenu()->actions().size(), 21);
       QCOMPARE(page->categoriesMenu()->actions().last()->text(), QString("C22"));
       page->listBox()->selectItem(0);

@@ -17,6 +17,7 @@
 #include <deque>
 #include <map>
 
+#include "app/core/commandIds.h"
 #include "app/core/programObjects.h"
 #include "app/reports/channelReportGenerator.h"
 #include "dialogs/organize/channelFilterDlg.h"
@@ -239,17 +240,17 @@ private slots:
       QCOMPARE(rows(dialog, 1), (QStringList{"Ctrl+1", "", "Ctrl+3", "Ctrl+5"}));
       driver.on("channelFilterDialog", nameFilter("B2"));
       dialog.selectRow(1);
-      dialog.runCommand(CHotkeyTableDlg::kPropertiesCommand);
+      dialog.runCommand(kCmdHotkeyProperties);
       driver.on("channelFilterDialog", nameFilter("D"));
-      dialog.runCommand(CHotkeyTableDlg::kNewCommand);
+      dialog.runCommand(kCmdHotkeyNew);
       dialog.selectRow(2);
       assignKeys(dialog, Qt::Key_9, Qt::ControlModifier);  // C gets Ctrl+9, not stored
       dialog.selectRow(0);
-      dialog.runCommand(CHotkeyTableDlg::kRemoveCommand);  // A
+      dialog.runCommand(kCmdHotkeyRemove);  // A
       QCOMPARE(storedNames(config_, "Channel Filter ", "FilterName"), (QStringList{"B", "C", "E"}));
       QCOMPARE(storedHotkeys(config_, "Channel Filter Hotkeys"), (QStringList{"2=Ctrl+3", "3=Ctrl+5"}));
       dialog.selectRow(2);
-      dialog.runCommand(CHotkeyTableDlg::kRemoveCommand);  // E, stored third now
+      dialog.runCommand(kCmdHotkeyRemove);  // E, stored third now
       rowsBeforeCancel = rows(dialog);
       click(dialog, "cancelButton");
     });
@@ -264,7 +265,7 @@ private slots:
     driver.on("organizeFiltersDialog", [&](QDialog& d) {
       auto& dialog = as<COrganizeChannelFiltersDlg>(d);
       dialog.selectRow(1);
-      dialog.runCommand(CHotkeyTableDlg::kMoveUpCommand);
+      dialog.runCommand(kCmdHotkeyMoveUp);
       QCOMPARE(rows(dialog), (QStringList{"C", "B"}));
       assignKeys(dialog, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
       dialog.selectRow(1);
@@ -291,7 +292,7 @@ private slots:
       auto& dialog = as<COrganizeChannelFiltersDlg>(d);
       programPaths().userConfigFile = env_->dir.file("blocker/config.ini");  // a folder that is a file
       dialog.selectRow(0);
-      dialog.runCommand(CHotkeyTableDlg::kRemoveCommand);
+      dialog.runCommand(kCmdHotkeyRemove);
       programPaths().userConfigFile = config_;
       QCOMPARE(rows(dialog), QStringList{"B"});
       click(dialog, "cancelButton");
@@ -330,13 +331,13 @@ private slots:
       QCOMPARE(dialog.selectedRow(), 0);
       QCOMPARE(dialog.rowText(0, 1), QStringLiteral("Ctrl+A"));
       driver.on("selectChannelDialog", pickBeta);
-      dialog.runCommand(CHotkeyTableDlg::kNewCommand);
+      dialog.runCommand(kCmdHotkeyNew);
       driver.on("selectChannelDialog", pickBeta);  // the same channel again: its row is selected
-      dialog.runCommand(CHotkeyTableDlg::kNewCommand);
+      dialog.runCommand(kCmdHotkeyNew);
       QCOMPARE(dialog.rowCount(), 2);
       QCOMPARE(dialog.selectedRow(), 1);
       dialog.selectRow(0);
-      dialog.runCommand(CHotkeyTableDlg::kRemoveCommand);
+      dialog.runCommand(kCmdHotkeyRemove);
       QCOMPARE(dialog.rowCount(), 1);
       QCOMPARE(tools::getIniString(config_, "Channel Favorites", "1", "", true), alpha->getConfigFilename());
       click(dialog, "cancelButton");
@@ -347,7 +348,7 @@ private slots:
     driver.on("organizeFavoritesDialog", [&](QDialog& d) {
       auto& dialog = as<COrganizeChannelFavoritesDlg>(d);
       driver.on("selectChannelDialog", pickBeta);
-      dialog.runCommand(CHotkeyTableDlg::kNewCommand);
+      dialog.runCommand(kCmdHotkeyNew);
       click(dialog, "okButton");
     });
     QVERIFY(organizeChannelFavorites(nullptr));
@@ -410,7 +411,7 @@ private slots:
       auto& dialog = as<COrganizeChannelFiltersDlg>(d);
       QTreeWidget* list = dialog.list();
       dialog.selectRow(0);
-      QVERIFY(!dialog.commandAction(CHotkeyTableDlg::kMoveUpCommand)->isEnabled());
+      QVERIFY(!dialog.commandAction(kCmdHotkeyMoveUp)->isEnabled());
       QTest::keyClick(list, Qt::Key_Up, Qt::AltModifier);
       QCoreApplication::sendPostedEvents();
       QCOMPARE(rows(dialog), (QStringList{"A", "B"}));
@@ -418,7 +419,7 @@ private slots:
       QCoreApplication::sendPostedEvents();
       QCOMPARE(rows(dialog), (QStringList{"B", "A"}));
       QCOMPARE(dialog.selectedRow(), 1);
-      QVERIFY(!dialog.commandAction(CHotkeyTableDlg::kMoveDownCommand)->isEnabled());
+      QVERIFY(!dialog.commandAction(kCmdHotkeyMoveDown)->isEnabled());
       QTest::keyClick(list, Qt::Key_Down, Qt::AltModifier);
       QCoreApplication::sendPostedEvents();
       QCOMPARE(rows(dialog), (QStringList{"B", "A"}));
@@ -712,7 +713,7 @@ private slots:
         click(report, "okButton");
       });
       dialog.selectRow(0);
-      dialog.runCommand(CHotkeyTableDlg::kPropertiesCommand);
+      dialog.runCommand(kCmdHotkeyProperties);
       note("reports after report");
       click(dialog, "cancelButton");
     });
@@ -830,7 +831,7 @@ private slots:
         f.done(QDialog::Rejected);
       });
       dialog.selectRow(0);
-      dialog.runCommand(CHotkeyTableDlg::kPropertiesCommand);
+      dialog.runCommand(kCmdHotkeyProperties);
       QCOMPARE(dialog.rowText(0), QStringLiteral("tech"));
       dialog.selectRow(1);
       click(dialog, "okButton");

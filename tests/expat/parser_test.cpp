@@ -212,6 +212,29 @@ TEST(ExpatParser, MalformedDocumentThrowsWithPosition) {
     EXPECT_EQ(parser.getTagStackText(), ":rss:channel");
 }
 
+// A document over a mebibyte goes to expat in pieces, a smaller one whole.
+// Catches: text cut or doubled where a piece ends (inside a character as
+// well), or a line of an error counted wrongly across pieces.
+TEST(ExpatParser, LargeDocumentKeepsTextAndErrorPositionAcrossPieces) {
+    std::string text = "<rss>\n<channel>\n";
+    constexpr int kPadLines = 170000;  // about 1.2 MB of "<pad/>"
+    for (int i = 0; i < kPadLines; ++i) text += "<pad/>\n";
+    std::string description;
+    for (int i = 0; i < 100000; ++i) description += "caf\xC3\xA9 ";
+    text += "<description>" + description + "</description>\n</chanel>\n</rss>";
+    ASSERT_GT(text.size(), 1024u * 1024u + 64u * 1024u);
+
+    RecordingParser parser;
+    try {
+        parser.parseText(text);
+        FAIL() << "no exception";
+    } catch (const expat::Exception& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "XML parse failed (7:L" + std::to_string(kPadLines + 4) + "/C2): mismatched tag");
+    }
+    EXPECT_EQ(parser.descriptionText, description);
+}
+
 // Catches: an exception unwound through the C library (or swallowed) instead
 // of passing out of parse unchanged, or later handlers still called.
 TEST(ExpatParser, HandlerExceptionPassesOutUnchanged) {

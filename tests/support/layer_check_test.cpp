@@ -1,5 +1,6 @@
 // scripts/check-layers, run on a small tree: each include against the layer
-// order is named, and a tree that keeps the order passes.
+// order, and each command number written outside its header, is named, and a
+// tree that keeps the rules passes.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -52,6 +53,42 @@ TEST(LayerCheck, NamesEveryIncludeAgainstTheOrderAndPassesAnOrderlyTree) {
     }
     EXPECT_EQ(output.find("window.cpp"), std::string::npos) << output;
     EXPECT_EQ(output.find("careDlg.cpp"), std::string::npos) << output;
+}
+
+TEST(LayerCheck, NamesCommandNumbersWrittenOutsideTheirHeader) {
+    testsupport::TempDir tree;
+    testsupport::writeFile(tree.file("app/core/commandIds.h"),
+                           "constexpr int kCmdShowMainWindow = 32844;\n"
+                           "constexpr int kCmdSizeToFit = 108;\n"
+                           "constexpr int kCmdFirstUserTool = 189;\n");
+    // Names, comments, texts with the number inside a longer one and small
+    // numbers outside a command call or case label are fine.
+    testsupport::writeFile(tree.file("ui/frame/frame.cpp"),
+                           "// 32844 shows the window\n"
+                           "void f() { runCommand(kCmdShowMainWindow); }\n"
+                           "int g() { return 328445 + 1.32844; }\n"
+                           "void h() { resize(519, 108); postCommand(kCmdFirstUserTool + 189); }\n");
+    testsupport::writeFile(tree.file("platform/keys.cpp"), "int k = 32844;\n");
+    std::string output;
+    EXPECT_EQ(runCheck(tree.str(), output), 0) << output;
+
+    testsupport::writeFile(tree.file("ui/tray/tray.cpp"), "void f() { postToMainFrame(32844); }\n");
+    testsupport::writeFile(tree.file("ui/channel/frame.cpp"), "switch (id) {\ncase 108: break;\n}\n");
+    testsupport::writeFile(tree.file("dialogs/menu.cpp"), "const int items[] = {32844, 0};  // 108\n");
+    testsupport::writeFile(tree.file("app/desktop/app.cpp"), "void f() { defineCommand(189 + n, t); }\n");
+    testsupport::writeFile(tree.file("app/core/instance.h"), "constexpr unsigned kShow = 32844;\n");
+    output.clear();
+    EXPECT_EQ(runCheck(tree.str(), output), 1);
+    for (const char* fault : {"ui/tray/tray.cpp:1: command 32844 written as a number: use kCmdShowMainWindow",
+                              "ui/channel/frame.cpp:2: command 108 written as a number: use kCmdSizeToFit",
+                              "dialogs/menu.cpp:1: command 32844 written as a number",
+                              "app/desktop/app.cpp:1: command 189 written as a number: use kCmdFirstUserTool",
+                              "app/core/instance.h:1: command 32844 written as a number"}) {
+        EXPECT_NE(output.find(fault), std::string::npos) << fault << "\n" << output;
+    }
+    EXPECT_EQ(output.find("frame/frame.cpp"), std::string::npos) << output;
+    EXPECT_EQ(output.find("keys.cpp"), std::string::npos) << output;
+    EXPECT_EQ(output.find("commandIds.h"), std::string::npos) << output;
 }
 
 }  // namespace

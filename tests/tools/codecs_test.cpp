@@ -170,6 +170,9 @@ TEST(HtmlEntities, EncodeAndDecode)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(tools::decodeHtmlEntities(c.text), c.decoded);
+        std::string inPlace = c.text;
+        tools::decodeHtmlEntitiesInPlace(inPlace);
+        EXPECT_EQ(inPlace, c.decoded);
     }
 }
 

@@ -12,6 +12,7 @@
 #include <QObject>
 #include <string>
 
+#include "app/core/commandIds.h"
 #include "ui/browser/pageFrame.h"
 #include "ui/events/uiEvent.h"
 
@@ -70,7 +71,7 @@ public:
     CAppPluginView* getHtmlView() const { return view_; }
     // The caption the main frame shows: the plug-in's display name.
     std::string getCaptionText() const;
-    int getMdiTabMenuId() const override { return 334; }
+    int getMdiTabMenuId() const override { return kMenuPluginWindow; }
 
     void onGlobalOptionsChanged(GlobalOptionsChangedUiEvent&) override;
     std::string getDescription() const override { return "[CAppPluginBrowserMdiChildWnd]"; }

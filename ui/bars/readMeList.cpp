@@ -5,6 +5,7 @@
 #include <QStatusBar>
 #include <QUrl>
 
+#include "app/core/commandIds.h"
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
 #include "app/misc/readMeLimits.h"
@@ -265,7 +266,7 @@ bool CReadMeListWnd::listKeyPressed(int row, int key, int modifiers) {
         return true;
     }
     if (key == 46) {
-        runCommand((modifiers & 2) != 0 ? 32900 : 32901);
+        runCommand((modifiers & 2) != 0 ? kCmdReadMeRemoveAll : kCmdReadMeRemoveItem);
         return true;
     }
     return false;
@@ -274,7 +275,7 @@ bool CReadMeListWnd::listKeyPressed(int row, int key, int modifiers) {
 bool CReadMeListWnd::runCommand(int id) {
     const int row = selectedRow();
     const Entry* e = entryAt(row);
-    if (id == 32900) {
+    if (id == kCmdReadMeRemoveAll) {
         if (rowCount() == 0) return false;
         if (dialogs::CHintDlg("ConfirmRemoveAllFromReadMe", this).DoModal() != dialogs::IDOK) return true;
         setFocus();
@@ -288,10 +289,10 @@ bool CReadMeListWnd::runCommand(int id) {
         return false;
     }
     switch (id) {
-    case 32898: openItem(row); break;
-    case 32870: copyToClipboard(this, e->itemUrl); break;
-    case 32894: emailUrl(e->itemUrl); break;
-    case 32901:
+    case kCmdReadMeOpenItem: openItem(row); break;
+    case kCmdCopyUrl: copyToClipboard(this, e->itemUrl); break;
+    case kCmdEmailUrl: emailUrl(e->itemUrl); break;
+    case kCmdReadMeRemoveItem:
         if (dialogs::CHintDlg("ConfirmRemoveFromReadMe", this).DoModal() == dialogs::IDOK) {
             setFocus();
             removeAndSave(row);
@@ -305,17 +306,19 @@ bool CReadMeListWnd::runCommand(int id) {
 bool CReadMeListWnd::listContextMenu(const QPoint& point) {
     QMenu menu(this);
     const bool selected = selectedRow() >= 0;
-    const std::pair<int, const char*> items[] = {{32898, "&Open item"},   {32870, "&Copy URL"},
-                                                 {32894, "&Email URL"},   {32901, "&Remove item"},
-                                                 {32900, "Remove &all"}};
+    const std::pair<int, const char*> items[] = {{kCmdReadMeOpenItem, "&Open item"},
+                                                 {kCmdCopyUrl, "&Copy URL"},
+                                                 {kCmdEmailUrl, "&Email URL"},
+                                                 {kCmdReadMeRemoveItem, "&Remove item"},
+                                                 {kCmdReadMeRemoveAll, "Remove &all"}};
     for (const auto& [id, text] : items) {
         QAction* a = menu.addAction(QString::fromUtf8(text));
-        a->setEnabled(id == 32900 ? rowCount() > 0 : selected);
+        a->setEnabled(id == kCmdReadMeRemoveAll ? rowCount() > 0 : selected);
         connect(a, &QAction::triggered, this, [this, id = id] { runCommand(id); });
     }
     if (CMainFrame* frame = getMainFrame()) {
-        if (QAction* clip = frame->getCommand(32917)) {
-            frame->updateCommandUi(32917);
+        if (QAction* clip = frame->getCommand(kCmdAddFromClipboard)) {
+            frame->updateCommandUi(kCmdAddFromClipboard);
             menu.addSeparator();
             menu.addAction(clip);
         }

@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QTabWidget>
 
+#include "app/core/commandIds.h"
 #include "app/core/programObjects.h"
 #include "channels/channelManager.h"
 #include "ui/bars/controlCenterPanes.h"
@@ -115,25 +116,25 @@ bool CWorkspaceBar::onListContextMenu(CAppListCtrl*, const QPoint& point) {
         }
     };
     if (tab == 0) {
-        add(32845, "&Open channel");
-        add(32828, "&Update now");
-        add(32827, "&Properties");
-        add(32888, "View last &feed");
-        add(32905, "Has &new content");
-        add(32970, "Mark &all as read");
+        add(kCmdOpen, "&Open channel");
+        add(kCmdUpdateNow, "&Update now");
+        add(kCmdProperties, "&Properties");
+        add(kCmdViewLastFeed, "View last &feed");
+        add(kCmdHasNewContent, "Has &new content");
+        add(kCmdMarkSelectedChannelRead, "Mark &all as read");
         // The places of the category and hook-command sub-menus, which the
         // main frame fills when the menu opens.
-        for (int placeholder : {32965, 32966}) {
+        for (int placeholder : {kCmdCategoriesPlaceholder, kCmdHookCommandsPlaceholder}) {
             if (QAction* action = frame != nullptr ? frame->getCommand(placeholder) : nullptr) menu.addAction(action);
         }
         menu.addSeparator();
-        add(32826, "&Delete channel");
+        add(kCmdDeleteChannel, "&Delete channel");
         menu.addSeparator();
-        add(32847, "Ne&w channel");
-        add(32962, "Channel &filters");
+        add(kCmdNewChannel, "Ne&w channel");
+        add(kCmdOrganizeFilters, "Channel &filters");
     } else {
-        add(32845, "&Open plugin");
-        add(32827, "&Properties");
+        add(kCmdOpen, "&Open plugin");
+        add(kCmdProperties, "&Properties");
     }
     if (frame != nullptr) frame->onShowPopupMenu(&menu);
     menu.exec(point);

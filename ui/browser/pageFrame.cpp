@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QVBoxLayout>
 
+#include "app/core/commandIds.h"
 #include "ui/bars/controlCenterPanes.h"
 #include "ui/bars/workspaceBar.h"
 #include "ui/browser/safeWebView.h"
@@ -12,7 +13,6 @@
 #include "ui/frame/mainFrame.h"
 
 namespace {
-constexpr int kShowNavBarCommand = 32912;
 constexpr int kMaxTitle = 260;
 }
 
@@ -37,9 +37,9 @@ void CPageView::onLoadFinished() {
 CPageMdiChildWnd::CPageMdiChildWnd(QWidget* parent)
     : CAppMdiChildWnd(parent), toolbar_(new CBrowserToolbar(this, nullptr)) {
     navBarAction_ = new QAction(tr("Show na&vbar"), this);
-    navBarAction_->setProperty("commandId", kShowNavBarCommand);
+    navBarAction_->setProperty("commandId", kCmdShowNavBar);
     navBarAction_->setCheckable(true);
-    connect(navBarAction_, &QAction::triggered, this, [this] { runCommand(kShowNavBarCommand); });
+    connect(navBarAction_, &QAction::triggered, this, [this] { runCommand(kCmdShowNavBar); });
     if (QMenu* menu = systemMenu()) {
         menu->addSeparator();
         menu->addAction(navBarAction_);
@@ -110,7 +110,7 @@ void CPageMdiChildWnd::takePageTitle(const std::string& title) {
 }
 
 bool CPageMdiChildWnd::runCommand(int id) {
-    if (id != kShowNavBarCommand) return false;
+    if (id != kCmdShowNavBar) return false;
     showNavBar(!isNavBarVisible());
     return true;
 }

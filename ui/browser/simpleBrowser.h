@@ -14,6 +14,7 @@
 #include <QObject>
 #include <string>
 
+#include "app/core/commandIds.h"
 #include "ui/browser/pageFrame.h"
 #include "ui/events/uiEvent.h"
 
@@ -63,7 +64,7 @@ public:
     CSimpleBrowserDoc* getDocument() const { return doc_; }
     CSimpleBrowserView* getBrowserView() const { return view_; }
     std::string getTitle() const;
-    int getMdiTabMenuId() const override { return 333; }
+    int getMdiTabMenuId() const override { return kMenuSimpleBrowserWindow; }
 
     void onGlobalOptionsChanged(GlobalOptionsChangedUiEvent&) override;
     std::string getDescription() const override { return "[CSimpleBrowserMdiChildWnd]"; }

@@ -8,6 +8,7 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include "app/core/commandIds.h"
 #include "tools/files.h"
 #include "tools/tempFile.h"
 #include "ui/widgets/appListCtrl.h"
@@ -70,7 +71,8 @@ CBrowserToolbar::CBrowserToolbar(CBrowserToolbarParent* owner, QWidget* parent) 
     back_ = new QAction(style()->standardIcon(QStyle::SP_ArrowBack), QStringLiteral("Back"), this);
     forward_ = new QAction(style()->standardIcon(QStyle::SP_ArrowForward), QStringLiteral("Forward"), this);
     go_ = new QAction(style()->standardIcon(QStyle::SP_ArrowRight), QStringLiteral("Go"), this);
-    for (auto [action, id] : {std::pair{back_, 32909}, {forward_, 32910}, {go_, 32915}}) {
+    for (auto [action, id] :
+         {std::pair{back_, kCmdBrowserBack}, {forward_, kCmdBrowserForward}, {go_, kCmdBrowserGo}}) {
         action->setProperty("commandId", id);
         connect(action, &QAction::triggered, this, [this, id = id] { runCommand(id); });
     }
@@ -95,7 +97,7 @@ void CBrowserToolbar::onReset() {
     if (urlEdit_ == nullptr) {
         urlEdit_ = new UrlEdit(owner_, this);
         urlEdit_->setObjectName(QStringLiteral("urlEdit"));
-        urlEdit_->setProperty("commandId", 32913);
+        urlEdit_->setProperty("commandId", kCmdBrowserAddress);
         connect(urlEdit_, &QLineEdit::returnPressed, this, [this] { goToUrl(); });
         urlEdit_->show();
     }
@@ -103,13 +105,15 @@ void CBrowserToolbar::onReset() {
     layoutUrlBox();
 }
 
-bool CBrowserToolbar::isToolbarCommand(int id) { return id == 32909 || id == 32910 || id == 32915; }
+bool CBrowserToolbar::isToolbarCommand(int id) {
+    return id == kCmdBrowserBack || id == kCmdBrowserForward || id == kCmdBrowserGo;
+}
 
 bool CBrowserToolbar::runCommand(int id) {
     switch (id) {
-    case 32909: owner_->onBrowserGoBack(); return true;
-    case 32910: owner_->onBrowserGoForward(); return true;
-    case 32915: goToUrl(); return true;
+    case kCmdBrowserBack: owner_->onBrowserGoBack(); return true;
+    case kCmdBrowserForward: owner_->onBrowserGoForward(); return true;
+    case kCmdBrowserGo: goToUrl(); return true;
     default: return false;
     }
 }

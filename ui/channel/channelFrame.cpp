@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QSplitter>
 
+#include "app/core/commandIds.h"
 #include "app/options/globalOptions.h"
 #include "channels/channel.h"
 #include "dialogs/hints/hintDlg.h"
@@ -40,10 +41,10 @@ CChannelMdiChildWnd::CChannelMdiChildWnd(channels::Channel* channel, QWidget* pa
     if (menu != nullptr) {
         QAction* first = menu->actions().value(0);
         QAction* summary = new QAction(QStringLiteral("Show &summary"), menu);
-        connect(summary, &QAction::triggered, this, [this] { runCommand(32858); });
+        connect(summary, &QAction::triggered, this, [this] { runCommand(kCmdShowSummary); });
         QAction* navBar = new QAction(QStringLiteral("Show na&vbar"), menu);
         navBar->setCheckable(true);
-        connect(navBar, &QAction::triggered, this, [this] { runCommand(32912); });
+        connect(navBar, &QAction::triggered, this, [this] { runCommand(kCmdShowNavBar); });
         connect(menu, &QMenu::aboutToShow, navBar, [this, navBar] { navBar->setChecked(browserView_->isNavBarVisible()); });
         menu->insertAction(first, summary);
         menu->insertAction(first, navBar);
@@ -126,17 +127,17 @@ ChildCommandState CChannelMdiChildWnd::commandState(int id) const {
     ChildCommandState state;
     state.handled = true;
     switch (id) {
-    case 32856:
-    case 32857: state.enabled = channel_->getFeedItemCount() != 0; return state;
-    case 32859:
+    case kCmdNextItem:
+    case kCmdPreviousItem: state.enabled = channel_->getFeedItemCount() != 0; return state;
+    case kCmdShowItemPane:
         state.enabled = true;
         state.text = getItemPaneHeight() < itemView_->getItemRowHeight() ? QStringLiteral("Show &item pane")
                                                                          : QStringLiteral("Hide &item pane");
         return state;
-    case 108:
-    case 32858: state.enabled = true; return state;
-    case 32896: state.enabled = itemView_->selectedRow() >= 0; return state;
-    case 32912:
+    case kCmdSizeToFit:
+    case kCmdShowSummary: state.enabled = true; return state;
+    case kCmdAddToReadMeList: state.enabled = itemView_->selectedRow() >= 0; return state;
+    case kCmdShowNavBar:
         state.enabled = true;
         state.checkable = true;
         state.checked = browserView_->isNavBarVisible();
@@ -152,16 +153,16 @@ ChildCommandState CChannelMdiChildWnd::commandState(int id) const {
 
 bool CChannelMdiChildWnd::runCommand(int id) {
     switch (id) {
-    case 32856: itemView_->selectNext(); return true;
-    case 32857: itemView_->selectPrevious(); return true;
-    case 108: {
+    case kCmdNextItem: itemView_->selectNext(); return true;
+    case kCmdPreviousItem: itemView_->selectPrevious(); return true;
+    case kCmdSizeToFit: {
         const std::time_t now = std::time(nullptr);
         sizeToFit(now - lastSizeToFit_ > 1, true);
         lastSizeToFit_ = now;
         itemView_->setFocus();
         return true;
     }
-    case 32859:
+    case kCmdShowItemPane:
         if (getItemPaneHeight() < itemView_->getItemRowHeight()) {
             if (rememberedHeight_ < 1) {
                 sizeToFit(true, true);
@@ -173,13 +174,13 @@ bool CChannelMdiChildWnd::runCommand(int id) {
             hideItemPane();
         }
         return true;
-    case 32858:
+    case kCmdShowSummary:
         itemView_->reload(true);
         browserView_->showSummary();
         getUiHandler()->fireChannelViewActivated(channel_, this, false);
         return true;
-    case 32896: return itemView_->runCommand(32896);
-    case 32912:
+    case kCmdAddToReadMeList: return itemView_->runCommand(kCmdAddToReadMeList);
+    case kCmdShowNavBar:
         browserView_->showNavBar(!browserView_->isNavBarVisible());
         emit commandsChanged();
         return true;

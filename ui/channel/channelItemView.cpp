@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 
+#include "app/core/commandIds.h"
 #include "app/core/programObjects.h"
 #include "app/options/globalOptions.h"
 #include "app/settings/channelDesktopSettings.h"
@@ -24,6 +25,7 @@
 #include "ui/events/uiHandler.h"
 #include "ui/helpers/misc.h"
 #include "ui/helpers/openers.h"
+#include "ui/hotkeys/hotkeyBinding.h"
 #include "ui/widgets/appListCtrl.h"
 
 namespace {
@@ -36,15 +38,6 @@ QString plainTitle(const std::string& title) {
     return QString::fromStdString(tools::decodeHtmlEntities(stripper.getOutput()));
 }
 
-int virtualKeyOf(int key) {
-    switch (key) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Space: return 32;
-    case Qt::Key_Delete: return 46;
-    default: return (key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9) ? key : 0;
-    }
-}
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -240,27 +233,28 @@ bool CChannelItemView::markAllDirection() const {
 }
 
 QString CChannelItemView::commandText(int id) const {
-    if (id == 32903) {
+    if (id == kCmdToggleItemRead) {
         const int s = selectedRow();
         return s >= 0 && rowIcon(s) == 0 ? QStringLiteral("&Mark as un-read") : QStringLiteral("&Mark as read");
     }
-    if (id == 32904) return markAllDirection() ? QStringLiteral("Mark &all as read") : QStringLiteral("Mark &all as un-read");
+    if (id == kCmdMarkAllItemsRead)
+        return markAllDirection() ? QStringLiteral("Mark &all as read") : QStringLiteral("Mark &all as un-read");
     return {};
 }
 
 ChildCommandState CChannelItemView::commandState(int id) const {
     ChildCommandState state;
     switch (id) {
-    case 32869:
-    case 32880:
-    case 32870:
-    case 32894:
-    case 32896: state.enabled = selectedRow() >= 0; break;
-    case 32903:
+    case kCmdOpenItem:
+    case kCmdOpenItemInNewWindow:
+    case kCmdCopyUrl:
+    case kCmdEmailUrl:
+    case kCmdAddToReadMeList: state.enabled = selectedRow() >= 0; break;
+    case kCmdToggleItemRead:
         state.enabled = selectedRow() >= 0;
         state.text = commandText(id);
         break;
-    case 32904:
+    case kCmdMarkAllItemsRead:
         state.enabled = rowCount() > 0;
         if (state.enabled) state.text = commandText(id);
         break;
@@ -272,7 +266,7 @@ ChildCommandState CChannelItemView::commandState(int id) const {
 
 bool CChannelItemView::runCommand(int id) {
     ChannelDesktopSettings* settings = getChannelDesktopSettings(channel_);
-    if (id == 32904) {
+    if (id == kCmdMarkAllItemsRead) {
         if (rowCount() == 0 || settings == nullptr) return false;
         settings->markAllFeedItemsViewed(markAllDirection());
         return true;
@@ -284,14 +278,14 @@ bool CChannelItemView::runCommand(int id) {
         return false;
     }
     switch (id) {
-    case 32869: getUiHandler()->onFeedItemOpened(frame_, channel_, row); break;
-    case 32880: openFeedItemInNewWindow(channel_, *item); break;
-    case 32870: copyToClipboard(this, item->getUrl()); break;
-    case 32894: emailUrl(item->getUrl()); break;
-    case 32903:
+    case kCmdOpenItem: getUiHandler()->onFeedItemOpened(frame_, channel_, row); break;
+    case kCmdOpenItemInNewWindow: openFeedItemInNewWindow(channel_, *item); break;
+    case kCmdCopyUrl: copyToClipboard(this, item->getUrl()); break;
+    case kCmdEmailUrl: emailUrl(item->getUrl()); break;
+    case kCmdToggleItemRead:
         if (settings != nullptr) settings->setFeedItemViewed(item->getId(), rowIcon(row) != 0, true, true);
         break;
-    case 32896:
+    case kCmdAddToReadMeList:
         if (CWorkPad* pad = getWorkPad()) {
             pad->getReadMeList()->addFeedItem(channel_, item->getId(), item->getUrl(), item->getTitle(), true);
         }
@@ -307,26 +301,30 @@ void CChannelItemView::keyPressEvent(QKeyEvent* event) {
         const int mods = makeModifierKeyState(event->modifiers() & Qt::ShiftModifier,
                                               event->modifiers() & Qt::ControlModifier,
                                               event->modifiers() & Qt::AltModifier);
-        if (getUiHandler()->onFeedItemKeyPressed(frame_, channel_, row, virtualKeyOf(event->key()), mods)) return;
+        // A modifier pressed alone is no key of the list.
+        const int key = ui::isModifierKey(event->key())
+                              ? 0
+                              : ui::virtualKeyFromQt(event->key(), event->modifiers(), event->nativeScanCode());
+        if (getUiHandler()->onFeedItemKeyPressed(frame_, channel_, row, key, mods)) return;
     }
     QTreeView::keyPressEvent(event);
 }
 
 void CChannelItemView::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    const std::pair<int, QString> items[] = {{32869, QStringLiteral("&Open item")},
-                                             {32880, QStringLiteral("Open in &new window")},
-                                             {32870, QStringLiteral("&Copy URL")},
-                                             {32894, QStringLiteral("&Email URL")},
-                                             {32896, QStringLiteral("Add to &read-me list")},
-                                             {32903, commandText(32903)},
-                                             {108, QStringLiteral("&Size to fit")},
-                                             {32904, commandText(32904)}};
+    const std::pair<int, QString> items[] = {{kCmdOpenItem, QStringLiteral("&Open item")},
+                                             {kCmdOpenItemInNewWindow, QStringLiteral("Open in &new window")},
+                                             {kCmdCopyUrl, QStringLiteral("&Copy URL")},
+                                             {kCmdEmailUrl, QStringLiteral("&Email URL")},
+                                             {kCmdAddToReadMeList, QStringLiteral("Add to &read-me list")},
+                                             {kCmdToggleItemRead, commandText(kCmdToggleItemRead)},
+                                             {kCmdSizeToFit, QStringLiteral("&Size to fit")},
+                                             {kCmdMarkAllItemsRead, commandText(kCmdMarkAllItemsRead)}};
     for (const auto& [id, text] : items) {
         QAction* a = menu.addAction(text);
-        a->setEnabled(id == 108 || commandState(id).enabled);
-        if (id == 108) {
-            connect(a, &QAction::triggered, this, [this] { frame_->runCommand(108); });
+        a->setEnabled(id == kCmdSizeToFit || commandState(id).enabled);
+        if (id == kCmdSizeToFit) {
+            connect(a, &QAction::triggered, this, [this] { frame_->runCommand(kCmdSizeToFit); });
         } else {
             connect(a, &QAction::triggered, this, [this, id = id] { runCommand(id); });
         }

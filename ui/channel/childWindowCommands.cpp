@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <vector>
 
+#include "app/core/commandIds.h"
 #include "ui/channel/mdiChildBase.h"
 #include "ui/frame/mainFrame.h"
 
@@ -18,12 +19,22 @@ struct CommandText {
 
 // Each command's text while no window says otherwise.
 constexpr CommandText kCommands[] = {
-    {32856, "&Next item"},          {32857, "P&revious item"},       {32859, "Show &item pane"},
-    {108, "&Size to fit"},          {32858, "Show &summary"},        {32896, "Add to &read-me list"},
-    {32912, "Show na&vbar"},        {32869, "&Open item"},           {32880, "Open in &new window"},
-    {32870, "&Copy URL"},           {32894, "&Email URL"},           {32903, "&Mark as read"},
-    {32904, "Mark &all as read"},   {32909, "Back"},                 {32910, "Forward"},
-    {32915, "Go"},
+    {kCmdNextItem, "&Next item"},
+    {kCmdPreviousItem, "P&revious item"},
+    {kCmdShowItemPane, "Show &item pane"},
+    {kCmdSizeToFit, "&Size to fit"},
+    {kCmdShowSummary, "Show &summary"},
+    {kCmdAddToReadMeList, "Add to &read-me list"},
+    {kCmdShowNavBar, "Show na&vbar"},
+    {kCmdOpenItem, "&Open item"},
+    {kCmdOpenItemInNewWindow, "Open in &new window"},
+    {kCmdCopyUrl, "&Copy URL"},
+    {kCmdEmailUrl, "&Email URL"},
+    {kCmdToggleItemRead, "&Mark as read"},
+    {kCmdMarkAllItemsRead, "Mark &all as read"},
+    {kCmdBrowserBack, "Back"},
+    {kCmdBrowserForward, "Forward"},
+    {kCmdBrowserGo, "Go"},
 };
 
 // Keeps the actions in step with the active child window. It keeps the

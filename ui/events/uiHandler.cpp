@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ctime>
 
+#include "app/core/commandIds.h"
 #include "app/core/messageGroups.h"
 #include "lib/log/messageLog.h"
 #include "channels/channel.h"
@@ -19,10 +20,6 @@
 
 namespace {
 
-constexpr int kOpenCommand = 32845;
-constexpr int kShowSummaryCommand = 32858;
-constexpr int kPropertiesCommand = 32827;
-constexpr int kUpdateNowCommand = 32828;
 constexpr int kEnterKey = 13;
 constexpr int kSpaceKey = 32;
 constexpr int kCtrl = 2;
@@ -196,11 +193,11 @@ bool UiHandler::onMyChannelsItemOpened(channels::Channel* channel) {
         } else {
             seams::missing("ChannelWindowOps::getActiveChildChannel");
         }
-        postCommand(shown ? kShowSummaryCommand : kOpenCommand);
+        postCommand(shown ? kCmdShowSummary : kCmdOpen);
     } else if (modifiers == kCtrl || modifiers == kAlt) {
-        postCommand(kPropertiesCommand);
+        postCommand(kCmdProperties);
     } else {
-        postCommand(kUpdateNowCommand);
+        postCommand(kCmdUpdateNow);
     }
     return true;
 }
@@ -208,11 +205,11 @@ bool UiHandler::onMyChannelsItemOpened(channels::Channel* channel) {
 bool UiHandler::onMyChannelsKeyPressed(channels::Channel* channel, int virtualKey, int modifiers) {
     if (channel == nullptr || (virtualKey != kEnterKey && virtualKey != kSpaceKey)) return false;
     if (modifiers == 0) {
-        postCommand(kOpenCommand);
+        postCommand(kCmdOpen);
     } else if (modifiers == kCtrl || modifiers == kAlt) {
-        postCommand(kPropertiesCommand);
+        postCommand(kCmdProperties);
     } else {
-        postCommand(kUpdateNowCommand);
+        postCommand(kCmdUpdateNow);
     }
     return true;
 }
@@ -242,14 +239,14 @@ bool UiHandler::onAppPluginItemOpened(channels::AppPlugin* appPlugin) {
     if (appPlugin == nullptr) {
         beep();
     } else {
-        postCommand(kOpenCommand);
+        postCommand(kCmdOpen);
     }
     return true;
 }
 
 bool UiHandler::onAppPluginKeyPressed(channels::AppPlugin* appPlugin, int virtualKey, int modifiers) {
     if (appPlugin == nullptr || (virtualKey != kEnterKey && virtualKey != kSpaceKey)) return false;
-    postCommand(modifiers == 0 ? kOpenCommand : kPropertiesCommand);
+    postCommand(modifiers == 0 ? kCmdOpen : kCmdProperties);
     return true;
 }
 

@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <exception>
 
+#include "app/core/commandIds.h"
 #include "app/core/seams.h"
 #include "app/core/messageGroups.h"
 #include "lib/log/messageLog.h"
@@ -673,14 +674,16 @@ QMenu* CMainFrame::createMdiTabMenu(QMdiSubWindow* child, QWidget* parent) {
     std::vector<int> ids;
     int menuId = 0;
     if (dynamic_cast<CChannelMdiChildWnd*>(child) != nullptr) {
-        menuId = 335;
+        menuId = kMenuChannelWindow;
     } else if (auto* page = dynamic_cast<CPageMdiChildWnd*>(child)) {
         menuId = page->getMdiTabMenuId();
     }
     switch (menuId) {
-    case 333: ids = {32912, 0, 57602}; break;
-    case 334: ids = {32827, 32912, 0, 57602}; break;
-    case 335: ids = {32828, 0, 32827, 32858, 32912, 32888, 0, 57602}; break;
+    case kMenuSimpleBrowserWindow: ids = {kCmdShowNavBar, 0, kCmdClose}; break;
+    case kMenuPluginWindow: ids = {kCmdProperties, kCmdShowNavBar, 0, kCmdClose}; break;
+    case kMenuChannelWindow:
+        ids = {kCmdUpdateNow, 0, kCmdProperties, kCmdShowSummary, kCmdShowNavBar, kCmdViewLastFeed, 0, kCmdClose};
+        break;
     default: break;
     }
     if (ids.empty()) return nullptr;

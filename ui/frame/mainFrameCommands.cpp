@@ -17,6 +17,7 @@
 #include <exception>
 
 #include "app/core/branding.h"
+#include "app/core/commandIds.h"
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
 #include "app/options/globalOptions.h"
@@ -183,9 +184,9 @@ void CMainFrame::installCommands() {
     };
 
     // File
-    defineCommand(32847, QStringLiteral("&New channel..."), [this] { dialogs::startNewChannelWizard(this, ""); },
-                  always);
-    defineCommand(32845, QStringLiteral("&Open"), [this] { openSelected(); }, [this](QAction& a) {
+    defineCommand(kCmdNewChannel, QStringLiteral("&New channel..."),
+                  [this] { dialogs::startNewChannelWizard(this, ""); }, always);
+    defineCommand(kCmdOpen, QStringLiteral("&Open"), [this] { openSelected(); }, [this](QAction& a) {
         const int tab = workspaceBar_->getActiveTab();
         bool enabled = false;
         if (tab == 0) enabled = workspaceBar_->getMyChannelsWnd()->selectedRow() >= 0;
@@ -194,10 +195,12 @@ void CMainFrame::installCommands() {
         a.setText(tab == 0 ? QStringLiteral("&Open channel")
                            : tab == 1 ? QStringLiteral("&Open plugin") : QStringLiteral("&Open"));
     });
-    defineCommand(32963, QStringLiteral("Open n&ext channel"), [this] { openNextChannel(); }, [this](QAction& a) {
-        a.setEnabled(workspaceBar_->getActiveTab() == 0 && workspaceBar_->getMyChannelsWnd()->rowCount() > 0);
-    });
-    defineCommand(57602, QStringLiteral("&Close"), [this] {
+    defineCommand(kCmdOpenNextChannel, QStringLiteral("Open n&ext channel"), [this] { openNextChannel(); },
+                  [this](QAction& a) {
+                      a.setEnabled(workspaceBar_->getActiveTab() == 0 &&
+                                   workspaceBar_->getMyChannelsWnd()->rowCount() > 0);
+                  });
+    defineCommand(kCmdClose, QStringLiteral("&Close"), [this] {
         QMdiSubWindow* child = mdiArea_->currentSubWindow();
         if (child == nullptr) {
             beep();
@@ -205,15 +208,15 @@ void CMainFrame::installCommands() {
         }
         child->close();
     }, [this](QAction& a) { a.setEnabled(activeChildFrame() != nullptr); });
-    defineCommand(32826, QStringLiteral("&Delete channel"), [this] { deleteChannel(); }, withChannel);
-    defineCommand(57665, QStringLiteral("E&xit"), [this] { close(); }, always);
-    defineCommand(32844, QStringLiteral("&Show Orvan"), [this] { bringToFront(); }, always);
+    defineCommand(kCmdDeleteChannel, QStringLiteral("&Delete channel"), [this] { deleteChannel(); }, withChannel);
+    defineCommand(kCmdExit, QStringLiteral("E&xit"), [this] { close(); }, always);
+    defineCommand(kCmdShowMainWindow, QStringLiteral("&Show Orvan"), [this] { bringToFront(); }, always);
 
     // Edit
-    defineCommand(32827, QStringLiteral("&Properties..."), [this] { openProperties(); }, [this](QAction& a) {
+    defineCommand(kCmdProperties, QStringLiteral("&Properties..."), [this] { openProperties(); }, [this](QAction& a) {
         a.setEnabled(getActiveChannel(false) != nullptr || getActiveAppPlugin(false) != nullptr);
     });
-    defineCommand(32828, QStringLiteral("&Update now"), [this] {
+    defineCommand(kCmdUpdateNow, QStringLiteral("&Update now"), [this] {
         channels::Channel* channel = getActiveChannel(false);
         if (channel == nullptr) {
             beep();
@@ -221,7 +224,7 @@ void CMainFrame::installCommands() {
         }
         channel->requestUpdate();
     }, withChannel);
-    defineCommand(32888, QStringLiteral("View last &feed"), [this] {
+    defineCommand(kCmdViewLastFeed, QStringLiteral("View last &feed"), [this] {
         channels::Channel* channel = getActiveChannel(false);
         if (channel == nullptr) {
             beep();
@@ -229,7 +232,7 @@ void CMainFrame::installCommands() {
         }
         showLastFeed(channel);
     }, withChannel);
-    defineCommand(32952, QStringLiteral("Mark &all as read"), [this] {
+    defineCommand(kCmdMarkActiveChannelRead, QStringLiteral("Mark &all as read"), [this] {
         auto* child = dynamic_cast<CChannelMdiChildWnd*>(activeChildFrame());
         ChannelDesktopSettings* settings = child != nullptr ? getChannelDesktopSettings(child->getChannel()) : nullptr;
         if (settings == nullptr) {
@@ -244,7 +247,7 @@ void CMainFrame::installCommands() {
         const QString text = clipboard != nullptr ? clipboard->text() : QString();
         return text.startsWith(QStringLiteral("http://"), Qt::CaseInsensitive) ? text.toStdString() : std::string();
     };
-    defineCommand(32917, QStringLiteral("Add from clip&board"), [this, clipboardAddress] {
+    defineCommand(kCmdAddFromClipboard, QStringLiteral("Add from clip&board"), [this, clipboardAddress] {
         const std::string url = clipboardAddress();
         if (url.empty() || workPad_ == nullptr) {
             beep();
@@ -253,14 +256,14 @@ void CMainFrame::installCommands() {
         workPad_->getReadMeList()->addUrl(url, true);
     }, [clipboardAddress](QAction& a) { a.setEnabled(!clipboardAddress().empty()); });
     // My Channels' context menu
-    defineCommand(32905, QStringLiteral("Has &new content"), [this] {
+    defineCommand(kCmdHasNewContent, QStringLiteral("Has &new content"), [this] {
         channels::Channel* channel = workspaceBar_->getSelectedChannel();
         ChannelDesktopSettings* settings = getChannelDesktopSettings(channel);
         if (settings == nullptr) {
             beep();
             return;
         }
-        updateCommandUi(32905);
+        updateCommandUi(kCmdHasNewContent);
         // The state the menu showed is the one toggled.
         const std::int32_t lastNew = settings->getLastNewItemTime();
         settings->setLastViewTime(hasNewContentState_ ? lastNew : lastNew - 1);
@@ -272,7 +275,7 @@ void CMainFrame::installCommands() {
         a.setEnabled(settings != nullptr);
         a.setChecked(hasNewContentState_);
     });
-    defineCommand(32970, QStringLiteral("Mark &all as read"), [this] {
+    defineCommand(kCmdMarkSelectedChannelRead, QStringLiteral("Mark &all as read"), [this] {
         channels::Channel* channel = workspaceBar_->getSelectedChannel();
         ChannelDesktopSettings* settings = getChannelDesktopSettings(channel);
         if (settings == nullptr) {
@@ -286,24 +289,24 @@ void CMainFrame::installCommands() {
         a.setEnabled(settings != nullptr && settings->getUnreadFeedItemCount() > 0);
     });
     // Placeholders of the menus built when they open.
-    defineCommand(32965, QStringLiteral("[STANDARD CHANNEL CATEGORIES]"), nullptr);
-    defineCommand(32966, QStringLiteral("[CHANNEL HOOK COMMANDS]"), nullptr);
-    defineCommand(32771, QStringLiteral("[TOOLBARS]"), nullptr);
+    defineCommand(kCmdCategoriesPlaceholder, QStringLiteral("[STANDARD CHANNEL CATEGORIES]"), nullptr);
+    defineCommand(kCmdHookCommandsPlaceholder, QStringLiteral("[CHANNEL HOOK COMMANDS]"), nullptr);
+    defineCommand(kCmdToolbarsPlaceholder, QStringLiteral("[TOOLBARS]"), nullptr);
 
     // View
-    defineCommand(32831, QStringLiteral("My &Channels"), [this] {
+    defineCommand(kCmdShowMyChannels, QStringLiteral("My &Channels"), [this] {
         workspaceBar_->show();
         workspaceBar_->activateMyChannelsTab();
     }, always);
-    defineCommand(32832, QStringLiteral("&Plugins"), [this] {
+    defineCommand(kCmdShowPlugins, QStringLiteral("&Plugins"), [this] {
         workspaceBar_->show();
         workspaceBar_->activateAppPluginsTab();
     }, always);
-    defineCommand(32833, QStringLiteral("&Activity log"), [this] {
+    defineCommand(kCmdShowActivityLog, QStringLiteral("&Activity log"), [this] {
         outputBar_->show();
         outputBar_->showActivityTab();
     }, always);
-    defineCommand(32834, QStringLiteral("&Error log"), [this] {
+    defineCommand(kCmdShowErrorLog, QStringLiteral("&Error log"), [this] {
         outputBar_->show();
         outputBar_->showErrorsTab();
     }, always);
@@ -314,10 +317,10 @@ void CMainFrame::installCommands() {
             a.setChecked(!bar->isHidden());
         });
     };
-    dockToggle(32803, QStringLiteral("C&ontrol Center"), workspaceBar_);
-    dockToggle(32804, QStringLiteral("&Logs"), outputBar_);
-    dockToggle(32895, QStringLiteral("&Workpad"), workPad_);
-    defineCommand(32816, QStringLiteral("Caption &Bar"), [this] {
+    dockToggle(kCmdToggleControlCenter, QStringLiteral("C&ontrol Center"), workspaceBar_);
+    dockToggle(kCmdToggleLogs, QStringLiteral("&Logs"), outputBar_);
+    dockToggle(kCmdToggleWorkpad, QStringLiteral("&Workpad"), workPad_);
+    defineCommand(kCmdToggleCaptionBar, QStringLiteral("Caption &Bar"), [this] {
         GlobalOptions& options = GlobalOptions::instance();
         options.ShowCaptionBar = !options.ShowCaptionBar;
         updateCaptionBar();
@@ -330,7 +333,8 @@ void CMainFrame::installCommands() {
         a.setEnabled(true);
         a.setChecked(GlobalOptions::instance().ShowCaptionBar);
     });
-    defineCommand(59393, QStringLiteral("&Status Bar"), [this] { statusBar()->setVisible(statusBar()->isHidden()); },
+    defineCommand(kCmdToggleStatusBar, QStringLiteral("&Status Bar"),
+                  [this] { statusBar()->setVisible(statusBar()->isHidden()); },
                   [this](QAction& a) {
                       a.setCheckable(true);
                       a.setChecked(!statusBar()->isHidden());
@@ -342,31 +346,31 @@ void CMainFrame::installCommands() {
             a.setChecked(!bar->isHidden());
         });
     };
-    toolBarToggle(32838, QStringLiteral("&General Toolbar"), generalToolBar_);
-    toolBarToggle(32839, QStringLiteral("C&hannels Toolbar"), channelsToolBar_);
+    toolBarToggle(kCmdToggleGeneralToolbar, QStringLiteral("&General Toolbar"), generalToolBar_);
+    toolBarToggle(kCmdToggleChannelsToolbar, QStringLiteral("C&hannels Toolbar"), channelsToolBar_);
     // User-defined toolbars do not exist here: their items stay disabled.
-    for (int id = 32793; id <= 32802; ++id) {
-        defineCommand(id, QStringLiteral("User toolbar %1").arg(id - 32793 + 1), [] { beep(); },
+    for (int id = kCmdFirstUserToolbar; id <= kCmdLastUserToolbar; ++id) {
+        defineCommand(id, QStringLiteral("User toolbar %1").arg(id - kCmdFirstUserToolbar + 1), [] { beep(); },
                       [](QAction& a) { a.setEnabled(false); });
     }
     // The shortcuts bar and its buttons do nothing.
-    for (int id = 32817; id <= 32821; ++id) defineCommand(id, QStringLiteral("Shortcut"), [] {});
+    for (int id = kCmdFirstShortcut; id <= kCmdLastShortcut; ++id) defineCommand(id, QStringLiteral("Shortcut"), [] {});
 
     // The organize dialogs.
-    defineCommand(32960, QStringLiteral("Organize favorites..."),
+    defineCommand(kCmdOrganizeFavorites, QStringLiteral("Organize favorites..."),
                   [this] { dialogs::organizeChannelFavorites(this); }, always);
     // OK applies the chosen filter to My Channels.
-    defineCommand(32962, QStringLiteral("Channel &filters"), [this] { dialogs::organizeChannelFilters(this); },
-                  always);
-    defineCommand(32968, QStringLiteral("Channel &reports"), [this] { dialogs::organizeChannelReports(this); },
-                  always);
+    defineCommand(kCmdOrganizeFilters, QStringLiteral("Channel &filters"),
+                  [this] { dialogs::organizeChannelFilters(this); }, always);
+    defineCommand(kCmdOrganizeReports, QStringLiteral("Channel &reports"),
+                  [this] { dialogs::organizeChannelReports(this); }, always);
 
     // Tools
-    defineCommand(32835, QStringLiteral("&Options..."), [this] {
+    defineCommand(kCmdOptions, QStringLiteral("&Options..."), [this] {
         dialogs::COptionsPropSheet sheet(this);
         sheet.DoModal();
     }, always);
-    defineCommand(32770, QStringLiteral("&Customize..."), [this] {
+    defineCommand(kCmdCustomize, QStringLiteral("&Customize..."), [this] {
         // The nearest Qt has: the frame's own menu of bars to show or hide.
         QMenu* menu = createPopupMenu();
         if (menu == nullptr) return;
@@ -376,29 +380,29 @@ void CMainFrame::installCommands() {
     }, always);
 
     // Window
-    defineCommand(57650, QStringLiteral("&Cascade"), [this] { mdiArea_->cascadeSubWindows(); }, mdiWindows);
-    defineCommand(57651, QStringLiteral("&Tile"), [this] { mdiArea_->tileSubWindows(); }, mdiWindows);
-    defineCommand(57649, QStringLiteral("Arrange &icons"), [this] { arrangeIcons(); }, mdiWindows);
-    defineCommand(32848, QStringLiteral("Close al&l"), [this] { closeAllWindows(); }, mdiWindows);
-    defineCommand(32823, QStringLiteral("&Windows..."), [this] { showWindowList(); }, mdiWindows);
+    defineCommand(kCmdCascade, QStringLiteral("&Cascade"), [this] { mdiArea_->cascadeSubWindows(); }, mdiWindows);
+    defineCommand(kCmdTile, QStringLiteral("&Tile"), [this] { mdiArea_->tileSubWindows(); }, mdiWindows);
+    defineCommand(kCmdArrangeIcons, QStringLiteral("Arrange &icons"), [this] { arrangeIcons(); }, mdiWindows);
+    defineCommand(kCmdCloseAll, QStringLiteral("Close al&l"), [this] { closeAllWindows(); }, mdiWindows);
+    defineCommand(kCmdWindowList, QStringLiteral("&Windows..."), [this] { showWindowList(); }, mdiWindows);
 
     // Help
-    for (int id : {57667, 57670, 57671}) {
-        defineCommand(id, id == 57667 ? QStringLiteral("&Contents") : QStringLiteral("&Help"), [this] { showHelp(); },
-                      always);
+    for (int id : {kCmdHelpContents, kCmdHelp, kCmdDefaultHelp}) {
+        defineCommand(id, id == kCmdHelpContents ? QStringLiteral("&Contents") : QStringLiteral("&Help"),
+                      [this] { showHelp(); }, always);
     }
-    defineCommand(57669, QStringLiteral("Context &help"), [] {});
-    defineCommand(32955, QStringLiteral("&Forums"), [] {
+    defineCommand(kCmdContextHelp, QStringLiteral("Context &help"), [] {});
+    defineCommand(kCmdForums, QStringLiteral("&Forums"), [] {
         if (!showPage("Orvan forums", programPaths().forumsUrl)) beep();
     }, always);
-    defineCommand(32951, QStringLiteral("FA&Q"), [] {
+    defineCommand(kCmdFaq, QStringLiteral("FA&Q"), [] {
         if (!showPage("Orvan FAQ", programPaths().faqUrl)) beep();
     }, always);
-    defineCommand(32889, QStringLiteral("&License"), [] {
+    defineCommand(kCmdLicence, QStringLiteral("&License"), [] {
         if (!showPage("Software License", fileUrl(joinPath(programPaths().programDir, "license.html")))) beep();
     }, always);
-    defineCommand(32891, QStringLiteral("&Welcome page"), [] { showWelcomePage(false); }, always);
-    defineCommand(57664, QStringLiteral("&About Orvan..."), [this] {
+    defineCommand(kCmdWelcomePage, QStringLiteral("&Welcome page"), [] { showWelcomePage(false); }, always);
+    defineCommand(kCmdAbout, QStringLiteral("&About Orvan..."), [this] {
         dialogs::CAboutPropSheet sheet(this);
         sheet.DoModal();
     }, always);
@@ -414,7 +418,7 @@ void CMainFrame::installDynamicCommands() {
     GlobalOptions& options = GlobalOptions::instance();
     for (int n = 0; n < 20; ++n) {
         // 109-128: apply channel filter n.
-        defineCommand(109 + n, QString(), [this, n, &options] {
+        defineCommand(kCmdFirstChannelFilter + n, QString(), [this, n, &options] {
             if (n >= static_cast<int>(options.ChannelFilters.size())) {
                 beep();
                 return;
@@ -423,7 +427,7 @@ void CMainFrame::installDynamicCommands() {
             dialogs::applyChannelFilterToMyChannels(options.ChannelFilters[static_cast<std::size_t>(n)]);
         });
         // 149-168: generate report n.
-        defineCommand(149 + n, QString(), [this, n, &options] {
+        defineCommand(kCmdFirstChannelReport + n, QString(), [this, n, &options] {
             if (n >= static_cast<int>(options.ChannelReportConfigs.size())) {
                 beep();
                 return;
@@ -432,7 +436,7 @@ void CMainFrame::installDynamicCommands() {
             generateChannelReport(report);
         });
         // 129-148: the current channel in or out of a category.
-        defineCommand(129 + n, QString(), [this, id = 129 + n] {
+        defineCommand(kCmdFirstCategory + n, QString(), [this, id = kCmdFirstCategory + n] {
             channels::Channel* channel = getActiveChannel(false);
             auto it = categoryMap_.find(id);
             if (channel == nullptr || it == categoryMap_.end()) {
@@ -444,7 +448,7 @@ void CMainFrame::installDynamicCommands() {
             settings.setChannelCategory(it->second, !member);
             channel->save();
             workspaceBar_->getMyChannelsWnd()->updateChannel(channel);
-        }, [this, id = 129 + n](QAction& a) {
+        }, [this, id = kCmdFirstCategory + n](QAction& a) {
             a.setCheckable(true);
             channels::Channel* channel = getActiveChannel(false);
             auto it = categoryMap_.find(id);
@@ -452,7 +456,7 @@ void CMainFrame::installDynamicCommands() {
                          channel->getChannelSettings().hasChannelCategory(it->second));
         });
         // 189-208: user tools.
-        defineCommand(189 + n, QString(), [this, id = 189 + n] {
+        defineCommand(kCmdFirstUserTool + n, QString(), [this, id = kCmdFirstUserTool + n] {
             auto it = userToolMap_.find(id);
             if (it == userToolMap_.end() || !it->second) {
                 beep();
@@ -462,7 +466,7 @@ void CMainFrame::installDynamicCommands() {
             tool->run();
         });
         // 32926-32945: open favourite n.
-        defineCommand(32926 + n, QString(), [this, n, &options] {
+        defineCommand(kCmdFirstFavorite + n, QString(), [this, n, &options] {
             if (n >= static_cast<int>(options.ChannelFavorites.size())) {
                 beep();
                 return;
@@ -509,7 +513,7 @@ void CMainFrame::openNextChannel() {
     const int next = selected < 0 || selected >= count - 1 ? 0 : selected + 1;
     list->selectRow(next);
     channels::Channel* channel = list->channelAt(next);
-    runCommand(32845);
+    runCommand(kCmdOpen);
     // Opening took the channel out of the filter: the row that now follows
     // the old selection is the next one to open.
     if (list->findRow(channel) < 0) list->selectRow(selected);

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "app/core/branding.h"
+#include "app/core/commandIds.h"
 #include "app/core/programObjects.h"
 #include "app/options/globalOptions.h"
 #include "app/options/userTool.h"
@@ -19,15 +20,6 @@
 #include "ui/frame/mainFrame.h"
 
 namespace {
-
-// Identifiers of the dynamic ranges.
-constexpr int kFilterBase = 109;
-constexpr int kCategoryBase = 129;
-constexpr int kReportBase = 149;
-constexpr int kUserToolBase = 189;
-constexpr int kFavoriteBase = 32926;
-constexpr int kHookCommandBase = 61440;
-constexpr int kRangeSize = 20;
 
 const char* const kDynamicItem = "dynamicItem";
 
@@ -117,22 +109,28 @@ void CMainFrame::buildMenus() {
             }
         }
     };
-    add(menu(QStringLiteral("&File"), QStringLiteral("File")), {32847, 32845, 32963, 57602, 0, 32826, 0, 57665});
+    add(menu(QStringLiteral("&File"), QStringLiteral("File")),
+        {kCmdNewChannel, kCmdOpen, kCmdOpenNextChannel, kCmdClose, 0, kCmdDeleteChannel, 0, kCmdExit});
     add(menu(QStringLiteral("&Edit"), QStringLiteral("Edit")),
-        {32827, 32828, 32888, 32952, 0, 32858, 32859, 32912, 0, 32856, 32857, 32896, 32966});
+        {kCmdProperties, kCmdUpdateNow, kCmdViewLastFeed, kCmdMarkActiveChannelRead, 0, kCmdShowSummary,
+         kCmdShowItemPane, kCmdShowNavBar, 0, kCmdNextItem, kCmdPreviousItem, kCmdAddToReadMeList,
+         kCmdHookCommandsPlaceholder});
     QMenu* view = menu(QStringLiteral("&View"), QStringLiteral("View"));
-    add(view, {32831, 32832, 0, 32962, 32968, 0, 32833, 32834, 0, 32803, 32804, 32895});
+    add(view, {kCmdShowMyChannels, kCmdShowPlugins, 0, kCmdOrganizeFilters, kCmdOrganizeReports, 0, kCmdShowActivityLog,
+               kCmdShowErrorLog, 0, kCmdToggleControlCenter, kCmdToggleLogs, kCmdToggleWorkpad});
     QMenu* toolbars = view->addMenu(QStringLiteral("&Toolbars"));
     toolbars->setObjectName(QStringLiteral("toolbarsMenu"));
     menus_[QStringLiteral("Toolbars")] = toolbars;
     connect(toolbars, &QMenu::aboutToShow, this, [this, toolbars] { onShowPopupMenu(toolbars); });
-    add(toolbars, {32771});
-    add(view, {32816, 59393});
-    add(menu(QStringLiteral("Fa&vorites"), QStringLiteral("Favorites")), {32960});
-    add(menu(QStringLiteral("&Tools"), QStringLiteral("Tools")), {32835, 32770});
-    add(menu(QStringLiteral("&Window"), QStringLiteral("Window")), {57650, 57651, 57649, 57602, 32848, 0, 32823});
-    add(menu(QStringLiteral("&Help"), QStringLiteral("Help")), {57667, 0, 32955, 32951, 32891, 32889, 0, 57664});
-    for (int id : {32771, 32965, 32966}) {
+    add(toolbars, {kCmdToolbarsPlaceholder});
+    add(view, {kCmdToggleCaptionBar, kCmdToggleStatusBar});
+    add(menu(QStringLiteral("Fa&vorites"), QStringLiteral("Favorites")), {kCmdOrganizeFavorites});
+    add(menu(QStringLiteral("&Tools"), QStringLiteral("Tools")), {kCmdOptions, kCmdCustomize});
+    add(menu(QStringLiteral("&Window"), QStringLiteral("Window")),
+        {kCmdCascade, kCmdTile, kCmdArrangeIcons, kCmdClose, kCmdCloseAll, 0, kCmdWindowList});
+    add(menu(QStringLiteral("&Help"), QStringLiteral("Help")),
+        {kCmdHelpContents, 0, kCmdForums, kCmdFaq, kCmdWelcomePage, kCmdLicence, 0, kCmdAbout});
+    for (int id : {kCmdToolbarsPlaceholder, kCmdCategoriesPlaceholder, kCmdHookCommandsPlaceholder}) {
         if (QAction* placeholder = getCommand(id)) placeholder->setVisible(false);
     }
 }
@@ -147,7 +145,7 @@ void CMainFrame::buildToolBars() {
             }
         }
     };
-    add(channelsToolBar_, {32847, 32845, 32828, 32827, 32826, 0});
+    add(channelsToolBar_, {kCmdNewChannel, kCmdOpen, kCmdUpdateNow, kCmdProperties, kCmdDeleteChannel, 0});
     // The filter and report buttons open their dialogs; their arrows list
     // the filters and reports.
     const auto dropDown = [this](QToolBar* bar, int id, const QString& name) {
@@ -164,9 +162,10 @@ void CMainFrame::buildToolBars() {
         button->setPopupMode(QToolButton::MenuButtonPopup);
         bar->addWidget(button);
     };
-    dropDown(channelsToolBar_, 32962, QStringLiteral("Filters"));
-    dropDown(channelsToolBar_, 32968, QStringLiteral("Reports"));
-    add(generalToolBar_, {32831, 32832, 0, 32803, 32804, 32895, 0, 32835});
+    dropDown(channelsToolBar_, kCmdOrganizeFilters, QStringLiteral("Filters"));
+    dropDown(channelsToolBar_, kCmdOrganizeReports, QStringLiteral("Reports"));
+    add(generalToolBar_, {kCmdShowMyChannels, kCmdShowPlugins, 0, kCmdToggleControlCenter, kCmdToggleLogs,
+                          kCmdToggleWorkpad, 0, kCmdOptions});
 }
 
 void CMainFrame::onShowPopupMenu(QMenu* menu) {
@@ -179,22 +178,22 @@ void CMainFrame::onShowPopupMenu(QMenu* menu) {
         QAction* action = getCommand(id);
         return action != nullptr && actions.contains(action);
     };
-    if (holds(32960)) fillFavoritesMenu(menu);
-    if (holds(32965)) fillCategoriesPlaceholder(menu, getCommand(32965));
-    if (holds(32966)) fillHookCommandsPlaceholder(menu, getCommand(32966));
-    if (holds(32835)) fillToolsMenu(menu);
-    if (holds(32771)) fillToolbarsMenu(menu);
+    if (holds(kCmdOrganizeFavorites)) fillFavoritesMenu(menu);
+    if (holds(kCmdCategoriesPlaceholder)) fillCategoriesPlaceholder(menu, getCommand(kCmdCategoriesPlaceholder));
+    if (holds(kCmdHookCommandsPlaceholder)) fillHookCommandsPlaceholder(menu, getCommand(kCmdHookCommandsPlaceholder));
+    if (holds(kCmdOptions)) fillToolsMenu(menu);
+    if (holds(kCmdToolbarsPlaceholder)) fillToolbarsMenu(menu);
     GlobalOptions& options = GlobalOptions::instance();
     if (menu == getMenu(QStringLiteral("Filters"))) {
-        for (std::size_t i = 0; i < options.ChannelFilters.size() && i < kRangeSize; ++i) {
-            QAction* action = getCommand(kFilterBase + static_cast<int>(i));
+        for (std::size_t i = 0; i < options.ChannelFilters.size() && i < kCmdRangeSize; ++i) {
+            QAction* action = getCommand(kCmdFirstChannelFilter + static_cast<int>(i));
             action->setText(withHotkey(plainMenuText(options.ChannelFilters[i].getFilterName()), options.ChannelFilterHotkeys, i));
             menu->addAction(markDynamic(action));
         }
     }
     if (menu == getMenu(QStringLiteral("Reports"))) {
-        for (std::size_t i = 0; i < options.ChannelReportConfigs.size() && i < kRangeSize; ++i) {
-            QAction* action = getCommand(kReportBase + static_cast<int>(i));
+        for (std::size_t i = 0; i < options.ChannelReportConfigs.size() && i < kCmdRangeSize; ++i) {
+            QAction* action = getCommand(kCmdFirstChannelReport + static_cast<int>(i));
             action->setText(withHotkey(plainMenuText(options.ChannelReportConfigs[i].getReportName()),
                                        options.ChannelReportHotkeys, i));
             menu->addAction(markDynamic(action));
@@ -208,7 +207,7 @@ void CMainFrame::fillFavoritesMenu(QMenu* menu) {
     if (options.ChannelFavorites.empty()) return;
     markDynamic(menu->addSeparator());
     std::set<QChar> used;
-    for (std::size_t i = 0; i < options.ChannelFavorites.size() && i < kRangeSize; ++i) {
+    for (std::size_t i = 0; i < options.ChannelFavorites.size() && i < kCmdRangeSize; ++i) {
         channels::Channel* channel = findChannel(options.ChannelFavorites[i]);
         if (channel == nullptr) continue;
         std::string name = channel->getDisplayName();
@@ -219,7 +218,7 @@ void CMainFrame::fillFavoritesMenu(QMenu* menu) {
             text.prepend(QLatin1Char('&'));
             used.insert(first);
         }
-        QAction* action = getCommand(kFavoriteBase + static_cast<int>(i));
+        QAction* action = getCommand(kCmdFirstFavorite + static_cast<int>(i));
         action->setText(withHotkey(text, options.ChannelFavoriteHotkeys, i));
         menu->addAction(markDynamic(action));
     }
@@ -229,12 +228,12 @@ void CMainFrame::fillToolsMenu(QMenu* menu) {
     userToolMap_.clear();
     std::set<QChar> used;
     for (QAction* action : menu->actions()) addMnemonics(action->text(), used);
-    int next = kUserToolBase;
+    int next = kCmdFirstUserTool;
     const auto addTools = [&](const std::vector<std::unique_ptr<UserTool>>& tools) {
-        if (tools.empty() || next >= kUserToolBase + kRangeSize) return;
+        if (tools.empty() || next >= kCmdFirstUserTool + kCmdRangeSize) return;
         markDynamic(menu->addSeparator());
         for (const auto& tool : tools) {
-            if (next >= kUserToolBase + kRangeSize) break;
+            if (next >= kCmdFirstUserTool + kCmdRangeSize) break;
             QString text = qs(tool->getMenuItemText());
             const QChar first = text.isEmpty() ? QChar() : text[0].toUpper();
             if (!text.isEmpty() && used.count(first) == 0 && !text.contains(QLatin1Char('&'))) {
@@ -261,8 +260,8 @@ void CMainFrame::fillCategoriesPlaceholder(QMenu* menu, QAction* placeholder) {
     insertSeparatorBefore(menu, after);
     auto* sub = new QMenu(QStringLiteral("Channel &categories"), menu);
     sub->setObjectName(QStringLiteral("categoriesMenu"));
-    for (std::size_t i = 0; i < categories.size() && i < kRangeSize; ++i) {
-        const int id = kCategoryBase + static_cast<int>(i);
+    for (std::size_t i = 0; i < categories.size() && i < kCmdRangeSize; ++i) {
+        const int id = kCmdFirstCategory + static_cast<int>(i);
         categoryMap_[id] = categories[i];
         QAction* action = getCommand(id);
         action->setText(plainMenuText(categories[i]));
@@ -294,7 +293,7 @@ void CMainFrame::fillHookCommandsPlaceholder(QMenu* menu, QAction* placeholder) 
     if (hooks.empty()) return;
     QAction* after = actionAfter(menu, placeholder);
     insertSeparatorBefore(menu, after);
-    int next = kHookCommandBase;
+    int next = kCmdFirstHookCommand;
     for (const HookMenu& hook : hooks) {
         auto* sub = new QMenu(plainMenuText(hook.title), menu);
         for (const channels::CommandDef& def : hook.commands) {
@@ -310,7 +309,7 @@ void CMainFrame::fillHookCommandsPlaceholder(QMenu* menu, QAction* placeholder) 
 
 void CMainFrame::fillToolbarsMenu(QMenu* menu) {
     // The two toolbars of the frame; user-defined toolbars do not exist.
-    for (int id : {32838, 32839}) {
+    for (int id : {kCmdToggleGeneralToolbar, kCmdToggleChannelsToolbar}) {
         if (QAction* action = getCommand(id)) menu->addAction(markDynamic(action));
     }
 }

@@ -131,23 +131,23 @@ unsigned short virtualKeyFromQt(int qtKey, Qt::KeyboardModifiers modifiers, quin
     return 0;
 }
 
-bool hotkeysFromKeyPress(int qtKey, Qt::KeyboardModifiers modifiers, quint32 scanCode, Hotkey& virtualForm,
-                         Hotkey& characterForm) {
-    virtualForm.clear();
-    characterForm.clear();
-    if (modifiers.testFlag(Qt::MetaModifier)) return false;
+bool isModifierKey(int qtKey) {
     switch (qtKey) {
     case Qt::Key_Shift:
     case Qt::Key_Control:
     case Qt::Key_Alt:
     case Qt::Key_AltGr:
-    case Qt::Key_Meta:
-    case Qt::Key_unknown:
-    case 0:
-        return false;
-    default:
-        break;
+    case Qt::Key_Meta: return true;
+    default: return false;
     }
+}
+
+bool hotkeysFromKeyPress(int qtKey, Qt::KeyboardModifiers modifiers, quint32 scanCode, Hotkey& virtualForm,
+                         Hotkey& characterForm) {
+    virtualForm.clear();
+    characterForm.clear();
+    if (modifiers.testFlag(Qt::MetaModifier)) return false;
+    if (isModifierKey(qtKey) || qtKey == Qt::Key_unknown || qtKey == 0) return false;
     unsigned char flags = 0;
     if (modifiers.testFlag(Qt::ControlModifier)) flags |= FCONTROL;
     if (modifiers.testFlag(Qt::AltModifier)) flags |= FALT;

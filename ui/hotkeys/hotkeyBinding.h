@@ -38,6 +38,10 @@ unsigned short virtualKeyFromQt(int qtKey, Qt::KeyboardModifiers modifiers, quin
 // form (the character as typed without Ctrl or Alt, with FCONTROL/FALT).
 // False when the press is no hotkey at all (a modifier alone, Meta held, a
 // key the table does not know and that types no character).
+// Whether the key is a modifier key pressed alone (Shift, Ctrl, Alt, AltGr,
+// Meta): no hotkey, and no key of its own for the lists.
+bool isModifierKey(int qtKey);
+
 bool hotkeysFromKeyPress(int qtKey, Qt::KeyboardModifiers modifiers, quint32 scanCode, Hotkey& virtualForm,
                          Hotkey& characterForm);
 bool hotkeysFromKeyEvent(const QKeyEvent& event, Hotkey& virtualForm, Hotkey& characterForm);

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "app/core/commandIds.h"
 #include "app/options/globalOptions.h"
 
 namespace {
@@ -67,7 +68,7 @@ CBalloonHelp::~CBalloonHelp() {
 }
 
 QMenu* CBalloonHelp::createContextMenu(int menuId, QWidget* parent) {
-    if (menuId != NewFeedItemNotificationRequest::kContextMenuId) return nullptr;
+    if (menuId != kMenuNewItemNotification) return nullptr;
     auto* menu = new QMenu(parent);
     menu->setObjectName(QStringLiteral("newFeedItemBalloonMenu"));
     using R = NewFeedItemNotificationRequest;

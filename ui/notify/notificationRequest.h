@@ -17,6 +17,8 @@
 #include <ostream>
 #include <string>
 
+#include "app/core/commandIds.h"
+
 namespace channels {
 class Channel;
 }
@@ -90,8 +92,13 @@ class NewFeedItemNotificationRequest : public NotificationRequest {
 public:
     // The new-item menu: Open, Open in new window, Copy URL, Email URL, Add
     // to read-me list.
-    static constexpr int kContextMenuId = 326;
-    enum Command { Open = 32869, OpenInNewWindow = 32880, CopyUrl = 32870, EmailUrl = 32894, AddToReadMeList = 32896 };
+    enum Command {
+        Open = kCmdOpenItem,
+        OpenInNewWindow = kCmdOpenItemInNewWindow,
+        CopyUrl = kCmdCopyUrl,
+        EmailUrl = kCmdEmailUrl,
+        AddToReadMeList = kCmdAddToReadMeList
+    };
 
     NewFeedItemNotificationRequest(std::string title, std::string text, channels::Channel* channel,
                                    std::string feedItemId, std::string feedItemUrl, std::string feedItemTitle,
@@ -99,7 +106,7 @@ public:
 
     channels::Channel* getChannel() const override;
     bool isClickable() const override { return true; }
-    int getContextMenuId() const override { return kContextMenuId; }
+    int getContextMenuId() const override { return kMenuNewItemNotification; }
     // "[title: url: text]".
     void describe(std::ostream& os) const override;
     // Opens the item in its channel's window; beeps when there is none.

@@ -5,6 +5,7 @@
 #include <QTimerEvent>
 #include <QWidget>
 
+#include "app/core/commandIds.h"
 #include "app/core/messageGroups.h"
 #include "app/core/programPaths.h"
 #include "app/options/globalOptions.h"
@@ -265,10 +266,10 @@ void CSystemTray::runCommand(int id) {
         return;
     case Exit:
         setExitRequested(true);
-        postToMainFrame(57665);
+        postToMainFrame(kCmdExit);
         return;
     default:
-        if (id >= ui::kFirstTrayMenuId && id <= ui::kLastTrayMenuId) ui::onTrayMenuCommand(id);
+        if (id >= kCmdFirstTrayMenuEntry && id <= kCmdLastTrayMenuEntry) ui::onTrayMenuCommand(id);
         return;
     }
 }

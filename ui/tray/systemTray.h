@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/commandIds.h"
 #include "ui/events/uiEvent.h"
 
 class QMenu;
@@ -36,7 +37,7 @@ public:
     static constexpr unsigned kCallbackMessage = 0x800A;
     static constexpr int kAnimationTimerId = 4567;
     // The menu's fixed commands.
-    enum Command { Open = 32844, Options = 32835, Exit = 32842 };
+    enum Command { Open = kCmdShowMainWindow, Options = kCmdOptions, Exit = kCmdTrayExit };
 
     explicit CSystemTray(QObject* parent = nullptr);
     ~CSystemTray() override;

@@ -85,7 +85,7 @@ public:
     ui::TrayMenuBuild result;
 
     int takeId() {
-        if (nextId_ > ui::kLastTrayMenuId) {
+        if (nextId_ > kCmdLastTrayMenuEntry) {
             ++result.leftOut;
             return 0;
         }
@@ -198,7 +198,7 @@ private:
     }
 
     QMenu* menu_;
-    int nextId_ = ui::kFirstTrayMenuId;
+    int nextId_ = kCmdFirstTrayMenuEntry;
     int textHeight_ = 16;
     int check_ = 16;
     int maxTextWidth_ = 400;

@@ -20,14 +20,12 @@
 #include <memory>
 #include <string>
 
+#include "app/core/commandIds.h"
 #include "channels/feed/feed.h"
 
 class QMenu;
 
 namespace ui {
-
-constexpr int kFirstTrayMenuId = 5000;
-constexpr int kLastTrayMenuId = 5999;
 
 class MenuItemHandler {
 public:

@@ -8,34 +8,10 @@
 #include "app/options/globalOptions.h"
 #include "lib/misc/stringHelpers.h"
 #include "ui/helpers/misc.h"
+#include "ui/hotkeys/hotkeyBinding.h"
 
 namespace {
 int oneClickOverride = -1;
-
-// The virtual-key code of a Qt key (0 for keys the lists don't know).
-int virtualKeyOf(int key) {
-    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) return key;
-    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return 112 + (key - Qt::Key_F1);
-    switch (key) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Space: return 32;
-    case Qt::Key_Delete: return 46;
-    case Qt::Key_Insert: return 45;
-    case Qt::Key_Escape: return 27;
-    case Qt::Key_Tab: return 9;
-    case Qt::Key_Backspace: return 8;
-    case Qt::Key_PageUp: return 33;
-    case Qt::Key_PageDown: return 34;
-    case Qt::Key_End: return 35;
-    case Qt::Key_Home: return 36;
-    case Qt::Key_Left: return 37;
-    case Qt::Key_Up: return 38;
-    case Qt::Key_Right: return 39;
-    case Qt::Key_Down: return 40;
-    default: return 0;
-    }
-}
 
 int modifierBits(Qt::KeyboardModifiers m) {
     return makeModifierKeyState(m & Qt::ShiftModifier, m & Qt::ControlModifier, m & Qt::AltModifier);
@@ -136,7 +112,10 @@ QString CAppListCtrl::rowText(int row) const {
 void CAppListCtrl::applyListStyle() { setCursor(oneClickMode() ? Qt::PointingHandCursor : Qt::ArrowCursor); }
 
 void CAppListCtrl::keyPressEvent(QKeyEvent* event) {
-    const int key = virtualKeyOf(event->key());
+    // A modifier pressed alone is no key of the list.
+    const int key = ui::isModifierKey(event->key())
+                          ? 0
+                          : ui::virtualKeyFromQt(event->key(), event->modifiers(), event->nativeScanCode());
     if (key != 0 && listKeyPressed(selectedRow(), key, modifierBits(event->modifiers()))) {
         event->accept();
         return;
