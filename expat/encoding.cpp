@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -113,8 +114,10 @@ bool isPlainLabel(const std::string& label) {
     return true;
 }
 
-// Converts through iconv; false when iconv does not know the encoding.
-bool convertWithIconv(const std::string& name, const char* buffer, std::size_t length, std::string& out) {
+}  // namespace
+
+bool convertToUtf8(const std::string& name, const char* buffer, std::size_t length, std::string& out,
+                   std::size_t unitSize) {
     iconv_t cd = iconv_open("UTF-8", name.c_str());
     if (cd == reinterpret_cast<iconv_t>(-1)) return false;
     out.clear();
@@ -137,11 +140,13 @@ bool convertWithIconv(const std::string& name, const char* buffer, std::size_t l
         if (errno == E2BIG) {
             out.resize(out.size() * 2);
         } else if (errno == EILSEQ) {
-            // A byte that has no meaning here: one replacement character,
-            // then on with the next byte.
+            // A unit that has no meaning here: one replacement character,
+            // then on with the next unit (a byte, or a UTF-16 or UTF-32 unit,
+            // so that the text after it stays aligned).
             appendReplacement();
-            ++in;
-            --inLeft;
+            const std::size_t skip = std::min(unitSize == 0 ? std::size_t{1} : unitSize, inLeft);
+            in += skip;
+            inLeft -= skip;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
         } else {
             // A sequence cut off by the end of the text.
@@ -166,6 +171,8 @@ bool convertWithIconv(const std::string& name, const char* buffer, std::size_t l
     iconv_close(cd);
     return true;
 }
+
+namespace {
 
 bool isUtf32Label(const std::string& label) {
     return label == "utf-32" || label == "utf32" || label == "utf-32le" || label == "utf-32be" ||
@@ -242,8 +249,8 @@ void prepareDocument(const char* buffer, std::size_t length, PreparedDocument& o
         case Layout::Utf32Be:
             // expat has no UTF-32: the whole text goes to UTF-8 (the mark
             // with it, which expat then skips).
-            if (!convertWithIconv(layout == Layout::Utf32Le ? "UTF-32LE" : "UTF-32BE", buffer, length,
-                                  out.converted))
+            if (!convertToUtf8(layout == Layout::Utf32Le ? "UTF-32LE" : "UTF-32BE", buffer, length,
+                               out.converted, 4))
                 return;
             out.encoding = "UTF-8";
             out.data = out.converted.data();
@@ -268,7 +275,7 @@ void prepareDocument(const char* buffer, std::size_t length, PreparedDocument& o
         decodeWindows1252(buffer, length, out.converted);
     } else {
         if (!isPlainLabel(label)) return;
-        if (!convertWithIconv(iconvName(label), buffer, length, out.converted)) return;
+        if (!convertToUtf8(iconvName(label), buffer, length, out.converted)) return;
         out.encoding = "UTF-8";
     }
     out.data = out.converted.data();

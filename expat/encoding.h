@@ -32,4 +32,11 @@ std::string declaredEncoding(const char* buffer, std::size_t length);
 // Bytes that are not valid in the declared encoding become U+FFFD.
 void prepareDocument(const char* buffer, std::size_t length, PreparedDocument& out);
 
+// Converts text in the iconv encoding `name` to UTF-8 into `out`; false when
+// iconv does not know the encoding. A unit that is not valid (`unitSize`
+// bytes: 2 for UTF-16, 4 for UTF-32, else 1) and a sequence cut off by the
+// end become U+FFFD; the rest of the text is kept.
+bool convertToUtf8(const std::string& name, const char* buffer, std::size_t length, std::string& out,
+                   std::size_t unitSize = 1);
+
 }  // namespace expat

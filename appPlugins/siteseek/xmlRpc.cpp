@@ -1,9 +1,5 @@
 // The two XML-RPC calls to the feed directory: request bodies from templates,
 // one POST each, and the replies cut out and parsed with small element tables.
-#include <iconv.h>
-
-#include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -11,6 +7,7 @@
 
 #include "appPlugins/siteseek/rowTemplateProcessor.h"
 #include "appPlugins/siteseek/siteseek.h"
+#include "expat/encoding.h"
 #include "expat/parser.h"
 #include "lib/log/messageGroup.h"
 #include "lib/log/messageLog.h"
@@ -176,27 +173,9 @@ std::string replyAsUtf8(const std::string& reply) {
     } else {
         return reply;  // an ASCII-compatible reply: its declaration says the rest
     }
-    const iconv_t cd = ::iconv_open("UTF-8", from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("Can't read the UTF-16 reply.");
     std::string out;
-    std::vector<char> input(reply.begin() + static_cast<std::ptrdiff_t>(pos), reply.end());
-    char* in = input.data();
-    std::size_t inLeft = input.size() & ~std::size_t{1};
-    char buffer[4096];
-    while (inLeft > 0) {
-        char* to = buffer;
-        std::size_t toLeft = sizeof buffer;
-        const std::size_t done = ::iconv(cd, &in, &inLeft, &to, &toLeft);
-        out.append(buffer, static_cast<std::size_t>(to - buffer));
-        if (done == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            // A lone surrogate or a cut pair: one replacement character.
-            out += "\xEF\xBF\xBD";
-            const std::size_t skip = std::min<std::size_t>(2, inLeft);
-            in += skip;
-            inLeft -= skip;
-        }
-    }
-    ::iconv_close(cd);
+    if (!expat::convertToUtf8(from, reply.data() + pos, reply.size() - pos, out, 2))
+        throw std::runtime_error("Can't read the UTF-16 reply.");
     // The declaration named UTF-16; the text is UTF-8 now.
     if (out.compare(0, 5, "<?xml") == 0) {
         const std::size_t close = out.find("?>");

@@ -306,6 +306,21 @@ TEST(RssFeedText, DeclaredEncodingsArriveAsUtf8) {
         ASSERT_EQ(utf32Feed->getFeedItemCount(), 1u);
         EXPECT_EQ(item(*utf32Feed, 0).getTitle(), "Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8D\x8E");
     }
+    // A code unit that is no character (a surrogate) becomes U+FFFD and the
+    // text after it stays whole.
+    {
+        const std::u32string text = U"\uFEFF<?xml version=\"1.0\"?><rss><channel><item><title>a";
+        std::string bytes;
+        auto put = [&bytes](char32_t unit) {
+            for (int i = 0; i < 4; ++i) bytes += static_cast<char>((unit >> (8 * i)) & 0xFF);
+        };
+        for (char32_t unit : text) put(unit);
+        put(0xD800);
+        for (char32_t unit : std::u32string(U"b \u00E9</title><guid>g</guid></item></channel></rss>")) put(unit);
+        auto broken = parseText(bytes);
+        ASSERT_EQ(broken->getFeedItemCount(), 1u);
+        EXPECT_EQ(item(*broken, 0).getTitle(), "a\xEF\xBF\xBD" "b \xC3\xA9");
+    }
     // A "utf-32" label on a document in single bytes: read as UTF-8.
     auto mislabelled = parseText(smallFeed(declared("utf-32"), "", "caf\xC3\xA9"));
     ASSERT_EQ(mislabelled->getFeedItemCount(), 1u);
