@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QMetaObject>
+#include <QTimer>
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
@@ -51,6 +52,7 @@
 #include "ui/bars/readMeList.h"
 #include "ui/bars/workPad.h"
 #include "ui/bars/workspaceBar.h"
+#include "ui/browser/pluginServerAccess.h"
 #include "ui/browser/simpleBrowser.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
@@ -67,6 +69,8 @@ CMendrelApp* g_app = nullptr;
 
 // The application server's port.
 constexpr int kAppServerPort = 2604;
+// How long after start-up the web engine starts (see InitInstance).
+constexpr int kWebEngineStartDelayMs = 1000;
 // The main frame's command that shows the licence text.
 
 #define STARTUP_LOG ORVAN_LOG(g_startupGroup)
@@ -320,6 +324,11 @@ bool CMendrelApp::InitInstance() {
         if (CSimpleBrowserDoc* welcome = CSimpleBrowserDoc::openSimpleBrowserDoc("Welcome to " + paths.appName, false, false))
             welcome->activateFrame();
     }
+
+    // The web engine (its profile, with the views' request filter) starts a
+    // second after start-up, when the window is shown and idle, so the first
+    // page the user opens does not wait for it.
+    QTimer::singleShot(kWebEngineStartDelayMs, mainFrame_, [] { ui::installPluginServerAccess(); });
 
     // A request that came while the program was starting is served now.
     if (terminationPending_) QMetaObject::invokeMethod(mainFrame_, [] { requestTermination(); }, Qt::QueuedConnection);
