@@ -53,14 +53,14 @@ void trimInPlace(std::string& text) {
 
 // Reads a leading decimal integer after optional white space and sign;
 // false when there is none or it does not fit.
-bool readLeadingInt(const std::string& text, int& value) {
+bool readLeadingInt(std::string_view text, int& value) {
     std::size_t pos = 0;
     while (pos < text.size() && isSpace(text[pos])) ++pos;
     if (pos < text.size() && text[pos] == '+' && pos + 1 < text.size() && text[pos + 1] != '-') ++pos;
     return std::from_chars(text.data() + pos, text.data() + text.size(), value).ec == std::errc();
 }
 
-int leadingInt(const std::string& text) {
+int leadingInt(std::string_view text) {
     int value = 0;
     return readLeadingInt(text, value) ? value : 0;
 }
@@ -122,9 +122,11 @@ void replaceInvalidUtf8(std::string& text, std::size_t from) {
     }
 }
 
-// Elements that hold elements: their handlers never read their text.
+// Elements that hold elements: their handlers never read their text. The
+// handlers learn their parent from its position in this list.
 const char* const kContainerElements[] = {"RSS", "RDF:RDF", "CHANNEL", "ITEM", "IMAGE", "TEXTINPUT",
                                           "SKIPHOURS", "SKIPDAYS", nullptr};
+enum Container { kRss, kRdf, kChannel, kItem, kImage, kTextInput, kSkipHours, kSkipDays };
 
 // How many item start tags the text seems to hold ("<item" followed by
 // '>', '/' or white space, in one of its usual spellings): room for that
@@ -226,20 +228,36 @@ std::string makeRssSummary(const std::string& fallback, const std::string& text)
 
 std::unique_ptr<Feed> RssParser::parseFeed(const RssParseContext& channel, const std::string& feedText,
                                            int maxItems) {
+    return parseFeed(channel, feedText, nullptr, maxItems);
+}
+
+std::unique_ptr<Feed> RssParser::parseFeed(const RssParseContext& channel, std::string&& feedText, int maxItems) {
+    return parseFeed(channel, feedText, &feedText, maxItems);
+}
+
+std::unique_ptr<Feed> RssParser::parseFeed(const RssParseContext& channel, const std::string& feedText,
+                                           std::string* owned, int maxItems) {
     std::unique_ptr<Feed> feed;
     try {
-        feed = parse(channel, feedText, maxItems);
+        feed = owned ? parseAttempt(channel, feedText, owned, maxItems) : parse(channel, feedText, maxItems);
     } catch (...) {
         // Second attempt: bytes that are not part of a UTF-8 character
         // become '?'; the characters of the text stay as they are. A
         // leading run of high bytes (a byte order mark) is left alone.
-        std::string copy = feedText;
+        // A text of the caller's is copied; one given up was handed back
+        // by the failed attempt.
+        std::string copy;
+        if (owned) {
+            copy.swap(*owned);
+        } else {
+            copy = feedText;
+        }
         std::size_t pos = 0;
         if (channel.skipLeadingBinaryData) {
             while (pos < copy.size() && static_cast<unsigned char>(copy[pos]) >= 0x80) ++pos;
         }
         replaceInvalidUtf8(copy, pos);
-        feed = parse(channel, copy, maxItems);
+        feed = parseAttempt(channel, copy, &copy, maxItems);
     }
 
     {
@@ -253,6 +271,11 @@ std::unique_ptr<Feed> RssParser::parseFeed(const RssParseContext& channel, const
 }
 
 std::unique_ptr<Feed> RssParser::parse(const RssParseContext& channel, const std::string& feedText, int maxItems) {
+    return parseAttempt(channel, feedText, nullptr, maxItems);
+}
+
+std::unique_ptr<Feed> RssParser::parseAttempt(const RssParseContext& channel, const std::string& feedText,
+                                              std::string* owned, int maxItems) {
     std::ofstream traceFile;
     std::ostream* trace = nullptr;
     if (!channel.traceFilename.empty()) {
@@ -280,11 +303,13 @@ std::unique_ptr<Feed> RssParser::parse(const RssParseContext& channel, const std
         feed->getFeedItems().reserve(expected);
 
         RssXmlParser parser(*feed, maxItems, trace);
-        parser.parse(feedText.data() + start, feedText.size() - start);
-        if (!parser.isRootSeen()) throw Exception("Not an RSS feed.");
+        if (owned) {
+            parser.parseAndRelease(*owned, start);
+        } else {
+            parser.parse(feedText.data() + start, feedText.size() - start);
+        }
     }
     return feed;
-
 }
 
 // ---------------------------------------------------------------------------
@@ -326,14 +351,12 @@ RssXmlParser::RssXmlParser(Feed& feed, int maxItems, std::ostream* trace)
     setContainerElements(kContainerElements);
 }
 
-void RssXmlParser::traceLine(const char* line) {
-    if (trace_) *trace_ << line << '\n';
+void RssXmlParser::finishDocument() {
+    if (!rootSeen_) throw Exception("Not an RSS feed.");
 }
 
-// The whole text of the element that ends, the text of nested elements
-// included (markup written as elements keeps all of its words).
-std::string RssXmlParser::text() const {
-    return getElementText();
+void RssXmlParser::traceLine(const char* line) {
+    if (trace_) *trace_ << line << '\n';
 }
 
 void RssXmlParser::startElement(const char* name, const char** attributes) {
@@ -356,14 +379,16 @@ void RssXmlParser::onRootStart() {
 }
 
 void RssXmlParser::onChannelStart() {
-    if (isParentTag("RSS") || isParentTag("RDF:RDF")) {
+    const int parent = getParentContainer();
+    if (parent == kRss || parent == kRdf) {
         traceLine("Starting a new channel.");
         header_.clear();
     }
 }
 
 void RssXmlParser::onChannelEnd() {
-    if (isParentTag("RSS") || isParentTag("RDF:RDF")) {
+    const int parent = getParentContainer();
+    if (parent == kRss || parent == kRdf) {
         traceLine("Saving the channel details.");
         header_.ChannelDisplayName = cleanRssText(header_.ChannelDisplayName, true);
         header_.ChannelDescription = cleanRssText(header_.ChannelDescription, false);
@@ -421,94 +446,98 @@ void RssXmlParser::onItemEnd() {
 }
 
 void RssXmlParser::onGuidEnd() {
-    if (isParentTag("ITEM")) itemGuid_ = text();
+    if (getParentContainer() == kItem) itemGuid_ = text();
 }
 
 void RssXmlParser::onLinkEnd() {
-    if (isParentTag("ITEM")) {
+    const int parent = getParentContainer();
+    if (parent == kItem) {
         itemLink_ = text();
-    } else if (isParentTag("CHANNEL")) {
+    } else if (parent == kChannel) {
         header_.ChannelHomeUrl = text();
     }
 }
 
 void RssXmlParser::onTitleEnd() {
-    if (isParentTag("ITEM")) {
+    const int parent = getParentContainer();
+    if (parent == kItem) {
         itemTitle_ = text();
-    } else if (isParentTag("CHANNEL")) {
+    } else if (parent == kChannel) {
         header_.ChannelDisplayName = text();
     }
 }
 
 void RssXmlParser::onDescriptionEnd() {
-    if (isParentTag("ITEM")) {
+    const int parent = getParentContainer();
+    if (parent == kItem) {
         itemDescription_ = text();
-    } else if (isParentTag("CHANNEL")) {
+    } else if (parent == kChannel) {
         header_.ChannelDescription = text();
     }
 }
 
 void RssXmlParser::onUrlEnd() {
-    if (isParentTag("IMAGE")) header_.ChannelImageUrl = text();
+    if (getParentContainer() == kImage) header_.ChannelImageUrl = text();
 }
 
 void RssXmlParser::onWidthEnd() {
-    if (isParentTag("IMAGE")) header_.ChannelImageWidth = leadingInt(text());
+    if (getParentContainer() == kImage) header_.ChannelImageWidth = leadingInt(text());
 }
 
 void RssXmlParser::onHeightEnd() {
-    if (isParentTag("IMAGE")) header_.ChannelImageHeight = leadingInt(text());
+    if (getParentContainer() == kImage) header_.ChannelImageHeight = leadingInt(text());
 }
 
 void RssXmlParser::onCopyrightEnd() {
-    if (isParentTag("CHANNEL")) header_.CopyrightString = text();
+    if (getParentContainer() == kChannel) header_.CopyrightString = text();
 }
 
 void RssXmlParser::onManagingEditorEnd() {
-    if (isParentTag("CHANNEL")) header_.EditorEmailAddress = text();
+    if (getParentContainer() == kChannel) header_.EditorEmailAddress = text();
 }
 
 void RssXmlParser::onWebMasterEnd() {
-    if (isParentTag("CHANNEL")) header_.WebMasterEmailAddress = text();
+    if (getParentContainer() == kChannel) header_.WebMasterEmailAddress = text();
 }
 
 void RssXmlParser::onPubDateEnd() {
-    if (isParentTag("CHANNEL")) {
+    const int parent = getParentContainer();
+    if (parent == kChannel) {
         header_.PubDateString = text();
-    } else if (isParentTag("ITEM")) {
+    } else if (parent == kItem) {
         itemPubDate_ = text();
     }
 }
 
 void RssXmlParser::onLastBuildDateEnd() {
-    if (isParentTag("CHANNEL")) header_.LastBuildDateString = text();
+    if (getParentContainer() == kChannel) header_.LastBuildDateString = text();
 }
 
 void RssXmlParser::onGeneratorEnd() {
-    if (isParentTag("CHANNEL")) header_.FeedGenerator = text();
+    if (getParentContainer() == kChannel) header_.FeedGenerator = text();
 }
 
 void RssXmlParser::onSourceEnd() {
-    if (isParentTag("ITEM")) itemSource_ = text();
+    if (getParentContainer() == kItem) itemSource_ = text();
 }
 
 void RssXmlParser::onAuthorEnd() {
-    if (isParentTag("ITEM")) itemAuthor_ = text();
+    if (getParentContainer() == kItem) itemAuthor_ = text();
 }
 
 void RssXmlParser::onCommentsEnd() {
-    if (isParentTag("ITEM")) itemComments_ = text();
+    if (getParentContainer() == kItem) itemComments_ = text();
 }
 
 void RssXmlParser::onHourEnd() {
-    if (!isParentTag("SKIPHOURS")) return;
+    if (getParentContainer() != kSkipHours) return;
     int hour = 0;
     if (readLeadingInt(text(), hour) && hour >= 0 && hour <= 23) header_.SkipHours.insert(hour);
 }
 
 void RssXmlParser::onDayEnd() {
-    if (!isParentTag("SKIPDAYS")) return;
-    const int day = tools::getDayOfWeekIndex(text());
+    if (getParentContainer() != kSkipDays) return;
+    const int day = tools::getDayOfWeekIndex(std::string(text()));
     if (day != -1) header_.SkipDays.insert(day);
 }
 

@@ -48,9 +48,21 @@ public:
     // keeps only the first maxItems items. HTML's named entities are known
     // in every feed; an entity nobody declared keeps its reference text.
     std::unique_ptr<Feed> parseFeed(const RssParseContext& channel, const std::string& feedText, int maxItems);
+    // The same for a text the caller gives up: its memory is freed once the
+    // XML parser holds the document, so a large feed is not held twice.
+    std::unique_ptr<Feed> parseFeed(const RssParseContext& channel, std::string&& feedText, int maxItems);
 
     // One parse attempt.
     virtual std::unique_ptr<Feed> parse(const RssParseContext& channel, const std::string& feedText, int maxItems);
+
+private:
+    // One attempt; with `owned` (which then is the text) the text's memory is
+    // given to the XML parser and *owned left empty, unless the attempt
+    // throws: *owned then holds the text again.
+    std::unique_ptr<Feed> parseAttempt(const RssParseContext& channel, const std::string& feedText,
+                                       std::string* owned, int maxItems);
+    std::unique_ptr<Feed> parseFeed(const RssParseContext& channel, const std::string& feedText, std::string* owned,
+                                    int maxItems);
 };
 
 // The expat handlers that fill a Feed.
@@ -64,6 +76,8 @@ public:
     bool isRootSeen() const { return rootSeen_; }
 
 protected:
+    // Throws "Not an RSS feed." when no rss or rdf:RDF element was met.
+    void finishDocument() override;
     void startElement(const char* name, const char** attributes) override;
     void endElement(const char* name) override;
 
@@ -71,7 +85,7 @@ private:
     static const expat::ElementHandlerRow kElementTable[];
 
     void traceLine(const char* text);
-    std::string text() const;
+    std::string_view text() const { return elementText(); }
 
     void onRootStart();
     void onChannelStart();
