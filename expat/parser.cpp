@@ -1,6 +1,7 @@
 #include "expat/parser.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
@@ -15,9 +16,16 @@ namespace {
 
 // Element names compare without regard to ASCII case; other bytes (UTF-8)
 // compare as they are. Called for every row of the table at every start tag.
-inline char foldByte(char c) {
+constexpr char foldByte(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
+
+// foldByte of every byte value, for the look-up run at every start tag.
+constexpr std::array<char, 256> kFolded = [] {
+    std::array<char, 256> table{};
+    for (int i = 0; i < 256; ++i) table[static_cast<std::size_t>(i)] = foldByte(static_cast<char>(i));
+    return table;
+}();
 
 // Whether the text may refer to an entity beyond XML's five and character
 // references: only then can declarations given as the document type change
@@ -25,36 +33,44 @@ inline char foldByte(char c) {
 // Any other "&" with a name after it (in a comment or CDATA as well) counts,
 // and so does one among another encoding's bytes (a NUL follows it there).
 bool mayUseDeclaredEntities(const char* text, std::size_t length) {
-    const char* end = text + length;
-    for (const char* p = text; (p = static_cast<const char*>(std::memchr(p, '&', static_cast<std::size_t>(end - p))));
-         ++p) {
-        const std::string_view rest(p + 1, static_cast<std::size_t>(end - p - 1));
-        if (rest.empty()) return true;
-        // A character reference, or no reference at all ("& " can only be
-        // in CDATA or a comment): no name follows.
-        const unsigned char first = static_cast<unsigned char>(rest[0]);
-        if (first == 0) return true;
-        if (!((first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z') || first == '_' || first == ':' ||
-              first >= 0x80))
-            continue;
-        bool predefined = false;
-        switch (first) {
-        case 'a':
-            predefined = rest.starts_with("amp;") || rest.starts_with("apos;");
-            break;
+    const char* const end = text + length;
+    const auto follows = [end](const char* at, std::string_view word) {
+        return static_cast<std::size_t>(end - at) >= word.size() && std::memcmp(at, word.data(), word.size()) == 0;
+    };
+    // Feeds carry many escaped tags: each reference is looked at once and
+    // the search goes on behind a predefined one.
+    for (const char* p = text; (p = static_cast<const char*>(std::memchr(p, '&', static_cast<std::size_t>(end - p))));) {
+        ++p;
+        if (p == end) return true;
+        switch (*p) {
         case 'l':
-            predefined = rest.starts_with("lt;");
-            break;
         case 'g':
-            predefined = rest.starts_with("gt;");
+            if (!follows(p + 1, "t;")) return true;
+            p += 3;
+            break;
+        case 'a':
+            if (follows(p + 1, "mp;")) {
+                p += 4;
+            } else if (follows(p + 1, "pos;")) {
+                p += 5;
+            } else {
+                return true;
+            }
             break;
         case 'q':
-            predefined = rest.starts_with("quot;");
+            if (!follows(p + 1, "uot;")) return true;
+            p += 5;
             break;
-        default:
+        default: {
+            // A character reference, or no reference at all ("& " can only
+            // be in CDATA or a comment): no name follows.
+            const unsigned char first = static_cast<unsigned char>(*p);
+            if (first == 0 || (first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z') || first == '_' ||
+                first == ':' || first >= 0x80)
+                return true;
             break;
         }
-        if (!predefined) return true;
+        }
     }
     return false;
 }
@@ -146,7 +162,7 @@ const Parser::NameEntry* Parser::findName(const char* name, std::size_t length) 
         if (entry.folded.size() != length) continue;
         const char* folded = entry.folded.data();
         std::size_t i = 0;
-        while (i < length && foldByte(name[i]) == folded[i]) ++i;
+        while (i < length && kFolded[static_cast<unsigned char>(name[i])] == folded[i]) ++i;
         if (i == length) return &entry;
     }
 }
@@ -222,7 +238,10 @@ void Parser::prepareParser(const char* text, std::size_t length) {
     lastStart_ = 0;
     XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, &Parser::onStartElement, &Parser::onEndElement);
-    XML_SetCharacterDataHandler(parser_, &Parser::onCharacterData);
+    // Text outside any element is no character data: the handler is set
+    // once the first element starts (see followTextNeed).
+    XML_SetCharacterDataHandler(parser_, nullptr);
+    characterHandlerSet_ = false;
     XML_SetSkippedEntityHandler(parser_, &Parser::onSkippedEntity);
     // External entities are never fetched; the handler reads the given
     // declarations as the DTD and nothing for any other entity.
@@ -368,9 +387,24 @@ void XMLCALL Parser::onCharacterData(void* userData, const XML_Char* text, int l
     Parser* self = static_cast<Parser*>(userData);
     if (self->handlerError_) return;
     try {
-        self->handleCharacters(text, length);
+        if (self->characterDataGroup_) {
+            self->handleCharacters(text, length);
+        } else if (length > 0) {
+            // Set only inside an element that keeps its text (followTextNeed).
+            self->text_.append(text, static_cast<std::size_t>(length));
+        }
     } catch (...) {
         self->abortWith(std::current_exception());
+    }
+}
+
+inline void Parser::followTextNeed() {
+    // Between the children of a container expat need not report text at
+    // all (it is mostly line breaks); a logged parse hears every piece.
+    const bool wanted = characterDataGroup_ || (!open_.empty() && open_.back().container < 0);
+    if (wanted != characterHandlerSet_) {
+        XML_SetCharacterDataHandler(parser_, wanted ? &Parser::onCharacterData : nullptr);
+        characterHandlerSet_ = wanted;
     }
 }
 
@@ -417,6 +451,7 @@ void Parser::handleStart(const char* name, const char** attributes) {
     lastStart_ = text_.size();
     open_.push_back(OpenElement{text_.size(), static_cast<std::uint32_t>(nameStart),
                                 static_cast<std::uint32_t>(nameLength), entry, container});
+    followTextNeed();
 
     if (elementGroup_ && elementGroup_->isEnabled()) {
         std::string attributeText;
@@ -452,6 +487,7 @@ void Parser::handleEnd(const char* name) {
     const OpenElement ended = open_.back();
     open_.pop_back();
     tagNames_.resize(ended.nameStart);
+    followTextNeed();
     // The text of the element that ended stays only as part of the text of
     // an enclosing element that is not a container.
     if (open_.empty() || open_.back().container >= 0) {

@@ -155,6 +155,8 @@ private:
     void handleStart(const char* name, const char** attributes);
     void handleEnd(const char* name);
     void handleCharacters(const char* text, int length);
+    // Sets or clears expat's character data handler for the innermost open element.
+    void followTextNeed();
     // Kept apart from handleCharacters, which runs for every piece of text.
     void logCharacters(const char* text, int length) const;
     void callRow(const ElementHandlerRow& row);
@@ -210,6 +212,7 @@ private:
         int container;
     };
     std::vector<OpenElement> open_;
+    bool characterHandlerSet_ = false;
     std::exception_ptr handlerError_;
 
     std::string_view documentType_;

@@ -366,12 +366,10 @@ void RssXmlParser::startElement(const char* name, const char** attributes) {
             *trace_ << "- " << attribute[0] << " = '" << attribute[1] << "'\n";
         }
     }
-    expat::Parser::startElement(name, attributes);
 }
 
 void RssXmlParser::endElement(const char* name) {
     if (trace_) *trace_ << "END ELEMENT: " << name << '\n';
-    expat::Parser::endElement(name);
 }
 
 void RssXmlParser::onRootStart() {
@@ -446,38 +444,38 @@ void RssXmlParser::onItemEnd() {
 }
 
 void RssXmlParser::onGuidEnd() {
-    if (getParentContainer() == kItem) itemGuid_ = text();
+    if (getParentContainer() == kItem) itemGuid_ = std::string(text());
 }
 
 void RssXmlParser::onLinkEnd() {
     const int parent = getParentContainer();
     if (parent == kItem) {
-        itemLink_ = text();
+        itemLink_ = std::string(text());
     } else if (parent == kChannel) {
-        header_.ChannelHomeUrl = text();
+        header_.ChannelHomeUrl = std::string(text());
     }
 }
 
 void RssXmlParser::onTitleEnd() {
     const int parent = getParentContainer();
     if (parent == kItem) {
-        itemTitle_ = text();
+        itemTitle_ = std::string(text());
     } else if (parent == kChannel) {
-        header_.ChannelDisplayName = text();
+        header_.ChannelDisplayName = std::string(text());
     }
 }
 
 void RssXmlParser::onDescriptionEnd() {
     const int parent = getParentContainer();
     if (parent == kItem) {
-        itemDescription_ = text();
+        itemDescription_ = std::string(text());
     } else if (parent == kChannel) {
-        header_.ChannelDescription = text();
+        header_.ChannelDescription = std::string(text());
     }
 }
 
 void RssXmlParser::onUrlEnd() {
-    if (getParentContainer() == kImage) header_.ChannelImageUrl = text();
+    if (getParentContainer() == kImage) header_.ChannelImageUrl = std::string(text());
 }
 
 void RssXmlParser::onWidthEnd() {
@@ -489,44 +487,44 @@ void RssXmlParser::onHeightEnd() {
 }
 
 void RssXmlParser::onCopyrightEnd() {
-    if (getParentContainer() == kChannel) header_.CopyrightString = text();
+    if (getParentContainer() == kChannel) header_.CopyrightString = std::string(text());
 }
 
 void RssXmlParser::onManagingEditorEnd() {
-    if (getParentContainer() == kChannel) header_.EditorEmailAddress = text();
+    if (getParentContainer() == kChannel) header_.EditorEmailAddress = std::string(text());
 }
 
 void RssXmlParser::onWebMasterEnd() {
-    if (getParentContainer() == kChannel) header_.WebMasterEmailAddress = text();
+    if (getParentContainer() == kChannel) header_.WebMasterEmailAddress = std::string(text());
 }
 
 void RssXmlParser::onPubDateEnd() {
     const int parent = getParentContainer();
     if (parent == kChannel) {
-        header_.PubDateString = text();
+        header_.PubDateString = std::string(text());
     } else if (parent == kItem) {
-        itemPubDate_ = text();
+        itemPubDate_ = std::string(text());
     }
 }
 
 void RssXmlParser::onLastBuildDateEnd() {
-    if (getParentContainer() == kChannel) header_.LastBuildDateString = text();
+    if (getParentContainer() == kChannel) header_.LastBuildDateString = std::string(text());
 }
 
 void RssXmlParser::onGeneratorEnd() {
-    if (getParentContainer() == kChannel) header_.FeedGenerator = text();
+    if (getParentContainer() == kChannel) header_.FeedGenerator = std::string(text());
 }
 
 void RssXmlParser::onSourceEnd() {
-    if (getParentContainer() == kItem) itemSource_ = text();
+    if (getParentContainer() == kItem) itemSource_ = std::string(text());
 }
 
 void RssXmlParser::onAuthorEnd() {
-    if (getParentContainer() == kItem) itemAuthor_ = text();
+    if (getParentContainer() == kItem) itemAuthor_ = std::string(text());
 }
 
 void RssXmlParser::onCommentsEnd() {
-    if (getParentContainer() == kItem) itemComments_ = text();
+    if (getParentContainer() == kItem) itemComments_ = std::string(text());
 }
 
 void RssXmlParser::onHourEnd() {
