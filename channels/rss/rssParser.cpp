@@ -228,36 +228,26 @@ std::string makeRssSummary(const std::string& fallback, const std::string& text)
 
 std::unique_ptr<Feed> RssParser::parseFeed(const RssParseContext& channel, const std::string& feedText,
                                            int maxItems) {
-    return parseFeed(channel, feedText, nullptr, maxItems);
+    return parseFeed(channel, std::string(feedText), maxItems);
 }
 
 std::unique_ptr<Feed> RssParser::parseFeed(const RssParseContext& channel, std::string&& feedText, int maxItems) {
-    return parseFeed(channel, feedText, &feedText, maxItems);
-}
-
-std::unique_ptr<Feed> RssParser::parseFeed(const RssParseContext& channel, const std::string& feedText,
-                                           std::string* owned, int maxItems) {
     std::unique_ptr<Feed> feed;
     try {
-        feed = owned ? parseAttempt(channel, feedText, owned, maxItems) : parse(channel, feedText, maxItems);
+        feed = parseAttempt(channel, feedText, maxItems);
     } catch (...) {
         // Second attempt: bytes that are not part of a UTF-8 character
         // become '?'; the characters of the text stay as they are. A
         // leading run of high bytes (a byte order mark) is left alone.
-        // A text of the caller's is copied; one given up was handed back
-        // by the failed attempt.
-        std::string copy;
-        if (owned) {
-            copy.swap(*owned);
-        } else {
-            copy = feedText;
-        }
+        // The failed attempt handed the text back.
+        std::string text;
+        text.swap(feedText);
         std::size_t pos = 0;
         if (channel.skipLeadingBinaryData) {
-            while (pos < copy.size() && static_cast<unsigned char>(copy[pos]) >= 0x80) ++pos;
+            while (pos < text.size() && static_cast<unsigned char>(text[pos]) >= 0x80) ++pos;
         }
-        replaceInvalidUtf8(copy, pos);
-        feed = parseAttempt(channel, copy, &copy, maxItems);
+        replaceInvalidUtf8(text, pos);
+        feed = parseAttempt(channel, text, maxItems);
     }
 
     {
@@ -271,11 +261,11 @@ std::unique_ptr<Feed> RssParser::parseFeed(const RssParseContext& channel, const
 }
 
 std::unique_ptr<Feed> RssParser::parse(const RssParseContext& channel, const std::string& feedText, int maxItems) {
-    return parseAttempt(channel, feedText, nullptr, maxItems);
+    std::string text = feedText;
+    return parseAttempt(channel, text, maxItems);
 }
 
-std::unique_ptr<Feed> RssParser::parseAttempt(const RssParseContext& channel, const std::string& feedText,
-                                              std::string* owned, int maxItems) {
+std::unique_ptr<Feed> RssParser::parseAttempt(const RssParseContext& channel, std::string& feedText, int maxItems) {
     std::ofstream traceFile;
     std::ostream* trace = nullptr;
     if (!channel.traceFilename.empty()) {
@@ -303,11 +293,7 @@ std::unique_ptr<Feed> RssParser::parseAttempt(const RssParseContext& channel, co
         feed->getFeedItems().reserve(expected);
 
         RssXmlParser parser(*feed, maxItems, trace);
-        if (owned) {
-            parser.parseAndRelease(*owned, start);
-        } else {
-            parser.parse(feedText.data() + start, feedText.size() - start);
-        }
+        parser.parseAndRelease(feedText, start);
     }
     return feed;
 }

@@ -47,22 +47,20 @@ public:
     // 0x80..0xFF, see skipLeadingBinaryData) replaced by '?'. maxItems > 0
     // keeps only the first maxItems items. HTML's named entities are known
     // in every feed; an entity nobody declared keeps its reference text.
+    // The XML parser is given its own copy of the text.
     std::unique_ptr<Feed> parseFeed(const RssParseContext& channel, const std::string& feedText, int maxItems);
-    // The same for a text the caller gives up: its memory is freed once the
-    // XML parser holds the document, so a large feed is not held twice.
+    // The same for a text the caller gives up: its memory is freed as soon as
+    // the XML parser holds the document, so a large feed is not held twice.
     std::unique_ptr<Feed> parseFeed(const RssParseContext& channel, std::string&& feedText, int maxItems);
 
-    // One parse attempt.
+    // One parse attempt (on a copy of the text).
     virtual std::unique_ptr<Feed> parse(const RssParseContext& channel, const std::string& feedText, int maxItems);
 
 private:
-    // One attempt; with `owned` (which then is the text) the text's memory is
-    // given to the XML parser and *owned left empty, unless the attempt
-    // throws: *owned then holds the text again.
-    std::unique_ptr<Feed> parseAttempt(const RssParseContext& channel, const std::string& feedText,
-                                       std::string* owned, int maxItems);
-    std::unique_ptr<Feed> parseFeed(const RssParseContext& channel, const std::string& feedText, std::string* owned,
-                                    int maxItems);
+    // One attempt; the text's memory goes to the XML parser and feedText is
+    // left empty, unless the attempt throws: feedText then holds the text
+    // again.
+    std::unique_ptr<Feed> parseAttempt(const RssParseContext& channel, std::string& feedText, int maxItems);
 };
 
 // The expat handlers that fill a Feed.
