@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "expat/encoding.h"
+#include "platform/process.h"
 #include "lib/log/messageLog.h"
 
 namespace expat {
@@ -74,6 +75,9 @@ bool mayUseDeclaredEntities(const char* text, std::size_t length) {
     }
     return false;
 }
+
+// Buffers of at least this size give their pages back when freed.
+constexpr std::size_t kReleasePages = 1024 * 1024;
 
 // Frees the expat parser when parse() leaves, also by an exception.
 class ParserHandle {
@@ -200,16 +204,32 @@ void Parser::parseAndRelease(std::string& text, std::size_t from) {
     void* copy = XML_GetBuffer(parser_, length);
     if (!copy) throw std::bad_alloc();
     std::memcpy(copy, document.data, document.length);
+    // A large buffer's pages go back to the system before it is freed: the
+    // allocator keeps freed memory resident, and would give the results
+    // other pages first. Declared after the parser's handle, the guard
+    // does so for expat's copy before expat frees it.
+    const bool large = document.length >= kReleasePages;
+    const auto releaseString = [large](std::string& released) {
+        if (large) platform::process::releasePages(released.data(), released.size());
+        std::string().swap(released);
+    };
+    struct ReleaseCopy {
+        const void* data;
+        std::size_t length;
+        ~ReleaseCopy() {
+            if (data) platform::process::releasePages(data, length);
+        }
+    } releaseCopy{large ? copy : nullptr, document.length};
     // What the text must get back if the parse fails: the part before `from`
     // (expat's copy holds the rest, unchanged) or, for a converted document,
     // the whole text, which stays where it is.
     const bool converted = document.data != text.data() + from;
     std::string head;
     if (converted) {
-        std::string().swap(document.converted);
+        releaseString(document.converted);
     } else {
         head.assign(text, 0, from);
-        std::string().swap(text);
+        releaseString(text);
     }
     const auto restore = [&] {
         if (!converted) {
@@ -226,7 +246,7 @@ void Parser::parseAndRelease(std::string& text, std::size_t from) {
         restore();
         throw;
     }
-    if (converted) std::string().swap(text);
+    if (converted) releaseString(text);
 }
 
 void Parser::prepareParser(const char* text, std::size_t length) {
