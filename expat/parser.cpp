@@ -16,7 +16,7 @@ namespace expat {
 namespace {
 
 // Element names compare without regard to ASCII case; other bytes (UTF-8)
-// compare as they are. Called for every row of the table at every start tag.
+// compare as they are.
 constexpr char foldByte(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }

@@ -14,6 +14,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "channels/feed/channelHeader.h"
 #include "channels/feed/feed.h"
