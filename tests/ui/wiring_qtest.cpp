@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/core/seams.h"
-#include "app/desktop/desktopWiring.h"
+#include "desktop/desktopWiring.h"
 #include "lib/log/messageLog.h"
 
 namespace {
