@@ -1,4 +1,5 @@
-# Window tests link the desktop library.
+# Window tests link the desktop library (the windows with the start-up wiring
+# that builds them).
 file(GLOB ui_qtests CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*_qtest.cpp)
 foreach(src IN LISTS ui_qtests)
   get_filename_component(name ${src} NAME_WE)

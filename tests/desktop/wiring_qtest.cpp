@@ -34,7 +34,8 @@ private slots:
               "NotificationSink", "TrayIconGeometryProvider", "CChannelConfigPropPage::CredentialsEditor",
               "CChannelParamsPropPage::AppPluginSheetOpener", "GlobalOptions::ErrorReporter",
               "GlobalOptions::DesktopSettingsFactory", "ChannelFilterLookup", "ReadMeListSource",
-              "ChannelDesktopSettingsObserver", "ChannelImageFactory", "ModifierKeyReader", "ListenerHooks"}) {
+              "ChannelDesktopSettingsObserver", "ChannelImageFactory", "ModifierKeyReader", "ListenerHooks",
+              "DialogWindowOps"}) {
             QVERIFY2(std::find(names.begin(), names.end(), expected) != names.end(), expected);
         }
         // Nothing is there before the wiring: each check tells a missing
@@ -52,7 +53,8 @@ private slots:
         const std::vector<std::string> left = seams::notInstalled();
         for (const char* gone : {"ChannelWindowOps", "MainFrameServices::openFeedItem", "ListenerHooks",
                                  "DesktopServices", "CChannelConfigPropPage::CredentialsEditor",
-                                 "GlobalOptions::ErrorReporter", "ChannelDesktopSettingsObserver"}) {
+                                 "GlobalOptions::ErrorReporter", "ChannelDesktopSettingsObserver",
+                                 "DialogWindowOps"}) {
             QVERIFY2(std::find(left.begin(), left.end(), gone) != left.end(), gone);
         }
         // Installed again, all of it comes back.
