@@ -34,14 +34,13 @@ public:
     // load and save, their error reports and the filters the reports look
     // up; the mouse hook and modifier keys; the notification sink and the
     // tray icon; the channel windows' operations of the user-interface
-    // handler; the plug-in sheets, the new-channel wizard's starters and what the
-    // dialogs ask of the windows;
-    // the openers' window services, the desktop settings' observer, the
-    // read-me list for its reports, the channel pictures, the channel
-    // page's credentials editor; the main frame's services (notifications,
-    // read-me additions, channel properties, a hook's feed item, viewed-URL
-    // import, due reports); what the local port listeners hand to the main
-    // window.
+    // handler; the plug-in sheets, the new-channel wizard's starters and
+    // what the dialogs ask of the windows; the openers' window services,
+    // the desktop settings' observer, the read-me list for its reports, the
+    // channel pictures, the channel page's credentials editor; the main
+    // frame's services (notifications, read-me additions, channel
+    // properties, a hook's feed item, viewed-URL import, due reports); what
+    // the local port listeners hand to the main window.
     void install();
     void remove();
 
