@@ -28,7 +28,7 @@
 #include "tests/channels/channel_fixture.h"
 #include "tests/support/test_support.h"
 #include "ui/browser/pluginServerAccess.h"
-#include "ui/helpers/openers.h"
+#include "widgets/helpers/openers.h"
 
 namespace {
 
