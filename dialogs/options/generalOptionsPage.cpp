@@ -19,14 +19,12 @@
 #include "app/core/autoStart.h"
 #include "app/core/programObjects.h"
 #include "app/options/globalOptions.h"
-#include "channels/channelManager.h"
 #include "dialogs/base/messageBox.h"
 #include "dialogs/base/resizer.h"
 #include "dialogs/files/fileBrowser.h"
 #include "dialogs/hints/hintDlg.h"
 #include "dialogs/options/optionsCommon.h"
 #include "dialogs/small/timeIntervalsDlg.h"
-#include "ui/events/uiHandler.h"
 #include "ui/helpers/misc.h"
 
 namespace dialogs {
@@ -257,9 +255,10 @@ bool CGeneralOptionsPropPage::setAutoStart(bool enable) {
 }
 
 bool CGeneralOptionsPropPage::onApply() {
+  const GlobalOptions::IntKey displayTimeKey = GlobalOptions::intKey(&GlobalOptions::NotificationBalloonDisplayTime);
   int displayTime = 0;
-  if (!validateNumberField(displayTime_, "notification balloon display time", displayTime, nullptr, true, 1, 300,
-                           "seconds"))
+  if (!validateNumberField(displayTime_, "notification balloon display time", displayTime, nullptr, true,
+                           displayTimeKey.entryMin, displayTimeKey.entryMax, "seconds"))
     return false;
   if (disableSound_->isChecked() && playSoundOnError_->isChecked()) {
     const int answer = CHintDlg("GlobalSoundIsDisabled2", this).DoModal();
@@ -300,8 +299,6 @@ bool CGeneralOptionsPropPage::onApply() {
     return false;
   }
   autoStartWhenOpened_ = autoStart;
-  if (channels::ChannelManager* manager = getChannelManager()) manager->setBlackoutIntervals(options.BlackoutTimes);
-  setUiHandler(options.UiHandlerType == 1);
   return true;
 }
 

@@ -96,11 +96,20 @@ void COptionsPropSheet::storeChannelDefaults() {
     const_cast<ChannelDesktopSettings*>(templ)->copyFrom(*desktopSettings_);
 }
 
+void COptionsPropSheet::onOk() {
+  okPressed_ = true;
+  CAppPropertySheet::onOk();
+}
+
 int COptionsPropSheet::DoModal() {
-  if (runModal(*this) != QDialog::Accepted) return IDCANCEL;
-  storeChannelDefaults();
-  if (UiHandler* handler = getUiHandler()) handler->fireGlobalOptionsChanged();
-  return IDOK;
+  okPressed_ = false;
+  const bool accepted = runModal(*this) == QDialog::Accepted;
+  if (accepted) storeChannelDefaults();
+  // What is stored is what runs, also when a refused OK was followed by
+  // Cancel.
+  if (accepted || okPressed_)
+    if (UiHandler* handler = getUiHandler()) handler->fireGlobalOptionsChanged();
+  return accepted ? IDOK : IDCANCEL;
 }
 
 }  // namespace dialogs

@@ -1,7 +1,8 @@
-// The options sheet: each page's options reach config.ini and the running
-// parts on OK (channel manager, scripting engine, local listeners, user
-// interface handler, autostart entry); refused OKs, Cancel, and the pages'
-// checks.
+// The options sheet: each page's options reach config.ini and, through the
+// main frame's GlobalOptionsChanged, the running parts on OK (channel
+// manager, scripting engine, local listeners, user-interface handler, child
+// windows), and the autostart entry; refused OKs, Cancel, and the pages'
+// checks against the options' key table.
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -12,7 +13,11 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
@@ -20,6 +25,7 @@
 #include "app/core/autoStart.h"
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
+#include "app/desktop/desktopWiring.h"
 #include "app/listeners/localPortListener.h"
 #include "app/options/globalOptions.h"
 #include "channels/appPlugins/appPluginManager.h"
@@ -41,6 +47,7 @@
 #include "tools/http.h"
 #include "tools/httpAuth.h"
 #include "ui/events/uiHandler.h"
+#include "ui/frame/mainFrame.h"
 #include "ui/helpers/misc.h"
 #include "ui/widgets/fontPreviewCombo.h"
 #include "ui/widgets/timeIntervalsCtrl.h"
@@ -96,8 +103,10 @@ enum Page { GeneralPage = 0, ChannelPage = 1, AdvancedPage = 2, SearchPage = 3, 
 class OptionsSheetTest : public QObject {
   Q_OBJECT
 
+  DesktopWiring wiring_;
   std::unique_ptr<testsupport::TempDir> dir_;
   std::unique_ptr<channels::ChannelManager> manager_;
+  std::unique_ptr<CMainFrame> frame_;
   std::time_t clock_ = 0;
   QStringList messages_;
   // What the sheet's own dialogs do, by the dialog's object name.
@@ -135,6 +144,16 @@ class OptionsSheetTest : public QObject {
     return status;
   }
 
+  // The local port listeners running as start-up leaves them, the plug-in
+  // server on a free port.
+  static void startListeners() {
+    GlobalOptions::instance().AppPluginServerPortNo = freePort();
+    listeners::enableLocalPortListeners(false);
+    QVERIFY(listeners::appPluginServer().isListening());
+  }
+
+  int childWindowCount() const { return frame_->getMdiArea()->subWindowList().size(); }
+
   GlobalOptions& reread() {
     static std::unique_ptr<GlobalOptions> options;
     options = std::make_unique<GlobalOptions>(programPaths().userConfigFile, programPaths().globalIniFile);
@@ -143,6 +162,8 @@ class OptionsSheetTest : public QObject {
   }
 
 private slots:
+  void initTestCase() { wiring_.install(); }
+
   void init() {
     dir_ = std::make_unique<testsupport::TempDir>();
     ProgramPaths& paths = programPaths();
@@ -173,9 +194,22 @@ private slots:
     channels::getScriptingEngine().setScriptTimeout(15);
     messages_.clear();
     dialogs_.clear();
+
+    // The main frame, a handler of the user-interface events as start-up
+    // makes it: GlobalOptionsChanged reaches the running parts through it.
+    frame_ = std::make_unique<CMainFrame>();
+    CMainFrame::Setup setup;
+    setup.appName = "Orvan";
+    setup.logsDir = paths.logsDir;
+    setup.trayAttempts = 1;
+    QVERIFY(frame_->create(setup));
+    setUiHandler(true);
+    getUiHandler()->addEventHandler(frame_.get());
   }
 
   void cleanup() {
+    getUiHandler()->removeEventHandler(frame_.get());
+    frame_.reset();
     listeners::enableLocalPortListeners(true);
     setChannelManager(nullptr);
     manager_->stopChannelManager(false);
@@ -184,7 +218,7 @@ private slots:
   }
 
   void okAppliesEveryPage() {
-    setUiHandler(true);
+    startListeners();
     OptionsEvents events;
     getUiHandler()->addEventHandler(&events);
     const int port = freePort();
@@ -259,6 +293,120 @@ private slots:
     QVERIFY2(entry.find("Exec=" + desktopEntryExec(QCoreApplication::applicationFilePath().toStdString())) !=
                  std::string::npos,
              entry.c_str());
+  }
+
+  // What OK changes decides what the running program redoes: the
+  // listeners restart when theirs changed, every child window closes when
+  // the plug-in port moved or the layout changed, and the script time-out
+  // alone leaves both.
+  void okRestartsAndClosesOnlyWhatChanged() {
+    frame_->show();
+    startListeners();
+    enum Change { Timeout, Listener, Port, Layout };
+    struct Case {
+      const char* name;
+      Change change;
+      bool windowStays;
+    };
+    const Case cases[] = {{"script time-out", Timeout, true},
+                          {"a listener", Listener, true},
+                          {"the plug-in port", Port, false},
+                          {"the layout", Layout, false}};
+    for (const Case& c : cases) {
+      setUiHandler(true);
+      QPointer<QMdiSubWindow> child = frame_->getMdiArea()->addSubWindow(new QWidget);
+      child->show();
+      const int port = freePort();
+      const int result = runSheet([&](QDialog& sheet) {
+        switch (c.change) {
+          case Timeout: control<QLineEdit>(sheet, AdvancedPage, "scriptTimeoutEdit")->setText("41"); break;
+          case Listener: control<QCheckBox>(sheet, AdvancedPage, "listenPort8888Check")->setChecked(true); break;
+          case Port: control<QLineEdit>(sheet, AdvancedPage, "pluginPortEdit")->setText(QString::number(port)); break;
+          case Layout: control<QRadioButton>(sheet, GeneralPage, "sdiRadio")->click(); break;
+        }
+        pressOk(sheet);
+      });
+      QCOMPARE(result, int(IDOK));
+      QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join("|")));
+      QVERIFY2(!child.isNull() && child->isVisible() == c.windowStays, c.name);
+      QCOMPARE(listeners::port8888Listener().isStarted(), c.change == Listener);
+      QCOMPARE(listeners::appPluginServer().getPort() == unsigned(port), c.change == Port);
+      QVERIFY(listeners::appPluginServer().isListening());
+      QCOMPARE(channels::getScriptingEngine().getScriptTimeout(), c.change == Timeout ? 41 : 15);
+      QCOMPARE(getUiHandler()->isSdi(), c.change == Layout);
+      // The frame's look follows the layout: no tabs with a single window.
+      QCOMPARE(frame_->getMdiArea()->viewMode(),
+               c.change == Layout ? QMdiArea::SubWindowView : QMdiArea::TabbedView);
+      delete child.data();
+      // Back to what the next case starts from.
+      GlobalOptions& options = GlobalOptions::instance();
+      options.ScriptTimeout = 15;
+      options.ListenForPort8888Subscriptions = false;
+      options.UiHandlerType = 1;
+      getUiHandler()->fireGlobalOptionsChanged();
+    }
+  }
+
+  // Each number a page takes lies in the range the options' key table gives
+  // it for entry: one past either end is refused with that range, the ends
+  // are stored.
+  void pageRangesComeFromTheKeyTable() {
+    struct Case {
+      Page page;
+      const char* edit;
+      int GlobalOptions::*field;
+      const char* name;
+      const char* units;
+    };
+    const Case cases[] = {
+        {GeneralPage, "displayTimeEdit", &GlobalOptions::NotificationBalloonDisplayTime,
+         "notification balloon display time", " seconds"},
+        {AdvancedPage, "pluginPortEdit", &GlobalOptions::AppPluginServerPortNo, "plugin port number", ""},
+        {AdvancedPage, "scriptTimeoutEdit", &GlobalOptions::ScriptTimeout, "script timeout", " seconds"},
+    };
+    for (const Case& c : cases) {
+      const GlobalOptions::IntKey key = GlobalOptions::intKey(c.field);
+      const QString range =
+          QString("Please enter a valid %1 (%2-%3%4).").arg(c.name).arg(key.entryMin).arg(key.entryMax).arg(c.units);
+      for (const int value : {key.entryMin - 1, key.entryMax + 1, key.entryMin, key.entryMax}) {
+        const bool inRange = value >= key.entryMin && value <= key.entryMax;
+        messages_.clear();
+        const int result = runSheet([&](QDialog& sheet) {
+          control<QLineEdit>(sheet, c.page, c.edit)->setText(QString::number(value));
+          pressOk(sheet);
+          if (sheet.isVisible()) sheet.reject();
+        });
+        const QString row = QString("%1 %2").arg(c.name).arg(value);
+        QVERIFY2(result == (inRange ? int(IDOK) : int(IDCANCEL)), qPrintable(row));
+        if (inRange) {
+          QVERIFY2(messages_.isEmpty(), qPrintable(row + ": " + messages_.join("|")));
+          QCOMPARE(GlobalOptions::instance().*c.field, value);
+        } else {
+          QCOMPARE(messages_.size(), 1);
+          QVERIFY2(messages_[0].startsWith(range), qPrintable(messages_[0]));
+        }
+      }
+    }
+    // The balloon time keeps a longer stored value until the page is applied.
+    QCOMPARE(GlobalOptions::intKey(&GlobalOptions::NotificationBalloonDisplayTime).max, 1800);
+  }
+
+  // An OK that a later page refused has stored the pages before it; Cancel
+  // then still puts what they stored into effect.
+  void cancelAfterARefusedOkAppliesWhatWasStored() {
+    OptionsEvents events;
+    getUiHandler()->addEventHandler(&events);
+    const int result = runSheet([&](QDialog& sheet) {
+      control<QLineEdit>(sheet, AdvancedPage, "scriptTimeoutEdit")->setText("33");
+      control<QComboBox>(sheet, DisplayPage, "itemsSizeCombo")->setEditText("7");
+      pressOk(sheet);  // Advanced stored, Display refuses
+      sheet.findChild<QPushButton*>("cancelButton")->click();
+    });
+    getUiHandler()->removeEventHandler(&events);
+    QCOMPARE(result, int(IDCANCEL));
+    QCOMPARE(events.count, 1);
+    QCOMPARE(reread().ScriptTimeout, 33);
+    QCOMPARE(channels::getScriptingEngine().getScriptTimeout(), 33);
   }
 
   void autoStartEntryWrittenAndRemoved() {
