@@ -633,6 +633,37 @@ private slots:
     QCOMPARE(reread().CaptionBarFontName, GlobalOptions::instance().CaptionBarFontName);
   }
 
+  // "Reset all" brings back the options' own defaults and leaves the two
+  // bold-font boxes as they are.
+  void resetAllRestoresTheDefaults() {
+    GlobalOptions& options = GlobalOptions::instance();
+    options.ControlCenterMyChannelsFontName = "Courier New";
+    options.ControlCenterMyChannelsBgdCol = 1;
+    options.ChannelItemViewFontSize = 12;
+    options.ChannelItemViewViewedFeedItemFgdCol = 2;
+    options.ItalicizeViewedFeedItems = false;
+    options.EnableMyChannelsBoldFonts = false;
+    options.CaptionBarFontSize = 30;
+    options.CaptionBarBgdCol = 3;
+    options.ReadMeListBgdCol = 4;
+    const int result = runSheet([&](QDialog& sheet) {
+      control<QPushButton>(sheet, DisplayPage, "resetAllButton")->click();
+      pressOk(sheet);
+    });
+    QCOMPARE(result, int(IDOK));
+    QCOMPARE(messages_, QStringList{"Do you want to reset all the display settings?"});
+    GlobalOptions& stored = reread();
+    QCOMPARE(stored.ControlCenterMyChannelsFontName, std::string("Arial"));
+    QCOMPARE(stored.ControlCenterMyChannelsBgdCol, 0xF5FFFF);
+    QCOMPARE(stored.ChannelItemViewFontSize, 16);
+    QCOMPARE(stored.ChannelItemViewViewedFeedItemFgdCol, 0x808080);
+    QCOMPARE(stored.ItalicizeViewedFeedItems, true);
+    QCOMPARE(stored.EnableMyChannelsBoldFonts, false);
+    QCOMPARE(stored.CaptionBarFontSize, 20);
+    QCOMPARE(stored.CaptionBarBgdCol, 0xFAE6E6);
+    QCOMPARE(stored.ReadMeListBgdCol, 0xFFFFFF);
+  }
+
   void searchPageRemovesDeletedCategories() {
     GlobalOptions& options = GlobalOptions::instance();
     options.ChannelCategories = {"News", "Tech", "Sport"};
