@@ -16,14 +16,14 @@
 #include <QVBoxLayout>
 
 #include "app/options/globalOptions.h"
-#include "dialogs/base/messageBox.h"
-#include "dialogs/base/resizer.h"
+#include "widgets/base/messageBox.h"
+#include "widgets/base/resizer.h"
 #include "dialogs/hints/hintDlg.h"
 #include "dialogs/options/optionsCommon.h"
 #include "dialogs/small/httpAuthDlg.h"
 #include "tools/httpAuth.h"
-#include "ui/helpers/misc.h"
-#include "ui/tray/programIcon.h"
+#include "widgets/helpers/entryFields.h"
+#include "widgets/helpers/programIcon.h"
 
 namespace dialogs {
 

@@ -6,7 +6,7 @@
 // applyGlobalOptions).
 #include <memory>
 
-#include "dialogs/base/propertySheet.h"
+#include "widgets/base/propertySheet.h"
 
 class QCheckBox;
 class QLineEdit;

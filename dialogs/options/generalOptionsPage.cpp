@@ -19,13 +19,14 @@
 #include "app/core/autoStart.h"
 #include "app/core/programObjects.h"
 #include "app/options/globalOptions.h"
-#include "dialogs/base/messageBox.h"
-#include "dialogs/base/resizer.h"
+#include "widgets/base/messageBox.h"
+#include "widgets/base/resizer.h"
 #include "dialogs/files/fileBrowser.h"
 #include "dialogs/hints/hintDlg.h"
 #include "dialogs/options/optionsCommon.h"
 #include "dialogs/small/timeIntervalsDlg.h"
-#include "ui/helpers/misc.h"
+#include "widgets/helpers/entryFields.h"
+#include "widgets/helpers/listControls.h"
 
 namespace dialogs {
 

@@ -10,7 +10,7 @@
 // before that one have stored their settings.
 #include <memory>
 
-#include "dialogs/base/propertySheet.h"
+#include "widgets/base/propertySheet.h"
 
 class ChannelDesktopSettings;
 

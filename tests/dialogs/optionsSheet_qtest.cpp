@@ -25,7 +25,6 @@
 #include "app/core/autoStart.h"
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
-#include "app/desktop/desktopWiring.h"
 #include "app/listeners/localPortListener.h"
 #include "app/options/globalOptions.h"
 #include "channels/appPlugins/appPluginManager.h"
@@ -33,7 +32,7 @@
 #include "channels/channelSettings.h"
 #include "channels/plugin/scriptingEngine.h"
 #include "channels/rss/rssChannel.h"
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "dialogs/channel/channelCategoriesCtrl.h"
 #include "dialogs/channel/channelConfigPage.h"
 #include "dialogs/hints/hints.h"
@@ -41,6 +40,7 @@
 #include "dialogs/options/displayOptionsPage.h"
 #include "dialogs/options/generalOptionsPage.h"
 #include "dialogs/options/optionsSheet.h"
+#include "desktop/desktopWiring.h"
 #include "dialogs/options/searchOptionsPage.h"
 #include "tests/support/httpServer.h"
 #include "tests/support/test_support.h"
@@ -48,9 +48,8 @@
 #include "tools/httpAuth.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
-#include "ui/helpers/misc.h"
-#include "ui/widgets/fontPreviewCombo.h"
-#include "ui/widgets/timeIntervalsCtrl.h"
+#include "widgets/controls/fontPreviewCombo.h"
+#include "widgets/controls/timeIntervalsCtrl.h"
 
 using namespace dialogs;
 
@@ -103,6 +102,7 @@ enum Page { GeneralPage = 0, ChannelPage = 1, AdvancedPage = 2, SearchPage = 3, 
 class OptionsSheetTest : public QObject {
   Q_OBJECT
 
+  // The program's wiring: the sheet reaches the windows through it.
   DesktopWiring wiring_;
   std::unique_ptr<testsupport::TempDir> dir_;
   std::unique_ptr<channels::ChannelManager> manager_;
@@ -162,9 +162,8 @@ class OptionsSheetTest : public QObject {
   }
 
 private slots:
-  void initTestCase() { wiring_.install(); }
-
   void init() {
+    wiring_.install();
     dir_ = std::make_unique<testsupport::TempDir>();
     ProgramPaths& paths = programPaths();
     paths.appName = "Orvan";
@@ -215,6 +214,7 @@ private slots:
     manager_->stopChannelManager(false);
     manager_.reset();
     dir_.reset();
+    wiring_.remove();
   }
 
   void okAppliesEveryPage() {
