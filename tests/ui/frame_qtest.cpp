@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "app/core/messageGroups.h"
-#include "app/desktop/desktopWiring.h"
+#include "desktop/desktopWiring.h"
 #include "app/core/programPaths.h"
 #include "app/options/globalOptions.h"
 #include "app/postedText.h"

@@ -17,7 +17,7 @@
 #include "ui/channel/channelItemView.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
-#include "ui/helpers/openers.h"
+#include "widgets/helpers/openers.h"
 
 namespace {
 struct Registry {

@@ -23,10 +23,10 @@
 #include "ui/channel/channelDoc.h"
 #include "ui/channel/channelFrame.h"
 #include "ui/events/uiHandler.h"
-#include "ui/helpers/misc.h"
-#include "ui/helpers/openers.h"
-#include "ui/hotkeys/hotkeyBinding.h"
-#include "ui/widgets/appListCtrl.h"
+#include "widgets/helpers/clipboard.h"
+#include "widgets/helpers/openers.h"
+#include "widgets/hotkeys/hotkeyBinding.h"
+#include "widgets/controls/appListCtrl.h"
 
 namespace {
 QColor colorOf(int bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }

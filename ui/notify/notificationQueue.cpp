@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "app/core/messageGroups.h"
-#include "app/desktop/notificationSink.h"
+#include "app/core/notificationSink.h"
 #include "app/options/globalOptions.h"
 #include "app/settings/channelDesktopSettings.h"
 #include "channels/channel.h"
@@ -19,9 +19,10 @@
 #include "ui/bars/controlCenterPanes.h"
 #include "ui/bars/workspaceBar.h"
 #include "ui/frame/mainFrame.h"
-#include "ui/helpers/misc.h"
+#include "ui/tray/trayArea.h"
+#include "widgets/helpers/sound.h"
 #include "ui/notify/balloonHelp.h"
-#include "ui/tray/programIcon.h"
+#include "widgets/helpers/programIcon.h"
 #include "ui/tray/systemTray.h"
 
 #define QUEUE_LOG ORVAN_LOG(g_notificationRequestQueueGroup)

@@ -20,7 +20,7 @@
 #include "channels/hooks/channelHook.h"
 #include "lib/log/messageLog.h"
 #include "ui/channel/channelDoc.h"
-#include "ui/channel/channelImage.h"
+#include "widgets/helpers/channelImage.h"
 #include "ui/notify/notificationRequest.h"
 
 namespace {
