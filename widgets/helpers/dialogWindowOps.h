@@ -1,7 +1,8 @@
 #pragma once
 // What the dialogs ask of the program's windows: the user-interface events
-// they fire, the main frame's commands, and the My Channels list's filter. The dialogs sit below the windows and
-// do not include them; the program's start-up wiring installs these.
+// they fire, the main frame's commands, and the My Channels list's filter.
+// The dialogs sit below the windows and do not include them; the program's
+// start-up wiring installs these.
 //
 //   if (const auto& fire = dialogWindowOps().fireChannelConfigChanged) fire(channel);
 //   else seams::missing("DialogWindowOps::fireChannelConfigChanged");
