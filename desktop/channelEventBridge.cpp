@@ -3,6 +3,7 @@
 #include <ctime>
 #include <set>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
 #include "app/core/messageGroups.h"
@@ -155,9 +156,13 @@ void ChannelEventBridge::onEndChannelUpdateEvent(const channels::EndChannelUpdat
                 if (const channels::Feed* feed = state.getLastFeed()) {
                     SharedLockGuard feedGuard(&feed->getLock(), __FILE__, __LINE__);
                     for (const channels::FeedItem& item : feed->getFeedItems()) {
-                        if (viewed.count(item.getId()) != 0 || !state.isNewFeedItem(item.getId())) continue;
+                        const std::string_view id = item.getId();
+                        if (viewed.count(std::string(id)) != 0 || !state.isNewFeedItem(id)) continue;
                         ++newCount;
-                        if (maxTitles <= 0 || newCount <= maxTitles) titles += item.getTitle() + "\n";
+                        if (maxTitles <= 0 || newCount <= maxTitles) {
+                            titles += item.getTitle();
+                            titles += '\n';
+                        }
                     }
                 }
             }

@@ -22,7 +22,6 @@
 #include "app/misc/programFiles.h"
 #include "app/options/channelReportConfig.h"
 #include "app/options/globalOptions.h"
-#include "tools/httpAuth.h"
 #include "app/core/notificationSink.h"
 #include "desktop/terminationRequest.h"
 #include "desktop/webEngineSandbox.h"
@@ -429,10 +428,6 @@ void CMendrelApp::init2() {
     plugins.addEventHandler(this);
     STARTUP_LOG << "Setting AppPlugin directory: " << paths.appPluginsDir << std::endl;
     plugins.setAppPluginDir(paths.appPluginsDir);
-    STARTUP_LOG << "Setting script file associations." << std::endl;
-    channels::setFileTypeCommands(GlobalOptions::instance().ScriptingFileAssociations);
-    STARTUP_LOG << "Setting script timeout: " << GlobalOptions::instance().ScriptTimeout << std::endl;
-    channels::getScriptingEngine().setScriptTimeout(GlobalOptions::instance().ScriptTimeout);
     STARTUP_LOG << "Loading app plugins." << std::endl;
     plugins.loadAppPlugins();
 
@@ -449,11 +444,6 @@ void CMendrelApp::init2() {
     engine.setStandardParam("ChannelsDir", paths.channelsDir);
     engine.setStandardParam("AppPluginsDir", paths.appPluginsDir);
 
-    STARTUP_LOG << "Starting the local port listeners." << std::endl;
-    listeners::appServer().setPort(static_cast<unsigned>(appServerPort_));
-    listeners::appPluginServer().setPort(static_cast<unsigned>(GlobalOptions::instance().AppPluginServerPortNo));
-    listeners::enableLocalPortListeners(false);
-
     STARTUP_LOG << "Initializing the channel manager." << std::endl;
     channels::ChannelManager::setDefaultHttpUserAgent(paths.httpUserAgent);
     GlobalOptions& options = GlobalOptions::instance();
@@ -467,12 +457,18 @@ void CMendrelApp::init2() {
         options.HttpUserAgent, paths.channelsDir, paths.logsDir, defaults, joinPath(paths.userDir, "DefaultChannelSummary.template"),
         joinPath(paths.userDir, "DefaultChannelSummary.gif"));
     setChannelManager(channelManager_);
-    channelManager_->setBlackoutIntervals(options.BlackoutTimes);
-    channelManager_->setUpdateJitterPercent(options.ChannelUpdateIntervalDriftPercentage);
-    channelManager_->setCheckRasConnection(options.EnableRasCheck);
-    channelManager_->setHttpProxyAuth(tools::cloneHttpAuth(options.ProxyAuth.get()));
     channelManager_->setDebugConfigFilename(paths.userDebugIniFile);
     channelManager_->addEventHandler(this);
+    // The options reach the engine as after every change of them, now that
+    // the channel manager is there to take its share.
+    STARTUP_LOG << "Applying the global options: script timeout " << options.ScriptTimeout
+                << ", script file associations, channel manager." << std::endl;
+    mainFrame_->applyGlobalOptions();
+
+    STARTUP_LOG << "Starting the local port listeners." << std::endl;
+    listeners::appServer().setPort(static_cast<unsigned>(appServerPort_));
+    listeners::enableLocalPortListeners(false);
+
     channelManager_->loadChannels();
 
     STARTUP_LOG << "Loading the desktop settings for each channel." << std::endl;

@@ -425,8 +425,8 @@ void RssXmlParser::onItemEnd() {
         id = link + "#" + digestHex(title + '\n' + description);
     }
 
-    items.emplace_back(std::move(id), std::move(title), std::move(description), std::move(link), std::move(itemSource_),
-                       std::move(itemAuthor_), std::move(itemComments_), std::move(itemPubDate_));
+    // The item copies the texts into a block of its own.
+    items.emplace_back(id, title, description, link, itemSource_, itemAuthor_, itemComments_, itemPubDate_);
 }
 
 void RssXmlParser::onGuidEnd() {

@@ -498,7 +498,7 @@ TEST(RssParser, ItemsWithoutGuidOrLinkGetDistinctStableIds) {
     for (const FeedItem& i : feed->getFeedItems()) {
         EXPECT_EQ(i.getId().rfind("http://h.example/#", 0), 0u) << i.getId();
         EXPECT_EQ(i.getUrl(), "http://h.example/");
-        ids.insert(i.getId());
+        ids.emplace(i.getId());
     }
     EXPECT_EQ(ids.size(), 3u);
     // No title and no description: the title is the link.

@@ -211,8 +211,9 @@ std::string generateChannelSummaryPage(channels::Channel* channel) {
         if (const channels::Feed* feed = state.getLastFeed()) {
             SharedLockGuard feedGuard(&feed->getLock(), __FILE__, __LINE__);
             for (const channels::FeedItem& item : feed->getFeedItems()) {
-                icons[item.getId()] =
-                    feedItemIconUrl(viewed.count(item.getId()) != 0, state.isNewFeedItem(item.getId()));
+                std::string id(item.getId());
+                const bool isViewed = viewed.count(id) != 0;
+                icons[std::move(id)] = feedItemIconUrl(isViewed, state.isNewFeedItem(item.getId()));
             }
         }
     }
