@@ -3,6 +3,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <vector>
 
 #include "channels/channelConfig.h"
@@ -184,13 +185,15 @@ void Channel::generateSummaryPage(bool detailsOff, const std::set<std::string>& 
     std::ifstream in(templateFile, std::ios::binary);
     if (!in) throw Exception("Can't open the summary page template: " + templateFile);
     const std::string pageFile = getSummaryPageFilename();
-    std::ofstream out(pageFile, std::ios::binary | std::ios::trunc);
-    if (!out) throw Exception("Can't write the summary page: " + pageFile);
+    // The page is made whole in memory and then replaces the old one, so a
+    // view loading it meanwhile reads the old page or the new one, never a
+    // part, and a failed generation leaves the old page as it was.
+    std::ostringstream out;
     SummaryPageGenerator generator(*this, detailsOff, markedItems, itemImages);
     generator.setValue("BACKGROUND-IMAGE", "file://" + backgroundFile);
     generator.generate(in, out);
-    out.close();
-    if (!out) throw Exception("Can't write the summary page: " + pageFile);
+    if (!out || !platform::files::atomicWriteFile(pageFile, std::move(out).str(), platform::files::Flush::Skip))
+        throw Exception("Can't write the summary page: " + pageFile);
 }
 
 std::string Channel::getSummaryPageFilename() const {

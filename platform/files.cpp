@@ -118,7 +118,7 @@ void keepOwnerOnly(const std::string& path) {
         ::chmod(path.c_str(), st.st_mode & 07700);
 }
 
-bool atomicWriteFile(const std::string& path, const std::string& contents) {
+bool atomicWriteFile(const std::string& path, const std::string& contents, Flush flush) {
     if (path.empty()) {
         errno = ENOENT;
         return false;
@@ -160,7 +160,7 @@ bool atomicWriteFile(const std::string& path, const std::string& contents) {
     else if (exists)
         ::fchmod(fd, st.st_mode & 07777);
 
-    bool ok = writeAll(fd, contents) && ::fsync(fd) == 0;
+    bool ok = writeAll(fd, contents) && (flush == Flush::Skip || ::fsync(fd) == 0);
     int err = errno;
     if (::close(fd) != 0 && ok) {
         ok = false;

@@ -18,7 +18,11 @@ namespace platform::files {
 // a writer killed mid-write left is removed, once that process has ended, by
 // the next write of the target after this process starts (the folder is
 // looked at again at most once a minute).
-bool atomicWriteFile(const std::string& path, const std::string& contents);
+// A file that is made again whenever it is needed (a page generated for a
+// view) may skip the flush to disk: readers still see the old or the new
+// contents whole, but a crash of the machine may lose the new ones.
+enum class Flush { ToDisk, Skip };
+bool atomicWriteFile(const std::string& path, const std::string& contents, Flush flush = Flush::ToDisk);
 
 // Marks a file as one that only its owner may read and write (it holds
 // credentials): an existing file loses its permissions for group and others
