@@ -74,7 +74,8 @@ void getVersionInfo() {
 // --- windows and menus
 
 void setTrayIconGeometryProvider(QRect (*provider)()) { g_trayGeometry = provider; }
-const seams::Registration g_trayGeometrySeam("TrayIconGeometryProvider", [] { return g_trayGeometry != nullptr; });
+const seams::Registration g_trayGeometrySeam("TrayIconGeometryProvider", [] { return g_trayGeometry != nullptr; },
+                                             [] { setTrayIconGeometryProvider(nullptr); });
 
 void getTrayWindowRect(QRect& rect) {
     if (g_trayGeometry != nullptr) {

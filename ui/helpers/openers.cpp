@@ -76,7 +76,8 @@ QUrl toUrl(const std::string& text) {
 }  // namespace
 
 void setDesktopServices(DesktopServices* services) { g_services = services; }
-const seams::Registration g_desktopServicesSeam("DesktopServices", [] { return g_services != nullptr; });
+const seams::Registration g_desktopServicesSeam("DesktopServices", [] { return g_services != nullptr; },
+                                                [] { setDesktopServices(nullptr); });
 DesktopServices* getDesktopServices() { return g_services; }
 
 bool isOpenableUrl(const QUrl& url) {

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "app/core/messageGroups.h"
+#include "app/core/programObjects.h"
 #include "app/desktop/notificationSink.h"
 #include "app/options/globalOptions.h"
 #include "app/settings/channelDesktopSettings.h"
@@ -234,6 +235,10 @@ void clearNotifications() {
 }
 
 void setBalloonParent(QWidget* parent) { g_balloonParent = parent; }
+QWidget* getBalloonParent() { return g_balloonParent.data(); }
+namespace {
+const ProgramObjectReset g_balloonParentReset("BalloonParent", [] { setBalloonParent(nullptr); });
+}  // namespace
 
 namespace {
 
