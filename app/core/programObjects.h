@@ -14,7 +14,8 @@
 //                       while the program runs.
 //   startupFlags        start-up's flags; set by start-up.
 //   isLeftButtonDown    the left button as the program's mouse event filter
-//                       saw it (the filter comes with the desktop wiring).
+//                       saw it (the filter comes with the desktop wiring,
+//                       app/desktop/inputState, and stays).
 //   getModifierKeyState the modifier-key reader; installed by the desktop
 //                       wiring (app/desktop/inputState), 0 without it.
 //
@@ -82,8 +83,10 @@
 //       balloons, the tray icon's; set when the tray icon is made.
 //   WindowUpdateLock::getMainFrame (ui/helpers/windowUpdateLock.h)  set and
 //       cleared by the main frame.
-//   isExitRequested (ui/frame/mainFrame.h), the new-channel wizard's open
-//       flag (CChannelDoc::setNewChannelWizardOpen)  flags of a run.
+//   isExitRequested (ui/frame/mainFrame.h)  set when the user exits, cleared
+//       when a main frame is created.
+//   The DesktopWiring objects alive: the reset removes them (remove()), so
+//       that their install() installs again.
 //   Windows that register themselves while they exist, null otherwise (not
 //   reset: they go with their window): getMainFrame, getWorkPad,
 //   getWorkspaceBar, getOutputBar, getSystemTray, getActiveAppPlugin,
@@ -92,7 +95,9 @@
 //   made by start-up's setUiHandler and stays. getApp() (app/desktop) is the
 //   application object, a static of the process.
 //
-// The path and identity strings are in app/core/programPaths.h.
+// The path and identity strings are in app/core/programPaths.h. The
+// hooks' and the utilities' own programs (hooks/, utilities/) run in
+// processes of their own and keep their own objects.
 #include <atomic>
 #include <condition_variable>
 #include <functional>
@@ -172,8 +177,9 @@ std::vector<std::string> programObjectResetNames();
 // For tests: every installer above and every registered reset back to its
 // state before start-up (pointers and hooks null, flags cleared, the folders
 // and context-menu files emptied). Whoever made an installed object still
-// owns it and deletes it. A DesktopWiring still alive is not told: remove()
-// it before, or install() it again after with a new one.
+// owns it and deletes it. Flags that a window sets for itself (the
+// new-channel wizard's) and the objects of the process listed above as
+// staying are left as they are.
 void resetProgramObjectsForTests();
 
 // A thread that waits on its stop event, at most 5000 ms at a time, and does

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
 #include "app/options/globalOptions.h"
 #include "channels/channelSettings.h"
@@ -27,7 +28,7 @@ protected:
     }
     void TearDown() override
     {
-        GlobalOptions::setErrorReporter(nullptr);
+        resetProgramObjectsForTests();
         programPaths() = saved_;
     }
     std::string ini() const { return dir_.file("config.ini"); }

@@ -190,8 +190,7 @@ private slots:
     // A channel made by the wizard has its window open: no window
     // outlives its channel.
     uitest::deleteChannelWindows();
-    setChannelManager(nullptr);
-    wiring.remove();
+    resetProgramObjectsForTests();
     server.reset();
     env.reset();
   }

@@ -177,7 +177,7 @@ private slots:
 
   void cleanup() {
     listeners::enableLocalPortListeners(true);
-    setChannelManager(nullptr);
+    resetProgramObjectsForTests();
     manager_->stopChannelManager(false);
     manager_.reset();
     dir_.reset();

@@ -11,6 +11,7 @@
 #include "app/core/programPaths.h"
 #include "app/core/seams.h"
 #include "app/desktop/desktopWiring.h"
+#include "app/desktop/inputState.h"
 #include "app/options/globalOptions.h"
 #include "app/options/userTool.h"
 #include "app/settings/channelDesktopSettings.h"
@@ -128,6 +129,7 @@ private slots:
 
         const std::vector<std::pair<const char*, std::function<bool()>>> accessors = {
             {"getChannelManager", [] { return getChannelManager() != nullptr; }},
+            {"isMouseHookInstalled", [] { return isMouseHookInstalled(); }},
             {"getChannelHookHost", [] { return channels::getChannelHookHost() != nullptr; }},
             {"getDllChannelHookWindow", [] { return channels::getDllChannelHookWindow() != 0; }},
             {"DllChannelHook::getHostWindow", [] { return channels::DllChannelHook::getHostWindow() != 0; }},
@@ -155,7 +157,9 @@ private slots:
         for (const seams::Entry& entry : seams::registered()) hooks.push_back(entry.name);
         QCOMPARE(joined(seams::notInstalled()), joined(hooks));
 
-        // The frame and the wiring go after the reset.
+        // The reset removed the wiring too: installed again, it is whole.
+        wiring.install();
+        QVERIFY2(seams::notInstalled().empty(), joined(seams::notInstalled()).c_str());
         frame.reset();
         wiring.remove();
     }

@@ -40,9 +40,6 @@ CChannelDoc* findDoc(channels::Channel* channel) {
 
 void CChannelDoc::resetSummaryHintForTest() { summaryHintShown = false; }
 void CChannelDoc::setNewChannelWizardOpen(bool open) { newChannelWizardOpen = open; }
-namespace {
-const ProgramObjectReset g_wizardOpenReset("CChannelDoc::NewChannelWizardOpen", [] { newChannelWizardOpen = false; });
-}  // namespace
 
 int CChannelDoc::openDocumentCount() {
     SharedLockGuard guard(&registry().lock, __FILE__, __LINE__);
