@@ -2,6 +2,7 @@
 #include "app/core/seams.h"
 
 #include <chrono>
+#include <vector>
 
 #include "app/core/programPaths.h"
 #include "app/options/globalOptions.h"
@@ -152,15 +153,6 @@ ProgramObjectReset::ProgramObjectReset(const char* name, void (*reset)())
 {
     std::lock_guard<std::mutex> guard(resetsLock());
     resets().push_back({name, reset});
-}
-
-std::vector<std::string> programObjectResetNames()
-{
-    std::lock_guard<std::mutex> guard(resetsLock());
-    std::vector<std::string> names;
-    for (const ResetEntry& entry : resets())
-        names.push_back(entry.name);
-    return names;
 }
 
 void resetProgramObjectsForTests()

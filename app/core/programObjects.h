@@ -106,7 +106,6 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace channels {
 class Channel;
@@ -171,8 +170,6 @@ class ProgramObjectReset {
 public:
     ProgramObjectReset(const char* name, void (*reset)());
 };
-// The names of the registered resets, in registration order.
-std::vector<std::string> programObjectResetNames();
 
 // For tests: every installer above and every registered reset back to its
 // state before start-up (pointers and hooks null, flags cleared, the folders
