@@ -24,7 +24,7 @@
 #include "channels/feed/feed.h"
 #include "tests/channels/channel_fixture.h"
 #include "tests/support/test_support.h"
-#include "ui/helpers/openers.h"
+#include "widgets/helpers/openers.h"
 
 namespace {
 

@@ -158,7 +158,8 @@ std::unique_ptr<Feed> Channel::getLatestFeed(bool forceDownload, bool* unchanged
     context.allowEmptyFeeds = getChannelSettings().getAllowEmptyFeeds();
     ChannelConfig& config = getChannelConfig();
     context.cacheChannelHeader = [&config](const ChannelHeader& header) { config.setChannelHeader(header); };
-    return RssParser().parseFeed(context, feedText, getChannelSettings().getMaxFeedItems());
+    // The text is not needed any more: the parser frees it once it holds its own copy.
+    return RssParser().parseFeed(context, std::move(feedText), getChannelSettings().getMaxFeedItems());
 }
 
 void Channel::generateSummaryPage(bool detailsOff, const std::set<std::string>& markedItems,

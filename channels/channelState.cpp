@@ -96,7 +96,7 @@ void ChannelState::setNewFeedItems(const FeedItemIdSet& ids, int count) {
     lastNewFeedItemCount_ = count;
 }
 
-bool ChannelState::isNewFeedItem(const std::string& id) const {
+bool ChannelState::isNewFeedItem(std::string_view id) const {
     SharedLockGuard guard(&lock_, __FILE__, __LINE__);
     return newFeedItemIds_.count(id) != 0;
 }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 
 #include "lib/misc/stringHelpers.h"
 #include "lib/misc/threadSafety.h"
@@ -50,7 +51,7 @@ public:
 
     // The new ids become a copy of `ids`; TotalFeedItemsReceived + count.
     void setNewFeedItems(const FeedItemIdSet& ids, int count);
-    bool isNewFeedItem(const std::string& id) const;
+    bool isNewFeedItem(std::string_view id) const;
     FeedItemIdSet getNewFeedItemIds() const;
     int getLastNewFeedItemCount() const;
 

@@ -25,11 +25,8 @@
 // document does not declare reaches the text as written ("&name;") where
 // expat accepts it; setDocumentType gives declarations to read as the
 // document's external DTD, so that their entities are known.
-#include <array>
-#include <bitset>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -86,6 +83,13 @@ public:
     // for the duration of the call.
     void parse(const char* buffer, std::size_t length);
 
+    // Parses text[from..] as parse() does, taking over the string: expat gets
+    // the whole document in one piece, and once it holds its own copy the
+    // string's memory is freed, so a large document is never held twice while
+    // the handlers build their results. The string is left empty; when the
+    // call throws, it holds the whole text again (text[0..from) included).
+    void parseAndRelease(std::string& text, std::size_t from = 0);
+
     // Declarations (of entities) read as the external DTD of every document
     // this parser reads: in place of the DTD a DOCTYPE names, and for a
     // document that names none. The text must outlive the parser.
@@ -103,17 +107,18 @@ public:
     void setDebugGroups(CMessageGroup* elementGroup, CMessageGroup* tagStackGroup,
                         CMessageGroup* characterDataGroup);
 
-    // Names of the open elements, outermost first.
-    std::deque<std::string>& getTagStack() { return tagStack_; }
-    const std::deque<std::string>& getTagStack() const { return tagStack_; }
-    // Text received since the last start tag of any element (inside a
-    // container: since the last child element ended). The string is a copy
-    // made for the call: changing it changes nothing for the parser.
+    // Names of the open elements, outermost first (a copy).
+    std::vector<std::string> getTagStack() const;
+    // Text received since the last start tag of any element ("" inside a
+    // container). The string is a copy made for the call: changing it
+    // changes nothing for the parser.
     std::string& getCharacterData();
     const std::string& getCharacterData() const;
     // All text inside the innermost open element, the text of its child
     // elements included; "" when no element is open or it is a container.
-    std::string getElementText() const;
+    std::string getElementText() const { return std::string(elementText()); }
+    // The same text in place: valid until the handler returns.
+    std::string_view elementText() const;
 
     // ":rss:channel:item"; "" for an empty stack.
     std::string getTagStackText() const;
@@ -122,9 +127,19 @@ public:
     // The element enclosing the innermost open one has this name.
     bool isParentTag(const std::string& name) const;
     bool isParentTag(const char* name) const;
+    // The position in the setContainerElements list of the element that
+    // encloses the innermost open one; -1 when there is none or it is no
+    // container. A quicker isParentTag for names of containers.
+    int getParentContainer() const {
+        return open_.size() >= 2 ? open_[open_.size() - 2].container : -1;
+    }
 
 protected:
     virtual void parseDocument(const char* buffer, std::size_t length);
+    // Runs after the whole document was parsed without error, before parse()
+    // returns; what it throws is the parse's failure (parseAndRelease then
+    // hands the text back as for any other).
+    virtual void finishDocument() {}
     // attributes: alternating names and values, ended by a null entry.
     virtual void startElement(const char* name, const char** attributes);
     virtual void endElement(const char* name);
@@ -140,24 +155,40 @@ private:
     void handleStart(const char* name, const char** attributes);
     void handleEnd(const char* name);
     void handleCharacters(const char* text, int length);
+    // Sets or clears expat's character data handler for the innermost open element.
+    void followTextNeed();
     // Kept apart from handleCharacters, which runs for every piece of text.
     void logCharacters(const char* text, int length) const;
-    // The first start row and the first end row for the name (null when none).
-    void findRows(const char* name, std::size_t length, const ElementHandlerRow*& startRow,
-                  const ElementHandlerRow*& endRow) const;
     void callRow(const ElementHandlerRow& row);
-    // Stops expat after a handler threw; parseDocument rethrows.
+    // Stops expat after a handler threw; the caller of expat rethrows.
     void abortWith(std::exception_ptr error);
+    // Sets the handlers of a new expat parser for the text about to be parsed.
+    void prepareParser(const char* text, std::size_t length);
+    // Rethrows a handler's exception or throws the parse error, if any.
+    void finishParse(XML_Status status);
+
+    // What the parser knows of one element name (compared without regard to
+    // case): the first start row and end row of the table for it and its
+    // position in the container list.
+    struct NameEntry {
+        std::string folded;  // upper-case
+        const ElementHandlerRow* startRow = nullptr;
+        const ElementHandlerRow* endRow = nullptr;
+        int container = -1;
+    };
+    // The open element at index has this name (compared without regard to case).
+    bool sameTagName(std::size_t index, const char* name) const;
+    // The entry for an element name; null when the name has none.
+    const NameEntry* findName(const char* name, std::size_t length) const;
+    NameEntry& addName(const char* name);
+    void indexNames();
 
     const ElementHandlerRow* handlerTable_;
-    // Rows of the table grouped by the folded first byte of their names:
-    // bucket b is rowIndex_[bucketStart_[b] .. bucketStart_[b + 1]).
-    std::vector<const ElementHandlerRow*> rowIndex_;
-    // The length of the name of each row of rowIndex_.
-    std::vector<std::size_t> rowNameLengths_;
-    std::array<std::uint32_t, 257> bucketStart_{};
+    std::vector<NameEntry> names_;
+    // Open-addressed hash index into names_ (entry number + 1; 0 = empty).
+    std::vector<std::uint8_t> nameSlots_;
+    std::size_t nameSlotMask_ = 0;
     XML_Parser parser_ = nullptr;
-    std::deque<std::string> tagStack_;
     // Made from text_ when asked for.
     mutable std::string characterData_;
     CMessageGroup* elementGroup_ = nullptr;
@@ -166,19 +197,22 @@ private:
 
     // Text of the open elements: text_ from open_[i].textStart on is the text of
     // the open element i; from lastStart_ on, the text since the last start
-    // tag. Text inside a container is dropped once it is no longer needed.
+    // tag. The text of a container is not kept, nor that of its children
+    // once they have ended.
     std::string text_;
     std::size_t lastStart_ = 0;
-    // What is kept of each open element besides its name.
+    // The names of the open elements one after the other.
+    std::string tagNames_;
+    // What is kept of each open element.
     struct OpenElement {
         std::size_t textStart;
-        // Its end-tag row (null when none matches).
-        const ElementHandlerRow* endRow;
-        bool container;
+        std::uint32_t nameStart;
+        std::uint32_t nameLength;
+        const NameEntry* entry;  // null when the name has none
+        int container;
     };
     std::vector<OpenElement> open_;
-    const char* const* containerNames_ = nullptr;
-    std::bitset<256> containerFirstBytes_;  // folded first bytes of their names
+    bool characterHandlerSet_ = false;
     std::exception_ptr handlerError_;
 
     std::string_view documentType_;

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -16,6 +17,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -316,6 +318,21 @@ Result run(const Options& options, int timeoutMs) {
 void releaseFreeMemory() {
 #if defined(__GLIBC__)
     malloc_trim(0);
+#endif
+}
+
+void releasePages(const void* data, std::size_t length) {
+#if defined(__linux__)
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pageSize <= 0 || !data) return;
+    const auto page = static_cast<std::uintptr_t>(pageSize);
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (begin + page - 1) / page * page;
+    const std::uintptr_t last = (begin + length) / page * page;
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+#else
+    (void)data;
+    (void)length;
 #endif
 }
 

@@ -6,6 +6,7 @@
 // a time-out; on time-out the whole process group is killed.
 #include <sys/types.h>
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -84,5 +85,12 @@ Result run(const Options& options, int timeoutMs);
 // replaced many objects would otherwise stay resident at its highest. Does
 // nothing where the allocator offers no such call.
 void releaseFreeMemory();
+
+// Gives the whole memory pages inside [data, data + length) back to the
+// system at once, for a large buffer whose contents are no longer needed
+// and that is about to be freed: the allocator would otherwise keep them
+// resident until it reuses them. They read as zeros if touched again.
+// Does nothing where the system offers no such call.
+void releasePages(const void* data, std::size_t length);
 
 }  // namespace platform::process

@@ -371,7 +371,7 @@ void decodeHtmlEntitiesInPlace(std::string& text)
     text.resize(out);
 }
 
-std::string escapeHtml(const std::string& text)
+std::string escapeHtml(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <map>
 #include <string>
+#include <string_view>
 
 namespace tools {
 
@@ -49,7 +50,7 @@ void decodeHtmlEntitiesInPlace(std::string& text);
 
 // Text for HTML (and XML) character data and quoted attribute values: & < > " '
 // become &amp; &lt; &gt; &quot; &#39;.
-std::string escapeHtml(const std::string& text);
+std::string escapeHtml(std::string_view text);
 
 // Splits "k=v&k2=v2" up to the first blank into the map; the first occurrence
 // of a key wins. Keys and values are not decoded.

@@ -15,9 +15,9 @@
 //   startupFlags        start-up's flags; set by start-up.
 //   isLeftButtonDown    the left button as the program's mouse event filter
 //                       saw it (the filter comes with the desktop wiring,
-//                       app/desktop/inputState, and stays).
+//                       desktop/inputState, and stays).
 //   getModifierKeyState the modifier-key reader; installed by the desktop
-//                       wiring (app/desktop/inputState), 0 without it.
+//                       wiring (desktop/inputState), 0 without it.
 //
 // Installed below app/ (the engine cannot see this folder; they keep their
 // own installers, and the reset here clears them):
@@ -55,7 +55,10 @@
 //       programPaths() and getChannelDesktopSettingsTable() are objects of
 //       the process, loaded by start-up; the reset leaves them as they are.
 //   The hooks of the desktop wiring (app/core/seams.h; each resets with its
-//       registration): GlobalOptions::ErrorReporter and DesktopSettingsFactory
+//       registration): the notification sink (app/core/notificationSink.h:
+//       the windows' notification queue, installed by ui::installTrayServices
+//       and kept to the end; without it one that shows nothing),
+//       GlobalOptions::ErrorReporter and DesktopSettingsFactory
 //       (app/options/globalOptions.h), ChannelFilterLookup and
 //       ReadMeListSource (app/reports/channelReportGenerator.h),
 //       ChannelDesktopSettingsObserver and ChannelImageFactory (app/settings/
@@ -69,20 +72,18 @@
 //
 // The window layer's (Qt; they register their reset with ProgramObjectReset
 // below, or as hooks with app/core/seams.h):
-//   getNotificationSink (app/desktop/notificationSink.h)  the notification
-//       queue; installed by the desktop wiring (ui::installTrayServices),
-//       stays to the end; without it one that shows nothing.
-//   getDesktopServices (ui/helpers/desktopServices.h)  opening pages in the
-//       program's windows; installed by the desktop wiring (or the simple
-//       browser windows before it), removed by DesktopWiring::remove().
+//   getDesktopServices (widgets/helpers/desktopServices.h)  opening pages in
+//       the program's windows; installed by the desktop wiring (or the
+//       simple browser windows before it), removed by DesktopWiring::remove().
 //   getChannelWindowOps (ui/events/uiHandler.h), getMainFrameServices
-//       (ui/frame/mainFrame.h), the tray icon's place (ui/helpers/misc.h),
-//       the channel page's credentials editor and the parameters page's
-//       plug-in sheet opener (dialogs/channel): hooks of the desktop wiring.
+//       (ui/frame/mainFrame.h), the tray icon's place (ui/tray/trayArea.h),
+//       dialogWindowOps (widgets/helpers/dialogWindowOps.h), the channel
+//       page's credentials editor and the parameters page's plug-in sheet
+//       opener (dialogs/channel): hooks of the desktop wiring.
 //   getBalloonParent (ui/notify/notificationQueue.h)  the window owning the
 //       balloons, the tray icon's; set when the tray icon is made.
-//   WindowUpdateLock::getMainFrame (ui/helpers/windowUpdateLock.h)  set and
-//       cleared by the main frame.
+//   WindowUpdateLock::getMainFrame (widgets/helpers/windowUpdateLock.h)  set
+//       and cleared by the main frame.
 //   isExitRequested (ui/frame/mainFrame.h)  set when the user exits, cleared
 //       when a main frame is created.
 //   The DesktopWiring objects alive: the reset removes them (remove()), so
@@ -92,7 +93,7 @@
 //   getWorkspaceBar, getOutputBar, getSystemTray, getActiveAppPlugin,
 //   CChannelPropSheet::getActivePropSheet, CNewChannelWizard::
 //   getExistingWizard / getRunningWizard, currentBalloon. getUiHandler is
-//   made by start-up's setUiHandler and stays. getApp() (app/desktop) is the
+//   made by start-up's setUiHandler and stays. getApp() (desktop/) is the
 //   application object, a static of the process.
 //
 // The path and identity strings are in app/core/programPaths.h. The

@@ -52,10 +52,10 @@ void importViewedUrls(channels::ChannelManager& manager, const std::string& path
             if (feed == nullptr) continue;
             SharedLockGuard feedGuard(&feed->getLock(), __FILE__, __LINE__);
             for (const channels::FeedItem& item : feed->getFeedItems()) {
-                if (urls.count(item.getUrl()) == 0) continue;
+                if (urls.count(std::string(item.getUrl())) == 0) continue;
                 ORVAN_LOG(group) << "- Marking item as viewed: " << item.getTitle() << " (" << item.getUrl() << ")"
                                  << std::endl;
-                ids.insert(item.getId());
+                ids.emplace(item.getId());
             }
         }
         // Marked with the state's lock released: the desktop settings are

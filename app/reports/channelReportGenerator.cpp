@@ -54,7 +54,7 @@ void setChannelFilterLookup(ChannelFilterLookup lookup) {
     filterLookup() = std::move(lookup);
 }
 
-std::string escapeReportText(const std::string& text) { return tools::escapeHtml(text); }
+std::string escapeReportText(std::string_view text) { return tools::escapeHtml(text); }
 
 // --- common production
 
@@ -161,7 +161,7 @@ bool ChannelFilterChannelReportGenerator::prepareRepeat(const std::string& param
     return ChannelReportGenerator::prepareRepeat(parameter, n);
 }
 
-bool ChannelFilterChannelReportGenerator::includeFeedItem(const std::string& itemId, std::string& itemImage) {
+bool ChannelFilterChannelReportGenerator::includeFeedItem(std::string_view itemId, std::string& itemImage) {
     if (settings_ == nullptr || channel_ == nullptr) return false;
     const bool isNew = channel_->getChannelState().isNewFeedItem(itemId);
     const bool isViewed = settings_->isFeedItemViewed(itemId);

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "lib/text/templateProcessor.h"
@@ -47,7 +48,7 @@ using ChannelFilterLookup = std::function<const ChannelFilter*(const std::string
 void setChannelFilterLookup(ChannelFilterLookup lookup);
 
 // Text from a feed as page text: &, <, >, " and ' as entities.
-std::string escapeReportText(const std::string& text);
+std::string escapeReportText(std::string_view text);
 
 class ChannelReportGenerator : public templateProcessor::TemplateProcessor {
 public:
@@ -75,7 +76,7 @@ public:
     bool prepareRepeat(const std::string& parameter, int n) override;
     void generateReport() override;
     // Whether the report's FeedItemControl takes the item; sets its icon.
-    virtual bool includeFeedItem(const std::string& itemId, std::string& itemImage);
+    virtual bool includeFeedItem(std::string_view itemId, std::string& itemImage);
 
 private:
     std::vector<channels::Channel*> channels_;

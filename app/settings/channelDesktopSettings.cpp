@@ -257,7 +257,7 @@ void ChannelDesktopSettings::markAllFeedItemsViewed(bool viewed) {
         const channels::Feed* feed = state.getLastFeed();
         if (feed != nullptr) {
             SharedLockGuard feedGuard(&feed->getLock(), __FILE__, __LINE__);
-            for (const channels::FeedItem& item : feed->getFeedItems()) ids.insert(item.getId());
+            for (const channels::FeedItem& item : feed->getFeedItems()) ids.emplace(item.getId());
         }
     }
     std::size_t n = 0;
@@ -267,9 +267,9 @@ void ChannelDesktopSettings::markAllFeedItemsViewed(bool viewed) {
     }
 }
 
-bool ChannelDesktopSettings::isFeedItemViewed(const std::string& id) const {
+bool ChannelDesktopSettings::isFeedItemViewed(std::string_view id) const {
     SharedLockGuard guard(lockPtr(), __FILE__, __LINE__);
-    const bool viewed = viewedIds_.count(id) != 0;
+    const bool viewed = viewedIds_.count(std::string(id)) != 0;
     if (g_viewedFeedItemsGroup.isEnabled()) {
         ORVAN_LOG(g_viewedFeedItemsGroup)
             << "Checking if feed item has been viewed for " << getChannelDisplayName() << ": " << std::endl;
@@ -297,7 +297,8 @@ ChannelDesktopSettings::ViewedIdSet ChannelDesktopSettings::pruneViewedFeedItems
         if (feed != nullptr) {
             SharedLockGuard feedGuard(&feed->getLock(), __FILE__, __LINE__);
             for (const channels::FeedItem& item : feed->getFeedItems()) {
-                if (viewedIds_.count(item.getId()) != 0) kept.insert(item.getId());
+                std::string id(item.getId());
+                if (viewedIds_.count(id) != 0) kept.insert(std::move(id));
             }
         }
     }
@@ -327,7 +328,7 @@ int ChannelDesktopSettings::getViewedFeedItemCount() const {
         if (feed != nullptr) {
             SharedLockGuard feedGuard(&feed->getLock(), __FILE__, __LINE__);
             for (const channels::FeedItem& item : feed->getFeedItems()) {
-                if (viewedIds_.count(item.getId()) != 0) ++count;
+                if (viewedIds_.count(std::string(item.getId())) != 0) ++count;
             }
         }
     }

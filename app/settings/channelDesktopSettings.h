@@ -30,6 +30,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "lib/misc/threadSafety.h"
@@ -102,7 +103,7 @@ public:
     void setFeedItemViewed(const std::string& id, bool viewed, bool flush, bool updateSummaryPage);
     // Every item of the channel's current feed; one save, at the last item.
     void markAllFeedItemsViewed(bool viewed);
-    bool isFeedItemViewed(const std::string& id) const;
+    bool isFeedItemViewed(std::string_view id) const;
     void clearViewedFeedItems();
     // Keeps only the viewed ids that the channel's current feed still holds,
     // in one step under the exclusive lock (a mark made by another thread is

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
 #include <stdexcept>
 
 #include "platform/profile.h"
@@ -29,16 +31,53 @@ std::time_t readTime(const std::string& iniFile, const std::string& section) {
 // ---------------------------------------------------------------------------
 // FeedItem
 
-FeedItem::FeedItem(std::string id, std::string title, std::string description, std::string url,
-                   std::string source, std::string author, std::string commentsUrl, std::string pubDateString)
-    : id_(std::move(id)),
-      title_(std::move(title)),
-      description_(std::move(description)),
-      url_(std::move(url)),
-      source_(std::move(source)),
-      author_(std::move(author)),
-      commentsUrl_(std::move(commentsUrl)),
-      pubDateString_(std::move(pubDateString)) {}
+FeedItem::FeedItem(std::string_view id, std::string_view title, std::string_view description, std::string_view url,
+                   std::string_view source, std::string_view author, std::string_view commentsUrl,
+                   std::string_view pubDateString) {
+    assign({id, title, description, url, source, author, commentsUrl, pubDateString});
+}
+
+FeedItem::FeedItem(const FeedItem& other) {
+    if (!other.block_) return;
+    const std::size_t size = kHeaderSize + other.end(kTextCount - 1);
+    block_ = std::make_unique_for_overwrite<char[]>(size);
+    std::memcpy(block_.get(), other.block_.get(), size);
+}
+
+FeedItem& FeedItem::operator=(const FeedItem& other) {
+    if (this != &other) *this = FeedItem(other);
+    return *this;
+}
+
+FeedItem::Offset FeedItem::end(unsigned which) const {
+    Offset value = 0;
+    std::memcpy(&value, block_.get() + which * sizeof(Offset), sizeof value);
+    return value;
+}
+
+std::string_view FeedItem::text(Text which) const {
+    if (!block_) return {};
+    const Offset begin = which == 0 ? 0 : end(which - 1);
+    return {block_.get() + kHeaderSize + begin, end(which) - begin};
+}
+
+void FeedItem::assign(const std::array<std::string_view, kTextCount>& texts) {
+    std::size_t total = 0;
+    for (std::string_view t : texts) total += t.size();
+    if (total == 0) {
+        block_.reset();
+        return;
+    }
+    if (total > std::numeric_limits<Offset>::max()) throw std::length_error("Feed item texts too long");
+    auto block = std::make_unique_for_overwrite<char[]>(kHeaderSize + total);
+    Offset at = 0;
+    for (unsigned i = 0; i < kTextCount; ++i) {
+        if (!texts[i].empty()) std::memcpy(block.get() + kHeaderSize + at, texts[i].data(), texts[i].size());
+        at += static_cast<Offset>(texts[i].size());
+        std::memcpy(block.get() + i * sizeof(Offset), &at, sizeof at);
+    }
+    block_ = std::move(block);
+}
 
 bool FeedItem::exists(const std::string& iniFile, const std::string& section) {
     return !tools::getIniString(iniFile, section, kIdKey, "", true).empty();
@@ -47,26 +86,19 @@ bool FeedItem::exists(const std::string& iniFile, const std::string& section) {
 bool FeedItem::load(const std::string& iniFile, const std::string& section) {
     if (!exists(iniFile, section)) return false;
     auto str = [&](const char* key) { return tools::getIniString(iniFile, section, key, "", true); };
-    id_ = str(kIdKey);
-    title_ = str("Title");
-    description_ = str("Description");
-    url_ = str("Url");
-    source_ = str("Source");
-    author_ = str("Author");
-    commentsUrl_ = str("CommentsUrl");
-    pubDateString_ = str("PubDateString");
+    const std::string id = str(kIdKey), title = str("Title"), description = str("Description"), url = str("Url"),
+                      source = str("Source"), author = str("Author"), commentsUrl = str("CommentsUrl"),
+                      pubDateString = str("PubDateString");
+    assign({id, title, description, url, source, author, commentsUrl, pubDateString});
     return true;
 }
 
 void FeedItem::save(const std::string& iniFile, const std::string& section) const {
-    tools::writeIniString(iniFile, section, kIdKey, id_);
-    tools::writeIniString(iniFile, section, "Title", title_);
-    tools::writeIniString(iniFile, section, "Description", description_);
-    tools::writeIniString(iniFile, section, "Url", url_);
-    tools::writeIniString(iniFile, section, "Source", source_);
-    tools::writeIniString(iniFile, section, "Author", author_);
-    tools::writeIniString(iniFile, section, "CommentsUrl", commentsUrl_);
-    tools::writeIniString(iniFile, section, "PubDateString", pubDateString_);
+    static const char* const kKeys[kTextCount] = {kIdKey,   "Title",  "Description", "Url",
+                                                  "Source", "Author", "CommentsUrl", "PubDateString"};
+    for (unsigned i = 0; i < kTextCount; ++i) {
+        tools::writeIniString(iniFile, section, kKeys[i], std::string(text(static_cast<Text>(i))));
+    }
 }
 
 std::ostream& operator<<(std::ostream& os, const FeedItem& item) {

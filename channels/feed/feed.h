@@ -7,9 +7,13 @@
 //   [<stem> (n)]   Id, Title, Description, Url, Source, Author, CommentsUrl,
 //                  PubDateString of item n, n counted from 1
 // Loading stops at the first item section that is missing or has an empty Id.
+#include <array>
+#include <cstdint>
 #include <ctime>
+#include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "channels/feed/channelHeader.h"
@@ -19,25 +23,31 @@ namespace channels {
 
 // A value without a lock of its own. Two items are the same item when their
 // Ids are equal.
+//
+// A channel keeps every item of its last feed for as long as it runs, so an
+// item holds its eight texts in one block: the end offset of each text, then
+// the texts back to back. The getters return views into that block; a view
+// lives as long as the item is neither changed nor destroyed.
 class FeedItem {
 public:
     FeedItem() = default;
-    FeedItem(std::string id, std::string title, std::string description, std::string url, std::string source,
-             std::string author, std::string commentsUrl, std::string pubDateString);
-    FeedItem(const FeedItem&) = default;
-    FeedItem(FeedItem&&) = default;
-    FeedItem& operator=(const FeedItem&) = default;
-    FeedItem& operator=(FeedItem&&) = default;
-    virtual ~FeedItem() = default;
+    FeedItem(std::string_view id, std::string_view title, std::string_view description, std::string_view url,
+             std::string_view source, std::string_view author, std::string_view commentsUrl,
+             std::string_view pubDateString);
+    FeedItem(const FeedItem& other);
+    FeedItem(FeedItem&&) noexcept = default;
+    FeedItem& operator=(const FeedItem& other);
+    FeedItem& operator=(FeedItem&&) noexcept = default;
+    ~FeedItem() = default;
 
-    const std::string& getId() const { return id_; }
-    const std::string& getTitle() const { return title_; }
-    const std::string& getDescription() const { return description_; }
-    const std::string& getUrl() const { return url_; }
-    const std::string& getSource() const { return source_; }
-    const std::string& getAuthor() const { return author_; }
-    const std::string& getCommentsUrl() const { return commentsUrl_; }
-    const std::string& getPubDateString() const { return pubDateString_; }
+    std::string_view getId() const { return text(kId); }
+    std::string_view getTitle() const { return text(kTitle); }
+    std::string_view getDescription() const { return text(kDescription); }
+    std::string_view getUrl() const { return text(kUrl); }
+    std::string_view getSource() const { return text(kSource); }
+    std::string_view getAuthor() const { return text(kAuthor); }
+    std::string_view getCommentsUrl() const { return text(kCommentsUrl); }
+    std::string_view getPubDateString() const { return text(kPubDateString); }
 
     // The section holds an item: its Id, trimmed, is not empty.
     static bool exists(const std::string& iniFile, const std::string& section);
@@ -47,14 +57,27 @@ public:
     void save(const std::string& iniFile, const std::string& section) const;
 
 private:
-    std::string id_;
-    std::string title_;
-    std::string description_;
-    std::string url_;
-    std::string source_;
-    std::string author_;
-    std::string commentsUrl_;
-    std::string pubDateString_;
+    enum Text : unsigned {
+        kId,
+        kTitle,
+        kDescription,
+        kUrl,
+        kSource,
+        kAuthor,
+        kCommentsUrl,
+        kPubDateString,
+        kTextCount
+    };
+    using Offset = std::uint32_t;
+    static constexpr std::size_t kHeaderSize = kTextCount * sizeof(Offset);
+
+    std::string_view text(Text which) const;
+    Offset end(unsigned which) const;
+    // Replaces the block; no block when every text is empty. Throws
+    // std::length_error when the texts together do not fit an Offset.
+    void assign(const std::array<std::string_view, kTextCount>& texts);
+
+    std::unique_ptr<char[]> block_;
 };
 
 // "[<Id>:<Title>]"

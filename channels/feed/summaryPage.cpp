@@ -29,7 +29,7 @@ private:
 
 }  // namespace
 
-std::string escapeHtml(const std::string& text) { return tools::escapeHtml(text); }
+std::string escapeHtml(std::string_view text) { return tools::escapeHtml(text); }
 
 SummaryPageGenerator::SummaryPageGenerator(Channel& channel, bool detailsOff,
                                            const std::set<std::string>& markedItems,
@@ -79,7 +79,7 @@ bool SummaryPageGenerator::getValue(const std::string& name, std::string& value)
 
     if (item) {
         if (isName(name, "ITEM-IMAGE")) {
-            auto it = itemImages_.find(item->getId());
+            auto it = itemImages_.find(std::string(item->getId()));
             if (it != itemImages_.end()) value = it->second;
             return true;
         }
@@ -89,7 +89,7 @@ bool SummaryPageGenerator::getValue(const std::string& name, std::string& value)
         }
         if (isName(name, "ITEM-TITLE-FORMATTED")) {
             value = escapeHtml(item->getTitle());
-            if (markedItems_.count(item->getId())) value = "<I>" + value + "</I>";
+            if (markedItems_.count(std::string(item->getId()))) value = "<I>" + value + "</I>";
             return true;
         }
         if (isName(name, "ITEM-DESCRIPTION")) {

@@ -18,6 +18,7 @@
 #include <ostream>
 #include <set>
 #include <string>
+#include <string_view>
 
 #include "channels/feed/channelHeader.h"
 #include "lib/text/templateProcessor.h"
@@ -59,6 +60,6 @@ private:
 
 // The text with & < > " ' written as character references, safe in element
 // content and in quoted attribute values.
-std::string escapeHtml(const std::string& text);
+std::string escapeHtml(std::string_view text);
 
 }  // namespace channels

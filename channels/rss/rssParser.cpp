@@ -53,14 +53,14 @@ void trimInPlace(std::string& text) {
 
 // Reads a leading decimal integer after optional white space and sign;
 // false when there is none or it does not fit.
-bool readLeadingInt(const std::string& text, int& value) {
+bool readLeadingInt(std::string_view text, int& value) {
     std::size_t pos = 0;
     while (pos < text.size() && isSpace(text[pos])) ++pos;
     if (pos < text.size() && text[pos] == '+' && pos + 1 < text.size() && text[pos + 1] != '-') ++pos;
     return std::from_chars(text.data() + pos, text.data() + text.size(), value).ec == std::errc();
 }
 
-int leadingInt(const std::string& text) {
+int leadingInt(std::string_view text) {
     int value = 0;
     return readLeadingInt(text, value) ? value : 0;
 }
@@ -122,9 +122,11 @@ void replaceInvalidUtf8(std::string& text, std::size_t from) {
     }
 }
 
-// Elements that hold elements: their handlers never read their text.
+// Elements that hold elements: their handlers never read their text. The
+// handlers learn their parent from its position in this list.
 const char* const kContainerElements[] = {"RSS", "RDF:RDF", "CHANNEL", "ITEM", "IMAGE", "TEXTINPUT",
                                           "SKIPHOURS", "SKIPDAYS", nullptr};
+enum Container { kRss, kRdf, kChannel, kItem, kImage, kTextInput, kSkipHours, kSkipDays };
 
 // How many item start tags the text seems to hold ("<item" followed by
 // '>', '/' or white space, in one of its usual spellings): room for that
@@ -226,20 +228,26 @@ std::string makeRssSummary(const std::string& fallback, const std::string& text)
 
 std::unique_ptr<Feed> RssParser::parseFeed(const RssParseContext& channel, const std::string& feedText,
                                            int maxItems) {
+    return parseFeed(channel, std::string(feedText), maxItems);
+}
+
+std::unique_ptr<Feed> RssParser::parseFeed(const RssParseContext& channel, std::string&& feedText, int maxItems) {
     std::unique_ptr<Feed> feed;
     try {
-        feed = parse(channel, feedText, maxItems);
+        feed = parseAttempt(channel, feedText, maxItems);
     } catch (...) {
         // Second attempt: bytes that are not part of a UTF-8 character
         // become '?'; the characters of the text stay as they are. A
         // leading run of high bytes (a byte order mark) is left alone.
-        std::string copy = feedText;
+        // The failed attempt handed the text back.
+        std::string text;
+        text.swap(feedText);
         std::size_t pos = 0;
         if (channel.skipLeadingBinaryData) {
-            while (pos < copy.size() && static_cast<unsigned char>(copy[pos]) >= 0x80) ++pos;
+            while (pos < text.size() && static_cast<unsigned char>(text[pos]) >= 0x80) ++pos;
         }
-        replaceInvalidUtf8(copy, pos);
-        feed = parse(channel, copy, maxItems);
+        replaceInvalidUtf8(text, pos);
+        feed = parseAttempt(channel, text, maxItems);
     }
 
     {
@@ -253,6 +261,11 @@ std::unique_ptr<Feed> RssParser::parseFeed(const RssParseContext& channel, const
 }
 
 std::unique_ptr<Feed> RssParser::parse(const RssParseContext& channel, const std::string& feedText, int maxItems) {
+    std::string text = feedText;
+    return parseAttempt(channel, text, maxItems);
+}
+
+std::unique_ptr<Feed> RssParser::parseAttempt(const RssParseContext& channel, std::string& feedText, int maxItems) {
     std::ofstream traceFile;
     std::ostream* trace = nullptr;
     if (!channel.traceFilename.empty()) {
@@ -280,11 +293,9 @@ std::unique_ptr<Feed> RssParser::parse(const RssParseContext& channel, const std
         feed->getFeedItems().reserve(expected);
 
         RssXmlParser parser(*feed, maxItems, trace);
-        parser.parse(feedText.data() + start, feedText.size() - start);
-        if (!parser.isRootSeen()) throw Exception("Not an RSS feed.");
+        parser.parseAndRelease(feedText, start);
     }
     return feed;
-
 }
 
 // ---------------------------------------------------------------------------
@@ -326,14 +337,12 @@ RssXmlParser::RssXmlParser(Feed& feed, int maxItems, std::ostream* trace)
     setContainerElements(kContainerElements);
 }
 
-void RssXmlParser::traceLine(const char* line) {
-    if (trace_) *trace_ << line << '\n';
+void RssXmlParser::finishDocument() {
+    if (!rootSeen_) throw Exception("Not an RSS feed.");
 }
 
-// The whole text of the element that ends, the text of nested elements
-// included (markup written as elements keeps all of its words).
-std::string RssXmlParser::text() const {
-    return getElementText();
+void RssXmlParser::traceLine(const char* line) {
+    if (trace_) *trace_ << line << '\n';
 }
 
 void RssXmlParser::startElement(const char* name, const char** attributes) {
@@ -343,12 +352,10 @@ void RssXmlParser::startElement(const char* name, const char** attributes) {
             *trace_ << "- " << attribute[0] << " = '" << attribute[1] << "'\n";
         }
     }
-    expat::Parser::startElement(name, attributes);
 }
 
 void RssXmlParser::endElement(const char* name) {
     if (trace_) *trace_ << "END ELEMENT: " << name << '\n';
-    expat::Parser::endElement(name);
 }
 
 void RssXmlParser::onRootStart() {
@@ -356,14 +363,16 @@ void RssXmlParser::onRootStart() {
 }
 
 void RssXmlParser::onChannelStart() {
-    if (isParentTag("RSS") || isParentTag("RDF:RDF")) {
+    const int parent = getParentContainer();
+    if (parent == kRss || parent == kRdf) {
         traceLine("Starting a new channel.");
         header_.clear();
     }
 }
 
 void RssXmlParser::onChannelEnd() {
-    if (isParentTag("RSS") || isParentTag("RDF:RDF")) {
+    const int parent = getParentContainer();
+    if (parent == kRss || parent == kRdf) {
         traceLine("Saving the channel details.");
         header_.ChannelDisplayName = cleanRssText(header_.ChannelDisplayName, true);
         header_.ChannelDescription = cleanRssText(header_.ChannelDescription, false);
@@ -416,99 +425,103 @@ void RssXmlParser::onItemEnd() {
         id = link + "#" + digestHex(title + '\n' + description);
     }
 
-    items.emplace_back(std::move(id), std::move(title), std::move(description), std::move(link), std::move(itemSource_),
-                       std::move(itemAuthor_), std::move(itemComments_), std::move(itemPubDate_));
+    // The item copies the texts into a block of its own.
+    items.emplace_back(id, title, description, link, itemSource_, itemAuthor_, itemComments_, itemPubDate_);
 }
 
 void RssXmlParser::onGuidEnd() {
-    if (isParentTag("ITEM")) itemGuid_ = text();
+    if (getParentContainer() == kItem) itemGuid_ = std::string(text());
 }
 
 void RssXmlParser::onLinkEnd() {
-    if (isParentTag("ITEM")) {
-        itemLink_ = text();
-    } else if (isParentTag("CHANNEL")) {
-        header_.ChannelHomeUrl = text();
+    const int parent = getParentContainer();
+    if (parent == kItem) {
+        itemLink_ = std::string(text());
+    } else if (parent == kChannel) {
+        header_.ChannelHomeUrl = std::string(text());
     }
 }
 
 void RssXmlParser::onTitleEnd() {
-    if (isParentTag("ITEM")) {
-        itemTitle_ = text();
-    } else if (isParentTag("CHANNEL")) {
-        header_.ChannelDisplayName = text();
+    const int parent = getParentContainer();
+    if (parent == kItem) {
+        itemTitle_ = std::string(text());
+    } else if (parent == kChannel) {
+        header_.ChannelDisplayName = std::string(text());
     }
 }
 
 void RssXmlParser::onDescriptionEnd() {
-    if (isParentTag("ITEM")) {
-        itemDescription_ = text();
-    } else if (isParentTag("CHANNEL")) {
-        header_.ChannelDescription = text();
+    const int parent = getParentContainer();
+    if (parent == kItem) {
+        itemDescription_ = std::string(text());
+    } else if (parent == kChannel) {
+        header_.ChannelDescription = std::string(text());
     }
 }
 
 void RssXmlParser::onUrlEnd() {
-    if (isParentTag("IMAGE")) header_.ChannelImageUrl = text();
+    if (getParentContainer() == kImage) header_.ChannelImageUrl = std::string(text());
 }
 
 void RssXmlParser::onWidthEnd() {
-    if (isParentTag("IMAGE")) header_.ChannelImageWidth = leadingInt(text());
+    if (getParentContainer() == kImage) header_.ChannelImageWidth = leadingInt(text());
 }
 
 void RssXmlParser::onHeightEnd() {
-    if (isParentTag("IMAGE")) header_.ChannelImageHeight = leadingInt(text());
+    if (getParentContainer() == kImage) header_.ChannelImageHeight = leadingInt(text());
 }
 
 void RssXmlParser::onCopyrightEnd() {
-    if (isParentTag("CHANNEL")) header_.CopyrightString = text();
+    if (getParentContainer() == kChannel) header_.CopyrightString = std::string(text());
 }
 
 void RssXmlParser::onManagingEditorEnd() {
-    if (isParentTag("CHANNEL")) header_.EditorEmailAddress = text();
+    if (getParentContainer() == kChannel) header_.EditorEmailAddress = std::string(text());
 }
 
 void RssXmlParser::onWebMasterEnd() {
-    if (isParentTag("CHANNEL")) header_.WebMasterEmailAddress = text();
+    if (getParentContainer() == kChannel) header_.WebMasterEmailAddress = std::string(text());
 }
 
 void RssXmlParser::onPubDateEnd() {
-    if (isParentTag("CHANNEL")) {
-        header_.PubDateString = text();
-    } else if (isParentTag("ITEM")) {
-        itemPubDate_ = text();
+    const int parent = getParentContainer();
+    if (parent == kChannel) {
+        header_.PubDateString = std::string(text());
+    } else if (parent == kItem) {
+        itemPubDate_ = std::string(text());
     }
 }
 
 void RssXmlParser::onLastBuildDateEnd() {
-    if (isParentTag("CHANNEL")) header_.LastBuildDateString = text();
+    if (getParentContainer() == kChannel) header_.LastBuildDateString = std::string(text());
 }
 
 void RssXmlParser::onGeneratorEnd() {
-    if (isParentTag("CHANNEL")) header_.FeedGenerator = text();
+    if (getParentContainer() == kChannel) header_.FeedGenerator = std::string(text());
 }
 
 void RssXmlParser::onSourceEnd() {
-    if (isParentTag("ITEM")) itemSource_ = text();
+    if (getParentContainer() == kItem) itemSource_ = std::string(text());
 }
 
 void RssXmlParser::onAuthorEnd() {
-    if (isParentTag("ITEM")) itemAuthor_ = text();
+    if (getParentContainer() == kItem) itemAuthor_ = std::string(text());
 }
 
 void RssXmlParser::onCommentsEnd() {
-    if (isParentTag("ITEM")) itemComments_ = text();
+    if (getParentContainer() == kItem) itemComments_ = std::string(text());
 }
 
 void RssXmlParser::onHourEnd() {
-    if (!isParentTag("SKIPHOURS")) return;
+    if (getParentContainer() != kSkipHours) return;
     int hour = 0;
     if (readLeadingInt(text(), hour) && hour >= 0 && hour <= 23) header_.SkipHours.insert(hour);
 }
 
 void RssXmlParser::onDayEnd() {
-    if (!isParentTag("SKIPDAYS")) return;
-    const int day = tools::getDayOfWeekIndex(text());
+    if (getParentContainer() != kSkipDays) return;
+    const int day = tools::getDayOfWeekIndex(std::string(text()));
     if (day != -1) header_.SkipDays.insert(day);
 }
 

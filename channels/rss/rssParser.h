@@ -14,6 +14,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "channels/feed/channelHeader.h"
 #include "channels/feed/feed.h"
@@ -47,10 +48,20 @@ public:
     // 0x80..0xFF, see skipLeadingBinaryData) replaced by '?'. maxItems > 0
     // keeps only the first maxItems items. HTML's named entities are known
     // in every feed; an entity nobody declared keeps its reference text.
+    // The XML parser is given its own copy of the text.
     std::unique_ptr<Feed> parseFeed(const RssParseContext& channel, const std::string& feedText, int maxItems);
+    // The same for a text the caller gives up: its memory is freed as soon as
+    // the XML parser holds the document, so a large feed is not held twice.
+    std::unique_ptr<Feed> parseFeed(const RssParseContext& channel, std::string&& feedText, int maxItems);
 
-    // One parse attempt.
+    // One parse attempt (on a copy of the text).
     virtual std::unique_ptr<Feed> parse(const RssParseContext& channel, const std::string& feedText, int maxItems);
+
+private:
+    // One attempt; the text's memory goes to the XML parser and feedText is
+    // left empty, unless the attempt throws: feedText then holds the text
+    // again.
+    std::unique_ptr<Feed> parseAttempt(const RssParseContext& channel, std::string& feedText, int maxItems);
 };
 
 // The expat handlers that fill a Feed.
@@ -64,6 +75,8 @@ public:
     bool isRootSeen() const { return rootSeen_; }
 
 protected:
+    // Throws "Not an RSS feed." when no rss or rdf:RDF element was met.
+    void finishDocument() override;
     void startElement(const char* name, const char** attributes) override;
     void endElement(const char* name) override;
 
@@ -71,7 +84,7 @@ private:
     static const expat::ElementHandlerRow kElementTable[];
 
     void traceLine(const char* text);
-    std::string text() const;
+    std::string_view text() const { return elementText(); }
 
     void onRootStart();
     void onChannelStart();

@@ -11,7 +11,7 @@
 
 #include "app/core/commandIds.h"
 #include "app/options/globalOptions.h"
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "dialogs/channel/channelPageCommon.h"
 #include "dialogs/hints/hintDlg.h"
 

@@ -21,13 +21,13 @@
 #include "channels/channelConfig.h"
 #include "channels/channelManager.h"
 #include "channels/channelSettings.h"
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "dialogs/channel/channelPageCommon.h"
 #include "dialogs/files/fileBrowser.h"
 #include "dialogs/hints/hintDlg.h"
 #include "lib/misc/threadSafety.h"
 #include "tools/httpAuth.h"
-#include "ui/helpers/misc.h"
+#include "widgets/helpers/entryFields.h"
 
 namespace dialogs {
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "dialogs/base/propertySheet.h"
+#include "widgets/base/propertySheet.h"
 
 class QCheckBox;
 class QComboBox;

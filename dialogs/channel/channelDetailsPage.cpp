@@ -12,14 +12,14 @@
 
 #include "channels/channel.h"
 #include "channels/channelConfig.h"
-#include "dialogs/base/messageBox.h"
-#include "dialogs/base/resizer.h"
+#include "widgets/base/messageBox.h"
+#include "widgets/base/resizer.h"
 #include "dialogs/channel/channelPageCommon.h"
 #include "dialogs/files/fileBrowser.h"
 #include "lib/misc/threadSafety.h"
-#include "ui/helpers/misc.h"
-#include "ui/helpers/openers.h"
-#include "ui/widgets/linkButton.h"
+#include "widgets/helpers/entryFields.h"
+#include "widgets/helpers/openers.h"
+#include "widgets/controls/linkButton.h"
 
 namespace dialogs {
 

@@ -3,7 +3,7 @@
 // of what the feed says about itself (name, home page, picture and its size,
 // description); the feed's editor and webmaster addresses, the publisher's
 // update restrictions and the channel's summary page.
-#include "dialogs/base/propertySheet.h"
+#include "widgets/base/propertySheet.h"
 
 class QLineEdit;
 class QPlainTextEdit;

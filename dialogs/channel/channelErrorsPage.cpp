@@ -9,7 +9,7 @@
 #include "app/options/globalOptions.h"
 #include "app/settings/channelDesktopSettings.h"
 #include "dialogs/channel/channelPageCommon.h"
-#include "ui/helpers/openers.h"
+#include "widgets/helpers/openers.h"
 
 namespace dialogs {
 

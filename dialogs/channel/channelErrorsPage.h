@@ -1,7 +1,7 @@
 #pragma once
 // The page "Errors": the errors recorded for the channel during this run,
 // read-only, and the last downloaded feed.
-#include "dialogs/base/propertySheet.h"
+#include "widgets/base/propertySheet.h"
 
 class QTextEdit;
 class QPushButton;

@@ -11,14 +11,14 @@
 #include "app/settings/channelDesktopSettings.h"
 #include "channels/channel.h"
 #include "channels/channelConfig.h"
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "lib/misc/threadSafety.h"
 #include "platform/files.h"
 #include "platform/profile.h"
-#include "ui/channel/channelImage.h"
-#include "ui/helpers/openers.h"
-#include "ui/widgets/linkButton.h"
-#include "ui/widgets/paramsGrid.h"
+#include "widgets/helpers/channelImage.h"
+#include "widgets/helpers/openers.h"
+#include "widgets/controls/linkButton.h"
+#include "widgets/controls/paramsGrid.h"
 
 namespace dialogs {
 

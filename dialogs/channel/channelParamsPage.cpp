@@ -16,14 +16,14 @@
 #include "channels/channel.h"
 #include "channels/plugin/pluginChannel.h"
 #include "channels/rss/rssChannel.h"
-#include "dialogs/base/messageBox.h"
-#include "dialogs/base/windowPlacement.h"
+#include "widgets/base/messageBox.h"
+#include "widgets/base/windowPlacement.h"
 #include "dialogs/channel/channelPageCommon.h"
 #include "dialogs/hints/hintDlg.h"
 #include "lib/misc/threadSafety.h"
-#include "ui/helpers/openers.h"
-#include "ui/widgets/linkButton.h"
-#include "ui/widgets/paramsGrid.h"
+#include "widgets/helpers/openers.h"
+#include "widgets/controls/linkButton.h"
+#include "widgets/controls/paramsGrid.h"
 
 namespace dialogs {
 

@@ -5,8 +5,8 @@
 #include <functional>
 
 #include "channels/plugin/paramDef.h"
-#include "dialogs/base/appDialog.h"
-#include "dialogs/base/propertySheet.h"
+#include "widgets/base/appDialog.h"
+#include "widgets/base/propertySheet.h"
 #include "dialogs/channel/channelPageCommon.h"
 
 class QPlainTextEdit;

@@ -3,7 +3,7 @@
 #include "channels/channel.h"
 #include "channels/plugin/pluginChannel.h"
 #include "channels/rss/rssChannel.h"
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "dialogs/channel/channelConfigPage.h"
 #include "dialogs/channel/channelDetailsPage.h"
 #include "dialogs/channel/channelErrorsPage.h"
@@ -11,7 +11,8 @@
 #include "dialogs/channel/channelParamsPage.h"
 #include "dialogs/channel/channelSearchPage.h"
 #include "dialogs/hooks/channelHooksPage.h"
-#include "ui/events/uiHandler.h"
+#include "app/core/seams.h"
+#include "widgets/helpers/dialogWindowOps.h"
 
 namespace dialogs {
 
@@ -81,8 +82,10 @@ int CChannelPropSheet::DoModal() {
   g_activeSheet = this;
   const int result = runModal(*this) == QDialog::Accepted ? IDOK : IDCANCEL;
   g_activeSheet = nullptr;
-  if (result == IDOK)
-    if (UiHandler* handler = getUiHandler()) handler->fireChannelConfigChanged(channel_);
+  if (result == IDOK) {
+    if (const auto& fire = dialogWindowOps().fireChannelConfigChanged) fire(channel_);
+    else seams::missing("DialogWindowOps::fireChannelConfigChanged");
+  }
   return result;
 }
 

@@ -6,8 +6,8 @@
 //
 //   CChannelPropSheet sheet(mainWindow, channel);
 //   sheet.DoModal();                  // or doModalOnHooksPage(hook)
-#include "dialogs/base/propertySheet.h"
-#include "dialogs/base/windowPlacement.h"
+#include "widgets/base/propertySheet.h"
+#include "widgets/base/windowPlacement.h"
 
 namespace channels {
 class Channel;

@@ -6,7 +6,7 @@
 
 #include "channels/channel.h"
 #include "channels/channelSettings.h"
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "dialogs/channel/channelPageCommon.h"
 #include "dialogs/hints/hintDlg.h"
 #include "lib/misc/threadSafety.h"

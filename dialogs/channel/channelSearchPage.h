@@ -1,6 +1,6 @@
 #pragma once
 // The page "Search": the categories the channel belongs to.
-#include "dialogs/base/propertySheet.h"
+#include "widgets/base/propertySheet.h"
 #include "dialogs/channel/channelCategoriesCtrl.h"
 
 class QPushButton;

@@ -9,8 +9,8 @@
 #include <QRegularExpression>
 
 #include "app/core/programPaths.h"
-#include "dialogs/base/messageBox.h"
-#include "dialogs/base/resizer.h"
+#include "widgets/base/messageBox.h"
+#include "widgets/base/resizer.h"
 
 namespace dialogs {
 

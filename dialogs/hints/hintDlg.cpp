@@ -12,9 +12,9 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "dialogs/base/messageBox.h"
-#include "dialogs/base/resizer.h"
-#include "dialogs/base/windowPlacement.h"
+#include "widgets/base/messageBox.h"
+#include "widgets/base/resizer.h"
+#include "widgets/base/windowPlacement.h"
 #include "dialogs/hints/hints.h"
 
 namespace dialogs {

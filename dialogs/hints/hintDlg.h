@@ -5,7 +5,7 @@
 // and the dialog was ended by one of its buttons or Enter.
 #include <string>
 
-#include "dialogs/base/appDialog.h"
+#include "widgets/base/appDialog.h"
 
 class QCheckBox;
 class QLabel;

@@ -3,7 +3,7 @@
 #include <strings.h>
 
 #include "app/core/programPaths.h"
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "tools/ini.h"
 
 namespace dialogs {

@@ -7,8 +7,8 @@
 #include <QVBoxLayout>
 
 #include "app/options/globalOptions.h"
-#include "dialogs/base/messageBox.h"
-#include "dialogs/base/resizer.h"
+#include "widgets/base/messageBox.h"
+#include "widgets/base/resizer.h"
 #include "dialogs/hints/hints.h"
 
 namespace dialogs {

@@ -2,7 +2,7 @@
 // The options sheet's "Hints" page: every hint with a check box that is
 // ticked while the hint is switched on. OK writes every hint's switch and
 // saves the global options.
-#include "dialogs/base/propertySheet.h"
+#include "widgets/base/propertySheet.h"
 
 class QTreeWidget;
 

@@ -15,14 +15,14 @@
 #include "app/core/programPaths.h"
 #include "app/options/globalOptions.h"
 #include "channels/hooks/channelHook.h"
-#include "dialogs/base/messageBox.h"
-#include "dialogs/base/windowPlacement.h"
+#include "widgets/base/messageBox.h"
+#include "widgets/base/windowPlacement.h"
 #include "dialogs/channel/channelPageCommon.h"
 #include "lib/misc/threadSafety.h"
 #include "tools/tempFile.h"
-#include "ui/helpers/openers.h"
-#include "ui/widgets/linkButton.h"
-#include "ui/widgets/paramsGrid.h"
+#include "widgets/helpers/openers.h"
+#include "widgets/controls/linkButton.h"
+#include "widgets/controls/paramsGrid.h"
 
 namespace dialogs {
 

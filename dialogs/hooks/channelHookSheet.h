@@ -5,7 +5,7 @@
 // itself; the channel file gets the values when the channel's settings are
 // next saved.
 #include "channels/plugin/paramDef.h"
-#include "dialogs/base/resizableSheet.h"
+#include "widgets/base/resizableSheet.h"
 #include "dialogs/channel/channelPageCommon.h"
 #include "dialogs/hooks/globalHookParamsPage.h"
 

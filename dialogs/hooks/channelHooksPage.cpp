@@ -14,7 +14,7 @@
 #include "channels/channel.h"
 #include "channels/channelSettings.h"
 #include "channels/hooks/channelHook.h"
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "dialogs/channel/channelPageCommon.h"
 #include "dialogs/files/fileBrowser.h"
 #include "dialogs/hooks/channelHookSheet.h"

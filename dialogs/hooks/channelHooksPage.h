@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/base/propertySheet.h"
+#include "widgets/base/propertySheet.h"
 
 class QListWidget;
 class QListWidgetItem;

@@ -5,7 +5,7 @@
 #include "channels/hooks/channelHook.h"
 #include "dialogs/channel/channelPageCommon.h"
 #include "dialogs/hints/hintDlg.h"
-#include "ui/widgets/paramsGrid.h"
+#include "widgets/controls/paramsGrid.h"
 
 namespace dialogs {
 

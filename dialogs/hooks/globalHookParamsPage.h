@@ -3,7 +3,7 @@
 // file declares as global, one set of values shared by every channel whose
 // hook uses the same definition file (a mail server, say).
 #include "channels/plugin/paramDef.h"
-#include "dialogs/base/resizableSheet.h"
+#include "widgets/base/resizableSheet.h"
 
 class ParamsGrid;
 

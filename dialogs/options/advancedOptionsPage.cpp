@@ -20,15 +20,16 @@
 #include "app/options/globalOptions.h"
 #include "channels/channelManager.h"
 #include "channels/plugin/scriptingEngine.h"
-#include "dialogs/base/messageBox.h"
-#include "dialogs/base/resizer.h"
+#include "widgets/base/messageBox.h"
+#include "widgets/base/resizer.h"
 #include "dialogs/hints/hintDlg.h"
 #include "dialogs/options/optionsCommon.h"
 #include "dialogs/small/httpAuthDlg.h"
 #include "tools/httpAuth.h"
-#include "ui/frame/mainFrame.h"
-#include "ui/helpers/misc.h"
-#include "ui/tray/programIcon.h"
+#include "widgets/helpers/entryFields.h"
+#include "widgets/helpers/programIcon.h"
+#include "app/core/seams.h"
+#include "widgets/helpers/dialogWindowOps.h"
 
 namespace dialogs {
 
@@ -206,8 +207,10 @@ bool CAdvancedOptionsPropPage::onApply() {
     listeners::enableLocalPortListeners(true);
     listeners::enableLocalPortListeners(false);
   }
-  if (portChanged)
-    if (CMainFrame* frame = getMainFrame()) frame->closeAllWindows();
+  if (portChanged) {
+    if (const auto& closeAll = dialogWindowOps().closeAllWindows) closeAll();
+    else seams::missing("DialogWindowOps::closeAllWindows");
+  }
   // What has been applied is the new starting point of a second OK.
   portWhenOpened_ = port;
   for (int i = 0; i < 3; ++i) listenersWhenOpened_[i] = listeners[i];

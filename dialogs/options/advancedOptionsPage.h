@@ -7,7 +7,7 @@
 // manager gets the proxy credential.
 #include <memory>
 
-#include "dialogs/base/propertySheet.h"
+#include "widgets/base/propertySheet.h"
 
 class QCheckBox;
 class QLineEdit;

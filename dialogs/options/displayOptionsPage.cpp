@@ -14,12 +14,12 @@
 #include <QVBoxLayout>
 
 #include "app/options/globalOptions.h"
-#include "dialogs/base/messageBox.h"
-#include "dialogs/base/resizer.h"
-#include "dialogs/base/windowPlacement.h"
+#include "widgets/base/messageBox.h"
+#include "widgets/base/resizer.h"
+#include "widgets/base/windowPlacement.h"
 #include "dialogs/options/optionsCommon.h"
-#include "ui/helpers/misc.h"
-#include "ui/widgets/fontPreviewCombo.h"
+#include "widgets/helpers/entryFields.h"
+#include "widgets/controls/fontPreviewCombo.h"
 
 namespace dialogs {
 

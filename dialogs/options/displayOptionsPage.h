@@ -7,9 +7,9 @@
 
 #include <QString>
 
-#include "dialogs/base/appDialog.h"
-#include "dialogs/base/propertySheet.h"
-#include "ui/widgets/colourPicker.h"
+#include "widgets/base/appDialog.h"
+#include "widgets/base/propertySheet.h"
+#include "widgets/controls/colourPicker.h"
 
 class QCheckBox;
 class QComboBox;

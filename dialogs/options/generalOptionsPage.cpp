@@ -20,14 +20,16 @@
 #include "app/core/programObjects.h"
 #include "app/options/globalOptions.h"
 #include "channels/channelManager.h"
-#include "dialogs/base/messageBox.h"
-#include "dialogs/base/resizer.h"
+#include "widgets/base/messageBox.h"
+#include "widgets/base/resizer.h"
 #include "dialogs/files/fileBrowser.h"
 #include "dialogs/hints/hintDlg.h"
 #include "dialogs/options/optionsCommon.h"
 #include "dialogs/small/timeIntervalsDlg.h"
-#include "ui/events/uiHandler.h"
-#include "ui/helpers/misc.h"
+#include "widgets/helpers/entryFields.h"
+#include "widgets/helpers/listControls.h"
+#include "app/core/seams.h"
+#include "widgets/helpers/dialogWindowOps.h"
 
 namespace dialogs {
 
@@ -301,7 +303,8 @@ bool CGeneralOptionsPropPage::onApply() {
   }
   autoStartWhenOpened_ = autoStart;
   if (channels::ChannelManager* manager = getChannelManager()) manager->setBlackoutIntervals(options.BlackoutTimes);
-  setUiHandler(options.UiHandlerType == 1);
+  if (const auto& setLayout = dialogWindowOps().setWindowLayout) setLayout(options.UiHandlerType == 1);
+  else seams::missing("DialogWindowOps::setWindowLayout");
   return true;
 }
 

@@ -8,7 +8,7 @@
 
 #include <QString>
 
-#include "dialogs/base/propertySheet.h"
+#include "widgets/base/propertySheet.h"
 
 class QCheckBox;
 class QComboBox;

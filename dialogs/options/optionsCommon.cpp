@@ -3,7 +3,7 @@
 #include <QString>
 
 #include "app/options/globalOptions.h"
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 
 namespace dialogs {
 

@@ -7,8 +7,8 @@
 #include "channels/channelConfig.h"
 #include "channels/channelSettings.h"
 #include "channels/rss/rssChannel.h"
-#include "dialogs/base/messageBox.h"
-#include "dialogs/base/windowPlacement.h"
+#include "widgets/base/messageBox.h"
+#include "widgets/base/windowPlacement.h"
 #include "dialogs/channel/channelConfigPage.h"
 #include "dialogs/hints/hintsPage.h"
 #include "dialogs/options/advancedOptionsPage.h"
@@ -16,7 +16,8 @@
 #include "dialogs/options/generalOptionsPage.h"
 #include "dialogs/options/searchOptionsPage.h"
 #include "lib/log/messageLogInit.h"
-#include "ui/events/uiHandler.h"
+#include "app/core/seams.h"
+#include "widgets/helpers/dialogWindowOps.h"
 
 namespace dialogs {
 
@@ -99,7 +100,8 @@ void COptionsPropSheet::storeChannelDefaults() {
 int COptionsPropSheet::DoModal() {
   if (runModal(*this) != QDialog::Accepted) return IDCANCEL;
   storeChannelDefaults();
-  if (UiHandler* handler = getUiHandler()) handler->fireGlobalOptionsChanged();
+  if (const auto& fire = dialogWindowOps().fireGlobalOptionsChanged) fire();
+  else seams::missing("DialogWindowOps::fireGlobalOptionsChanged");
   return IDOK;
 }
 

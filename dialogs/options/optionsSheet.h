@@ -7,7 +7,7 @@
 // changed. Cancel changes nothing.
 #include <memory>
 
-#include "dialogs/base/propertySheet.h"
+#include "widgets/base/propertySheet.h"
 
 class ChannelDesktopSettings;
 

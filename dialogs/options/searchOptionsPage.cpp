@@ -13,7 +13,7 @@
 #include "channels/channel.h"
 #include "channels/channelManager.h"
 #include "channels/channelSettings.h"
-#include "dialogs/base/resizer.h"
+#include "widgets/base/resizer.h"
 #include "dialogs/hints/hintDlg.h"
 #include "dialogs/options/optionsCommon.h"
 

@@ -3,7 +3,7 @@
 // categories, edited in the category list (New, Delete, Up, Down; empty and
 // duplicate names refused, typed or renamed). OK stores the list and takes
 // every removed category off every channel.
-#include "dialogs/base/propertySheet.h"
+#include "widgets/base/propertySheet.h"
 #include "dialogs/channel/channelCategoriesCtrl.h"
 
 class QPushButton;

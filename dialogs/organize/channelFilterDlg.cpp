@@ -10,10 +10,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "dialogs/channel/channelPageCommon.h"
-#include "dialogs/base/resizer.h"
-#include "dialogs/base/windowPlacement.h"
+#include "widgets/base/resizer.h"
+#include "widgets/base/windowPlacement.h"
 #include "dialogs/hints/hintDlg.h"
 #include "dialogs/organize/organizeDialogs.h"
 #include "lib/misc/stringHelpers.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/options/channelFilter.h"
-#include "dialogs/base/appDialog.h"
+#include "widgets/base/appDialog.h"
 #include "dialogs/channel/channelCategoriesCtrl.h"
 
 class QCheckBox;

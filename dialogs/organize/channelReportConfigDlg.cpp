@@ -15,10 +15,10 @@
 
 #include "app/misc/timeInterval.h"
 #include "app/options/globalOptions.h"
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "dialogs/channel/channelPageCommon.h"
-#include "dialogs/base/resizer.h"
-#include "dialogs/base/windowPlacement.h"
+#include "widgets/base/resizer.h"
+#include "widgets/base/windowPlacement.h"
 #include "dialogs/files/fileBrowser.h"
 #include "dialogs/hints/hintDlg.h"
 #include "dialogs/organize/organizeDialogs.h"

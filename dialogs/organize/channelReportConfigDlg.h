@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/options/channelReportConfig.h"
-#include "dialogs/base/appDialog.h"
+#include "widgets/base/appDialog.h"
 
 class QCheckBox;
 class QComboBox;

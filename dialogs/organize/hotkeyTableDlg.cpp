@@ -11,9 +11,9 @@
 #include <QTreeWidget>
 
 #include "app/core/commandIds.h"
-#include "dialogs/base/messageBox.h"
-#include "dialogs/base/resizer.h"
-#include "dialogs/base/windowPlacement.h"
+#include "widgets/base/messageBox.h"
+#include "widgets/base/resizer.h"
+#include "widgets/base/windowPlacement.h"
 #include "dialogs/hints/hintDlg.h"
 #include "dialogs/organize/keyAssign.h"
 #include "dialogs/small/cantFindChmDlg.h"

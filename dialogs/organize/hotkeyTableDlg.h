@@ -26,7 +26,7 @@
 #include <QString>
 
 #include "app/options/hotkey.h"
-#include "dialogs/base/appDialog.h"
+#include "widgets/base/appDialog.h"
 
 class QAction;
 class QLabel;

@@ -2,7 +2,7 @@
 
 #include <QKeyEvent>
 
-#include "ui/hotkeys/hotkeyBinding.h"
+#include "widgets/hotkeys/hotkeyBinding.h"
 
 namespace dialogs {
 

@@ -14,7 +14,7 @@ namespace dialogs {
 // The hotkey of a key press: Ctrl, Shift and Alt as flags, the key as its
 // virtual-key code (letters, digits, keypad keys, F1 to F24 and the named
 // keys; a digit typed with Shift counts as that digit), read with the
-// hotkey binding's key table (ui/hotkeys/hotkeyBinding.h). An invalid hotkey
+// hotkey binding's key table (widgets/hotkeys/hotkeyBinding.h). An invalid hotkey
 // for a lone modifier, a key held with Meta or a key without a code.
 Hotkey hotkeyFromKey(int qtKey, Qt::KeyboardModifiers modifiers, quint32 scanCode = 0);
 Hotkey hotkeyFromKeyEvent(const QKeyEvent& event);

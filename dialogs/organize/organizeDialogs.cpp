@@ -9,16 +9,16 @@
 #include "app/options/globalOptions.h"
 #include "app/reports/channelReportGenerator.h"
 #include "channels/channel.h"
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "dialogs/channel/channelPageCommon.h"
-#include "dialogs/base/windowPlacement.h"
+#include "widgets/base/windowPlacement.h"
 #include "dialogs/channel/channelPropSheet.h"
 #include "dialogs/organize/channelFilterDlg.h"
 #include "dialogs/organize/channelReportConfigDlg.h"
 #include "dialogs/small/selectChannelDlg.h"
-#include "ui/bars/controlCenterPanes.h"
-#include "ui/bars/workspaceBar.h"
-#include "ui/helpers/desktopServices.h"
+#include "widgets/helpers/desktopServices.h"
+#include "app/core/seams.h"
+#include "widgets/helpers/dialogWindowOps.h"
 
 namespace dialogs {
 
@@ -166,15 +166,14 @@ struct CopiedList {
 // --- the My Channels list and reports
 
 void applyChannelFilterToMyChannels(const ChannelFilter& filter) {
-  CWorkspaceBar* bar = getWorkspaceBar();
-  if (!bar || !bar->getMyChannelsWnd()) return;
-  bar->getMyChannelsWnd()->setChannelFilter(filter);
-  bar->activateMyChannelsTab();
+  if (const auto& apply = dialogWindowOps().applyMyChannelsFilter) apply(filter);
+  else seams::missing("DialogWindowOps::applyMyChannelsFilter");
 }
 
 ChannelFilter getMyChannelsFilter() {
-  CWorkspaceBar* bar = getWorkspaceBar();
-  return bar && bar->getMyChannelsWnd() ? bar->getMyChannelsWnd()->getChannelFilter() : ChannelFilter();
+  if (const auto& get = dialogWindowOps().getMyChannelsFilter) return get();
+  seams::missing("DialogWindowOps::getMyChannelsFilter");
+  return ChannelFilter();
 }
 
 bool generateChannelReport(QWidget* parent, const ChannelReportConfig& report) {

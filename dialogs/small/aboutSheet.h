@@ -2,7 +2,7 @@
 // The about box: a sheet with an "About" page (title, version, the name's
 // dictionary entry, links to the home page and the forums) and a "Credits"
 // page. Its one visible button, labelled "OK", Enter and Escape close it.
-#include "dialogs/base/propertySheet.h"
+#include "widgets/base/propertySheet.h"
 
 class QLabel;
 

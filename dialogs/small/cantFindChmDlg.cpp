@@ -10,8 +10,8 @@
 #include <QVBoxLayout>
 
 #include "app/core/programPaths.h"
-#include "dialogs/base/messageBox.h"
-#include "dialogs/base/resizer.h"
+#include "widgets/base/messageBox.h"
+#include "widgets/base/resizer.h"
 
 namespace dialogs {
 

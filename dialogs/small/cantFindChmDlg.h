@@ -1,7 +1,7 @@
 #pragma once
 // Offered when the help file is missing: download it from the program's web
 // site or browse the online help instead.
-#include "dialogs/base/appDialog.h"
+#include "widgets/base/appDialog.h"
 
 class QRadioButton;
 class QPushButton;

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "dialogs/base/appDialog.h"
+#include "widgets/base/appDialog.h"
 
 class QLineEdit;
 

@@ -9,8 +9,8 @@
 #include "app/core/programObjects.h"
 #include "channels/channel.h"
 #include "channels/channelManager.h"
-#include "dialogs/base/resizer.h"
-#include "dialogs/base/windowPlacement.h"
+#include "widgets/base/resizer.h"
+#include "widgets/base/windowPlacement.h"
 #include "lib/misc/threadSafety.h"
 
 namespace dialogs {

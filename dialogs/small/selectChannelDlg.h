@@ -1,7 +1,7 @@
 #pragma once
 // The channel picker: every channel by display name in alphabetical order;
 // OK (or a double click) chooses the selected one.
-#include "dialogs/base/appDialog.h"
+#include "widgets/base/appDialog.h"
 
 class QListWidget;
 class QPushButton;

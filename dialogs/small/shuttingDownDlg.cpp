@@ -5,8 +5,8 @@
 #include <QLabel>
 #include <QScreen>
 
-#include "dialogs/base/messageBox.h"
-#include "dialogs/base/resizer.h"
+#include "widgets/base/messageBox.h"
+#include "widgets/base/resizer.h"
 
 namespace dialogs {
 

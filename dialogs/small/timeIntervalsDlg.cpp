@@ -6,10 +6,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "dialogs/base/messageBox.h"
-#include "dialogs/base/resizer.h"
-#include "dialogs/base/windowPlacement.h"
-#include "ui/widgets/timeIntervalsCtrl.h"
+#include "widgets/base/messageBox.h"
+#include "widgets/base/resizer.h"
+#include "widgets/base/windowPlacement.h"
+#include "widgets/controls/timeIntervalsCtrl.h"
 
 namespace dialogs {
 

@@ -8,7 +8,7 @@
 
 #include <QString>
 
-#include "dialogs/base/appDialog.h"
+#include "widgets/base/appDialog.h"
 
 class QLabel;
 

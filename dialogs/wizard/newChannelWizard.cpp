@@ -42,8 +42,8 @@
 #include "channels/feed/feed.h"
 #include "channels/plugin/pluginChannel.h"
 #include "channels/rss/rssChannel.h"
-#include "dialogs/base/messageBox.h"
-#include "dialogs/base/resizer.h"
+#include "widgets/base/messageBox.h"
+#include "widgets/base/resizer.h"
 #include "dialogs/channel/channelConfigPage.h"
 #include "dialogs/channel/channelDetailsPage.h"
 #include "dialogs/channel/channelParamsPage.h"
@@ -57,10 +57,9 @@
 #include "platform/messages.h"
 #include "tools/files.h"
 #include "tools/httpAuth.h"
-#include "ui/channel/channelDoc.h"
-#include "ui/events/uiHandler.h"
-#include "ui/frame/mainFrame.h"
-#include "ui/helpers/misc.h"
+#include "widgets/helpers/clipboard.h"
+#include "app/core/seams.h"
+#include "widgets/helpers/dialogWindowOps.h"
 
 namespace dialogs {
 
@@ -73,6 +72,12 @@ constexpr int kSearchHelpContext = 0x2F041;
 constexpr int kManyChannels = 20;
 
 CNewChannelWizard* g_existingWizard = nullptr;
+
+// The channel windows hold back their summary-page hint while the wizard is open.
+void tellWizardOpen(bool open) {
+  if (const auto& tell = dialogWindowOps().setNewChannelWizardOpen) tell(open);
+  else seams::missing("DialogWindowOps::setNewChannelWizardOpen");
+}
 CNewChannelWizard* g_runningWizard = nullptr;
 
 bool startsWithNoCase(const QString& text, const char* prefix) {
@@ -417,7 +422,7 @@ CNewChannelWizard::CNewChannelWizard(QWidget* parent, const std::string& initial
   connect(finish_, &QPushButton::clicked, this, &CNewChannelWizard::onFinish);
 
   g_existingWizard = this;
-  CChannelDoc::setNewChannelWizardOpen(true);
+  tellWizardOpen(true);
 }
 
 CNewChannelWizard::~CNewChannelWizard() {
@@ -425,7 +430,7 @@ CNewChannelWizard::~CNewChannelWizard() {
   releaseChannel();
   if (g_existingWizard == this) {
     g_existingWizard = nullptr;
-    CChannelDoc::setNewChannelWizardOpen(false);
+    tellWizardOpen(false);
   }
   if (g_runningWizard == this) g_runningWizard = nullptr;
 }
@@ -450,8 +455,8 @@ int CNewChannelWizard::DoModal() {
   channels::ChannelManager* manager = getChannelManager();
   if (manager != nullptr && manager->getChannelCount() >= kManyChannels &&
       CHintDlg("ManagingChannels", parentWidget()).DoModal() == IDYES) {
-    if (const platform::messages::Handle window = getMainWindowHandle())
-      platform::messages::postMessage(window, platform::messages::WM_COMMAND, kCmdOrganizeFilters, 0);
+    if (const auto& post = dialogWindowOps().postMainFrameCommand) post(kCmdOrganizeFilters);
+    else seams::missing("DialogWindowOps::postMainFrameCommand");
   }
   return ID_WIZFINISH;
 }
@@ -727,7 +732,8 @@ bool CNewChannelWizard::finishChannel() {
   newChannel_->channel.release();
   newChannel_->fileWritten = false;
   current->requestUpdate();
-  if (isUiHandlerSet()) getUiHandler()->fireChannelCreated(current);
+  if (const auto& fire = dialogWindowOps().fireChannelCreated) fire(current);
+  else seams::missing("DialogWindowOps::fireChannelCreated");
   return true;
 }
 
@@ -766,17 +772,6 @@ int startNewChannelWizard(QWidget* parent, const std::string& url) {
   }
   CNewChannelWizard wizard(parent, url);
   return wizard.DoModal();
-}
-
-void installNewChannelWizardStarters() {
-  getMainFrameServices().runNewChannelWizard = [](const std::string& url) {
-    startNewChannelWizard(getMainFrame(), url);
-  };
-  listeners::ListenerHooks hooks = listeners::listenerHooks();
-  hooks.startNewChannelWizard = [](const std::string& address) {
-    postText(getMainWindowHandle(), startNewChannelWizardMsg(), address);
-  };
-  listeners::setListenerHooks(std::move(hooks));
 }
 
 void waitForTestFetches() { fetchThreads().joinAll(); }

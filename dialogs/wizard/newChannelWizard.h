@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/base/propertySheet.h"
+#include "widgets/base/propertySheet.h"
 
 class QLabel;
 class QLineEdit;
@@ -194,11 +194,6 @@ private:
 // subscription from a web page: refuses while a wizard runs (bringing that
 // one up), else runs one. Returns the wizard's result.
 int startNewChannelWizard(QWidget* parent, const std::string& url);
-
-// Connects the subscription road: the application server's "/subscribe"
-// posts the address to the main window, whose handler brings it to the front
-// and starts the wizard there. Called once at start-up.
-void installNewChannelWizardStarters();
 
 // Waits for the test fetches of wizards that were closed while fetching
 // (the program does this before it quits).

@@ -20,8 +20,8 @@
 #include <QWebEngineView>
 
 #include "app/options/globalOptions.h"
-#include "dialogs/base/messageBox.h"
-#include "dialogs/base/resizer.h"
+#include "widgets/base/messageBox.h"
+#include "widgets/base/resizer.h"
 
 namespace dialogs {
 

@@ -13,8 +13,8 @@
 
 #include <QPointer>
 
-#include "dialogs/base/appDialog.h"
-#include "dialogs/base/windowPlacement.h"
+#include "widgets/base/appDialog.h"
+#include "widgets/base/windowPlacement.h"
 
 class QLineEdit;
 class QPlainTextEdit;

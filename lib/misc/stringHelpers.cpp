@@ -94,7 +94,7 @@ int compareCharNoCase(char a, char b) {
     return x < y ? -1 : (x > y ? 1 : 0);
 }
 
-int compareNoCase(const std::string& a, const std::string& b) {
+int compareNoCase(std::string_view a, std::string_view b) {
     std::size_t n = a.size() < b.size() ? a.size() : b.size();
     for (std::size_t i = 0; i < n; ++i) {
         int c = compareCharNoCase(a[i], b[i]);
@@ -106,7 +106,7 @@ int compareNoCase(const std::string& a, const std::string& b) {
 
 bool lessCharNoCase(char a, char b) { return foldedSigned(a) < foldedSigned(b); }
 
-bool lessNoCase(const std::string& a, const std::string& b) {
+bool lessNoCase(std::string_view a, std::string_view b) {
     std::size_t n = a.size() < b.size() ? a.size() : b.size();
     for (std::size_t i = 0; i < n; ++i) {
         if (lessCharNoCase(a[i], b[i])) return true;

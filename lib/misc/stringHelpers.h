@@ -37,12 +37,14 @@ char toLowerByte(char c);
 std::string toUpperCopy(std::string_view text);
 std::string toLowerCopy(std::string_view text);
 int compareCharNoCase(char a, char b);  // -1, 0, 1
-int compareNoCase(const std::string& a, const std::string& b);  // -1, 0, 1
+int compareNoCase(std::string_view a, std::string_view b);  // -1, 0, 1
 bool lessCharNoCase(char a, char b);
-bool lessNoCase(const std::string& a, const std::string& b);
-// Comparator for maps and sets whose keys compare without regard to case.
+bool lessNoCase(std::string_view a, std::string_view b);
+// Comparator for maps and sets whose keys compare without regard to case;
+// they are searched with views as well, without a copy of the key.
 struct LessNoCase {
-    bool operator()(const std::string& a, const std::string& b) const { return lessNoCase(a, b); }
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const { return lessNoCase(a, b); }
 };
 // Whole-text comparison without regard to case; 0 when equal (UTF-8 texts:
 // ASCII letters fold, other bytes compare as they are).

@@ -1,13 +1,6 @@
 # The application core's tests link orvan-app; the single-instance tests
 # start the instance helper as real second processes.
-file(GLOB app_test_files CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*_test.cpp)
-foreach(src IN LISTS app_test_files)
-  get_filename_component(name ${src} NAME_WE)
-  string(REGEX REPLACE "_test$" "" name ${name})
-  if(TARGET test_app_${name})
-    target_link_libraries(test_app_${name} PRIVATE orvan-app)
-  endif()
-endforeach()
+orvan_link_folder_tests(app test orvan-app)
 
 add_executable(app-instance-helper ${CMAKE_CURRENT_LIST_DIR}/helper/instance_helper.cpp)
 target_link_libraries(app-instance-helper PRIVATE orvan-app)

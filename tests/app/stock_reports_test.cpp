@@ -114,7 +114,7 @@ protected:
     static std::string firstItemId(channels::Channel* channel) {
         const channels::ChannelState& state = channel->getChannelState();
         SharedLockGuard guard(&state.getLock(), __FILE__, __LINE__);
-        return state.getLastFeed()->getFeedItems().at(0).getId();
+        return std::string(state.getLastFeed()->getFeedItems().at(0).getId());
     }
     static std::vector<channels::FeedItem> itemsOf(channels::Channel* channel) {
         const channels::ChannelState& state = channel->getChannelState();

@@ -95,7 +95,7 @@ protected:
         const std::unique_ptr<Feed> feed = channel.getLatestFeed(false, &unchanged);
         EXPECT_FALSE(unchanged);
         if (!feed || feed->getFeedItems().empty()) return "<no items>";
-        return feed->getFeedItems().front().getTitle();
+        return std::string(feed->getFeedItems().front().getTitle());
     }
 
     testsupport::TempDir dir_;

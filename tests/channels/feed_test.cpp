@@ -7,6 +7,8 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "tests/support/test_support.h"
@@ -208,6 +210,73 @@ TEST(FeedItem, StreamFormAndCopies) {
         EXPECT_EQ(f->getFeedTime(), 5);
         ASSERT_EQ(f->getFeedItemCount(), 1u);
         EXPECT_EQ(f->getFeedItems()[0].getId(), "a");
+    }
+}
+
+// Catches: a text of an item read with its neighbour's bounds (an empty text
+// first, last or between others), a copy, assignment or move that loses or
+// shares the texts, and a long text cut on its way through the file.
+TEST(FeedItem, EachTextKeepsItsOwnBytesThroughCopiesAndTheFile) {
+    using Getter = std::string_view (FeedItem::*)() const;
+    const std::vector<std::pair<std::string, Getter>> fields = {
+        {"Id", &FeedItem::getId},
+        {"Title", &FeedItem::getTitle},
+        {"Description", &FeedItem::getDescription},
+        {"Url", &FeedItem::getUrl},
+        {"Source", &FeedItem::getSource},
+        {"Author", &FeedItem::getAuthor},
+        {"CommentsUrl", &FeedItem::getCommentsUrl},
+        {"PubDateString", &FeedItem::getPubDateString}};
+    using Texts = std::vector<std::string>;
+    std::vector<Texts> cases;
+    cases.push_back(Texts(fields.size()));
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        Texts alone(fields.size()), allBut(fields.size());
+        for (std::size_t k = 0; k < fields.size(); ++k) allBut[k] = fields[k].first + " \xC3\xA9 " + std::to_string(k);
+        alone[i] = allBut[i];
+        allBut[i].clear();
+        cases.push_back(alone);
+        cases.push_back(allBut);
+    }
+    std::string longText;
+    for (int line = 0; line < 2000; ++line) longText += "<p>Line " + std::to_string(line) + " of a long text</p>\n";
+    longText += "end";
+    cases.push_back({"long", "t", longText, "u", "", "", "", longText});
+
+    testsupport::TempDir dir;
+    const std::string file = dir.file("channel.rss");
+    for (std::size_t c = 0; c < cases.size(); ++c) {
+        const Texts& t = cases[c];
+        SCOPED_TRACE("case " + std::to_string(c));
+        const FeedItem item(t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7]);
+        FeedItem copy(item);
+        FeedItem assigned("old", "old", "old", "", "", "", "", "");
+        assigned = item;
+        const FeedItem& same = assigned;
+        assigned = same;
+        FeedItem source(item);
+        const FeedItem moved(std::move(source));
+        FeedItem loaded;
+        item.save(file, "Item");
+        EXPECT_EQ(loaded.load(file, "Item"), !t[0].empty());
+        for (std::size_t k = 0; k < fields.size(); ++k) {
+            const Getter get = fields[k].second;
+            SCOPED_TRACE(fields[k].first);
+            EXPECT_EQ((item.*get)(), t[k]);
+            EXPECT_EQ((copy.*get)(), t[k]);
+            EXPECT_EQ((assigned.*get)(), t[k]);
+            EXPECT_EQ((moved.*get)(), t[k]);
+            if (!t[0].empty()) {
+                EXPECT_EQ((loaded.*get)(), t[k]);
+            }
+            EXPECT_EQ(tools::getIniString(file, "Item", fields[k].first, "?", false), t[k]);
+        }
+        // Each holds its own texts: the original outlives its copies.
+        copy = FeedItem();
+        assigned = FeedItem("x", "", "", "", "", "", "", "");
+        EXPECT_EQ(item.getDescription(), t[2]);
+        EXPECT_EQ(assigned.getId(), "x");
+        EXPECT_EQ(copy.getId(), "");
     }
 }
 

@@ -352,6 +352,46 @@ TEST(RssFeedText, RetryReplacesOnlyBytesThatAreNotUtf8) {
     expectIdsSurviveReload(text);
 }
 
+// A feed its caller gives up is freed while the XML parser holds its own
+// copy; a failed first attempt hands the text back for the second.
+// Catches: the second attempt or the root check seeing an empty or cut text
+// after the first attempt let it go; the text kept after a success.
+TEST(RssParser, FeedGivenUpIsFreedAndStillRetried) {
+    std::string items;
+    for (int i = 0; i < 4000; ++i) {
+        items += "<item><title>Item " + std::to_string(i) + "</title><guid>g" + std::to_string(i) +
+                 "</guid><description>" + std::string(300, 'x') + "</description></item>\n";
+    }
+    const std::string head = "\n <?xml version=\"1.0\" encoding=\"UTF-8\"?><rss><channel><title>Big</title>";
+    const struct {
+        const char* name;
+        std::string text;
+        const char* lastTitle;  // null: fails with `error`
+        const char* error;
+    } cases[] = {
+        {"clean", head + items + "<item><title>Last</title></item></channel></rss>", "Last", nullptr},
+        {"stray byte at the end", head + items + "<item><title>Na\xEFve</title></item></channel></rss>", "Na?ve",
+         nullptr},
+        {"no rss element", "<html>" + items + "</html>", nullptr, "Not an RSS feed."},
+        {"malformed at the end", head + items + "</chanel></rss>", nullptr,
+         "XML parse failed (7:L4001/C2): mismatched tag"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_GT(c.text.size(), 1024u * 1024u);
+        std::string text = c.text;
+        if (!c.lastTitle) {
+            EXPECT_EQ(parseError(text), c.error);
+            continue;
+        }
+        auto feed = RssParser().parseFeed(RssParseContext{}, std::move(text), -1);
+        EXPECT_TRUE(text.empty());
+        ASSERT_EQ(feed->getFeedItemCount(), 4001u);
+        EXPECT_EQ(item(*feed, 3999).getDescription(), std::string(300, 'x'));
+        EXPECT_EQ(item(*feed, 4000).getTitle(), c.lastTitle);
+    }
+}
+
 // Catches: a wrong or missing message for each way a feed can be unusable.
 TEST(RssParser, ErrorMessages) {
     EXPECT_EQ(parseError(fixture("empty.xml")), "Empty RSS feed.");
@@ -458,7 +498,7 @@ TEST(RssParser, ItemsWithoutGuidOrLinkGetDistinctStableIds) {
     for (const FeedItem& i : feed->getFeedItems()) {
         EXPECT_EQ(i.getId().rfind("http://h.example/#", 0), 0u) << i.getId();
         EXPECT_EQ(i.getUrl(), "http://h.example/");
-        ids.insert(i.getId());
+        ids.emplace(i.getId());
     }
     EXPECT_EQ(ids.size(), 3u);
     // No title and no description: the title is the link.

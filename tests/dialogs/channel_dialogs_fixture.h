@@ -1,6 +1,6 @@
 #pragma once
-// Shared set-up of the channel dialog tests: program paths and options in a
-// temporary folder, a channel manager that counts update requests, the hook
+// Shared set-up of the channel dialog tests: the program's start-up wiring,
+// program paths and options in a temporary folder, a channel manager that counts update requests, the hook
 // code with a user-interface window serving the hook relays, channels with
 // their desktop settings, and helpers that find and drive controls.
 #include <QCoreApplication>
@@ -19,15 +19,16 @@
 #include "app/options/globalOptions.h"
 #include "app/settings/channelDesktopSettings.h"
 #include "channels/channelManager.h"
+#include "desktop/desktopWiring.h"
 #include "channels/channelSettings.h"
 #include "channels/hooks/channelHook.h"
 #include "channels/hooks/dllChannelHook.h"
 #include "channels/plugin/pluginChannel.h"
 #include "channels/plugin/scriptingEngine.h"
 #include "channels/rss/rssChannel.h"
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "lib/misc/threadSafety.h"
-#include "dialogs/base/propertySheet.h"
+#include "widgets/base/propertySheet.h"
 #include "dialogs/hints/hintDlg.h"
 #include "dialogs/hints/hints.h"
 #include "platform/messages.h"
@@ -61,6 +62,7 @@ inline void writeExecutable(const std::string& path, const std::string& text) {
 class Environment {
 public:
   Environment() {
+    wiring_.install();
     testsupport::writeFile(dir.file("Channels/.keep"), "");
     testsupport::writeFile(dir.file("Logs/.keep"), "");
     ProgramPaths& paths = programPaths();
@@ -146,6 +148,9 @@ public:
   std::unique_ptr<CountingManager> manager;
 
 private:
+  // The program's wiring: the dialogs reach the windows through it.
+  DesktopWiring wiring_;
+
   std::intptr_t handle(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
     if (msg == relayEvent_ || msg == relayCommand_) {
       auto* hook = reinterpret_cast<channels::DllChannelHook*>(wParam);

@@ -17,7 +17,7 @@
 #include "tests/dialogs/channel_dialogs_fixture.h"
 #include "tools/ini.h"
 #include "tools/tempFile.h"
-#include "ui/widgets/paramsGrid.h"
+#include "widgets/controls/paramsGrid.h"
 
 using namespace dialogs;
 using namespace dialogtest;

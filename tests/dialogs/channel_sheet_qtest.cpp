@@ -24,7 +24,7 @@
 #include "dialogs/hooks/channelHooksPage.h"
 #include "tests/dialogs/channel_dialogs_fixture.h"
 #include "tools/ini.h"
-#include "ui/widgets/paramsGrid.h"
+#include "widgets/controls/paramsGrid.h"
 
 using namespace dialogs;
 using namespace dialogtest;

@@ -1,12 +1,6 @@
-# The dialog tests run the desktop's dialogs: link the desktop library.
-file(GLOB dialog_qtests CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*_qtest.cpp)
-foreach(src IN LISTS dialog_qtests)
-  get_filename_component(name ${src} NAME_WE)
-  string(REGEX REPLACE "_qtest$" "" name ${name})
-  if(TARGET qtest_dialogs_${name})
-    target_link_libraries(qtest_dialogs_${name} PRIVATE orvan-desktop)
-  endif()
-endforeach()
+# The dialog tests run the dialogs with the program's start-up wiring: link
+# the desktop library.
+orvan_link_folder_tests(dialogs qtest orvan-desktop)
 
 # A hook library that opens its channel's property sheet from a command.
 add_library(dialogtest_openhook MODULE ${CMAKE_CURRENT_LIST_DIR}/lib/openhook_lib.cpp)

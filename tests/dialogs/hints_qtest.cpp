@@ -10,8 +10,8 @@
 
 #include "app/core/programPaths.h"
 #include "app/options/globalOptions.h"
-#include "dialogs/base/messageBox.h"
-#include "dialogs/base/propertySheet.h"
+#include "widgets/base/messageBox.h"
+#include "widgets/base/propertySheet.h"
 #include "dialogs/hints/hintDlg.h"
 #include "dialogs/hints/hints.h"
 #include "dialogs/hints/hintsPage.h"

@@ -28,7 +28,7 @@
 #include <sstream>
 
 #include "app/core/programObjects.h"
-#include "app/desktop/desktopWiring.h"
+#include "desktop/desktopWiring.h"
 #include "app/listeners/localPortListener.h"
 #include "channels/channelFile.h"
 #include "dialogs/channel/channelConfigPage.h"
@@ -43,7 +43,7 @@
 #include "tools/http.h"
 #include "tools/httpAuth.h"
 #include "tools/ini.h"
-#include "ui/widgets/paramsGrid.h"
+#include "widgets/controls/paramsGrid.h"
 #include "ui/bars/controlCenterPanes.h"
 #include "ui/bars/workspaceBar.h"
 #include "tests/ui/channel_windows.h"
@@ -155,7 +155,6 @@ class NewChannelWizardTest : public QObject {
   Q_OBJECT
 
 private:
-  DesktopWiring wiring;
   std::unique_ptr<Environment> env;
   std::unique_ptr<testsupport::HttpServer> server;
 
@@ -177,7 +176,6 @@ private:
 
 private slots:
   void init() {
-    wiring.install();
     env = std::make_unique<Environment>();
     setChannelManager(env->manager.get());
     server = std::make_unique<testsupport::HttpServer>();

@@ -9,12 +9,12 @@
 #include <QtTest>
 
 #include "app/core/programPaths.h"
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "dialogs/small/aboutSheet.h"
 #include "dialogs/small/httpAuthDlg.h"
 #include "dialogs/small/timeIntervalsDlg.h"
 #include "tools/httpAuth.h"
-#include "ui/widgets/timeIntervalsCtrl.h"
+#include "widgets/controls/timeIntervalsCtrl.h"
 
 using namespace dialogs;
 using Intervals = CTimeIntervalsDlg::Intervals;

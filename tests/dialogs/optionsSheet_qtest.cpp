@@ -27,7 +27,7 @@
 #include "channels/channelSettings.h"
 #include "channels/plugin/scriptingEngine.h"
 #include "channels/rss/rssChannel.h"
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "dialogs/channel/channelCategoriesCtrl.h"
 #include "dialogs/channel/channelConfigPage.h"
 #include "dialogs/hints/hints.h"
@@ -35,15 +35,16 @@
 #include "dialogs/options/displayOptionsPage.h"
 #include "dialogs/options/generalOptionsPage.h"
 #include "dialogs/options/optionsSheet.h"
+#include "desktop/desktopWiring.h"
 #include "dialogs/options/searchOptionsPage.h"
 #include "tests/support/httpServer.h"
 #include "tests/support/test_support.h"
 #include "tools/http.h"
 #include "tools/httpAuth.h"
 #include "ui/events/uiHandler.h"
-#include "ui/helpers/misc.h"
-#include "ui/widgets/fontPreviewCombo.h"
-#include "ui/widgets/timeIntervalsCtrl.h"
+
+#include "widgets/controls/fontPreviewCombo.h"
+#include "widgets/controls/timeIntervalsCtrl.h"
 
 using namespace dialogs;
 
@@ -96,6 +97,8 @@ enum Page { GeneralPage = 0, ChannelPage = 1, AdvancedPage = 2, SearchPage = 3, 
 class OptionsSheetTest : public QObject {
   Q_OBJECT
 
+  // The program's wiring: the sheet reaches the windows through it.
+  DesktopWiring wiring_;
   std::unique_ptr<testsupport::TempDir> dir_;
   std::unique_ptr<channels::ChannelManager> manager_;
   std::time_t clock_ = 0;
@@ -144,6 +147,7 @@ class OptionsSheetTest : public QObject {
 
 private slots:
   void init() {
+    wiring_.install();
     dir_ = std::make_unique<testsupport::TempDir>();
     ProgramPaths& paths = programPaths();
     paths.appName = "Orvan";
@@ -181,6 +185,7 @@ private slots:
     manager_->stopChannelManager(false);
     manager_.reset();
     dir_.reset();
+    wiring_.remove();
   }
 
   void okAppliesEveryPage() {

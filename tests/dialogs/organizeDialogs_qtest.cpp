@@ -29,7 +29,7 @@
 #include "tools/ini.h"
 #include "ui/bars/controlCenterPanes.h"
 #include "ui/bars/workspaceBar.h"
-#include "ui/helpers/desktopServices.h"
+#include "widgets/helpers/desktopServices.h"
 
 using namespace dialogs;
 using namespace dialogtest;

@@ -14,9 +14,9 @@
 
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
-#include "dialogs/base/messageBox.h"
-#include "dialogs/base/resizer.h"
-#include "dialogs/base/windowPlacement.h"
+#include "widgets/base/messageBox.h"
+#include "widgets/base/resizer.h"
+#include "widgets/base/windowPlacement.h"
 #include "dialogs/files/fileBrowser.h"
 #include "dialogs/small/cantFindChmDlg.h"
 #include "dialogs/small/selectChannelDlg.h"

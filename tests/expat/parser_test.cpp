@@ -235,6 +235,72 @@ TEST(ExpatParser, LargeDocumentKeepsTextAndErrorPositionAcrossPieces) {
     EXPECT_EQ(parser.descriptionText, description);
 }
 
+// A document the parser takes over goes to expat whole; its string is freed
+// while expat parses and filled again when the parse fails.
+// Catches: a different error, line or column than parse() gives, text lost
+// or cut (the part before `from` as well) on a failure, text kept in memory
+// after a success, a converted document's text not handed back.
+TEST(ExpatParser, ParseAndReleaseHandsTheTextBackOnlyOnFailure) {
+    std::string large = "<rss>\n<channel>\n";
+    for (int i = 0; i < 170000; ++i) large += "<pad/>\n";  // about 1.2 MB
+    std::string description;
+    for (int i = 0; i < 1000; ++i) description += "caf\xC3\xA9 ";
+    large += "<description>" + description + "</description>\n";
+    const std::string wellFormed = large + "</channel>\n</rss>";
+    const std::string malformed = large + "</chanel>\n</rss>";
+
+    struct Case {
+        const char* name;
+        std::string text;
+        std::size_t from;
+        bool throwAtItem;
+        const char* error;  // null: parses
+    } cases[] = {
+        {"large, well formed", wellFormed, 0, false, nullptr},
+        {"large, white space before", "  \n" + wellFormed, 3, false, nullptr},
+        {"large, mismatched tag", "  \n" + malformed, 3, false, "XML parse failed (7:L170004/C2): mismatched tag"},
+        {"handler throws", "<rss><item/></rss>", 0, true, "handler failed"},
+        {"UTF-16, read by expat", utf16le("\xEF\xBB\xBF<rss><title>T</title><x></rss>"), 0, false,
+         "XML parse failed (7:L1/C27): mismatched tag"},
+        {"windows-1252, converted", "<?xml version=\"1.0\" encoding=\"windows-1252\"?><rss><title>\x80</title></x>",
+         0, false, "XML parse failed (7:L1/C68): mismatched tag"},
+        {"empty", "", 0, false, "XML parse failed (3:L1/C0): no element found"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The same text through parse(), for the error it gives.
+        std::string expected;
+        {
+            RecordingParser parser;
+            parser.throwAtItem = c.throwAtItem;
+            try {
+                parser.parse(c.text.data() + c.from, c.text.size() - c.from);
+            } catch (const std::exception& e) {
+                expected = e.what();
+            }
+        }
+        EXPECT_EQ(expected, c.error ? c.error : "");
+
+        RecordingParser parser;
+        parser.throwAtItem = c.throwAtItem;
+        std::string text = c.text;
+        std::string error;
+        try {
+            parser.parseAndRelease(text, c.from);
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+        EXPECT_EQ(error, expected);
+        if (c.error) {
+            EXPECT_TRUE(text == c.text) << "text not handed back whole";
+        } else {
+            EXPECT_TRUE(text.empty());
+            EXPECT_EQ(text.capacity(), std::string().capacity());
+            EXPECT_EQ(parser.descriptionText, description);
+        }
+    }
+}
+
 // Catches: an exception unwound through the C library (or swallowed) instead
 // of passing out of parse unchanged, or later handlers still called.
 TEST(ExpatParser, HandlerExceptionPassesOutUnchanged) {

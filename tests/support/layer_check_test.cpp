@@ -30,7 +30,7 @@ TEST(LayerCheck, NamesEveryIncludeAgainstTheOrderAndPassesAnOrderlyTree) {
     testsupport::writeFile(tree.file("platform/files.h"), "#include <string>\n");
     testsupport::writeFile(tree.file("lib/misc/locks.h"), "#include \"platform/files.h\"\n");
     testsupport::writeFile(tree.file("tools/ini.cpp"), "#include \"lib/misc/locks.h\"\n");
-    testsupport::writeFile(tree.file("app/desktop/window.cpp"), "#include <QWidget>\n#include \"ui/x.h\"\n");
+    testsupport::writeFile(tree.file("desktop/window.cpp"), "#include <QWidget>\n#include \"ui/x.h\"\n");
     testsupport::writeFile(tree.file("utilities/care/careDlg.cpp"), "#include <QDialog>\n");
     std::string output;
     EXPECT_EQ(runCheck(tree.str(), output), 0) << output;
@@ -55,6 +55,40 @@ TEST(LayerCheck, NamesEveryIncludeAgainstTheOrderAndPassesAnOrderlyTree) {
     EXPECT_EQ(output.find("careDlg.cpp"), std::string::npos) << output;
 }
 
+// The desktop's folders, bottom up: widgets <- dialogs <- ui <- desktop, all
+// above app, which keeps no Qt; the tools' windows stand on widgets.
+TEST(LayerCheck, KeepsTheDesktopFoldersInTheirOrder) {
+    testsupport::TempDir tree;
+    testsupport::writeFile(tree.file("widgets/base/box.cpp"), "#include <QDialog>\n#include \"app/core/seams.h\"\n");
+    testsupport::writeFile(tree.file("dialogs/options/page.cpp"), "#include \"widgets/base/box.h\"\n");
+    testsupport::writeFile(tree.file("ui/frame/frame.cpp"),
+                           "#include \"dialogs/options/page.h\"\n#include \"widgets/base/box.h\"\n");
+    testsupport::writeFile(tree.file("desktop/wiring.cpp"), "#include <QApplication>\n#include \"ui/frame/frame.h\"\n");
+    testsupport::writeFile(tree.file("utilities/care/careDlg.cpp"), "#include \"widgets/base/box.h\"\n");
+    std::string output;
+    EXPECT_EQ(runCheck(tree.str(), output), 0) << output;
+
+    testsupport::writeFile(tree.file("widgets/controls/picker.cpp"), "#include \"dialogs/options/page.h\"\n");
+    testsupport::writeFile(tree.file("dialogs/wizard/wizard.cpp"), "#include \"ui/frame/frame.h\"\n");
+    testsupport::writeFile(tree.file("ui/notify/queue.cpp"), "#include \"desktop/sink.h\"\n");
+    testsupport::writeFile(tree.file("app/core/sink.cpp"), "#include \"widgets/base/box.h\"\n");
+    testsupport::writeFile(tree.file("app/desktop/app.cpp"), "#include <QApplication>\n");
+    testsupport::writeFile(tree.file("utilities/care/careRun.cpp"), "#include \"ui/frame/frame.h\"\n");
+    output.clear();
+    EXPECT_EQ(runCheck(tree.str(), output), 1);
+    for (const char* fault : {"widgets/controls/picker.cpp:1: widgets/ must not include dialogs/options/page.h",
+                              "dialogs/wizard/wizard.cpp:1: dialogs/ must not include ui/frame/frame.h",
+                              "ui/notify/queue.cpp:1: ui/ must not include desktop/sink.h",
+                              "app/core/sink.cpp:1: app/ must not include widgets/base/box.h",
+                              "app/desktop/app.cpp:1: no Qt here: QApplication",
+                              "utilities/care/careRun.cpp:1: utilities/ must not include ui/frame/frame.h"}) {
+        EXPECT_NE(output.find(fault), std::string::npos) << fault << "\n" << output;
+    }
+    for (const char* orderly : {"box.cpp", "page.cpp", "frame/frame.cpp", "wiring.cpp", "careDlg.cpp"}) {
+        EXPECT_EQ(output.find(orderly), std::string::npos) << orderly << "\n" << output;
+    }
+}
+
 TEST(LayerCheck, NamesCommandNumbersWrittenOutsideTheirHeader) {
     testsupport::TempDir tree;
     testsupport::writeFile(tree.file("app/core/commandIds.h"),
@@ -75,14 +109,14 @@ TEST(LayerCheck, NamesCommandNumbersWrittenOutsideTheirHeader) {
     testsupport::writeFile(tree.file("ui/tray/tray.cpp"), "void f() { postToMainFrame(32844); }\n");
     testsupport::writeFile(tree.file("ui/channel/frame.cpp"), "switch (id) {\ncase 108: break;\n}\n");
     testsupport::writeFile(tree.file("dialogs/menu.cpp"), "const int items[] = {32844, 0};  // 108\n");
-    testsupport::writeFile(tree.file("app/desktop/app.cpp"), "void f() { defineCommand(189 + n, t); }\n");
+    testsupport::writeFile(tree.file("desktop/app.cpp"), "void f() { defineCommand(189 + n, t); }\n");
     testsupport::writeFile(tree.file("app/core/instance.h"), "constexpr unsigned kShow = 32844;\n");
     output.clear();
     EXPECT_EQ(runCheck(tree.str(), output), 1);
     for (const char* fault : {"ui/tray/tray.cpp:1: command 32844 written as a number: use kCmdShowMainWindow",
                               "ui/channel/frame.cpp:2: command 108 written as a number: use kCmdSizeToFit",
                               "dialogs/menu.cpp:1: command 32844 written as a number",
-                              "app/desktop/app.cpp:1: command 189 written as a number: use kCmdFirstUserTool",
+                              "desktop/app.cpp:1: command 189 written as a number: use kCmdFirstUserTool",
                               "app/core/instance.h:1: command 32844 written as a number"}) {
         EXPECT_NE(output.find(fault), std::string::npos) << fault << "\n" << output;
     }

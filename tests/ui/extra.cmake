@@ -1,10 +1,6 @@
-# Window tests link the desktop library.
-file(GLOB ui_qtests CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*_qtest.cpp)
-foreach(src IN LISTS ui_qtests)
-  get_filename_component(name ${src} NAME_WE)
-  string(REGEX REPLACE "_qtest$" "" name ${name})
-  target_link_libraries(qtest_ui_${name} PRIVATE orvan-desktop)
-endforeach()
+# Window tests link the desktop library (the windows with the start-up wiring
+# that builds them).
+orvan_link_folder_tests(ui qtest orvan-desktop)
 # Qt WebEngine's own allocator frees some objects with a sized delete of
 # another size, and keeps some allocations until exit; those reports are
 # about the library, not the code under test.

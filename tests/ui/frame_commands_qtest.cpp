@@ -18,13 +18,13 @@
 #include <map>
 
 #include "app/core/branding.h"
-#include "app/desktop/desktopWiring.h"
+#include "desktop/desktopWiring.h"
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
 #include "app/options/globalOptions.h"
 #include "app/options/userTool.h"
 #include "channels/hooks/channelHook.h"
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "dialogs/channel/channelConfigPage.h"
 #include "dialogs/channel/channelPropSheet.h"
 #include "dialogs/hints/hints.h"
@@ -40,7 +40,7 @@
 #include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
 #include "ui/frame/outputBar.h"
-#include "ui/helpers/desktopServices.h"
+#include "widgets/helpers/desktopServices.h"
 
 namespace msg = platform::messages;
 

@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "app/core/messageGroups.h"
-#include "app/desktop/desktopWiring.h"
+#include "desktop/desktopWiring.h"
 #include "app/core/programPaths.h"
 #include "app/options/globalOptions.h"
 #include "app/options/userTool.h"
@@ -30,7 +30,7 @@
 #include "ui/bars/workspaceBar.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
-#include "ui/helpers/windowUpdateLock.h"
+#include "widgets/helpers/windowUpdateLock.h"
 
 namespace msg = platform::messages;
 

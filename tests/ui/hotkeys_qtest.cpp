@@ -7,16 +7,16 @@
 #include <QtTest>
 
 #include "app/core/programPaths.h"
-#include "app/desktop/desktopWiring.h"
+#include "desktop/desktopWiring.h"
 #include "app/options/globalOptions.h"
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "dialogs/organize/keyAssign.h"
 #include "tests/support/test_support.h"
 #include "ui/bars/controlCenterPanes.h"
 #include "ui/bars/workspaceBar.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
-#include "ui/hotkeys/hotkeyBinding.h"
+#include "widgets/hotkeys/hotkeyBinding.h"
 
 namespace {
 

@@ -17,10 +17,10 @@
 
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
-#include "app/desktop/desktopWiring.h"
-#include "app/desktop/notificationSink.h"
+#include "desktop/desktopWiring.h"
+#include "app/core/notificationSink.h"
 #include "app/options/globalOptions.h"
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "tests/app/app_fixture.h"
 #include "tests/ui/channel_windows.h"
 #include "ui/bars/readMeList.h"

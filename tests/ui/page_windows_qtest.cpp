@@ -20,13 +20,13 @@
 
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
-#include "app/desktop/desktopWiring.h"
+#include "desktop/desktopWiring.h"
 #include "app/listeners/localPortListener.h"
 #include "app/options/globalOptions.h"
 #include "channels/appPlugins/appPlugin.h"
 #include "channels/appPlugins/appPluginManager.h"
 #include "channels/plugin/scriptingEngine.h"
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "dialogs/hints/hintDlg.h"
 #include "dialogs/hints/hints.h"
 #include "lib/misc/threadSafety.h"
@@ -41,10 +41,10 @@
 #include "ui/browser/simpleBrowser.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
-#include "ui/helpers/desktopServices.h"
-#include "ui/helpers/openers.h"
-#include "ui/widgets/linkButton.h"
-#include "ui/widgets/paramsGrid.h"
+#include "widgets/helpers/desktopServices.h"
+#include "widgets/helpers/openers.h"
+#include "widgets/controls/linkButton.h"
+#include "widgets/controls/paramsGrid.h"
 
 namespace {
 

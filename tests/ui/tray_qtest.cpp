@@ -11,7 +11,7 @@
 
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
-#include "app/desktop/desktopWiring.h"
+#include "desktop/desktopWiring.h"
 #include "app/options/globalOptions.h"
 #include "tests/app/app_fixture.h"
 #include "tests/ui/channel_windows.h"

@@ -582,7 +582,7 @@ private slots:
             QFAIL((std::string(e.what()) + "\n" + metaText).c_str());
         }
         std::set<std::string> titles;
-        for (const channels::FeedItem& item : metaFeed->getFeedItems()) titles.insert(item.getTitle());
+        for (const channels::FeedItem& item : metaFeed->getFeedItems()) titles.emplace(item.getTitle());
         QCOMPARE(titles, (std::set<std::string>{"alpha-one", "alpha-two", "beta-three", "beta-one"}));
 
         ::kill(static_cast<pid_t>(second.processId()), SIGTERM);

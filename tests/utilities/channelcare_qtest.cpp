@@ -19,7 +19,7 @@
 #include <string>
 
 #include "app/core/singleInstance.h"
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "tests/support/test_support.h"
 #include "tools/ini.h"
 #include "utilities/channelcare/channelCare.h"

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "tests/support/test_support.h"

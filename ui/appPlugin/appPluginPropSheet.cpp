@@ -7,11 +7,11 @@
 
 #include "app/core/programPaths.h"
 #include "channels/appPlugins/appPlugin.h"
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "dialogs/hints/hintDlg.h"
 #include "lib/misc/threadSafety.h"
-#include "ui/widgets/linkButton.h"
-#include "ui/widgets/paramsGrid.h"
+#include "widgets/controls/linkButton.h"
+#include "widgets/controls/paramsGrid.h"
 
 namespace dialogs {
 

@@ -7,7 +7,7 @@
 //
 //   dialogs::openAppPluginSheet(mainWindow, plugin, 0);
 #include "channels/plugin/paramDef.h"
-#include "dialogs/base/propertySheet.h"
+#include "widgets/base/propertySheet.h"
 #include "dialogs/channel/channelPageCommon.h"
 
 class QLabel;

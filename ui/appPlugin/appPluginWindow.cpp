@@ -12,7 +12,7 @@
 #include "lib/misc/threadSafety.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
-#include "ui/helpers/desktopServices.h"
+#include "widgets/helpers/desktopServices.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "lib/misc/stringHelpers.h"
 #include "lib/misc/threadSafety.h"
 #include "ui/bars/listImages.h"
-#include "ui/helpers/windowUpdateLock.h"
+#include "widgets/helpers/windowUpdateLock.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 
 #include "app/options/channelFilter.h"
 #include "ui/events/uiEvent.h"
-#include "ui/widgets/appListCtrl.h"
+#include "widgets/controls/appListCtrl.h"
 
 namespace channels {
 class Channel;

@@ -12,7 +12,7 @@
 #include "app/options/globalOptions.h"
 #include "channels/channel.h"
 #include "channels/channelManager.h"
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "dialogs/hints/hintDlg.h"
 #include "lib/log/messageLog.h"
 #include "lib/misc/stringHelpers.h"
@@ -21,9 +21,9 @@
 #include "ui/bars/workPad.h"
 #include "ui/channel/channelDoc.h"
 #include "ui/frame/mainFrame.h"
-#include "ui/helpers/desktopServices.h"
-#include "ui/helpers/misc.h"
-#include "ui/helpers/openers.h"
+#include "widgets/helpers/desktopServices.h"
+#include "widgets/helpers/clipboard.h"
+#include "widgets/helpers/openers.h"
 
 namespace {
 const std::string kSection = "Read-me List";

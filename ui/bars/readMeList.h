@@ -18,7 +18,7 @@
 #include <string>
 
 #include "ui/events/uiEvent.h"
-#include "ui/widgets/appListCtrl.h"
+#include "widgets/controls/appListCtrl.h"
 
 namespace channels {
 class Channel;

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "ui/events/uiEvent.h"
-#include "ui/widgets/appListCtrl.h"
+#include "widgets/controls/appListCtrl.h"
 
 class QTabWidget;
 class CControlCenterMyChannelsWnd;

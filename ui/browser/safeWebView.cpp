@@ -7,8 +7,8 @@
 
 #include "ui/browser/pageGuard.h"
 #include "ui/browser/pluginServerAccess.h"
-#include "ui/helpers/desktopServices.h"
-#include "ui/helpers/openers.h"
+#include "widgets/helpers/desktopServices.h"
+#include "widgets/helpers/openers.h"
 
 namespace {
 

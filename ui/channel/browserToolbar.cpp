@@ -11,7 +11,7 @@
 #include "app/core/commandIds.h"
 #include "tools/files.h"
 #include "tools/tempFile.h"
-#include "ui/widgets/appListCtrl.h"
+#include "widgets/controls/appListCtrl.h"
 
 namespace {
 constexpr int kMargin = 2;

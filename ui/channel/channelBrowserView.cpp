@@ -13,8 +13,8 @@
 #include "ui/browser/pluginServerAccess.h"
 #include "ui/channel/channelFrame.h"
 #include "ui/events/uiHandler.h"
-#include "ui/helpers/desktopServices.h"
-#include "ui/helpers/openers.h"
+#include "widgets/helpers/desktopServices.h"
+#include "widgets/helpers/openers.h"
 
 namespace {
 bool startsWithFileScheme(const std::string& url) {

@@ -17,7 +17,7 @@
 #include "ui/channel/channelItemView.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
-#include "ui/helpers/openers.h"
+#include "widgets/helpers/openers.h"
 
 namespace {
 struct Registry {
@@ -185,11 +185,11 @@ void openFeedItemInChannelWindow(channels::Channel* channel, const channels::Fee
         QApplication::beep();
         return;
     }
-    doc->showFeedItem(item.getUrl(), item.getId(), false);
+    doc->showFeedItem(std::string(item.getUrl()), std::string(item.getId()), false);
 }
 
 void openFeedItemInNewWindow(channels::Channel* channel, const channels::FeedItem& item) {
-    openFeedItem(item.getUrl(), channel, item.getId());
+    openFeedItem(std::string(item.getUrl()), channel, std::string(item.getId()));
     if (ChannelDesktopSettings* s = getChannelDesktopSettings(channel)) s->addFeedItemsOpened(1);
 }
 

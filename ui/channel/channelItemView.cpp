@@ -23,10 +23,10 @@
 #include "ui/channel/channelDoc.h"
 #include "ui/channel/channelFrame.h"
 #include "ui/events/uiHandler.h"
-#include "ui/helpers/misc.h"
-#include "ui/helpers/openers.h"
-#include "ui/hotkeys/hotkeyBinding.h"
-#include "ui/widgets/appListCtrl.h"
+#include "widgets/helpers/clipboard.h"
+#include "widgets/helpers/openers.h"
+#include "widgets/hotkeys/hotkeyBinding.h"
+#include "widgets/controls/appListCtrl.h"
 
 namespace {
 QColor colorOf(int bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
@@ -48,7 +48,7 @@ void ChannelItemModel::reset(channels::Channel* channel, std::vector<channels::F
     items_ = std::move(items);
     titles_.clear();
     titles_.reserve(items_.size());
-    for (const channels::FeedItem& item : items_) titles_.push_back(plainTitle(item.getTitle()));
+    for (const channels::FeedItem& item : items_) titles_.push_back(plainTitle(std::string(item.getTitle())));
     endResetModel();
 }
 
@@ -78,8 +78,8 @@ QVariant ChannelItemModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole: return titles_[index.row()];
     case kIconRole: return icon();
     case Qt::DecorationRole: return listImage(kItemViewImages, icon());
-    case kItemIdRole: return QString::fromStdString(it->getId());
-    case kItemUrlRole: return QString::fromStdString(it->getUrl());
+    case kItemIdRole: return QString::fromUtf8(it->getId());
+    case kItemUrlRole: return QString::fromUtf8(it->getUrl());
     case Qt::FontRole: {
         const int i = icon();
         return i == 0 ? (o.ItalicizeViewedFeedItems ? fonts_[2] : fonts_[0]) : (i == 1 ? fonts_[1] : fonts_[0]);
@@ -280,14 +280,15 @@ bool CChannelItemView::runCommand(int id) {
     switch (id) {
     case kCmdOpenItem: getUiHandler()->onFeedItemOpened(frame_, channel_, row); break;
     case kCmdOpenItemInNewWindow: openFeedItemInNewWindow(channel_, *item); break;
-    case kCmdCopyUrl: copyToClipboard(this, item->getUrl()); break;
-    case kCmdEmailUrl: emailUrl(item->getUrl()); break;
+    case kCmdCopyUrl: copyToClipboard(this, std::string(item->getUrl())); break;
+    case kCmdEmailUrl: emailUrl(std::string(item->getUrl())); break;
     case kCmdToggleItemRead:
-        if (settings != nullptr) settings->setFeedItemViewed(item->getId(), rowIcon(row) != 0, true, true);
+        if (settings != nullptr) settings->setFeedItemViewed(std::string(item->getId()), rowIcon(row) != 0, true, true);
         break;
     case kCmdAddToReadMeList:
         if (CWorkPad* pad = getWorkPad()) {
-            pad->getReadMeList()->addFeedItem(channel_, item->getId(), item->getUrl(), item->getTitle(), true);
+            pad->getReadMeList()->addFeedItem(channel_, std::string(item->getId()), std::string(item->getUrl()),
+                                              std::string(item->getTitle()), true);
         }
         break;
     default: return false;
@@ -377,7 +378,7 @@ void CChannelItemView::onUrlOpened(UrlOpenedUiEvent& e) {
         const channels::FeedItem* item = model_->item(row);
         if (compareNoCase(item->getUrl(), e.getUrl()) != 0) continue;
         // Saved and counted like every other mark.
-        s->setFeedItemViewed(item->getId(), true, true, true);
+        s->setFeedItemViewed(std::string(item->getId()), true, true, true);
         selectRow(row);
         s->addFeedItemsOpened(1);
     }

@@ -27,7 +27,7 @@
 #include "channels/channelManager.h"
 #include "channels/channelSettings.h"
 #include "channels/hooks/channelHook.h"
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "dialogs/channel/channelPropSheet.h"
 #include "dialogs/hints/hintDlg.h"
 #include "dialogs/options/optionsSheet.h"
@@ -47,10 +47,10 @@
 #include "ui/channel/channelFrame.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
-#include "ui/helpers/desktopServices.h"
-#include "ui/helpers/misc.h"
-#include "ui/helpers/openers.h"
-#include "ui/helpers/windowUpdateLock.h"
+#include "widgets/helpers/desktopServices.h"
+#include "widgets/helpers/clipboard.h"
+#include "widgets/helpers/openers.h"
+#include "widgets/helpers/windowUpdateLock.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <sstream>
 
 #include "app/core/messageGroups.h"
+#include "app/core/notificationSink.h"
 #include "app/core/programObjects.h"
-#include "app/desktop/notificationSink.h"
 #include "app/options/globalOptions.h"
 #include "app/settings/channelDesktopSettings.h"
 #include "channels/channel.h"
@@ -20,9 +20,10 @@
 #include "ui/bars/controlCenterPanes.h"
 #include "ui/bars/workspaceBar.h"
 #include "ui/frame/mainFrame.h"
-#include "ui/helpers/misc.h"
+#include "ui/tray/trayArea.h"
+#include "widgets/helpers/sound.h"
 #include "ui/notify/balloonHelp.h"
-#include "ui/tray/programIcon.h"
+#include "widgets/helpers/programIcon.h"
 #include "ui/tray/systemTray.h"
 
 #define QUEUE_LOG ORVAN_LOG(g_notificationRequestQueueGroup)

@@ -15,8 +15,8 @@
 #include "ui/bars/workPad.h"
 #include "ui/channel/channelDoc.h"
 #include "ui/frame/mainFrame.h"
-#include "ui/helpers/misc.h"
-#include "ui/helpers/openers.h"
+#include "widgets/helpers/clipboard.h"
+#include "widgets/helpers/openers.h"
 
 #define QUEUE_LOG ORVAN_LOG(g_notificationRequestQueueGroup)
 

@@ -14,9 +14,9 @@
 #include "platform/messages.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
-#include "ui/helpers/misc.h"
+#include "ui/tray/trayArea.h"
 #include "ui/notify/notificationQueue.h"
-#include "ui/tray/programIcon.h"
+#include "widgets/helpers/programIcon.h"
 #include "ui/tray/trayMenu.h"
 
 namespace msg = platform::messages;

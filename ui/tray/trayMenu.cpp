@@ -20,7 +20,7 @@
 #include "channels/hooks/channelHook.h"
 #include "lib/log/messageLog.h"
 #include "ui/channel/channelDoc.h"
-#include "ui/channel/channelImage.h"
+#include "widgets/helpers/channelImage.h"
 #include "ui/notify/notificationRequest.h"
 
 namespace {
@@ -117,7 +117,7 @@ public:
                      false);
             int unread = 0;
             for (const channels::FeedItem& item : items) {
-                const bool isViewed = viewed.count(item.getId()) != 0;
+                const bool isViewed = viewed.count(std::string(item.getId())) != 0;
                 if (!isViewed) ++unread;
                 addEntry(sub, nullptr, std::make_unique<ui::FeedItemMenuItemHandler>(cookie, item),
                          itemMarker(menuColour_, isViewed, check_), isViewed);
@@ -148,7 +148,7 @@ public:
         addEntry(menu_, separator, std::make_unique<ui::ChannelMenuItemHandler>(name, cookie, snapshot), picture,
                  false);
         for (const channels::FeedItem& item : items) {
-            const bool isViewed = viewed.count(item.getId()) != 0;
+            const bool isViewed = viewed.count(std::string(item.getId())) != 0;
             addEntry(menu_, separator, std::make_unique<ui::FeedItemMenuItemHandler>(cookie, item),
                      itemMarker(menuColour_, isViewed, check_), isViewed);
         }

@@ -42,7 +42,7 @@ private:
 class FeedItemMenuItemHandler : public MenuItemHandler {
 public:
     FeedItemMenuItemHandler(std::uintptr_t channel, channels::FeedItem item)
-        : MenuItemHandler(item.getTitle()), channel_(channel), item_(std::move(item)) {}
+        : MenuItemHandler(std::string(item.getTitle())), channel_(channel), item_(std::move(item)) {}
     void onSelected() override;
     const channels::FeedItem& getFeedItem() const { return item_; }
 

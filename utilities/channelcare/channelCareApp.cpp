@@ -5,7 +5,7 @@
 #include <QString>
 
 #include "app/core/singleInstance.h"
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "platform/files.h"
 #include "tools/files.h"
 #include "utilities/channelcare/channelCareDlg.h"

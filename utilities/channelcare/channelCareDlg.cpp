@@ -9,8 +9,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "dialogs/base/messageBox.h"
-#include "dialogs/base/resizer.h"
+#include "widgets/base/messageBox.h"
+#include "widgets/base/resizer.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 // channelcare's one dialog: a user, that user's channels, a setting and a
 // value; Set writes the value into every selected channel file.
-#include "dialogs/base/appDialog.h"
+#include "widgets/base/appDialog.h"
 
 #include "utilities/channelcare/channelCare.h"
 

@@ -2,7 +2,7 @@
 #include <QApplication>
 #include <QString>
 
-#include "dialogs/base/messageBox.h"
+#include "widgets/base/messageBox.h"
 #include "utilities/uireset/uiReset.h"
 
 namespace uireset {
