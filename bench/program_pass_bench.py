@@ -218,6 +218,8 @@ def program_pass(args, base, work, run_no):
         env.pop('QT_QPA_PLATFORM', None)
     else:
         env['QT_QPA_PLATFORM'] = 'offscreen'
+    # The program moves the user's folder into its data folder at start.
+    user = os.path.join(env['XDG_DATA_HOME'], 'orvan', 'Users', os.path.basename(user))
     log = os.path.join(user, 'Logs', 'Orvan.log')
     activity = os.path.join(user, 'Logs', 'OrvanActivity.log')
 

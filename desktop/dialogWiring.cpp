@@ -26,10 +26,6 @@ void installDialogWindowOps() {
     ops.fireChannelConfigChanged = [](channels::Channel* channel) {
         if (UiHandler* handler = getUiHandler()) handler->fireChannelConfigChanged(channel);
     };
-    ops.setWindowLayout = [](bool multipleWindows) { setUiHandler(multipleWindows); };
-    ops.closeAllWindows = [] {
-        if (CMainFrame* frame = getMainFrame()) frame->closeAllWindows();
-    };
     ops.postMainFrameCommand = [](unsigned command) {
         if (const platform::messages::Handle window = getMainWindowHandle())
             platform::messages::postMessage(window, platform::messages::WM_COMMAND, command, 0);

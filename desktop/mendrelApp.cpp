@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QMetaObject>
+#include <QTimer>
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
@@ -21,7 +22,6 @@
 #include "app/misc/programFiles.h"
 #include "app/options/channelReportConfig.h"
 #include "app/options/globalOptions.h"
-#include "tools/httpAuth.h"
 #include "app/core/notificationSink.h"
 #include "desktop/terminationRequest.h"
 #include "desktop/webEngineSandbox.h"
@@ -51,6 +51,7 @@
 #include "ui/bars/readMeList.h"
 #include "ui/bars/workPad.h"
 #include "ui/bars/workspaceBar.h"
+#include "ui/browser/pluginServerAccess.h"
 #include "ui/browser/simpleBrowser.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
@@ -67,6 +68,8 @@ CMendrelApp* g_app = nullptr;
 
 // The application server's port.
 constexpr int kAppServerPort = 2604;
+// How long after start-up the web engine starts (see InitInstance).
+constexpr int kWebEngineStartDelayMs = 1000;
 // The main frame's command that shows the licence text.
 
 #define STARTUP_LOG ORVAN_LOG(g_startupGroup)
@@ -321,6 +324,11 @@ bool CMendrelApp::InitInstance() {
             welcome->activateFrame();
     }
 
+    // The web engine (its profile, with the views' request filter) starts a
+    // second after start-up, when the window is shown and idle, so the first
+    // page the user opens does not wait for it.
+    QTimer::singleShot(kWebEngineStartDelayMs, mainFrame_, [] { ui::installPluginServerAccess(); });
+
     // A request that came while the program was starting is served now.
     if (terminationPending_) QMetaObject::invokeMethod(mainFrame_, [] { requestTermination(); }, Qt::QueuedConnection);
     STARTUP_LOG << "Initialization completed OK - InitInstance() is returning." << std::endl;
@@ -420,10 +428,6 @@ void CMendrelApp::init2() {
     plugins.addEventHandler(this);
     STARTUP_LOG << "Setting AppPlugin directory: " << paths.appPluginsDir << std::endl;
     plugins.setAppPluginDir(paths.appPluginsDir);
-    STARTUP_LOG << "Setting script file associations." << std::endl;
-    channels::setFileTypeCommands(GlobalOptions::instance().ScriptingFileAssociations);
-    STARTUP_LOG << "Setting script timeout: " << GlobalOptions::instance().ScriptTimeout << std::endl;
-    channels::getScriptingEngine().setScriptTimeout(GlobalOptions::instance().ScriptTimeout);
     STARTUP_LOG << "Loading app plugins." << std::endl;
     plugins.loadAppPlugins();
 
@@ -440,11 +444,6 @@ void CMendrelApp::init2() {
     engine.setStandardParam("ChannelsDir", paths.channelsDir);
     engine.setStandardParam("AppPluginsDir", paths.appPluginsDir);
 
-    STARTUP_LOG << "Starting the local port listeners." << std::endl;
-    listeners::appServer().setPort(static_cast<unsigned>(appServerPort_));
-    listeners::appPluginServer().setPort(static_cast<unsigned>(GlobalOptions::instance().AppPluginServerPortNo));
-    listeners::enableLocalPortListeners(false);
-
     STARTUP_LOG << "Initializing the channel manager." << std::endl;
     channels::ChannelManager::setDefaultHttpUserAgent(paths.httpUserAgent);
     GlobalOptions& options = GlobalOptions::instance();
@@ -458,12 +457,18 @@ void CMendrelApp::init2() {
         options.HttpUserAgent, paths.channelsDir, paths.logsDir, defaults, joinPath(paths.userDir, "DefaultChannelSummary.template"),
         joinPath(paths.userDir, "DefaultChannelSummary.gif"));
     setChannelManager(channelManager_);
-    channelManager_->setBlackoutIntervals(options.BlackoutTimes);
-    channelManager_->setUpdateJitterPercent(options.ChannelUpdateIntervalDriftPercentage);
-    channelManager_->setCheckRasConnection(options.EnableRasCheck);
-    channelManager_->setHttpProxyAuth(tools::cloneHttpAuth(options.ProxyAuth.get()));
     channelManager_->setDebugConfigFilename(paths.userDebugIniFile);
     channelManager_->addEventHandler(this);
+    // The options reach the engine as after every change of them, now that
+    // the channel manager is there to take its share.
+    STARTUP_LOG << "Applying the global options: script timeout " << options.ScriptTimeout
+                << ", script file associations, channel manager." << std::endl;
+    mainFrame_->applyGlobalOptions();
+
+    STARTUP_LOG << "Starting the local port listeners." << std::endl;
+    listeners::appServer().setPort(static_cast<unsigned>(appServerPort_));
+    listeners::enableLocalPortListeners(false);
+
     channelManager_->loadChannels();
 
     STARTUP_LOG << "Loading the desktop settings for each channel." << std::endl;

@@ -4,7 +4,9 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <limits>
 #include <mutex>
+#include <optional>
 
 #include "app/core/constants.h"
 #include "app/core/programObjects.h"
@@ -51,10 +53,12 @@ struct OptionKey {
     int GlobalOptions::*intField = nullptr;
     std::string GlobalOptions::*textField = nullptr;
     int defaultValue = 0;
-    int min = 0;
-    int max = 0;
+    int min = std::numeric_limits<int>::min();
+    int max = std::numeric_limits<int>::max();
     std::string (*textDefault)() = nullptr;
     bool written = true;
+    // What the options pages accept, when narrower than what loads.
+    std::optional<std::pair<int, int>> entry = std::nullopt;
 };
 
 OptionKey b(const char* name, bool GlobalOptions::*field, bool def)
@@ -81,6 +85,13 @@ OptionKey r(const char* name, int GlobalOptions::*field, int min, int max, int d
     k.min = min;
     k.max = max;
     k.defaultValue = def;
+    return k;
+}
+
+// A key whose options page takes less than a stored value may hold.
+OptionKey entered(OptionKey k, int min, int max)
+{
+    k.entry = std::make_pair(min, max);
     return k;
 }
 
@@ -149,7 +160,8 @@ const std::vector<OptionKey>& optionKeys()
         b("AutoHideFeedItems", &G::AutoHideFeedItems, false),
         b("RunAsSystemTrayApp", &G::RunAsSystemTrayApp, false),
         r("NotificationBalloonMode", &G::NotificationBalloonMode, 0, 2, 1),
-        r("NotificationBalloonDisplayTime", &G::NotificationBalloonDisplayTime, 1, 1800, 30),
+        // A hand-set time up to half an hour loads; the page offers five minutes.
+        entered(r("NotificationBalloonDisplayTime", &G::NotificationBalloonDisplayTime, 1, 1800, 30), 1, 300),
         r("NotificationBalloonPosition", &G::NotificationBalloonPosition, 0, 7, 3),
         r("NotificationBalloonAnimationTime", &G::NotificationBalloonAnimationTime, 0, 5000, 500),
         i("MaxNotificationBalloonNewFeedItems", &G::MaxNotificationBalloonNewFeedItems, 15),
@@ -336,6 +348,42 @@ void GlobalOptions::setDefaults()
         default: break;
         }
     }
+}
+
+namespace {
+
+template <class Field>
+const OptionKey& keyOf(Field field, Field OptionKey::*member)
+{
+    for (const OptionKey& key : optionKeys()) {
+        if (field != nullptr && key.*member == field)
+            return key;
+    }
+    throw std::invalid_argument("Not an option of the key table");
+}
+
+}  // namespace
+
+GlobalOptions::IntKey GlobalOptions::intKey(int GlobalOptions::*field)
+{
+    const OptionKey& key = keyOf(field, &OptionKey::intField);
+    const auto [entryMin, entryMax] = key.entry.value_or(std::make_pair(key.min, key.max));
+    return IntKey{key.defaultValue, key.min, key.max, entryMin, entryMax};
+}
+
+int GlobalOptions::defaultOf(int GlobalOptions::*field)
+{
+    return keyOf(field, &OptionKey::intField).defaultValue;
+}
+
+bool GlobalOptions::defaultOf(bool GlobalOptions::*field)
+{
+    return keyOf(field, &OptionKey::boolField).defaultValue != 0;
+}
+
+std::string GlobalOptions::defaultOf(std::string GlobalOptions::*field)
+{
+    return keyOf(field, &OptionKey::textField).textDefault();
 }
 
 std::string GlobalOptions::getConfigFile() const

@@ -134,94 +134,115 @@ public:
     // installed the template is neither loaded nor saved.
     static void setDesktopSettingsFactory(DesktopSettingsFactory factory);
 
+    // An integer option of the key table: its default, the range a stored
+    // value must lie in (outside it the option loads as the default) and the
+    // range the options pages accept, the same unless the table narrows it.
+    // A key without a range spans all of int.
+    struct IntKey {
+        int defaultValue;
+        int min;
+        int max;
+        int entryMin;
+        int entryMax;
+    };
+    //   GlobalOptions::intKey(&GlobalOptions::ScriptTimeout)   // {15, 5, 300, 5, 300}
+    // These throw std::invalid_argument for a field that has no key.
+    static IntKey intKey(int GlobalOptions::*field);
+    static int defaultOf(int GlobalOptions::*field);
+    static bool defaultOf(bool GlobalOptions::*field);
+    static std::string defaultOf(std::string GlobalOptions::*field);
+
     // Whether the stored proxy credential could not be read at the last load
     // (its keys are then kept as they are).
     bool isProxyAuthUnreadable() const { return proxyAuthUnreadable_; }
 
+    // A field with a key of its own in "Global Options" starts at that key's
+    // default: the key table (globalOptions.cpp) holds every default and
+    // range, and intKey and defaultOf read them.
     // --- window layout and behaviour
-    int UiHandlerType = 1;
-    bool OneClickMode = true;
-    int MdiTabs = 0;
-    bool AutoHideFeedItems = false;
+    int UiHandlerType{};
+    bool OneClickMode{};
+    int MdiTabs{};
+    bool AutoHideFeedItems{};
     bool ShowCaptionBar = true;
-    bool RunAsSystemTrayApp = false;
+    bool RunAsSystemTrayApp{};
     bool MaximizeFrameWindows = true;
     // --- notifications
-    int NotificationBalloonMode = 1;
-    int NotificationBalloonDisplayTime = 30;
-    int NotificationBalloonPosition = 3;
-    int NotificationBalloonAnimationTime = 500;
-    int MaxNotificationBalloonNewFeedItems = 15;
-    bool ShowNotificationBalloonCloseIcon = true;
-    bool SmallNotificationBalloonCloseIcon = true;
-    bool AutoStartApp = false;
-    bool StartMinimized = false;
-    bool DisableAllAnimation = false;
-    bool DisableAllSound = false;
+    int NotificationBalloonMode{};
+    int NotificationBalloonDisplayTime{};
+    int NotificationBalloonPosition{};
+    int NotificationBalloonAnimationTime{};
+    int MaxNotificationBalloonNewFeedItems{};
+    bool ShowNotificationBalloonCloseIcon{};
+    bool SmallNotificationBalloonCloseIcon{};
+    bool AutoStartApp{};
+    bool StartMinimized{};
+    bool DisableAllAnimation{};
+    bool DisableAllSound{};
     BlackoutTimeList BlackoutTimes;
-    int MaxNotificationQueueLength = -1;
-    int MaxConsecutiveChannelUpdateErrors = 3;
-    bool PlaySoundOnError = true;
+    int MaxNotificationQueueLength{};
+    int MaxConsecutiveChannelUpdateErrors{};
+    bool PlaySoundOnError{};
     std::string DefaultErrorSoundFilename;
-    bool ShowBriefChannelSummaries = false;
-    int MaxItemViewHeight = 2;
-    bool SaveItemViewHeights = true;
+    bool ShowBriefChannelSummaries{};
+    int MaxItemViewHeight{};
+    bool SaveItemViewHeights{};
     std::string EmailUrlSubjectLine;  // "A link from <application>."
-    std::string EmailUrlBodyTemplate = "{%URL%}";
-    bool AutoShowWorkPad = false;
-    bool AutoHideWorkPad = true;
-    int NavBarMode = 0;
-    bool ShowUnreadItemsInMyChannels = true;
-    int ChannelUpdateIntervalDriftPercentage = 0;
-    bool EnableMyChannelsBoldFonts = true;
-    bool EnableItemViewBoldFonts = true;
-    bool EnableRasCheck = false;
+    std::string EmailUrlBodyTemplate;
+    bool AutoShowWorkPad{};
+    bool AutoHideWorkPad{};
+    int NavBarMode{};
+    bool ShowUnreadItemsInMyChannels{};
+    int ChannelUpdateIntervalDriftPercentage{};
+    bool EnableMyChannelsBoldFonts{};
+    bool EnableItemViewBoldFonts{};
+    bool EnableRasCheck{};
     // --- network and listeners
     std::unique_ptr<tools::HttpAuth> ProxyAuth;  // none: no proxy credential
     std::string ViewedFeedItemUrlsImportFilename;
-    int AppPluginServerPortNo = 2605;
-    bool ListenForPort8888Subscriptions = false;
-    bool ListenForPort5335Subscriptions = false;
-    bool ListenForPort8900Subscriptions = false;
+    int AppPluginServerPortNo{};
+    bool ListenForPort8888Subscriptions{};
+    bool ListenForPort5335Subscriptions{};
+    bool ListenForPort8900Subscriptions{};
     std::string HttpUserAgent;  // not stored
     std::vector<std::pair<std::string, std::string>> ScriptFileTypes;  // (".py", "Python scripts")
     std::map<std::string, std::string> ScriptingFileAssociations;     // ".class" -> "java %1 %*"
-    int ScriptTimeout = 15;
+    int ScriptTimeout{};
     // --- fonts and colours (colours are 0x00BBGGRR)
     std::string ControlCenterMyChannelsFontName;
-    int ControlCenterMyChannelsFontSize = 16;
-    int ControlCenterAutoUpdateChannelFgdCol = 8388608;
-    int ControlCenterNonAutoUpdateChannelFgdCol = 8421504;
-    int ControlCenterMyChannelsBgdCol = 16121855;
+    int ControlCenterMyChannelsFontSize{};
+    int ControlCenterAutoUpdateChannelFgdCol{};
+    int ControlCenterNonAutoUpdateChannelFgdCol{};
+    int ControlCenterMyChannelsBgdCol{};
     std::string ControlCenterAppPluginsFontName;
-    int ControlCenterAppPluginsFontSize = 16;
-    int ControlCenterAppPluginsFgdCol = 8388608;
-    int ControlCenterAppPluginsBgdCol = 16121855;
+    int ControlCenterAppPluginsFontSize{};
+    int ControlCenterAppPluginsFgdCol{};
+    int ControlCenterAppPluginsBgdCol{};
     std::string ChannelItemViewFontName;
-    int ChannelItemViewFontSize = 16;
-    int ChannelItemViewNewFeedItemFgdCol = 8388608;
-    int ChannelItemViewViewedFeedItemFgdCol = 8421504;
-    int ChannelItemViewBgdCol = 16121855;
-    bool ItalicizeViewedFeedItems = true;
+    int ChannelItemViewFontSize{};
+    int ChannelItemViewNewFeedItemFgdCol{};
+    int ChannelItemViewViewedFeedItemFgdCol{};
+    int ChannelItemViewBgdCol{};
+    bool ItalicizeViewedFeedItems{};
     std::string CaptionBarFontName;
-    int CaptionBarFontSize = 20;
-    int CaptionBarFgdCol = 0;
-    int CaptionBarBgdCol = 16443110;
-    bool CaptionBarItalics = false;
-    int MaxActivityLogMsgs = 1000;
+    int CaptionBarFontSize{};
+    int CaptionBarFgdCol{};
+    int CaptionBarBgdCol{};
+    bool CaptionBarItalics{};
+    int MaxActivityLogMsgs{};
     std::string ActivityLogFontName;
-    int ActivityLogFontSize = 8;
-    int ActivityLogFgdCol = 0;
-    int ActivityLogBgdCol = 16448250;
-    int MaxErrorLogMsgs = 1000;
+    int ActivityLogFontSize{};
+    int ActivityLogFgdCol{};
+    int ActivityLogBgdCol{};
+    int MaxErrorLogMsgs{};
     std::string ErrorLogFontName;
-    int ErrorLogFontSize = 8;
-    int ErrorLogFgdCol = 0;
-    int ErrorLogBgdCol = 16448250;
+    int ErrorLogFontSize{};
+    int ErrorLogFgdCol{};
+    int ErrorLogBgdCol{};
     std::string ReadMeListFontName;
-    int ReadMeListFontSize = 16;
-    int ReadMeListFgdCol = 0;
-    int ReadMeListBgdCol = 16777215;
+    int ReadMeListFontSize{};
+    int ReadMeListFgdCol{};
+    int ReadMeListBgdCol{};
     // --- the user's lists
     std::vector<std::string> ChannelFavorites;  // channel file names
     HotkeyTable ChannelFavoriteHotkeys;

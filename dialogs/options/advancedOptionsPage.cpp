@@ -15,11 +15,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "app/core/programObjects.h"
-#include "app/listeners/localPortListener.h"
 #include "app/options/globalOptions.h"
-#include "channels/channelManager.h"
-#include "channels/plugin/scriptingEngine.h"
 #include "widgets/base/messageBox.h"
 #include "widgets/base/resizer.h"
 #include "dialogs/hints/hintDlg.h"
@@ -28,8 +24,6 @@
 #include "tools/httpAuth.h"
 #include "widgets/helpers/entryFields.h"
 #include "widgets/helpers/programIcon.h"
-#include "app/core/seams.h"
-#include "widgets/helpers/dialogWindowOps.h"
 
 namespace dialogs {
 
@@ -156,10 +150,6 @@ void CAdvancedOptionsPropPage::initDialog() {
   listenPort8888_->setChecked(options.ListenForPort8888Subscriptions);
   listenPort8900_->setChecked(options.ListenForPort8900Subscriptions);
   listenPort5335_->setChecked(options.ListenForPort5335Subscriptions);
-  portWhenOpened_ = options.AppPluginServerPortNo;
-  listenersWhenOpened_[0] = options.ListenForPort8888Subscriptions;
-  listenersWhenOpened_[1] = options.ListenForPort8900Subscriptions;
-  listenersWhenOpened_[2] = options.ListenForPort5335Subscriptions;
 }
 
 void CAdvancedOptionsPropPage::onPortEdited() {
@@ -174,22 +164,25 @@ void CAdvancedOptionsPropPage::onProxyAuthentication() {
 }
 
 bool CAdvancedOptionsPropPage::onApply() {
+  const GlobalOptions::IntKey portKey = GlobalOptions::intKey(&GlobalOptions::AppPluginServerPortNo);
   int port = 0;
-  if (!validateNumberField(port_, "plugin port number", port, nullptr, true, 1000, 65535)) return false;
+  if (!validateNumberField(port_, "plugin port number", port, nullptr, true, portKey.entryMin, portKey.entryMax))
+    return false;
   // The time-out is required: an empty field would store 0, which ends every
   // script at once.
+  const GlobalOptions::IntKey timeoutKey = GlobalOptions::intKey(&GlobalOptions::ScriptTimeout);
   int timeout = 0;
-  if (!validateNumberField(scriptTimeout_, "script timeout", timeout, nullptr, true, 5, 300, "seconds")) return false;
+  if (!validateNumberField(scriptTimeout_, "script timeout", timeout, nullptr, true, timeoutKey.entryMin,
+                           timeoutKey.entryMax, "seconds"))
+    return false;
 
   GlobalOptions& options = GlobalOptions::instance();
-  const bool listeners[3] = {listenPort8888_->isChecked(), listenPort8900_->isChecked(),
-                             listenPort5335_->isChecked()};
   try {
     options.AppPluginServerPortNo = port;
     options.ScriptTimeout = timeout;
-    options.ListenForPort8888Subscriptions = listeners[0];
-    options.ListenForPort5335Subscriptions = listeners[2];
-    options.ListenForPort8900Subscriptions = listeners[1];
+    options.ListenForPort8888Subscriptions = listenPort8888_->isChecked();
+    options.ListenForPort5335Subscriptions = listenPort5335_->isChecked();
+    options.ListenForPort8900Subscriptions = listenPort8900_->isChecked();
     // The options get a copy: the page keeps its working one, so that a
     // second OK (after another page refused the first) installs it again.
     options.ProxyAuth.reset(tools::cloneHttpAuth(proxyAuth_.get()));
@@ -198,24 +191,6 @@ bool CAdvancedOptionsPropPage::onApply() {
     showSaveError(this, error);
     return false;
   }
-
-  channels::getScriptingEngine().setScriptTimeout(options.ScriptTimeout);
-  const bool portChanged = port != portWhenOpened_;
-  bool listenersChanged = portChanged;
-  for (int i = 0; i < 3; ++i) listenersChanged = listenersChanged || listeners[i] != listenersWhenOpened_[i];
-  if (listenersChanged) {
-    listeners::enableLocalPortListeners(true);
-    listeners::enableLocalPortListeners(false);
-  }
-  if (portChanged) {
-    if (const auto& closeAll = dialogWindowOps().closeAllWindows) closeAll();
-    else seams::missing("DialogWindowOps::closeAllWindows");
-  }
-  // What has been applied is the new starting point of a second OK.
-  portWhenOpened_ = port;
-  for (int i = 0; i < 3; ++i) listenersWhenOpened_[i] = listeners[i];
-  if (channels::ChannelManager* manager = getChannelManager())
-    manager->setHttpProxyAuth(tools::cloneHttpAuth(options.ProxyAuth.get()));
   return true;
 }
 

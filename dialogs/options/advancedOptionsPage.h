@@ -1,10 +1,9 @@
 #pragma once
 // The options sheet's "Advanced" page: the local plug-in server's port, the
 // time-out of scripts and plug-in programs, the proxy credential and the
-// three subscription listeners. OK applies them at once: the scripting
-// engine gets the time-out, the listeners restart when their options
-// changed, every child window closes when the port changed, and the channel
-// manager gets the proxy credential.
+// three subscription listeners. OK checks and stores them; the sheet's
+// GlobalOptionsChanged then puts them into effect (the main frame's
+// applyGlobalOptions).
 #include <memory>
 
 #include "widgets/base/propertySheet.h"
@@ -46,8 +45,6 @@ private:
   QPushButton* proxyButton_;
 
   std::unique_ptr<tools::HttpAuth> proxyAuth_;
-  int portWhenOpened_ = 0;
-  bool listenersWhenOpened_[3] = {};
   bool portHintShown_ = false;
   bool loading_ = false;
 };

@@ -1,6 +1,8 @@
 #include "dialogs/options/displayOptionsPage.h"
 
 #include <exception>
+#include <string>
+#include <utility>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -25,11 +27,7 @@ namespace dialogs {
 
 namespace {
 
-// The built-in values "Reset all" restores (the options' own defaults).
-constexpr int kNavy = 0x800000;
-constexpr int kGrey = 0x808080;
-constexpr int kPaleYellow = 0xF5FFFF;
-const char* const kDefaultFont = "Arial";
+using G = GlobalOptions;
 
 struct WaitCursor {
   WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -224,22 +222,30 @@ void CDisplayPropPage::onResetAll() {
   if (showMessage(this, tr("Do you want to reset all the display settings?"), MessageButtons::OkCancel,
                   MessageIcon::Question, IDCANCEL) != IDOK)
     return;
-  const QString arial = QString::fromLatin1(kDefaultFont);
-  for (const Pane& pane : {myChannels_, plugins_, items_}) {
-    pane.font->selectFontName(arial);
-    fillFontSizeCombo(pane.size, 16);
-  }
-  autoUpdateColour_->setColour(kNavy);
-  nonAutoUpdateColour_->setColour(kGrey);
-  myChannelsBackground_->setColour(kPaleYellow);
-  pluginsForeground_->setColour(kNavy);
-  pluginsBackground_->setColour(kPaleYellow);
-  unreadColour_->setColour(kNavy);
-  readColour_->setColour(kGrey);
-  italicize_->setChecked(true);
-  itemsBackground_->setColour(kPaleYellow);
-  captionBar_ = {kDefaultFont, 20, 0x000000, 0xFAE6E6};
-  workPad_ = {kDefaultFont, 16, 0x000000, 0xFFFFFF};
+  // The options' own defaults; the bold-font boxes keep their state.
+  const auto resetPane = [](const Pane& pane, std::string G::*font, int G::*size) {
+    pane.font->selectFontName(QString::fromStdString(G::defaultOf(font)));
+    fillFontSizeCombo(pane.size, G::defaultOf(size));
+  };
+  resetPane(myChannels_, &G::ControlCenterMyChannelsFontName, &G::ControlCenterMyChannelsFontSize);
+  resetPane(plugins_, &G::ControlCenterAppPluginsFontName, &G::ControlCenterAppPluginsFontSize);
+  resetPane(items_, &G::ChannelItemViewFontName, &G::ChannelItemViewFontSize);
+  const std::pair<ui::CColourPicker*, int G::*> colours[] = {
+      {autoUpdateColour_, &G::ControlCenterAutoUpdateChannelFgdCol},
+      {nonAutoUpdateColour_, &G::ControlCenterNonAutoUpdateChannelFgdCol},
+      {myChannelsBackground_, &G::ControlCenterMyChannelsBgdCol},
+      {pluginsForeground_, &G::ControlCenterAppPluginsFgdCol},
+      {pluginsBackground_, &G::ControlCenterAppPluginsBgdCol},
+      {unreadColour_, &G::ChannelItemViewNewFeedItemFgdCol},
+      {readColour_, &G::ChannelItemViewViewedFeedItemFgdCol},
+      {itemsBackground_, &G::ChannelItemViewBgdCol},
+  };
+  for (const auto& [picker, field] : colours) picker->setColour(ref(G::defaultOf(field)));
+  italicize_->setChecked(G::defaultOf(&G::ItalicizeViewedFeedItems));
+  captionBar_ = {G::defaultOf(&G::CaptionBarFontName), G::defaultOf(&G::CaptionBarFontSize),
+                 G::defaultOf(&G::CaptionBarFgdCol), G::defaultOf(&G::CaptionBarBgdCol)};
+  workPad_ = {G::defaultOf(&G::ReadMeListFontName), G::defaultOf(&G::ReadMeListFontSize),
+              G::defaultOf(&G::ReadMeListFgdCol), G::defaultOf(&G::ReadMeListBgdCol)};
 }
 
 bool CDisplayPropPage::onApply() {

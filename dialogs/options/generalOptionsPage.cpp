@@ -19,7 +19,6 @@
 #include "app/core/autoStart.h"
 #include "app/core/programObjects.h"
 #include "app/options/globalOptions.h"
-#include "channels/channelManager.h"
 #include "widgets/base/messageBox.h"
 #include "widgets/base/resizer.h"
 #include "dialogs/files/fileBrowser.h"
@@ -28,8 +27,6 @@
 #include "dialogs/small/timeIntervalsDlg.h"
 #include "widgets/helpers/entryFields.h"
 #include "widgets/helpers/listControls.h"
-#include "app/core/seams.h"
-#include "widgets/helpers/dialogWindowOps.h"
 
 namespace dialogs {
 
@@ -259,9 +256,10 @@ bool CGeneralOptionsPropPage::setAutoStart(bool enable) {
 }
 
 bool CGeneralOptionsPropPage::onApply() {
+  const GlobalOptions::IntKey displayTimeKey = GlobalOptions::intKey(&GlobalOptions::NotificationBalloonDisplayTime);
   int displayTime = 0;
-  if (!validateNumberField(displayTime_, "notification balloon display time", displayTime, nullptr, true, 1, 300,
-                           "seconds"))
+  if (!validateNumberField(displayTime_, "notification balloon display time", displayTime, nullptr, true,
+                           displayTimeKey.entryMin, displayTimeKey.entryMax, "seconds"))
     return false;
   if (disableSound_->isChecked() && playSoundOnError_->isChecked()) {
     const int answer = CHintDlg("GlobalSoundIsDisabled2", this).DoModal();
@@ -302,9 +300,6 @@ bool CGeneralOptionsPropPage::onApply() {
     return false;
   }
   autoStartWhenOpened_ = autoStart;
-  if (channels::ChannelManager* manager = getChannelManager()) manager->setBlackoutIntervals(options.BlackoutTimes);
-  if (const auto& setLayout = dialogWindowOps().setWindowLayout) setLayout(options.UiHandlerType == 1);
-  else seams::missing("DialogWindowOps::setWindowLayout");
   return true;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // The options sheet's "General" page: start-up and tray behaviour, sounds
 // and animation, notification balloons, blackout times, the window layout
-// and the Workpad. OK stores them in the global options, saves them, hands
-// the blackout times to the channel manager and switches the window layout.
+// and the Workpad. OK stores them in the global options and saves them; the
+// sheet's GlobalOptionsChanged then puts them into effect (the blackout
+// times, the window layout).
 #include <utility>
 #include <vector>
 

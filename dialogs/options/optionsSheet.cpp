@@ -97,12 +97,22 @@ void COptionsPropSheet::storeChannelDefaults() {
     const_cast<ChannelDesktopSettings*>(templ)->copyFrom(*desktopSettings_);
 }
 
+void COptionsPropSheet::onOk() {
+  okPressed_ = true;
+  CAppPropertySheet::onOk();
+}
+
 int COptionsPropSheet::DoModal() {
-  if (runModal(*this) != QDialog::Accepted) return IDCANCEL;
-  storeChannelDefaults();
-  if (const auto& fire = dialogWindowOps().fireGlobalOptionsChanged) fire();
-  else seams::missing("DialogWindowOps::fireGlobalOptionsChanged");
-  return IDOK;
+  okPressed_ = false;
+  const bool accepted = runModal(*this) == QDialog::Accepted;
+  if (accepted) storeChannelDefaults();
+  // What is stored is what runs, also when a refused OK was followed by
+  // Cancel.
+  if (accepted || okPressed_) {
+    if (const auto& fire = dialogWindowOps().fireGlobalOptionsChanged) fire();
+    else seams::missing("DialogWindowOps::fireGlobalOptionsChanged");
+  }
+  return accepted ? IDOK : IDCANCEL;
 }
 
 }  // namespace dialogs

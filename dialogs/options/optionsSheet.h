@@ -2,9 +2,12 @@
 // The options sheet: General, Default Channel Properties, Advanced, Search,
 // Display and Hints. The channel page edits the settings new channels start
 // with, through a scratch channel whose file is config.ini. OK applies the
-// pages in order (each stores and saves its settings), then makes the edited
-// new-channel settings current and tells every window that the options have
-// changed. Cancel changes nothing.
+// pages in order (each checks, stores and saves its settings), then makes the
+// edited new-channel settings current and raises GlobalOptionsChanged, which
+// puts the options into effect (the main frame's applyGlobalOptions) and
+// has every window re-read them. Cancel changes nothing; after an OK that a
+// page refused, Cancel still raises GlobalOptionsChanged, since the pages
+// before that one have stored their settings.
 #include <memory>
 
 #include "widgets/base/propertySheet.h"
@@ -48,6 +51,7 @@ public:
 
 protected:
   void initDialog() override;
+  void onOk() override;
 
 private:
   CGeneralOptionsPropPage* general_;
@@ -58,6 +62,7 @@ private:
   CHintsPropPage* hints_;
   std::unique_ptr<channels::RssChannel> scratch_;
   std::unique_ptr<ChannelDesktopSettings> desktopSettings_;
+  bool okPressed_ = false;
 };
 
 }  // namespace dialogs

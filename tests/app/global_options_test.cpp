@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
+#include <stdexcept>
+#include <utility>
 
 #include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
@@ -127,6 +130,39 @@ TEST_F(GlobalOptionsTest, StoredValuesOutOfRangeLoadAsDefaults)
         options.loadOptions();
         EXPECT_EQ(options.*c.field, c.expected) << c.key << "=" << c.stored;
     }
+}
+
+// What the options pages and "Reset all" read from the key table: the
+// defaults, the ranges that load, and the narrower range a page may take.
+TEST(GlobalOptionsKeys, DefaultsAndRanges)
+{
+    using G = GlobalOptions;
+    constexpr int kLowest = std::numeric_limits<int>::min();
+    constexpr int kHighest = std::numeric_limits<int>::max();
+    struct Case {
+        int G::*field;
+        int defaultValue, min, max, entryMin, entryMax;
+    } cases[] = {
+        {&G::ScriptTimeout, 15, 5, 300, 5, 300},
+        {&G::AppPluginServerPortNo, 2605, 1000, 65535, 1000, 65535},
+        {&G::NotificationBalloonDisplayTime, 30, 1, 1800, 1, 300},
+        {&G::CaptionBarFontSize, 20, 8, 50, 8, 50},
+        {&G::ControlCenterMyChannelsBgdCol, 0xF5FFFF, kLowest, kHighest, kLowest, kHighest},
+        {&G::MaxNotificationQueueLength, -1, kLowest, kHighest, kLowest, kHighest},
+    };
+    for (const Case& c : cases) {
+        const G::IntKey key = G::intKey(c.field);
+        EXPECT_EQ(key.defaultValue, c.defaultValue);
+        EXPECT_EQ(G::defaultOf(c.field), c.defaultValue);
+        EXPECT_EQ(std::make_pair(key.min, key.max), std::make_pair(c.min, c.max)) << c.defaultValue;
+        EXPECT_EQ(std::make_pair(key.entryMin, key.entryMax), std::make_pair(c.entryMin, c.entryMax)) << c.defaultValue;
+    }
+    EXPECT_EQ(G::defaultOf(&G::ReadMeListFontName), "Arial");
+    EXPECT_TRUE(G::defaultOf(&G::ItalicizeViewedFeedItems));
+    EXPECT_FALSE(G::defaultOf(&G::CaptionBarItalics));
+    // The frame settings have no key of their own in the table.
+    EXPECT_THROW(G::defaultOf(&G::ShowCaptionBar), std::invalid_argument);
+    EXPECT_THROW(G::intKey(nullptr), std::invalid_argument);
 }
 
 TEST_F(GlobalOptionsTest, RoundTripOfEveryOptionListAndTableIsByteStable)

@@ -19,6 +19,8 @@
 #include "app/core/commandIds.h"
 #include "app/core/singleInstance.h"
 #include "platform/registry.h"
+#include "tools/httpAuth.h"
+#include "tools/ini.h"
 #include "tests/support/httpServer.h"
 #include "tests/support/test_support.h"
 
@@ -129,6 +131,7 @@ public:
         env.remove("QTWEBENGINE_DISABLE_SANDBOX");
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
+        for (const auto& [name, value] : environment) env.insert(name, value);
         process->setProcessEnvironment(env);
         process->setWorkingDirectory(QString::fromStdString(dir.str()));
         process->start(QString::fromStdString(prog("orvan")), {});
@@ -143,6 +146,8 @@ public:
 
     testsupport::TempDir dir;
     int appServerPort = testsupport::freeLoopbackPort();
+    // Added to the program's environment.
+    std::map<QString, QString> environment;
 };
 
 // Every file and folder below the folder, with its contents, mode and
@@ -332,7 +337,8 @@ private slots:
         std::string missing;
         QVERIFY2(inOrder(read(log),
                          {"Adding a UI event handler: My Channels.", "Adding a UI event handler: App Plugins.",
-                          "Adding a UI event handler: Read-me list.", "Setting script file associations.",
+                          "Adding a UI event handler: Read-me list.",
+                          "Applying the global options: script timeout 15, script file associations",
                           "Starting the local port listeners.", "Loading the My Channels window.",
                           "- Channels listed: 2", "Loading the Plugins window.", "Loading the read-me list."},
                          &missing),
@@ -379,6 +385,39 @@ private slots:
         QMainWindow restored;
         QVERIFY(restored.restoreGeometry(QByteArray::fromStdString(saved->data)));
         QCOMPARE(restored.geometry(), placed);
+    }
+
+    // The stored options are in effect from the start: the channel manager
+    // downloads through the user's proxy with the stored proxy credential
+    // (a proxy that wants it answers 407 without), and the plug-in server
+    // listens on the stored port.
+    void startupPutsTheOptionsIntoEffect() {
+        testsupport::HttpServer server;
+        testsupport::HttpAnswer feed = testsupport::HttpAnswer::text(rss("Proxied", {"through-the-proxy"}));
+        feed.proxyAuth = std::make_pair("proxy-user", "proxy-secret");
+        server.route("/proxied.xml", feed);
+        Installation install(server);
+        install.makeUser();
+        tools::HttpBasicAuth("proxy-user", "proxy-secret").save(install.user("config.ini"), "Global Options", "ProxyAuth");
+        const int pluginPort = testsupport::freeLoopbackPort();
+        tools::writeIniInt(install.user("config.ini"), "Global Options", "AppPluginServerPortNo", pluginPort);
+        // Not a loopback address: the download goes through the proxy.
+        install.addChannel("proxied.rss", "http://feeds.example.test/proxied.xml");
+        install.environment = {{"http_proxy", QString::fromStdString(server.baseUrl())},
+                               {"no_proxy", ""},
+                               {"NO_PROXY", ""}};
+
+        std::unique_ptr<QProcess> process(install.start());
+        QVERIFY(process->waitForStarted(10000));
+        const std::string activity = install.user("Logs/OrvanActivity.log");
+        QTRY_VERIFY_WITH_TIMEOUT(read(activity).find("Updated channel Proxied OK.") != std::string::npos, 60000);
+        QVERIFY(read(install.user("Channels/proxied.rss")).find("through-the-proxy") != std::string::npos);
+        QVERIFY(!server.requests("/proxied.xml").empty());
+        QVERIFY2(httpGet(pluginPort, "/no-such-plugin/page").rfind("HTTP/1.1 ", 0) == 0,
+                 "nothing listens on the stored plug-in port");
+
+        ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+        QVERIFY2(finishedOk(*process, 60000), output(*process).c_str());
     }
 
     // A second start hands over to the running copy and ends at once with

@@ -226,7 +226,7 @@ TEST_F(SummaryPage, StockTemplateThroughTheChannel) {
     EXPECT_EQ(std::string::npos, html.find("{%")) << html;
     for (const char* piece :
          {"<title>Tom &amp; Jerry&#39;s &lt;News&gt;</title>", "url(\"file:///res/bg.gif\")",
-          "<I>First &lt;b&gt;bold&lt;/b&gt; &amp; more</I>", "<img src=\"file:///res/newFeedItem.gif\" width=\"14\" height=\"14\" alt=\"\"> <a href=\"http://127.0.0.1/2\">Second</a>",
+          "<I>First &lt;b&gt;bold&lt;/b&gt; &amp; more</I>", "<span class=\"item-image\" style=\"background-image: url(&quot;file:///res/newFeedItem.gif&quot;)\"></span> <a href=\"http://127.0.0.1/2\">Second</a>",
           "<p>Para <a href=\"http://127.0.0.1/x\">link</a></p>", "(Last updated Mon Jan  6 14:05 2003)",
           "Copyright All rights reserved<BR>"}) {
         EXPECT_NE(std::string::npos, html.find(piece)) << piece;

@@ -1,7 +1,8 @@
-// The options sheet: each page's options reach config.ini and the running
-// parts on OK (channel manager, scripting engine, local listeners, user
-// interface handler, autostart entry); refused OKs, Cancel, and the pages'
-// checks.
+// The options sheet: each page's options reach config.ini and, through the
+// main frame's GlobalOptionsChanged, the running parts on OK (channel
+// manager, scripting engine, local listeners, user-interface handler, child
+// windows), and the autostart entry; refused OKs, Cancel, and the pages'
+// checks against the options' key table.
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -12,7 +13,11 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
@@ -42,7 +47,7 @@
 #include "tools/http.h"
 #include "tools/httpAuth.h"
 #include "ui/events/uiHandler.h"
-
+#include "ui/frame/mainFrame.h"
 #include "widgets/controls/fontPreviewCombo.h"
 #include "widgets/controls/timeIntervalsCtrl.h"
 
@@ -101,6 +106,7 @@ class OptionsSheetTest : public QObject {
   DesktopWiring wiring_;
   std::unique_ptr<testsupport::TempDir> dir_;
   std::unique_ptr<channels::ChannelManager> manager_;
+  std::unique_ptr<CMainFrame> frame_;
   std::time_t clock_ = 0;
   QStringList messages_;
   // What the sheet's own dialogs do, by the dialog's object name.
@@ -137,6 +143,16 @@ class OptionsSheetTest : public QObject {
                           body);
     return status;
   }
+
+  // The local port listeners running as start-up leaves them, the plug-in
+  // server on a free port.
+  static void startListeners() {
+    GlobalOptions::instance().AppPluginServerPortNo = freePort();
+    listeners::enableLocalPortListeners(false);
+    QVERIFY(listeners::appPluginServer().isListening());
+  }
+
+  int childWindowCount() const { return frame_->getMdiArea()->subWindowList().size(); }
 
   GlobalOptions& reread() {
     static std::unique_ptr<GlobalOptions> options;
@@ -177,9 +193,22 @@ private slots:
     channels::getScriptingEngine().setScriptTimeout(15);
     messages_.clear();
     dialogs_.clear();
+
+    // The main frame, a handler of the user-interface events as start-up
+    // makes it: GlobalOptionsChanged reaches the running parts through it.
+    frame_ = std::make_unique<CMainFrame>();
+    CMainFrame::Setup setup;
+    setup.appName = "Orvan";
+    setup.logsDir = paths.logsDir;
+    setup.trayAttempts = 1;
+    QVERIFY(frame_->create(setup));
+    setUiHandler(true);
+    getUiHandler()->addEventHandler(frame_.get());
   }
 
   void cleanup() {
+    getUiHandler()->removeEventHandler(frame_.get());
+    frame_.reset();
     listeners::enableLocalPortListeners(true);
     resetProgramObjectsForTests();
     manager_->stopChannelManager(false);
@@ -189,7 +218,7 @@ private slots:
   }
 
   void okAppliesEveryPage() {
-    setUiHandler(true);
+    startListeners();
     OptionsEvents events;
     getUiHandler()->addEventHandler(&events);
     const int port = freePort();
@@ -264,6 +293,120 @@ private slots:
     QVERIFY2(entry.find("Exec=" + desktopEntryExec(QCoreApplication::applicationFilePath().toStdString())) !=
                  std::string::npos,
              entry.c_str());
+  }
+
+  // What OK changes decides what the running program redoes: the
+  // listeners restart when theirs changed, every child window closes when
+  // the plug-in port moved or the layout changed, and the script time-out
+  // alone leaves both.
+  void okRestartsAndClosesOnlyWhatChanged() {
+    frame_->show();
+    startListeners();
+    enum Change { Timeout, Listener, Port, Layout };
+    struct Case {
+      const char* name;
+      Change change;
+      bool windowStays;
+    };
+    const Case cases[] = {{"script time-out", Timeout, true},
+                          {"a listener", Listener, true},
+                          {"the plug-in port", Port, false},
+                          {"the layout", Layout, false}};
+    for (const Case& c : cases) {
+      setUiHandler(true);
+      QPointer<QMdiSubWindow> child = frame_->getMdiArea()->addSubWindow(new QWidget);
+      child->show();
+      const int port = freePort();
+      const int result = runSheet([&](QDialog& sheet) {
+        switch (c.change) {
+          case Timeout: control<QLineEdit>(sheet, AdvancedPage, "scriptTimeoutEdit")->setText("41"); break;
+          case Listener: control<QCheckBox>(sheet, AdvancedPage, "listenPort8888Check")->setChecked(true); break;
+          case Port: control<QLineEdit>(sheet, AdvancedPage, "pluginPortEdit")->setText(QString::number(port)); break;
+          case Layout: control<QRadioButton>(sheet, GeneralPage, "sdiRadio")->click(); break;
+        }
+        pressOk(sheet);
+      });
+      QCOMPARE(result, int(IDOK));
+      QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join("|")));
+      QVERIFY2(!child.isNull() && child->isVisible() == c.windowStays, c.name);
+      QCOMPARE(listeners::port8888Listener().isStarted(), c.change == Listener);
+      QCOMPARE(listeners::appPluginServer().getPort() == unsigned(port), c.change == Port);
+      QVERIFY(listeners::appPluginServer().isListening());
+      QCOMPARE(channels::getScriptingEngine().getScriptTimeout(), c.change == Timeout ? 41 : 15);
+      QCOMPARE(getUiHandler()->isSdi(), c.change == Layout);
+      // The frame's look follows the layout: no tabs with a single window.
+      QCOMPARE(frame_->getMdiArea()->viewMode(),
+               c.change == Layout ? QMdiArea::SubWindowView : QMdiArea::TabbedView);
+      delete child.data();
+      // Back to what the next case starts from.
+      GlobalOptions& options = GlobalOptions::instance();
+      options.ScriptTimeout = 15;
+      options.ListenForPort8888Subscriptions = false;
+      options.UiHandlerType = 1;
+      getUiHandler()->fireGlobalOptionsChanged();
+    }
+  }
+
+  // Each number a page takes lies in the range the options' key table gives
+  // it for entry: one past either end is refused with that range, the ends
+  // are stored.
+  void pageRangesComeFromTheKeyTable() {
+    struct Case {
+      Page page;
+      const char* edit;
+      int GlobalOptions::*field;
+      const char* name;
+      const char* units;
+    };
+    const Case cases[] = {
+        {GeneralPage, "displayTimeEdit", &GlobalOptions::NotificationBalloonDisplayTime,
+         "notification balloon display time", " seconds"},
+        {AdvancedPage, "pluginPortEdit", &GlobalOptions::AppPluginServerPortNo, "plugin port number", ""},
+        {AdvancedPage, "scriptTimeoutEdit", &GlobalOptions::ScriptTimeout, "script timeout", " seconds"},
+    };
+    for (const Case& c : cases) {
+      const GlobalOptions::IntKey key = GlobalOptions::intKey(c.field);
+      const QString range =
+          QString("Please enter a valid %1 (%2-%3%4).").arg(c.name).arg(key.entryMin).arg(key.entryMax).arg(c.units);
+      for (const int value : {key.entryMin - 1, key.entryMax + 1, key.entryMin, key.entryMax}) {
+        const bool inRange = value >= key.entryMin && value <= key.entryMax;
+        messages_.clear();
+        const int result = runSheet([&](QDialog& sheet) {
+          control<QLineEdit>(sheet, c.page, c.edit)->setText(QString::number(value));
+          pressOk(sheet);
+          if (sheet.isVisible()) sheet.reject();
+        });
+        const QString row = QString("%1 %2").arg(c.name).arg(value);
+        QVERIFY2(result == (inRange ? int(IDOK) : int(IDCANCEL)), qPrintable(row));
+        if (inRange) {
+          QVERIFY2(messages_.isEmpty(), qPrintable(row + ": " + messages_.join("|")));
+          QCOMPARE(GlobalOptions::instance().*c.field, value);
+        } else {
+          QCOMPARE(messages_.size(), 1);
+          QVERIFY2(messages_[0].startsWith(range), qPrintable(messages_[0]));
+        }
+      }
+    }
+    // The balloon time keeps a longer stored value until the page is applied.
+    QCOMPARE(GlobalOptions::intKey(&GlobalOptions::NotificationBalloonDisplayTime).max, 1800);
+  }
+
+  // An OK that a later page refused has stored the pages before it; Cancel
+  // then still puts what they stored into effect.
+  void cancelAfterARefusedOkAppliesWhatWasStored() {
+    OptionsEvents events;
+    getUiHandler()->addEventHandler(&events);
+    const int result = runSheet([&](QDialog& sheet) {
+      control<QLineEdit>(sheet, AdvancedPage, "scriptTimeoutEdit")->setText("33");
+      control<QComboBox>(sheet, DisplayPage, "itemsSizeCombo")->setEditText("7");
+      pressOk(sheet);  // Advanced stored, Display refuses
+      sheet.findChild<QPushButton*>("cancelButton")->click();
+    });
+    getUiHandler()->removeEventHandler(&events);
+    QCOMPARE(result, int(IDCANCEL));
+    QCOMPARE(events.count, 1);
+    QCOMPARE(reread().ScriptTimeout, 33);
+    QCOMPARE(channels::getScriptingEngine().getScriptTimeout(), 33);
   }
 
   void autoStartEntryWrittenAndRemoved() {
@@ -488,6 +631,37 @@ private slots:
     QCOMPARE(result, int(IDOK));
     QCOMPARE(reread().CaptionBarFontSize, 24);
     QCOMPARE(reread().CaptionBarFontName, GlobalOptions::instance().CaptionBarFontName);
+  }
+
+  // "Reset all" brings back the options' own defaults and leaves the two
+  // bold-font boxes as they are.
+  void resetAllRestoresTheDefaults() {
+    GlobalOptions& options = GlobalOptions::instance();
+    options.ControlCenterMyChannelsFontName = "Courier New";
+    options.ControlCenterMyChannelsBgdCol = 1;
+    options.ChannelItemViewFontSize = 12;
+    options.ChannelItemViewViewedFeedItemFgdCol = 2;
+    options.ItalicizeViewedFeedItems = false;
+    options.EnableMyChannelsBoldFonts = false;
+    options.CaptionBarFontSize = 30;
+    options.CaptionBarBgdCol = 3;
+    options.ReadMeListBgdCol = 4;
+    const int result = runSheet([&](QDialog& sheet) {
+      control<QPushButton>(sheet, DisplayPage, "resetAllButton")->click();
+      pressOk(sheet);
+    });
+    QCOMPARE(result, int(IDOK));
+    QCOMPARE(messages_, QStringList{"Do you want to reset all the display settings?"});
+    GlobalOptions& stored = reread();
+    QCOMPARE(stored.ControlCenterMyChannelsFontName, std::string("Arial"));
+    QCOMPARE(stored.ControlCenterMyChannelsBgdCol, 0xF5FFFF);
+    QCOMPARE(stored.ChannelItemViewFontSize, 16);
+    QCOMPARE(stored.ChannelItemViewViewedFeedItemFgdCol, 0x808080);
+    QCOMPARE(stored.ItalicizeViewedFeedItems, true);
+    QCOMPARE(stored.EnableMyChannelsBoldFonts, false);
+    QCOMPARE(stored.CaptionBarFontSize, 20);
+    QCOMPARE(stored.CaptionBarBgdCol, 0xFAE6E6);
+    QCOMPARE(stored.ReadMeListBgdCol, 0xFFFFFF);
   }
 
   void searchPageRemovesDeletedCategories() {

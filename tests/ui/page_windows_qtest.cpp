@@ -103,7 +103,9 @@ private slots:
         ::setenv("TMP", dir.str().c_str(), 1);
         programPaths().appName = "Orvan";
         programPaths().userConfigFile = dir.file("config.ini");
-        channels::setFileTypeCommands({{".py", "python3 %1 %*"}});
+        // Python scripts as global.ini names them; the frame puts the
+        // options into effect below, as start-up does.
+        GlobalOptions::instance().ScriptingFileAssociations = {{".py", "python3 %1 %*"}};
         channels::getScriptingEngine().setUserConfigFilename(dir.file("config.ini"));
         setUiHandler(true);
         // The program's own wiring: the openers show pages in these windows,
@@ -118,6 +120,7 @@ private slots:
         QVERIFY(frame->create(setup));
         frame->show();
         getUiHandler()->addEventHandler(frame.get());
+        frame->applyGlobalOptions();
         QDesktopServices::setUrlHandler("mailto", this, "captureUrl");
 
         testsupport::writeFile(dir.file("plugins/page.py"), kPageScript);

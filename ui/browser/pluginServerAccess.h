@@ -9,8 +9,10 @@ class QUrl;
 
 namespace ui {
 
-// Installs the interceptor on the default web profile; later calls do
-// nothing. Every view that may show plug-in pages calls it when it is made.
+// Installs the interceptor on the default web profile (which starts the web
+// engine when it has not started yet); later calls do nothing. Every view
+// that may show plug-in pages calls it when it is made, and start-up calls it
+// once the main window is idle.
 void installPluginServerAccess();
 
 // Whether a request for `target` started by `initiator` (the origin of the

@@ -35,6 +35,7 @@
 #include "ui/channel/childWindowCommands.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/qtDispatcher.h"
+#include "app/options/engineOptions.h"
 #include "app/options/globalOptions.h"
 #include "widgets/base/messageBox.h"
 #include "dialogs/hints/hintDlg.h"
@@ -589,15 +590,20 @@ void CMainFrame::setMdiTabs(bool tabs, bool top) {
     }
 }
 
-void CMainFrame::onGlobalOptionsChanged(GlobalOptionsChangedUiEvent&) {
+void CMainFrame::applyGlobalOptions() {
+    const GlobalOptions& options = GlobalOptions::instance();
+    if (applyOptionsToEngine().pluginPortMoved) closeAllWindows();
+    if (isUiHandlerSet()) setUiHandler(options.UiHandlerType != 0);
     if (isUiHandlerSet() && getUiHandler()->isSdi()) {
         setMdiTabs(false, false);
     } else {
-        const int tabs = GlobalOptions::instance().MdiTabs;  // 0 bottom, 1 top, other: none
+        const int tabs = options.MdiTabs;  // 0 bottom, 1 top, other: none
         setMdiTabs(tabs == 0 || tabs == 1, tabs == 1);
     }
     applyCaptionBarLook();
 }
+
+void CMainFrame::onGlobalOptionsChanged(GlobalOptionsChangedUiEvent&) { applyGlobalOptions(); }
 
 void CMainFrame::onChannelConfigChanged(ChannelConfigChangedUiEvent&) {
     QMdiSubWindow* active = mdiArea_ != nullptr ? mdiArea_->activeSubWindow() : nullptr;

@@ -160,6 +160,14 @@ public:
     // Destroys every child window but `keep`.
     void closeOtherWindows(QWidget* keep);
     void setMdiTabs(bool tabs, bool top);
+    // The road from the global options to the running program, taken at
+    // start-up and on every GlobalOptionsChanged: the engine's part
+    // (applyOptionsToEngine), then the window layout of UiHandlerType (a
+    // change closes the old layout's windows), every child window closed
+    // when the plug-in server moved to another port (their pages address the
+    // old one), the MDI tabs and the caption bar's look. The other windows
+    // restyle themselves on GlobalOptionsChanged.
+    void applyGlobalOptions();
 
     // The one-second timer's work.
     void notificationTimerProc();

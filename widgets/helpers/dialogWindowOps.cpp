@@ -13,9 +13,8 @@ DialogWindowOps& ops() {
 
 const seams::Registration g_dialogWindowOpsSeam("DialogWindowOps", [] {
     const DialogWindowOps& o = ops();
-    return o.fireGlobalOptionsChanged && o.fireChannelCreated && o.fireChannelConfigChanged && o.setWindowLayout &&
-           o.closeAllWindows && o.postMainFrameCommand && o.setNewChannelWizardOpen && o.getMyChannelsFilter &&
-           o.applyMyChannelsFilter;
+    return o.fireGlobalOptionsChanged && o.fireChannelCreated && o.fireChannelConfigChanged &&
+           o.postMainFrameCommand && o.setNewChannelWizardOpen && o.getMyChannelsFilter && o.applyMyChannelsFilter;
 }, [] { ops() = DialogWindowOps{}; });
 
 }  // namespace

@@ -1,8 +1,8 @@
 #pragma once
 // What the dialogs ask of the program's windows: the user-interface events
-// they fire, the window layout, the main frame's child windows and commands,
-// and the My Channels list's filter. The dialogs sit below the windows and
-// do not include them; the program's start-up wiring installs these.
+// they fire, the main frame's commands, and the My Channels list's filter.
+// The dialogs sit below the windows and do not include them; the program's
+// start-up wiring installs these.
 //
 //   if (const auto& fire = dialogWindowOps().fireChannelConfigChanged) fire(channel);
 //   else seams::missing("DialogWindowOps::fireChannelConfigChanged");
@@ -24,10 +24,6 @@ struct DialogWindowOps {
     std::function<void()> fireGlobalOptionsChanged;
     std::function<void(channels::Channel* channel)> fireChannelCreated;
     std::function<void(channels::Channel* channel)> fireChannelConfigChanged;
-    // Makes the multiple- or single-window layout current.
-    std::function<void(bool multipleWindows)> setWindowLayout;
-    // Closes every child window of the main frame.
-    std::function<void()> closeAllWindows;
     // Posts the command to the main window.
     std::function<void(unsigned command)> postMainFrameCommand;
     // Whether the new-channel wizard is open, for the channel windows.
