@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <list>
 #include <ctime>
+#include <vector>
 
 #include "desktop/dialogWiring.h"
 #include "desktop/inputState.h"
@@ -176,6 +177,17 @@ bool generateDueReport() {
     return false;
 }
 
+// The wirings alive (the user-interface thread's): a reset of the program's
+// objects removes what they installed, and their next install() installs
+// it again.
+std::vector<DesktopWiring*>& liveWirings() {
+    static std::vector<DesktopWiring*> wirings;
+    return wirings;
+}
+const ProgramObjectReset g_wiringReset("DesktopWiring", [] {
+    for (DesktopWiring* wiring : liveWirings()) wiring->remove();
+});
+
 }  // namespace
 
 struct DesktopWiring::Parts {
@@ -186,9 +198,13 @@ struct DesktopWiring::Parts {
     bool installed = false;
 };
 
-DesktopWiring::DesktopWiring() : parts_(std::make_unique<Parts>()) {}
+DesktopWiring::DesktopWiring() : parts_(std::make_unique<Parts>()) { liveWirings().push_back(this); }
 
-DesktopWiring::~DesktopWiring() { remove(); }
+DesktopWiring::~DesktopWiring() {
+    remove();
+    std::vector<DesktopWiring*>& wirings = liveWirings();
+    wirings.erase(std::remove(wirings.begin(), wirings.end(), this), wirings.end());
+}
 
 void DesktopWiring::install() {
     Parts* parts = parts_.get();

@@ -13,7 +13,8 @@
 // it too, so they run with what the program runs with. The hooks that need
 // the main frame find it when they are called. Everything installed is
 // removed again by remove() (or the destructor), so nothing is left
-// pointing at a destroyed window or object.
+// pointing at a destroyed window or object. resetProgramObjectsForTests()
+// (app/core/programObjects.h) removes every wiring alive the same way.
 #include <memory>
 #include <string>
 

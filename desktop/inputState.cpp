@@ -49,3 +49,7 @@ void uninstallMouseHook() {
 }
 
 bool isMouseHookInstalled() { return g_hook != nullptr; }
+
+namespace {
+const ProgramObjectReset g_mouseHookReset("MouseHook", [] { uninstallMouseHook(); });
+}  // namespace

@@ -2,11 +2,21 @@
 #include "app/core/seams.h"
 
 #include <chrono>
+#include <vector>
 
 #include "app/core/programPaths.h"
+#include "app/options/globalOptions.h"
+#include "app/options/hotkey.h"
+#include "app/options/userTool.h"
+#include "app/settings/channelDesktopSettings.h"
 #include "channels/channel.h"
 #include "channels/channelManager.h"
+#include "channels/channelSettings.h"
+#include "channels/hooks/dllChannelHook.h"
+#include "channels/plugin/scriptingEngine.h"
+#include "lib/log/messageLog.h"
 #include "lib/misc/threadSafety.h"
+#include "tools/registry.h"
 #include "tools/tempFile.h"
 
 namespace {
@@ -15,10 +25,29 @@ std::atomic<channels::ChannelManager*> g_channelManager{nullptr};
 std::atomic<bool> g_leftButtonDown{false};
 std::mutex g_readerMutex;
 std::function<int()> g_modifierKeyReader;
-const seams::Registration g_modifierKeyReaderSeam("ModifierKeyReader", [] {
-    std::lock_guard<std::mutex> guard(g_readerMutex);
-    return static_cast<bool>(g_modifierKeyReader);
-});
+const seams::Registration g_modifierKeyReaderSeam(
+    "ModifierKeyReader",
+    [] {
+        std::lock_guard<std::mutex> guard(g_readerMutex);
+        return static_cast<bool>(g_modifierKeyReader);
+    },
+    [] { setModifierKeyReader(nullptr); });
+
+struct ResetEntry {
+    std::string name;
+    void (*reset)();
+};
+std::mutex& resetsLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+// Filled by the registrations at namespace scope, before main.
+std::vector<ResetEntry>& resets()
+{
+    static std::vector<ResetEntry> entries;
+    return entries;
+}
 
 std::string slashed(std::string path)
 {
@@ -118,6 +147,44 @@ int getModifierKeyState()
         reader = g_modifierKeyReader;
     }
     return reader ? reader() : 0;
+}
+
+ProgramObjectReset::ProgramObjectReset(const char* name, void (*reset)())
+{
+    std::lock_guard<std::mutex> guard(resetsLock());
+    resets().push_back({name, reset});
+}
+
+void resetProgramObjectsForTests()
+{
+    std::vector<ResetEntry> registered;
+    {
+        std::lock_guard<std::mutex> guard(resetsLock());
+        registered = resets();
+    }
+    // The window layer's first: its hooks may read what follows.
+    for (const ResetEntry& entry : registered)
+        entry.reset();
+
+    // The options' template goes with its holder.
+    GlobalOptions::instance().DefaultDesktopSettings.reset();
+    setChannelDesktopSettingsTemplate(nullptr);
+    setUserToolHost(nullptr);
+    HotkeyTable::setCommandTarget(nullptr);
+
+    setChannelManager(nullptr);
+    browseStartDirs() = BrowseStartDirs{};
+    contextMenuFiles().clear();
+    startupFlags().startedMaximized = false;
+    startupFlags().newUser = false;
+    g_leftButtonDown = false;
+
+    channels::setFileTypeCommands({});
+    channels::setDllChannelHookMessages(0, -1, -1);
+    channels::DllChannelHook::setHostWindow(0);
+    channels::setChannelHookHost(nullptr);
+    tools::setRegistry(nullptr);
+    setMessageLog(nullptr);
 }
 
 BackgroundThread::~BackgroundThread()

@@ -20,7 +20,7 @@ std::vector<Entry>& registry() {
 
 }  // namespace
 
-Registration::Registration(const char* name, bool (*installed)()) {
+Registration::Registration(const char* name, bool (*installed)(), void (*reset)()) : reset_(name, reset) {
     std::lock_guard<std::mutex> guard(registryLock());
     registry().push_back({name, installed});
 }

@@ -3,13 +3,17 @@
 // may not include (the windows, the dialogs, the notification area). Each
 // is defined where it is called and installed by the program's start-up
 // wiring. A hook is registered with a test of whether it is installed, so
-// the wiring can be checked as a whole:
+// the wiring can be checked as a whole, and with how it is removed, which
+// resetProgramObjectsForTests() (app/core/programObjects.h) calls:
 //
-//   const seams::Registration reg("ChannelWindowOps", [] { return bool(ops().openChannelDoc); });
+//   const seams::Registration reg("ChannelWindowOps", [] { return bool(ops().openChannelDoc); },
+//                                 [] { setChannelWindowOps({}); });
 //   ...
 //   if (!ops().openChannelDoc) { seams::missing("ChannelWindowOps"); return; }
 #include <string>
 #include <vector>
+
+#include "app/core/programObjects.h"
 
 namespace seams {
 
@@ -21,7 +25,10 @@ struct Entry {
 // Made at namespace scope in the file that defines the hook.
 class Registration {
 public:
-    Registration(const char* name, bool (*installed)());
+    Registration(const char* name, bool (*installed)(), void (*reset)());
+
+private:
+    ProgramObjectReset reset_;
 };
 
 // Every registered hook, in registration order.

@@ -155,7 +155,7 @@ const seams::Registration g_listenerHooksSeam("ListenerHooks", [] {
     const ListenerHooks hooks = listenerHooks();
     return hooks.startNewChannelWizard && hooks.addToReadMeList && hooks.bringToFront && hooks.isMainFrameCreated &&
            hooks.isReadMeListFull && hooks.reportError;
-});
+}, [] { setListenerHooks({}); });
 
 ListenerHooks listenerHooks() {
     std::lock_guard<std::mutex> guard(hooksMutex());

@@ -32,11 +32,11 @@ GlobalOptions::DesktopSettingsFactory g_desktopSettingsFactory;
 const seams::Registration g_errorReporterSeam("GlobalOptions::ErrorReporter", [] {
     std::lock_guard<std::mutex> guard(g_hooksMutex);
     return static_cast<bool>(g_errorReporter);
-});
+}, [] { GlobalOptions::setErrorReporter(nullptr); });
 const seams::Registration g_desktopSettingsFactorySeam("GlobalOptions::DesktopSettingsFactory", [] {
     std::lock_guard<std::mutex> guard(g_hooksMutex);
     return static_cast<bool>(g_desktopSettingsFactory);
-});
+}, [] { GlobalOptions::setDesktopSettingsFactory(nullptr); });
 
 std::string defaultEmailSubject()
 {

@@ -36,11 +36,12 @@ ChannelFilterLookup& filterLookup() {
     return lookup;
 }
 
-const seams::Registration g_readMeListSeam("ReadMeListSource", [] { return g_readMeList.load() != nullptr; });
+const seams::Registration g_readMeListSeam("ReadMeListSource", [] { return g_readMeList.load() != nullptr; },
+                                           [] { setReadMeListSource(nullptr); });
 const seams::Registration g_filterLookupSeam("ChannelFilterLookup", [] {
     std::lock_guard<std::mutex> guard(lookupMutex());
     return static_cast<bool>(filterLookup());
-});
+}, [] { setChannelFilterLookup(nullptr); });
 
 bool is(const std::string& name, const char* variable) { return mbsCompareNoCase(name, variable) == 0; }
 

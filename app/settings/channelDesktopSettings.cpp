@@ -41,9 +41,11 @@ ChannelImageFactory currentImageFactory() {
     return imageFactory();
 }
 
-const seams::Registration g_observerSeam("ChannelDesktopSettingsObserver", [] { return g_observer.load() != nullptr; });
+const seams::Registration g_observerSeam("ChannelDesktopSettingsObserver", [] { return g_observer.load() != nullptr; },
+                                         [] { setChannelDesktopSettingsObserver(nullptr); });
 const seams::Registration g_imageFactorySeam("ChannelImageFactory",
-                                             [] { return static_cast<bool>(currentImageFactory()); });
+                                             [] { return static_cast<bool>(currentImageFactory()); },
+                                             [] { setChannelImageFactory(nullptr); });
 
 // Shows the wait cursor for a scope.
 struct WaitCursor {

@@ -147,7 +147,8 @@ CChannelConfigPropPage::CChannelConfigPropPage(QWidget* parent) : CAppPropertyPa
 CChannelConfigPropPage::~CChannelConfigPropPage() = default;
 
 const seams::Registration g_credentialsEditorSeam("CChannelConfigPropPage::CredentialsEditor",
-                                                  [] { return static_cast<bool>(credentialsEditor()); });
+                                                  [] { return static_cast<bool>(credentialsEditor()); },
+                                                  [] { CChannelConfigPropPage::setCredentialsEditor(nullptr); });
 
 void CChannelConfigPropPage::setCredentialsEditor(CredentialsEditor editor) {
   credentialsEditor() = std::move(editor);

@@ -69,7 +69,8 @@ CChannelParamsPropPage::CChannelParamsPropPage(QWidget* parent) : CAppPropertyPa
 }
 
 const seams::Registration g_appPluginSheetOpenerSeam("CChannelParamsPropPage::AppPluginSheetOpener",
-                                                    [] { return static_cast<bool>(appPluginSheetOpener()); });
+                                                    [] { return static_cast<bool>(appPluginSheetOpener()); },
+                                                    [] { CChannelParamsPropPage::setAppPluginSheetOpener(nullptr); });
 
 void CChannelParamsPropPage::setAppPluginSheetOpener(AppPluginSheetOpener opener) {
   appPluginSheetOpener() = std::move(opener);

@@ -46,8 +46,7 @@ struct ReportFixture : DesktopFixture {
         beta = addChannel("beta", apptest::numberedItems("beta", 1));
     }
     ~ReportFixture() {
-        setChannelFilterLookup(nullptr);
-        setChannelManager(nullptr);
+        resetProgramObjectsForTests();
         ChannelReportConfig::deleteTempOutputFiles();
     }
 
@@ -218,7 +217,6 @@ TEST(ChannelReports, ReadMeListReports) {
               "Workpad:[Item &lt;3&gt;|<p>Text 3</p>|http://example.com/alpha/3][Loose link||http://elsewhere.test/]");
     entries.count = 0;
     EXPECT_EQ(f.run(r), "Workpad:");
-    setReadMeListSource(nullptr);
 }
 
 TEST(ChannelReports, DueAcrossMidnight) {

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
 #include "app/options/globalOptions.h"
 #include "channels/channelSettings.h"
@@ -30,7 +31,7 @@ protected:
     }
     void TearDown() override
     {
-        GlobalOptions::setErrorReporter(nullptr);
+        resetProgramObjectsForTests();
         programPaths() = saved_;
     }
     std::string ini() const { return dir_.file("config.ini"); }

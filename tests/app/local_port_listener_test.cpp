@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/programObjects.h"
 #include "app/listeners/localPortListener.h"
 #include "app/misc/readMeLimits.h"
 #include "channels/appPlugins/appPluginManager.h"
@@ -127,7 +128,7 @@ protected:
         hooks.appName = "Orvan";
         setListenerHooks(hooks);
     }
-    void TearDown() override { setListenerHooks({}); }
+    void TearDown() override { resetProgramObjectsForTests(); }
 
     void record(const std::string& what) {
         std::lock_guard<std::mutex> guard(mutex_);
@@ -228,7 +229,6 @@ TEST_F(ListenerTest, ReadMeRequestsAreBounded) {
     clearEvents();
     EXPECT_EQ(parse(roundTrip(server.getPort(), "GET /subscribe?url=http://c.example/ HTTP/1.1\r\n\r\n")).status, 204);
     server.stop();
-    setListenerHooks({});
 }
 
 TEST_F(ListenerTest, SubscriptionListenersReadTheirOwnKey) {
@@ -418,7 +418,6 @@ protected:
         ASSERT_NE(manager_.findAppPlugin("echo"), nullptr);
     }
     void TearDown() override {
-        channels::setFileTypeCommands({});
         ::unsetenv("TMP");
         ListenerTest::TearDown();
     }

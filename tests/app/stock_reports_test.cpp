@@ -104,8 +104,7 @@ protected:
         });
     }
     void TearDown() override {
-        setChannelFilterLookup(nullptr);
-        setChannelManager(nullptr);
+        resetProgramObjectsForTests();
         getChannelDesktopSettingsTable().clear();
         engine.manager->stopChannelManager(false);
         ChannelReportConfig::deleteTempOutputFiles();
@@ -246,7 +245,6 @@ TEST_F(StockReports, ItemTemplatesServeTheWorkpad) {
             << page;
         for (const std::string& file : localFilesOf(page)) EXPECT_TRUE(fs::is_regular_file(file)) << file;
     }
-    setReadMeListSource(nullptr);
 }
 
 TEST_F(StockReports, OutlineExportReadsBackIntoListintake) {

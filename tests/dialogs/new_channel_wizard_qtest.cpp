@@ -188,7 +188,7 @@ private slots:
     // A channel made by the wizard has its window open: no window
     // outlives its channel.
     uitest::deleteChannelWindows();
-    setChannelManager(nullptr);
+    resetProgramObjectsForTests();
     server.reset();
     env.reset();
   }

@@ -210,7 +210,7 @@ private slots:
     getUiHandler()->removeEventHandler(frame_.get());
     frame_.reset();
     listeners::enableLocalPortListeners(true);
-    setChannelManager(nullptr);
+    resetProgramObjectsForTests();
     manager_->stopChannelManager(false);
     manager_.reset();
     dir_.reset();

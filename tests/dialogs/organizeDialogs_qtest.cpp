@@ -219,8 +219,7 @@ private slots:
   }
 
   void cleanup() {
-    setChannelFilterLookup(nullptr);
-    setChannelManager(nullptr);
+    resetProgramObjectsForTests();
     ChannelReportConfig::deleteTempOutputFiles();
     env_.reset();
     QVERIFY(HotkeyTable::getHotkeysEnabled());

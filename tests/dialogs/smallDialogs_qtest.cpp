@@ -82,7 +82,7 @@ private slots:
     CSelectChannelDlg::placement = SaveWindowPlacement();
   }
   void cleanup() {
-    setChannelManager(nullptr);
+    resetProgramObjectsForTests();
     dir_.reset();
   }
 

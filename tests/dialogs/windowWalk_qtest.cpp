@@ -130,7 +130,7 @@ private slots:
   void cleanup() {
     dialogs::waitForTestFetches();
     QCoreApplication::processEvents();
-    setChannelManager(nullptr);
+    resetProgramObjectsForTests();
     env.reset();
   }
 

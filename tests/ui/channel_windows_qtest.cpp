@@ -65,7 +65,7 @@ struct Fixture : apptest::DesktopFixture {
             if (auto* frame = qobject_cast<CChannelMdiChildWnd*>(w)) frames << frame;
         }
         for (const auto& frame : frames) delete frame.data();
-        setChannelManager(nullptr);
+        resetProgramObjectsForTests();
         getChannelDesktopSettingsTable().clear();
         manager->stopChannelManager(false);
     }
@@ -161,10 +161,11 @@ class ChannelWindowsTest : public QObject {
 private slots:
     void initTestCase() {
         setUiHandler(true);
-        wiring.install();
         QDesktopServices::setUrlHandler("http", this, "captureUrl");
     }
     void cleanupTestCase() { QDesktopServices::unsetUrlHandler("http"); }
+    // A fixture's end resets the program's objects.
+    void init() { wiring.install(); }
 
     void controlCenterListsSortsAndFilters() {
         Fixture f;

@@ -117,7 +117,7 @@ struct Fixture : apptest::DesktopFixture {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         for (const auto& child : children) delete child.data();
         frame.reset();
-        setChannelManager(nullptr);
+        resetProgramObjectsForTests();
     }
     CControlCenterMyChannelsWnd* list() const { return frame->getWorkspaceBar()->getMyChannelsWnd(); }
     void reloadList() { list()->loadChannels(); }
@@ -162,10 +162,9 @@ ChannelFilter filterNamed(const std::string& name) {
 class FrameCommandsTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() {
-        setUiHandler(true);
-        wiring.install();
-    }
+    void initTestCase() { setUiHandler(true); }
+    // A fixture's end resets the program's objects.
+    void init() { wiring.install(); }
 
     // The items' states with no channel, a channel listed but not selected,
     // a selected channel, and its window open.

@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QtTest>
 #include <atomic>
+#include <functional>
 #include <future>
 #include <sstream>
 #include <thread>
@@ -20,6 +21,7 @@
 #include "desktop/desktopWiring.h"
 #include "app/core/programPaths.h"
 #include "app/options/globalOptions.h"
+#include "app/options/userTool.h"
 #include "app/postedText.h"
 #include "lib/log/messageLog.h"
 #include "tests/support/test_support.h"
@@ -28,6 +30,7 @@
 #include "ui/bars/workspaceBar.h"
 #include "ui/events/uiHandler.h"
 #include "ui/frame/mainFrame.h"
+#include "widgets/helpers/windowUpdateLock.h"
 
 namespace msg = platform::messages;
 
@@ -84,6 +87,19 @@ private slots:
         QVERIFY(frame->getCommand(32844) != nullptr);
         QVERIFY(frame->getCommand(57665) != nullptr);
         QVERIFY(!frame->runCommand(12345));
+    }
+
+    // What the frame installs for the rest of the program goes with it:
+    // nothing is left pointing at the destroyed window.
+    void whatTheFrameInstallsGoesWithIt() {
+        const std::vector<std::pair<const char*, std::function<bool()>>> installed = {
+            {"getMainFrame", [] { return getMainFrame() != nullptr; }},
+            {"getUserToolHost", [] { return getUserToolHost() != nullptr; }},
+            {"WindowUpdateLock::getMainFrame", [] { return WindowUpdateLock::getMainFrame() != nullptr; }},
+        };
+        for (const auto& [name, isInstalled] : installed) QVERIFY2(isInstalled(), name);
+        frame.reset();
+        for (const auto& [name, isInstalled] : installed) QVERIFY2(!isInstalled(), name);
     }
 
     // A send from another thread runs on the user-interface thread and

@@ -72,8 +72,7 @@ struct Fixture : apptest::DesktopFixture {
         ui::clearNotifications();
         uitest::deleteChannelWindows();
         frame.reset();
-        wiring.remove();
-        setChannelManager(nullptr);
+        resetProgramObjectsForTests();
     }
     channeltest::TestChannel* add(const std::string& name, int n) {
         channeltest::TestChannel* channel = addChannel(name, items(name, n));

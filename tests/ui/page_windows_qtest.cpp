@@ -18,6 +18,7 @@
 #include <fstream>
 #include <mutex>
 
+#include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
 #include "desktop/desktopWiring.h"
 #include "app/listeners/localPortListener.h"
@@ -150,10 +151,9 @@ private slots:
     void cleanupTestCase() {
         pluginServer->stop();
         appServer->stop();
-        wiring.remove();
+        resetProgramObjectsForTests();
         frame.reset();
         QDesktopServices::unsetUrlHandler("mailto");
-        channels::setFileTypeCommands({});
     }
     void cleanup() {
         GlobalOptions::instance().NavBarMode = 0;

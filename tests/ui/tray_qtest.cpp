@@ -28,7 +28,7 @@ struct Fixture : apptest::DesktopFixture {
     ~Fixture() {
         ui::clearTrayMenu();
         uitest::deleteChannelWindows();
-        setChannelManager(nullptr);
+        resetProgramObjectsForTests();
     }
     // A channel with n items linked to a closed loopback port.
     channeltest::TestChannel* add(const std::string& name, int n, bool quickAccess = true, bool subMenu = false) {
@@ -79,12 +79,15 @@ class TrayTest : public QObject {
 private slots:
     void initTestCase() {
         setUiHandler(true);
-        wiring.install();
         CChannelDoc::setNewChannelWizardOpen(true);  // no summary-page hint
         QDesktopServices::setUrlHandler("http", this, "captureUrl");
     }
     void cleanupTestCase() { QDesktopServices::unsetUrlHandler("http"); }
-    void init() { GlobalOptions::instance().DisableAllAnimation = false; }
+    // A fixture's end resets the program's objects.
+    void init() {
+        wiring.install();
+        GlobalOptions::instance().DisableAllAnimation = false;
+    }
 
     // Without a channel asking for quick access the menu is the fixed one;
     // channel blocks stand above it, the later channel on top, each ending

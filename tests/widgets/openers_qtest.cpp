@@ -4,6 +4,7 @@
 #include <QUrlQuery>
 #include <QtTest>
 
+#include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
 #include "app/options/globalOptions.h"
 #include "app/settings/channelDesktopSettings.h"
@@ -45,7 +46,7 @@ private slots:
         setDesktopServices(&services);
     }
     void cleanupTestCase() {
-        setDesktopServices(nullptr);
+        resetProgramObjectsForTests();
         for (const char* scheme : {"http", "https", "mailto", "file", "javascript", "data", "ftp", "smb"}) {
             QDesktopServices::unsetUrlHandler(scheme);
         }

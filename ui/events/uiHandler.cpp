@@ -51,7 +51,7 @@ void lockMainFrameUpdates(bool lock) {
 const seams::Registration g_channelWindowOpsSeam("ChannelWindowOps", [] {
     const ChannelWindowOps& ops = channelWindowOps();
     return ops.openChannelDoc && ops.showFeedItemInChannelWindow && ops.getActiveChildChannel;
-});
+}, [] { setChannelWindowOps({}); });
 
 // Finds or opens the channel's window; false when none results.
 bool openChannelWindow(channels::Channel* channel) {

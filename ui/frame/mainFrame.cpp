@@ -19,6 +19,7 @@
 #include <exception>
 
 #include "app/core/commandIds.h"
+#include "app/core/programObjects.h"
 #include "app/core/seams.h"
 #include "app/core/messageGroups.h"
 #include "lib/log/messageLog.h"
@@ -75,7 +76,7 @@ namespace {
 #define ORVAN_FRAME_SERVICE(field) \
     const seams::Registration g_##field##Seam("MainFrameServices::" #field, [] { \
         return static_cast<bool>(getMainFrameServices().field); \
-    })
+    }, [] { getMainFrameServices().field = nullptr; })
 ORVAN_FRAME_SERVICE(getChannelManager);
 ORVAN_FRAME_SERVICE(processNotifications);
 ORVAN_FRAME_SERVICE(importViewedFeedItemUrls);
@@ -92,6 +93,9 @@ CMainFrame* getMainFrame() { return g_mainFrame.load(); }
 bool isMainFrameCreated() { return g_mainFrame.load() != nullptr; }
 msg::Handle getMainWindowHandle() { return g_mainWindowHandle.load(); }
 void setExitRequested(bool requested) { g_exitRequested.store(requested); }
+namespace {
+const ProgramObjectReset g_exitRequestedReset("ExitRequested", [] { setExitRequested(false); });
+}  // namespace
 bool isExitRequested() { return g_exitRequested.load(); }
 bool isMainWindowMaximized() { return g_mainWindowMaximized; }
 

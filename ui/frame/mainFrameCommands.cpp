@@ -412,6 +412,12 @@ void CMainFrame::installCommands() {
     static std::unique_ptr<FrameUserToolHost> toolHost;
     toolHost = std::make_unique<FrameUserToolHost>(*this);
     setUserToolHost(toolHost.get());
+    // The host goes with its frame: no user tool reaches a destroyed one.
+    FrameUserToolHost* host = toolHost.get();
+    connect(this, &QObject::destroyed, [host] {
+        if (getUserToolHost() == host) setUserToolHost(nullptr);
+        if (toolHost.get() == host) toolHost.reset();
+    });
 }
 
 void CMainFrame::installDynamicCommands() {

@@ -11,6 +11,7 @@
 
 #include "app/core/messageGroups.h"
 #include "app/core/notificationSink.h"
+#include "app/core/programObjects.h"
 #include "app/options/globalOptions.h"
 #include "app/settings/channelDesktopSettings.h"
 #include "channels/channel.h"
@@ -235,6 +236,10 @@ void clearNotifications() {
 }
 
 void setBalloonParent(QWidget* parent) { g_balloonParent = parent; }
+QWidget* getBalloonParent() { return g_balloonParent.data(); }
+namespace {
+const ProgramObjectReset g_balloonParentReset("BalloonParent", [] { setBalloonParent(nullptr); });
+}  // namespace
 
 namespace {
 

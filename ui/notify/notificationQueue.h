@@ -49,6 +49,7 @@ void clearNotifications();
 
 // The window that owns the balloons (the tray icon's); may be null.
 void setBalloonParent(QWidget* parent);
+QWidget* getBalloonParent();
 
 // Connects the application's channel-event callbacks and start-up
 // (NotificationSink) to this queue.

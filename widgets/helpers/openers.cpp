@@ -77,7 +77,8 @@ QUrl toUrl(const std::string& text) {
 }  // namespace
 
 void setDesktopServices(DesktopServices* services) { g_services = services; }
-const seams::Registration g_desktopServicesSeam("DesktopServices", [] { return g_services != nullptr; });
+const seams::Registration g_desktopServicesSeam("DesktopServices", [] { return g_services != nullptr; },
+                                                [] { setDesktopServices(nullptr); });
 DesktopServices* getDesktopServices() { return g_services; }
 
 void showDesktopMessage(QWidget* parent, const std::string& text) {

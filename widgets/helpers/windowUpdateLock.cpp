@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "app/core/programObjects.h"
 #include "app/core/programPaths.h"
 
 namespace {
@@ -20,6 +21,10 @@ WindowUpdateLock::WindowUpdateLock(QWidget* window) : window_(window) { lock(win
 WindowUpdateLock::~WindowUpdateLock() { unlock(window_); }
 
 void WindowUpdateLock::setMainFrame(QWidget* mainFrame) { g_mainFrame = mainFrame; }
+QWidget* WindowUpdateLock::getMainFrame() { return g_mainFrame.data(); }
+namespace {
+const ProgramObjectReset g_mainFrameReset("WindowUpdateLock::MainFrame", [] { WindowUpdateLock::setMainFrame(nullptr); });
+}  // namespace
 
 bool WindowUpdateLock::isLocked() { return g_isLocked; }
 

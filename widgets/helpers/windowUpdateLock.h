@@ -29,6 +29,7 @@ public:
     // The main frame, once it exists (the main frame sets it, and clears it
     // when it goes).
     static void setMainFrame(QWidget* mainFrame);
+    static QWidget* getMainFrame();
 
 private:
     QWidget* window_;
