@@ -119,6 +119,9 @@ CMendrelApp::CMendrelApp() {
 }
 
 CMendrelApp::~CMendrelApp() {
+    // The global log outlives this object; the file and lock it was given
+    // here do not.
+    if (getMessageLog().getLock() == &logLock_) releaseMessageLog(getMessageLog());
     if (g_app == this) g_app = nullptr;
 }
 

@@ -23,11 +23,15 @@ std::atomic<CMessageLog*> g_replacementLog{nullptr};
 // The default global log on std::clog. Never destroyed: threads that are still
 // running while the process exits (a fatal report ends it from any thread) may
 // still write to it.
+SharedExclusiveLock& processLogLock() {
+    static SharedExclusiveLock* lock = new SharedExclusiveLock;
+    return *lock;
+}
+
 CMessageLog& defaultLog() {
     static CMessageLog* log = [] {
-        static SharedExclusiveLock* lock = new SharedExclusiveLock;
         CMessageLog* l = new CMessageLog(std::clog);
-        l->setThreadSafetyLock(lock);
+        l->setThreadSafetyLock(&processLogLock());
         return l;
     }();
     return *log;
@@ -284,6 +288,16 @@ CMessageLog& getMessageLog(CMessageGroup& group, const char* file, unsigned line
 }
 
 CMessageLog* setMessageLog(CMessageLog* log) { return g_replacementLog.exchange(log); }
+
+void releaseMessageLog(CMessageLog& log) {
+    // A statement under way holds the old lock: it ends before the swap.
+    SharedExclusiveLock* old = log.getLock();
+    if (old) old->lockExclusive(__FILE__, __LINE__);
+    log.flush();
+    log.attach(std::clog);
+    log.setThreadSafetyLock(&processLogLock());
+    if (old) old->unlockExclusive(__FILE__, __LINE__);
+}
 
 LogStatement::LogStatement(CMessageGroup* group, const char* file, unsigned line)
     : LogStatement(getMessageLog(), group, file, line) {}

@@ -131,6 +131,11 @@ CMessageLog& getMessageLog(const char* file, unsigned line);
 CMessageLog& getMessageLog(CMessageGroup& group, const char* file, unsigned line);
 // Installs a replacement global log; returns the previous replacement.
 CMessageLog* setMessageLog(CMessageLog* log);
+// Puts the log back on std::clog with the process-wide lock, once any
+// statement under way has ended. Called before the stream and the lock the
+// log was given are destroyed, so that a line written later (by an exit
+// handler or a thread still ending) reaches a live stream.
+void releaseMessageLog(CMessageLog& log);
 
 // One log statement: holds the log's external lock exclusively for its
 // lifetime and sets the group and location. Use through the macros below.

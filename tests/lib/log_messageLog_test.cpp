@@ -145,6 +145,37 @@ TEST_F(MessageLogTest, AttachRedirectsAndGlobalAccessors) {
     EXPECT_EQ(second.str(), "moved\n[007] grouped\n      plain\n");
 }
 
+// Catches: the program's log left writing to its file and lock after the
+// application object that owns them is gone, so a line written at exit
+// (an exit handler, a thread still ending) uses freed memory.
+TEST_F(MessageLogTest, ReleasedLogOutlivesTheStreamAndLockItWasGiven) {
+    auto file = std::make_unique<std::ostringstream>();
+    auto lock = std::make_unique<SharedExclusiveLock>();
+    log.setThreadSafetyLock(lock.get());
+    log.attach(*file);
+    ORVAN_LOG_TO(log, group7) << "before" << std::endl;
+    EXPECT_EQ(file->str(), "before\n");
+
+    // A statement under way on another thread ends before the swap.
+    std::atomic<bool> writing{false};
+    std::thread writer([&] {
+        LogStatement statement(log, &group7, __FILE__, __LINE__);
+        writing = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        statement.stream() << "whole line" << std::endl;
+    });
+    for (int i = 0; i < 2000 && !writing; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    releaseMessageLog(log);
+    writer.join();
+    EXPECT_EQ(file->str(), "before\nwhole line\n");
+    EXPECT_NE(log.getLock(), nullptr);
+    EXPECT_NE(log.getLock(), lock.get());
+
+    file.reset();
+    lock.reset();
+    ORVAN_LOG_TO(log, group7) << "after the owner is gone" << std::endl;  // ASan: no use after free
+}
+
 TEST_F(MessageLogTest, StatementMacroSkipsDisabledGroups) {
     CMessageLog* previous = setMessageLog(&log);
     CMessageGroup g("LogTestMacro", "");
