@@ -20,11 +20,10 @@ std::unique_ptr<TestChannel> makeChannel(const std::string& file, int count) {
     feed->setFeedTime(1796000000);
     for (int i = 0; i < count; ++i) {
         const std::string n = std::to_string(i);
-        feed->addFeedItem(channels::FeedItem("http://example.com/items/" + n, "Item number " + n + ": a headline",
-                                             std::string(400, 'd') + " <p>50% off</p>\n" + n,
-                                             "http://example.com/items/" + n, "Example Wire", "editor@example.com",
-                                             "http://example.com/items/" + n + "#comments",
-                                             "Tue, 08 Dec 2026 10:00:00 GMT"));
+        feed->addFeedItem(channels::FeedItem(
+            "http://example.com/items/" + n, "Item number " + n + ": a headline",
+            std::string(400, 'd') + " <p>50% off</p>\n" + n, "http://example.com/items/" + n, "Example Wire",
+            "editor@example.com", "http://example.com/items/" + n + "#comments", "Tue, 08 Dec 2026 10:00:00 GMT"));
     }
     channel->getChannelState().setLastFeed(std::move(feed));
     channel->getChannelSettings().setChannelCategories({"News", "Tech"});

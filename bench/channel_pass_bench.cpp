@@ -43,8 +43,8 @@ std::string feedText() {
     o << "<?xml version=\"1.0\"?>\n<rss version=\"2.0\"><channel><title>Bench feed</title>"
       << "<link>http://example.test/</link><description>A feed of the benchmark</description>";
     for (int i = 0; i < kItemsPerFeed; ++i)
-        o << "<item><guid>item-" << i << "</guid><title>Item number " << i << "</title><link>http://example.test/"
-          << i << "</link><description>Some text of item " << i
+        o << "<item><guid>item-" << i << "</guid><title>Item number " << i << "</title><link>http://example.test/" << i
+          << "</link><description>Some text of item " << i
           << " that is long enough to look like a summary of an article.</description>"
           << "<pubDate>Wed, 09 Dec 2026 10:00:00 GMT</pubDate></item>";
     o << "</channel></rss>\n";
@@ -80,8 +80,7 @@ struct BenchData {
         std::filesystem::create_directories(logsDir);
         for (int i = 0; i < kChannels; ++i) {
             const std::string file = channelsDir + "/channel-" + std::to_string(i) + ".rss";
-            tools::writeIniString(file, "Config", "RssChannelUrl",
-                                  server.url("/feeds/" + std::to_string(i) + ".xml"));
+            tools::writeIniString(file, "Config", "RssChannelUrl", server.url("/feeds/" + std::to_string(i) + ".xml"));
         }
     }
     std::unique_ptr<channels::ChannelManager> makeManager() {

@@ -17,7 +17,8 @@ void BM_Report1000Channels(benchmark::State& state) {
     apptest::DesktopFixture f;
     programPaths().programDir = f.dir.str() + "/";
     setChannelManager(f.manager.get());
-    for (int c = 0; c < 1000; ++c) f.addChannel("channel" + std::to_string(c), apptest::numberedItems("c" + std::to_string(c), 50));
+    for (int c = 0; c < 1000; ++c)
+        f.addChannel("channel" + std::to_string(c), apptest::numberedItems("c" + std::to_string(c), 50));
     ChannelFilter all;
     all.setFilterName("All");
     setChannelFilterLookup([&all](const std::string&) { return &all; });

@@ -49,7 +49,8 @@ std::string feedText(int first, int paragraphs) {
     const int channel = 1;
     std::ostringstream o;
     o << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\"><channel><title>Bench feed " << channel
-      << "</title><link>http://example.test/" << channel << "/</link><description>A feed of the benchmark</description>";
+      << "</title><link>http://example.test/" << channel
+      << "/</link><description>A feed of the benchmark</description>";
     for (int i = first; i < first + kItemsPerFeed; ++i) {
         o << "<item><guid>http://example.test/" << channel << "/items/" << i << "</guid><title>Item number " << i
           << " of a channel of the benchmark</title><link>http://example.test/" << channel << "/items/" << i

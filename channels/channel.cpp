@@ -24,9 +24,7 @@
 namespace channels {
 
 Channel::Channel(ChannelManager* manager, const std::string& channelFile)
-    : TEventSource<Event>(nullptr),
-      manager_(manager),
-      channelFile_(channelFile) {
+    : TEventSource<Event>(nullptr), manager_(manager), channelFile_(channelFile) {
     addEventHandler(this);
 }
 
@@ -113,7 +111,8 @@ bool Channel::isUpdateDue(std::time_t now) {
     int interval = settings.getAutoUpdateInterval();
     if (interval == 0) return false;
     const int jitter = manager_ != nullptr ? manager_->getUpdateJitterPercent() : 0;
-    if (jitter > 0) interval = interval + static_cast<int>(static_cast<long long>(interval) * randomInRange(0, jitter) / 100);
+    if (jitter > 0)
+        interval = interval + static_cast<int>(static_cast<long long>(interval) * randomInRange(0, jitter) / 100);
     if (now < getChannelState().getLastFetchTime() + interval) return false;
 
     std::tm utc{};

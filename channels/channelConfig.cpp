@@ -40,7 +40,7 @@ std::string urlExtension(const std::string& url) {
 // never be a channel file (".rss", ".plugin") or anything else of ours.
 std::string imageCacheExtension(const std::string& url) {
     static const std::array<const char*, 8> kImageTypes = {".gif", ".jpg", ".jpeg", ".png",
-                                                          ".bmp", ".ico", ".webp", ".svg"};
+                                                           ".bmp", ".ico", ".webp", ".svg"};
     const std::string ext = urlExtension(url);
     for (const char* type : kImageTypes) {
         if (equalNoCase(ext, type)) return ext;

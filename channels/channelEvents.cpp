@@ -132,8 +132,7 @@ void AppPluginErrorEvent::dumpEvent(std::ostream& os) const {
 }
 
 void ChannelHookEvent::dumpEvent(std::ostream& os) const {
-    os << "[" << getEventName() << ":" << getChannelDisplayName(getChannel()) << ":" << hookDisplayName(hook_)
-       << "]";
+    os << "[" << getEventName() << ":" << getChannelDisplayName(getChannel()) << ":" << hookDisplayName(hook_) << "]";
 }
 
 // ---------------------------------------------------------------------------

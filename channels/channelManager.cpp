@@ -71,9 +71,8 @@ std::string slashesToBackslashes(std::string text) {
 // ---------------------------------------------------------------------------
 // Construction and set-up
 
-ChannelManager::ChannelManager(const std::string& userAgent, const std::string& channelsDir,
-                               const std::string& logsDir, const ChannelSettings& defaultSettings,
-                               const std::string& defaultSummaryTemplate,
+ChannelManager::ChannelManager(const std::string& userAgent, const std::string& channelsDir, const std::string& logsDir,
+                               const ChannelSettings& defaultSettings, const std::string& defaultSummaryTemplate,
                                const std::string& defaultSummaryBackground)
     : TEventSource<Event>(nullptr),
       userAgent_(userAgent.empty() ? getDefaultHttpUserAgent() : userAgent),
@@ -99,8 +98,7 @@ ChannelManager::~ChannelManager() {
         waitForWorker(platform::messages::kWaitForever);
         worker_.join();
     }
-    ORVAN_LOG(logGroupChannelManager()) << "Channel Manager destroyed: " << static_cast<const void*>(this)
-                                        << std::endl;
+    ORVAN_LOG(logGroupChannelManager()) << "Channel Manager destroyed: " << static_cast<const void*>(this) << std::endl;
     ExclusiveLockGuard guard(&managerRegistry().lock, __FILE__, __LINE__);
     managerRegistry().managers.remove(this);
 }
@@ -253,8 +251,7 @@ void ChannelManager::loadChannelsOfKind(const std::string& extension, const Chan
     for (fs::directory_iterator it(channelsDir, ec), end; !ec && it != end; it.increment(ec)) {
         const fs::path& p = it->path();
         std::error_code typeError;
-        if (it->is_regular_file(typeError) && compareNoCase(p.extension().string(), extension) == 0)
-            files.push_back(p);
+        if (it->is_regular_file(typeError) && compareNoCase(p.extension().string(), extension) == 0) files.push_back(p);
     }
     std::sort(files.begin(), files.end());
 
@@ -399,8 +396,7 @@ void ChannelManager::changeAppPluginServerPort(int oldPort, int newPort) {
     // The registry's lock stays: it only keeps the managers alive.
     for (const auto& [manager, channel] : failures) {
         ChannelErrorEvent event(manager->now(), channel,
-                                "Can't change the app plugin server port number for " + channel->getDisplayName(),
-                                "");
+                                "Can't change the app plugin server port number for " + channel->getDisplayName(), "");
         manager->raiseEvent(event);
     }
 }
@@ -466,8 +462,7 @@ void ChannelManager::stopChannelManager(bool saveChannels) {
             // Threads are never killed: the update in hand ends at its
             // download (cancelled by the stop flag), so this wait is short.
             ORVAN_LOG(logGroupChannelManager())
-                << "Couldn't stop the worker thread (rc=" << kWaitTimeout << ") - waiting for it to end."
-                << std::endl;
+                << "Couldn't stop the worker thread (rc=" << kWaitTimeout << ") - waiting for it to end." << std::endl;
             waitForWorker(platform::messages::kWaitForever);
         }
         worker_.join();
@@ -488,10 +483,9 @@ void ChannelManager::stopChannelManager(bool saveChannels) {
             try {
                 channel->save();
             } catch (const std::exception& e) {
-                ChannelErrorEvent event(now(), channel,
-                                        "Can't save the channel details for " + channel->getDisplayName() + ": " +
-                                            e.what(),
-                                        "");
+                ChannelErrorEvent event(
+                    now(), channel, "Can't save the channel details for " + channel->getDisplayName() + ": " + e.what(),
+                    "");
                 raiseEvent(event);
             }
         }

@@ -30,9 +30,9 @@ CMessageGroup& logGroupPluginLoad() {
 namespace {
 // Registers the groups during static initialisation, before the debug
 // configuration switches groups at start-up.
-const bool g_registered = (logGroupInternetDownloads(), logGroupHttpHeaders(), logGroupChannelManager(),
-                           logGroupChannelManagerActivity(), logGroupScriptPlugins(), logGroupChannelHooks(),
-                           logGroupPluginLoad(), true);
+const bool g_registered =
+    (logGroupInternetDownloads(), logGroupHttpHeaders(), logGroupChannelManager(), logGroupChannelManagerActivity(),
+     logGroupScriptPlugins(), logGroupChannelHooks(), logGroupPluginLoad(), true);
 }  // namespace
 
 }  // namespace channels

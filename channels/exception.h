@@ -28,8 +28,8 @@ private:
 
 // The engine's message groups. They are registered during static
 // initialisation and may also be used from other files' static initialisers.
-using ::logGroupHttpHeaders;         // "HttpHeaders"
-using ::logGroupInternetDownloads;   // "InternetDownloads"
+using ::logGroupHttpHeaders;                      // "HttpHeaders"
+using ::logGroupInternetDownloads;                // "InternetDownloads"
 CMessageGroup& logGroupChannelManager();          // "ChannelManager"
 CMessageGroup& logGroupChannelManagerActivity();  // "ChannelManagerActivity"
 CMessageGroup& logGroupScriptPlugins();           // "ScriptPlugins"

@@ -62,8 +62,8 @@ int UpdateWorker::runUpdateLoop() {
         } catch (const std::exception& e) {
             // A listener that throws must not end the worker, nor the process
             // with it: the pass is over, the next one comes as usual.
-            ORVAN_LOG(logGroupChannelManagerActivity()) << "Exception caught in an update pass: " << e.what()
-                                                        << std::endl;
+            ORVAN_LOG(logGroupChannelManagerActivity())
+                << "Exception caught in an update pass: " << e.what() << std::endl;
         } catch (...) {
             ORVAN_LOG(logGroupChannelManagerActivity()) << "Unknown exception caught in an update pass." << std::endl;
         }
@@ -181,8 +181,7 @@ void UpdateWorker::doUpdateChannel(Channel* channel, bool isRequested) {
         force = lastFeed->getFeedTime() == 0;
     }
 
-    ORVAN_LOG(logGroupChannelManagerActivity())
-        << "Getting the latest feed for " << logName(channel) << std::endl;
+    ORVAN_LOG(logGroupChannelManagerActivity()) << "Getting the latest feed for " << logName(channel) << std::endl;
     state.setLastFetchTime(manager_.now());
     bool unchanged = false;
     std::unique_ptr<Feed> feed = channel->getLatestFeed(force, &unchanged);
@@ -225,8 +224,8 @@ void UpdateWorker::doUpdateChannel(Channel* channel, bool isRequested) {
         state.setNewFeedItems(ids, static_cast<int>(positions.size()));
         if (!positions.empty()) {
             ORVAN_LOG(logGroupChannelManagerActivity()) << "Raising a ConsolidatedNewFeedsItem event." << std::endl;
-            manager_.raiseChannelEvent(
-                ConsolidatedNewFeedItemsEvent(manager_.now(), channel, positions, isRequested), channel);
+            manager_.raiseChannelEvent(ConsolidatedNewFeedItemsEvent(manager_.now(), channel, positions, isRequested),
+                                       channel);
         }
     }
 
@@ -244,8 +243,8 @@ void UpdateWorker::raiseNotice(const Event& event) {
     try {
         manager_.raiseEvent(event);
     } catch (const std::exception& e) {
-        ORVAN_LOG(logGroupChannelManagerActivity()) << "Exception caught while raising a notice: " << e.what()
-                                                    << std::endl;
+        ORVAN_LOG(logGroupChannelManagerActivity())
+            << "Exception caught while raising a notice: " << e.what() << std::endl;
     }
 }
 

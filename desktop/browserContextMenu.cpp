@@ -67,8 +67,7 @@ void removeBrowserContextMenu() {
     auto& files = contextMenuFiles();
     for (const auto& [item, menuText] : GlobalOptions::instance().IeContextMenuItems) {
         const bool opened = reg::keyExists(kBrowserContextMenuKey);
-        ORVAN_LOG(g_shutdownGroup) << "Opened IE context menu extensions registry key: rc=" << rc(opened)
-                                   << std::endl;
+        ORVAN_LOG(g_shutdownGroup) << "Opened IE context menu extensions registry key: rc=" << rc(opened) << std::endl;
         const bool removed = opened && reg::deleteTree(std::string(kBrowserContextMenuKey) + "\\" + menuText);
         ORVAN_LOG(g_shutdownGroup) << "Removed IE context menu extension registry key (" << menuText
                                    << "): rc=" << rc(removed) << std::endl;

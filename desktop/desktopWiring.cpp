@@ -280,7 +280,8 @@ void DesktopWiring::install() {
         // A name without a folder is looked up in the user's Reports folder.
         const std::string path = name.front() == '/' ? name : joinPath(programPaths().reportsDir, name);
         const ViewedUrlImportPoller::Result result = parts->viewedUrlImport.poll(*manager, path);
-        if (!result.error.empty()) getNotificationSink().queueError(nullptr, "Can't import the viewed URLs.", result.error);
+        if (!result.error.empty())
+            getNotificationSink().queueError(nullptr, "Can't import the viewed URLs.", result.error);
     };
     services.generateDueReport = [] { return generateDueReport(); };
 
@@ -288,9 +289,7 @@ void DesktopWiring::install() {
     // starter is among the hooks installed above).
     listeners::ListenerHooks hooks = listeners::listenerHooks();
     hooks.appName = programPaths().appName;
-    hooks.addToReadMeList = [](const std::string& url) {
-        postText(getMainWindowHandle(), addToReadMeListMsg(), url);
-    };
+    hooks.addToReadMeList = [](const std::string& url) { postText(getMainWindowHandle(), addToReadMeListMsg(), url); };
     hooks.bringToFront = [] {
         onUi([] {
             if (CMainFrame* main = getMainFrame()) main->bringToFront();
@@ -356,7 +355,8 @@ bool MainWindowState::save(const std::string& appName) const {
     if (!reg::createKey(k)) return false;
     bool ok = reg::setBinary(k, "Geometry", geometry.toStdString());
     ok = reg::setBinary(k, "State", state.toStdString()) && ok;
-    if (controlCenterTab >= 0) ok = reg::setDword(k, "ControlCenterTab", static_cast<std::uint32_t>(controlCenterTab)) && ok;
+    if (controlCenterTab >= 0)
+        ok = reg::setDword(k, "ControlCenterTab", static_cast<std::uint32_t>(controlCenterTab)) && ok;
     return ok;
 }
 

@@ -27,7 +27,7 @@ bool hasDisplay() {
 void preferSoftwareRendering() {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     const bool x11 = platform == nullptr || *platform == '\0' ? std::getenv("WAYLAND_DISPLAY") == nullptr
-                                                                : std::strncmp(platform, "xcb", 3) == 0;
+                                                              : std::strncmp(platform, "xcb", 3) == 0;
     if (!x11 || std::getenv("QT_XCB_GL_INTEGRATION") != nullptr || std::getenv("QT_QUICK_BACKEND") != nullptr) return;
     setenv("QT_XCB_GL_INTEGRATION", "none", 0);
     setenv("QT_QUICK_BACKEND", "software", 0);

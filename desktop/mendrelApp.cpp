@@ -172,25 +172,26 @@ bool CMendrelApp::InitInstance() {
     // start must leave the running copy's log and build information alone.
     singleInstance_ = std::make_unique<SingleInstance>(paths.appName);
     switch (singleInstance_->start(getDebugSwitch("AllowMultipleInstances"))) {
-    case SingleInstance::Started:
-        // The end of the session closes the window as the user would; one
-        // that comes while the program starts waits for the window.
-        installTerminationRequest([] { requestTermination(); });
-        break;
-    case SingleInstance::HandedOver:
-        STARTUP_LOG << "Orvan is already running - the running copy shows its main window." << std::endl;
-        singleInstance_.reset();
-        return false;
-    case SingleInstance::Busy:
-        ORVAN_LOG_ANY() << "Can't start: another program works on the user's files." << std::endl;
-        exitCode_ = 1;
-        singleInstance_.reset();
-        return false;
-    case SingleInstance::Failed:
-        ORVAN_LOG_ANY() << "Can't create the Orvan file mapping - exiting. " << singleInstance_->error() << std::endl;
-        exitCode_ = 1;
-        singleInstance_.reset();
-        return false;
+        case SingleInstance::Started:
+            // The end of the session closes the window as the user would; one
+            // that comes while the program starts waits for the window.
+            installTerminationRequest([] { requestTermination(); });
+            break;
+        case SingleInstance::HandedOver:
+            STARTUP_LOG << "Orvan is already running - the running copy shows its main window." << std::endl;
+            singleInstance_.reset();
+            return false;
+        case SingleInstance::Busy:
+            ORVAN_LOG_ANY() << "Can't start: another program works on the user's files." << std::endl;
+            exitCode_ = 1;
+            singleInstance_.reset();
+            return false;
+        case SingleInstance::Failed:
+            ORVAN_LOG_ANY() << "Can't create the Orvan file mapping - exiting. " << singleInstance_->error()
+                            << std::endl;
+            exitCode_ = 1;
+            singleInstance_.reset();
+            return false;
     }
 
     // A folder that an earlier orvan kept in the program directory moves
@@ -323,7 +324,8 @@ bool CMendrelApp::InitInstance() {
         // The frame's licence command (none while the command table lacks it).
         mainFrame_->runCommand(kCmdLicence);
         STARTUP_LOG << "Activating the welcome page." << std::endl;
-        if (CSimpleBrowserDoc* welcome = CSimpleBrowserDoc::openSimpleBrowserDoc("Welcome to " + paths.appName, false, false))
+        if (CSimpleBrowserDoc* welcome =
+                CSimpleBrowserDoc::openSimpleBrowserDoc("Welcome to " + paths.appName, false, false))
             welcome->activateFrame();
     }
 
@@ -333,7 +335,9 @@ bool CMendrelApp::InitInstance() {
     QTimer::singleShot(kWebEngineStartDelayMs, mainFrame_, [] { ui::installPluginServerAccess(); });
 
     // A request that came while the program was starting is served now.
-    if (terminationPending_) QMetaObject::invokeMethod(mainFrame_, [] { requestTermination(); }, Qt::QueuedConnection);
+    if (terminationPending_)
+        QMetaObject::invokeMethod(
+            mainFrame_, [] { requestTermination(); }, Qt::QueuedConnection);
     STARTUP_LOG << "Initialization completed OK - InitInstance() is returning." << std::endl;
     return true;
 }
@@ -343,8 +347,8 @@ void CMendrelApp::init1() {
     STARTUP_LOG << "Initializing the registry." << std::endl;
     // The application server's port is fixed; global.ini may move it (the
     // tests run the program beside others).
-    appServerPort_ = tools::getIniIntInRange(programPaths().globalIniFile, "Config", "AppServerPortNo", 1, 65535,
-                                             kAppServerPort);
+    appServerPort_ =
+        tools::getIniIntInRange(programPaths().globalIniFile, "Config", "AppServerPortNo", 1, 65535, kAppServerPort);
     installBrowserContextMenu(appServerPort_);
     STARTUP_LOG << "Registering our Window messages." << std::endl;
     registerAppMessages();
@@ -456,9 +460,9 @@ void CMendrelApp::init2() {
     } else {
         defaults.setAutoUpdateEnabled(true);
     }
-    channelManager_ = new channels::ChannelManager(
-        options.HttpUserAgent, paths.channelsDir, paths.logsDir, defaults, joinPath(paths.userDir, "DefaultChannelSummary.template"),
-        joinPath(paths.userDir, "DefaultChannelSummary.gif"));
+    channelManager_ = new channels::ChannelManager(options.HttpUserAgent, paths.channelsDir, paths.logsDir, defaults,
+                                                   joinPath(paths.userDir, "DefaultChannelSummary.template"),
+                                                   joinPath(paths.userDir, "DefaultChannelSummary.gif"));
     setChannelManager(channelManager_);
     channelManager_->setDebugConfigFilename(paths.userDebugIniFile);
     channelManager_->addEventHandler(this);
@@ -508,7 +512,8 @@ bool CMendrelApp::onNewUser() {
     const ProgramPaths& paths = programPaths();
     std::error_code error;
     if (!std::filesystem::create_directories(paths.userDir, error) && !std::filesystem::is_directory(paths.userDir)) {
-        dialogs::showMessage(nullptr, QString::fromStdString("Can't create a new directory for user: " + paths.userDir));
+        dialogs::showMessage(nullptr,
+                             QString::fromStdString("Can't create a new directory for user: " + paths.userDir));
         return false;
     }
     std::filesystem::create_directories(paths.channelsDir, error);
@@ -517,9 +522,9 @@ bool CMendrelApp::onNewUser() {
     // summary pages, a report that can't open its template): the user is
     // told once, with every file that failed, and start-up goes on.
     std::string failures;
-    for (const char* name : {"DefaultChannelSummary.template", "DefaultChannelSummary.gif",
-                             "DefaultChannelReport.template", "CompactChannelReport.template", "ExportOpml.template",
-                             "MyBlogroll.template", "MetaChannel.template"}) {
+    for (const char* name :
+         {"DefaultChannelSummary.template", "DefaultChannelSummary.gif", "DefaultChannelReport.template",
+          "CompactChannelReport.template", "ExportOpml.template", "MyBlogroll.template", "MetaChannel.template"}) {
         const std::string source = joinPath(joinPath(paths.programDir, "Resources"), name);
         const std::string target = joinPath(paths.userDir, name);
         std::error_code copyError;

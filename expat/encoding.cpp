@@ -67,9 +67,9 @@ void decodeWindows1252(const char* buffer, std::size_t length, std::string& out)
 // Labels that name windows-1252 for a browser: Latin-1 and ASCII included.
 bool isWindows1252Label(const std::string& label) {
     static const char* const kLabels[] = {
-        "windows-1252", "cp1252",   "x-cp1252",        "iso-8859-1", "iso8859-1",  "iso88591", "iso_8859-1",
-        "iso_8859-1:1987", "l1",    "latin1",          "cp819",      "ibm819",     "iso-ir-100", "csisolatin1",
-        "us-ascii",     "ascii",    "ansi_x3.4-1968",  "iso-ir-6",   "csascii",    "us",       "iso646-us",
+        "windows-1252",    "cp1252", "x-cp1252",       "iso-8859-1", "iso8859-1", "iso88591",   "iso_8859-1",
+        "iso_8859-1:1987", "l1",     "latin1",         "cp819",      "ibm819",    "iso-ir-100", "csisolatin1",
+        "us-ascii",        "ascii",  "ansi_x3.4-1968", "iso-ir-6",   "csascii",   "us",         "iso646-us",
     };
     for (const char* known : kLabels) {
         if (label == known) return true;
@@ -82,8 +82,8 @@ bool isUtf8Label(const std::string& label) {
 }
 
 bool isUtf16Label(const std::string& label) {
-    return label == "utf-16" || label == "utf16" || label == "utf-16le" || label == "utf-16be" ||
-           label == "utf16le" || label == "utf16be" || label == "ucs-2" || label == "ucs2" || label == "unicode";
+    return label == "utf-16" || label == "utf16" || label == "utf-16le" || label == "utf-16be" || label == "utf16le" ||
+           label == "utf16be" || label == "ucs-2" || label == "ucs2" || label == "unicode";
 }
 
 // Labels whose common use names a larger encoding than iconv's own reading
@@ -94,8 +94,8 @@ std::string iconvName(const std::string& label) {
         const char* name;
     };
     static const Alias kAliases[] = {
-        {"gb2312", "GBK"},          {"x-gbk", "GBK"},     {"euc-kr", "CP949"},   {"ks_c_5601-1987", "CP949"},
-        {"x-sjis", "SHIFT_JIS"},    {"shift-jis", "SHIFT_JIS"}, {"x-euc-jp", "EUC-JP"}, {"x-mac-roman", "MACINTOSH"},
+        {"gb2312", "GBK"},       {"x-gbk", "GBK"},           {"euc-kr", "CP949"},    {"ks_c_5601-1987", "CP949"},
+        {"x-sjis", "SHIFT_JIS"}, {"shift-jis", "SHIFT_JIS"}, {"x-euc-jp", "EUC-JP"}, {"x-mac-roman", "MACINTOSH"},
     };
     for (const Alias& alias : kAliases) {
         if (label == alias.label) return alias.name;
@@ -175,8 +175,8 @@ bool convertToUtf8(const std::string& name, const char* buffer, std::size_t leng
 namespace {
 
 bool isUtf32Label(const std::string& label) {
-    return label == "utf-32" || label == "utf32" || label == "utf-32le" || label == "utf-32be" ||
-           label == "utf32le" || label == "utf32be" || label == "ucs-4" || label == "ucs4";
+    return label == "utf-32" || label == "utf32" || label == "utf-32le" || label == "utf-32be" || label == "utf32le" ||
+           label == "utf32be" || label == "ucs-4" || label == "ucs4";
 }
 
 // The byte layout of the document's start: which family of encodings it is in.
@@ -213,9 +213,8 @@ std::string declaredEncoding(const char* buffer, std::size_t length) {
     if (key == std::string_view::npos) return std::string();
     std::size_t pos = key + 8;
     const auto skipSpace = [&] {
-        while (pos < declaration.size() &&
-               (declaration[pos] == ' ' || declaration[pos] == '\t' || declaration[pos] == '\r' ||
-                declaration[pos] == '\n'))
+        while (pos < declaration.size() && (declaration[pos] == ' ' || declaration[pos] == '\t' ||
+                                            declaration[pos] == '\r' || declaration[pos] == '\n'))
             ++pos;
     };
     skipSpace();
@@ -249,14 +248,14 @@ void prepareDocument(const char* buffer, std::size_t length, PreparedDocument& o
         case Layout::Utf32Be:
             // expat has no UTF-32: the whole text goes to UTF-8 (the mark
             // with it, which expat then skips).
-            if (!convertToUtf8(layout == Layout::Utf32Le ? "UTF-32LE" : "UTF-32BE", buffer, length,
-                               out.converted, 4))
+            if (!convertToUtf8(layout == Layout::Utf32Le ? "UTF-32LE" : "UTF-32BE", buffer, length, out.converted, 4))
                 return;
             out.encoding = "UTF-8";
             out.data = out.converted.data();
             out.length = out.converted.size();
             return;
-        case Layout::Ascii: break;
+        case Layout::Ascii:
+            break;
     }
 
     const std::string label = lowerAscii(declaredEncoding(buffer, length));

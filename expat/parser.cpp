@@ -17,9 +17,7 @@ namespace {
 
 // Element names compare without regard to ASCII case; other bytes (UTF-8)
 // compare as they are.
-constexpr char foldByte(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
+constexpr char foldByte(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // foldByte of every byte value, for the look-up run at every start tag.
 constexpr std::array<char, 256> kFolded = [] {
@@ -40,37 +38,38 @@ bool mayUseDeclaredEntities(const char* text, std::size_t length) {
     };
     // Feeds carry many escaped tags: each reference is looked at once and
     // the search goes on behind a predefined one.
-    for (const char* p = text; (p = static_cast<const char*>(std::memchr(p, '&', static_cast<std::size_t>(end - p))));) {
+    for (const char* p = text;
+         (p = static_cast<const char*>(std::memchr(p, '&', static_cast<std::size_t>(end - p))));) {
         ++p;
         if (p == end) return true;
         switch (*p) {
-        case 'l':
-        case 'g':
-            if (!follows(p + 1, "t;")) return true;
-            p += 3;
-            break;
-        case 'a':
-            if (follows(p + 1, "mp;")) {
-                p += 4;
-            } else if (follows(p + 1, "pos;")) {
+            case 'l':
+            case 'g':
+                if (!follows(p + 1, "t;")) return true;
+                p += 3;
+                break;
+            case 'a':
+                if (follows(p + 1, "mp;")) {
+                    p += 4;
+                } else if (follows(p + 1, "pos;")) {
+                    p += 5;
+                } else {
+                    return true;
+                }
+                break;
+            case 'q':
+                if (!follows(p + 1, "uot;")) return true;
                 p += 5;
-            } else {
-                return true;
+                break;
+            default: {
+                // A character reference, or no reference at all ("& " can only
+                // be in CDATA or a comment): no name follows.
+                const unsigned char first = static_cast<unsigned char>(*p);
+                if (first == 0 || (first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z') || first == '_' ||
+                    first == ':' || first >= 0x80)
+                    return true;
+                break;
             }
-            break;
-        case 'q':
-            if (!follows(p + 1, "uot;")) return true;
-            p += 5;
-            break;
-        default: {
-            // A character reference, or no reference at all ("& " can only
-            // be in CDATA or a comment): no name follows.
-            const unsigned char first = static_cast<unsigned char>(*p);
-            if (first == 0 || (first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z') || first == '_' ||
-                first == ':' || first >= 0x80)
-                return true;
-            break;
-        }
         }
     }
     return false;
@@ -375,13 +374,9 @@ bool Parser::isTagOnStack(const std::string& name, bool anywhere) const {
     return false;
 }
 
-bool Parser::isParentTag(const std::string& name) const {
-    return isParentTag(name.c_str());
-}
+bool Parser::isParentTag(const std::string& name) const { return isParentTag(name.c_str()); }
 
-bool Parser::isParentTag(const char* name) const {
-    return open_.size() >= 2 && sameTagName(open_.size() - 2, name);
-}
+bool Parser::isParentTag(const char* name) const { return open_.size() >= 2 && sameTagName(open_.size() - 2, name); }
 
 void XMLCALL Parser::onStartElement(void* userData, const XML_Char* name, const XML_Char** attributes) {
     Parser* self = static_cast<Parser*>(userData);

@@ -104,8 +104,7 @@ public:
 
     // Element starts/ends, the tag stack and the character data are logged to
     // these groups when set (each may be null).
-    void setDebugGroups(CMessageGroup* elementGroup, CMessageGroup* tagStackGroup,
-                        CMessageGroup* characterDataGroup);
+    void setDebugGroups(CMessageGroup* elementGroup, CMessageGroup* tagStackGroup, CMessageGroup* characterDataGroup);
 
     // Names of the open elements, outermost first (a copy).
     std::vector<std::string> getTagStack() const;
@@ -130,9 +129,7 @@ public:
     // The position in the setContainerElements list of the element that
     // encloses the innermost open one; -1 when there is none or it is no
     // container. A quicker isParentTag for names of containers.
-    int getParentContainer() const {
-        return open_.size() >= 2 ? open_[open_.size() - 2].container : -1;
-    }
+    int getParentContainer() const { return open_.size() >= 2 ? open_[open_.size() - 2].container : -1; }
 
 protected:
     virtual void parseDocument(const char* buffer, std::size_t length);

@@ -102,8 +102,8 @@ int pidfdOpen(pid_t pid) {
 }
 
 // In the child between fork and exec: only async-signal-safe calls.
-[[noreturn]] void childExec(const char* program, char* const* argv, char* const* envp, const char* workDir,
-                            int inFd, int outFd, int errFd, int reportFd) {
+[[noreturn]] void childExec(const char* program, char* const* argv, char* const* envp, const char* workDir, int inFd,
+                            int outFd, int errFd, int reportFd) {
     auto fail = [reportFd](int stage) {
         int report[2] = {stage, errno};
         ssize_t ignored = ::write(reportFd, report, sizeof report);
@@ -118,8 +118,8 @@ int pidfdOpen(pid_t pid) {
         if (sig != SIGKILL && sig != SIGSTOP) ::signal(sig, SIG_DFL);
     }
     if (::dup2(inFd, 0) < 0 || ::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0) fail(1);
-    // Descriptors that other threads opened without close-on-exec stay
-    // out of the child; the report pipe closes itself on exec.
+        // Descriptors that other threads opened without close-on-exec stay
+        // out of the child; the report pipe closes itself on exec.
 #ifdef SYS_close_range
     if (reportFd > 3) ::syscall(SYS_close_range, 3U, static_cast<unsigned>(reportFd - 1), 0U);
     ::syscall(SYS_close_range, static_cast<unsigned>(reportFd + 1), ~0U, 0U);
@@ -226,9 +226,12 @@ bool Process::start(const Options& options) {
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
         switch (report[0]) {
-            case 1: return failStart(report[1], "Can't redirect the output of " + options.argv[0] + ": ");
-            case 2: return failStart(report[1], "Can't change to the folder " + options.workingDirectory + ": ");
-            default: return failStart(report[1], "Can't run " + options.argv[0] + ": ");
+            case 1:
+                return failStart(report[1], "Can't redirect the output of " + options.argv[0] + ": ");
+            case 2:
+                return failStart(report[1], "Can't change to the folder " + options.workingDirectory + ": ");
+            default:
+                return failStart(report[1], "Can't run " + options.argv[0] + ": ");
         }
     }
 
@@ -272,7 +275,8 @@ bool Process::wait(int timeoutMs) {
         if (reap(false)) return true;
         auto now = Clock::now();
         if (now >= deadline) return false;
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) + std::chrono::milliseconds(1);
+        auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) + std::chrono::milliseconds(1);
         if (pidfd_ >= 0) {
             pollfd p{pidfd_, POLLIN, 0};
             int r = ::poll(&p, 1, static_cast<int>(left.count()));

@@ -30,14 +30,14 @@ struct Options {
 };
 
 struct Result {
-    bool started = false;   // false: error/startErrno say why
+    bool started = false;  // false: error/startErrno say why
     int startErrno = 0;
     std::string error;      // why the program did not start
     bool timedOut = false;  // killed after the time-out
     bool signaled = false;  // ended by a signal (also after a time-out kill)
     int signal = 0;
-    int exitCode = -1;      // exit status 0..255 when it exited normally (exit(-1) gives 255)
-    int rawStatus = 0;      // status as waitpid reported it
+    int exitCode = -1;  // exit status 0..255 when it exited normally (exit(-1) gives 255)
+    int rawStatus = 0;  // status as waitpid reported it
 };
 
 // One child process. The destructor kills the process group of a child that

@@ -105,8 +105,8 @@ struct Section {
     std::string header;  // the header line as read (a CR before its LF kept)
     std::string name;
     std::vector<Line> lines;
-    NameIndex keyIndex;         // when `indexed`: key name -> first key line
-    std::size_t keysEnd = 0;    // one past the last key line (0 without keys)
+    NameIndex keyIndex;       // when `indexed`: key name -> first key line
+    std::size_t keysEnd = 0;  // one past the last key line (0 without keys)
     std::size_t removedLines = 0;
     bool indexed = false;
     bool duplicateKeys = false;  // some key name appears twice
@@ -120,7 +120,7 @@ struct Doc {
     NameIndex sectionIndex;  // section name -> first section
     std::size_t removedSections = 0;
     bool duplicateSections = false;  // some section name appears twice
-    bool crlf = false;  // new lines end in CR LF (the first line of the file does)
+    bool crlf = false;               // new lines end in CR LF (the first line of the file does)
 };
 
 // The text of a stored line without the CR of a CR LF line end.
@@ -729,8 +729,10 @@ bool change(const std::string& file, const std::function<bool(Doc&)>& apply) {
             doc = takeFromCache(path, std::move(current));
             loaded = true;
             break;
-        case LoadResult::Missing: break;
-        case LoadResult::Failed: return false;  // never replace a file that could not be read
+        case LoadResult::Missing:
+            break;
+        case LoadResult::Failed:
+            return false;  // never replace a file that could not be read
     }
     if (!apply(doc)) {
         if (loaded) cachePut(path, stamp, std::make_shared<const Doc>(std::move(doc)));
@@ -846,12 +848,15 @@ WriteBatch::WriteBatch(const std::string& file) : file_(normalize(file)) {
     b.lock = pathLock(file_);
     b.lock->lock();
     switch (loadFile(file_, b.doc)) {
-        case LoadResult::Ok: break;  // shared with the cache until the first change
+        case LoadResult::Ok:
+            break;  // shared with the cache until the first change
         case LoadResult::Missing:
             b.own = std::make_shared<Doc>();
             b.doc = b.own;
             break;
-        case LoadResult::Failed: b.loadError = errno ? errno : EIO; break;
+        case LoadResult::Failed:
+            b.loadError = errno ? errno : EIO;
+            break;
     }
 }
 

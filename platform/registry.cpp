@@ -242,7 +242,8 @@ bool load(const std::string& file, Store& s) {
         if (line.empty() || line == kHeader) continue;
         if (line[0] == '[') {
             auto close = line.rfind(']');
-            std::string path = normalizePath(decode(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
+            std::string path =
+                normalizePath(decode(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
             if (path.empty()) {
                 current = nullptr;
                 s.preamble.push_back(line);

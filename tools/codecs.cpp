@@ -12,45 +12,32 @@ namespace {
 
 const char kHexDigits[] = "0123456789ABCDEF";
 
-void appendEscape(std::string& out, char prefix, unsigned char byte)
-{
+void appendEscape(std::string& out, char prefix, unsigned char byte) {
     out += prefix;
     out += kHexDigits[byte >> 4];
     out += kHexDigits[byte & 0x0F];
 }
 
-int hexValue(unsigned char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
+int hexValue(unsigned char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return -1;
 }
 
-int upperHexValue(unsigned char c)
-{
-    if (c >= 'a' && c <= 'f')
-        return -1;
+int upperHexValue(unsigned char c) {
+    if (c >= 'a' && c <= 'f') return -1;
     return hexValue(c);
 }
 
 const char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-int base64Value(unsigned char c)
-{
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+')
-        return 62;
-    if (c == '/')
-        return 63;
+int base64Value(unsigned char c) {
+    if (c >= 'A' && c <= 'Z') return c - 'A';
+    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+    if (c >= '0' && c <= '9') return c - '0' + 52;
+    if (c == '+') return 62;
+    if (c == '/') return 63;
     return -1;
 }
 
@@ -63,29 +50,23 @@ const Entity kEntities[] = {
     {"nbsp", ' '}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"amp", '&'}, {"tilde", '~'}, {"circ", '^'},
 };
 
-bool startsWithNoCase(const std::string& text, std::size_t at, const char* name)
-{
+bool startsWithNoCase(const std::string& text, std::size_t at, const char* name) {
     const std::size_t n = std::strlen(name);
-    if (text.size() - at < n)
-        return false;
+    if (text.size() - at < n) return false;
     for (std::size_t i = 0; i < n; ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[at + i])) != static_cast<unsigned char>(name[i]))
-            return false;
+        if (std::tolower(static_cast<unsigned char>(text[at + i])) != static_cast<unsigned char>(name[i])) return false;
     }
     return true;
 }
 
 }  // namespace
 
-std::string urlEncode(const std::string& text, const std::string& extraChars)
-{
+std::string urlEncode(const std::string& text, const std::string& extraChars) {
     // Runs of plain characters are copied whole.
     struct Table {
         bool escaped[256];
-        Table()
-        {
-            for (int c = 0; c < 256; ++c)
-                escaped[c] = c < 0x20 || c > 0x7E || c == '%';
+        Table() {
+            for (int c = 0; c < 256; ++c) escaped[c] = c < 0x20 || c > 0x7E || c == '%';
         }
     };
     static const Table plainTable;
@@ -93,8 +74,7 @@ std::string urlEncode(const std::string& text, const std::string& extraChars)
     bool withExtra[256];
     if (!extraChars.empty()) {
         std::memcpy(withExtra, plainTable.escaped, sizeof withExtra);
-        for (char ch : extraChars)
-            withExtra[static_cast<unsigned char>(ch)] = true;
+        for (char ch : extraChars) withExtra[static_cast<unsigned char>(ch)] = true;
         escaped = withExtra;
     }
     std::string out;
@@ -103,8 +83,7 @@ std::string urlEncode(const std::string& text, const std::string& extraChars)
     std::size_t from = 0;
     for (std::size_t i = 0; i < n; ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
-        if (!escaped[c])
-            continue;
+        if (!escaped[c]) continue;
         out.append(text, from, i - from);
         appendEscape(out, '%', c);
         from = i + 1;
@@ -113,11 +92,9 @@ std::string urlEncode(const std::string& text, const std::string& extraChars)
     return out;
 }
 
-std::string urlDecode(const std::string& text)
-{
+std::string urlDecode(const std::string& text) {
     std::size_t percent = text.find('%');
-    if (percent == std::string::npos)
-        return text;
+    if (percent == std::string::npos) return text;
     std::string out;
     out.reserve(text.size());
     std::size_t from = 0;
@@ -138,8 +115,7 @@ std::string urlDecode(const std::string& text)
     return out;
 }
 
-std::string base64Encode(const void* bytes, std::size_t length)
-{
+std::string base64Encode(const void* bytes, std::size_t length) {
     const auto* in = static_cast<const unsigned char*>(bytes);
     std::string out;
     out.reserve(length / 3 * 4 + length / 57 * 2 + 4);
@@ -151,14 +127,12 @@ std::string base64Encode(const void* bytes, std::size_t length)
         out += kBase64Alphabet[(v >> 12) & 63];
         out += kBase64Alphabet[(v >> 6) & 63];
         out += kBase64Alphabet[v & 63];
-        if (++groups % 19 == 0)
-            out += "\r\n";
+        if (++groups % 19 == 0) out += "\r\n";
     }
     const std::size_t rest = length - i;
     if (rest > 0) {
         std::uint32_t v = std::uint32_t(in[i]) << 16;
-        if (rest == 2)
-            v |= std::uint32_t(in[i + 1]) << 8;
+        if (rest == 2) v |= std::uint32_t(in[i + 1]) << 8;
         out += kBase64Alphabet[(v >> 18) & 63];
         out += kBase64Alphabet[(v >> 12) & 63];
         out += rest == 2 ? kBase64Alphabet[(v >> 6) & 63] : '=';
@@ -167,23 +141,17 @@ std::string base64Encode(const void* bytes, std::size_t length)
     return out;
 }
 
-std::string base64Encode(const std::string& bytes)
-{
-    return base64Encode(bytes.data(), bytes.size());
-}
+std::string base64Encode(const std::string& bytes) { return base64Encode(bytes.data(), bytes.size()); }
 
-std::string base64Decode(const std::string& text, bool* badInput)
-{
+std::string base64Decode(const std::string& text, bool* badInput) {
     bool bad = false;
     std::string out;
     out.reserve(text.size() / 4 * 3 + 3);
     std::uint32_t acc = 0;
     int count = 0;
     for (char ch : text) {
-        if (ch == '=')
-            break;
-        if (ch == '\r' || ch == '\n')
-            continue;
+        if (ch == '=') break;
+        if (ch == '\r' || ch == '\n') continue;
         const int v = base64Value(static_cast<unsigned char>(ch));
         if (v < 0) {
             bad = true;
@@ -204,13 +172,11 @@ std::string base64Decode(const std::string& text, bool* badInput)
         out += static_cast<char>((acc >> 10) & 0xFF);
         out += static_cast<char>((acc >> 2) & 0xFF);
     }
-    if (badInput)
-        *badInput = bad;
+    if (badInput) *badInput = bad;
     return out;
 }
 
-std::string quotedPrintableEncode(const std::string& text)
-{
+std::string quotedPrintableEncode(const std::string& text) {
     std::string out;
     out.reserve(text.size() + text.size() / 8);
     std::size_t column = 0;
@@ -229,14 +195,12 @@ std::string quotedPrintableEncode(const std::string& text)
             appendEscape(out, '=', c);
             column += 2;
         }
-        if (c == 0x0A)
-            column = 0;
+        if (c == 0x0A) column = 0;
     }
     return out;
 }
 
-std::string quotedPrintableDecode(const std::string& text, bool* badInput)
-{
+std::string quotedPrintableDecode(const std::string& text, bool* badInput) {
     bool bad = false;
     std::string out;
     out.reserve(text.size());
@@ -261,40 +225,32 @@ std::string quotedPrintableDecode(const std::string& text, bool* badInput)
             bad = true;  // the '=' is dropped; what follows is read as text
         }
     }
-    if (badInput)
-        *badInput = bad;
+    if (badInput) *badInput = bad;
     return out;
 }
 
-std::string decodeMimeHeaderWord(const std::string& header)
-{
+std::string decodeMimeHeaderWord(const std::string& header) {
     std::string text = header;
-    if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0)
-        text.resize(text.size() - 2);
+    if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0) text.resize(text.size() - 2);
     const std::size_t first = text.find_first_not_of(' ');
     text.erase(0, first == std::string::npos ? text.size() : first);
 
     const std::size_t start = text.find("=?");
-    if (start == std::string::npos)
-        return header;
+    if (start == std::string::npos) return header;
     const std::size_t charsetEnd = text.find('?', start + 2);
-    if (charsetEnd == std::string::npos || charsetEnd + 2 >= text.size() || text[charsetEnd + 2] != '?')
-        return header;
+    if (charsetEnd == std::string::npos || charsetEnd + 2 >= text.size() || text[charsetEnd + 2] != '?') return header;
     const char encoding = static_cast<char>(std::toupper(static_cast<unsigned char>(text[charsetEnd + 1])));
-    if (encoding != 'Q' && encoding != 'B')
-        return header;
+    if (encoding != 'Q' && encoding != 'B') return header;
     const std::size_t dataStart = charsetEnd + 3;
     const std::size_t end = text.find("?=", dataStart);
-    if (end == std::string::npos)
-        return header;
+    if (end == std::string::npos) return header;
 
     const std::string data = text.substr(dataStart, end - dataStart);
     const std::string decoded = encoding == 'Q' ? quotedPrintableDecode(data) : base64Decode(data);
     return text.substr(0, start) + decoded + text.substr(end + 2);
 }
 
-std::string encodeHtmlEntities(const std::string& text, const char* chars)
-{
+std::string encodeHtmlEntities(const std::string& text, const char* chars) {
     std::string out;
     out.reserve(text.size());
     for (char ch : text) {
@@ -319,29 +275,24 @@ std::string encodeHtmlEntities(const std::string& text, const char* chars)
     return out;
 }
 
-std::string decodeHtmlEntities(const std::string& text)
-{
+std::string decodeHtmlEntities(const std::string& text) {
     std::string out = text;
     decodeHtmlEntitiesInPlace(out);
     return out;
 }
 
-void decodeHtmlEntitiesInPlace(std::string& text)
-{
+void decodeHtmlEntitiesInPlace(std::string& text) {
     // Every replacement is shorter than its entity, so the decoded text is
     // written over the text behind the point being read (out <= pos).
     std::size_t out = text.find('&');
-    if (out == std::string::npos)
-        return;
+    if (out == std::string::npos) return;
     std::size_t pos = out;
     while (pos < text.size()) {
         const std::size_t amp = text.find('&', pos);
         const std::size_t stop = amp == std::string::npos ? text.size() : amp;
-        if (out != pos)
-            std::memmove(text.data() + out, text.data() + pos, stop - pos);
+        if (out != pos) std::memmove(text.data() + out, text.data() + pos, stop - pos);
         out += stop - pos;
-        if (amp == std::string::npos)
-            break;
+        if (amp == std::string::npos) break;
         pos = amp + 1;
         const Entity* match = nullptr;
         // Most '&' in text start no entity: only a first letter that some
@@ -365,37 +316,44 @@ void decodeHtmlEntitiesInPlace(std::string& text)
         }
         text[out++] = match->character;
         pos = end;
-        if (pos < text.size() && text[pos] == ';')
-            ++pos;
+        if (pos < text.size() && text[pos] == ';') ++pos;
     }
     text.resize(out);
 }
 
-std::string escapeHtml(std::string_view text)
-{
+std::string escapeHtml(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out.push_back(c);
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out.push_back(c);
         }
     }
     return out;
 }
 
-void parseQueryString(const std::string& text, std::map<std::string, std::string>& params)
-{
+void parseQueryString(const std::string& text, std::map<std::string, std::string>& params) {
     std::size_t pos = 0;
     const std::size_t n = text.size();
     while (pos < n && text[pos] != ' ') {
         const std::size_t keyEnd = std::min(text.find_first_of("=& ", pos), n);
-        if (keyEnd == pos)
-            return;
+        if (keyEnd == pos) return;
         const std::string key = text.substr(pos, keyEnd - pos);
         if (keyEnd == n || text[keyEnd] == ' ') {
             params.emplace(key, std::string());
@@ -409,38 +367,28 @@ void parseQueryString(const std::string& text, std::map<std::string, std::string
         const std::size_t valueStart = keyEnd + 1;
         const std::size_t valueEnd = std::min(text.find_first_of("& ", valueStart), n);
         params.emplace(key, text.substr(valueStart, valueEnd - valueStart));
-        if (valueEnd == n || text[valueEnd] == ' ')
-            return;
+        if (valueEnd == n || text[valueEnd] == ' ') return;
         pos = valueEnd + 1;
     }
 }
 
-std::string::size_type findNoCase(const std::string& text, const std::string& pattern)
-{
+std::string::size_type findNoCase(const std::string& text, const std::string& pattern) {
     auto upper = [](std::string s) {
-        for (char& c : s)
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         return s;
     };
     return upper(text).find(upper(pattern));
 }
 
-void replaceNonAsciiChars(std::string& text)
-{
-    replaceNonAsciiChars(text.data(), text.size());
+void replaceNonAsciiChars(std::string& text) { replaceNonAsciiChars(text.data(), text.size()); }
+
+void replaceNonAsciiChars(char* text) {
+    if (text) replaceNonAsciiChars(text, std::strlen(text));
 }
 
-void replaceNonAsciiChars(char* text)
-{
-    if (text)
-        replaceNonAsciiChars(text, std::strlen(text));
-}
-
-void replaceNonAsciiChars(char* bytes, std::size_t length)
-{
+void replaceNonAsciiChars(char* bytes, std::size_t length) {
     for (std::size_t i = 0; i < length; ++i) {
-        if (static_cast<unsigned char>(bytes[i]) >= 0x80)
-            bytes[i] = '?';
+        if (static_cast<unsigned char>(bytes[i]) >= 0x80) bytes[i] = '?';
     }
 }
 

@@ -18,10 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool isSeparator(char c)
-{
-    return c == '/' || c == '\\';
-}
+bool isSeparator(char c) { return c == '/' || c == '\\'; }
 
 struct SplitPath {
     std::string drive;
@@ -30,8 +27,7 @@ struct SplitPath {
     std::string ext;
 };
 
-SplitPath splitPath(const std::string& path)
-{
+SplitPath splitPath(const std::string& path) {
     SplitPath parts;
     std::size_t pos = 0;
     if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
@@ -40,8 +36,7 @@ SplitPath splitPath(const std::string& path)
     }
     std::size_t lastSep = std::string::npos;
     for (std::size_t i = pos; i < path.size(); ++i) {
-        if (isSeparator(path[i]))
-            lastSep = i;
+        if (isSeparator(path[i])) lastSep = i;
     }
     if (lastSep != std::string::npos) {
         parts.dir = path.substr(pos, lastSep + 1 - pos);
@@ -58,131 +53,101 @@ SplitPath splitPath(const std::string& path)
     return parts;
 }
 
-std::string joinPath(const SplitPath& parts)
-{
+std::string joinPath(const SplitPath& parts) {
     std::string path = parts.drive + parts.dir;
-    if (!parts.dir.empty() && !isSeparator(parts.dir.back()))
-        path += '/';
+    if (!parts.dir.empty() && !isSeparator(parts.dir.back())) path += '/';
     path += parts.name;
     if (!parts.ext.empty()) {
-        if (parts.ext.front() != '.')
-            path += '.';
+        if (parts.ext.front() != '.') path += '.';
         path += parts.ext;
     }
     return path;
 }
 
-std::string withForwardSlashes(std::string path)
-{
+std::string withForwardSlashes(std::string path) {
     for (char& c : path) {
-        if (c == '\\')
-            c = '/';
+        if (c == '\\') c = '/';
     }
     return path;
 }
 
 }  // namespace
 
-bool isFile(const std::string& path)
-{
+bool isFile(const std::string& path) {
     std::error_code ec;
     const auto status = fs::status(path, ec);
     return !ec && fs::exists(status) && !fs::is_directory(status);
 }
 
-bool isDirectory(const std::string& path)
-{
+bool isDirectory(const std::string& path) {
     std::error_code ec;
     return fs::is_directory(path, ec) && !ec;
 }
 
-bool getFileSize(const std::string& path, std::uint64_t& size)
-{
+bool getFileSize(const std::string& path, std::uint64_t& size) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return false;
+    if (::stat(path.c_str(), &st) != 0) return false;
     size = static_cast<std::uint64_t>(st.st_size);
     return true;
 }
 
-bool copyFile(const std::string& source, const std::string& destination)
-{
+bool copyFile(const std::string& source, const std::string& destination) {
     std::ifstream in(source, std::ios::binary);
-    if (!in)
-        return false;
+    if (!in) return false;
     std::ostringstream contents;
     contents << in.rdbuf();
-    if (in.bad())
-        return false;
+    if (in.bad()) return false;
     return platform::files::atomicWriteFile(destination, contents.str());
 }
 
-bool isFileInDirectory(const std::string& file, const std::string& directory)
-{
+bool isFileInDirectory(const std::string& file, const std::string& directory) {
     const std::string fileDir = getDirectoryOf(file);
     std::error_code ec;
     const fs::path a = fs::canonical(withForwardSlashes(fileDir.empty() ? std::string(".") : fileDir), ec);
-    if (ec)
-        return false;
+    if (ec) return false;
     const fs::path b = fs::canonical(withForwardSlashes(directory), ec);
-    if (ec)
-        return false;
+    if (ec) return false;
     return a == b;
 }
 
-std::string getDirectoryOf(const std::string& path)
-{
+std::string getDirectoryOf(const std::string& path) {
     const SplitPath parts = splitPath(path);
     return parts.drive + parts.dir;
 }
 
-std::string getFileBaseName(const std::string& path)
-{
-    return splitPath(path).name;
-}
+std::string getFileBaseName(const std::string& path) { return splitPath(path).name; }
 
-std::string getFileName(const std::string& path)
-{
+std::string getFileName(const std::string& path) {
     const SplitPath parts = splitPath(path);
     return parts.name + parts.ext;
 }
 
-std::string removeFileExtension(const std::string& path)
-{
+std::string removeFileExtension(const std::string& path) {
     SplitPath parts = splitPath(path);
     parts.ext.clear();
     return joinPath(parts);
 }
 
-std::string getFileExtension(const std::string& path)
-{
-    return splitPath(path).ext;
-}
+std::string getFileExtension(const std::string& path) { return splitPath(path).ext; }
 
-std::string replaceFileExtension(const std::string& path, const std::string& extension)
-{
+std::string replaceFileExtension(const std::string& path, const std::string& extension) {
     SplitPath parts = splitPath(path);
     parts.ext = extension;
     return joinPath(parts);
 }
 
-std::string makeAbsolutePath(const std::string& directory, const std::string& path)
-{
+std::string makeAbsolutePath(const std::string& directory, const std::string& path) {
     const bool hasDrive = path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]));
-    if (hasDrive || (!path.empty() && isSeparator(path.front())) || directory.empty())
-        return path;
-    if (isSeparator(directory.back()))
-        return directory + path;
+    if (hasDrive || (!path.empty() && isSeparator(path.front())) || directory.empty()) return path;
+    if (isSeparator(directory.back())) return directory + path;
     return directory + "/" + path;
 }
 
-std::string getWin32ErrorText()
-{
+std::string getWin32ErrorText() {
     const int code = errno;
     if (code != 0) {
         const std::string text = platform::files::errorText(code);
-        if (!text.empty())
-            return text;
+        if (!text.empty()) return text;
     }
     char buf[32];
     std::snprintf(buf, sizeof buf, "WIN32 error %08lX", static_cast<unsigned long>(static_cast<unsigned>(code)));

@@ -51,8 +51,7 @@ long transferTimeLeftMs(const InternetSession& session, const std::string& shown
         t_timeBound.deadline = now + std::chrono::milliseconds(whole);
         return whole;
     }
-    const long long left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(t_timeBound.deadline - now).count();
+    const long long left = std::chrono::duration_cast<std::chrono::milliseconds>(t_timeBound.deadline - now).count();
     if (left <= 0) throw std::runtime_error("Timed out reading the URL: " + shown);
     return static_cast<long>(std::min<long long>(left, whole));
 }
@@ -270,9 +269,8 @@ constexpr long kMaxFollowedRedirects = 10;
 
 // One GET; throws on transport failures. Returns the status code.
 int performGet(InternetSession& session, const std::string& url, const std::string& shown, const std::string& host,
-               const std::string* lastModified,
-               const std::string* etag, bool forceDownload, const HttpAuth* siteAuth, const HttpAuth* proxyAuth,
-               bool followRedirects, Transfer& t) {
+               const std::string* lastModified, const std::string* etag, bool forceDownload, const HttpAuth* siteAuth,
+               const HttpAuth* proxyAuth, bool followRedirects, Transfer& t) {
     Request req;
     if (!req.easy) throw std::runtime_error("Can't open request: host=" + host + " ; urlPath=" + shown);
     CURL* e = req.easy;
@@ -362,8 +360,7 @@ int performGet(InternetSession& session, const std::string& url, const std::stri
         // its own, but is ready at once).
         curl_off_t pretransfer = 0;
         curl_easy_getinfo(e, CURLINFO_PRETRANSFER_TIME_T, &pretransfer);
-        if (code == 0 && pretransfer <= 0)
-            throw std::runtime_error("Timed out connecting to host: " + host);
+        if (code == 0 && pretransfer <= 0) throw std::runtime_error("Timed out connecting to host: " + host);
         throw std::runtime_error("Timed out reading the URL: " + shown);
     }
     // libcurl gives up on a response header beyond its size limit with an
@@ -549,8 +546,8 @@ void readUrl(InternetSession& session, const std::string& url, std::string& body
     readUrl(session, url, nullptr, nullptr, false, nullptr, nullptr, nullptr, nullptr, nullptr, body);
 }
 
-int postUrl(InternetSession& session, const std::string& url, const std::string& contentType,
-            const std::string& body, std::string* statusText, std::string& reply) {
+int postUrl(InternetSession& session, const std::string& url, const std::string& contentType, const std::string& body,
+            std::string* statusText, std::string& reply) {
     using Step = HttpTransferError::Step;
     const std::string shown = maskUrlCredentials(url);
     ORVAN_LOG(logGroupInternetDownloads()) << "Posting to URL: " << shown << std::endl;

@@ -141,8 +141,8 @@ private:
 // handle of its own. No redirect is followed. Returns the status code and
 // the answer's body, whatever the status; statusText (may be null) receives
 // the status text. Throws HttpTransferError.
-int postUrl(InternetSession& session, const std::string& url, const std::string& contentType,
-            const std::string& body, std::string* statusText, std::string& reply);
+int postUrl(InternetSession& session, const std::string& url, const std::string& contentType, const std::string& body,
+            std::string* statusText, std::string& reply);
 
 // The short form: no validators, no forced download, no credentials, no
 // status, status text or location.

@@ -68,15 +68,15 @@ bool copyIniSection(const std::string& srcFile, const std::string& srcSection, c
 
 // Appends the values of <stem>N, N = firstIndex, firstIndex+1, ..., up to the
 // first empty one.
-void getIndexedIniList(const std::string& iniFile, const std::string& section, const std::string& stem,
-                       int firstIndex, bool trim, std::vector<std::string>& list);
+void getIndexedIniList(const std::string& iniFile, const std::string& section, const std::string& stem, int firstIndex,
+                       bool trim, std::vector<std::string>& list);
 std::vector<std::string> getIndexedIniList(const std::string& iniFile, const std::string& section,
                                            const std::string& stem, int firstIndex, bool trim);
 // Writes item i as <stem>(firstIndex + i), after deleting the section when
 // clearSection is set. Returns the number of items written, or -1 when the
 // file could not be written.
-int writeIndexedList(const std::string& iniFile, const std::string& section, const std::string& stem,
-                     int firstIndex, const std::vector<std::string>& list, bool clearSection);
+int writeIndexedList(const std::string& iniFile, const std::string& section, const std::string& stem, int firstIndex,
+                     const std::vector<std::string>& list, bool clearSection);
 // Deletes <stem>N keys from firstIndex up to the first empty one; false when
 // the file could not be written.
 bool deleteIndexedIniKeys(const std::string& iniFile, const std::string& section, const std::string& stem,

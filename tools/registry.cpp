@@ -33,9 +33,15 @@ struct TypeEntry {
 
 // A type looks up the first row that matches.
 const TypeEntry kTypes[] = {
-    {3, "REG_BINARY"},        {4, "REG_DWORD"},     {4, "REG_DWORD_LITTLE_ENDIAN"},
-    {5, "REG_DWORD_BIG_ENDIAN"}, {2, "REG_EXPAND_SZ"}, {6, "REG_LINK"},
-    {7, "REG_MULTI_SZ"},      {0, "REG_NONE"},      {8, "REG_RESOURCE_LIST"},
+    {3, "REG_BINARY"},
+    {4, "REG_DWORD"},
+    {4, "REG_DWORD_LITTLE_ENDIAN"},
+    {5, "REG_DWORD_BIG_ENDIAN"},
+    {2, "REG_EXPAND_SZ"},
+    {6, "REG_LINK"},
+    {7, "REG_MULTI_SZ"},
+    {0, "REG_NONE"},
+    {8, "REG_RESOURCE_LIST"},
     {1, "REG_SZ"},
 };
 
@@ -48,12 +54,17 @@ std::atomic<CRegistry*> g_replacement{nullptr};
 
 long resultFromErrno(int err) {
     switch (err) {
-        case ENOENT: return kRegFileNotFound;
-        case ENOTEMPTY: return kRegKeyHasSubKeys;
-        case EINVAL: return kRegInvalidParameter;
+        case ENOENT:
+            return kRegFileNotFound;
+        case ENOTEMPTY:
+            return kRegKeyHasSubKeys;
+        case EINVAL:
+            return kRegInvalidParameter;
         case EACCES:
-        case EPERM: return kRegAccessDenied;
-        default: return kRegWriteFault;
+        case EPERM:
+            return kRegAccessDenied;
+        default:
+            return kRegWriteFault;
     }
 }
 
@@ -146,9 +157,7 @@ CRegistry& getRegistry() {
     return replacement ? *replacement : registry;
 }
 
-CRegistry* setRegistry(CRegistry* registry) {
-    return g_replacement.exchange(registry);
-}
+CRegistry* setRegistry(CRegistry* registry) { return g_replacement.exchange(registry); }
 
 bool CRegistry::openKey(std::unique_ptr<CRegistryKey>& key, const std::string& path, std::uint32_t access,
                         bool create) {

@@ -58,10 +58,10 @@ constexpr std::uint32_t kRegResourceList = 8;
 // Result codes kept by the operations.
 enum RegistryResult : long {
     kRegSuccess = 0,
-    kRegFileNotFound = 2,     // no such key or value
-    kRegAccessDenied = 5,     // the key was not opened with the access the call needs
-    kRegInvalidHandle = 6,    // the key is not open
-    kRegWriteFault = 29,      // the store could not be written
+    kRegFileNotFound = 2,   // no such key or value
+    kRegAccessDenied = 5,   // the key was not opened with the access the call needs
+    kRegInvalidHandle = 6,  // the key is not open
+    kRegWriteFault = 29,    // the store could not be written
     kRegInvalidParameter = 87,
     kRegMoreData = 234,       // the buffer is too small; the size says how much is needed
     kRegNoMoreItems = 259,    // enumeration index past the end

@@ -20,10 +20,14 @@ std::string lower(std::string text) {
 std::string oneLine(const std::string& text) {
     std::string out;
     for (const char c : text) {
-        if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else if (c == '\\') out += "\\\\";
-        else out += c;
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\\')
+            out += "\\\\";
+        else
+            out += c;
     }
     return out;
 }
@@ -73,11 +77,16 @@ bool writeAutoStartEntry(const std::string& appName, const std::string& program,
         error = code.message();
         return false;
     }
-    const std::string contents = "[Desktop Entry]\n"
-                                 "Type=Application\n"
-                                 "Name=" + oneLine(appName) + "\n"
-                                 "Exec=" + desktopEntryExec(program) + "\n"
-                                 "Terminal=false\n";
+    const std::string contents =
+        "[Desktop Entry]\n"
+        "Type=Application\n"
+        "Name=" +
+        oneLine(appName) +
+        "\n"
+        "Exec=" +
+        desktopEntryExec(program) +
+        "\n"
+        "Terminal=false\n";
     if (platform::files::atomicWriteFile(path, contents)) return true;
     error = platform::files::lastErrorText();
     return false;

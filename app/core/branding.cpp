@@ -28,34 +28,28 @@ const char kBrandingSection[] = "Branding";
 // gives that address (name.rss, name-1.rss, ...) that holds the address,
 // else the first free name. Re-creating a permanent feed at every start
 // must find its file again, not add a copy next to it.
-std::string findBrandedChannelFile(const std::string& channelsDir, const std::string& url)
-{
+std::string findBrandedChannelFile(const std::string& channelsDir, const std::string& url) {
     const std::string base = joinPath(channelsDir, channels::makeChannelFileName(url));
     for (unsigned counter = 0;; ++counter) {
         const std::string path = base + (counter ? "-" + std::to_string(counter) : std::string()) + ".rss";
-        if (!tools::isFile(path))
-            return path;
-        if (compareNoCase(tools::getIniString(path, kConfigSection, "RssChannelUrl", "", true), url) == 0)
-            return path;
+        if (!tools::isFile(path)) return path;
+        if (compareNoCase(tools::getIniString(path, kConfigSection, "RssChannelUrl", "", true), url) == 0) return path;
     }
 }
 
 }  // namespace
 
-const crypto::Blowfish& brandingCipher()
-{
+const crypto::Blowfish& brandingCipher() {
     static const crypto::Blowfish cipher(kBrandingKey, sizeof kBrandingKey);
     return cipher;
 }
 
-BrandingConfig& BrandingConfig::instance()
-{
+BrandingConfig& BrandingConfig::instance() {
     static BrandingConfig config;
     return config;
 }
 
-void BrandingConfig::load(const std::string& iniFile)
-{
+void BrandingConfig::load(const std::string& iniFile) {
     loaded_ = true;
     clientName_ = tools::getIniString(iniFile, kConfigSection, "ClientName", "", true);
     clientHomeUrl_ = tools::getIniString(iniFile, kConfigSection, "ClientHomeUrl", "", true);
@@ -72,47 +66,38 @@ void BrandingConfig::load(const std::string& iniFile)
 }
 
 void BrandingConfig::loadUserTools(const std::string& iniFile, const std::string& sectionStem,
-                                   std::vector<std::unique_ptr<UserTool>>& tools)
-{
+                                   std::vector<std::unique_ptr<UserTool>>& tools) {
     for (int n = 1;; ++n) {
         auto tool = UserTool::createFromIni(iniFile, sectionStem + " " + std::to_string(n));
-        if (!tool)
-            return;
+        if (!tool) return;
         tools.push_back(std::move(tool));
     }
 }
 
-void BrandingConfig::createAutoChannels(const std::vector<std::string>& feedUrls, const std::string& channelsDir)
-{
+void BrandingConfig::createAutoChannels(const std::vector<std::string>& feedUrls, const std::string& channelsDir) {
     for (const auto& url : feedUrls)
         tools::writeIniString(findBrandedChannelFile(channelsDir, url), kConfigSection, "RssChannelUrl", url);
 }
 
-bool BrandingConfig::isPermanentFeedUrl(const std::string& url) const
-{
+bool BrandingConfig::isPermanentFeedUrl(const std::string& url) const {
     for (const auto& permanent : permanentFeedUrls_) {
-        if (compareNoCase(permanent, url) == 0)
-            return true;
+        if (compareNoCase(permanent, url) == 0) return true;
     }
     return false;
 }
 
-void loadBrandingConfig(const std::string& path, const std::string& channelsDir, BrandingConfig& config)
-{
-    if (!tools::isFile(path))
-        return;
+void loadBrandingConfig(const std::string& path, const std::string& channelsDir, BrandingConfig& config) {
+    if (!tools::isFile(path)) return;
     std::ifstream in(path, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        throw std::runtime_error("Can't read the branding file " + path + ".");
+    if (in.bad()) throw std::runtime_error("Can't read the branding file " + path + ".");
     brandingCipher().decrypt(bytes.data(), bytes.size(), bytes.data());
 
     tools::TempFile plain(".ini");
     plain.open();
     plain.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     plain.close();
-    if (!plain)
-        throw std::runtime_error("Can't write the deciphered branding file.");
+    if (!plain) throw std::runtime_error("Can't write the deciphered branding file.");
 
     if (g_startupGroup.isEnabled()) {
         std::stringstream text(bytes);
@@ -128,8 +113,7 @@ void loadBrandingConfig(const std::string& path, const std::string& channelsDir,
     BrandingConfig::createAutoChannels(config.getPermanentFeedUrls(), channelsDir);
 }
 
-void saveBrandingDetails(const std::string& globalIniFile, const BrandingConfig& config)
-{
+void saveBrandingDetails(const std::string& globalIniFile, const BrandingConfig& config) {
     platform::profile::WriteBatch batch(globalIniFile);
     tools::deleteIniSection(globalIniFile, kBrandingSection);
     if (config.isLoaded()) {
@@ -142,8 +126,7 @@ void saveBrandingDetails(const std::string& globalIniFile, const BrandingConfig&
     batch.commit();
 }
 
-std::string encipherBranding(const std::string& plainText)
-{
+std::string encipherBranding(const std::string& plainText) {
     std::string bytes(plainText.size(), '\0');
     brandingCipher().encrypt(plainText.data(), plainText.size(), bytes.data());
     return bytes;

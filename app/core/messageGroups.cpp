@@ -18,17 +18,8 @@ std::map<unsigned, std::string> g_channelCategoryCommands;
 std::map<unsigned, const UserTool*> g_userToolCommands;
 }  // namespace
 
-std::map<unsigned, ChannelHookCommand>& channelHookCommandTable()
-{
-    return g_channelHookCommands;
-}
+std::map<unsigned, ChannelHookCommand>& channelHookCommandTable() { return g_channelHookCommands; }
 
-std::map<unsigned, std::string>& channelCategoryCommandTable()
-{
-    return g_channelCategoryCommands;
-}
+std::map<unsigned, std::string>& channelCategoryCommandTable() { return g_channelCategoryCommands; }
 
-std::map<unsigned, const UserTool*>& userToolCommandTable()
-{
-    return g_userToolCommands;
-}
+std::map<unsigned, const UserTool*>& userToolCommandTable() { return g_userToolCommands; }

@@ -16,16 +16,16 @@ class ChannelHook;
 }
 class UserTool;
 
-extern CMessageGroup g_channelEventsGroup;            // "ChannelEvents"
-extern CMessageGroup g_notificationRequestQueueGroup; // "NotificationRequestQueue"
-extern CMessageGroup g_viewedFeedItemsGroup;          // "ViewedFeedItems"
-extern CMessageGroup g_uiEventsGroup;                 // "UiEvents"
-extern CMessageGroup g_startupGroup;                  // "Startup"
-extern CMessageGroup g_shutdownGroup;                 // "Shutdown"
-extern CMessageGroup g_channelHookCallbacksGroup;     // "ChannelHookCallbacks"
-extern CMessageGroup g_importViewedUrlsGroup;         // "ImportViewedUrls"
-extern CMessageGroup g_channelFiltersGroup;           // "ChannelFilters"
-extern CMessageGroup g_myChannelsSortingGroup;        // "MyChannelsSorting"
+extern CMessageGroup g_channelEventsGroup;             // "ChannelEvents"
+extern CMessageGroup g_notificationRequestQueueGroup;  // "NotificationRequestQueue"
+extern CMessageGroup g_viewedFeedItemsGroup;           // "ViewedFeedItems"
+extern CMessageGroup g_uiEventsGroup;                  // "UiEvents"
+extern CMessageGroup g_startupGroup;                   // "Startup"
+extern CMessageGroup g_shutdownGroup;                  // "Shutdown"
+extern CMessageGroup g_channelHookCallbacksGroup;      // "ChannelHookCallbacks"
+extern CMessageGroup g_importViewedUrlsGroup;          // "ImportViewedUrls"
+extern CMessageGroup g_channelFiltersGroup;            // "ChannelFilters"
+extern CMessageGroup g_myChannelsSortingGroup;         // "MyChannelsSorting"
 
 // One channel-hook command of a dynamic menu: the hook and the command's name.
 struct ChannelHookCommand {

@@ -10,5 +10,5 @@ std::atomic<NotificationSink*> g_sink{&g_silentSink};
 
 void setNotificationSink(NotificationSink* sink) { g_sink.store(sink != nullptr ? sink : &g_silentSink); }
 NotificationSink& getNotificationSink() { return *g_sink.load(); }
-const seams::Registration g_notificationSinkSeam("NotificationSink", [] { return g_sink.load() != &g_silentSink; },
-                                                 [] { setNotificationSink(nullptr); });
+const seams::Registration g_notificationSinkSeam(
+    "NotificationSink", [] { return g_sink.load() != &g_silentSink; }, [] { setNotificationSink(nullptr); });

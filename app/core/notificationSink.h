@@ -17,8 +17,8 @@ public:
     virtual ~NotificationSink() = default;
     // One new item of a channel that does not consolidate.
     virtual void queueNewFeedItem(const std::string& channelName, const std::string& text, channels::Channel* channel,
-                                  const std::string& itemId, const std::string& itemUrl,
-                                  const std::string& itemTitle, int consolidationIndex) {
+                                  const std::string& itemId, const std::string& itemUrl, const std::string& itemTitle,
+                                  int consolidationIndex) {
         (void)channelName, (void)text, (void)channel, (void)itemId, (void)itemUrl, (void)itemTitle,
             (void)consolidationIndex;
     }

@@ -37,61 +37,46 @@ struct ResetEntry {
     std::string name;
     void (*reset)();
 };
-std::mutex& resetsLock()
-{
+std::mutex& resetsLock() {
     static std::mutex lock;
     return lock;
 }
 // Filled by the registrations at namespace scope, before main.
-std::vector<ResetEntry>& resets()
-{
+std::vector<ResetEntry>& resets() {
     static std::vector<ResetEntry> entries;
     return entries;
 }
 
-std::string slashed(std::string path)
-{
+std::string slashed(std::string path) {
     for (char& c : path) {
-        if (c == '\\')
-            c = '/';
+        if (c == '\\') c = '/';
     }
     return path;
 }
 
 }  // namespace
 
-channels::ChannelManager* getChannelManager()
-{
-    return g_channelManager.load();
-}
+channels::ChannelManager* getChannelManager() { return g_channelManager.load(); }
 
-void setChannelManager(channels::ChannelManager* manager)
-{
-    g_channelManager.store(manager);
-}
+void setChannelManager(channels::ChannelManager* manager) { g_channelManager.store(manager); }
 
-channels::Channel* findChannel(const std::string& channelFilename)
-{
+channels::Channel* findChannel(const std::string& channelFilename) {
     channels::ChannelManager* manager = getChannelManager();
-    if (!manager)
-        return nullptr;
+    if (!manager) return nullptr;
     const std::string wanted = slashed(channelFilename);
     SharedLockGuard lock(&manager->getLock(), __FILE__, __LINE__);
     for (channels::Channel* channel : manager->getChannels()) {
-        if (slashed(channel->getConfigFilename()) == wanted)
-            return channel;
+        if (slashed(channel->getConfigFilename()) == wanted) return channel;
     }
     return nullptr;
 }
 
-BrowseStartDirs& browseStartDirs()
-{
+BrowseStartDirs& browseStartDirs() {
     static BrowseStartDirs dirs;
     return dirs;
 }
 
-void initBrowseStartDirs()
-{
+void initBrowseStartDirs() {
     const ProgramPaths& p = programPaths();
     BrowseStartDirs& d = browseStartDirs();
     d.soundAndImage = p.programDir;
@@ -101,46 +86,36 @@ void initBrowseStartDirs()
     d.reportOutput = p.reportsDir;
 }
 
-std::map<std::string, std::unique_ptr<tools::TempFile>>& contextMenuFiles()
-{
+std::map<std::string, std::unique_ptr<tools::TempFile>>& contextMenuFiles() {
     static std::map<std::string, std::unique_ptr<tools::TempFile>> files;
     return files;
 }
 
-StartupFlags& startupFlags()
-{
+StartupFlags& startupFlags() {
     static StartupFlags flags;
     return flags;
 }
 
-void noteMouseButton(int code, MouseButtonEvent event)
-{
-    if (code < 0)
-        return;
+void noteMouseButton(int code, MouseButtonEvent event) {
+    if (code < 0) return;
     if (event == MouseButtonEvent::LeftDown)
         g_leftButtonDown = true;
     else if (event == MouseButtonEvent::LeftUp)
         g_leftButtonDown = false;
 }
 
-bool isLeftButtonDown()
-{
-    return g_leftButtonDown.load();
-}
+bool isLeftButtonDown() { return g_leftButtonDown.load(); }
 
-int makeModifierKeyState(bool shift, bool ctrl, bool alt)
-{
+int makeModifierKeyState(bool shift, bool ctrl, bool alt) {
     return (shift ? ModShift : 0) | (ctrl ? ModCtrl : 0) | (alt ? ModAlt : 0);
 }
 
-void setModifierKeyReader(std::function<int()> reader)
-{
+void setModifierKeyReader(std::function<int()> reader) {
     std::lock_guard<std::mutex> guard(g_readerMutex);
     g_modifierKeyReader = std::move(reader);
 }
 
-int getModifierKeyState()
-{
+int getModifierKeyState() {
     std::function<int()> reader;
     {
         std::lock_guard<std::mutex> guard(g_readerMutex);
@@ -149,22 +124,19 @@ int getModifierKeyState()
     return reader ? reader() : 0;
 }
 
-ProgramObjectReset::ProgramObjectReset(const char* name, void (*reset)())
-{
+ProgramObjectReset::ProgramObjectReset(const char* name, void (*reset)()) {
     std::lock_guard<std::mutex> guard(resetsLock());
     resets().push_back({name, reset});
 }
 
-void resetProgramObjectsForTests()
-{
+void resetProgramObjectsForTests() {
     std::vector<ResetEntry> registered;
     {
         std::lock_guard<std::mutex> guard(resetsLock());
         registered = resets();
     }
     // The window layer's first: its hooks may read what follows.
-    for (const ResetEntry& entry : registered)
-        entry.reset();
+    for (const ResetEntry& entry : registered) entry.reset();
 
     // The options' template goes with its holder.
     GlobalOptions::instance().DefaultDesktopSettings.reset();
@@ -187,15 +159,10 @@ void resetProgramObjectsForTests()
     setMessageLog(nullptr);
 }
 
-BackgroundThread::~BackgroundThread()
-{
-    stop();
-}
+BackgroundThread::~BackgroundThread() { stop(); }
 
-void BackgroundThread::start()
-{
-    if (thread_.joinable())
-        return;
+void BackgroundThread::start() {
+    if (thread_.joinable()) return;
     {
         std::lock_guard<std::mutex> guard(mutex_);
         stopRequested_ = false;
@@ -203,10 +170,8 @@ void BackgroundThread::start()
     thread_ = std::thread([this] { run(); });
 }
 
-void BackgroundThread::stop()
-{
-    if (!thread_.joinable())
-        return;
+void BackgroundThread::stop() {
+    if (!thread_.joinable()) return;
     {
         std::lock_guard<std::mutex> guard(mutex_);
         stopRequested_ = true;
@@ -215,9 +180,7 @@ void BackgroundThread::stop()
     thread_.join();
 }
 
-void BackgroundThread::run()
-{
+void BackgroundThread::run() {
     std::unique_lock<std::mutex> lock(mutex_);
-    while (!event_.wait_for(lock, std::chrono::milliseconds(5000), [this] { return stopRequested_; }))
-        ++timeouts_;
+    while (!event_.wait_for(lock, std::chrono::milliseconds(5000), [this] { return stopRequested_; })) ++timeouts_;
 }

@@ -127,11 +127,11 @@ channels::Channel* findChannel(const std::string& channelFilename);
 
 // Folders in which the file dialogs open.
 struct BrowseStartDirs {
-    std::string soundAndImage;      // program directory
-    std::string channelPluginScript; // program directory
-    std::string channelHook;        // program directory
-    std::string reportTemplate;     // users directory
-    std::string reportOutput;       // the user's Reports directory
+    std::string soundAndImage;        // program directory
+    std::string channelPluginScript;  // program directory
+    std::string channelHook;          // program directory
+    std::string reportTemplate;       // users directory
+    std::string reportOutput;         // the user's Reports directory
 };
 BrowseStartDirs& browseStartDirs();
 // Sets the five folders from programPaths().

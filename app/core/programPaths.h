@@ -33,13 +33,13 @@ struct ProgramPaths {
     std::string appHomeUrl, forumsUrl, welcomeUrl, faqUrl, onlineHelpUrl, chmDownloadUrl;
     std::string feedbackEmailAddress, supportEmailAddress;
     std::string userName;
-    std::string userDir;           // usersDir + "/" + userName
-    std::string globalIniFile;     // programDir + "global.ini", read only
-    std::string globalStateFile;   // dataDir + "/global.ini": what start-up writes
-    std::string userConfigFile;    // userDir + "/config.ini"
-    std::string userDebugIniFile;  // userDir + "/debug.ini"
+    std::string userDir;                           // usersDir + "/" + userName
+    std::string globalIniFile;                     // programDir + "global.ini", read only
+    std::string globalStateFile;                   // dataDir + "/global.ini": what start-up writes
+    std::string userConfigFile;                    // userDir + "/config.ini"
+    std::string userDebugIniFile;                  // userDir + "/debug.ini"
     std::string channelsDir, logsDir, reportsDir;  // in userDir
-    std::string appPluginsDir;     // programDir + "appPlugins"
+    std::string appPluginsDir;                     // programDir + "appPlugins"
 };
 
 // The program-wide values; empty until start-up sets them.
@@ -84,8 +84,7 @@ void readGlobalConfig();
 void writeBuildInfo();
 
 // The user agent for a version and an optional branding client name.
-std::string makeHttpUserAgent(const std::string& appName, const std::string& version,
-                              const std::string& clientName);
+std::string makeHttpUserAgent(const std::string& appName, const std::string& version, const std::string& clientName);
 
 // True when the user's directory does not exist yet.
 bool isNewUser();

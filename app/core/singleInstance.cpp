@@ -22,37 +22,31 @@
 
 namespace {
 
-std::string instanceBaseName(const std::string& appName)
-{
+std::string instanceBaseName(const std::string& appName) {
     return appName + "-" + std::to_string(static_cast<unsigned long>(geteuid()));
 }
 
-bool makeSocketAddress(const std::string& path, sockaddr_un& address)
-{
+bool makeSocketAddress(const std::string& path, sockaddr_un& address) {
     std::memset(&address, 0, sizeof address);
     address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path)
-        return false;
+    if (path.size() >= sizeof address.sun_path) return false;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     return true;
 }
 
 // Reads up to a line end, at most 31 bytes, waiting at most timeoutMs in all.
-std::string readLine(int fd, int timeoutMs)
-{
+std::string readLine(int fd, int timeoutMs) {
     std::string line;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (line.size() < 31) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            break;
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
         pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(left.count())) <= 0)
-            break;
+        if (poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
         char c;
         const ssize_t n = read(fd, &c, 1);
-        if (n <= 0 || c == '\n')
-            break;
+        if (n <= 0 || c == '\n') break;
         line += c;
     }
     return line;
@@ -60,14 +54,12 @@ std::string readLine(int fd, int timeoutMs)
 
 }  // namespace
 
-AppMessages& appMessages()
-{
+AppMessages& appMessages() {
     static AppMessages messages;
     return messages;
 }
 
-void registerAppMessages()
-{
+void registerAppMessages() {
     using platform::messages::registerMessage;
     AppMessages& m = appMessages();
     m.postInitDialog = registerMessage("PostInitDialog");
@@ -80,43 +72,35 @@ void registerAppMessages()
     m.relayDllChannelHookCommand = registerMessage("RelayDllChannelHookCommand");
 }
 
-std::string instanceRuntimeDir()
-{
+std::string instanceRuntimeDir() {
     for (const char* var : {"XDG_RUNTIME_DIR", "TMPDIR"}) {
-        if (const char* value = std::getenv(var); value && *value)
-            return value;
+        if (const char* value = std::getenv(var); value && *value) return value;
     }
     return "/tmp";
 }
 
 // --- InstanceLock
 
-InstanceLock::InstanceLock(const std::string& appName, const std::string& dir)
-{
+InstanceLock::InstanceLock(const std::string& appName, const std::string& dir) {
     std::string base = dir;
-    if (!base.empty() && base.back() != '/')
-        base += '/';
+    if (!base.empty() && base.back() != '/') base += '/';
     base += instanceBaseName(appName);
     lockPath_ = base + ".lock";
     socketPath_ = base + ".sock";
 }
 
-InstanceLock::~InstanceLock()
-{
-    unlock();
-}
+InstanceLock::~InstanceLock() { unlock(); }
 
-bool InstanceLock::tryLock()
-{
-    if (fd_ >= 0)
-        return true;
+bool InstanceLock::tryLock() {
+    if (fd_ >= 0) return true;
     const int fd = open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) {
         error_ = "Can't open " + lockPath_ + ": " + platform::files::lastErrorText();
         return false;
     }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        error_ = errno == EWOULDBLOCK ? std::string() : "Can't lock " + lockPath_ + ": " + platform::files::lastErrorText();
+        error_ =
+            errno == EWOULDBLOCK ? std::string() : "Can't lock " + lockPath_ + ": " + platform::files::lastErrorText();
         close(fd);
         return false;
     }
@@ -125,21 +109,17 @@ bool InstanceLock::tryLock()
     return true;
 }
 
-void InstanceLock::unlock()
-{
+void InstanceLock::unlock() {
     if (fd_ >= 0) {
         close(fd_);  // releases the flock
         fd_ = -1;
     }
 }
 
-bool InstanceLock::isHeldElsewhere() const
-{
-    if (fd_ >= 0)
-        return false;
+bool InstanceLock::isHeldElsewhere() const {
+    if (fd_ >= 0) return false;
     const int fd = open(lockPath_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     const bool held = flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     close(fd);
     return held;
@@ -147,18 +127,15 @@ bool InstanceLock::isHeldElsewhere() const
 
 // --- the hand-over
 
-bool sendInstanceCommand(const std::string& socketPath, unsigned command, int timeoutMs)
-{
+bool sendInstanceCommand(const std::string& socketPath, unsigned command, int timeoutMs) {
     sockaddr_un address;
-    if (!makeSocketAddress(socketPath, address))
-        return false;
+    if (!makeSocketAddress(socketPath, address)) return false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     // The running copy may take the lock a moment before it binds the
     // socket: try again for a while before giving up.
     for (;;) {
         const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd < 0)
-            return false;
+        if (fd < 0) return false;
         if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
             const std::string line = std::to_string(command) + "\n";
             const bool sent = send(fd, line.data(), line.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(line.size());
@@ -166,21 +143,16 @@ bool sendInstanceCommand(const std::string& socketPath, unsigned command, int ti
             return sent;
         }
         close(fd);
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
 }
 
 SingleInstance::SingleInstance(const std::string& appName, const std::string& dir) : lock_(appName, dir) {}
 
-SingleInstance::~SingleInstance()
-{
-    stop();
-}
+SingleInstance::~SingleInstance() { stop(); }
 
-SingleInstance::Result SingleInstance::start(bool allowMultipleInstances)
-{
+SingleInstance::Result SingleInstance::start(bool allowMultipleInstances) {
     if (!lock_.tryLock()) {
         if (!lock_.error().empty()) {
             error_ = lock_.error();
@@ -189,8 +161,7 @@ SingleInstance::Result SingleInstance::start(bool allowMultipleInstances)
         if (!allowMultipleInstances)
             return sendInstanceCommand(lock_.socketPath(), kCmdShowMainWindow, 2000) ? HandedOver : Busy;
     }
-    if (!bindSocket())
-        return Failed;
+    if (!bindSocket()) return Failed;
     stopFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (stopFd_ < 0) {
         error_ = "Can't create an event: " + platform::files::lastErrorText();
@@ -202,8 +173,7 @@ SingleInstance::Result SingleInstance::start(bool allowMultipleInstances)
     return Started;
 }
 
-bool SingleInstance::bindSocket()
-{
+bool SingleInstance::bindSocket() {
     sockaddr_un address;
     const std::string& path = lock_.socketPath();
     if (!makeSocketAddress(path, address)) {
@@ -235,23 +205,19 @@ bool SingleInstance::bindSocket()
     return true;
 }
 
-void SingleInstance::setCommandHandler(CommandHandler handler)
-{
+void SingleInstance::setCommandHandler(CommandHandler handler) {
     std::lock_guard<std::mutex> guard(handlerMutex_);
     handler_ = std::move(handler);
 }
 
-void SingleInstance::serve()
-{
+void SingleInstance::serve() {
     for (;;) {
         pollfd fds[2] = {{listenFd_, POLLIN, 0}, {stopFd_, POLLIN, 0}};
         if (poll(fds, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return;
         }
-        if (fds[1].revents)
-            return;
+        if (fds[1].revents) return;
         if (fds[0].revents & POLLIN) {
             const int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
             if (fd >= 0) {
@@ -262,8 +228,7 @@ void SingleInstance::serve()
     }
 }
 
-void SingleInstance::handleConnection(int fd)
-{
+void SingleInstance::handleConnection(int fd) {
     // Only this user's processes may talk to the running copy.
     ucred peer{};
     socklen_t peerSize = sizeof peer;
@@ -278,19 +243,16 @@ void SingleInstance::handleConnection(int fd)
     if (!valid || std::stoul(line) != kCmdShowMainWindow) {
         std::string shown = line.substr(0, 16);
         for (char& c : shown)
-            if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e)
-                c = '?';
+            if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e) c = '?';
         ORVAN_LOG_ANY() << "Refused a command on the instance socket: '" << shown << "'" << std::endl;
         return;
     }
     const unsigned command = kCmdShowMainWindow;
     std::lock_guard<std::mutex> guard(handlerMutex_);
-    if (handler_)
-        handler_(command);
+    if (handler_) handler_(command);
 }
 
-void SingleInstance::stop()
-{
+void SingleInstance::stop() {
     if (thread_.joinable()) {
         const std::uint64_t one = 1;
         [[maybe_unused]] const ssize_t n = write(stopFd_, &one, sizeof one);
@@ -305,8 +267,7 @@ void SingleInstance::stop()
         listenFd_ = -1;
         struct stat st {};
         const std::string& path = lock_.socketPath();
-        if (stat(path.c_str(), &st) == 0 && st.st_dev == socketDev_ && st.st_ino == socketIno_)
-            unlink(path.c_str());
+        if (stat(path.c_str(), &st) == 0 && st.st_dev == socketDev_ && st.st_ino == socketIno_) unlink(path.c_str());
     }
     lock_.unlock();
 }

@@ -33,8 +33,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::size_t kMaxRequestLine = 8192;     // bytes before the first line end
-constexpr std::size_t kMaxHead = 64 * 1024;       // request line and header lines
+constexpr std::size_t kMaxRequestLine = 8192;  // bytes before the first line end
+constexpr std::size_t kMaxHead = 64 * 1024;    // request line and header lines
 // Connections reading their heads; past this the least recently active one
 // is dropped for a new one, so idle clients never shut a listener out.
 constexpr std::size_t kMaxPending = 64;
@@ -73,17 +73,28 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 const char* reasonPhrase(int status) {
     switch (status) {
-    case 200: return "OK";
-    case 204: return "No Content";
-    case 400: return "Bad Request";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 408: return "Request Timeout";
-    case 414: return "URI Too Long";
-    case 431: return "Request Header Fields Too Large";
-    case 507: return "Insufficient Storage";
-    default: return "Internal Server Error";
+        case 200:
+            return "OK";
+        case 204:
+            return "No Content";
+        case 400:
+            return "Bad Request";
+        case 403:
+            return "Forbidden";
+        case 404:
+            return "Not Found";
+        case 405:
+            return "Method Not Allowed";
+        case 408:
+            return "Request Timeout";
+        case 414:
+            return "URI Too Long";
+        case 431:
+            return "Request Header Fields Too Large";
+        case 507:
+            return "Insufficient Storage";
+        default:
+            return "Internal Server Error";
     }
 }
 
@@ -151,11 +162,14 @@ void setListenerHooks(ListenerHooks hooks) {
     hooksStore() = std::move(hooks);
 }
 
-const seams::Registration g_listenerHooksSeam("ListenerHooks", [] {
-    const ListenerHooks hooks = listenerHooks();
-    return hooks.startNewChannelWizard && hooks.addToReadMeList && hooks.bringToFront && hooks.isMainFrameCreated &&
-           hooks.isReadMeListFull && hooks.reportError;
-}, [] { setListenerHooks({}); });
+const seams::Registration g_listenerHooksSeam(
+    "ListenerHooks",
+    [] {
+        const ListenerHooks hooks = listenerHooks();
+        return hooks.startNewChannelWizard && hooks.addToReadMeList && hooks.bringToFront && hooks.isMainFrameCreated &&
+               hooks.isReadMeListFull && hooks.reportError;
+    },
+    [] { setListenerHooks({}); });
 
 ListenerHooks listenerHooks() {
     std::lock_guard<std::mutex> guard(hooksMutex());
@@ -256,7 +270,8 @@ std::string checkAddress(const std::string& address) {
         schemeEnd = 7;
     else if (startsWithNoCase(mapped, "https://"))
         schemeEnd = 8;
-    const bool control = std::any_of(mapped.begin(), mapped.end(), [](unsigned char c) { return c < 0x20 || c == 0x7f; });
+    const bool control =
+        std::any_of(mapped.begin(), mapped.end(), [](unsigned char c) { return c < 0x20 || c == 0x7f; });
     if (schemeEnd == 0 || mapped.size() == schemeEnd || control)
         throw RequestError(400, "Unsupported address: " + address);
     return mapped;
@@ -351,7 +366,8 @@ void LocalPortListener::run() {
             address.sin_family = AF_INET;
             address.sin_port = htons(static_cast<std::uint16_t>(port));
             address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, SOMAXCONN) != 0) {
+            if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+                ::listen(fd, SOMAXCONN) != 0) {
                 const int error = errno;
                 ::close(fd);
                 fd = -1;
@@ -473,9 +489,9 @@ void LocalPortListener::serve(int listenFd) {
                 break;
             }
             if (pending.size() >= kMaxPending) {
-                const auto idlest = std::min_element(pending.begin(), pending.end(), [](const Pending& a, const Pending& b) {
-                    return a.lastActivity < b.lastActivity;
-                });
+                const auto idlest = std::min_element(
+                    pending.begin(), pending.end(),
+                    [](const Pending& a, const Pending& b) { return a.lastActivity < b.lastActivity; });
                 ::close(idlest->fd);
                 pending.erase(idlest);
             }
@@ -522,7 +538,8 @@ Reply AppServerLocalPortListener::handleRequest(const Request& request) {
     const ListenerHooks hooks = listenerHooks();
     if (!subscribe) {
         if (address.size() > kMaxReadMeAddressLength) {
-            ORVAN_LOG_ANY() << getName() << ": refused a read-me address of " << address.size() << " bytes" << std::endl;
+            ORVAN_LOG_ANY() << getName() << ": refused a read-me address of " << address.size() << " bytes"
+                            << std::endl;
             throw RequestError(414, "The address is too long for the read-me list (at most " +
                                         std::to_string(kMaxReadMeAddressLength) + " bytes).");
         }

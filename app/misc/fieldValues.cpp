@@ -45,8 +45,8 @@ FieldCheck checkNumberField(const std::string& text, const std::string& fieldNam
         result.value = static_cast<int>(number);
         return result;
     }
-    result.message = "Please enter a valid " + fieldName + " (" + std::to_string(minimum) + "-" +
-                     std::to_string(maximum);
+    result.message =
+        "Please enter a valid " + fieldName + " (" + std::to_string(minimum) + "-" + std::to_string(maximum);
     if (!extraText.empty()) result.message += " " + extraText;
     result.message += ").";
     if (!required) result.message += "\n\nThis field is optional.";
@@ -82,8 +82,7 @@ std::string fontSizeText(int size) {
 FieldCheck checkFontSizeField(const std::string& text) {
     FieldCheck result;
     long long number = 0;
-    if (readLeadingInteger(text, number) == NumberRead::Ok && number >= kMinFontSize &&
-        number <= kMaxFontSize) {
+    if (readLeadingInteger(text, number) == NumberRead::Ok && number >= kMinFontSize && number <= kMaxFontSize) {
         result.ok = result.present = true;
         result.value = static_cast<int>(number);
         return result;

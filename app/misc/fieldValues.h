@@ -14,11 +14,11 @@ enum class NumberRead { Ok, NoNumber, OutOfRange };
 NumberRead readLeadingInteger(const std::string& text, long long& value);
 
 struct FieldCheck {
-    bool ok = false;        // the dialog may go on
-    bool present = false;   // the field holds a value
-    int value = 0;          // number and font-size checks
-    std::string text;       // file check: the trimmed name
-    std::string message;    // when !ok: what to tell the user
+    bool ok = false;       // the dialog may go on
+    bool present = false;  // the field holds a value
+    int value = 0;         // number and font-size checks
+    std::string text;      // file check: the trimmed name
+    std::string message;   // when !ok: what to tell the user
 };
 
 // A number field (its text trimmed): empty and optional is fine and not

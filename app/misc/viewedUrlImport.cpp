@@ -70,8 +70,7 @@ void importViewedUrls(channels::ChannelManager& manager, const std::string& path
     }
 }
 
-ViewedUrlImportPoller::Result ViewedUrlImportPoller::poll(channels::ChannelManager& manager,
-                                                          const std::string& path) {
+ViewedUrlImportPoller::Result ViewedUrlImportPoller::poll(channels::ChannelManager& manager, const std::string& path) {
     Result result;
     std::error_code ec;
     if (path.empty() || !std::filesystem::exists(path, ec)) return result;

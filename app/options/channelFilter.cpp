@@ -23,8 +23,7 @@ ChannelFilter::ChannelTest g_channelTest;
 
 }  // namespace
 
-bool matchFilterText(const std::string& text, const std::string& pattern, bool useRegExps)
-{
+bool matchFilterText(const std::string& text, const std::string& pattern, bool useRegExps) {
     if (useRegExps) {
         try {
             return xpcre::CompiledRe(pattern, xpcre::CaseInsensitive).match(text, 0);
@@ -35,14 +34,10 @@ bool matchFilterText(const std::string& text, const std::string& pattern, bool u
     return tools::findNoCase(text, pattern) != std::string::npos;
 }
 
-bool ChannelFilter::isEqual(const ChannelFilter& other, bool compareName) const
-{
-    if (compareName && mbsCompareNoCase(filterName_, other.filterName_.c_str()) != 0)
-        return false;
-    if (filterType_ != other.filterType_)
-        return false;
-    if (mbsCompareNoCase(searchText_, other.searchText_.c_str()) != 0)
-        return false;
+bool ChannelFilter::isEqual(const ChannelFilter& other, bool compareName) const {
+    if (compareName && mbsCompareNoCase(filterName_, other.filterName_.c_str()) != 0) return false;
+    if (filterType_ != other.filterType_) return false;
+    if (mbsCompareNoCase(searchText_, other.searchText_.c_str()) != 0) return false;
     if (!searchText_.empty() &&
         (searchTextInChannelUrl_ != other.searchTextInChannelUrl_ ||
          searchTextInChannelName_ != other.searchTextInChannelName_ ||
@@ -52,11 +47,9 @@ bool ChannelFilter::isEqual(const ChannelFilter& other, bool compareName) const
            invertFilter_ == other.invertFilter_ && sortOrder_ == other.sortOrder_;
 }
 
-bool ChannelFilter::load(const std::string& iniFile, const std::string& section)
-{
+bool ChannelFilter::load(const std::string& iniFile, const std::string& section) {
     filterName_ = tools::getIniString(iniFile, section, "FilterName", "", true);
-    if (filterName_.empty())
-        return false;
+    if (filterName_.empty()) return false;
     filterType_ = tools::getIniIntInRange(iniFile, section, "FilterType", 0, 2, None);
     searchText_ = tools::getIniString(iniFile, section, "SearchText", "", true);
     searchTextInChannelUrl_ = tools::getIniBool(iniFile, section, "SearchTextInChannelUrl", false);
@@ -71,8 +64,7 @@ bool ChannelFilter::load(const std::string& iniFile, const std::string& section)
     return true;
 }
 
-void ChannelFilter::save(const std::string& iniFile, const std::string& section) const
-{
+void ChannelFilter::save(const std::string& iniFile, const std::string& section) const {
     tools::writeIniString(iniFile, section, "FilterName", filterName_);
     tools::writeIniInt(iniFile, section, "FilterType", filterType_);
     tools::writeIniString(iniFile, section, "SearchText", searchText_);
@@ -88,20 +80,19 @@ void ChannelFilter::save(const std::string& iniFile, const std::string& section)
     tools::writeIniInt(iniFile, section, "SortOrder", sortOrder_);
 }
 
-bool ChannelFilter::matches(const ChannelFilterSubject& subject) const
-{
+bool ChannelFilter::matches(const ChannelFilterSubject& subject) const {
     bool passes = true;
     switch (filterType_) {
-    case None:
-        break;
-    case HasNewContent:
-        passes = subject.hasNewContent;
-        break;
-    case HasUnreadItems:
-        passes = subject.unreadItemCount != 0;
-        break;
-    default:
-        passes = false;
+        case None:
+            break;
+        case HasNewContent:
+            passes = subject.hasNewContent;
+            break;
+        case HasUnreadItems:
+            passes = subject.unreadItemCount != 0;
+            break;
+        default:
+            passes = false;
     }
     if (passes && !channelCategories_.empty()) {
         const auto has = [&](const std::string& category) {
@@ -134,23 +125,19 @@ bool ChannelFilter::matches(const ChannelFilterSubject& subject) const
     return invertFilter_ ? !passes : passes;
 }
 
-void ChannelFilter::setChannelTest(ChannelTest test)
-{
+void ChannelFilter::setChannelTest(ChannelTest test) {
     std::lock_guard<std::mutex> guard(g_testMutex);
     g_channelTest = std::move(test);
 }
 
-void ChannelFilter::generateMatchingChannels(std::vector<channels::Channel*>& channels) const
-{
+void ChannelFilter::generateMatchingChannels(std::vector<channels::Channel*>& channels) const {
     if (g_channelFiltersGroup.isEnabled()) {
         std::ostringstream dumped;
         dump(dumped, "  ");
-        ORVAN_LOG(g_channelFiltersGroup) << "Generating matching channels for filter:" << std::endl
-                                         << dumped.str();
+        ORVAN_LOG(g_channelFiltersGroup) << "Generating matching channels for filter:" << std::endl << dumped.str();
     }
     channels::ChannelManager* manager = getChannelManager();
-    if (!manager)
-        return;
+    if (!manager) return;
     ChannelTest test;
     {
         std::lock_guard<std::mutex> guard(g_testMutex);
@@ -160,8 +147,8 @@ void ChannelFilter::generateMatchingChannels(std::vector<channels::Channel*>& ch
     for (channels::Channel* channel : manager->getChannels()) {
         ORVAN_LOG(g_channelFiltersGroup) << "Checking channel: " << channel->getDisplayName() << std::endl;
         if (!channel->getDesktopSettings() || !test) {
-            ORVAN_LOG(g_channelFiltersGroup) << "- Can't find ChannelDesktopSettings - skipping this channel."
-                                             << std::endl;
+            ORVAN_LOG(g_channelFiltersGroup)
+                << "- Can't find ChannelDesktopSettings - skipping this channel." << std::endl;
             continue;
         }
         if (test(*channel, *this)) {
@@ -171,8 +158,7 @@ void ChannelFilter::generateMatchingChannels(std::vector<channels::Channel*>& ch
     }
 }
 
-void ChannelFilter::dump(std::ostream& os, const std::string& prefix) const
-{
+void ChannelFilter::dump(std::ostream& os, const std::string& prefix) const {
     os << prefix << "FilterName = '" << filterName_ << "'\n";
     os << prefix << "FilterType = " << filterTypeName(filterType_) << "\n";
     os << prefix << "SearchText = '" << searchText_ << "'\n";
@@ -180,41 +166,51 @@ void ChannelFilter::dump(std::ostream& os, const std::string& prefix) const
        << " ; SearchDescription=" << searchTextInChannelDescription_ << "\n";
     os << prefix << "- UseRegExps = " << useRegExps_ << "\n";
     os << prefix << "- ChannelCategories =";
-    for (const auto& category : channelCategories_)
-        os << " '" << category << "'";
+    for (const auto& category : channelCategories_) os << " '" << category << "'";
     os << "\n";
     os << prefix << "InvertFilter = " << invertFilter_ << "\n";
     os << prefix << "SortOrder = " << sortOrderName(sortOrder_) << "\n";
 }
 
-std::string ChannelFilter::filterTypeName(int type)
-{
+std::string ChannelFilter::filterTypeName(int type) {
     switch (type) {
-    case None: return "None";
-    case HasNewContent: return "HasNewContent";
-    case HasUnreadItems: return "HasUnreadItems";
-    default: return "FilterType:" + std::to_string(type);
+        case None:
+            return "None";
+        case HasNewContent:
+            return "HasNewContent";
+        case HasUnreadItems:
+            return "HasUnreadItems";
+        default:
+            return "FilterType:" + std::to_string(type);
     }
 }
 
-std::string ChannelFilter::channelCategoriesOpName(int op)
-{
+std::string ChannelFilter::channelCategoriesOpName(int op) {
     switch (op) {
-    case AllCategories: return "AND";
-    case AnyCategory: return "OR";
-    default: return "ChannelCategoriesOp:" + std::to_string(op);
+        case AllCategories:
+            return "AND";
+        case AnyCategory:
+            return "OR";
+        default:
+            return "ChannelCategoriesOp:" + std::to_string(op);
     }
 }
 
-std::string ChannelFilter::sortOrderName(int order)
-{
+std::string ChannelFilter::sortOrderName(int order) {
     switch (order) {
-    case Invalid: return "Invalid";
-    case Default: return "Default";
-    case NewItems: return "NewItems";
-    case UnreadItems: return "UnreadItems";
-    case LastFeedUpdateTime: return "LastFeedUpdateTime";
-    case LastNewItemTime: return "LastNewItemTime";
-    default: return "SortOrder:" + std::to_string(order);
+        case Invalid:
+            return "Invalid";
+        case Default:
+            return "Default";
+        case NewItems:
+            return "NewItems";
+        case UnreadItems:
+            return "UnreadItems";
+        case LastFeedUpdateTime:
+            return "LastFeedUpdateTime";
+        case LastNewItemTime:
+            return "LastNewItemTime";
+        default:
+            return "SortOrder:" + std::to_string(order);
     }
 }

@@ -84,8 +84,7 @@ public:
     void setSearchTextInChannelDescription(bool on) { searchTextInChannelDescription_ = on; }
     void setUseRegExps(bool on) { useRegExps_ = on; }
     // The category list and its operator together.
-    void setChannelCategories(const std::vector<std::string>& categories, int op)
-    {
+    void setChannelCategories(const std::vector<std::string>& categories, int op) {
         channelCategories_ = categories;
         channelCategoriesOp_ = op;
     }

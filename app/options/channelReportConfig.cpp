@@ -12,19 +12,16 @@
 namespace {
 
 std::mutex g_tempFilesMutex;
-std::map<std::string, std::unique_ptr<tools::TempFile>>& tempOutputFiles()
-{
+std::map<std::string, std::unique_ptr<tools::TempFile>>& tempOutputFiles() {
     static std::map<std::string, std::unique_ptr<tools::TempFile>> files;
     return files;
 }
 
 }  // namespace
 
-bool ChannelReportConfig::load(const std::string& iniFile, const std::string& section)
-{
+bool ChannelReportConfig::load(const std::string& iniFile, const std::string& section) {
     reportName_ = tools::getIniString(iniFile, section, "ReportName", "", true);
-    if (reportName_.empty())
-        return false;
+    if (reportName_.empty()) return false;
     dataSource_ = tools::getIniIntInRange(iniFile, section, "DataSource", 0, 1, ChannelFilterSource);
     channelFilterName_ = tools::getIniString(iniFile, section, "ChannelFilterName", "", true);
     templateFilename_ = tools::getIniString(iniFile, section, "TemplateFilename", "", true);
@@ -36,8 +33,7 @@ bool ChannelReportConfig::load(const std::string& iniFile, const std::string& se
     return true;
 }
 
-void ChannelReportConfig::save(const std::string& iniFile, const std::string& section) const
-{
+void ChannelReportConfig::save(const std::string& iniFile, const std::string& section) const {
     tools::writeIniString(iniFile, section, "ReportName", reportName_);
     tools::writeIniInt(iniFile, section, "DataSource", dataSource_);
     tools::writeIniString(iniFile, section, "ChannelFilterName", channelFilterName_);
@@ -49,10 +45,8 @@ void ChannelReportConfig::save(const std::string& iniFile, const std::string& se
     tools::writeIniInt(iniFile, section, "LastUpdateTime", lastUpdateTime_);
 }
 
-std::string ChannelReportConfig::getOutputPath() const
-{
-    if (!outputFilename_.empty())
-        return outputFilename_;
+std::string ChannelReportConfig::getOutputPath() const {
+    if (!outputFilename_.empty()) return outputFilename_;
     // One temporary page per report (names are unique among the reports):
     // reports that share a filter, or read-me reports, which all have the
     // empty filter name, never overwrite one another's output.
@@ -60,27 +54,20 @@ std::string ChannelReportConfig::getOutputPath() const
     std::lock_guard<std::mutex> guard(g_tempFilesMutex);
     auto& files = tempOutputFiles();
     auto it = files.find(key);
-    if (it == files.end())
-        it = files.emplace(key, std::make_unique<tools::TempFile>(".html")).first;
+    if (it == files.end()) it = files.emplace(key, std::make_unique<tools::TempFile>(".html")).first;
     return it->second->getFilename();
 }
 
-bool ChannelReportConfig::isAutoUpdateDue(std::time_t now) const
-{
-    if (autoUpdateInterval_ < 1)
-        return false;
+bool ChannelReportConfig::isAutoUpdateDue(std::time_t now) const {
+    if (autoUpdateInterval_ < 1) return false;
     // In 64 bits: a large interval must not wrap round into "always due".
     return static_cast<std::int64_t>(now) >=
            static_cast<std::int64_t>(lastUpdateTime_) + static_cast<std::int64_t>(autoUpdateInterval_);
 }
 
-void ChannelReportConfig::setLastUpdateTimeNow(std::time_t now)
-{
-    lastUpdateTime_ = static_cast<int>(now);
-}
+void ChannelReportConfig::setLastUpdateTimeNow(std::time_t now) { lastUpdateTime_ = static_cast<int>(now); }
 
-void ChannelReportConfig::deleteTempOutputFiles()
-{
+void ChannelReportConfig::deleteTempOutputFiles() {
     std::lock_guard<std::mutex> guard(g_tempFilesMutex);
     tempOutputFiles().clear();
 }

@@ -10,19 +10,16 @@
 namespace {
 
 // Whether the running listeners differ from what the options ask for.
-bool listenersDiffer(const GlobalOptions& options, bool& pluginPortMoved)
-{
+bool listenersDiffer(const GlobalOptions& options, bool& pluginPortMoved) {
     pluginPortMoved = listeners::appPluginServer().getPort() != static_cast<unsigned>(options.AppPluginServerPortNo);
-    return pluginPortMoved ||
-           listeners::port8888Listener().isStarted() != options.ListenForPort8888Subscriptions ||
+    return pluginPortMoved || listeners::port8888Listener().isStarted() != options.ListenForPort8888Subscriptions ||
            listeners::port5335Listener().isStarted() != options.ListenForPort5335Subscriptions ||
            listeners::port8900Listener().isStarted() != options.ListenForPort8900Subscriptions;
 }
 
 }  // namespace
 
-EngineOptionsApplied applyOptionsToEngine()
-{
+EngineOptionsApplied applyOptionsToEngine() {
     const GlobalOptions& options = GlobalOptions::instance();
     channels::ScriptingEngine& engine = channels::getScriptingEngine();
     engine.setScriptTimeout(options.ScriptTimeout);

@@ -29,17 +29,22 @@ std::mutex g_hooksMutex;
 GlobalOptions::ErrorReporter g_errorReporter;
 GlobalOptions::DesktopSettingsFactory g_desktopSettingsFactory;
 
-const seams::Registration g_errorReporterSeam("GlobalOptions::ErrorReporter", [] {
-    std::lock_guard<std::mutex> guard(g_hooksMutex);
-    return static_cast<bool>(g_errorReporter);
-}, [] { GlobalOptions::setErrorReporter(nullptr); });
-const seams::Registration g_desktopSettingsFactorySeam("GlobalOptions::DesktopSettingsFactory", [] {
-    std::lock_guard<std::mutex> guard(g_hooksMutex);
-    return static_cast<bool>(g_desktopSettingsFactory);
-}, [] { GlobalOptions::setDesktopSettingsFactory(nullptr); });
+const seams::Registration g_errorReporterSeam(
+    "GlobalOptions::ErrorReporter",
+    [] {
+        std::lock_guard<std::mutex> guard(g_hooksMutex);
+        return static_cast<bool>(g_errorReporter);
+    },
+    [] { GlobalOptions::setErrorReporter(nullptr); });
+const seams::Registration g_desktopSettingsFactorySeam(
+    "GlobalOptions::DesktopSettingsFactory",
+    [] {
+        std::lock_guard<std::mutex> guard(g_hooksMutex);
+        return static_cast<bool>(g_desktopSettingsFactory);
+    },
+    [] { GlobalOptions::setDesktopSettingsFactory(nullptr); });
 
-std::string defaultEmailSubject()
-{
+std::string defaultEmailSubject() {
     const std::string& appName = programPaths().appName;
     return "A link from " + (appName.empty() ? std::string("Orvan") : appName) + ".";
 }
@@ -61,16 +66,14 @@ struct OptionKey {
     std::optional<std::pair<int, int>> entry = std::nullopt;
 };
 
-OptionKey b(const char* name, bool GlobalOptions::*field, bool def)
-{
+OptionKey b(const char* name, bool GlobalOptions::*field, bool def) {
     OptionKey k{name, OptionKey::Bool};
     k.boolField = field;
     k.defaultValue = def;
     return k;
 }
 
-OptionKey i(const char* name, int GlobalOptions::*field, int def, bool written = true)
-{
+OptionKey i(const char* name, int GlobalOptions::*field, int def, bool written = true) {
     OptionKey k{name, OptionKey::Int};
     k.intField = field;
     k.defaultValue = def;
@@ -78,8 +81,7 @@ OptionKey i(const char* name, int GlobalOptions::*field, int def, bool written =
     return k;
 }
 
-OptionKey r(const char* name, int GlobalOptions::*field, int min, int max, int def)
-{
+OptionKey r(const char* name, int GlobalOptions::*field, int min, int max, int def) {
     OptionKey k{name, OptionKey::Range};
     k.intField = field;
     k.min = min;
@@ -89,70 +91,36 @@ OptionKey r(const char* name, int GlobalOptions::*field, int min, int max, int d
 }
 
 // A key whose options page takes less than a stored value may hold.
-OptionKey entered(OptionKey k, int min, int max)
-{
+OptionKey entered(OptionKey k, int min, int max) {
     k.entry = std::make_pair(min, max);
     return k;
 }
 
-OptionKey t(const char* name, std::string GlobalOptions::*field, std::string (*def)())
-{
+OptionKey t(const char* name, std::string GlobalOptions::*field, std::string (*def)()) {
     OptionKey k{name, OptionKey::Text};
     k.textField = field;
     k.textDefault = def;
     return k;
 }
 
-OptionKey font(const char* name, int GlobalOptions::*field, int def)
-{
+OptionKey font(const char* name, int GlobalOptions::*field, int def) {
     return r(name, field, kMinFontSize, kMaxFontSize, def);
 }
 
-std::string emptyText()
-{
-    return std::string();
-}
-std::string emailBody()
-{
-    return "{%URL%}";
-}
-std::string myChannelsFont()
-{
-    return kDefaultControlCenterMyChannelsFontName;
-}
-std::string appPluginsFont()
-{
-    return kDefaultControlCenterAppPluginsFontName;
-}
-std::string itemViewFont()
-{
-    return kDefaultChannelItemViewFontName;
-}
-std::string captionBarFont()
-{
-    return kDefaultCaptionBarFontName;
-}
-std::string activityLogFont()
-{
-    return kDefaultActivityLogFontName;
-}
-std::string errorLogFont()
-{
-    return kDefaultErrorLogFontName;
-}
-std::string readMeListFont()
-{
-    return kDefaultReadMeListFontName;
-}
-std::string importFile()
-{
-    return kDefaultViewedFeedItemUrlsImportFilename;
-}
+std::string emptyText() { return std::string(); }
+std::string emailBody() { return "{%URL%}"; }
+std::string myChannelsFont() { return kDefaultControlCenterMyChannelsFontName; }
+std::string appPluginsFont() { return kDefaultControlCenterAppPluginsFontName; }
+std::string itemViewFont() { return kDefaultChannelItemViewFontName; }
+std::string captionBarFont() { return kDefaultCaptionBarFontName; }
+std::string activityLogFont() { return kDefaultActivityLogFontName; }
+std::string errorLogFont() { return kDefaultErrorLogFontName; }
+std::string readMeListFont() { return kDefaultReadMeListFontName; }
+std::string importFile() { return kDefaultViewedFeedItemUrlsImportFilename; }
 
 using G = GlobalOptions;
 
-const std::vector<OptionKey>& optionKeys()
-{
+const std::vector<OptionKey>& optionKeys() {
     static const std::vector<OptionKey> keys = {
         r("UiHandlerType", &G::UiHandlerType, 0, 1, 1),
         b("OneClickMode", &G::OneClickMode, true),
@@ -234,66 +202,52 @@ const std::vector<OptionKey>& optionKeys()
     return keys;
 }
 
-void report(const std::string& title, const std::string& text)
-{
+void report(const std::string& title, const std::string& text) {
     ORVAN_LOG_ANY() << title << ": " << text << std::endl;
     GlobalOptions::ErrorReporter reporter;
     {
         std::lock_guard<std::mutex> guard(g_hooksMutex);
         reporter = g_errorReporter;
     }
-    if (reporter)
-        reporter(title, text);
+    if (reporter) reporter(title, text);
 }
 
 // Commits the batch or throws the save error with the system's reason.
-void commit(platform::profile::WriteBatch& batch, const std::string& file)
-{
-    if (!batch.commit())
-        throw OptionsSaveError("Can't write " + file + ": " + platform::files::lastErrorText());
+void commit(platform::profile::WriteBatch& batch, const std::string& file) {
+    if (!batch.commit()) throw OptionsSaveError("Can't write " + file + ": " + platform::files::lastErrorText());
 }
 
 // A key of "Script File Types" / "Scripting File Associations" as an
 // extension: kept when it begins with ".", given a "." when it begins with
 // a letter or digit, else skipped ("").
-std::string extensionOfKey(const std::string& key)
-{
-    if (key.empty())
-        return std::string();
-    if (key[0] == '.')
-        return key;
-    if (std::isalnum(static_cast<unsigned char>(key[0])))
-        return "." + key;
+std::string extensionOfKey(const std::string& key) {
+    if (key.empty()) return std::string();
+    if (key[0] == '.') return key;
+    if (std::isalnum(static_cast<unsigned char>(key[0]))) return "." + key;
     return std::string();
 }
 
 // Removes every numbered section of a list from `first` on: the stored list
 // may have gaps (a hand-edited file, an older save), and a section past the
 // end would come back as an entry at the next start.
-void deleteListSectionsFrom(const std::string& file, const std::string& stem, std::size_t first)
-{
+void deleteListSectionsFrom(const std::string& file, const std::string& stem, std::size_t first) {
     for (const auto& section : tools::getIniSectionNames(file)) {
-        if (section.size() <= stem.size() || compareNoCase(section.substr(0, stem.size()), stem) != 0)
-            continue;
+        if (section.size() <= stem.size() || compareNoCase(section.substr(0, stem.size()), stem) != 0) continue;
         const std::string number = section.substr(stem.size());
         if (number.find_first_not_of("0123456789") != std::string::npos || number.size() > 9 || number[0] == '0')
             continue;
-        if (std::stoul(number) >= first)
-            tools::deleteIniSection(file, section);
+        if (std::stoul(number) >= first) tools::deleteIniSection(file, section);
     }
 }
-
 
 // Items of the sections "<stem>1", "<stem>2", ... up to the first that does
 // not load.
 template <class Item>
-void loadNumberedSections(const std::string& file, const std::string& stem, std::vector<Item>& list)
-{
+void loadNumberedSections(const std::string& file, const std::string& stem, std::vector<Item>& list) {
     list.clear();
     for (int n = 1;; ++n) {
         Item item;
-        if (!item.load(file, stem + std::to_string(n)))
-            return;
+        if (!item.load(file, stem + std::to_string(n))) return;
         list.push_back(item);
     }
 }
@@ -303,23 +257,18 @@ void loadNumberedSections(const std::string& file, const std::string& stem, std:
 // "<stem>(i + 1)".
 template <class Item, class SaveItem>
 void saveNumberedSections(const std::string& file, const std::string& stem, const std::string& key,
-                          const std::vector<Item>& list, SaveItem saveItem)
-{
+                          const std::vector<Item>& list, SaveItem saveItem) {
     tools::deleteIndexedIniSections(file, stem, 1, key);
-    for (std::size_t n = 0; n < list.size(); ++n)
-        saveItem(list[n], stem + std::to_string(n + 1));
+    for (std::size_t n = 0; n < list.size(); ++n) saveItem(list[n], stem + std::to_string(n + 1));
     deleteListSectionsFrom(file, stem, list.size() + 1);
 }
 
 }  // namespace
 
 OptionsSaveError::OptionsSaveError(const std::string& reason)
-    : std::runtime_error("Couldn't save the global options.\n\n" + reason), reason_(reason)
-{
-}
+    : std::runtime_error("Couldn't save the global options.\n\n" + reason), reason_(reason) {}
 
-GlobalOptions& GlobalOptions::instance()
-{
+GlobalOptions& GlobalOptions::instance() {
     static GlobalOptions options;
     return options;
 }
@@ -330,22 +279,27 @@ GlobalOptions::GlobalOptions(const std::string& configFile, const std::string& g
       ChannelReportHotkeys(this, kCmdFirstChannelReport),
       DefaultChannelSettings(std::make_unique<channels::ChannelSettings>(nullptr)),
       configFile_(configFile),
-      globalIniFile_(globalIniFile)
-{
+      globalIniFile_(globalIniFile) {
     setDefaults();
 }
 
 GlobalOptions::~GlobalOptions() = default;
 
-void GlobalOptions::setDefaults()
-{
+void GlobalOptions::setDefaults() {
     for (const OptionKey& key : optionKeys()) {
         switch (key.kind) {
-        case OptionKey::Bool: this->*key.boolField = key.defaultValue != 0; break;
-        case OptionKey::Int:
-        case OptionKey::Range: this->*key.intField = key.defaultValue; break;
-        case OptionKey::Text: this->*key.textField = key.textDefault(); break;
-        default: break;
+            case OptionKey::Bool:
+                this->*key.boolField = key.defaultValue != 0;
+                break;
+            case OptionKey::Int:
+            case OptionKey::Range:
+                this->*key.intField = key.defaultValue;
+                break;
+            case OptionKey::Text:
+                this->*key.textField = key.textDefault();
+                break;
+            default:
+                break;
         }
     }
 }
@@ -353,65 +307,52 @@ void GlobalOptions::setDefaults()
 namespace {
 
 template <class Field>
-const OptionKey& keyOf(Field field, Field OptionKey::*member)
-{
+const OptionKey& keyOf(Field field, Field OptionKey::*member) {
     for (const OptionKey& key : optionKeys()) {
-        if (field != nullptr && key.*member == field)
-            return key;
+        if (field != nullptr && key.*member == field) return key;
     }
     throw std::invalid_argument("Not an option of the key table");
 }
 
 }  // namespace
 
-GlobalOptions::IntKey GlobalOptions::intKey(int GlobalOptions::*field)
-{
+GlobalOptions::IntKey GlobalOptions::intKey(int GlobalOptions::*field) {
     const OptionKey& key = keyOf(field, &OptionKey::intField);
     const auto [entryMin, entryMax] = key.entry.value_or(std::make_pair(key.min, key.max));
     return IntKey{key.defaultValue, key.min, key.max, entryMin, entryMax};
 }
 
-int GlobalOptions::defaultOf(int GlobalOptions::*field)
-{
-    return keyOf(field, &OptionKey::intField).defaultValue;
-}
+int GlobalOptions::defaultOf(int GlobalOptions::*field) { return keyOf(field, &OptionKey::intField).defaultValue; }
 
-bool GlobalOptions::defaultOf(bool GlobalOptions::*field)
-{
+bool GlobalOptions::defaultOf(bool GlobalOptions::*field) {
     return keyOf(field, &OptionKey::boolField).defaultValue != 0;
 }
 
-std::string GlobalOptions::defaultOf(std::string GlobalOptions::*field)
-{
+std::string GlobalOptions::defaultOf(std::string GlobalOptions::*field) {
     return keyOf(field, &OptionKey::textField).textDefault();
 }
 
-std::string GlobalOptions::getConfigFile() const
-{
+std::string GlobalOptions::getConfigFile() const {
     return configFile_.empty() ? programPaths().userConfigFile : configFile_;
 }
 
-std::string GlobalOptions::getGlobalIniFile() const
-{
+std::string GlobalOptions::getGlobalIniFile() const {
     return globalIniFile_.empty() ? programPaths().globalIniFile : globalIniFile_;
 }
 
-void GlobalOptions::setErrorReporter(ErrorReporter reporter)
-{
+void GlobalOptions::setErrorReporter(ErrorReporter reporter) {
     std::lock_guard<std::mutex> guard(g_hooksMutex);
     g_errorReporter = std::move(reporter);
 }
 
-void GlobalOptions::setDesktopSettingsFactory(DesktopSettingsFactory factory)
-{
+void GlobalOptions::setDesktopSettingsFactory(DesktopSettingsFactory factory) {
     std::lock_guard<std::mutex> guard(g_hooksMutex);
     g_desktopSettingsFactory = std::move(factory);
 }
 
 // --- loading
 
-void GlobalOptions::load()
-{
+void GlobalOptions::load() {
     loadScriptSettings();
     loadOptions();
     loadFrameSettings();
@@ -424,8 +365,7 @@ void GlobalOptions::load()
     loadList(Tools, "User tools error", [this] { loadUserTools(); });
 }
 
-void GlobalOptions::loadList(List list, const char* title, const std::function<void()>& load)
-{
+void GlobalOptions::loadList(List list, const char* title, const std::function<void()>& load) {
     try {
         load();
         listUnreadable_[list] = false;
@@ -440,19 +380,16 @@ void GlobalOptions::loadList(List list, const char* title, const std::function<v
     }
 }
 
-bool GlobalOptions::mayLoseList(List list, const char* what) const
-{
-    if (!listUnreadable_[list])
-        return false;
+bool GlobalOptions::mayLoseList(List list, const char* what) const {
+    if (!listUnreadable_[list]) return false;
     ORVAN_LOG_ANY() << "Not saving the " << what << ": they could not be loaded." << std::endl;
     return true;
 }
 
-void GlobalOptions::loadScriptSettings()
-{
+void GlobalOptions::loadScriptSettings() {
     const std::string global = getGlobalIniFile();
-    ScriptFileTypes = {{".exe", "Executables"}, {".py", "Python scripts"}, {".pl", "Perl scripts"},
-                       {".class", "Java scripts"}};
+    ScriptFileTypes = {
+        {".exe", "Executables"}, {".py", "Python scripts"}, {".pl", "Perl scripts"}, {".class", "Java scripts"}};
     for (const auto& key : tools::getIniKeyNames(global, kScriptFileTypesSection)) {
         const std::string extension = extensionOfKey(key);
         if (!extension.empty())
@@ -469,49 +406,49 @@ void GlobalOptions::loadScriptSettings()
     }
 }
 
-void GlobalOptions::loadOptions()
-{
+void GlobalOptions::loadOptions() {
     const std::string file = getConfigFile();
     const std::string& section = kGlobalOptionsSection;
     for (const OptionKey& key : optionKeys()) {
         switch (key.kind) {
-        case OptionKey::Bool:
-            this->*key.boolField = tools::getIniBool(file, section, key.name, key.defaultValue != 0);
-            break;
-        case OptionKey::Int: this->*key.intField = tools::getIniInt(file, section, key.name, key.defaultValue); break;
-        case OptionKey::Range:
-            this->*key.intField = tools::getIniIntInRange(file, section, key.name, key.min, key.max, key.defaultValue);
-            break;
-        case OptionKey::Text:
-            this->*key.textField = tools::getIniString(file, section, key.name, key.textDefault(), true);
-            break;
-        case OptionKey::Blackout:
-            parseBlackoutTimes(tools::getIniString(file, section, key.name, "", true), BlackoutTimes);
-            break;
-        case OptionKey::Proxy:
-            ProxyAuth.reset();
-            proxyAuthUnreadable_ = false;
-            try {
-                ProxyAuth.reset(tools::createHttpAuth(file, section, kProxyAuthPrefix));
-            } catch (const std::exception& e) {
-                // Keep going without it; its keys stay in the file untouched.
-                proxyAuthUnreadable_ = true;
-                report("Proxy authentication error", e.what());
-            }
-            break;
+            case OptionKey::Bool:
+                this->*key.boolField = tools::getIniBool(file, section, key.name, key.defaultValue != 0);
+                break;
+            case OptionKey::Int:
+                this->*key.intField = tools::getIniInt(file, section, key.name, key.defaultValue);
+                break;
+            case OptionKey::Range:
+                this->*key.intField =
+                    tools::getIniIntInRange(file, section, key.name, key.min, key.max, key.defaultValue);
+                break;
+            case OptionKey::Text:
+                this->*key.textField = tools::getIniString(file, section, key.name, key.textDefault(), true);
+                break;
+            case OptionKey::Blackout:
+                parseBlackoutTimes(tools::getIniString(file, section, key.name, "", true), BlackoutTimes);
+                break;
+            case OptionKey::Proxy:
+                ProxyAuth.reset();
+                proxyAuthUnreadable_ = false;
+                try {
+                    ProxyAuth.reset(tools::createHttpAuth(file, section, kProxyAuthPrefix));
+                } catch (const std::exception& e) {
+                    // Keep going without it; its keys stay in the file untouched.
+                    proxyAuthUnreadable_ = true;
+                    report("Proxy authentication error", e.what());
+                }
+                break;
         }
     }
 }
 
-void GlobalOptions::loadFrameSettings()
-{
+void GlobalOptions::loadFrameSettings() {
     const std::string file = getConfigFile();
     ShowCaptionBar = tools::getIniBool(file, kGlobalOptionsSection, "ShowCaptionBar", true);
     MaximizeFrameWindows = tools::getIniBool(file, kGlobalOptionsSection, "MaximizeFrameWindows", true);
 }
 
-void GlobalOptions::loadChannelDefaults()
-{
+void GlobalOptions::loadChannelDefaults() {
     const std::string file = getConfigFile();
     DefaultChannelSettings->load(file);
     DesktopSettingsFactory factory;
@@ -519,26 +456,21 @@ void GlobalOptions::loadChannelDefaults()
         std::lock_guard<std::mutex> guard(g_hooksMutex);
         factory = g_desktopSettingsFactory;
     }
-    if (!DefaultDesktopSettings && factory)
-        DefaultDesktopSettings = factory();
-    if (DefaultDesktopSettings)
-        DefaultDesktopSettings->load(file);
+    if (!DefaultDesktopSettings && factory) DefaultDesktopSettings = factory();
+    if (DefaultDesktopSettings) DefaultDesktopSettings->load(file);
 }
 
-void GlobalOptions::loadHotkeys(HotkeyTable& table, const std::string& section, int count, const char* title)
-{
+void GlobalOptions::loadHotkeys(HotkeyTable& table, const std::string& section, int count, const char* title) {
     try {
         table.load(getConfigFile(), section, count);
     } catch (const std::exception& e) {
         report(title, e.what());
     }
     // Whatever happened, the table keeps one slot per item.
-    while (table.getHotkeyCount() < count)
-        table.appendHotkey(Hotkey());
+    while (table.getHotkeyCount() < count) table.appendHotkey(Hotkey());
 }
 
-void GlobalOptions::loadChannelFavorites()
-{
+void GlobalOptions::loadChannelFavorites() {
     const std::string file = getConfigFile();
     ChannelFavorites.clear();
     tools::getIndexedIniList(file, kChannelFavoritesSection, "", 1, true, ChannelFavorites);
@@ -546,8 +478,7 @@ void GlobalOptions::loadChannelFavorites()
                 "Channel favorites error");
 }
 
-void GlobalOptions::loadChannelFilters()
-{
+void GlobalOptions::loadChannelFilters() {
     const std::string file = getConfigFile();
     loadNumberedSections(file, kFilterSectionStem, ChannelFilters);
     loadHotkeys(ChannelFilterHotkeys, kChannelFilterHotkeysSection, static_cast<int>(ChannelFilters.size()),
@@ -558,8 +489,7 @@ void GlobalOptions::loadChannelFilters()
     }
 }
 
-void GlobalOptions::loadChannelReportConfigs()
-{
+void GlobalOptions::loadChannelReportConfigs() {
     const std::string file = getConfigFile();
     loadNumberedSections(file, kReportSectionStem, ChannelReportConfigs);
     loadHotkeys(ChannelReportHotkeys, kChannelReportHotkeysSection, static_cast<int>(ChannelReportConfigs.size()),
@@ -570,8 +500,7 @@ void GlobalOptions::loadChannelReportConfigs()
     }
 }
 
-void GlobalOptions::loadChannelCategories()
-{
+void GlobalOptions::loadChannelCategories() {
     const std::string file = getConfigFile();
     ChannelCategories.clear();
     tools::getIndexedIniList(file, kChannelCategoriesSection, "", 1, true, ChannelCategories);
@@ -581,13 +510,12 @@ void GlobalOptions::loadChannelCategories()
     }
 }
 
-void GlobalOptions::loadIeContextMenuItems()
-{
+void GlobalOptions::loadIeContextMenuItems() {
     const std::string file = getConfigFile();
     for (const auto& key : tools::getIniKeyNames(file, kIeContextMenuItemsSection))
         IeContextMenuItems.emplace(key, tools::getIniString(file, kIeContextMenuItemsSection, key, "", true));
     static const std::pair<const char*, const char*> stock[] = {{"IeSubscribe", "Subscribe in O&rvan"},
-                                                                 {"IeAddToReadMe", "Add to Orvan read-me"}};
+                                                                {"IeAddToReadMe", "Add to Orvan read-me"}};
     std::vector<std::string> flags;
     for (const auto& [name, text] : stock) {
         const std::string flag = std::string("DefineIeContextMenuItem_") + name;
@@ -596,18 +524,15 @@ void GlobalOptions::loadIeContextMenuItems()
             flags.push_back(flag);
         }
     }
-    if (!flags.empty())
-        saveUpgrade(flags, [this] { saveIeContextMenuItems(); });
+    if (!flags.empty()) saveUpgrade(flags, [this] { saveIeContextMenuItems(); });
 }
 
-void GlobalOptions::loadUserTools()
-{
+void GlobalOptions::loadUserTools() {
     const std::string file = getConfigFile();
     UserTools.clear();
     for (int n = 1;; ++n) {
         auto tool = UserTool::createFromIni(file, kUserToolSectionStem + std::to_string(n));
-        if (!tool)
-            break;
+        if (!tool) break;
         UserTools.push_back(std::move(tool));
     }
     if (isUpgradeDue("DefineStandardUserTools")) {
@@ -616,27 +541,23 @@ void GlobalOptions::loadUserTools()
     }
 }
 
-bool GlobalOptions::isUpgradeDue(const std::string& flag) const
-{
+bool GlobalOptions::isUpgradeDue(const std::string& flag) const {
     return tools::getIniBool(getConfigFile(), kAutoUpgradesSection, flag, true);
 }
 
-void GlobalOptions::saveUpgrade(const std::vector<std::string>& flags, const std::function<void()>& saveList)
-{
+void GlobalOptions::saveUpgrade(const std::vector<std::string>& flags, const std::function<void()>& saveList) {
     // The flags go into the same rewrite as the list, after it: a save that
     // fails leaves both as they were, and the stock set is due again.
     const std::string file = getConfigFile();
     platform::profile::WriteBatch batch(file);
     saveList();
-    for (const auto& flag : flags)
-        tools::writeIniBool(file, kAutoUpgradesSection, flag, false);
+    for (const auto& flag : flags) tools::writeIniBool(file, kAutoUpgradesSection, flag, false);
     commit(batch, file);
 }
 
 // --- saving
 
-void GlobalOptions::save()
-{
+void GlobalOptions::save() {
     const std::string file = getConfigFile();
     platform::profile::WriteBatch batch(file);
     saveOptions();
@@ -651,39 +572,42 @@ void GlobalOptions::save()
     commit(batch, file);
 }
 
-void GlobalOptions::saveOptions()
-{
+void GlobalOptions::saveOptions() {
     const std::string file = getConfigFile();
     const std::string& section = kGlobalOptionsSection;
     platform::profile::WriteBatch batch(file);
     for (const OptionKey& key : optionKeys()) {
-        if (!key.written)
-            continue;
+        if (!key.written) continue;
         switch (key.kind) {
-        case OptionKey::Bool: tools::writeIniBool(file, section, key.name, this->*key.boolField); break;
-        case OptionKey::Int:
-        case OptionKey::Range: tools::writeIniInt(file, section, key.name, this->*key.intField); break;
-        case OptionKey::Text: tools::writeIniString(file, section, key.name, this->*key.textField); break;
-        case OptionKey::Blackout:
-            tools::writeIniString(file, section, key.name, formatBlackoutTimes(BlackoutTimes));
-            break;
-        case OptionKey::Proxy:
-            if (ProxyAuth) {
-                ProxyAuth->save(file, section, kProxyAuthPrefix);
-                proxyAuthUnreadable_ = false;
-            } else if (!proxyAuthUnreadable_) {
-                // A cleared credential must not come back at the next start.
-                for (const char* suffix : {"Type", "UserName", "Password"})
-                    tools::deleteIniKey(file, section, std::string(kProxyAuthPrefix) + suffix);
-            }
-            break;
+            case OptionKey::Bool:
+                tools::writeIniBool(file, section, key.name, this->*key.boolField);
+                break;
+            case OptionKey::Int:
+            case OptionKey::Range:
+                tools::writeIniInt(file, section, key.name, this->*key.intField);
+                break;
+            case OptionKey::Text:
+                tools::writeIniString(file, section, key.name, this->*key.textField);
+                break;
+            case OptionKey::Blackout:
+                tools::writeIniString(file, section, key.name, formatBlackoutTimes(BlackoutTimes));
+                break;
+            case OptionKey::Proxy:
+                if (ProxyAuth) {
+                    ProxyAuth->save(file, section, kProxyAuthPrefix);
+                    proxyAuthUnreadable_ = false;
+                } else if (!proxyAuthUnreadable_) {
+                    // A cleared credential must not come back at the next start.
+                    for (const char* suffix : {"Type", "UserName", "Password"})
+                        tools::deleteIniKey(file, section, std::string(kProxyAuthPrefix) + suffix);
+                }
+                break;
         }
     }
     commit(batch, file);
 }
 
-void GlobalOptions::saveFrameSettings()
-{
+void GlobalOptions::saveFrameSettings() {
     const std::string file = getConfigFile();
     platform::profile::WriteBatch batch(file);
     tools::writeIniBool(file, kGlobalOptionsSection, "ShowCaptionBar", ShowCaptionBar);
@@ -691,22 +615,17 @@ void GlobalOptions::saveFrameSettings()
     commit(batch, file);
 }
 
-void GlobalOptions::saveChannelDefaults()
-{
-    if (mayLoseList(Defaults, "channel defaults"))
-        return;
+void GlobalOptions::saveChannelDefaults() {
+    if (mayLoseList(Defaults, "channel defaults")) return;
     const std::string file = getConfigFile();
     platform::profile::WriteBatch batch(file);
     DefaultChannelSettings->save(file);
-    if (DefaultDesktopSettings)
-        DefaultDesktopSettings->save(file);
+    if (DefaultDesktopSettings) DefaultDesktopSettings->save(file);
     commit(batch, file);
 }
 
-void GlobalOptions::saveChannelFavorites()
-{
-    if (mayLoseList(Favorites, "channel favorites"))
-        return;
+void GlobalOptions::saveChannelFavorites() {
+    if (mayLoseList(Favorites, "channel favorites")) return;
     const std::string file = getConfigFile();
     platform::profile::WriteBatch batch(file);
     tools::deleteIniSection(file, kChannelFavoritesSection);
@@ -716,11 +635,8 @@ void GlobalOptions::saveChannelFavorites()
     commit(batch, file);
 }
 
-
-void GlobalOptions::saveChannelFilters()
-{
-    if (mayLoseList(Filters, "channel filters"))
-        return;
+void GlobalOptions::saveChannelFilters() {
+    if (mayLoseList(Filters, "channel filters")) return;
     const std::string file = getConfigFile();
     platform::profile::WriteBatch batch(file);
     saveNumberedSections(file, kFilterSectionStem, "FilterName", ChannelFilters,
@@ -729,24 +645,19 @@ void GlobalOptions::saveChannelFilters()
     commit(batch, file);
 }
 
-void GlobalOptions::saveChannelReportConfigs()
-{
-    if (mayLoseList(Reports, "channel reports"))
-        return;
+void GlobalOptions::saveChannelReportConfigs() {
+    if (mayLoseList(Reports, "channel reports")) return;
     const std::string file = getConfigFile();
     platform::profile::WriteBatch batch(file);
-    saveNumberedSections(file, kReportSectionStem, "ReportName", ChannelReportConfigs,
-                         [&](const ChannelReportConfig& report, const std::string& section) {
-                             report.save(file, section);
-                         });
+    saveNumberedSections(
+        file, kReportSectionStem, "ReportName", ChannelReportConfigs,
+        [&](const ChannelReportConfig& report, const std::string& section) { report.save(file, section); });
     ChannelReportHotkeys.save(file, kChannelReportHotkeysSection);
     commit(batch, file);
 }
 
-void GlobalOptions::saveChannelCategories()
-{
-    if (mayLoseList(Categories, "channel categories"))
-        return;
+void GlobalOptions::saveChannelCategories() {
+    if (mayLoseList(Categories, "channel categories")) return;
     const std::string file = getConfigFile();
     platform::profile::WriteBatch batch(file);
     tools::deleteIniSection(file, kChannelCategoriesSection);
@@ -755,10 +666,8 @@ void GlobalOptions::saveChannelCategories()
     commit(batch, file);
 }
 
-void GlobalOptions::saveIeContextMenuItems()
-{
-    if (mayLoseList(IeItems, "browser context-menu items"))
-        return;
+void GlobalOptions::saveIeContextMenuItems() {
+    if (mayLoseList(IeItems, "browser context-menu items")) return;
     const std::string file = getConfigFile();
     platform::profile::WriteBatch batch(file);
     tools::deleteIniSection(file, kIeContextMenuItemsSection);
@@ -767,44 +676,35 @@ void GlobalOptions::saveIeContextMenuItems()
     commit(batch, file);
 }
 
-void GlobalOptions::saveUserTools()
-{
-    if (mayLoseList(Tools, "user tools"))
-        return;
+void GlobalOptions::saveUserTools() {
+    if (mayLoseList(Tools, "user tools")) return;
     const std::string file = getConfigFile();
     platform::profile::WriteBatch batch(file);
-    saveNumberedSections(file, kUserToolSectionStem, kUserToolTypeKey, UserTools,
-                         [&](const std::unique_ptr<UserTool>& tool, const std::string& section) {
-                             tool->saveToIni(file, section);
-                         });
+    saveNumberedSections(
+        file, kUserToolSectionStem, kUserToolTypeKey, UserTools,
+        [&](const std::unique_ptr<UserTool>& tool, const std::string& section) { tool->saveToIni(file, section); });
     commit(batch, file);
 }
 
 // --- look-ups
 
-bool GlobalOptions::isChannelCategory(const std::string& name) const
-{
+bool GlobalOptions::isChannelCategory(const std::string& name) const {
     for (const auto& category : ChannelCategories) {
-        if (mbsCompareNoCase(category, name.c_str()) == 0)
-            return true;
+        if (mbsCompareNoCase(category, name.c_str()) == 0) return true;
     }
     return false;
 }
 
-ChannelFilter* GlobalOptions::findChannelFilter(const std::string& name)
-{
+ChannelFilter* GlobalOptions::findChannelFilter(const std::string& name) {
     for (auto& filter : ChannelFilters) {
-        if (mbsCompareNoCase(filter.getFilterName(), name.c_str()) == 0)
-            return &filter;
+        if (mbsCompareNoCase(filter.getFilterName(), name.c_str()) == 0) return &filter;
     }
     return nullptr;
 }
 
 void GlobalOptions::getHotkeyItemDescription(const HotkeyTable* table, int index, std::string& kind,
-                                             std::string& name) const
-{
-    if (index < 0)
-        return;
+                                             std::string& name) const {
+    if (index < 0) return;
     const auto n = static_cast<std::size_t>(index);
     if (table == &ChannelFavoriteHotkeys && n < ChannelFavorites.size()) {
         if (channels::Channel* channel = findChannel(ChannelFavorites[n])) {
@@ -822,41 +722,33 @@ void GlobalOptions::getHotkeyItemDescription(const HotkeyTable* table, int index
 
 // --- blackout times
 
-bool GlobalOptions::parseBlackoutTimes(const std::string& text, BlackoutTimeList& list)
-{
+bool GlobalOptions::parseBlackoutTimes(const std::string& text, BlackoutTimeList& list) {
     list.clear();
     const char* p = text.c_str();
     const auto readInt = [&p](int& value) {
         char* end = nullptr;
         const long v = std::strtol(p, &end, 10);
-        if (end == p)
-            return false;
+        if (end == p) return false;
         value = static_cast<int>(v);
         p = end;
         return true;
     };
     for (;;) {
         int start = 0, end = 0;
-        if (!readInt(start))
-            return true;
-        if (*p != '-')
-            return false;
+        if (!readInt(start)) return true;
+        if (*p != '-') return false;
         ++p;
-        if (!readInt(end))
-            return false;
+        if (!readInt(end)) return false;
         list.emplace_back(start, end);
-        if (*p != ',')
-            return true;
+        if (*p != ',') return true;
         ++p;
     }
 }
 
-std::string GlobalOptions::formatBlackoutTimes(const BlackoutTimeList& list)
-{
+std::string GlobalOptions::formatBlackoutTimes(const BlackoutTimeList& list) {
     std::string text;
     for (const auto& [start, end] : list) {
-        if (!text.empty())
-            text += ',';
+        if (!text.empty()) text += ',';
         text += std::to_string(start) + "-" + std::to_string(end);
     }
     return text;

@@ -204,9 +204,9 @@ public:
     bool ListenForPort8888Subscriptions{};
     bool ListenForPort5335Subscriptions{};
     bool ListenForPort8900Subscriptions{};
-    std::string HttpUserAgent;  // not stored
+    std::string HttpUserAgent;                                         // not stored
     std::vector<std::pair<std::string, std::string>> ScriptFileTypes;  // (".py", "Python scripts")
-    std::map<std::string, std::string> ScriptingFileAssociations;     // ".class" -> "java %1 %*"
+    std::map<std::string, std::string> ScriptingFileAssociations;      // ".class" -> "java %1 %*"
     int ScriptTimeout{};
     // --- fonts and colours (colours are 0x00BBGGRR)
     std::string ControlCenterMyChannelsFontName;
@@ -253,7 +253,7 @@ public:
     std::vector<std::string> ChannelCategories;
     std::unique_ptr<channels::ChannelSettings> DefaultChannelSettings;
     std::unique_ptr<DesktopSettingsTemplate> DefaultDesktopSettings;  // null until a factory is installed
-    std::map<std::string, std::string> IeContextMenuItems;  // item name -> menu text
+    std::map<std::string, std::string> IeContextMenuItems;            // item name -> menu text
     std::vector<std::unique_ptr<UserTool>> UserTools;
 
 private:

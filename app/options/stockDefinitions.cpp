@@ -9,15 +9,11 @@ namespace {
 // every hotkey held in a table it carries command 0 (the accelerators get
 // the command ids), so that the hotkey dialogs find it when they look for a
 // key that is already taken.
-Hotkey ctrlShift(char letter)
-{
-    return Hotkey(FVIRTKEY | FSHIFT | FCONTROL, static_cast<unsigned short>(letter), 0);
-}
+Hotkey ctrlShift(char letter) { return Hotkey(FVIRTKEY | FSHIFT | FCONTROL, static_cast<unsigned short>(letter), 0); }
 
 }  // namespace
 
-void GlobalOptions::defineDefaultChannelFilters(std::vector<ChannelFilter>& filters, HotkeyTable& hotkeys)
-{
+void GlobalOptions::defineDefaultChannelFilters(std::vector<ChannelFilter>& filters, HotkeyTable& hotkeys) {
     struct Stock {
         const char* name;
         int type;
@@ -37,16 +33,14 @@ void GlobalOptions::defineDefaultChannelFilters(std::vector<ChannelFilter>& filt
         filter.setFilterName(s.name);
         filter.setFilterType(s.type);
         filter.setSortOrder(s.sortOrder);
-        if (s.category)
-            filter.setChannelCategories({s.category}, ChannelFilter::AllCategories);
+        if (s.category) filter.setChannelCategories({s.category}, ChannelFilter::AllCategories);
         filters.push_back(filter);
         hotkeys.appendHotkey(s.hotkey ? ctrlShift(s.hotkey) : Hotkey());
     }
     hotkeys.buildAcceleratorTable();
 }
 
-void GlobalOptions::defineDefaultChannelReports(std::vector<ChannelReportConfig>& reports, HotkeyTable& hotkeys)
-{
+void GlobalOptions::defineDefaultChannelReports(std::vector<ChannelReportConfig>& reports, HotkeyTable& hotkeys) {
     for (const char* name : {"All", "New content", "Unread items", "My Favorites", "My Blogroll"}) {
         ChannelReportConfig report;
         report.setReportName(name);
@@ -60,14 +54,12 @@ void GlobalOptions::defineDefaultChannelReports(std::vector<ChannelReportConfig>
     blogroll.setOutputFilename(joinPath(p.reportsDir, "MyBlogroll.html"));
 }
 
-void GlobalOptions::defineStandardChannelCategories(std::vector<std::string>& categories)
-{
+void GlobalOptions::defineStandardChannelCategories(std::vector<std::string>& categories) {
     for (const char* name : {"My Favorites", "My Blogroll", "News", "Technology", "Business", "Sports", "Blogs"})
         categories.emplace_back(name);
 }
 
-void GlobalOptions::defineStandardUserTools(std::vector<std::unique_ptr<UserTool>>& tools)
-{
+void GlobalOptions::defineStandardUserTools(std::vector<std::unique_ptr<UserTool>>& tools) {
     static const char* const stock[][3] = {
         {"Google", "", "http://www.google.com/search?q={%SELTEXT%}"},
         {"Feedster", "", "http://www.feedster.com/search.php?q={%SELTEXT%}"},
@@ -77,6 +69,5 @@ void GlobalOptions::defineStandardUserTools(std::vector<std::unique_ptr<UserTool
         {"Translate page", "Translate &page", "http://translate.google.com/translate?u={%URL%}"},
         {"Dictionary", "", "http://www.dictionary.com/search?q={%SELTEXT%}"},
     };
-    for (const auto& s : stock)
-        tools.push_back(std::make_unique<UrlUserTool>(s[0], s[1], s[2]));
+    for (const auto& s : stock) tools.push_back(std::make_unique<UrlUserTool>(s[0], s[1], s[2]));
 }

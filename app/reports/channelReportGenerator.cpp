@@ -36,12 +36,15 @@ ChannelFilterLookup& filterLookup() {
     return lookup;
 }
 
-const seams::Registration g_readMeListSeam("ReadMeListSource", [] { return g_readMeList.load() != nullptr; },
-                                           [] { setReadMeListSource(nullptr); });
-const seams::Registration g_filterLookupSeam("ChannelFilterLookup", [] {
-    std::lock_guard<std::mutex> guard(lookupMutex());
-    return static_cast<bool>(filterLookup());
-}, [] { setChannelFilterLookup(nullptr); });
+const seams::Registration g_readMeListSeam(
+    "ReadMeListSource", [] { return g_readMeList.load() != nullptr; }, [] { setReadMeListSource(nullptr); });
+const seams::Registration g_filterLookupSeam(
+    "ChannelFilterLookup",
+    [] {
+        std::lock_guard<std::mutex> guard(lookupMutex());
+        return static_cast<bool>(filterLookup());
+    },
+    [] { setChannelFilterLookup(nullptr); });
 
 bool is(const std::string& name, const char* variable) { return mbsCompareNoCase(name, variable) == 0; }
 
@@ -167,10 +170,18 @@ bool ChannelFilterChannelReportGenerator::includeFeedItem(std::string_view itemI
     const bool isViewed = settings_->isFeedItemViewed(itemId);
     bool include = false;
     switch (report_.getFeedItemControl()) {
-        case ChannelReportConfig::AllItems: include = true; break;
-        case ChannelReportConfig::NewItemsOnly: include = isNew && !isViewed; break;
-        case ChannelReportConfig::UnreadItemsOnly: include = !isViewed; break;
-        default: include = false; break;
+        case ChannelReportConfig::AllItems:
+            include = true;
+            break;
+        case ChannelReportConfig::NewItemsOnly:
+            include = isNew && !isViewed;
+            break;
+        case ChannelReportConfig::UnreadItemsOnly:
+            include = !isViewed;
+            break;
+        default:
+            include = false;
+            break;
     }
     if (include) itemImage = feedItemIconUrl(isViewed, isNew);
     return include;

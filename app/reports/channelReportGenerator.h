@@ -25,7 +25,7 @@ namespace channels {
 class Channel;
 class Feed;
 class FeedItem;
-}
+}  // namespace channels
 class ChannelDesktopSettings;
 class ChannelFilter;
 class ChannelReportConfig;

@@ -41,11 +41,12 @@ ChannelImageFactory currentImageFactory() {
     return imageFactory();
 }
 
-const seams::Registration g_observerSeam("ChannelDesktopSettingsObserver", [] { return g_observer.load() != nullptr; },
-                                         [] { setChannelDesktopSettingsObserver(nullptr); });
-const seams::Registration g_imageFactorySeam("ChannelImageFactory",
-                                             [] { return static_cast<bool>(currentImageFactory()); },
-                                             [] { setChannelImageFactory(nullptr); });
+const seams::Registration g_observerSeam(
+    "ChannelDesktopSettingsObserver", [] { return g_observer.load() != nullptr; },
+    [] { setChannelDesktopSettingsObserver(nullptr); });
+const seams::Registration g_imageFactorySeam(
+    "ChannelImageFactory", [] { return static_cast<bool>(currentImageFactory()); },
+    [] { setChannelImageFactory(nullptr); });
 
 // Shows the wait cursor for a scope.
 struct WaitCursor {
@@ -144,7 +145,8 @@ void ChannelDesktopSettings::load(const std::string& file) {
     // another thread can't mix into this load.
     platform::profile::WriteBatch snapshot(file);
     const std::string& s = kDesktopSettingsSection;
-    consolidateMultipleItems_ = tools::getIniBool(file, s, "ConsolidateMultipleItems", defaults.consolidateMultipleItems_);
+    consolidateMultipleItems_ =
+        tools::getIniBool(file, s, "ConsolidateMultipleItems", defaults.consolidateMultipleItems_);
     animateOnNewItem_ = tools::getIniBool(file, s, "AnimateOnNewItem", defaults.animateOnNewItem_);
     notifyOnNewItem_ = tools::getIniBool(file, s, "NotifyOnNewItem", defaults.notifyOnNewItem_);
     playSoundOnNewItem_ = tools::getIniBool(file, s, "PlaySoundOnNewItem", defaults.playSoundOnNewItem_);
@@ -225,8 +227,9 @@ void ChannelDesktopSettings::saveToChannelFile() const {
 
 void ChannelDesktopSettings::markFeedItemViewed(const std::string& id, bool viewed, bool flush) {
     ExclusiveLockGuard guard(this, __FILE__, __LINE__);
-    ORVAN_LOG(g_viewedFeedItemsGroup)
-        << (viewed ? "Marking feed item as viewed: " : "Marking feed item as not viewed: ") << id << std::endl;
+    ORVAN_LOG(g_viewedFeedItemsGroup) << (viewed ? "Marking feed item as viewed: "
+                                                 : "Marking feed item as not viewed: ")
+                                      << id << std::endl;
     if (viewed) {
         viewedIds_.insert(id);
     } else {
@@ -238,8 +241,7 @@ void ChannelDesktopSettings::markFeedItemViewed(const std::string& id, bool view
     }
 }
 
-void ChannelDesktopSettings::setFeedItemViewed(const std::string& id, bool viewed, bool flush,
-                                               bool updateSummaryPage) {
+void ChannelDesktopSettings::setFeedItemViewed(const std::string& id, bool viewed, bool flush, bool updateSummaryPage) {
     ChannelDesktopSettingsObserver* observer = g_observer;
     WaitCursor wait(observer);
     markFeedItemViewed(id, viewed, flush);
@@ -280,8 +282,7 @@ bool ChannelDesktopSettings::isFeedItemViewed(std::string_view id) const {
 
 void ChannelDesktopSettings::clearViewedFeedItems() {
     ExclusiveLockGuard guard(this, __FILE__, __LINE__);
-    ORVAN_LOG(g_viewedFeedItemsGroup) << "Clearing viewed feed item list for " << getChannelDisplayName()
-                                                << std::endl;
+    ORVAN_LOG(g_viewedFeedItemsGroup) << "Clearing viewed feed item list for " << getChannelDisplayName() << std::endl;
     viewedIds_.clear();
     nViewedFeedItems_ = -1;
     saveToChannelFile();
@@ -302,9 +303,8 @@ ChannelDesktopSettings::ViewedIdSet ChannelDesktopSettings::pruneViewedFeedItems
             }
         }
     }
-    ORVAN_LOG(g_viewedFeedItemsGroup)
-        << "Pruning viewed feed item list for " << getChannelDisplayName() << ": " << viewedIds_.size() << " -> "
-        << kept.size() << std::endl;
+    ORVAN_LOG(g_viewedFeedItemsGroup) << "Pruning viewed feed item list for " << getChannelDisplayName() << ": "
+                                      << viewedIds_.size() << " -> " << kept.size() << std::endl;
     viewedIds_ = kept;
     nViewedFeedItems_ = -1;
     saveToChannelFile();
@@ -395,14 +395,14 @@ std::string ChannelDesktopSettings::getChannelDisplayName() const {
     return channel_ != nullptr ? channel_->getDisplayName() : std::string("<Unspecified channel>");
 }
 
-#define ORVAN_DESKTOP_SETTING(Type, Name, member)                          \
-    Type ChannelDesktopSettings::get##Name() const {                      \
-        SharedLockGuard guard(lockPtr(), __FILE__, __LINE__);             \
-        return member;                                                    \
-    }                                                                     \
-    void ChannelDesktopSettings::set##Name(Type value) {                  \
-        ExclusiveLockGuard guard(this, __FILE__, __LINE__);               \
-        member = value;                                                   \
+#define ORVAN_DESKTOP_SETTING(Type, Name, member)             \
+    Type ChannelDesktopSettings::get##Name() const {          \
+        SharedLockGuard guard(lockPtr(), __FILE__, __LINE__); \
+        return member;                                        \
+    }                                                         \
+    void ChannelDesktopSettings::set##Name(Type value) {      \
+        ExclusiveLockGuard guard(this, __FILE__, __LINE__);   \
+        member = value;                                       \
     }
 
 ORVAN_DESKTOP_SETTING(bool, ConsolidateMultipleItems, consolidateMultipleItems_)

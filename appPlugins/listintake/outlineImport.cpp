@@ -51,7 +51,8 @@ constexpr auto kImportTimeBudget = std::chrono::seconds(8);
 std::string readLocalOutline(const std::string& path) {
     // Only a regular file: a device or a pipe (/dev/zero, a FIFO) never ends.
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) throw std::runtime_error("Can't open the OPML file: " + path);
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        throw std::runtime_error("Can't open the OPML file: " + path);
     if (static_cast<std::uintmax_t>(st.st_size) > kMaxOutlineSize)
         throw std::runtime_error("The OPML file is too large (more than " + std::to_string(kMaxOutlineSize >> 20) +
                                  " MB): " + path);
@@ -76,8 +77,7 @@ std::string downloadOutline(const std::string& url) {
     std::string statusText, location, body;
     tools::readUrl(session, url, nullptr, nullptr, true, nullptr, nullptr, &status, &statusText, &location, body);
     if (status != 200)
-        throw std::runtime_error("Couldn't load OPML (HTTP " + std::to_string(status) + " " + statusText +
-                                 "): " + url);
+        throw std::runtime_error("Couldn't load OPML (HTTP " + std::to_string(status) + " " + statusText + "): " + url);
     return body;
 }
 
@@ -151,7 +151,9 @@ std::string checkOutlineAddress(const std::string& value, std::string& reason) {
         const std::string rest = address.substr(5);
         address = startsWithNoCase(rest, "//") ? "http:" + rest : rest;
     }
-    const std::size_t schemeEnd = startsWithNoCase(address, "http://") ? 7 : startsWithNoCase(address, "https://") ? 8 : 0;
+    const std::size_t schemeEnd = startsWithNoCase(address, "http://")    ? 7
+                                  : startsWithNoCase(address, "https://") ? 8
+                                                                          : 0;
     if (schemeEnd == 0 || address.size() == schemeEnd) {
         reason = "not an http, https or feed address";
         return {};
@@ -165,7 +167,8 @@ std::set<std::string> findOutlineAddresses(const std::string& outline) {
     std::set<std::string> addresses;
     std::size_t pos = 0;
     while (pos < outline.size()) {
-        if (toUpperByte(outline[pos]) != 'X' || mbsCompareNoCaseN(outline.substr(pos, kLength), kAttribute, kLength) != 0) {
+        if (toUpperByte(outline[pos]) != 'X' ||
+            mbsCompareNoCaseN(outline.substr(pos, kLength), kAttribute, kLength) != 0) {
             ++pos;
             continue;
         }
@@ -231,17 +234,22 @@ void importOutlineFeeds(const std::string& channelsDir, const std::string& sourc
         }
         std::string failure;
         switch (createChannelFile(channelsDir, address, failure)) {
-            case Created::Created: ++created; break;
+            case Created::Created:
+                ++created;
+                break;
             case Created::Exists:
                 skipped.emplace_back(address, "a channel file of the same name exists: " +
                                                   channels::makeChannelFileName(address) + ".rss");
                 break;
-            case Created::Failed: failures.push_back(failure); break;
+            case Created::Failed:
+                failures.push_back(failure);
+                break;
         }
     }
     syncFolder(channelsDir);
     const std::string made = std::to_string(created) + " new channel" + (created == 1 ? "" : "s") + " created";
-    if (failures.size() == 1) throw std::runtime_error("Couldn't create the channel file " + failures.front() + " (" + made + ").");
+    if (failures.size() == 1)
+        throw std::runtime_error("Couldn't create the channel file " + failures.front() + " (" + made + ").");
     if (!failures.empty())
         throw std::runtime_error("Couldn't create " + std::to_string(failures.size()) +
                                  " channel files; the first: " + failures.front() + " (" + made + ").");
@@ -255,8 +263,8 @@ void importOutlineFeeds(const std::string& channelsDir, const std::string& sourc
     else
         out << "<P>Your OPML channels have been imported. <P>Please restart Orvan." << std::endl;
     if (!skipped.empty()) {
-        out << "<P>" << skipped.size() << " outline" << (skipped.size() == 1 ? " was" : "s were") << " not imported:"
-            << std::endl
+        out << "<P>" << skipped.size() << " outline" << (skipped.size() == 1 ? " was" : "s were")
+            << " not imported:" << std::endl
             << "<UL>" << std::endl;
         for (const auto& [value, reason] : skipped)
             out << "<LI>" << escape(value.empty() ? std::string("(empty)") : value) << ": " << escape(reason) << "</LI>"

@@ -105,8 +105,7 @@ int generateMainPage(char** data, int* length, char* errorBuf) {
 
 int processRequest(const char* request, const char* paramString, char** data, int* length, char* errorBuf) {
     return guarded(errorBuf, siteseek::kRequestFailed, [&] {
-        return handOut(g_plugin.processRequest(request ? request : "", paramString ? paramString : ""), data,
-                       length);
+        return handOut(g_plugin.processRequest(request ? request : "", paramString ? paramString : ""), data, length);
     });
 }
 

@@ -32,7 +32,8 @@ std::vector<FeedInfo> boundedFeeds(const std::vector<FeedInfo>& feeds) {
     for (const FeedInfo& feed : feeds) {
         if (shown.size() == kMaxResultsShown) break;
         if (feed.url.size() > kMaxFeedUrlLength) continue;
-        shown.push_back({feed.url, cut(feed.name, kMaxFeedNameLength), cut(feed.description, kMaxFeedDescriptionLength)});
+        shown.push_back(
+            {feed.url, cut(feed.name, kMaxFeedNameLength), cut(feed.description, kMaxFeedDescriptionLength)});
     }
     return shown;
 }

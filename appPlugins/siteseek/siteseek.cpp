@@ -54,8 +54,7 @@ void Siteseek::load(const std::string& definitionFile) {
         throw PluginError(kNoInternetSession, std::string("Can't open an internet connection: rc=") + e.what());
     }
     if (!session_->shareHandle())
-        throw PluginError(kNoInternetSession,
-                          "Can't open an internet connection: rc=" + tools::getWin32ErrorText());
+        throw PluginError(kNoInternetSession, "Can't open an internet connection: rc=" + tools::getWin32ErrorText());
 }
 
 void Siteseek::unload() { session_.reset(); }

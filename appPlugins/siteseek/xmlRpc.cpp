@@ -231,13 +231,12 @@ std::vector<FeedInfo> parseGetFeedInfoReply(const std::string& response, const R
     return feeds;
 }
 
-std::vector<int> Siteseek::findSites(const std::string& host, const std::string& path,
-                                     const std::string& searchText) {
+std::vector<int> Siteseek::findSites(const std::string& host, const std::string& path, const std::string& searchText) {
     const std::string body = [&] {
         templateProcessor::TemplateProcessor processor;
         processor.setValue("SEARCH-STRING", escapeXml(searchText));
-        return expand(processor, readTemplate("Siteseek-FindSites.template",
-                                              "Can't open the FindSites XML template file: "));
+        return expand(processor,
+                      readTemplate("Siteseek-FindSites.template", "Can't open the FindSites XML template file: "));
     }();
     const std::string reply = postHttpRequest(host, path, body);
     return parseFindSitesReply(cutReply(replyAsUtf8(reply), tags_.findSitesResponse));

@@ -14,13 +14,12 @@ namespace {
 
 const char kConfig[] = "Config";
 
-bool isAsciiLetterOrDigit(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
+bool isAsciiLetterOrDigit(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
 }  // namespace
 
-AppPlugin::AppPlugin(AppPluginManager* owner) : owner_(owner), outputFile_(std::make_unique<tools::TempFile>(".html")) {}
+AppPlugin::AppPlugin(AppPluginManager* owner)
+    : owner_(owner), outputFile_(std::make_unique<tools::TempFile>(".html")) {}
 
 AppPlugin::~AppPlugin() {
     ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);

@@ -71,8 +71,7 @@ void AppPluginManager::disableAppPlugin(const std::string& baseName) {
 void AppPluginManager::loadAppPlugins() {
     {
         ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
-        ORVAN_LOG(logGroupPluginLoad()) << "Starting to load app plugins: appPluginDir=" << appPluginDir_
-                                        << std::endl;
+        ORVAN_LOG(logGroupPluginLoad()) << "Starting to load app plugins: appPluginDir=" << appPluginDir_ << std::endl;
         scannedDirs_.clear();
         scanDirectory(appPluginDir_);
     }

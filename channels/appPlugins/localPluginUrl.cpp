@@ -37,8 +37,7 @@ bool isAppPluginUrl(const std::string& url, std::string& appPluginId) {
     return true;
 }
 
-void parsePluginUri(const std::string& path, std::string& appPluginId, std::string& request,
-                    std::string& paramString) {
+void parsePluginUri(const std::string& path, std::string& appPluginId, std::string& request, std::string& paramString) {
     if (path.empty() || path[0] != '/') throw Exception("Invalid plugin URI: " + path);
     const std::size_t idEnd = path.find('/', 1);
     if (idEnd == std::string::npos) {

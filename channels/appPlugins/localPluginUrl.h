@@ -33,8 +33,7 @@ bool isAppPluginUrl(const std::string& url, std::string& appPluginId);
 // Splits the path of a local plug-in URL (from the "/" after the port on).
 // Throws channels::Exception "Invalid plugin URI: " + path when the path does
 // not begin with "/".
-void parsePluginUri(const std::string& path, std::string& appPluginId, std::string& request,
-                    std::string& paramString);
+void parsePluginUri(const std::string& path, std::string& appPluginId, std::string& request, std::string& paramString);
 
 // True and the value when the name is in the feed-name table.
 bool lookUpAppPluginFeedName(const std::string& name, std::int32_t& value);

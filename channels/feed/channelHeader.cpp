@@ -44,9 +44,7 @@ std::string joinSet(const std::set<int>& values, bool commaSeparated, Format for
 
 }  // namespace
 
-void ChannelHeader::clear() {
-    *this = ChannelHeader();
-}
+void ChannelHeader::clear() { *this = ChannelHeader(); }
 
 void ChannelHeader::load(const std::string& iniFile, const std::string& section) {
     auto str = [&](const char* key) { return tools::getIniString(iniFile, section, key, "", true); };

@@ -31,8 +31,7 @@ private:
 
 std::string escapeHtml(std::string_view text) { return tools::escapeHtml(text); }
 
-SummaryPageGenerator::SummaryPageGenerator(Channel& channel, bool detailsOff,
-                                           const std::set<std::string>& markedItems,
+SummaryPageGenerator::SummaryPageGenerator(Channel& channel, bool detailsOff, const std::set<std::string>& markedItems,
                                            const std::map<std::string, std::string>& itemImages)
     : channel_(channel), detailsOff_(detailsOff), markedItems_(markedItems), itemImages_(itemImages) {}
 
@@ -136,8 +135,7 @@ std::string SummaryPageGenerator::channelDetails() const {
     if (!h.PubDateString.empty()) out += "Published: " + escapeHtml(h.PubDateString) + "<BR>\n";
     if (!h.LastBuildDateString.empty()) out += "Last changed: " + escapeHtml(h.LastBuildDateString) + "<BR>\n";
     const bool dates = !h.PubDateString.empty() || !h.LastBuildDateString.empty();
-    const bool people =
-        !h.CopyrightString.empty() || !h.EditorEmailAddress.empty() || !h.WebMasterEmailAddress.empty();
+    const bool people = !h.CopyrightString.empty() || !h.EditorEmailAddress.empty() || !h.WebMasterEmailAddress.empty();
     if (dates && people) out += "<BR>\n";
     if (!h.CopyrightString.empty()) {
         if (toUpperCopy(h.CopyrightString).find("COPYRIGHT") == std::string::npos) out += "Copyright ";
@@ -163,8 +161,7 @@ std::string SummaryPageGenerator::itemDetails(int position) const {
     if (!item.getSource().empty()) out += "Source: " + escapeHtml(item.getSource()) + "<BR>\n";
     if (!item.getAuthor().empty()) out += "Author: " + escapeHtml(item.getAuthor()) + "<BR>\n";
     if (!item.getPubDateString().empty()) out += "Last changed: " + escapeHtml(item.getPubDateString()) + "<BR>\n";
-    if (!item.getCommentsUrl().empty())
-        out += "<A href='" + escapeHtml(item.getCommentsUrl()) + "'>Discuss</A><BR>\n";
+    if (!item.getCommentsUrl().empty()) out += "<A href='" + escapeHtml(item.getCommentsUrl()) + "'>Discuss</A><BR>\n";
     return out;
 }
 

@@ -106,8 +106,7 @@ void ChannelHook::releaseReference(ChannelHook* hook) {
 std::unique_ptr<ChannelHook> createChannelHook(const std::string& hookFile) {
     const std::string scriptFile = tools::getIniString(hookFile, kConfig, "ScriptFilename", "", true);
     if (scriptFile.empty()) throw Exception("Missing ScriptFilename parameter: " + hookFile);
-    if (mbsCompareNoCase(tools::getFileExtension(scriptFile), ".dll") == 0)
-        return std::make_unique<DllChannelHook>();
+    if (mbsCompareNoCase(tools::getFileExtension(scriptFile), ".dll") == 0) return std::make_unique<DllChannelHook>();
     return std::make_unique<ScriptChannelHook>();
 }
 
@@ -200,8 +199,7 @@ void ChannelHook::loadSettings(const std::string& hookFile, const std::string& c
     }
     // The hook reads its private settings from this file: without them it
     // would run as if it had none.
-    if (!tools::copyIniSection(channelFile, settingsSection, settingsFile_->getFilename(),
-                               kChannelHookSettingsSection))
+    if (!tools::copyIniSection(channelFile, settingsSection, settingsFile_->getFilename(), kChannelHookSettingsSection))
         throw Exception("Can't write the channel hook settings file: " + settingsFile_->getFilename());
 }
 
@@ -232,7 +230,8 @@ void ChannelHook::saveSettings(const std::string& channelFile, const std::string
     ok = tools::writeIniBool(channelFile, configSection, "_EnableLogFile", logOn) && ok;
     ok = getScriptingEngine().writeParamValues(channelFile, configSection, values) && ok;
     ok = tools::copyIniSection(settingsFile_->getFilename(), kChannelHookSettingsSection, channelFile,
-                               settingsSection) && ok;
+                               settingsSection) &&
+         ok;
     if (!ok) throw Exception("Can't write the channel file " + channelFile + ": " + platform::files::lastErrorText());
     if (!globalsSaved)
         throw Exception("Can't save the channel hook parameter values to " +
@@ -272,9 +271,8 @@ void ChannelHook::raiseEvent(Channel* channel, const Event& event) {
 }
 
 void ChannelHook::executeCommand(Channel* channel, const std::string& commandName, bool* failedOut) {
-    ORVAN_LOG(logGroupChannelHooks()) << "Executing " << getDisplayName() << " channel hook command "
-                                      << commandName << " for channel " << getChannelDisplayName(channel) << ":"
-                                      << std::endl;
+    ORVAN_LOG(logGroupChannelHooks()) << "Executing " << getDisplayName() << " channel hook command " << commandName
+                                      << " for channel " << getChannelDisplayName(channel) << ":" << std::endl;
 
     std::unique_ptr<tools::TempFile> request = writeChannelHookCommandRequest(*this, channel, commandName);
     const std::string message = "Executing the channel command: " + commandName;

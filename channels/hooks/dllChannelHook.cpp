@@ -69,8 +69,8 @@ void DllChannelHook::invokeEvent(Channel*, const std::string& requestFile, std::
 
 void DllChannelHook::invokeCommand(Channel*, const std::string& requestFile, std::string& stdoutText,
                                    std::string& stderrText) {
-    relay(getDllChannelHookCommandMessage(), "The channel hook command invocation failed.", requestFile,
-          stdoutText, stderrText);
+    relay(getDllChannelHookCommandMessage(), "The channel hook command invocation failed.", requestFile, stdoutText,
+          stderrText);
 }
 
 void DllChannelHook::relay(int message, const char* failureText, const std::string& requestFile,

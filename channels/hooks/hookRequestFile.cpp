@@ -44,8 +44,7 @@ void writeCallKeys(const std::string& file, ChannelHook& hook, Channel* channel,
 // is an error rather than a hook that finds no request.
 void commitRequest(platform::profile::WriteBatch& batch, const std::string& file) {
     if (!batch.commit())
-        throw Exception("Can't write the channel hook request file " + file + ": " +
-                        platform::files::lastErrorText());
+        throw Exception("Can't write the channel hook request file " + file + ": " + platform::files::lastErrorText());
 }
 
 bool isSecretKey(const std::string& key, const ParamDefs& defs) {
@@ -74,8 +73,7 @@ void ChannelHook::writeParams(const std::string& requestFile) {
         tools::writeIniString(requestFile, kChannelParams, def.name, paramValueOrDefault(def, channelValues));
 }
 
-std::unique_ptr<tools::TempFile> writeChannelHookEventRequest(ChannelHook& hook, Channel* channel,
-                                                              const Event& event) {
+std::unique_ptr<tools::TempFile> writeChannelHookEventRequest(ChannelHook& hook, Channel* channel, const Event& event) {
     auto request = std::make_unique<tools::TempFile>();
     const std::string& file = request->getFilename();
     platform::profile::WriteBatch batch(file);

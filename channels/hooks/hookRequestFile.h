@@ -39,8 +39,7 @@ constexpr const char* kChannelHookSettingsSection = "Settings";
 
 // Write a complete request for the attachment (owned by the caller; deleted
 // with it). Throw channels::Exception when the file can't be written.
-std::unique_ptr<tools::TempFile> writeChannelHookEventRequest(ChannelHook& hook, Channel* channel,
-                                                              const Event& event);
+std::unique_ptr<tools::TempFile> writeChannelHookEventRequest(ChannelHook& hook, Channel* channel, const Event& event);
 std::unique_ptr<tools::TempFile> writeChannelHookCommandRequest(ChannelHook& hook, Channel* channel,
                                                                 const std::string& commandName);
 

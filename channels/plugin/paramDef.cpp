@@ -20,9 +20,8 @@ ParamType paramTypeFromName(const std::string& typeName) {
         ParamType type;
     };
     static const Entry kTypes[] = {
-        {"int", ParamTypeInt},       {"integer", ParamTypeInt},   {"bool", ParamTypeBool},
-        {"boolean", ParamTypeBool},  {"string", ParamTypeString}, {"double", ParamTypeDouble},
-        {"file", ParamTypeFile},
+        {"int", ParamTypeInt},       {"integer", ParamTypeInt},   {"bool", ParamTypeBool}, {"boolean", ParamTypeBool},
+        {"string", ParamTypeString}, {"double", ParamTypeDouble}, {"file", ParamTypeFile},
     };
     const std::string name = tools::trimString(typeName);
     for (const Entry& entry : kTypes)
@@ -69,8 +68,7 @@ void ScriptingEngine::loadParamDefTable(const std::string& configFilename, Param
                                         << std::endl;
         if (type == ParamTypeFile) {
             def.defaultFileExtn = tools::getIniString(configFilename, section, "DefaultFileExtn", "", true);
-            def.fileFilters =
-                convertFileFilters(tools::getIniString(configFilename, section, "FileFilters", "", true));
+            def.fileFilters = convertFileFilters(tools::getIniString(configFilename, section, "FileFilters", "", true));
         }
         defs.push_back(std::move(def));
     }

@@ -157,8 +157,7 @@ void PluginChannel::update(std::string& feedText, bool forceDownload, bool& unch
 
         int status = 0;
         std::string statusText, data;
-        manager->downloadUrl(downloadUrl, &lastModified, &etag, force, auth.get(), &status, &statusText, nullptr,
-                             data);
+        manager->downloadUrl(downloadUrl, &lastModified, &etag, force, auth.get(), &status, &statusText, nullptr, data);
         {
             ExclusiveLockGuard guard(&cache.lock, __FILE__, __LINE__);
             cache.entries[this] = {lastModified, etag};
@@ -167,8 +166,7 @@ void PluginChannel::update(std::string& feedText, bool forceDownload, bool& unch
             unchanged = true;
             return;
         }
-        if (status != 200)
-            throw Exception("Feed update error: HTTP " + std::to_string(status) + " " + statusText);
+        if (status != 200) throw Exception("Feed update error: HTTP " + std::to_string(status) + " " + statusText);
 
         // The plug-in gets the data exactly as it came.
         {

@@ -52,12 +52,9 @@ std::unique_ptr<tools::TempFile> writePluginRequestFile(const std::string& comma
     return request;
 }
 
-std::unique_ptr<tools::TempFile> writePluginChannelRequestFile(const std::string& command,
-                                                               const ParamDefs& pluginParamDefs,
-                                                               const ParamValues& pluginParamValues,
-                                                               const ParamDefs& channelParamDefs,
-                                                               const ParamValues& channelParamValues,
-                                                               const Channel& channel) {
+std::unique_ptr<tools::TempFile> writePluginChannelRequestFile(
+    const std::string& command, const ParamDefs& pluginParamDefs, const ParamValues& pluginParamValues,
+    const ParamDefs& channelParamDefs, const ParamValues& channelParamValues, const Channel& channel) {
     auto request = writePluginRequestFile(command, pluginParamDefs, pluginParamValues, &channel);
     const std::string& file = request->getFilename();
     platform::profile::WriteBatch batch(file);

@@ -30,12 +30,9 @@ std::unique_ptr<tools::TempFile> writePluginRequestFile(const std::string& comma
                                                         const ParamValues& pluginParamValues, const Channel* channel);
 
 // The same for a channel, followed by its [ChannelParameters].
-std::unique_ptr<tools::TempFile> writePluginChannelRequestFile(const std::string& command,
-                                                               const ParamDefs& pluginParamDefs,
-                                                               const ParamValues& pluginParamValues,
-                                                               const ParamDefs& channelParamDefs,
-                                                               const ParamValues& channelParamValues,
-                                                               const Channel& channel);
+std::unique_ptr<tools::TempFile> writePluginChannelRequestFile(
+    const std::string& command, const ParamDefs& pluginParamDefs, const ParamValues& pluginParamValues,
+    const ParamDefs& channelParamDefs, const ParamValues& channelParamValues, const Channel& channel);
 
 // Writes the scripting engine's standard parameters into the section.
 void writeStandardParams(const std::string& iniFile, const std::string& section);

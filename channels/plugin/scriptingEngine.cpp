@@ -114,9 +114,12 @@ void expandWord(const std::string& word, const std::vector<std::string>& scriptA
         if (next >= '1' && next <= '9') {
             std::size_t j = i + 1;
             int number = 0;
-            while (j < word.size() && j < i + 3 && word[j] >= '0' && word[j] <= '9') number = number * 10 + (word[j++] - '0');
-            if (number == 1) result += joinWords(scriptArg);
-            else if (number == 2) result += request;
+            while (j < word.size() && j < i + 3 && word[j] >= '0' && word[j] <= '9')
+                number = number * 10 + (word[j++] - '0');
+            if (number == 1)
+                result += joinWords(scriptArg);
+            else if (number == 2)
+                result += request;
             i = j - 1;
         } else if (next == '%') {
             result.push_back('%');
@@ -225,8 +228,8 @@ std::map<std::string, std::string> ScriptingEngine::getStandardParams() const {
 // ---------------------------------------------------------------------------
 // Running programs
 
-int ScriptingEngine::runScript(const CommandLine& commandLine, const std::string& execDir,
-                               tools::TempFile& stdoutFile, tools::TempFile& stderrFile) {
+int ScriptingEngine::runScript(const CommandLine& commandLine, const std::string& execDir, tools::TempFile& stdoutFile,
+                               tools::TempFile& stderrFile) {
     const std::string& outName = stdoutFile.getFilename();
     const std::string& errName = stderrFile.getFilename();
     if (!prepareOutputFile(outName) || !prepareOutputFile(errName)) throw Exception("Can't open temporary file.");
@@ -252,8 +255,8 @@ int ScriptingEngine::runScript(const CommandLine& commandLine, const std::string
     while (!process.wait(kPollMilliseconds)) {
         if (maxOutput > 0 && (fileSize(outName) > maxOutput || fileSize(errName) > maxOutput)) {
             process.killGroup();
-            ORVAN_LOG(logGroupScriptPlugins()) << "Script output over the limit; killed: " << commandLine.toString()
-                                               << std::endl;
+            ORVAN_LOG(logGroupScriptPlugins())
+                << "Script output over the limit; killed: " << commandLine.toString() << std::endl;
             throw Exception("The script's output exceeds the limit of " + std::to_string(maxOutput) + " bytes.");
         }
         if (std::chrono::steady_clock::now() >= deadline) {

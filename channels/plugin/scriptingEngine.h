@@ -99,8 +99,7 @@ public:
                          ParamValues& values);
     // Writes every entry of the map into the section (other keys stay);
     // false when the file could not be written.
-    bool writeParamValues(const std::string& configFilename, const std::string& sectionName,
-                          const ParamValues& values);
+    bool writeParamValues(const std::string& configFilename, const std::string& sectionName, const ParamValues& values);
     // The same on the user configuration file.
     void loadParamValues(const std::string& sectionName, const ParamDefs& defs, ParamValues& values);
     bool saveParamValues(const std::string& sectionName, const ParamValues& values);

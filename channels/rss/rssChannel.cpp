@@ -21,9 +21,7 @@ bool startsWithNoCase(const std::string& text, const std::string& prefix) {
     return text.size() >= prefix.size() && compareNoCase(text.substr(0, prefix.size()), prefix) == 0;
 }
 
-bool isWebUrl(const std::string& url) {
-    return startsWithNoCase(url, "http://") || startsWithNoCase(url, "https://");
-}
+bool isWebUrl(const std::string& url) { return startsWithNoCase(url, "http://") || startsWithNoCase(url, "https://"); }
 
 // The scheme and the host of a web URL, lower-cased.
 struct WebOrigin {

@@ -32,9 +32,7 @@ bool startsWithNoCase(const std::string& text, const std::string& prefix) {
 
 RssChannelConfig::RssChannelConfig(Channel* channel) : ChannelConfig(channel) {}
 
-RssChannelConfig::~RssChannelConfig() {
-    ExclusiveLockGuard guard(&getLock(), __FILE__, __LINE__);
-}
+RssChannelConfig::~RssChannelConfig() { ExclusiveLockGuard guard(&getLock(), __FILE__, __LINE__); }
 
 void RssChannelConfig::load(const std::string& channelFile) {
     ExclusiveLockGuard guard(&getLock(), __FILE__, __LINE__);

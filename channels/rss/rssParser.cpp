@@ -20,9 +20,7 @@ namespace {
 
 // "C" locale classes of the ASCII range; bytes 0x80..0xFF (UTF-8) belong to
 // none of them, so they are printable word characters.
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 bool isPunct(char c) {
     const unsigned char u = static_cast<unsigned char>(c);
@@ -124,8 +122,8 @@ void replaceInvalidUtf8(std::string& text, std::size_t from) {
 
 // Elements that hold elements: their handlers never read their text. The
 // handlers learn their parent from its position in this list.
-const char* const kContainerElements[] = {"RSS", "RDF:RDF", "CHANNEL", "ITEM", "IMAGE", "TEXTINPUT",
-                                          "SKIPHOURS", "SKIPDAYS", nullptr};
+const char* const kContainerElements[] = {"RSS",       "RDF:RDF",   "CHANNEL",  "ITEM", "IMAGE",
+                                          "TEXTINPUT", "SKIPHOURS", "SKIPDAYS", nullptr};
 enum Container { kRss, kRdf, kChannel, kItem, kImage, kTextInput, kSkipHours, kSkipDays };
 
 // How many item start tags the text seems to hold ("<item" followed by
@@ -226,8 +224,7 @@ std::string makeRssSummary(const std::string& fallback, const std::string& text)
 // ---------------------------------------------------------------------------
 // RssParser
 
-std::unique_ptr<Feed> RssParser::parseFeed(const RssParseContext& channel, const std::string& feedText,
-                                           int maxItems) {
+std::unique_ptr<Feed> RssParser::parseFeed(const RssParseContext& channel, const std::string& feedText, int maxItems) {
     return parseFeed(channel, std::string(feedText), maxItems);
 }
 
@@ -358,9 +355,7 @@ void RssXmlParser::endElement(const char* name) {
     if (trace_) *trace_ << "END ELEMENT: " << name << '\n';
 }
 
-void RssXmlParser::onRootStart() {
-    rootSeen_ = true;
-}
+void RssXmlParser::onRootStart() { rootSeen_ = true; }
 
 void RssXmlParser::onChannelStart() {
     const int parent = getParentContainer();

@@ -13,21 +13,21 @@ class Channel;
 namespace dialogs {
 
 class CChannelErrorsPropPage : public CAppPropertyPage {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  explicit CChannelErrorsPropPage(QWidget* parent = nullptr);
-  void setChannel(channels::Channel* channel) { channel_ = channel; }
-  QTextEdit* errorLog() const { return errorLog_; }
+    explicit CChannelErrorsPropPage(QWidget* parent = nullptr);
+    void setChannel(channels::Channel* channel) { channel_ = channel; }
+    QTextEdit* errorLog() const { return errorLog_; }
 
 protected:
-  void initDialog() override;
-  void onPostInitDialog() override;
+    void initDialog() override;
+    void onPostInitDialog() override;
 
 private:
-  channels::Channel* channel_ = nullptr;
-  QTextEdit* errorLog_;
-  QPushButton* lastFeedButton_;
+    channels::Channel* channel_ = nullptr;
+    QTextEdit* errorLog_;
+    QPushButton* lastFeedButton_;
 };
 
 }  // namespace dialogs

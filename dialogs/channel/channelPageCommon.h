@@ -41,14 +41,14 @@ void saveChannelConfig(channels::Channel& channel);
 // "Author:", "Email:" (a mail link, disabled without an address) and the
 // read-only "Notes:".
 struct AuthorDetails {
-  explicit AuthorDetails(QWidget* parent);
-  void addRows(QFormLayout* form) const;
-  void show(const std::string& authorName, const std::string& address, const std::string& mailSubject,
-            const std::string& notes) const;
+    explicit AuthorDetails(QWidget* parent);
+    void addRows(QFormLayout* form) const;
+    void show(const std::string& authorName, const std::string& address, const std::string& mailSubject,
+              const std::string& notes) const;
 
-  QLabel* author;
-  LinkButton* email;
-  QPlainTextEdit* notes;
+    QLabel* author;
+    LinkButton* email;
+    QPlainTextEdit* notes;
 };
 
 // A parameter grid named "paramsGrid".
@@ -56,17 +56,17 @@ ParamsGrid* makeParamsGrid(QWidget* parent);
 
 // Button 201 of the configuration and details pages.
 class ChannelImageButton : public QPushButton {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  explicit ChannelImageButton(QWidget* parent = nullptr);
-  void setChannel(channels::Channel* channel) { channel_ = channel; }
+    explicit ChannelImageButton(QWidget* parent = nullptr);
+    void setChannel(channels::Channel* channel) { channel_ = channel; }
 
 protected:
-  void paintEvent(QPaintEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
-  channels::Channel* channel_ = nullptr;
+    channels::Channel* channel_ = nullptr;
 };
 
 // The directory the new-item sound and channel picture browsers start in,

@@ -24,44 +24,44 @@ class CChannelSearchPropPage;
 class CChannelErrorsPropPage;
 
 class CChannelPropSheet : public CAppPropertySheet {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  CChannelPropSheet(QWidget* parent, channels::Channel* channel);
-  ~CChannelPropSheet() override;
+    CChannelPropSheet(QWidget* parent, channels::Channel* channel);
+    ~CChannelPropSheet() override;
 
-  // Runs the sheet modally; after OK, fires ChannelConfigChanged for the
-  // channel. Returns the dialog result (IDOK or IDCANCEL).
-  virtual int DoModal();
-  // Starts on the Hooks page, which opens the hook's own property sheet.
-  int doModalOnHooksPage(channels::ChannelHook* hook);
+    // Runs the sheet modally; after OK, fires ChannelConfigChanged for the
+    // channel. Returns the dialog result (IDOK or IDCANCEL).
+    virtual int DoModal();
+    // Starts on the Hooks page, which opens the hook's own property sheet.
+    int doModalOnHooksPage(channels::ChannelHook* hook);
 
-  // The sheet whose modal run is going on, or null.
-  static CChannelPropSheet* getActivePropSheet();
+    // The sheet whose modal run is going on, or null.
+    static CChannelPropSheet* getActivePropSheet();
 
-  channels::Channel* channel() const { return channel_; }
-  // The page-icon strip: 270, or 276 when the Plugin page is shown.
-  int pageIconBitmap() const { return pageIconBitmap_; }
+    channels::Channel* channel() const { return channel_; }
+    // The page-icon strip: 270, or 276 when the Plugin page is shown.
+    int pageIconBitmap() const { return pageIconBitmap_; }
 
-  CChannelConfigPropPage* configPage() const { return configPage_; }
-  CChannelDetailsPropPage* detailsPage() const { return detailsPage_; }
-  CChannelParamsPropPage* paramsPage() const { return paramsPage_; }
-  CChannelHooksPropPage* hooksPage() const { return hooksPage_; }
-  CChannelSearchPropPage* searchPage() const { return searchPage_; }
-  CChannelErrorsPropPage* errorsPage() const { return errorsPage_; }
+    CChannelConfigPropPage* configPage() const { return configPage_; }
+    CChannelDetailsPropPage* detailsPage() const { return detailsPage_; }
+    CChannelParamsPropPage* paramsPage() const { return paramsPage_; }
+    CChannelHooksPropPage* hooksPage() const { return hooksPage_; }
+    CChannelSearchPropPage* searchPage() const { return searchPage_; }
+    CChannelErrorsPropPage* errorsPage() const { return errorsPage_; }
 
-  static SaveWindowPlacement& placement();
+    static SaveWindowPlacement& placement();
 
 private:
-  channels::Channel* channel_;
-  int pageIconBitmap_ = 270;
-  // All six are built; the sheet shows those the channel's kind calls for.
-  CChannelConfigPropPage* configPage_;
-  CChannelDetailsPropPage* detailsPage_;
-  CChannelParamsPropPage* paramsPage_;
-  CChannelHooksPropPage* hooksPage_;
-  CChannelSearchPropPage* searchPage_;
-  CChannelErrorsPropPage* errorsPage_;
+    channels::Channel* channel_;
+    int pageIconBitmap_ = 270;
+    // All six are built; the sheet shows those the channel's kind calls for.
+    CChannelConfigPropPage* configPage_;
+    CChannelDetailsPropPage* detailsPage_;
+    CChannelParamsPropPage* paramsPage_;
+    CChannelHooksPropPage* hooksPage_;
+    CChannelSearchPropPage* searchPage_;
+    CChannelErrorsPropPage* errorsPage_;
 };
 
 // What the main frame does for a hook's OpenChannelProperties request and the

@@ -16,37 +16,37 @@ namespace dialogs {
 struct HintDef;
 
 class CHintDlg : public AppDialog {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  // `identifier` is one of the table's, in any case. A null parent means the
-  // program's main window.
-  explicit CHintDlg(const std::string& identifier, QWidget* parent = nullptr);
+    // `identifier` is one of the table's, in any case. A null parent means the
+    // program's main window.
+    explicit CHintDlg(const std::string& identifier, QWidget* parent = nullptr);
 
-  // The answer: IDOK, IDCANCEL, IDYES or IDNO. Escape and the close box
-  // answer IDCANCEL and leave the switch alone.
-  int DoModal();
+    // The answer: IDOK, IDCANCEL, IDYES or IDNO. Escape and the close box
+    // answer IDCANCEL and leave the switch alone.
+    int DoModal();
 
-  const HintDef* hint() const { return hint_; }
-  QString message() const;
+    const HintDef* hint() const { return hint_; }
+    QString message() const;
 
-  void reject() override;
+    void reject() override;
 
 protected:
-  void initDialog() override;
-  void onPostInitDialog() override;
+    void initDialog() override;
+    void onPostInitDialog() override;
 
 private:
-  void endWith(int answer);
-  void fitText();
+    void endWith(int answer);
+    void fitText();
 
-  std::string identifier_;
-  const HintDef* hint_;
-  int switchOff_ = 0;
-  QLabel* icon_;
-  QLabel* text_;
-  QCheckBox* dontShowAgain_;
-  QPushButton* buttons_[3];
+    std::string identifier_;
+    const HintDef* hint_;
+    int switchOff_ = 0;
+    QLabel* icon_;
+    QLabel* text_;
+    QCheckBox* dontShowAgain_;
+    QPushButton* buttons_[3];
 };
 
 }  // namespace dialogs

@@ -13,8 +13,8 @@ namespace {
 const char* const kDisabledHintsSection = "Disabled Hints";
 
 std::string iniKey(const std::string& identifier) {
-  const HintDef* hint = findHint(identifier);
-  return hint ? hint->identifier : identifier;
+    const HintDef* hint = findHint(identifier);
+    return hint ? hint->identifier : identifier;
 }
 
 }  // namespace
@@ -41,10 +41,9 @@ const HintDef kHintTable[] = {
      "You have asked that notification balloons be shown when new items arrive but they have been disabled in the "
      "global options.",
      "Do you want to enable them in the global options?", &kHintButtonsYesNoCancel, IDYES, IDNO},
-    {"ChangeWindowMode", "Changing the window mode will cause all windows to close.", "", &kHintButtonsOk, IDOK,
+    {"ChangeWindowMode", "Changing the window mode will cause all windows to close.", "", &kHintButtonsOk, IDOK, IDOK},
+    {"ChangePluginPort", "Changing the plugin port number will cause all windows to close.", "", &kHintButtonsOk, IDOK,
      IDOK},
-    {"ChangePluginPort", "Changing the plugin port number will cause all windows to close.", "", &kHintButtonsOk,
-     IDOK, IDOK},
     {"ChannelSummaryPage",
      "The information in the browser pane contains a summary of the channel and its current feed. You can always "
      "come back to this summary page by choosing \"Show summary\" from the Edit menu.",
@@ -57,19 +56,17 @@ const HintDef kHintTable[] = {
      "By default, the item pane will not take up more than a certain amount of the available space. You can change "
      "this in the Program Options.",
      "Choose this menu option twice quickly (e.g. from the keyboard) to override this", &kHintButtonsOk, IDOK, IDOK},
-    {"CaptionBar", "You have enabled the caption bar. It will appear when a window is open.", "", &kHintButtonsOk,
-     IDOK, IDOK},
+    {"CaptionBar", "You have enabled the caption bar. It will appear when a window is open.", "", &kHintButtonsOk, IDOK,
+     IDOK},
     {"AltCtrlHotkey", "You are defining a hotkey that does not use Control or Alt. Do you want to continue?", "",
      &kHintButtonsOkCancel, IDCANCEL, IDOK},
     {"GlobalAppPluginParams",
      "Changing the global plugin parameters will affect ALL channels being serviced by this application plugin.", "",
      &kHintButtonsOk, IDOK, IDOK},
-    {"GlobalChannelPluginParams",
-     "Changing the global plugin parameters will affect ALL channels using this plugin.", "", &kHintButtonsOk, IDOK,
-     IDOK},
-    {"GlobalChannelHookParams",
-     "Changing the global channel hook parameters will affect ALL channels using this hook.", "", &kHintButtonsOk,
-     IDOK, IDOK},
+    {"GlobalChannelPluginParams", "Changing the global plugin parameters will affect ALL channels using this plugin.",
+     "", &kHintButtonsOk, IDOK, IDOK},
+    {"GlobalChannelHookParams", "Changing the global channel hook parameters will affect ALL channels using this hook.",
+     "", &kHintButtonsOk, IDOK, IDOK},
     {"ManagingChannels",
      "Now that your channel subscription list is growing, you can use channel filters to keep them organized.",
      "Do you want to create a new channel filter?", &kHintButtonsYesNo, IDYES, IDNO},
@@ -81,8 +78,7 @@ const HintDef kHintTable[] = {
      "The new channel has been created but may not appear in the My Channels window depending on how channels are "
      "currently being filtered.",
      "", &kHintButtonsOk, IDOK, IDOK},
-    {"UndefinedChannelCategories",
-     "You have used a channel category that has not been defined in the program options.",
+    {"UndefinedChannelCategories", "You have used a channel category that has not been defined in the program options.",
      "Do you want to define it?", &kHintButtonsYesNoCancel, IDYES, IDNO},
     {"DefiningChannelCategories",
      "You can define categories here to help organize your channels. Create the ones you want and then assign "
@@ -103,8 +99,8 @@ const HintDef kHintTable[] = {
      "Do you want to change back to running as a normal Windows application?", &kHintButtonsYesNoCancel, IDNO, IDNO},
     {"ConfirmRemoveFromReadMe", "Do you want to remove the item from the read-me list?", "", &kHintButtonsOkCancel,
      IDCANCEL, IDOK},
-    {"ConfirmRemoveAllFromReadMe", "Do you want to remove all items from the read-me list?", "",
-     &kHintButtonsOkCancel, IDCANCEL, IDOK},
+    {"ConfirmRemoveAllFromReadMe", "Do you want to remove all items from the read-me list?", "", &kHintButtonsOkCancel,
+     IDCANCEL, IDOK},
     {"WorkpadReport",
      "This report template is designed to work with a selection of channels and not the Workpad's Read-me list.", "",
      &kHintButtonsOkCancel, IDCANCEL, IDOK},
@@ -116,17 +112,17 @@ const HintDef kHintTable[] = {
 };
 
 const HintDef* findHint(const std::string& identifier) {
-  for (const HintDef* hint = kHintTable; hint->identifier; ++hint)
-    if (strcasecmp(hint->identifier, identifier.c_str()) == 0) return hint;
-  return nullptr;
+    for (const HintDef* hint = kHintTable; hint->identifier; ++hint)
+        if (strcasecmp(hint->identifier, identifier.c_str()) == 0) return hint;
+    return nullptr;
 }
 
 bool isHintEnabled(const std::string& identifier) {
-  return !tools::getIniBool(programPaths().userConfigFile, kDisabledHintsSection, iniKey(identifier), false);
+    return !tools::getIniBool(programPaths().userConfigFile, kDisabledHintsSection, iniKey(identifier), false);
 }
 
 void setHintEnabled(const std::string& identifier, bool enabled) {
-  tools::writeIniBool(programPaths().userConfigFile, kDisabledHintsSection, iniKey(identifier), !enabled);
+    tools::writeIniBool(programPaths().userConfigFile, kDisabledHintsSection, iniKey(identifier), !enabled);
 }
 
 }  // namespace dialogs

@@ -9,13 +9,13 @@
 namespace dialogs {
 
 struct HintButton {
-  int answer = 0;
-  const char* label = nullptr;  // null: the slot is empty
+    int answer = 0;
+    const char* label = nullptr;  // null: the slot is empty
 };
 
 // Three slots, left to right; filled slots are the right-most ones.
 struct HintButtonSet {
-  HintButton slot[3];
+    HintButton slot[3];
 };
 
 extern const HintButtonSet kHintButtonsOk;
@@ -24,12 +24,12 @@ extern const HintButtonSet kHintButtonsYesNo;
 extern const HintButtonSet kHintButtonsYesNoCancel;
 
 struct HintDef {
-  const char* identifier;
-  const char* hintText;
-  const char* questionText;  // may be empty
-  const HintButtonSet* buttons;
-  int defaultAnswer;  // Enter's answer; its button is the default one
-  int answerWhenOff;  // what a switched-off hint answers
+    const char* identifier;
+    const char* hintText;
+    const char* questionText;  // may be empty
+    const HintButtonSet* buttons;
+    int defaultAnswer;  // Enter's answer; its button is the default one
+    int answerWhenOff;  // what a switched-off hint answers
 };
 
 // The table, ended by a row whose identifier is null.

@@ -9,19 +9,19 @@ class QTreeWidget;
 namespace dialogs {
 
 class CHintsPropPage : public CAppPropertyPage {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  explicit CHintsPropPage(QWidget* parent = nullptr);
+    explicit CHintsPropPage(QWidget* parent = nullptr);
 
-  bool onApply() override;
-  QTreeWidget* list() const { return list_; }
+    bool onApply() override;
+    QTreeWidget* list() const { return list_; }
 
 protected:
-  void initDialog() override;
+    void initDialog() override;
 
 private:
-  QTreeWidget* list_;
+    QTreeWidget* list_;
 };
 
 }  // namespace dialogs

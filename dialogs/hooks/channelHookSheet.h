@@ -24,70 +24,70 @@ class ChannelHook;
 namespace dialogs {
 
 class CChannelHookDetailsPropPage : public CResizablePropertyPage {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  explicit CChannelHookDetailsPropPage(channels::ChannelHook* hook, QWidget* parent = nullptr);
+    explicit CChannelHookDetailsPropPage(channels::ChannelHook* hook, QWidget* parent = nullptr);
 
 protected:
-  void initDialog() override;
+    void initDialog() override;
 
 private:
-  channels::ChannelHook* hook_;
-  AuthorDetails author_;
+    channels::ChannelHook* hook_;
+    AuthorDetails author_;
 };
 
 class CChannelHookParamsPropPage : public CResizablePropertyPage {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  explicit CChannelHookParamsPropPage(channels::ChannelHook* hook, QWidget* parent = nullptr);
-  bool onApply() override;
-  ParamsGrid* grid() const { return grid_; }
-  QLineEdit* nameEdit() const { return nameEdit_; }
+    explicit CChannelHookParamsPropPage(channels::ChannelHook* hook, QWidget* parent = nullptr);
+    bool onApply() override;
+    ParamsGrid* grid() const { return grid_; }
+    QLineEdit* nameEdit() const { return nameEdit_; }
 
 protected:
-  void initDialog() override;
+    void initDialog() override;
 
 private:
-  channels::ChannelHook* hook_;
-  QLineEdit* nameEdit_;
-  ParamsGrid* grid_;
-  channels::ParamDefs defs_;
+    channels::ChannelHook* hook_;
+    QLineEdit* nameEdit_;
+    ParamsGrid* grid_;
+    channels::ParamDefs defs_;
 };
 
 class CChannelHookLogPropPage : public CResizablePropertyPage {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  explicit CChannelHookLogPropPage(channels::ChannelHook* hook, QWidget* parent = nullptr);
-  bool onApply() override;
-  QTextEdit* logText() const { return logText_; }
+    explicit CChannelHookLogPropPage(channels::ChannelHook* hook, QWidget* parent = nullptr);
+    bool onApply() override;
+    QTextEdit* logText() const { return logText_; }
 
 protected:
-  void initDialog() override;
-  void onPostInitDialog() override;
+    void initDialog() override;
+    void onPostInitDialog() override;
 
 private:
-  channels::ChannelHook* hook_;
-  QCheckBox* enableLogCheck_;
-  QTextEdit* logText_;
+    channels::ChannelHook* hook_;
+    QCheckBox* enableLogCheck_;
+    QTextEdit* logText_;
 };
 
 class CChannelHookPropSheet : public CResizablePropertySheet {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  // The hook stays the caller's; firstPage 1 is the Parameters page.
-  CChannelHookPropSheet(channels::ChannelHook* hook, QWidget* parent, int firstPage);
+    // The hook stays the caller's; firstPage 1 is the Parameters page.
+    CChannelHookPropSheet(channels::ChannelHook* hook, QWidget* parent, int firstPage);
 
-  channels::ChannelHook* hook() const { return hook_; }
+    channels::ChannelHook* hook() const { return hook_; }
 
 protected:
-  void initDialog() override;
+    void initDialog() override;
 
 private:
-  channels::ChannelHook* hook_;
+    channels::ChannelHook* hook_;
 };
 
 }  // namespace dialogs

@@ -33,87 +33,87 @@ namespace dialogs {
 void releaseChannelHookLater(channels::ChannelHook* hook);
 
 class ChannelHooksEditListBox : public QWidget {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  explicit ChannelHooksEditListBox(QWidget* parent = nullptr);
+    explicit ChannelHooksEditListBox(QWidget* parent = nullptr);
 
-  int count() const;
-  channels::ChannelHook* hook(int row) const;
-  QString rowText(int row) const;
-  void setRowText(int row, const QString& text);
-  int selectedRow() const;
-  void selectRow(int row);
-  int addRow(channels::ChannelHook* hook);
-  void removeRow(int row);
-  void moveSelected(int step);
+    int count() const;
+    channels::ChannelHook* hook(int row) const;
+    QString rowText(int row) const;
+    void setRowText(int row, const QString& text);
+    int selectedRow() const;
+    void selectRow(int row);
+    int addRow(channels::ChannelHook* hook);
+    void removeRow(int row);
+    void moveSelected(int step);
 
-  QListWidget* list() const { return list_; }
-  QPushButton* newButton() const { return newButton_; }
-  QPushButton* deleteButton() const { return deleteButton_; }
-  QPushButton* upButton() const { return upButton_; }
-  QPushButton* downButton() const { return downButton_; }
+    QListWidget* list() const { return list_; }
+    QPushButton* newButton() const { return newButton_; }
+    QPushButton* deleteButton() const { return deleteButton_; }
+    QPushButton* upButton() const { return upButton_; }
+    QPushButton* downButton() const { return downButton_; }
 
 signals:
-  void newRequested();
-  void deleteRequested();
-  void propertiesRequested();
-  void selectionChanged();
+    void newRequested();
+    void deleteRequested();
+    void propertiesRequested();
+    void selectionChanged();
 
 protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-  void updateButtons();
+    void updateButtons();
 
-  QListWidget* list_;
-  QPushButton* newButton_;
-  QPushButton* deleteButton_;
-  QPushButton* upButton_;
-  QPushButton* downButton_;
+    QListWidget* list_;
+    QPushButton* newButton_;
+    QPushButton* deleteButton_;
+    QPushButton* upButton_;
+    QPushButton* downButton_;
 };
 
 class CChannelHooksPropPage : public CAppPropertyPage {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  explicit CChannelHooksPropPage(QWidget* parent = nullptr);
-  ~CChannelHooksPropPage() override;
+    explicit CChannelHooksPropPage(QWidget* parent = nullptr);
+    ~CChannelHooksPropPage() override;
 
-  void setChannel(channels::Channel* channel) { channel_ = channel; }
-  // The hook whose property sheet opens as soon as the page is shown.
-  void setHookToOpen(channels::ChannelHook* hook) { hookToOpen_ = hook; }
+    void setChannel(channels::Channel* channel) { channel_ = channel; }
+    // The hook whose property sheet opens as soon as the page is shown.
+    void setHookToOpen(channels::ChannelHook* hook) { hookToOpen_ = hook; }
 
-  bool onApply() override;
+    bool onApply() override;
 
-  ChannelHooksEditListBox* hooksList() const { return list_; }
-  QPushButton* propertiesButton() const { return propertiesButton_; }
+    ChannelHooksEditListBox* hooksList() const { return list_; }
+    QPushButton* propertiesButton() const { return propertiesButton_; }
 
-  // Where the definition-file browser starts; it follows each chosen file.
-  static std::string& rememberedHookDirectory();
+    // Where the definition-file browser starts; it follows each chosen file.
+    static std::string& rememberedHookDirectory();
 
-  // The New button's steps after the browser: loads the definition file and
-  // adds its hook; false (with the message shown) when it can't be loaded.
-  bool attachHook(const QString& hookFile);
-  // Command 1140.
-  void onProperties();
+    // The New button's steps after the browser: loads the definition file and
+    // adds its hook; false (with the message shown) when it can't be loaded.
+    bool attachHook(const QString& hookFile);
+    // Command 1140.
+    void onProperties();
 
 protected:
-  void initDialog() override;
+    void initDialog() override;
 
 private:
-  void onNew();
-  void onDelete();
-  void postProperties();
+    void onNew();
+    void onDelete();
+    void postProperties();
 
-  channels::Channel* channel_ = nullptr;
-  channels::ChannelHook* hookToOpen_ = nullptr;
-  ChannelHooksEditListBox* list_;
-  QPushButton* propertiesButton_;
-  // One reference each: every hook the page has shown.
-  std::vector<channels::ChannelHook*> held_;
-  // References the channel's settings gave up at apply.
-  std::vector<channels::ChannelHook*> droppedBySettings_;
+    channels::Channel* channel_ = nullptr;
+    channels::ChannelHook* hookToOpen_ = nullptr;
+    ChannelHooksEditListBox* list_;
+    QPushButton* propertiesButton_;
+    // One reference each: every hook the page has shown.
+    std::vector<channels::ChannelHook*> held_;
+    // References the channel's settings gave up at apply.
+    std::vector<channels::ChannelHook*> droppedBySettings_;
 };
 
 }  // namespace dialogs

@@ -14,21 +14,21 @@ class ChannelHook;
 namespace dialogs {
 
 class CGlobalChannelHookParamsPropPage : public CResizablePropertyPage {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  explicit CGlobalChannelHookParamsPropPage(channels::ChannelHook* hook, QWidget* parent = nullptr);
-  bool onApply() override;
-  ParamsGrid* grid() const { return grid_; }
+    explicit CGlobalChannelHookParamsPropPage(channels::ChannelHook* hook, QWidget* parent = nullptr);
+    bool onApply() override;
+    ParamsGrid* grid() const { return grid_; }
 
 protected:
-  void initDialog() override;
-  void onPostInitDialog() override;
+    void initDialog() override;
+    void onPostInitDialog() override;
 
 private:
-  channels::ChannelHook* hook_;
-  ParamsGrid* grid_;
-  channels::ParamDefs defs_;
+    channels::ChannelHook* hook_;
+    ParamsGrid* grid_;
+    channels::ParamDefs defs_;
 };
 
 }  // namespace dialogs

@@ -19,34 +19,34 @@ class HttpAuth;
 namespace dialogs {
 
 class CAdvancedOptionsPropPage : public CAppPropertyPage {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  explicit CAdvancedOptionsPropPage(QWidget* parent = nullptr);
-  ~CAdvancedOptionsPropPage() override;
+    explicit CAdvancedOptionsPropPage(QWidget* parent = nullptr);
+    ~CAdvancedOptionsPropPage() override;
 
-  bool onApply() override;
+    bool onApply() override;
 
-  // The page's working copy of the proxy credential (null: none).
-  const tools::HttpAuth* workingProxyAuth() const { return proxyAuth_.get(); }
+    // The page's working copy of the proxy credential (null: none).
+    const tools::HttpAuth* workingProxyAuth() const { return proxyAuth_.get(); }
 
 protected:
-  void initDialog() override;
+    void initDialog() override;
 
 private:
-  void onProxyAuthentication();
-  void onPortEdited();
+    void onProxyAuthentication();
+    void onPortEdited();
 
-  QLineEdit* port_;
-  QLineEdit* scriptTimeout_;
-  QCheckBox* listenPort8888_;
-  QCheckBox* listenPort8900_;
-  QCheckBox* listenPort5335_;
-  QPushButton* proxyButton_;
+    QLineEdit* port_;
+    QLineEdit* scriptTimeout_;
+    QCheckBox* listenPort8888_;
+    QCheckBox* listenPort8900_;
+    QCheckBox* listenPort5335_;
+    QPushButton* proxyButton_;
 
-  std::unique_ptr<tools::HttpAuth> proxyAuth_;
-  bool portHintShown_ = false;
-  bool loading_ = false;
+    std::unique_ptr<tools::HttpAuth> proxyAuth_;
+    bool portHintShown_ = false;
+    bool loading_ = false;
 };
 
 }  // namespace dialogs

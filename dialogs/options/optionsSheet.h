@@ -28,41 +28,41 @@ class CHintsPropPage;
 class CSearchOptionsPropPage;
 
 class COptionsPropSheet : public CAppPropertySheet {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  explicit COptionsPropSheet(QWidget* parent = nullptr);
-  ~COptionsPropSheet() override;
+    explicit COptionsPropSheet(QWidget* parent = nullptr);
+    ~COptionsPropSheet() override;
 
-  // IDOK or IDCANCEL.
-  int DoModal();
+    // IDOK or IDCANCEL.
+    int DoModal();
 
-  CGeneralOptionsPropPage* generalPage() const { return general_; }
-  CChannelConfigPropPage* channelPage() const { return channel_; }
-  CAdvancedOptionsPropPage* advancedPage() const { return advanced_; }
-  CSearchOptionsPropPage* searchPage() const { return search_; }
-  CDisplayPropPage* displayPage() const { return display_; }
-  CHintsPropPage* hintsPage() const { return hints_; }
-  channels::RssChannel* scratchChannel() const { return scratch_.get(); }
+    CGeneralOptionsPropPage* generalPage() const { return general_; }
+    CChannelConfigPropPage* channelPage() const { return channel_; }
+    CAdvancedOptionsPropPage* advancedPage() const { return advanced_; }
+    CSearchOptionsPropPage* searchPage() const { return search_; }
+    CDisplayPropPage* displayPage() const { return display_; }
+    CHintsPropPage* hintsPage() const { return hints_; }
+    channels::RssChannel* scratchChannel() const { return scratch_.get(); }
 
-  // Copies the scratch channel's settings and desktop settings into the
-  // global options' templates of new channels.
-  void storeChannelDefaults();
+    // Copies the scratch channel's settings and desktop settings into the
+    // global options' templates of new channels.
+    void storeChannelDefaults();
 
 protected:
-  void initDialog() override;
-  void onOk() override;
+    void initDialog() override;
+    void onOk() override;
 
 private:
-  CGeneralOptionsPropPage* general_;
-  CChannelConfigPropPage* channel_;
-  CAdvancedOptionsPropPage* advanced_;
-  CSearchOptionsPropPage* search_;
-  CDisplayPropPage* display_;
-  CHintsPropPage* hints_;
-  std::unique_ptr<channels::RssChannel> scratch_;
-  std::unique_ptr<ChannelDesktopSettings> desktopSettings_;
-  bool okPressed_ = false;
+    CGeneralOptionsPropPage* general_;
+    CChannelConfigPropPage* channel_;
+    CAdvancedOptionsPropPage* advanced_;
+    CSearchOptionsPropPage* search_;
+    CDisplayPropPage* display_;
+    CHintsPropPage* hints_;
+    std::unique_ptr<channels::RssChannel> scratch_;
+    std::unique_ptr<ChannelDesktopSettings> desktopSettings_;
+    bool okPressed_ = false;
 };
 
 }  // namespace dialogs

@@ -11,17 +11,17 @@ class QPushButton;
 namespace dialogs {
 
 class CSearchOptionsPropPage : public CAppPropertyPage, public CChannelCategoriesCtrl {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  explicit CSearchOptionsPropPage(QWidget* parent = nullptr);
+    explicit CSearchOptionsPropPage(QWidget* parent = nullptr);
 
-  bool onApply() override;
-  CChannelCategoriesCtrlEditListBox* categoriesList() const { return listBox(); }
+    bool onApply() override;
+    CChannelCategoriesCtrlEditListBox* categoriesList() const { return listBox(); }
 
 protected:
-  void initDialog() override;
-  void onPostInitDialog() override;
+    void initDialog() override;
+    void onPostInitDialog() override;
 };
 
 }  // namespace dialogs

@@ -20,22 +20,22 @@ Hotkey hotkeyFromKey(int qtKey, Qt::KeyboardModifiers modifiers, quint32 scanCod
 Hotkey hotkeyFromKeyEvent(const QKeyEvent& event);
 
 class CKeyAssign : public QLineEdit {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  explicit CKeyAssign(QWidget* parent = nullptr);
+    explicit CKeyAssign(QWidget* parent = nullptr);
 
-  // The combination shown (invalid when the box is empty).
-  const Hotkey& getHotkey() const { return hotkey_; }
-  // Shows the hotkey (an invalid one empties the box).
-  void setHotkey(const Hotkey& hotkey);
+    // The combination shown (invalid when the box is empty).
+    const Hotkey& getHotkey() const { return hotkey_; }
+    // Shows the hotkey (an invalid one empties the box).
+    void setHotkey(const Hotkey& hotkey);
 
 protected:
-  bool event(QEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
-  Hotkey hotkey_;
+    Hotkey hotkey_;
 };
 
 }  // namespace dialogs

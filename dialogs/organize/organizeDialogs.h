@@ -38,87 +38,87 @@ ChannelFilter getMyChannelsFilter();
 bool generateChannelReport(QWidget* parent, const ChannelReportConfig& report);
 
 class COrganizeChannelFavoritesDlg : public CHotkeyTableDlg {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  explicit COrganizeChannelFavoritesDlg(QWidget* parent = nullptr);
-  ~COrganizeChannelFavoritesDlg() override;
+    explicit COrganizeChannelFavoritesDlg(QWidget* parent = nullptr);
+    ~COrganizeChannelFavoritesDlg() override;
 
-  static SaveWindowPlacement placement;
+    static SaveWindowPlacement placement;
 
 protected:
-  bool getItem(int index, HotkeyTableItem*& item, Hotkey& hotkey, bool& isCurrent, bool& atEnd) override;
-  QString getItemText(HotkeyTableItem* item) override;
-  void clearItems() override;
-  void addItem(HotkeyTableItem* item, const Hotkey& hotkey, bool isCurrent) override;
-  bool saveItems() override;
-  bool editItem(HotkeyTableItem* item) override;
-  bool newItem(HotkeyTableItem*& item) override;
-  void removeItem(HotkeyTableItem* item, bool& storeNow) override;
+    bool getItem(int index, HotkeyTableItem*& item, Hotkey& hotkey, bool& isCurrent, bool& atEnd) override;
+    QString getItemText(HotkeyTableItem* item) override;
+    void clearItems() override;
+    void addItem(HotkeyTableItem* item, const Hotkey& hotkey, bool isCurrent) override;
+    bool saveItems() override;
+    bool editItem(HotkeyTableItem* item) override;
+    bool newItem(HotkeyTableItem*& item) override;
+    void removeItem(HotkeyTableItem* item, bool& storeNow) override;
 
 private:
-  struct Favorite;
-  struct Data;
-  Favorite* favoriteFor(const std::string& channelFile);
-  std::unique_ptr<Data> d_;
+    struct Favorite;
+    struct Data;
+    Favorite* favoriteFor(const std::string& channelFile);
+    std::unique_ptr<Data> d_;
 };
 
 class COrganizeChannelFiltersDlg : public CHotkeyTableDlg {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  explicit COrganizeChannelFiltersDlg(QWidget* parent = nullptr);
-  ~COrganizeChannelFiltersDlg() override;
+    explicit COrganizeChannelFiltersDlg(QWidget* parent = nullptr);
+    ~COrganizeChannelFiltersDlg() override;
 
-  // After OK: the stored filter of the row that was selected, or null.
-  ChannelFilter* getSelectedFilter() const;
+    // After OK: the stored filter of the row that was selected, or null.
+    ChannelFilter* getSelectedFilter() const;
 
-  static SaveWindowPlacement placement;
+    static SaveWindowPlacement placement;
 
 protected:
-  bool getItem(int index, HotkeyTableItem*& item, Hotkey& hotkey, bool& isCurrent, bool& atEnd) override;
-  QString getItemText(HotkeyTableItem* item) override;
-  void clearItems() override;
-  void addItem(HotkeyTableItem* item, const Hotkey& hotkey, bool isCurrent) override;
-  bool saveItems() override;
-  bool editItem(HotkeyTableItem* item) override;
-  bool newItem(HotkeyTableItem*& item) override;
-  void removeItem(HotkeyTableItem* item, bool& storeNow) override;
-  bool storeRemoval(HotkeyTableItem* item) override;
-  void applyItem(HotkeyTableItem* item) override;
-  void onExtraButton(int code) override;
+    bool getItem(int index, HotkeyTableItem*& item, Hotkey& hotkey, bool& isCurrent, bool& atEnd) override;
+    QString getItemText(HotkeyTableItem* item) override;
+    void clearItems() override;
+    void addItem(HotkeyTableItem* item, const Hotkey& hotkey, bool isCurrent) override;
+    bool saveItems() override;
+    bool editItem(HotkeyTableItem* item) override;
+    bool newItem(HotkeyTableItem*& item) override;
+    void removeItem(HotkeyTableItem* item, bool& storeNow) override;
+    bool storeRemoval(HotkeyTableItem* item) override;
+    void applyItem(HotkeyTableItem* item) override;
+    void onExtraButton(int code) override;
 
 private:
-  struct Data;
-  std::unique_ptr<Data> d_;
-  ChannelFilter applied_;  // what My Channels showed at the opening
-  int selectedIndex_ = -1;  // in the stored list
+    struct Data;
+    std::unique_ptr<Data> d_;
+    ChannelFilter applied_;   // what My Channels showed at the opening
+    int selectedIndex_ = -1;  // in the stored list
 };
 
 class COrganizeChannelReportsDlg : public CHotkeyTableDlg {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  explicit COrganizeChannelReportsDlg(QWidget* parent = nullptr);
-  ~COrganizeChannelReportsDlg() override;
+    explicit COrganizeChannelReportsDlg(QWidget* parent = nullptr);
+    ~COrganizeChannelReportsDlg() override;
 
-  static SaveWindowPlacement placement;
+    static SaveWindowPlacement placement;
 
 protected:
-  bool getItem(int index, HotkeyTableItem*& item, Hotkey& hotkey, bool& isCurrent, bool& atEnd) override;
-  QString getItemText(HotkeyTableItem* item) override;
-  void clearItems() override;
-  void addItem(HotkeyTableItem* item, const Hotkey& hotkey, bool isCurrent) override;
-  bool saveItems() override;
-  bool editItem(HotkeyTableItem* item) override;
-  bool newItem(HotkeyTableItem*& item) override;
-  void removeItem(HotkeyTableItem* item, bool& storeNow) override;
-  bool storeRemoval(HotkeyTableItem* item) override;
-  bool canClose(HotkeyTableItem* item) override;
+    bool getItem(int index, HotkeyTableItem*& item, Hotkey& hotkey, bool& isCurrent, bool& atEnd) override;
+    QString getItemText(HotkeyTableItem* item) override;
+    void clearItems() override;
+    void addItem(HotkeyTableItem* item, const Hotkey& hotkey, bool isCurrent) override;
+    bool saveItems() override;
+    bool editItem(HotkeyTableItem* item) override;
+    bool newItem(HotkeyTableItem*& item) override;
+    void removeItem(HotkeyTableItem* item, bool& storeNow) override;
+    bool storeRemoval(HotkeyTableItem* item) override;
+    bool canClose(HotkeyTableItem* item) override;
 
 private:
-  struct Data;
-  std::unique_ptr<Data> d_;
+    struct Data;
+    std::unique_ptr<Data> d_;
 };
 
 }  // namespace dialogs

@@ -9,43 +9,43 @@ class QLabel;
 namespace dialogs {
 
 class CAboutPropPage : public PropertyPage {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  explicit CAboutPropPage(QWidget* parent = nullptr);
+    explicit CAboutPropPage(QWidget* parent = nullptr);
 
 protected:
-  void initDialog() override;
-  void onPostInitDialog() override;
+    void initDialog() override;
+    void onPostInitDialog() override;
 
 private:
-  QLabel* title_;
-  QLabel* version_;
-  QLabel* homeLink_;
-  QLabel* forumsLink_;
-  QLabel* headword_;
-  QLabel* definition_;
+    QLabel* title_;
+    QLabel* version_;
+    QLabel* homeLink_;
+    QLabel* forumsLink_;
+    QLabel* headword_;
+    QLabel* definition_;
 };
 
 class CCreditsPropPage : public PropertyPage {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  explicit CCreditsPropPage(QWidget* parent = nullptr);
+    explicit CCreditsPropPage(QWidget* parent = nullptr);
 
 protected:
-  void onPostInitDialog() override;
+    void onPostInitDialog() override;
 };
 
 class CAboutPropSheet : public PropertySheet {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  explicit CAboutPropSheet(QWidget* parent = nullptr, int firstPage = 0);
-  int DoModal();
+    explicit CAboutPropSheet(QWidget* parent = nullptr, int firstPage = 0);
+    int DoModal();
 
 protected:
-  void initDialog() override;
+    void initDialog() override;
 };
 
 }  // namespace dialogs

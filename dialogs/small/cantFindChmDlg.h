@@ -9,24 +9,24 @@ class QPushButton;
 namespace dialogs {
 
 class CCantFindChmDlg : public AppDialog {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  explicit CCantFindChmDlg(QWidget* parent = nullptr);
+    explicit CCantFindChmDlg(QWidget* parent = nullptr);
 
-  QRadioButton* downloadButton() const { return download_; }
-  QRadioButton* onlineHelpButton() const { return online_; }
-  QPushButton* okButton() const { return ok_; }
+    QRadioButton* downloadButton() const { return download_; }
+    QRadioButton* onlineHelpButton() const { return online_; }
+    QPushButton* okButton() const { return ok_; }
 
 protected:
-  void initDialog() override;
+    void initDialog() override;
 
 private:
-  void onOk();
+    void onOk();
 
-  QRadioButton* download_;
-  QRadioButton* online_;
-  QPushButton* ok_;
+    QRadioButton* download_;
+    QRadioButton* online_;
+    QPushButton* ok_;
 };
 
 // Opens an address in the user's program for it (http, https and mailto

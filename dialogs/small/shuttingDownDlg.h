@@ -8,16 +8,16 @@ class QLabel;
 namespace dialogs {
 
 class CShuttingDownDlg : public QDialog {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  // Shown at once, centred on the screen.
-  explicit CShuttingDownDlg(QWidget* parent = nullptr);
+    // Shown at once, centred on the screen.
+    explicit CShuttingDownDlg(QWidget* parent = nullptr);
 
-  QString text() const;
+    QString text() const;
 
 private:
-  QLabel* text_;
+    QLabel* text_;
 };
 
 }  // namespace dialogs

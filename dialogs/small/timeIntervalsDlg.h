@@ -19,29 +19,29 @@ class CBCGTimeIntervalsCtrl;
 namespace dialogs {
 
 class CTimeIntervalsDlg : public AppDialog {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  using Intervals = std::vector<std::pair<int, int>>;
+    using Intervals = std::vector<std::pair<int, int>>;
 
-  CTimeIntervalsDlg(const QString& caption, const QString& message, const Intervals& intervals,
-                    QWidget* parent = nullptr);
+    CTimeIntervalsDlg(const QString& caption, const QString& message, const Intervals& intervals,
+                      QWidget* parent = nullptr);
 
-  int DoModal();
-  // The intervals the grid holds now, in its order; call after IDOK.
-  bool getIntervals(Intervals& intervals) const;
+    int DoModal();
+    // The intervals the grid holds now, in its order; call after IDOK.
+    bool getIntervals(Intervals& intervals) const;
 
-  ui::CBCGTimeIntervalsCtrl* grid() const { return grid_; }
+    ui::CBCGTimeIntervalsCtrl* grid() const { return grid_; }
 
 protected:
-  void initDialog() override;
+    void initDialog() override;
 
 private:
-  void fillGrid();
+    void fillGrid();
 
-  Intervals intervals_;
-  ui::CBCGTimeIntervalsCtrl* grid_;
-  QLabel* message_;
+    Intervals intervals_;
+    ui::CBCGTimeIntervalsCtrl* grid_;
+    QLabel* message_;
 };
 
 }  // namespace dialogs

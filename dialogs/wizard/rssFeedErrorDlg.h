@@ -24,41 +24,41 @@ class QWebEngineView;
 namespace dialogs {
 
 class CRssFeedErrorDlg : public AppDialog {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  CRssFeedErrorDlg(const std::string& url, const std::string& errorText, const std::string& feedFile,
-                   QWidget* parent = nullptr);
-  ~CRssFeedErrorDlg() override;
+    CRssFeedErrorDlg(const std::string& url, const std::string& errorText, const std::string& feedFile,
+                     QWidget* parent = nullptr);
+    ~CRssFeedErrorDlg() override;
 
-  int DoModal();
+    int DoModal();
 
-  QString feedText() const { return feedText_; }
-  // The window of "View as HTML", null until the button was pressed.
-  QWidget* htmlWindow() const { return htmlWindow_; }
-  QWebEngineView* htmlView() const { return htmlView_; }
+    QString feedText() const { return feedText_; }
+    // The window of "View as HTML", null until the button was pressed.
+    QWidget* htmlWindow() const { return htmlWindow_; }
+    QWebEngineView* htmlView() const { return htmlView_; }
 
-  static SaveWindowPlacement& placement();
+    static SaveWindowPlacement& placement();
 
 protected:
-  void initDialog() override;
-  void onPostInitDialog() override;
+    void initDialog() override;
+    void onPostInitDialog() override;
 
 private:
-  void onViewAsHtml();
+    void onViewAsHtml();
 
-  std::string url_;
-  std::string errorText_;
-  std::string feedFile_;
-  QString feedText_;
+    std::string url_;
+    std::string errorText_;
+    std::string feedFile_;
+    QString feedText_;
 
-  QLineEdit* urlEdit_;         // 1153
-  QLineEdit* errorEdit_;       // 1151
-  QPlainTextEdit* feedEdit_;   // 1152
-  QPushButton* viewButton_;    // 1154
-  QPushButton* okButton_;
-  QPointer<QWidget> htmlWindow_;
-  QWebEngineView* htmlView_ = nullptr;
+    QLineEdit* urlEdit_;        // 1153
+    QLineEdit* errorEdit_;      // 1151
+    QPlainTextEdit* feedEdit_;  // 1152
+    QPushButton* viewButton_;   // 1154
+    QPushButton* okButton_;
+    QPointer<QWidget> htmlWindow_;
+    QWebEngineView* htmlView_ = nullptr;
 };
 
 }  // namespace dialogs

@@ -107,9 +107,7 @@ public:
         return true;
     }
 
-    void setChannelName() {
-        setValue("CHANNEL-NAME", channelDisplayName(requestFile_));
-    }
+    void setChannelName() { setValue("CHANNEL-NAME", channelDisplayName(requestFile_)); }
 
 private:
     std::string requestFile_;
@@ -285,8 +283,9 @@ bool sendMail(const std::string& requestFile, const OutputFile& out, const Outpu
 
     const std::string server = readValue(requestFile, kGlobalParams, "Mail Server");
     if (server.empty()) {
-        err.write("You must configure an SMTP server. Please contact you system administrator for more "
-                  "information.\n");
+        err.write(
+            "You must configure an SMTP server. Please contact you system administrator for more "
+            "information.\n");
         return false;
     }
     const std::string user = readValue(requestFile, kGlobalParams, "Mail Server User Name");

@@ -23,8 +23,7 @@ namespace watchpane {
 namespace {
 
 const char* const kDays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 constexpr int kItemIndexRole = Qt::UserRole;
 
 // A colour setting: 0x00BBGGRR, or -1 for the fallback.
@@ -86,8 +85,7 @@ CFeedItemListBox::CFeedItemListBox(CMonitorWindow* owner) : QListWidget(owner), 
     setItemDelegate(new FeedItemDelegate(this));
 }
 
-void CFeedItemListBox::drawItem(QPainter* painter, const QStyleOptionViewItem& option,
-                                const QModelIndex& index) const {
+void CFeedItemListBox::drawItem(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
     WP_LOG("DrawItem(): itemIndex=" << index.row());
     if (owner_->drawingDisabled()) {
         WP_LOG("Listbox drawing disabled - exiting.");
@@ -149,8 +147,7 @@ void CFeedItemListBox::keyPressEvent(QKeyEvent* event) {
 // ---------------------------------------------------------------------------
 // The window
 
-CMonitorWindow::CMonitorWindow(std::uintptr_t channelCookie, std::uintptr_t hookCookie,
-                               const std::string& requestFile)
+CMonitorWindow::CMonitorWindow(std::uintptr_t channelCookie, std::uintptr_t hookCookie, const std::string& requestFile)
     : QDialog(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint),
       channelCookie_(channelCookie),
@@ -323,7 +320,7 @@ void CMonitorWindow::applyViewedLook() {
 
 const FeedItemInfo* CMonitorWindow::itemAt(int itemIndex) const {
     return itemIndex >= 0 && itemIndex < static_cast<int>(items_.size()) ? &items_[static_cast<std::size_t>(itemIndex)]
-                                                                          : nullptr;
+                                                                         : nullptr;
 }
 
 int CMonitorWindow::selectedRow() const {
@@ -334,16 +331,26 @@ int CMonitorWindow::selectedRow() const {
 void CMonitorWindow::updateCommandStates() { openItemAction_->setEnabled(selectedRow() >= 0); }
 
 void CMonitorWindow::postCommand(int command) {
-    QMetaObject::invokeMethod(this, [this, command] { runCommand(command); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, command] { runCommand(command); }, Qt::QueuedConnection);
 }
 
 void CMonitorWindow::runCommand(int command) {
     switch (command) {
-        case OpenItem: onOpenItem(); break;
-        case UpdateNow: onUpdateNow(); break;
-        case Properties: onOpenProperties(); break;
-        case CloseWindow: onCloseWindow(); break;
-        default: break;
+        case OpenItem:
+            onOpenItem();
+            break;
+        case UpdateNow:
+            onUpdateNow();
+            break;
+        case Properties:
+            onOpenProperties();
+            break;
+        case CloseWindow:
+            onCloseWindow();
+            break;
+        default:
+            break;
     }
 }
 
@@ -363,16 +370,18 @@ void CMonitorWindow::onOpenItem() {
         id = info->id;
         url = info->url;
     }
-    WP_LOG("Sending the request:" << " hChannelCookie=" << channelCookie_ << " ; feedItemId=" << id
-                                  << " ; feedItemUrl=" << url);
+    WP_LOG("Sending the request:"
+           << " hChannelCookie=" << channelCookie_ << " ; feedItemId=" << id << " ; feedItemUrl=" << url);
     ChannelHookOpenFeedItemArgs args{channelCookie_, id.c_str(), url.c_str()};
-    platform::messages::sendMessage(hostWindow(), channels::kOpenFeedItemMsg, 0, reinterpret_cast<std::intptr_t>(&args));
+    platform::messages::sendMessage(hostWindow(), channels::kOpenFeedItemMsg, 0,
+                                    reinterpret_cast<std::intptr_t>(&args));
     WP_LOG("Request processed.");
 }
 
 void CMonitorWindow::onUpdateNow() {
     WP_LOG("OnUpdateNow()");
-    WP_LOG("Sending the request:" << " ; hChannelCookie=" << channelCookie_);
+    WP_LOG("Sending the request:"
+           << " ; hChannelCookie=" << channelCookie_);
     ChannelHookCallbackCookies cookies{channelCookie_, hookCookie_};
     platform::messages::sendMessage(hostWindow(), channels::kUpdateChannelMsg, 0,
                                     reinterpret_cast<std::intptr_t>(&cookies));
@@ -381,7 +390,8 @@ void CMonitorWindow::onUpdateNow() {
 
 void CMonitorWindow::onOpenProperties() {
     WP_LOG("OnOpenProperties() ");
-    WP_LOG("Sending the request:" << " ; hChannelCookie=" << channelCookie_);
+    WP_LOG("Sending the request:"
+           << " ; hChannelCookie=" << channelCookie_);
     ChannelHookCallbackCookies cookies{channelCookie_, hookCookie_};
     platform::messages::sendMessage(hostWindow(), channels::kOpenChannelPropertiesMsg, 0,
                                     reinterpret_cast<std::intptr_t>(&cookies));
@@ -390,7 +400,8 @@ void CMonitorWindow::onOpenProperties() {
 
 void CMonitorWindow::onCloseWindow() {
     WP_LOG("OnCloseWindow() ");
-    QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { close(); }, Qt::QueuedConnection);
 }
 
 void CMonitorWindow::onDblclkFeedItems() {

@@ -35,13 +35,13 @@ bool logEnabled();
 void writeLog(const std::string& text);
 
 // Builds the text only when the log is on:  WP_LOG("cookie=" << cookie);
-#define WP_LOG(expr)                                                  \
-    do {                                                              \
-        if (::watchpane::logEnabled()) {                              \
-            std::ostringstream wpLogText_;                            \
-            wpLogText_ << expr;                                       \
-            ::watchpane::writeLog(wpLogText_.str());                  \
-        }                                                             \
+#define WP_LOG(expr)                                 \
+    do {                                             \
+        if (::watchpane::logEnabled()) {             \
+            std::ostringstream wpLogText_;           \
+            wpLogText_ << expr;                      \
+            ::watchpane::writeLog(wpLogText_.str()); \
+        }                                            \
     } while (false)
 
 // A re-entrant lock that does nothing while DisableCritSecs is set.

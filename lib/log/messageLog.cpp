@@ -37,8 +37,7 @@ CMessageLog& defaultLog() {
     return *log;
 }
 
-const char* const kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
-                               "jul", "aug", "sep", "oct", "nov", "dec"};
+const char* const kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
 
 }  // namespace
 

@@ -178,10 +178,10 @@ private:
 #define ORVAN_LOG_ENABLED(group) ((group).isEnabled())
 // A one-pass loop rather than if/else, so that the macro can stand alone
 // after an if without braces.
-#define ORVAN_LOG(group)                                                                   \
+#define ORVAN_LOG(group)                                                                      \
     for (bool orvanLogOnce_ = ORVAN_LOG_ENABLED(group); orvanLogOnce_; orvanLogOnce_ = false) \
     ::BufferedLogStatement(&(group), __FILE__, __LINE__).stream()
-#define ORVAN_LOG_TO(messageLog, group)                                                    \
+#define ORVAN_LOG_TO(messageLog, group)                                                       \
     for (bool orvanLogOnce_ = ORVAN_LOG_ENABLED(group); orvanLogOnce_; orvanLogOnce_ = false) \
     ::BufferedLogStatement((messageLog), &(group), __FILE__, __LINE__).stream()
 #define ORVAN_LOG_ANY() ::BufferedLogStatement(nullptr, __FILE__, __LINE__).stream()

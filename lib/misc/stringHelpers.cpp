@@ -247,8 +247,7 @@ std::string maskUrlPasswords(std::string_view text) {
         // The authority ends at the path, query or fragment, or where the URL
         // itself ends inside a longer text.
         std::size_t end = start;
-        while (end < text.size() && std::string_view("/?#\"<> \t\r\n").find(text[end]) == std::string_view::npos)
-            ++end;
+        while (end < text.size() && std::string_view("/?#\"<> \t\r\n").find(text[end]) == std::string_view::npos) ++end;
         const std::size_t at = text.rfind('@', end == 0 ? 0 : end - 1);
         const std::size_t colon = text.find(':', start);
         if (at != std::string_view::npos && at >= start && at < end && colon < at) {

@@ -36,7 +36,7 @@ char toUpperByte(char c);
 char toLowerByte(char c);
 std::string toUpperCopy(std::string_view text);
 std::string toLowerCopy(std::string_view text);
-int compareCharNoCase(char a, char b);  // -1, 0, 1
+int compareCharNoCase(char a, char b);                      // -1, 0, 1
 int compareNoCase(std::string_view a, std::string_view b);  // -1, 0, 1
 bool lessCharNoCase(char a, char b);
 bool lessNoCase(std::string_view a, std::string_view b);
@@ -62,8 +62,7 @@ void printableDump(std::ostream& os, const char* text);
 void hexDump(std::ostream& os, const void* data, std::size_t size, bool relative, const std::string& prefix);
 // The text cut into lines of `width` bytes (width >= 1), each after prefix;
 // ruler adds two column-ruler lines first.
-void columnDump(std::ostream& os, const std::vector<char>& text, unsigned width, const std::string& prefix,
-                bool ruler);
+void columnDump(std::ostream& os, const std::vector<char>& text, unsigned width, const std::string& prefix, bool ruler);
 void writeBlanks(std::ostream& os, int n);
 
 // --- secrets: what a log line or dump shows in place of a password or an

@@ -116,8 +116,7 @@ Waitable::State WaitableEvent::poll(bool consume) {
     return State::Signalled;
 }
 
-std::uint32_t waitForObjects(std::size_t count, Waitable* const* objects, bool waitAll,
-                             std::uint32_t milliseconds) {
+std::uint32_t waitForObjects(std::size_t count, Waitable* const* objects, bool waitAll, std::uint32_t milliseconds) {
     if (count == 0 || objects == nullptr) return kWaitFailed;
     for (std::size_t i = 0; i < count; ++i)
         if (objects[i] == nullptr) return kWaitFailed;
@@ -174,8 +173,7 @@ std::uint32_t waitForMultipleObjects(std::uint32_t count, Waitable* const* objec
     } else if (rc < count) {
         return rc;
     }
-    programAbort(("WaitForMultipleObjects() failed ; rc=" + std::to_string(rc)).c_str(), __FILE__, __LINE__,
-                 nullptr);
+    programAbort(("WaitForMultipleObjects() failed ; rc=" + std::to_string(rc)).c_str(), __FILE__, __LINE__, nullptr);
     return rc;
 }
 
@@ -225,8 +223,8 @@ void SharedExclusiveLock::lockShared(const char*, unsigned) {
     std::unique_lock<std::mutex> lk(state_);
     // New shared holders queue behind an exclusive holder (other than self).
     waitWithTimeout(
-        changed_, lk, [&] { return owner_ == 0 || owner_ == self; },
-        [] { return "EnterCriticalSection() timed out."; }, __LINE__);
+        changed_, lk, [&] { return owner_ == 0 || owner_ == self; }, [] { return "EnterCriticalSection() timed out."; },
+        __LINE__);
     ++shared_[self];
 }
 

@@ -100,8 +100,7 @@ private:
 // Returns kWaitObject0 + index of the first signalled object (waitAll false),
 // kWaitObject0 when all are signalled (waitAll true), kWaitAbandoned0 + index,
 // kWaitTimeout, or kWaitFailed for a null object or a count of 0.
-std::uint32_t waitForObjects(std::size_t count, Waitable* const* objects, bool waitAll,
-                             std::uint32_t milliseconds);
+std::uint32_t waitForObjects(std::size_t count, Waitable* const* objects, bool waitAll, std::uint32_t milliseconds);
 
 // Wrappers for waits that must succeed. kInfinite is replaced by the debugging
 // time-out when one is set; an expired wait (the caller's own time-out too) and

@@ -117,8 +117,7 @@ void HtmlStripper::strip(const std::string& input) {
         const char c = input[position_++];
         if (c != '<') {
             if (inScript_) continue;
-            if (collapseBlanks_ && isBlankOrTab(c) && !output_.empty() && isWhitespaceByte(output_.back()))
-                continue;
+            if (collapseBlanks_ && isBlankOrTab(c) && !output_.empty() && isWhitespaceByte(output_.back())) continue;
             output_.push_back(c);
         } else if (n - position_ >= 3 && input.compare(position_, 3, "!--") == 0) {
             const std::size_t end = input.find("-->", position_ + 3);
@@ -145,30 +144,30 @@ bool HtmlStripper::readTag(std::string& name, std::string& params) {
             return true;
         }
         switch (state) {
-        case State::Lead:
-            if (isWhitespaceByte(c)) break;
-            name.push_back(c);
-            state = State::Name;
-            break;
-        case State::Name:
-            if (!isWhitespaceByte(c)) {
+            case State::Lead:
+                if (isWhitespaceByte(c)) break;
                 name.push_back(c);
-            } else if (name != "/") {
-                state = State::AfterName;
-            }
-            break;
-        case State::AfterName:
-            if (isWhitespaceByte(c)) break;
-            state = State::Params;
-            [[fallthrough]];
-        case State::Params:
-            if (quote != 0) {
-                if (c == quote) quote = 0;
-            } else if (c == '"' || c == '\'') {
-                quote = c;
-            }
-            params.push_back(c);
-            break;
+                state = State::Name;
+                break;
+            case State::Name:
+                if (!isWhitespaceByte(c)) {
+                    name.push_back(c);
+                } else if (name != "/") {
+                    state = State::AfterName;
+                }
+                break;
+            case State::AfterName:
+                if (isWhitespaceByte(c)) break;
+                state = State::Params;
+                [[fallthrough]];
+            case State::Params:
+                if (quote != 0) {
+                    if (c == quote) quote = 0;
+                } else if (c == '"' || c == '\'') {
+                    quote = c;
+                }
+                params.push_back(c);
+                break;
         }
     }
     return false;
@@ -236,8 +235,7 @@ void HtmlStripper::applyRules(const std::string& tagName, bool closing, std::siz
         if (closing) {
             letGo = listHas(rule->allowedParents, tagName);
         } else {
-            letGo = newRule && !listHas(newRule->allowedParents, record.name) &&
-                    !listHas(rule->innerTags, tagName);
+            letGo = newRule && !listHas(newRule->allowedParents, record.name) && !listHas(rule->innerTags, tagName);
         }
         if (letGo) closeRecord(record, tagStart);
     }

@@ -20,8 +20,8 @@ namespace htmlStripper {
 
 // One allowed opening tag met while stripping.
 struct TagRecord {
-    std::string name;                                       // as written
-    std::size_t startOffset = 0;                            // output length before the tag
+    std::string name;                                         // as written
+    std::size_t startOffset = 0;                              // output length before the tag
     std::vector<std::pair<std::string, std::string>> params;  // in order
     // The output the tag encloses: from dataStart, dataLength bytes, and a
     // copy of that text. Empty until the tag is closed.

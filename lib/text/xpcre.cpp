@@ -31,8 +31,7 @@ std::string errorText(int code) {
 pcre2_code* compile(const std::string& pattern, uint32_t options, int& errorCode) {
     PCRE2_SIZE errorOffset = 0;
     const auto text = reinterpret_cast<PCRE2_SPTR>(pattern.data());
-    pcre2_code* code =
-        pcre2_compile(text, pattern.size(), options | kBaseOptions, &errorCode, &errorOffset, nullptr);
+    pcre2_code* code = pcre2_compile(text, pattern.size(), options | kBaseOptions, &errorCode, &errorOffset, nullptr);
     if (!code && errorCode <= PCRE2_ERROR_UTF8_ERR1 && errorCode >= PCRE2_ERROR_UTF8_ERR21)
         code = pcre2_compile(text, pattern.size(), options, &errorCode, &errorOffset, nullptr);
     return code;
@@ -55,8 +54,7 @@ CompiledRe::CompiledRe(const CompiledRe& other)
     if (other.code_ && !code_) throw std::bad_alloc();
 }
 
-CompiledRe::CompiledRe(CompiledRe&& other) noexcept
-    : pattern_(std::move(other.pattern_)), code_(other.code_) {
+CompiledRe::CompiledRe(CompiledRe&& other) noexcept : pattern_(std::move(other.pattern_)), code_(other.code_) {
     other.code_ = nullptr;
 }
 
@@ -83,8 +81,7 @@ CompiledRe::~CompiledRe() { pcre2_code_free(code_); }
 bool CompiledRe::match(const std::string& subject, int startOffset) const {
     if (!code_) throw Exception("RE Error " + std::to_string(kNullPatternError));
     if (startOffset < 0) throw Exception("RE Error " + std::to_string(PCRE2_ERROR_BADOFFSET));
-    std::unique_ptr<pcre2_match_data, MatchDataDeleter> md(
-        pcre2_match_data_create(kMatchPairs, nullptr));
+    std::unique_ptr<pcre2_match_data, MatchDataDeleter> md(pcre2_match_data_create(kMatchPairs, nullptr));
     if (!md) throw Exception("RE Error " + std::to_string(PCRE2_ERROR_NOMEMORY));
     int rc = pcre2_match(code_, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(),
                          static_cast<PCRE2_SIZE>(startOffset), 0, md.get(), nullptr);

@@ -23,7 +23,8 @@ inline std::vector<ItemSpec> numberedItems(const std::string& name, int n) {
     std::vector<ItemSpec> items;
     for (int k = 1; k <= n; ++k) {
         items.push_back({"id-" + std::to_string(k), "Item " + std::to_string(k),
-                         "http://example.com/" + name + "/" + std::to_string(k), "<p>Text " + std::to_string(k) + "</p>"});
+                         "http://example.com/" + name + "/" + std::to_string(k),
+                         "<p>Text " + std::to_string(k) + "</p>"});
     }
     return items;
 }

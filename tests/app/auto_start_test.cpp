@@ -14,12 +14,9 @@ TEST(AutoStart, ExecQuotesThePathAsDesktopEntriesRequire) {
         const char* exec;
     };
     const Case cases[] = {
-        {"/usr/bin/orvan", R"("/usr/bin/orvan")"},
-        {"/opt/My Apps/orvan", R"("/opt/My Apps/orvan")"},
-        {"/opt/a\"b/orvan", R"("/opt/a\\"b/orvan")"},
-        {"/opt/$HOME/`x`/orvan", R"("/opt/\\$HOME/\\`x\\`/orvan")"},
-        {"/opt/back\\slash", R"("/opt/back\\\\slash")"},
-        {"/opt/100%/orvan", R"("/opt/100%%/orvan")"},
+        {"/usr/bin/orvan", R"("/usr/bin/orvan")"},       {"/opt/My Apps/orvan", R"("/opt/My Apps/orvan")"},
+        {"/opt/a\"b/orvan", R"("/opt/a\\"b/orvan")"},    {"/opt/$HOME/`x`/orvan", R"("/opt/\\$HOME/\\`x\\`/orvan")"},
+        {"/opt/back\\slash", R"("/opt/back\\\\slash")"}, {"/opt/100%/orvan", R"("/opt/100%%/orvan")"},
     };
     for (const Case& c : cases) EXPECT_EQ(desktopEntryExec(c.path), c.exec) << c.path;
 }

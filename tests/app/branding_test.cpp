@@ -11,22 +11,21 @@ namespace {
 
 class BrandingTest : public ::testing::Test {
 protected:
-    void writeBranding(const std::string& plain)
-    {
+    void writeBranding(const std::string& plain) {
         testsupport::writeFile(dir_.file("branding.dat"), encipherBranding(plain));
     }
     std::string channels() const { return dir_.file("Channels"); }
     testsupport::TempDir dir_;
 };
 
-TEST_F(BrandingTest, EncipheredFileLoads)
-{
-    writeBranding("[Config]\nClientName=  Käse AG  \nClientHomeUrl=http://k.test/\nNotes=a%20b\n"
-                  "[AutoCreateFeedUrls]\n1=http://k.test/a.xml\n2=http://k.test/b.xml\n"
-                  "[PermanentFeedUrls]\n1=http://k.test/p.xml\n"
-                  "[Auto-Create User Tool 1]\nType=url\nDisplayName=K\nCommand=http://k.test/?q={%SELTEXT%}\n"
-                  "[Permanent User Tool 1]\nType=URL\nDisplayName=P\n[Permanent User Tool 2]\nType=bogus\n"
-                  "[Permanent User Tool 3]\nType=url\nDisplayName=unreached\n");
+TEST_F(BrandingTest, EncipheredFileLoads) {
+    writeBranding(
+        "[Config]\nClientName=  Käse AG  \nClientHomeUrl=http://k.test/\nNotes=a%20b\n"
+        "[AutoCreateFeedUrls]\n1=http://k.test/a.xml\n2=http://k.test/b.xml\n"
+        "[PermanentFeedUrls]\n1=http://k.test/p.xml\n"
+        "[Auto-Create User Tool 1]\nType=url\nDisplayName=K\nCommand=http://k.test/?q={%SELTEXT%}\n"
+        "[Permanent User Tool 1]\nType=URL\nDisplayName=P\n[Permanent User Tool 2]\nType=bogus\n"
+        "[Permanent User Tool 3]\nType=url\nDisplayName=unreached\n");
     EXPECT_NE(testsupport::readFile(dir_.file("branding.dat")).find("[Config]"), 0u);
     BrandingConfig config;
     testsupport::writeFile(channels() + "/.keep", "");
@@ -49,8 +48,7 @@ TEST_F(BrandingTest, EncipheredFileLoads)
     EXPECT_TRUE(tools::getIniKeyNames(dir_.file("global.ini"), "Branding").empty());
 }
 
-TEST_F(BrandingTest, PermanentFeedKeepsItsChannelFile)
-{
+TEST_F(BrandingTest, PermanentFeedKeepsItsChannelFile) {
     const std::string url = "http://k.test/p.xml";
     const std::string file = channels() + "/k.test_p.xml.rss";
     const std::string next = channels() + "/k.test_p.xml-1.rss";
@@ -69,8 +67,7 @@ TEST_F(BrandingTest, PermanentFeedKeepsItsChannelFile)
     EXPECT_FALSE(tools::isFile(channels() + "/k.test_p.xml-2.rss"));
 }
 
-TEST_F(BrandingTest, EdgeCases)
-{
+TEST_F(BrandingTest, EdgeCases) {
     BrandingConfig none;
     loadBrandingConfig(dir_.file("missing.dat"), channels(), none);
     EXPECT_FALSE(none.isLoaded());

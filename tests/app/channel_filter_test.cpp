@@ -16,8 +16,7 @@ protected:
     testsupport::TempDir dir_;
 };
 
-TEST_F(ChannelFilterIni, RangesAndMissingName)
-{
+TEST_F(ChannelFilterIni, RangesAndMissingName) {
     struct Case {
         const char* keys;
         int filterType, sortOrder, op;
@@ -39,8 +38,7 @@ TEST_F(ChannelFilterIni, RangesAndMissingName)
     EXPECT_FALSE(unnamed.load(ini(), "F"));
 }
 
-TEST_F(ChannelFilterIni, RoundTripKeepsUtf8AndReservedCharacters)
-{
+TEST_F(ChannelFilterIni, RoundTripKeepsUtf8AndReservedCharacters) {
     ChannelFilter filter;
     filter.setFilterName("Grüße & 100% ; [x]");
     filter.setFilterType(ChannelFilter::HasUnreadItems);
@@ -59,8 +57,7 @@ TEST_F(ChannelFilterIni, RoundTripKeepsUtf8AndReservedCharacters)
     EXPECT_EQ(loaded.getChannelCategories(), filter.getChannelCategories());
 }
 
-TEST_F(ChannelFilterIni, CategoryGapEndsTheListAndSaveStopsAtIt)
-{
+TEST_F(ChannelFilterIni, CategoryGapEndsTheListAndSaveStopsAtIt) {
     write("[F]\nFilterName=x\nChannelCategory1=A\nChannelCategory3=C\n");
     ChannelFilter filter;
     ASSERT_TRUE(filter.load(ini(), "F"));
@@ -71,8 +68,7 @@ TEST_F(ChannelFilterIni, CategoryGapEndsTheListAndSaveStopsAtIt)
     EXPECT_EQ(tools::getIniString(ini(), "F", "ChannelCategory3", "", true), "C");
 }
 
-TEST(ChannelFilter, Equality)
-{
+TEST(ChannelFilter, Equality) {
     ChannelFilter a;
     a.setFilterName("News");
     ChannelFilter b = a;
@@ -93,8 +89,7 @@ TEST(ChannelFilter, Equality)
     EXPECT_TRUE(ChannelFilter().isEqual(ChannelFilter(), true));
 }
 
-TEST(ChannelFilter, TextMatching)
-{
+TEST(ChannelFilter, TextMatching) {
     struct Case {
         const char* text;
         const char* pattern;
@@ -122,8 +117,7 @@ TEST(ChannelFilter, TextMatching)
             << "'" << c.text << "' / '" << c.pattern << "' re=" << c.regExp;
 }
 
-ChannelFilterSubject subject()
-{
+ChannelFilterSubject subject() {
     ChannelFilterSubject s;
     s.sourceUrl = "http://feeds.example/tech.xml";
     s.displayName = "Tech Daily";
@@ -132,8 +126,7 @@ ChannelFilterSubject subject()
     return s;
 }
 
-TEST(ChannelFilter, Criteria)
-{
+TEST(ChannelFilter, Criteria) {
     struct Case {
         const char* what;
         std::function<void(ChannelFilter&, ChannelFilterSubject&)> set;
@@ -156,17 +149,25 @@ TEST(ChannelFilter, Criteria)
          true},
         {"unknown type fails", [](ChannelFilter& f, ChannelFilterSubject&) { f.setFilterType(9); }, false},
         {"all categories held",
-         [](ChannelFilter& f, ChannelFilterSubject&) { f.setChannelCategories({"Tech", "Daily"}, 0); }, true},
+         [](ChannelFilter& f, ChannelFilterSubject&) {
+             f.setChannelCategories({"Tech", "Daily"}, 0);
+         },
+         true},
         {"all categories, one missing",
-         [](ChannelFilter& f, ChannelFilterSubject&) { f.setChannelCategories({"Tech", "News"}, 0); }, false},
-        {"any category", [](ChannelFilter& f, ChannelFilterSubject&) { f.setChannelCategories({"News", "Daily"}, 1); },
+         [](ChannelFilter& f, ChannelFilterSubject&) {
+             f.setChannelCategories({"Tech", "News"}, 0);
+         },
+         false},
+        {"any category",
+         [](ChannelFilter& f, ChannelFilterSubject&) {
+             f.setChannelCategories({"News", "Daily"}, 1);
+         },
          true},
         {"any category, none held",
          [](ChannelFilter& f, ChannelFilterSubject&) { f.setChannelCategories({"News"}, 1); }, false},
-        {"unknown operator fails",
-         [](ChannelFilter& f, ChannelFilterSubject&) { f.setChannelCategories({"Tech"}, 2); }, false},
-        {"text without a place",
-         [](ChannelFilter& f, ChannelFilterSubject&) { f.setSearchText("tech"); }, false},
+        {"unknown operator fails", [](ChannelFilter& f, ChannelFilterSubject&) { f.setChannelCategories({"Tech"}, 2); },
+         false},
+        {"text without a place", [](ChannelFilter& f, ChannelFilterSubject&) { f.setSearchText("tech"); }, false},
         {"text in the name",
          [](ChannelFilter& f, ChannelFilterSubject&) {
              f.setSearchText("tech");
@@ -210,8 +211,7 @@ TEST(ChannelFilter, Criteria)
     }
 }
 
-TEST(ChannelFilter, MatchingChannelsAreAppendedInTableOrder)
-{
+TEST(ChannelFilter, MatchingChannelsAreAppendedInTableOrder) {
     channeltest::ManagerFixture fixture;
     auto* a = new channeltest::TestChannel(fixture.manager.get(), fixture.channelFile("a.rss"));
     auto* b = new channeltest::TestChannel(fixture.manager.get(), fixture.channelFile("b.rss"));
@@ -239,8 +239,7 @@ TEST(ChannelFilter, MatchingChannelsAreAppendedInTableOrder)
     fixture.manager->stopChannelManager(false);
 }
 
-TEST(ChannelFilter, Dump)
-{
+TEST(ChannelFilter, Dump) {
     ChannelFilter filter;
     filter.setFilterName("All");
     filter.setChannelCategories({"A", "B"}, 1);

@@ -9,8 +9,7 @@
 
 namespace {
 
-TEST(ChannelReportConfig, LoadRangesAndDefaults)
-{
+TEST(ChannelReportConfig, LoadRangesAndDefaults) {
     testsupport::TempDir dir;
     const std::string ini = dir.file("config.ini");
     testsupport::writeFile(ini,
@@ -42,8 +41,7 @@ TEST(ChannelReportConfig, LoadRangesAndDefaults)
     EXPECT_TRUE(r4.getShowResults());
 }
 
-TEST(ChannelReportConfig, DueTimes)
-{
+TEST(ChannelReportConfig, DueTimes) {
     struct Case {
         int interval, last;
         long long now;
@@ -54,17 +52,17 @@ TEST(ChannelReportConfig, DueTimes)
         {3600, 1000, 4600, true},
         {3600, 1000, 4599, false},
         {3600, 0, 1, false},
-        {3600, 0, 1700000000, true},                // never generated: due at once
-        {INT_MAX, 1700000000, 1700000001, false},   // no wrap-round into "always due"
+        {3600, 0, 1700000000, true},               // never generated: due at once
+        {INT_MAX, 1700000000, 1700000001, false},  // no wrap-round into "always due"
         {INT_MAX, INT_MAX, 1700000001, false},
     };
     for (const auto& c : cases) {
         ChannelReportConfig report;
         report.setAutoUpdateInterval(c.interval);
         testsupport::TempDir dir;
-        testsupport::writeFile(dir.file("c.ini"), "[R]\nReportName=r\nAutoUpdateInterval=" +
-                                                      std::to_string(c.interval) +
-                                                      "\nLastUpdateTime=" + std::to_string(c.last) + "\n");
+        testsupport::writeFile(dir.file("c.ini"),
+                               "[R]\nReportName=r\nAutoUpdateInterval=" + std::to_string(c.interval) +
+                                   "\nLastUpdateTime=" + std::to_string(c.last) + "\n");
         ASSERT_TRUE(report.load(dir.file("c.ini"), "R"));
         EXPECT_EQ(report.isAutoUpdateDue(static_cast<std::time_t>(c.now)), c.due)
             << c.interval << " " << c.last << " " << c.now;
@@ -76,8 +74,7 @@ TEST(ChannelReportConfig, DueTimes)
     EXPECT_TRUE(report.isAutoUpdateDue(1700003600));
 }
 
-TEST(ChannelReportConfig, TemporaryOutputsAreOnePerReportAndDeletedAtTheEnd)
-{
+TEST(ChannelReportConfig, TemporaryOutputsAreOnePerReportAndDeletedAtTheEnd) {
     ChannelReportConfig a, again, b, readMe1, readMe2, withFile;
     a.setReportName("Daily");
     a.setChannelFilterName("All");

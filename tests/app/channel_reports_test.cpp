@@ -72,7 +72,8 @@ struct ReportFixture : DesktopFixture {
 
 TEST(ChannelReports, TemplatesOverAFiltersChannels) {
     ReportFixture f;
-    const std::string titles = "{%REPEAT%Channels}[{%CHANNEL-NAME%}:{%REPEAT%FeedItems}{%ITEM-TITLE%},{%/REPEAT%}]{%/REPEAT%}";
+    const std::string titles =
+        "{%REPEAT%Channels}[{%CHANNEL-NAME%}:{%REPEAT%FeedItems}{%ITEM-TITLE%},{%/REPEAT%}]{%/REPEAT%}";
     const struct {
         const char* name;
         std::string templateText;
@@ -84,18 +85,21 @@ TEST(ChannelReports, TemplatesOverAFiltersChannels) {
         {"new and not viewed", titles, 1, "All", "[alpha:Item 2,][beta:]"},
         {"not viewed", titles, 2, "All", "[alpha:Item 2,Item 3,][beta:Item 1,]"},
         {"no matching channel", "<{%REPEAT%Channels}x{%/REPEAT%}>", 0, "None", "<>"},
-        {"name before any channel stays",
-         "{%CHANNEL-NAME%}|{%REPEAT%Channels}{%/REPEAT%}{%CHANNEL-NAME%}", 0, "All", "{%CHANNEL-NAME%}|beta"},
+        {"name before any channel stays", "{%CHANNEL-NAME%}|{%REPEAT%Channels}{%/REPEAT%}{%CHANNEL-NAME%}", 0, "All",
+         "{%CHANNEL-NAME%}|beta"},
         {"items listed twice",
-         "{%REPEAT%Channels}{%REPEAT%FeedItems}{%ITEM-URL%} {%/REPEAT%}/{%REPEAT%FeedItems}{%ITEM-URL%} {%/REPEAT%};{%/REPEAT%}",
+         "{%REPEAT%Channels}{%REPEAT%FeedItems}{%ITEM-URL%} {%/REPEAT%}/{%REPEAT%FeedItems}{%ITEM-URL%} "
+         "{%/REPEAT%};{%/REPEAT%}",
          0, "all",
          "http://example.com/alpha/1 http://example.com/alpha/2 http://example.com/alpha/3 http://example.com/alpha/4 "
-         "/http://example.com/alpha/1 http://example.com/alpha/2 http://example.com/alpha/3 http://example.com/alpha/4 ;"
+         "/http://example.com/alpha/1 http://example.com/alpha/2 http://example.com/alpha/3 http://example.com/alpha/4 "
+         ";"
          "http://example.com/beta/1 /http://example.com/beta/1 ;"},
-        {"channels walked twice", "{%REPEAT%Channels}{%CHANNEL-NAME%}{%/REPEAT%}+{%REPEAT%Channels}{%CHANNEL-NAME%}{%/REPEAT%}",
-         0, "All", "alphabeta+alphabeta"},
-        {"descriptions are markup", "{%REPEAT%Channels}{%REPEAT%FeedItems}{%ITEM-DESCRIPTION%}{%/REPEAT%}{%/REPEAT%}", 2,
-         "All", "<p>Text 2</p><p>Text 3</p><p>Text 1</p>"},
+        {"channels walked twice",
+         "{%REPEAT%Channels}{%CHANNEL-NAME%}{%/REPEAT%}+{%REPEAT%Channels}{%CHANNEL-NAME%}{%/REPEAT%}", 0, "All",
+         "alphabeta+alphabeta"},
+        {"descriptions are markup", "{%REPEAT%Channels}{%REPEAT%FeedItems}{%ITEM-DESCRIPTION%}{%/REPEAT%}{%/REPEAT%}",
+         2, "All", "<p>Text 2</p><p>Text 3</p><p>Text 1</p>"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(f.run(f.report(c.templateText, c.itemControl, c.filter)), c.expected) << c.name;
@@ -104,8 +108,8 @@ TEST(ChannelReports, TemplatesOverAFiltersChannels) {
 
 TEST(ChannelReports, ItemIconsAndCommonVariables) {
     ReportFixture f;
-    const std::string out = f.run(f.report(
-        "{%REPORT-TIME%}|{%REPEAT%Channels}{%REPEAT%FeedItems}{%ITEM-IMAGE%}\n{%/REPEAT%}{%/REPEAT%}", 0));
+    const std::string out = f.run(
+        f.report("{%REPORT-TIME%}|{%REPEAT%Channels}{%REPEAT%FeedItems}{%ITEM-IMAGE%}\n{%/REPEAT%}{%/REPEAT%}", 0));
     const std::string expected = f.icon("readFeedItem.gif") + "\n" + f.icon("newFeedItem.gif") + "\n" +
                                  f.icon("unreadFeedItem.gif") + "\n" + f.icon("readFeedItem.gif") + "\n" +
                                  f.icon("unreadFeedItem.gif") + "\n";
@@ -125,11 +129,11 @@ TEST(ChannelReports, FeedTextIsEscapedForXmlTemplates) {
     only.setSearchText("caf");
     only.setSearchTextInChannelName(true);
     f.filters["odd"] = only;
-    const std::string out = f.run(f.report(
-        "<opml><body>{%REPEAT%Channels}<outline text=\"{%CHANNEL-NAME%}\" xmlUrl=\"{%ENCODED-CHANNEL-URL%}\">"
-        "{%REPEAT%FeedItems}<item title='{%ITEM-TITLE%}' url=\"{%ITEM-URL%}\">{%ITEM-DESCRIPTION%}</item>"
-        "{%/REPEAT%}</outline>{%/REPEAT%}</body></opml>",
-        0, "Odd"));
+    const std::string out = f.run(
+        f.report("<opml><body>{%REPEAT%Channels}<outline text=\"{%CHANNEL-NAME%}\" xmlUrl=\"{%ENCODED-CHANNEL-URL%}\">"
+                 "{%REPEAT%FeedItems}<item title='{%ITEM-TITLE%}' url=\"{%ITEM-URL%}\">{%ITEM-DESCRIPTION%}</item>"
+                 "{%/REPEAT%}</outline>{%/REPEAT%}</body></opml>",
+                 0, "Odd"));
     EXPECT_EQ(out,
               "<opml><body><outline text=\"R&amp;D &lt;&quot;news&quot;&gt; caf\xC3\xA9\" "
               "xmlUrl=\"http://example.com/feed.xml\">"
@@ -188,7 +192,8 @@ struct TwoEntries : ReadMeListSource {
     channels::Channel* channel = nullptr;
     int count = 2;
     int getNumItems() const override { return count; }
-    void getItem(int index, channels::Channel*& c, std::string& id, std::string& url, std::string& title) const override {
+    void getItem(int index, channels::Channel*& c, std::string& id, std::string& url,
+                 std::string& title) const override {
         if (index == 0) {
             c = channel;
             id = "ID-3";  // found without regard to case

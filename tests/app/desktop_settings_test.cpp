@@ -216,7 +216,8 @@ TEST(DesktopSettings, EngineSavesAndDesktopMarksFromTwoThreadsLoseNothing) {
     ChannelDesktopSettings loaded(channel);
     loaded.load(channel->getConfigFilename());
     EXPECT_EQ(loaded.copyViewedFeedItems().size(), 50u);
-    EXPECT_EQ(tools::getIniString(channel->getConfigFilename(), "Config", "PreferredChannelDescription", "", false), "last");
+    EXPECT_EQ(tools::getIniString(channel->getConfigFilename(), "Config", "PreferredChannelDescription", "", false),
+              "last");
 }
 
 TEST(DesktopSettings, PruningKeepsMarksMadeMeanwhile) {

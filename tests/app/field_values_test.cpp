@@ -15,10 +15,20 @@ TEST(TimeInterval, Format) {
         bool omitOne;
         const char* text;
     } cases[] = {
-        {0, false, ""},          {1, false, "1 second"},    {1, true, "second"},     {90, false, "90 seconds"},
-        {60, false, "1 minute"}, {60, true, "minute"},      {900, false, "quarter hour"},
-        {1800, true, "half hour"}, {5400, false, "90 minutes"}, {3600, false, "1 hour"}, {3600, true, "hour"},
-        {7200, false, "2 hours"}, {86400, false, "1 day"},  {172800, false, "2 days"},
+        {0, false, ""},
+        {1, false, "1 second"},
+        {1, true, "second"},
+        {90, false, "90 seconds"},
+        {60, false, "1 minute"},
+        {60, true, "minute"},
+        {900, false, "quarter hour"},
+        {1800, true, "half hour"},
+        {5400, false, "90 minutes"},
+        {3600, false, "1 hour"},
+        {3600, true, "hour"},
+        {7200, false, "2 hours"},
+        {86400, false, "1 day"},
+        {172800, false, "2 days"},
         {INT_MAX, false, "2147483647 seconds"},
     };
     for (const auto& c : cases) EXPECT_EQ(formatTimeInterval(c.seconds, c.omitOne), c.text) << c.seconds;
@@ -73,7 +83,8 @@ TEST(FieldValues, NumberField) {
         {"  ", true, false, false, 0, "Please enter a valid port."},
         {"abc", false, false, false, 0, "Please enter a valid port."},
         {"70000", true, false, false, 0, "Please enter a valid port (1-65535 on this machine)."},
-        {"0", false, false, false, 0, "Please enter a valid port (1-65535 on this machine).\n\nThis field is optional."},
+        {"0", false, false, false, 0,
+         "Please enter a valid port (1-65535 on this machine).\n\nThis field is optional."},
         {"99999999999999999999", true, false, false, 0, "Please enter a valid port (1-65535 on this machine)."},
         {"4294967297", true, false, false, 0, "Please enter a valid port (1-65535 on this machine)."},
     };

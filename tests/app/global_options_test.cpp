@@ -19,31 +19,26 @@ namespace {
 
 class GlobalOptionsTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         saved_ = programPaths();
         programPaths().appName = "Orvan";
         programPaths().userDir = dir_.str();
         programPaths().reportsDir = dir_.file("Reports");
-        GlobalOptions::setErrorReporter([this](const std::string& title, const std::string& text) {
-            reports_.push_back(title + ": " + text);
-        });
+        GlobalOptions::setErrorReporter(
+            [this](const std::string& title, const std::string& text) { reports_.push_back(title + ": " + text); });
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         resetProgramObjectsForTests();
         programPaths() = saved_;
     }
     std::string ini() const { return dir_.file("config.ini"); }
     std::string global() const { return dir_.file("global.ini"); }
-    std::unique_ptr<GlobalOptions> loaded()
-    {
+    std::unique_ptr<GlobalOptions> loaded() {
         auto options = std::make_unique<GlobalOptions>(ini(), global());
         options->load();
         return options;
     }
-    std::string value(const std::string& section, const std::string& key)
-    {
+    std::string value(const std::string& section, const std::string& key) {
         return tools::getIniString(ini(), section, key, "<missing>", false);
     }
 
@@ -52,8 +47,7 @@ protected:
     std::vector<std::string> reports_;
 };
 
-TEST_F(GlobalOptionsTest, MissingFileGivesDefaultsAndStockSets)
-{
+TEST_F(GlobalOptionsTest, MissingFileGivesDefaultsAndStockSets) {
     auto options = loaded();
     EXPECT_EQ(options->UiHandlerType, 1);
     EXPECT_TRUE(options->OneClickMode);
@@ -83,9 +77,9 @@ TEST_F(GlobalOptionsTest, MissingFileGivesDefaultsAndStockSets)
     EXPECT_EQ(options->UserTools.size(), 7u);
     EXPECT_EQ(options->UserTools[5]->getMenuItemText(), "Translate &page");
 
-    for (const char* flag : {"DefineStandardChannelFilters", "DefineStandardChannelReports",
-                             "DefineStandardChannelCategories", "DefineIeContextMenuItem_IeSubscribe",
-                             "DefineIeContextMenuItem_IeAddToReadMe", "DefineStandardUserTools"})
+    for (const char* flag :
+         {"DefineStandardChannelFilters", "DefineStandardChannelReports", "DefineStandardChannelCategories",
+          "DefineIeContextMenuItem_IeSubscribe", "DefineIeContextMenuItem_IeAddToReadMe", "DefineStandardUserTools"})
         EXPECT_EQ(value("AutoUpgrades", flag), "0") << flag;
     EXPECT_EQ(value("Channel Filter 5", "FilterName"), "My Blogroll");
     EXPECT_EQ(value("Channel Filter Hotkeys", "1"), "Ctrl+Shift+A");
@@ -99,8 +93,7 @@ TEST_F(GlobalOptionsTest, MissingFileGivesDefaultsAndStockSets)
     EXPECT_TRUE(reports_.empty());
 }
 
-TEST_F(GlobalOptionsTest, StoredValuesOutOfRangeLoadAsDefaults)
-{
+TEST_F(GlobalOptionsTest, StoredValuesOutOfRangeLoadAsDefaults) {
     struct Case {
         const char* key;
         const char* stored;
@@ -134,8 +127,7 @@ TEST_F(GlobalOptionsTest, StoredValuesOutOfRangeLoadAsDefaults)
 
 // What the options pages and "Reset all" read from the key table: the
 // defaults, the ranges that load, and the narrower range a page may take.
-TEST(GlobalOptionsKeys, DefaultsAndRanges)
-{
+TEST(GlobalOptionsKeys, DefaultsAndRanges) {
     using G = GlobalOptions;
     constexpr int kLowest = std::numeric_limits<int>::min();
     constexpr int kHighest = std::numeric_limits<int>::max();
@@ -165,8 +157,7 @@ TEST(GlobalOptionsKeys, DefaultsAndRanges)
     EXPECT_THROW(G::intKey(nullptr), std::invalid_argument);
 }
 
-TEST_F(GlobalOptionsTest, RoundTripOfEveryOptionListAndTableIsByteStable)
-{
+TEST_F(GlobalOptionsTest, RoundTripOfEveryOptionListAndTableIsByteStable) {
     loaded();  // a first start writes the stock sets
     {
         auto options = loaded();
@@ -208,8 +199,7 @@ TEST_F(GlobalOptionsTest, RoundTripOfEveryOptionListAndTableIsByteStable)
     EXPECT_EQ(testsupport::readFile(ini()), first);
 }
 
-TEST_F(GlobalOptionsTest, UnknownCredentialTypeLoadsEveryListAndKeepsItsKeys)
-{
+TEST_F(GlobalOptionsTest, UnknownCredentialTypeLoadsEveryListAndKeepsItsKeys) {
     loaded()->save();  // stock lists in the file
     tools::writeIniString(ini(), "Global Options", "ProxyAuthType", "NTLM");
     tools::writeIniString(ini(), "Global Options", "ProxyAuthUserName", "secret-bytes");
@@ -232,8 +222,7 @@ TEST_F(GlobalOptionsTest, UnknownCredentialTypeLoadsEveryListAndKeepsItsKeys)
     EXPECT_EQ(value("User Tool 7", "DisplayName"), "Dictionary");
 }
 
-TEST_F(GlobalOptionsTest, ClearedCredentialIsRemovedFromTheFile)
-{
+TEST_F(GlobalOptionsTest, ClearedCredentialIsRemovedFromTheFile) {
     auto options = loaded();
     options->ProxyAuth = std::make_unique<tools::HttpBasicAuth>("u", "p");
     options->saveOptions();
@@ -245,8 +234,7 @@ TEST_F(GlobalOptionsTest, ClearedCredentialIsRemovedFromTheFile)
     EXPECT_FALSE(loaded()->ProxyAuth);
 }
 
-TEST_F(GlobalOptionsTest, DeletedEntriesNeverComeBack)
-{
+TEST_F(GlobalOptionsTest, DeletedEntriesNeverComeBack) {
     auto options = loaded();
     ASSERT_GE(options->ChannelFilters.size(), 3u);
     options->ChannelFilters.resize(3);
@@ -277,8 +265,7 @@ TEST_F(GlobalOptionsTest, DeletedEntriesNeverComeBack)
     EXPECT_EQ(value("User Tool 12", "Type"), "<missing>");
 }
 
-TEST_F(GlobalOptionsTest, TwentyFiveFiltersWithHotkeysBuildTwentyAccelerators)
-{
+TEST_F(GlobalOptionsTest, TwentyFiveFiltersWithHotkeysBuildTwentyAccelerators) {
     std::string text;
     for (int n = 1; n <= 25; ++n) {
         text += "[Channel Filter " + std::to_string(n) + "]\nFilterName=F" + std::to_string(n) + "\n";
@@ -292,14 +279,12 @@ TEST_F(GlobalOptionsTest, TwentyFiveFiltersWithHotkeysBuildTwentyAccelerators)
     EXPECT_EQ(options->ChannelFilterHotkeys.getHotkeyCount(), 25);
     const auto& accelerators = options->ChannelFilterHotkeys.getAccelerators();
     ASSERT_EQ(accelerators.size(), 20u);
-    for (const Accel& accel : accelerators)
-        EXPECT_LT(accel.cmd, 129) << accel.cmd;  // never a category command
-    options->save();  // every hotkey is kept in the file
+    for (const Accel& accel : accelerators) EXPECT_LT(accel.cmd, 129) << accel.cmd;  // never a category command
+    options->save();                                                                 // every hotkey is kept in the file
     EXPECT_EQ(value("Channel Filter Hotkeys", "25"), "Ctrl+Alt+Y");
 }
 
-TEST_F(GlobalOptionsTest, FailedSaveReportsAndLeavesTheUpgradeDue)
-{
+TEST_F(GlobalOptionsTest, FailedSaveReportsAndLeavesTheUpgradeDue) {
     // config.ini lies below a plain file: reads find nothing, writes fail.
     const std::string folder = dir_.file("blocker");
     const std::string config = folder + "/config.ini";
@@ -327,8 +312,7 @@ TEST_F(GlobalOptionsTest, FailedSaveReportsAndLeavesTheUpgradeDue)
     EXPECT_EQ(tools::getIniString(config, "Channel Filter 1", "FilterName", "", true), "All");
 }
 
-TEST_F(GlobalOptionsTest, StockSetsAndExistingLists)
-{
+TEST_F(GlobalOptionsTest, StockSetsAndExistingLists) {
     testsupport::writeFile(ini(),
                            "[Channel Filter 1]\nFilterName=Mine\n"
                            "[User Tool 1]\nType=url\nDisplayName=Own\nCommand=http://o.test/\n"
@@ -351,8 +335,7 @@ TEST_F(GlobalOptionsTest, StockSetsAndExistingLists)
     EXPECT_EQ(loaded()->ChannelFilters.size(), 5u);
 }
 
-TEST_F(GlobalOptionsTest, LookUpsAndDescriptions)
-{
+TEST_F(GlobalOptionsTest, LookUpsAndDescriptions) {
     auto options = loaded();
     ChannelFilter twin;
     twin.setFilterName("ALL");
@@ -380,20 +363,16 @@ class FakeDesktopTemplate : public DesktopSettingsTemplate {
 public:
     static inline bool failLoad = false;
     std::string value;
-    void load(const std::string& iniFile) override
-    {
-        if (failLoad)
-            throw std::runtime_error("broken desktop settings");
+    void load(const std::string& iniFile) override {
+        if (failLoad) throw std::runtime_error("broken desktop settings");
         value = tools::getIniString(iniFile, "Desktop Settings", "Marker", "", true);
     }
-    void save(const std::string& iniFile) override
-    {
+    void save(const std::string& iniFile) override {
         tools::writeIniString(iniFile, "Desktop Settings", "Marker", value);
     }
 };
 
-TEST_F(GlobalOptionsTest, TemplatesOfNewChannelsAndAListThatFailsToLoad)
-{
+TEST_F(GlobalOptionsTest, TemplatesOfNewChannelsAndAListThatFailsToLoad) {
     GlobalOptions::setDesktopSettingsFactory([] { return std::make_unique<FakeDesktopTemplate>(); });
     testsupport::writeFile(ini(), "[Desktop Settings]\nMarker=kept\n");
     {
@@ -421,8 +400,7 @@ TEST_F(GlobalOptionsTest, TemplatesOfNewChannelsAndAListThatFailsToLoad)
     EXPECT_EQ(value("Channel Categories", "8"), "Extra");
 }
 
-TEST(GlobalOptionsText, BlackoutTimes)
-{
+TEST(GlobalOptionsText, BlackoutTimes) {
     struct Case {
         const char* text;
         bool ok;
@@ -443,8 +421,7 @@ TEST(GlobalOptionsText, BlackoutTimes)
     }
 }
 
-TEST_F(GlobalOptionsTest, ScriptFileTypesFromGlobalIni)
-{
+TEST_F(GlobalOptionsTest, ScriptFileTypesFromGlobalIni) {
     testsupport::writeFile(global(),
                            "[Script File Types]\nvbs=VB scripts\n.js=JavaScript\n*x=skipped\n.py=Again\n"
                            "[Scripting File Associations]\nclass=myjava %1\nrb=ruby %1\n");

@@ -7,10 +7,9 @@
 
 namespace {
 
-TEST(Hotkey, TextForm)
-{
+TEST(Hotkey, TextForm) {
     struct Case {
-        const char* text;     // what is read
+        const char* text;  // what is read
         bool parses;
         unsigned char flags;
         unsigned short key;
@@ -45,22 +44,18 @@ TEST(Hotkey, TextForm)
 
 class TestOwner : public HotkeyTableOwner {
 public:
-    void getHotkeyItemDescription(const HotkeyTable*, int index, std::string& kind,
-                                  std::string& name) const override
-    {
+    void getHotkeyItemDescription(const HotkeyTable*, int index, std::string& kind, std::string& name) const override {
         kind = "item";
         name = "item " + std::to_string(index);
     }
 };
 
-TEST(HotkeyTable, SlotsFollowTheItemsWithGaps)
-{
+TEST(HotkeyTable, SlotsFollowTheItemsWithGaps) {
     testsupport::TempDir dir;
     const std::string ini = dir.file("config.ini");
     TestOwner owner;
     HotkeyTable table(&owner, 109);
-    for (int i = 0; i < 5; ++i)
-        table.appendHotkey(Hotkey());
+    for (int i = 0; i < 5; ++i) table.appendHotkey(Hotkey());
     table.getHotkey(1) = Hotkey(FCONTROL | FVIRTKEY, 'B', 0);
     table.getHotkey(4) = Hotkey(FALT | FVIRTKEY, 113, 0);
     table.save(ini, "Hotkeys");
@@ -69,8 +64,7 @@ TEST(HotkeyTable, SlotsFollowTheItemsWithGaps)
     HotkeyTable loaded(&owner, 109);
     loaded.load(ini, "Hotkeys", 5);
     ASSERT_EQ(loaded.getHotkeyCount(), 5);
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(loaded.getHotkey(i), table.getHotkey(i)) << i;
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(loaded.getHotkey(i), table.getHotkey(i)) << i;
     EXPECT_EQ(loaded.getAccelerators(),
               (std::vector<Accel>{{FCONTROL | FVIRTKEY, 'B', 110}, {FALT | FVIRTKEY, 113, 113}}));
 
@@ -86,8 +80,7 @@ TEST(HotkeyTable, SlotsFollowTheItemsWithGaps)
     EXPECT_EQ(loaded.getHotkey(3).toString(), "Shift+F2");
 }
 
-TEST(HotkeyTable, OnlyTheCommandRangeGetsAcceleratorsAndTranslation)
-{
+TEST(HotkeyTable, OnlyTheCommandRangeGetsAcceleratorsAndTranslation) {
     TestOwner owner;
     HotkeyTable table(&owner, 109);
     for (int i = 0; i < 25; ++i)
@@ -115,8 +108,7 @@ TEST(HotkeyTable, OnlyTheCommandRangeGetsAcceleratorsAndTranslation)
     EXPECT_TRUE(empty.getAccelerators().empty());
 }
 
-TEST(HotkeyTable, SwitchingOffNests)
-{
+TEST(HotkeyTable, SwitchingOffNests) {
     // Three dialogs that capture keys, one opened from the other: hotkeys
     // come back only when the outermost one closes, whatever the order.
     TestOwner owner;
@@ -148,8 +140,7 @@ TEST(HotkeyTable, SwitchingOffNests)
     EXPECT_EQ(commands, 1);
 }
 
-TEST(HotkeyTable, FindsAndRemovesAcrossTables)
-{
+TEST(HotkeyTable, FindsAndRemovesAcrossTables) {
     TestOwner owner;
     HotkeyTable first(&owner, 109), second(&owner, 149);
     first.appendHotkey(Hotkey(FCONTROL | FVIRTKEY, 'A', 0));

@@ -160,12 +160,19 @@ TEST_F(ListenerTest, ApplicationServerHandsOnAddressesAndRefusesTheRest) {
     };
     const std::vector<Case> cases = {
         // The whole rest of the query, "?", "&" and "=" included.
-        {"GET /subscribe?url=http://a.example/f?x=1&y=2 HTTP/1.1", 204,
-         {"front", "wizard http://a.example/f?x=1&y=2"}, ""},
-        {"get /SUBSCRIBE?URL=http%3A%2F%2Fb.example%2Ffeed HTTP/1.1", 204, {"front", "wizard http://b.example/feed"}, ""},
+        {"GET /subscribe?url=http://a.example/f?x=1&y=2 HTTP/1.1",
+         204,
+         {"front", "wizard http://a.example/f?x=1&y=2"},
+         ""},
+        {"get /SUBSCRIBE?URL=http%3A%2F%2Fb.example%2Ffeed HTTP/1.1",
+         204,
+         {"front", "wizard http://b.example/feed"},
+         ""},
         // Not first: only that pair, decoded.
-        {"GET /subscribe?x=1&url=http%3A%2F%2Fc.example%2F%3Fa%3Db&y=2 HTTP/1.1", 204,
-         {"front", "wizard http://c.example/?a=b"}, ""},
+        {"GET /subscribe?x=1&url=http%3A%2F%2Fc.example%2F%3Fa%3Db&y=2 HTTP/1.1",
+         204,
+         {"front", "wizard http://c.example/?a=b"},
+         ""},
         {"GET /readme?url=https://d.example/page+1 HTTP/1.1", 204, {"readme https://d.example/page+1"}, ""},
         {"GET /subscribe?url=feed://e.example/rss HTTP/1.1", 204, {"front", "wizard http://e.example/rss"}, ""},
         {"GET /subscribe?url=feed:https://f.example/rss HTTP/1.1", 204, {"front", "wizard https://f.example/rss"}, ""},
@@ -178,7 +185,9 @@ TEST_F(ListenerTest, ApplicationServerHandsOnAddressesAndRefusesTheRest) {
         {"GET /readme?url=http://h.example/%0D%0Ax HTTP/1.1", 400, {}, "Unsupported address: "},
         {"GET /subscribe?url=http:// HTTP/1.1", 400, {}, "Unsupported address: http://"},
         // Error texts are escaped.
-        {"GET /<script>alert('x')</script> HTTP/1.1", 404, {},
+        {"GET /<script>alert('x')</script> HTTP/1.1",
+         404,
+         {},
          "Invalid request: /&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt;"},
         {"G<b>T / HTTP/1.1", 405, {}, "Invalid request type: G&lt;b&gt;T"},
     };
@@ -223,7 +232,8 @@ TEST_F(ListenerTest, ReadMeRequestsAreBounded) {
         const Answer a = parse(roundTrip(server.getPort(), "GET /readme?url=" + c.address + " HTTP/1.1\r\n\r\n"));
         EXPECT_EQ(a.status, c.status);
         EXPECT_THAT(a.body, HasSubstr(c.bodyText));
-        EXPECT_EQ(events(), c.status == 204 ? std::vector<std::string>{"readme " + c.address} : std::vector<std::string>{});
+        EXPECT_EQ(events(),
+                  c.status == 204 ? std::vector<std::string>{"readme " + c.address} : std::vector<std::string>{});
     }
     // Subscriptions do not depend on the read-me list.
     clearEvents();
@@ -243,7 +253,10 @@ TEST_F(ListenerTest, SubscriptionListenersReadTheirOwnKey) {
         std::vector<std::string> events;
     };
     const std::vector<Case> cases = {
-        {&port8888, "GET /any/path?add_url=http%3A%2F%2Fa.example%2Frss HTTP/1.0", 204, {"wizard http://a.example/rss"}},
+        {&port8888,
+         "GET /any/path?add_url=http%3A%2F%2Fa.example%2Frss HTTP/1.0",
+         204,
+         {"wizard http://a.example/rss"}},
         {&port8888, "GET /?url=http://a.example/rss HTTP/1.0", 400, {}},
         {&port5335, "GET /x?url=http://b.example/rss&y=1 HTTP/1.0", 204, {"wizard http://b.example/rss"}},
         {&port5335, "GET /x?add_url=http://b.example/rss HTTP/1.0", 400, {}},
@@ -297,13 +310,14 @@ TEST_F(ListenerTest, AwkwardClientsGetAnAnswerAndHoldUpNobody) {
     {
         clearEvents();
         const std::string cookies = "Cookie: c=" + std::string(12 * 1024, 'x') + "\r\n";
-        EXPECT_EQ(parse(roundTrip(port, "GET /subscribe?url=http://big.example/ HTTP/1.1\r\n" + cookies + "\r\n")).status,
-                  204);
+        EXPECT_EQ(
+            parse(roundTrip(port, "GET /subscribe?url=http://big.example/ HTTP/1.1\r\n" + cookies + "\r\n")).status,
+            204);
         EXPECT_EQ(events(), (std::vector<std::string>{"front", "wizard http://big.example/"}));
 
         clearEvents();
-        const Answer a =
-            parse(roundTrip(port, "GET /subscribe?url=http://x.example/" + std::string(20 * 1024, 'a') + " HTTP/1.1\r\n\r\n"));
+        const Answer a = parse(roundTrip(
+            port, "GET /subscribe?url=http://x.example/" + std::string(20 * 1024, 'a') + " HTTP/1.1\r\n\r\n"));
         EXPECT_EQ(a.status, 414);
         EXPECT_THAT(a.body, HasSubstr("Request line too long."));
         EXPECT_TRUE(events().empty());
@@ -330,7 +344,8 @@ TEST_F(ListenerTest, CrowdOfIdleAndNonReadingClientsDoesNotShutOutARequest) {
     std::vector<int> lingering;
     for (int i = 0; i < 40; ++i) {
         lingering.push_back(connectTo(port));
-        sendText(lingering.back(), "GET /readme?url=http://linger.example/ HTTP/1.1\r\n\r\n" + std::string(64 * 1024, 'z'));
+        sendText(lingering.back(),
+                 "GET /readme?url=http://linger.example/ HTTP/1.1\r\n\r\n" + std::string(64 * 1024, 'z'));
     }
 
     // Answered while all of them are still connected (readAll waits at most

@@ -7,13 +7,18 @@
 
 namespace {
 
-const CMessageGroup* const kGroups[] = {
-    &g_channelEventsGroup, &g_notificationRequestQueueGroup, &g_viewedFeedItemsGroup, &g_uiEventsGroup,
-    &g_startupGroup,       &g_shutdownGroup,                 &g_channelHookCallbacksGroup,
-    &g_importViewedUrlsGroup, &g_channelFiltersGroup,        &g_myChannelsSortingGroup};
+const CMessageGroup* const kGroups[] = {&g_channelEventsGroup,
+                                        &g_notificationRequestQueueGroup,
+                                        &g_viewedFeedItemsGroup,
+                                        &g_uiEventsGroup,
+                                        &g_startupGroup,
+                                        &g_shutdownGroup,
+                                        &g_channelHookCallbacksGroup,
+                                        &g_importViewedUrlsGroup,
+                                        &g_channelFiltersGroup,
+                                        &g_myChannelsSortingGroup};
 
-TEST(MessageGroups, DebugIniSwitchesThemByName)
-{
+TEST(MessageGroups, DebugIniSwitchesThemByName) {
     testsupport::TempDir dir;
     testsupport::writeFile(dir.file("debug.ini"), "[MessageLog]\nStartup=1\n");
     loadMessageGroupSettings(dir.file("debug.ini"));
@@ -21,13 +26,11 @@ TEST(MessageGroups, DebugIniSwitchesThemByName)
         EXPECT_EQ(group->isEnabled(), group == &g_startupGroup) << group->getName();
 
     loadMessageGroupSettings(dir.file("missing.ini"));
-    for (const CMessageGroup* group : kGroups)
-        EXPECT_FALSE(group->isEnabled()) << group->getName();
+    for (const CMessageGroup* group : kGroups) EXPECT_FALSE(group->isEnabled()) << group->getName();
     CMessageGroup::setAllEnabled(true);
 }
 
-TEST(MessageGroups, NumberedInConstructionOrder)
-{
+TEST(MessageGroups, NumberedInConstructionOrder) {
     for (std::size_t i = 1; i < std::size(kGroups); ++i)
         EXPECT_EQ(kGroups[i]->getId(), kGroups[i - 1]->getId() + 1) << kGroups[i]->getName();
     EXPECT_EQ(CMessageGroup::findByName("mychannelssorting"), &g_myChannelsSortingGroup);

@@ -7,8 +7,7 @@
 
 namespace {
 
-TEST(ProgramObjects, LeftButtonAndModifierKeys)
-{
+TEST(ProgramObjects, LeftButtonAndModifierKeys) {
     noteMouseButton(0, MouseButtonEvent::LeftDown);
     EXPECT_TRUE(isLeftButtonDown());
     noteMouseButton(-1, MouseButtonEvent::LeftUp);  // negative code: no change
@@ -25,8 +24,7 @@ TEST(ProgramObjects, LeftButtonAndModifierKeys)
     EXPECT_EQ(makeModifierKeyState(false, false, true), 4);
 }
 
-TEST(ProgramObjects, BackgroundThreadEndsWhenStopped)
-{
+TEST(ProgramObjects, BackgroundThreadEndsWhenStopped) {
     BackgroundThread thread;
     thread.start();
     EXPECT_TRUE(thread.isRunning());

@@ -17,17 +17,14 @@ namespace {
 // Sets an environment variable (or removes it for nullptr) until it goes.
 class ScopedEnv {
 public:
-    ScopedEnv(const char* name, const char* value) : name_(name)
-    {
-        if (const char* old = std::getenv(name))
-            old_ = old;
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
         if (value)
             ::setenv(name, value, 1);
         else
             ::unsetenv(name);
     }
-    ~ScopedEnv()
-    {
+    ~ScopedEnv() {
         if (old_)
             ::setenv(name_, old_->c_str(), 1);
         else
@@ -41,8 +38,7 @@ private:
 
 class ProgramPathsTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         saved_ = programPaths();
         programPaths() = ProgramPaths();
         programPaths().programDir = dir_.file("program") + "/";
@@ -55,8 +51,7 @@ protected:
     ProgramPaths saved_;
 };
 
-TEST_F(ProgramPathsTest, UserNameComesFromTheOverrideElseTheLoggedOnUser)
-{
+TEST_F(ProgramPathsTest, UserNameComesFromTheOverrideElseTheLoggedOnUser) {
     EXPECT_EQ(chooseUserName(programPaths().programDir),
               getLoggedOnUserName().empty() ? "default" : getLoggedOnUserName());
 
@@ -85,8 +80,7 @@ TEST_F(ProgramPathsTest, UserNameComesFromTheOverrideElseTheLoggedOnUser)
     EXPECT_EQ(p.httpUserAgent, p.appName + "/" + p.versionString);
 }
 
-TEST_F(ProgramPathsTest, GlobalIniWithoutConfigGivesDefaultsAndGetsBuildInfo)
-{
+TEST_F(ProgramPathsTest, GlobalIniWithoutConfigGivesDefaultsAndGetsBuildInfo) {
     initProgramPaths("u");
     readGlobalConfig();
     const ProgramPaths& p = programPaths();
@@ -103,8 +97,7 @@ TEST_F(ProgramPathsTest, GlobalIniWithoutConfigGivesDefaultsAndGetsBuildInfo)
     EXPECT_FALSE(std::filesystem::exists(p.globalIniFile));
 }
 
-TEST_F(ProgramPathsTest, ConfigValuesAreDecodedAndTrimmedAndBuildInfoIsReplaced)
-{
+TEST_F(ProgramPathsTest, ConfigValuesAreDecodedAndTrimmedAndBuildInfoIsReplaced) {
     initProgramPaths("u");
     const std::string programIni = "[Config]\nFaqUrl=  http://faq.test/a%20b  \n";
     testsupport::writeFile(programPaths().globalIniFile, programIni);
@@ -119,8 +112,7 @@ TEST_F(ProgramPathsTest, ConfigValuesAreDecodedAndTrimmedAndBuildInfoIsReplaced)
     EXPECT_EQ(testsupport::readFile(programPaths().globalIniFile), programIni);
 }
 
-TEST_F(ProgramPathsTest, DebugSwitches)
-{
+TEST_F(ProgramPathsTest, DebugSwitches) {
     // Before start-up sets the path: defaults.
     EXPECT_FALSE(getDebugSwitch("AllowMultipleInstances"));
     EXPECT_EQ(getDebugSwitchValue("ThreadSafetyDebuggingTimeout"), 0);
@@ -145,15 +137,14 @@ TEST_F(ProgramPathsTest, DebugSwitches)
 
 // A name from debug.ini that is not one plain folder name would put the
 // user's folder outside Users: it is refused with a line for the log.
-TEST_F(ProgramPathsTest, UserNameThatIsNoPlainFolderNameIsRefused)
-{
+TEST_F(ProgramPathsTest, UserNameThatIsNoPlainFolderNameIsRefused) {
     const std::string loggedOn = getLoggedOnUserName().empty() ? "default" : getLoggedOnUserName();
     const struct {
         const char* value;
         bool plain;
-    } cases[] = {{"../x", false},    {"..", false},      {".", false},      {"a/b", false},  {"/etc", false},
-                 {"a\\b", false},   {"tab%09in", false}, {"x/..", false},   {"..x", true},   {"Ann Lee", true},
-                 {"K%C3%A4the", true}};
+    } cases[] = {{"../x", false}, {"..", false},     {".", false},        {"a/b", false},
+                 {"/etc", false}, {"a\\b", false},   {"tab%09in", false}, {"x/..", false},
+                 {"..x", true},   {"Ann Lee", true}, {"K%C3%A4the", true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);
         testsupport::writeFile(dir_.file("program/debug.ini"), std::string("[Debug]\nUserName=") + c.value + "\n");
@@ -173,8 +164,7 @@ TEST_F(ProgramPathsTest, UserNameThatIsNoPlainFolderNameIsRefused)
 // A user's folder that an earlier orvan kept in the program directory moves
 // to the data directory once, with everything in it; a folder already in
 // the data directory is never replaced.
-TEST_F(ProgramPathsTest, OldUserFolderInTheProgramDirectoryMovesOnce)
-{
+TEST_F(ProgramPathsTest, OldUserFolderInTheProgramDirectoryMovesOnce) {
     initProgramPaths("tester");
     const ProgramPaths& p = programPaths();
     const std::string old = p.programDir + "Users/tester";
@@ -198,8 +188,7 @@ TEST_F(ProgramPathsTest, OldUserFolderInTheProgramDirectoryMovesOnce)
     EXPECT_TRUE(isNewUser());
 }
 
-TEST(ProgramPaths, DataDirectoryFollowsXdgDataHome)
-{
+TEST(ProgramPaths, DataDirectoryFollowsXdgDataHome) {
     const ScopedEnv home("HOME", "/home/someone");
     {
         const ScopedEnv data("XDG_DATA_HOME", "/srv/data");
@@ -212,8 +201,7 @@ TEST(ProgramPaths, DataDirectoryFollowsXdgDataHome)
     }
 }
 
-TEST(ProgramPaths, JoinPathPutsOneSlashBetween)
-{
+TEST(ProgramPaths, JoinPathPutsOneSlashBetween) {
     EXPECT_EQ(joinPath("/a/", "b"), "/a/b");
     EXPECT_EQ(joinPath("/a", "b"), "/a/b");
     EXPECT_EQ(joinPath("/a/", "/b"), "/a/b");

@@ -40,9 +40,12 @@ std::string rss(const std::string& title, const std::vector<std::string>& items)
 std::string read(const std::string& path) { return testsupport::readFile(path); }
 
 // What new-user set-up copies from the program's Resources folder.
-const char* const kStartingFiles[] = {"DefaultChannelSummary.template", "DefaultChannelSummary.gif",
-                                      "DefaultChannelReport.template",  "CompactChannelReport.template",
-                                      "ExportOpml.template",            "MyBlogroll.template",
+const char* const kStartingFiles[] = {"DefaultChannelSummary.template",
+                                      "DefaultChannelSummary.gif",
+                                      "DefaultChannelReport.template",
+                                      "CompactChannelReport.template",
+                                      "ExportOpml.template",
+                                      "MyBlogroll.template",
                                       "MetaChannel.template"};
 
 // One HTTP request to a local port; the whole answer, or "" when nobody
@@ -51,10 +54,11 @@ std::string httpGet(int port, const std::string& target) {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
     if (!socket.waitForConnected(5000)) return "";
-    socket.write(QByteArray::fromStdString("GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" +
-                                           std::to_string(port) + "\r\n\r\n"));
+    socket.write(QByteArray::fromStdString("GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+                                           "\r\n\r\n"));
     QByteArray answer;
-    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(5000)) answer += socket.readAll();
+    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(5000))
+        answer += socket.readAll();
     return (answer + socket.readAll()).toStdString();
 }
 
@@ -88,9 +92,8 @@ public:
         }
         // The listeners on free ports: a test never binds the fixed ones.
         testsupport::writeFile(prog("global.ini"), read(prog("global.ini")) + "\n[Config]\nAppHomeUrl=" +
-                                                       server.baseUrl() + "\nWelcomeUrl=" +
-                                                       server.url("/welcome") + "\nAppServerPortNo=" +
-                                                       std::to_string(appServerPort) + "\n");
+                                                       server.baseUrl() + "\nWelcomeUrl=" + server.url("/welcome") +
+                                                       "\nAppServerPortNo=" + std::to_string(appServerPort) + "\n");
         testsupport::writeFile(prog("debug.ini"), "[Debug]\nUserName=tester\n");
         for (const char* sub : {"run", "config", "data", "cache", "tmp"}) fs::create_directories(dir.path() / sub);
         ::chmod((dir.path() / "run").c_str(), 0700);
@@ -106,10 +109,12 @@ public:
     void makeUser(const std::string& extraDebug = "", const std::string& extraConfig = "") {
         testsupport::writeFile(user("debug.ini"),
                                "[MessageLog]\nStartup=1\nShutdown=1\nChannelEvents=1\nChannelHookCallbacks=1\n"
-                               "UiEvents=1\n[Debug]\nNoWelcomeNotification=1\n" + extraDebug);
+                               "UiEvents=1\n[Debug]\nNoWelcomeNotification=1\n" +
+                                   extraDebug);
         fs::create_directories(user("Channels"));
-        testsupport::writeFile(user("config.ini"), "[Disabled Hints]\nConfirmExit=1\n[Global Options]\nAppPluginServerPortNo=" +
-                                                       std::to_string(testsupport::freeLoopbackPort()) + "\n" + extraConfig);
+        testsupport::writeFile(user("config.ini"),
+                               "[Disabled Hints]\nConfirmExit=1\n[Global Options]\nAppPluginServerPortNo=" +
+                                   std::to_string(testsupport::freeLoopbackPort()) + "\n" + extraConfig);
     }
     void addChannel(const std::string& file, const std::string& url, const std::string& extra = "") {
         testsupport::writeFile(user("Channels/" + file), "[Config]\nRssChannelUrl=" + url + "\n" + extra);
@@ -219,16 +224,29 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(read(log).find("Initialization completed OK") != std::string::npos, 60000);
         std::string missing;
         QVERIFY2(inOrder(read(log),
-                         {"Saving version string: ", "Starting main initialization.",
-                          "--- INIT 1 ---", "Registering our Window messages.", "Installing our mouse hook.",
-                          "Creating the main frame.", "Entered CMainFrame::OnCreate()", "Creating the output bar.",
-                          "Starting the notification balloon timer.", "CMainFrame created OK.",
-                          "Showing the main window.", "Installing the UI handler.",
+                         {"Saving version string: ",
+                          "Starting main initialization.",
+                          "--- INIT 1 ---",
+                          "Registering our Window messages.",
+                          "Installing our mouse hook.",
+                          "Creating the main frame.",
+                          "Entered CMainFrame::OnCreate()",
+                          "Creating the output bar.",
+                          "Starting the notification balloon timer.",
+                          "CMainFrame created OK.",
+                          "Showing the main window.",
+                          "Installing the UI handler.",
                           "Adding a UI event handler: main frame.",
-                          "Notifying registered handlers of the global options.", "init1() completed OK.",
-                          "--- INIT 2 ---", "Loading app plugins.", "Initializing the channel manager.",
-                          "Loading the desktop settings for each channel.", "Starting the background thread.",
-                          "init2() completed OK.", "Channel table size: 3", "Starting the channel manager.",
+                          "Notifying registered handlers of the global options.",
+                          "init1() completed OK.",
+                          "--- INIT 2 ---",
+                          "Loading app plugins.",
+                          "Initializing the channel manager.",
+                          "Loading the desktop settings for each channel.",
+                          "Starting the background thread.",
+                          "init2() completed OK.",
+                          "Channel table size: 3",
+                          "Starting the channel manager.",
                           "Main initialization completed.",
                           "Initialization completed OK - InitInstance() is returning."},
                          &missing),
@@ -264,9 +282,10 @@ private slots:
         QCOMPARE(first->state(), QProcess::Running);
         ::kill(static_cast<pid_t>(first->processId()), SIGTERM);
         QVERIFY2(finishedOk(*first, 60000), output(*first).c_str());
-        QVERIFY(inOrder(read(log), {"ExitInstance() called.", "Stopping the local channel manager.",
-                                    "Calling CWinApp::ExitInstance()."},
-                        &missing));
+        QVERIFY(inOrder(
+            read(log),
+            {"ExitInstance() called.", "Stopping the local channel manager.", "Calling CWinApp::ExitInstance()."},
+            &missing));
         QVERIFY(read(install.user("Channels/a.rss")).find("alpha-two") != std::string::npos);
         QVERIFY(read(install.user("Channels/b.rss")).find("beta-one") != std::string::npos);
         // The user's configuration file holds credentials: the owner's alone,
@@ -299,11 +318,13 @@ private slots:
         server.route("/a.xml", testsupport::HttpAnswer::text(rss("Alpha", {"alpha-one"})));
         server.route("/b.xml", testsupport::HttpAnswer::text(rss("Beta", {"beta-one"})));
         Installation install(server);
-        install.makeUser("SaveAllOnExit=1\n", "[Desktop Settings]\nNotifyOnNewItem=1\n[Read-me List]\nItemUrl-0=http://example.com/saved\nItemTitle-0=Saved\n"
-                             "[Channel Report Config 1]\nReportName=Everything\nDataSource=0\n"
-                             "ChannelFilterName=All\nTemplateFilename=" + install.user("everything.template") +
-                             "\nOutputFilename=" + install.user("Reports/everything.html") +
-                             "\nAutoUpdateInterval=1\nLastUpdateTime=0\n");
+        install.makeUser("SaveAllOnExit=1\n",
+                         "[Desktop Settings]\nNotifyOnNewItem=1\n[Read-me "
+                         "List]\nItemUrl-0=http://example.com/saved\nItemTitle-0=Saved\n"
+                         "[Channel Report Config 1]\nReportName=Everything\nDataSource=0\n"
+                         "ChannelFilterName=All\nTemplateFilename=" +
+                             install.user("everything.template") + "\nOutputFilename=" +
+                             install.user("Reports/everything.html") + "\nAutoUpdateInterval=1\nLastUpdateTime=0\n");
         testsupport::writeFile(install.user("everything.template"), "{%REPEAT%Channels}<li>{%/REPEAT%}");
         install.addChannel("a.rss", server.url("/a.xml"));
         install.addChannel("b.rss", server.url("/b.xml"),
@@ -326,8 +347,8 @@ private slots:
             window.setGeometry(placed);
             qputenv("ORVAN_REGISTRY_FILE", QByteArray::fromStdString(install.keyStore()));
             QVERIFY(platform::registry::createKey("HKEY_CURRENT_USER\\Software\\Orvan\\Settings\\MainFrame"));
-            QVERIFY(platform::registry::setBinary("HKEY_CURRENT_USER\\Software\\Orvan\\Settings\\MainFrame",
-                                                  "Geometry", window.saveGeometry().toStdString()));
+            QVERIFY(platform::registry::setBinary("HKEY_CURRENT_USER\\Software\\Orvan\\Settings\\MainFrame", "Geometry",
+                                                  window.saveGeometry().toStdString()));
         }
 
         std::unique_ptr<QProcess> process(install.start());
@@ -398,14 +419,14 @@ private slots:
         server.route("/proxied.xml", feed);
         Installation install(server);
         install.makeUser();
-        tools::HttpBasicAuth("proxy-user", "proxy-secret").save(install.user("config.ini"), "Global Options", "ProxyAuth");
+        tools::HttpBasicAuth("proxy-user", "proxy-secret")
+            .save(install.user("config.ini"), "Global Options", "ProxyAuth");
         const int pluginPort = testsupport::freeLoopbackPort();
         tools::writeIniInt(install.user("config.ini"), "Global Options", "AppPluginServerPortNo", pluginPort);
         // Not a loopback address: the download goes through the proxy.
         install.addChannel("proxied.rss", "http://feeds.example.test/proxied.xml");
-        install.environment = {{"http_proxy", QString::fromStdString(server.baseUrl())},
-                               {"no_proxy", ""},
-                               {"NO_PROXY", ""}};
+        install.environment = {
+            {"http_proxy", QString::fromStdString(server.baseUrl())}, {"no_proxy", ""}, {"NO_PROXY", ""}};
 
         std::unique_ptr<QProcess> process(install.start());
         QVERIFY(process->waitForStarted(10000));
@@ -459,10 +480,12 @@ private slots:
             testsupport::writeFile(install.user("test.hook"),
                                    "[Config]\nScriptFilename=" + library +
                                        "\n[Events]\nEndChannelUpdate=1\n[ChannelHookParameterDefinition-1]\n"
-                                       "Name=Mode\nType=string\nDefaultValue=" + mode +
+                                       "Name=Mode\nType=string\nDefaultValue=" +
+                                       mode +
                                        "\n[ChannelHookParameterDefinition-2]\nName=OpenItemId\nType=string\n"
                                        "DefaultValue=h-one\n[ChannelHookParameterDefinition-3]\nName=OpenItemUrl\n"
-                                       "Type=string\nDefaultValue=" + server.url("/page.html") + "\n");
+                                       "Type=string\nDefaultValue=" +
+                                       server.url("/page.html") + "\n");
             install.addChannel("hooked.rss", server.url("/feed.xml"),
                                "[Channel Hooks]\nChannelHook1=" + install.user("test.hook") + "\n");
             std::unique_ptr<QProcess> process(install.start());
@@ -470,24 +493,26 @@ private slots:
             const std::string log = install.user("Logs/Orvan.log");
             std::string missing;
             if (mode == "save") {
-                QTRY_VERIFY_WITH_TIMEOUT(inOrder(read(log), {"CHANNEL HOOK CALLBACK: SaveChannelHookSettings",
-                                                             "Saving channel.", "Event processed OK."},
+                QTRY_VERIFY_WITH_TIMEOUT(inOrder(read(log),
+                                                 {"CHANNEL HOOK CALLBACK: SaveChannelHookSettings", "Saving channel.",
+                                                  "Event processed OK."},
                                                  &missing),
                                          60000);
                 // The hook's private setting went into the channel file.
-                QTRY_VERIFY_WITH_TIMEOUT(read(install.user("Channels/hooked.rss")).find("LastCall") !=
-                                             std::string::npos,
-                                         10000);
+                QTRY_VERIFY_WITH_TIMEOUT(
+                    read(install.user("Channels/hooked.rss")).find("LastCall") != std::string::npos, 10000);
             } else if (mode == "open") {
                 // The item opens in its channel's window, whose view loads it.
-                QTRY_VERIFY_WITH_TIMEOUT(inOrder(read(log), {"CHANNEL HOOK CALLBACK: OpenFeedItem",
-                                                             "Opening the specified feed item.", "Event processed OK."},
+                QTRY_VERIFY_WITH_TIMEOUT(inOrder(read(log),
+                                                 {"CHANNEL HOOK CALLBACK: OpenFeedItem",
+                                                  "Opening the specified feed item.", "Event processed OK."},
                                                  &missing),
                                          60000);
                 QTRY_VERIFY_WITH_TIMEOUT(!server.requests("/page.html").empty(), 60000);
             } else {
-                QTRY_VERIFY_WITH_TIMEOUT(inOrder(read(log), {"CHANNEL HOOK CALLBACK: UpdateChannel",
-                                                             "Requesting channel update.", "Event processed OK."},
+                QTRY_VERIFY_WITH_TIMEOUT(inOrder(read(log),
+                                                 {"CHANNEL HOOK CALLBACK: UpdateChannel", "Requesting channel update.",
+                                                  "Event processed OK."},
                                                  &missing),
                                          60000);
                 // The requested update is served: the feed is fetched again.
@@ -578,8 +603,8 @@ private slots:
         const auto refused = [&] {
             for (const auto& entry : fs::directory_iterator(install.data("orvan/Users"))) {
                 if (entry.path().filename() != "tester" &&
-                    read((entry.path() / "Logs" / "Orvan.log").string())
-                            .find("Refused the user name \"../escaped\"") != std::string::npos)
+                    read((entry.path() / "Logs" / "Orvan.log").string()).find("Refused the user name \"../escaped\"") !=
+                        std::string::npos)
                     return true;
             }
             return false;
@@ -646,7 +671,8 @@ private slots:
         const std::string livePid = std::to_string(::getpid());
         const std::vector<std::string> stale = {"orvan" + deadPid + "_3", "orvan" + deadPid + "_4.log"};
         const std::vector<std::string> kept = {"orvan" + livePid + "_5", "orvan-notes.txt", "orvan" + deadPid + "x"};
-        for (const std::string& name : stale) testsupport::writeFile(tmp + "/" + name, "[Config]\nMail Server Password=x\n");
+        for (const std::string& name : stale)
+            testsupport::writeFile(tmp + "/" + name, "[Config]\nMail Server Password=x\n");
         for (const std::string& name : kept) testsupport::writeFile(tmp + "/" + name, "kept");
         std::unique_ptr<QProcess> process(install.start());
         QVERIFY(process->waitForStarted(10000));

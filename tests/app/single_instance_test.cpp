@@ -18,23 +18,17 @@ using platform::process::Process;
 // Starts the helper in "run" mode and waits (bounded) until it serves.
 class RunningCopy {
 public:
-    RunningCopy(const testsupport::TempDir& dir, const std::string& name, bool allow)
-        : out_(dir.file(name + ".out"))
-    {
+    RunningCopy(const testsupport::TempDir& dir, const std::string& name, bool allow) : out_(dir.file(name + ".out")) {
         platform::process::Options options;
         options.argv = {INSTANCE_HELPER, dir.str(), "run"};
-        if (allow)
-            options.argv.push_back("allow");
+        if (allow) options.argv.push_back("allow");
         options.stdoutFile = out_;
         EXPECT_TRUE(process_.start(options)) << process_.error();
     }
-    bool waitFor(const std::string& text)
-    {
+    bool waitFor(const std::string& text) {
         for (int i = 0; i < 200; ++i) {
-            if (output().find(text) != std::string::npos)
-                return true;
-            if (!process_.running() && process_.wait(0))
-                return output().find(text) != std::string::npos;
+            if (output().find(text) != std::string::npos) return true;
+            if (!process_.running() && process_.wait(0)) return output().find(text) != std::string::npos;
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         return false;
@@ -47,8 +41,7 @@ private:
     Process process_;
 };
 
-int secondStart(const testsupport::TempDir& dir)
-{
+int secondStart(const testsupport::TempDir& dir) {
     platform::process::Options options;
     options.argv = {INSTANCE_HELPER, dir.str(), "start"};
     const auto result = platform::process::run(options, 20000);
@@ -56,8 +49,7 @@ int secondStart(const testsupport::TempDir& dir)
     return result.exitCode;
 }
 
-TEST(SingleInstance, SecondStartHandsOverTheShowCommandAndEnds)
-{
+TEST(SingleInstance, SecondStartHandsOverTheShowCommandAndEnds) {
     testsupport::TempDir dir;
     RunningCopy first(dir, "first", false);
     ASSERT_TRUE(first.waitFor("started")) << first.output();
@@ -68,8 +60,7 @@ TEST(SingleInstance, SecondStartHandsOverTheShowCommandAndEnds)
     EXPECT_EQ(first.process().result().exitCode, 0);
 }
 
-TEST(SingleInstance, OnlyTheShowCommandReachesTheRunningCopy)
-{
+TEST(SingleInstance, OnlyTheShowCommandReachesTheRunningCopy) {
     testsupport::TempDir dir;
     RunningCopy first(dir, "first", false);
     ASSERT_TRUE(first.waitFor("started")) << first.output();
@@ -77,8 +68,7 @@ TEST(SingleInstance, OnlyTheShowCommandReachesTheRunningCopy)
     // Another local process writes other commands (57665 is Exit) and junk;
     // none of them may reach the main window.
     const std::string socket = InstanceLock("Orvan", dir.str()).socketPath();
-    for (unsigned command : {57665u, 32771u, 0u, 328440u})
-        EXPECT_TRUE(sendInstanceCommand(socket, command, 2000));
+    for (unsigned command : {57665u, 32771u, 0u, 328440u}) EXPECT_TRUE(sendInstanceCommand(socket, command, 2000));
     EXPECT_TRUE(first.process().running());
 
     EXPECT_EQ(secondStart(dir), 0);
@@ -86,8 +76,7 @@ TEST(SingleInstance, OnlyTheShowCommandReachesTheRunningCopy)
     EXPECT_NE(first.output().find("command 32844"), std::string::npos) << first.output();
 }
 
-TEST(SingleInstance, KilledCopyDoesNotBlockTheNextStart)
-{
+TEST(SingleInstance, KilledCopyDoesNotBlockTheNextStart) {
     testsupport::TempDir dir;
     {
         RunningCopy crashed(dir, "crashed", false);
@@ -108,8 +97,7 @@ TEST(SingleInstance, KilledCopyDoesNotBlockTheNextStart)
     for (int i = 0; i < 200; ++i) {
         {
             std::lock_guard<std::mutex> guard(mutex);
-            if (received)
-                break;
+            if (received) break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -117,8 +105,7 @@ TEST(SingleInstance, KilledCopyDoesNotBlockTheNextStart)
     EXPECT_EQ(received, kCmdShowMainWindow);
 }
 
-TEST(SingleInstance, LockHeldWithoutAnAnswerIsBusy)
-{
+TEST(SingleInstance, LockHeldWithoutAnAnswerIsBusy) {
     testsupport::TempDir dir;
     InstanceLock tool("Orvan", dir.str());  // a maintenance tool at work
     ASSERT_TRUE(tool.tryLock()) << tool.error();
@@ -127,8 +114,7 @@ TEST(SingleInstance, LockHeldWithoutAnAnswerIsBusy)
     EXPECT_FALSE(tool.isHeldElsewhere());
 }
 
-TEST(SingleInstance, WithMultipleInstancesTheLastCopyStartedIsReached)
-{
+TEST(SingleInstance, WithMultipleInstancesTheLastCopyStartedIsReached) {
     testsupport::TempDir dir;
     RunningCopy first(dir, "first", false);
     ASSERT_TRUE(first.waitFor("started")) << first.output();
@@ -141,8 +127,7 @@ TEST(SingleInstance, WithMultipleInstancesTheLastCopyStartedIsReached)
     EXPECT_TRUE(first.process().running());
 }
 
-TEST(SingleInstance, LockFolderThatCannotBeUsedFails)
-{
+TEST(SingleInstance, LockFolderThatCannotBeUsedFails) {
     SingleInstance instance("Orvan", "/nonexistent-folder/for/sure");
     EXPECT_EQ(instance.start(false), SingleInstance::Failed);
     EXPECT_NE(instance.error().find("/nonexistent-folder/for/sure"), std::string::npos);

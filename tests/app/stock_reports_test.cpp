@@ -59,18 +59,19 @@ protected:
         }
         setChannelManager(engine.manager.get());
 
-        server.route("/tech.xml",
-                     HttpAnswer::text(rss(
-                         "Tech &amp; &lt;Science&gt;", "http://example.test/tech?a=1&amp;b=2",
-                         "<item><title>Caf&#233; &quot;open&quot; &amp; it&apos;s &lt;closed&gt;</title>"
-                         "<link>http://example.test/t1?a=1&amp;b=2</link>"
-                         "<description><![CDATA[<p>A picture <img src=\"http://example.test/p.gif\"> &amp; "
-                         "<b>bold</b> text</p>]]></description></item>"
-                         "<item><title>Second</title><link>http://example.test/t2</link>"
-                         "<description>Plain &lt;i&gt;escaped&lt;/i&gt; markup</description></item>")));
-        server.route("/news.xml", HttpAnswer::text(rss("News", "http://example.test/news",
-                                                       "<item><title>Headline</title><link>http://example.test/n1</link>"
-                                                       "<description>n1</description></item>")));
+        server.route(
+            "/tech.xml",
+            HttpAnswer::text(rss("Tech &amp; &lt;Science&gt;", "http://example.test/tech?a=1&amp;b=2",
+                                 "<item><title>Caf&#233; &quot;open&quot; &amp; it&apos;s &lt;closed&gt;</title>"
+                                 "<link>http://example.test/t1?a=1&amp;b=2</link>"
+                                 "<description><![CDATA[<p>A picture <img src=\"http://example.test/p.gif\"> &amp; "
+                                 "<b>bold</b> text</p>]]></description></item>"
+                                 "<item><title>Second</title><link>http://example.test/t2</link>"
+                                 "<description>Plain &lt;i&gt;escaped&lt;/i&gt; markup</description></item>")));
+        server.route("/news.xml",
+                     HttpAnswer::text(rss("News", "http://example.test/news",
+                                          "<item><title>Headline</title><link>http://example.test/n1</link>"
+                                          "<description>n1</description></item>")));
         server.route("/friends.xml",
                      HttpAnswer::text(rss("Friends", "http://example.test/friends",
                                           "<item><title>Hello</title><link>http://example.test/f1</link>"
@@ -187,7 +188,8 @@ TEST_F(StockReports, EveryStockReportWritesAPageWithItsChannelsAndPictures) {
         EXPECT_EQ(page.find("{%"), std::string::npos) << page;
         for (const char* name : {"Tech &amp; &lt;Science&gt;", "News", "Friends"}) {
             EXPECT_EQ(page.find(">" + std::string(name) + "<") != std::string::npos, c.channels.count(name) == 1)
-                << name << "\n" << page;
+                << name << "\n"
+                << page;
         }
         for (const std::string& file : localFilesOf(page)) EXPECT_TRUE(fs::is_regular_file(file)) << file;
         if (std::string(c.report) == "My Blogroll") {
@@ -258,11 +260,11 @@ TEST_F(StockReports, OutlineExportReadsBackIntoListintake) {
     // the address it was exported with.
     const std::string channelsDir = engine.dir.file("Imported/Channels");
     fs::create_directories(channelsDir);
-    const std::string request = programplugintest::writeRequestValues(
-        engine.dir.file("request.ini"), {{"Command", "ProcessRequest"},
-                                         {"AppServerUrl", "http://127.0.0.1:2604"},
-                                         {"ChannelsDir", channelsDir},
-                                         {"ParamString", "OpmlFilename=" + path}});
+    const std::string request = programplugintest::writeRequestValues(engine.dir.file("request.ini"),
+                                                                      {{"Command", "ProcessRequest"},
+                                                                       {"AppServerUrl", "http://127.0.0.1:2604"},
+                                                                       {"ChannelsDir", channelsDir},
+                                                                       {"ParamString", "OpmlFilename=" + path}});
     const auto result = programplugintest::runPlugin("listintake", {request}, engine.dir.str());
     ASSERT_EQ(result.exitCode, 0) << result.err << testsupport::readFile(request);
     std::set<std::string> imported;

@@ -7,8 +7,7 @@
 
 namespace {
 
-TEST(UserTool, Sections)
-{
+TEST(UserTool, Sections) {
     testsupport::TempDir dir;
     const std::string ini = dir.file("config.ini");
     testsupport::writeFile(ini,
@@ -24,7 +23,8 @@ TEST(UserTool, Sections)
 
     tool->setMenuItem("&Look up");
     tool->saveToIni(ini, "T4");
-    EXPECT_EQ(tools::getIniKeyNames(ini, "T4"), (std::vector<std::string>{"DisplayName", "MenuItem", "Type", "Command"}));
+    EXPECT_EQ(tools::getIniKeyNames(ini, "T4"),
+              (std::vector<std::string>{"DisplayName", "MenuItem", "Type", "Command"}));
     EXPECT_EQ(tools::getIniString(ini, "T4", "Type", "", true), "url");
     auto copy = UserTool::createFromIni(ini, "T4");
     ASSERT_TRUE(copy);
@@ -32,8 +32,7 @@ TEST(UserTool, Sections)
     EXPECT_EQ(dynamic_cast<UrlUserTool&>(*copy).getCommand(), "http://d.test/?q={%SELTEXT%}");
 }
 
-TEST(UserTool, ExpansionEncodesEveryReservedCharacter)
-{
+TEST(UserTool, ExpansionEncodesEveryReservedCharacter) {
     const UrlUserTool tool("Search", "", "http://s.test/find?q={%SELTEXT%}&from={%URL%}");
     struct Case {
         const char* selection;
@@ -61,25 +60,21 @@ public:
     bool modifier = false;
     std::vector<std::string> opened;
 
-    bool getActiveHtmlView(std::string& selectedText, std::string& url) override
-    {
-        if (!haveView)
-            return false;
+    bool getActiveHtmlView(std::string& selectedText, std::string& url) override {
+        if (!haveView) return false;
         selectedText = selection;
         url = viewUrl;
         return true;
     }
     std::string getClipboardText() override { return clipboard; }
     bool isShiftOrCtrlDown() override { return modifier; }
-    void openInSimpleBrowser(const std::string& url, const std::string& title) override
-    {
+    void openInSimpleBrowser(const std::string& url, const std::string& title) override {
         opened.push_back("view " + title + " " + url);
     }
     void openItem(const std::string& url) override { opened.push_back("browser " + url); }
 };
 
-TEST(UserTool, RunTakesTheSelectionElseTheClipboard)
-{
+TEST(UserTool, RunTakesTheSelectionElseTheClipboard) {
     UrlUserTool tool("Look", "", "http://s.test/?q={%SELTEXT%}&u={%URL%}");
     EXPECT_THROW(tool.run(), std::runtime_error);  // no windows
 

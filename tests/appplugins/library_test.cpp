@@ -16,9 +16,9 @@
 #include "tools/tempFile.h"
 
 using namespace channels;
+using ::testing::HasSubstr;
 using testsupport::readFile;
 using testsupport::writeFile;
-using ::testing::HasSubstr;
 
 namespace {
 
@@ -230,8 +230,8 @@ TEST_F(LibraryPluginTest, FeedIntervalsComeOnlyFromTheCodeProjectPlugin) {
     const std::string definition = makePlugin("full", "cp", "AppPluginId=codeproject\n");
     DllAppPlugin plugin(&manager_);
     ASSERT_EQ(loadError(plugin, definition), "");
-    const std::pair<const char*, std::int32_t> expected[] = {{"TheLounge", 1800}, {"MessageBoards", 600},
-                                                             {"Articles", 7200}};
+    const std::pair<const char*, std::int32_t> expected[] = {
+        {"TheLounge", 1800}, {"MessageBoards", 600}, {"Articles", 7200}};
     for (const auto& [name, seconds] : expected) {
         ASSERT_TRUE(lookUpAppPluginFeedName(name, value)) << name;
         EXPECT_EQ(value, seconds) << name;

@@ -23,11 +23,11 @@
 
 using programplugintest::runPlugin;
 using programplugintest::writeRequestValues;
-using testsupport::readFile;
-using testsupport::writeFile;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
+using testsupport::readFile;
+using testsupport::writeFile;
 
 namespace {
 
@@ -58,11 +58,11 @@ protected:
     }
 
     programplugintest::Run import(const std::string& paramString) {
-        const std::string request = writeRequestValues(dir_.file("request.ini"),
-                                                       {{"Command", "ProcessRequest"},
-                                                        {"AppServerUrl", "http://127.0.0.1:2604"},
-                                                        {"ChannelsDir", channelsDir_},
-                                                        {"ParamString", paramString}});
+        const std::string request =
+            writeRequestValues(dir_.file("request.ini"), {{"Command", "ProcessRequest"},
+                                                          {"AppServerUrl", "http://127.0.0.1:2604"},
+                                                          {"ChannelsDir", channelsDir_},
+                                                          {"ParamString", paramString}});
         return runPlugin("listintake", {request}, dir_.str());
     }
 
@@ -124,12 +124,12 @@ TEST_F(ListIntakeTest, OnlyWebAddressesAreImportedOnceEachAndTheRestIsReported) 
     EXPECT_EQ(urlOf("feed.example_rss.rss"), "http://feed.example/rss");
     EXPECT_EQ(urlOf("https___padded.example_rss.rss"), "https://padded.example/rss");
     EXPECT_THAT(run.out, StartsWith("<HTML>\n<BODY>\n<P>Your OPML channels have been imported."));
-    for (const std::string line : {"<P>7 outlines were not imported:", "<LI>(empty): no address</LI>",
-                                   "<LI>   : no address</LI>", "<LI>/etc/passwd: not an http, https or feed address</LI>",
-                                   "<LI>data:text/xml,&lt;rss/&gt;: not an http, https or feed address</LI>",
-                                   "<LI>file:///etc/passwd: not an http",
-                                   "<LI>javascript:alert(1): not an http",
-                                   ": the address holds control characters</LI>"}) {
+    for (const std::string line :
+         {"<P>7 outlines were not imported:", "<LI>(empty): no address</LI>", "<LI>   : no address</LI>",
+          "<LI>/etc/passwd: not an http, https or feed address</LI>",
+          "<LI>data:text/xml,&lt;rss/&gt;: not an http, https or feed address</LI>",
+          "<LI>file:///etc/passwd: not an http", "<LI>javascript:alert(1): not an http",
+          ": the address holds control characters</LI>"}) {
         EXPECT_THAT(run.out, HasSubstr(line));
     }
 }
@@ -199,7 +199,9 @@ TEST_F(ListIntakeTest, BadRequestsAndOutlinesFailBeforeAnyFileIsWritten) {
          "Can't open the OPML file: /no/such file.opml"},
         {{{"AppServerUrl", "u"}, {"ChannelsDir", channelsDir_}, {"ParamString", "OpmlFilename=" + channelsDir_}},
          "Can't open the OPML file: " + channelsDir_},
-        {{{"AppServerUrl", "u"}, {"ChannelsDir", channelsDir_}, {"ParamString", "OpmlFilename=" + fixture("no_feeds.opml")}},
+        {{{"AppServerUrl", "u"},
+          {"ChannelsDir", channelsDir_},
+          {"ParamString", "OpmlFilename=" + fixture("no_feeds.opml")}},
          "Couldn't find any channels defined in the OPML file."},
     };
     const auto before = channelFiles();
@@ -237,8 +239,9 @@ TEST_F(ListIntakeTest, OutlinesAreDownloadedOnceAndOnlyAPlainOkIsAccepted) {
         SCOPED_TRACE(path);
         const auto run = import("OpmlFilename=" + tools::urlEncode(server.url(path), ":/"));
         EXPECT_EQ(run.exitCode, 255);
-        EXPECT_EQ(run.err, std::string("Couldn't load OPML (HTTP ") + (path == "/gone.opml" ? "404 Not Found" : "302 Found") +
-                               "): " + server.url(path) + "\n");
+        EXPECT_EQ(run.err, std::string("Couldn't load OPML (HTTP ") +
+                               (path == "/gone.opml" ? "404 Not Found" : "302 Found") + "): " + server.url(path) +
+                               "\n");
     }
     EXPECT_EQ(server.requests("/subscriptions.opml").size(), 0u);  // the redirect is not followed
 

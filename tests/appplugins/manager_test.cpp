@@ -17,12 +17,12 @@
 #include "tests/support/test_support.h"
 
 using namespace channels;
-using testsupport::writeFile;
 using ::testing::ElementsAre;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::UnorderedElementsAre;
+using testsupport::writeFile;
 
 namespace {
 

@@ -53,8 +53,8 @@ TEST_F(ProgramPluginFrameTest, AnythingButOneArgumentIsRefusedWithoutReadingAReq
 TEST_F(ProgramPluginFrameTest, MainPageInAnyLetterCaseExpandsTheProgramsOneVariable) {
     for (const Program& p : kPrograms) {
         SCOPED_TRACE(p.name);
-        const std::string request = writeRequest(dir_.file("r.ini"), {"Command=generatemainpage",
-                                                                      p.key + "=http://127.0.0.1:4711"});
+        const std::string request =
+            writeRequest(dir_.file("r.ini"), {"Command=generatemainpage", p.key + "=http://127.0.0.1:4711"});
         const auto run = runPlugin(p.name, {request}, dir_.str());
         EXPECT_EQ(run.exitCode, 0);
         EXPECT_EQ(run.err, "");
@@ -79,17 +79,25 @@ TEST_F(ProgramPluginFrameTest, FailuresGiveOneMessageLineAndExitMinusOne) {
     const std::vector<Case> cases = {
         {"listintake", {"AppPluginServerUrl=http://127.0.0.1:1"}, "Unknown script command: "},
         {"groupfetch", {"Command=Refresh", "AppServerUrl=x"}, "Unknown script command: Refresh"},
-        {"listintake", {"Command=GenerateMainPage", "AppPluginServerUrl=   "},
+        {"listintake",
+         {"Command=GenerateMainPage", "AppPluginServerUrl=   "},
          "Missing 'AppPluginServerUrl' parameter."},
-        {"listintake", {"Command=GenerateMainPage", "AppServerUrl=http://127.0.0.1:1"},
+        {"listintake",
+         {"Command=GenerateMainPage", "AppServerUrl=http://127.0.0.1:1"},
          "Missing 'AppPluginServerUrl' parameter."},
-        {"groupfetch", {"Command=GenerateMainPage", "AppPluginServerUrl=http://127.0.0.1:1"},
+        {"groupfetch",
+         {"Command=GenerateMainPage", "AppPluginServerUrl=http://127.0.0.1:1"},
          "Missing 'AppServerUrl' parameter."},
-        {"groupfetch", {"Command=GenerateMainPage", "AppServerUrl=http://127.0.0.1:1"},
-         "Can't open the main page template.", true},
-        {"listintake", {"Command=GenerateMainPage", "AppPluginServerUrl=http://127.0.0.1:1"},
-         "Can't open the main page template.", true},
-        {"groupfetch", {"Command=ProcessRequest", "AppServerUrl=http://127.0.0.1:1", "ParamString=a=1"},
+        {"groupfetch",
+         {"Command=GenerateMainPage", "AppServerUrl=http://127.0.0.1:1"},
+         "Can't open the main page template.",
+         true},
+        {"listintake",
+         {"Command=GenerateMainPage", "AppPluginServerUrl=http://127.0.0.1:1"},
+         "Can't open the main page template.",
+         true},
+        {"groupfetch",
+         {"Command=ProcessRequest", "AppServerUrl=http://127.0.0.1:1", "ParamString=a=1"},
          "Unexpected plugin call."},
     };
     for (const Case& c : cases) {

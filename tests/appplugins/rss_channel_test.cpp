@@ -40,8 +40,7 @@ public:
         std::filesystem::copy_file(std::string(APPPLUGIN_TEST_LIB_DIR) + "/appplugin_testlib_full.so",
                                    plugins / "lib" / "feedlib.so");
         writeFile((plugins / "feedlib.plugin").string(), "[Config]\nAppPluginId=libfeed\nPlugin=lib/feedlib.dll\n");
-        std::filesystem::copy_file(testsupport::sourceDir() + "/appplugins/data/feed_plugin.py",
-                                   plugins / "feed.py");
+        std::filesystem::copy_file(testsupport::sourceDir() + "/appplugins/data/feed_plugin.py", plugins / "feed.py");
         writeFile((plugins / "scriptfeed.plugin").string(),
                   "[Config]\nAppPluginId=scriptfeed\nPlugin=feed.py\n"
                   "[ChannelParameterDefinition-1]\nName=Topic\nType=string\nDefaultValue=general\n");
@@ -71,8 +70,8 @@ protected:
         std::filesystem::create_directories(channelsDir_);
         std::filesystem::create_directories(dir_.file("Logs"));
         ChannelSettings defaults(nullptr);
-        manager_ = std::make_unique<ChannelManager>("orvan-test/1.0", channelsDir_, dir_.file("Logs"), defaults, "",
-                                                    "");
+        manager_ =
+            std::make_unique<ChannelManager>("orvan-test/1.0", channelsDir_, dir_.file("Logs"), defaults, "", "");
         manager_->setDebugConfigFilename(dir_.file("debug.ini"));
     }
     void TearDown() override {
@@ -108,15 +107,15 @@ TEST_F(AppPluginChannelTest, FeedsComeFromThePluginsWithoutADownload) {
     EXPECT_EQ(library->getAppPlugin(), getAppPluginManager().findAppPlugin("libfeed"));
     EXPECT_EQ(firstTitle(*library), "Hello there");
 
-    RssChannel* script = addChannel("script", "http://127.0.0.1:2605/ScriptFeed/latest?n=5",
-                                    "[ChannelParameters]\nTopic=sports\n");
+    RssChannel* script =
+        addChannel("script", "http://127.0.0.1:2605/ScriptFeed/latest?n=5", "[ChannelParameters]\nTopic=sports\n");
     EXPECT_EQ(firstTitle(*script), "latest:n=5:sports");
 
     // An id that no plug-in has is an ordinary address.
     testsupport::HttpServer server;
-    server.route("/nosuch/feed", testsupport::HttpAnswer::text(
-                                     "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>t</title>"
-                                     "<item><title>downloaded</title></item></channel></rss>"));
+    server.route("/nosuch/feed",
+                 testsupport::HttpAnswer::text("<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>t</title>"
+                                               "<item><title>downloaded</title></item></channel></rss>"));
     RssChannel* other = addChannel("other", server.url("/nosuch/feed"));
     EXPECT_EQ(other->getAppPlugin(), nullptr);
     EXPECT_EQ(firstTitle(*other), "downloaded");

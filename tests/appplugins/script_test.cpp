@@ -14,11 +14,11 @@
 #include "tests/support/test_support.h"
 
 using namespace channels;
-using testsupport::readFile;
-using testsupport::writeFile;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
+using testsupport::readFile;
+using testsupport::writeFile;
 
 namespace {
 

@@ -24,10 +24,10 @@
 #include "tests/support/test_support.h"
 #include "tools/ini.h"
 
-using testsupport::readFile;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
+using testsupport::readFile;
 
 // The plug-in library has thread-local storage of its own (the lock code's
 // thread numbers). The leak checker of this toolchain can crash while it scans
@@ -46,14 +46,18 @@ public:
         std::filesystem::remove(portFile);
         std::filesystem::remove(calls_);
         platform::process::Options options;
-        options.argv = {"python3", testsupport::sourceDir() + "/appplugins/data/directory_server.py", "--port-file",
-                        portFile, "--calls", calls_, "--encoding", encoding};
+        options.argv = {"python3",     testsupport::sourceDir() + "/appplugins/data/directory_server.py",
+                        "--port-file", portFile,
+                        "--calls",     calls_,
+                        "--encoding",  encoding};
         options.stderrFile = folder + "/server.err";
         if (!process_.start(options)) throw std::runtime_error("can't start the directory server");
         for (int i = 0; i < 1000 && port_ == 0; ++i) {
             const std::string text = readFile(portFile);
-            if (!text.empty()) port_ = std::stoi(text);
-            else std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (!text.empty())
+                port_ = std::stoi(text);
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         if (port_ == 0 || !testsupport::waitForLoopbackPort(port_, 10000))
             throw std::runtime_error("the directory server did not start: " + readFile(folder + "/server.err"));

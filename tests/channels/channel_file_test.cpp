@@ -130,8 +130,8 @@ TEST(ChannelFile, RealShapedFileSavesBackUnchanged) {
         channel.save();
     }
     expectSameEntries(entries(file), before);
-    const std::vector<std::string> order{"Cache", "Config", "Settings", "State", "Last Feed", "Last Feed (1)",
-                                         "Last Feed (2)"};
+    const std::vector<std::string> order{"Cache",     "Config",        "Settings",     "State",
+                                         "Last Feed", "Last Feed (1)", "Last Feed (2)"};
     EXPECT_EQ(engineSections(file), order);
 
     // A second round trip through a fresh object changes nothing either.
@@ -174,9 +174,9 @@ TEST(ChannelFile, MinimalFileLoadsDefaultsAndSavesInOrder) {
               (std::vector<std::string>{"RssChannelUrl", "ForceNetDownloads", "PreferredChannelDisplayName",
                                         "PreferredChannelDescription", "PreferredChannelHomeUrl", "PreferredImageUrl",
                                         "PreferredImageWidth", "PreferredImageHeight"}));
-    EXPECT_EQ(profile::getKeyNames(file, "Settings"),
-              (std::vector<std::string>{"IsAutoUpdateEnabled", "AutoUpdateInterval", "AllowEmptyFeeds",
-                                        "MaxFeedItems"}));
+    EXPECT_EQ(
+        profile::getKeyNames(file, "Settings"),
+        (std::vector<std::string>{"IsAutoUpdateEnabled", "AutoUpdateInterval", "AllowEmptyFeeds", "MaxFeedItems"}));
     EXPECT_EQ(profile::getKeyNames(file, "State"),
               (std::vector<std::string>{"LastFetchTime", "HttpLastModified", "HttpETag", "CreationTime",
                                         "TotalChannelsUpdates", "TotalFeedItemsReceived", "NConsecutive404s"}));
@@ -216,8 +216,7 @@ TEST(ChannelFile, ShrinkingListsAndOutOfRangeValues) {
     EXPECT_EQ(tools::getIndexedIniList(file, "Settings", "ChannelCategory-", 1, true),
               (std::vector<std::string>{"A", "C"}));
     EXPECT_FALSE(profile::readValue(file, "Settings", "ChannelCategory-3").has_value());
-    EXPECT_EQ(tools::getIndexedIniList(file, "State", "NewFeedItemId-", 1, true),
-              (std::vector<std::string>{"x", "y"}));
+    EXPECT_EQ(tools::getIndexedIniList(file, "State", "NewFeedItemId-", 1, true), (std::vector<std::string>{"x", "y"}));
     for (int n = 3; n <= 5; ++n) {
         EXPECT_FALSE(profile::readValue(file, "State", "NewFeedItemId-" + std::to_string(n)).has_value()) << n;
     }
@@ -235,8 +234,8 @@ TEST(ChannelFile, SaveKilledHalfWayLeavesAWholeFile) {
         feed->setFeedTime(1796000000 + generation);
         for (int i = 0; i < kItems; ++i) {
             const std::string g = std::to_string(generation);
-            feed->addFeedItem(channels::FeedItem("id-" + std::to_string(i), "title " + g,
-                                                 std::string(100, 'x') + g, "u", "", "", "", ""));
+            feed->addFeedItem(channels::FeedItem("id-" + std::to_string(i), "title " + g, std::string(100, 'x') + g,
+                                                 "u", "", "", "", ""));
         }
         channel->getChannelState().setLastFeed(std::move(feed));
         channel->getChannelSettings().setAutoUpdateInterval(10000 + generation);
@@ -279,12 +278,14 @@ TEST(ChannelFile, ConcurrentSectionWritersLoseNothing) {
     const std::string file = f.channelFile("shared.rss");
     TestChannel channel(f.manager.get(), file);
     auto feed = std::make_unique<channels::Feed>();
-    for (int i = 0; i < 30; ++i) feed->addFeedItem(channels::FeedItem("id-" + std::to_string(i), "t", "", "", "", "", "", ""));
+    for (int i = 0; i < 30; ++i)
+        feed->addFeedItem(channels::FeedItem("id-" + std::to_string(i), "t", "", "", "", "", "", ""));
     channel.getChannelState().setLastFeed(std::move(feed));
     constexpr int kRounds = 60;
 
     std::thread desktop([&] {
-        for (int i = 0; i < kRounds; ++i) tools::writeIniString(file, "Desktop Settings", "Key" + std::to_string(i), "v");
+        for (int i = 0; i < kRounds; ++i)
+            tools::writeIniString(file, "Desktop Settings", "Key" + std::to_string(i), "v");
     });
     for (int i = 0; i < kRounds; ++i) {
         channel.getChannelState().setNConsecutive404s(i);
@@ -320,7 +321,8 @@ TEST(ChannelFile, SaveIsOneRewriteAndLoadNone) {
     const std::string file = dir.file("big.rss");
     TestChannel channel(nullptr, file);
     auto feed = std::make_unique<channels::Feed>();
-    for (int i = 0; i < 100; ++i) feed->addFeedItem(channels::FeedItem("id-" + std::to_string(i), "t", "", "", "", "", "", ""));
+    for (int i = 0; i < 100; ++i)
+        feed->addFeedItem(channels::FeedItem("id-" + std::to_string(i), "t", "", "", "", "", "", ""));
     channel.getChannelState().setLastFeed(std::move(feed));
     channel.getChannelSettings().setChannelCategories({"A", "B"});
     channel.save();

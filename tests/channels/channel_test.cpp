@@ -105,8 +105,7 @@ TEST(Channel, SummaryPageUsesTheChannelsTemplateAndBackground) {
     channel.getChannelConfig().setChannelSummaryFiles(templ, "");
     channel.generateSummaryPage(false, {}, {});
     const std::string page = channel.getSummaryPageFilename();
-    EXPECT_EQ(testsupport::readFile(page),
-              "<h1>My News</h1><img src=\"file://./DefaultChannelSummary.gif\">");
+    EXPECT_EQ(testsupport::readFile(page), "<h1>My News</h1><img src=\"file://./DefaultChannelSummary.gif\">");
 
     channel.getChannelConfig().setChannelSummaryFiles(templ, "/pics/back.gif");
     channel.generateSummaryPage(true, {}, {});

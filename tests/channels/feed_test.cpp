@@ -218,15 +218,14 @@ TEST(FeedItem, StreamFormAndCopies) {
 // shares the texts, and a long text cut on its way through the file.
 TEST(FeedItem, EachTextKeepsItsOwnBytesThroughCopiesAndTheFile) {
     using Getter = std::string_view (FeedItem::*)() const;
-    const std::vector<std::pair<std::string, Getter>> fields = {
-        {"Id", &FeedItem::getId},
-        {"Title", &FeedItem::getTitle},
-        {"Description", &FeedItem::getDescription},
-        {"Url", &FeedItem::getUrl},
-        {"Source", &FeedItem::getSource},
-        {"Author", &FeedItem::getAuthor},
-        {"CommentsUrl", &FeedItem::getCommentsUrl},
-        {"PubDateString", &FeedItem::getPubDateString}};
+    const std::vector<std::pair<std::string, Getter>> fields = {{"Id", &FeedItem::getId},
+                                                                {"Title", &FeedItem::getTitle},
+                                                                {"Description", &FeedItem::getDescription},
+                                                                {"Url", &FeedItem::getUrl},
+                                                                {"Source", &FeedItem::getSource},
+                                                                {"Author", &FeedItem::getAuthor},
+                                                                {"CommentsUrl", &FeedItem::getCommentsUrl},
+                                                                {"PubDateString", &FeedItem::getPubDateString}};
     using Texts = std::vector<std::string>;
     std::vector<Texts> cases;
     cases.push_back(Texts(fields.size()));

@@ -59,14 +59,13 @@ protected:
         SharedExclusiveLock& configLock = channel_->getChannelConfig().getLock();
         configLock.lockExclusive(__FILE__, __LINE__);
         std::thread worker(operation);
-        const bool inside = waitUntil([&] { return channel_->getLock().exclusiveLockCount() > 0; },
-                                      std::chrono::seconds(5));
+        const bool inside =
+            waitUntil([&] { return channel_->getLock().exclusiveLockCount() > 0; }, std::chrono::seconds(5));
         std::thread deleter([&] { fixture_.manager->deleteChannel(channel_, nullptr); });
         // The deletion takes the manager's lock and then waits for the
         // channel's; an operation that keeps the documented order makes it
         // wait for the manager's instead.
-        waitUntil([&] { return fixture_.manager->getLock().exclusiveLockCount() > 0; },
-                  std::chrono::milliseconds(300));
+        waitUntil([&] { return fixture_.manager->getLock().exclusiveLockCount() > 0; }, std::chrono::milliseconds(300));
         configLock.unlockExclusive(__FILE__, __LINE__);
         worker.join();
         deleter.join();

@@ -36,10 +36,10 @@ TEST(ChannelManager, LoadsEveryKindAndReportsFilesThatFail) {
     testsupport::writeFile(engine.channelsDir + "/broken.mgrtest", "x");
     testsupport::writeFile(engine.channelsDir + "/other.mgrtest2", "x");
     // Further kinds load after the RSS channels through their factories.
-    channels::ChannelManager::addChannelKind(".mgrtest", [](channels::ChannelManager&, const std::string& file)
-                                                 -> std::unique_ptr<channels::Channel> {
-        throw channels::Exception("cannot read " + file);
-    });
+    channels::ChannelManager::addChannelKind(
+        ".mgrtest", [](channels::ChannelManager&, const std::string& file) -> std::unique_ptr<channels::Channel> {
+            throw channels::Exception("cannot read " + file);
+        });
     channels::ChannelManager::addChannelKind(".mgrtest2", [](channels::ChannelManager& m, const std::string& file) {
         return std::unique_ptr<channels::Channel>(new channels::RssChannel(&m, file));
     });
@@ -126,7 +126,7 @@ TEST(ChannelManager, BlackoutIntervals) {
         {{{0, 0}}, 12, 0, 0, true, 86400},
         {{{3600, 7200}}, 2, 0, 0, true, 7200},
         {{{3600, 7200}}, 2, 0, 1, false, -1},
-        {{{7200, 3600}}, 1, 30, 0, false, -1},  // start after end never matches
+        {{{7200, 3600}}, 1, 30, 0, false, -1},                             // start after end never matches
         {{{100, 200}, {3600, 7200}, {3000, 9000}}, 1, 30, 0, true, 7200},  // the first match wins
     };
     for (const auto& c : cases) {

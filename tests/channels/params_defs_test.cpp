@@ -84,9 +84,9 @@ TEST_F(ParamsTest, DefinitionErrors) {
 
 TEST(ParamTypes, NamesAndFilters) {
     const std::pair<const char*, ParamType> names[] = {
-        {"int", ParamTypeInt},     {"INTEGER", ParamTypeInt},     {"bool", ParamTypeBool},
+        {"int", ParamTypeInt},      {"INTEGER", ParamTypeInt},     {"bool", ParamTypeBool},
         {"Boolean", ParamTypeBool}, {" string ", ParamTypeString}, {"double", ParamTypeDouble},
-        {"file", ParamTypeFile},   {"float", ParamTypeInvalid},   {"", ParamTypeInvalid},
+        {"file", ParamTypeFile},    {"float", ParamTypeInvalid},   {"", ParamTypeInvalid},
     };
     for (const auto& [name, type] : names) EXPECT_EQ(paramTypeFromName(name), type) << name;
     EXPECT_EQ(convertFileFilters("Text|*.txt|"), std::string("Text\0*.txt\0\0", 12));

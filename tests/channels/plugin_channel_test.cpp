@@ -86,8 +86,7 @@ TEST_F(PluginChannelTest, ConfigurationFromChannelAndDefinitionFiles) {
     EXPECT_EQ(config.getAuthorEmailAddress(), "author@example.test");
     EXPECT_EQ(config.getPluginNotes(), "Writes a feed chosen by its channel parameters.");
     ASSERT_EQ(config.getChannelParamDefCount(), 3);
-    EXPECT_EQ(config.getChannelParamValues(),
-              (ParamValues{{"Mode", "ok"}, {"Title", "mine"}, {"DownloadUrl", ""}}));
+    EXPECT_EQ(config.getChannelParamValues(), (ParamValues{{"Mode", "ok"}, {"Title", "mine"}, {"DownloadUrl", ""}}));
     ParamDefs defs;
     ParamValues values;
     config.getPluginParams(&defs, &values);
@@ -117,11 +116,12 @@ TEST_F(PluginChannelTest, ConfigurationFromChannelAndDefinitionFiles) {
 TEST_F(PluginChannelTest, RequestFileSectionsOrderAndEncoding) {
     const std::string script = installScript("feed", ".sh", "scripts", "feed");
     auto channel = makeChannel(nullptr, dir_.file("req.plugin"), script);
-    const ParamDefs pluginDefs = {{"B", ParamTypeString, "defB", "", "", ""}, {"A", ParamTypeString, "defA", "", "", ""}};
+    const ParamDefs pluginDefs = {{"B", ParamTypeString, "defB", "", "", ""},
+                                  {"A", ParamTypeString, "defA", "", "", ""}};
     const ParamDefs channelDefs = {{"Lines", ParamTypeString, "", "", "", ""}, {"Gone", ParamTypeInt, "7", "", "", ""}};
 
-    auto request = writePluginChannelRequestFile("ProcessRequest", pluginDefs, {{"B", ""}},
-                                                 channelDefs, {{"Lines", "one\r\ntwo 50%"}}, *channel);
+    auto request = writePluginChannelRequestFile("ProcessRequest", pluginDefs, {{"B", ""}}, channelDefs,
+                                                 {{"Lines", "one\r\ntwo 50%"}}, *channel);
     const std::string file = request->getFilename();
     EXPECT_EQ(tools::getIniKeyNames(file, "System"),
               (std::vector<std::string>{"Command", "AppServerUrl", "AppPluginServerUrl", "ChannelConfigFile", "AppName",
@@ -324,7 +324,8 @@ TEST_F(PluginChannelTest, WorkerUpdatesPluginChannelsWithEvents) {
     EXPECT_TRUE(has("End:good:ok:requested")) << ::testing::PrintToString(events);
     EXPECT_TRUE(has("End:bad:failed:requested")) << ::testing::PrintToString(events);
     auto count = [&](const std::string& prefix) {
-        return std::count_if(events.begin(), events.end(), [&](const std::string& e) { return e.rfind(prefix, 0) == 0; });
+        return std::count_if(events.begin(), events.end(),
+                             [&](const std::string& e) { return e.rfind(prefix, 0) == 0; });
     };
     EXPECT_EQ(count("New:good:"), 1) << ::testing::PrintToString(events);
     EXPECT_EQ(count("New:bad:"), 0);

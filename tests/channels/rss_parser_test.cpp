@@ -40,9 +40,7 @@ std::string parseError(const std::string& text, RssParseContext context = {}) {
     return "";
 }
 
-const FeedItem& item(const Feed& feed, std::size_t i) {
-    return feed.getFeedItems().at(i);
-}
+const FeedItem& item(const Feed& feed, std::size_t i) { return feed.getFeedItems().at(i); }
 
 // Catches: header fields taken from the wrong element (image title/link
 // over the channel's), skip lists not read, items missed.
@@ -123,7 +121,10 @@ TEST(RssParser, EncodingsAndTheRetryPass) {
         const char* itemTitle;
     };
     const Case cases[] = {
-        {"bom_utf8.xml", "Caf\xC3\xA9 Board", "Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9" "e \xE2\x82\xAC" "4"},
+        {"bom_utf8.xml", "Caf\xC3\xA9 Board",
+         "Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9"
+         "e \xE2\x82\xAC"
+         "4"},
         {"iso8859.xml", "Caf\xC3\xA9 Latin", "Se\xC3\xB1or \xC2\xABquoted\xC2\xBB"},
         // Not UTF-8: the first attempt fails, the second sees '?' instead.
         {"stray_bytes.xml", "Stray ? byte", "Na?ve"},
@@ -148,13 +149,11 @@ TEST(RssParser, EncodingsAndTheRetryPass) {
 // guid holds the title too, so that the item's Id shows the same text.
 std::string smallFeed(const std::string& declaration, const std::string& doctype, const std::string& title) {
     return declaration + doctype + "<rss version=\"0.91\"><channel><title>" + title +
-           "</title><link>http://t.example/</link><item><title>" + title + "</title><guid>http://t.example/" +
-           title + "</guid></item></channel></rss>";
+           "</title><link>http://t.example/</link><item><title>" + title + "</title><guid>http://t.example/" + title +
+           "</guid></item></channel></rss>";
 }
 
-std::string declared(const std::string& encoding) {
-    return "<?xml version=\"1.0\" encoding=\"" + encoding + "\"?>\n";
-}
+std::string declared(const std::string& encoding) { return "<?xml version=\"1.0\" encoding=\"" + encoding + "\"?>\n"; }
 
 // The Ids of a feed parsed anew and of one stored and read back.
 void expectIdsSurviveReload(const std::string& text) {
@@ -190,14 +189,15 @@ TEST(RssFeedText, HtmlNamedEntitiesWithAndWithoutDoctype) {
         const char* expected;
     } cases[] = {
         {"RSS 0.91 DTD", kRss091Doctype, "Caf&eacute; cr&egrave;me &uuml;ber&nbsp;alles",
-         "Caf\xC3\xA9 cr\xC3\xA8me \xC3\xBC" "ber\xC2\xA0" "alles"},
+         "Caf\xC3\xA9 cr\xC3\xA8me \xC3\xBC"
+         "ber\xC2\xA0"
+         "alles"},
         {"no DOCTYPE", "", "Caf&eacute; cr&egrave;me", "Caf\xC3\xA9 cr\xC3\xA8me"},
         {"symbols and specials", "", "&alpha;&rarr;&Omega; &hellip;&mdash;&euro;&trade;&rsquo;",
          "\xCE\xB1\xE2\x86\x92\xCE\xA9 \xE2\x80\xA6\xE2\x80\x94\xE2\x82\xAC\xE2\x84\xA2\xE2\x80\x99"},
         {"unknown entity kept, DTD", kRss091Doctype, "a &bogus; b", "a &bogus; b"},
         {"unknown entity kept", "", "a &bogus; b", "a &bogus; b"},
-        {"internal subset", "<!DOCTYPE rss [<!ENTITY site \"Harbour\">]>", "&site; caf&eacute;",
-         "Harbour caf\xC3\xA9"},
+        {"internal subset", "<!DOCTYPE rss [<!ENTITY site \"Harbour\">]>", "&site; caf&eacute;", "Harbour caf\xC3\xA9"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -222,11 +222,12 @@ TEST(RssFeedText, HtmlEntityTableHasTheThreeSets) {
     struct Spot {
         const char* name;
         char32_t codePoint;
-    } spots[] = {{"nbsp", 0xA0}, {"yuml", 0xFF}, {"fnof", 0x192}, {"sigmaf", 0x3C2}, {"diams", 0x2666},
+    } spots[] = {{"nbsp", 0xA0}, {"yuml", 0xFF},   {"fnof", 0x192},  {"sigmaf", 0x3C2},  {"diams", 0x2666},
                  {"quot", 0x22}, {"OElig", 0x152}, {"euro", 0x20AC}, {"rsaquo", 0x203A}, {"loz", 0x25CA}};
     for (const Spot& spot : spots) {
-        const auto* found = std::find_if(entities, entities + count,
-                                         [&](const channels::HtmlEntity& e) { return spot.name == std::string(e.name); });
+        const auto* found = std::find_if(entities, entities + count, [&](const channels::HtmlEntity& e) {
+            return spot.name == std::string(e.name);
+        });
         ASSERT_NE(found, entities + count) << spot.name;
         EXPECT_EQ(found->codePoint, spot.codePoint) << spot.name;
     }
@@ -246,7 +247,11 @@ TEST(RssFeedText, DeclaredEncodingsArriveAsUtf8) {
         {"ISO-8859-1", "It\x92s caf\xE9", "It\xE2\x80\x99s caf\xC3\xA9"},
         {"us-ascii", "\x93x\x94", "\xE2\x80\x9Cx\xE2\x80\x9D"},
         {"latin1", "\x85", "\xE2\x80\xA6"},
-        {"iso-8859-2", "\xA3\xF3" "d\xBC", "\xC5\x81\xC3\xB3" "d\xC5\xBA"},
+        {"iso-8859-2",
+         "\xA3\xF3"
+         "d\xBC",
+         "\xC5\x81\xC3\xB3"
+         "d\xC5\xBA"},
         {"ISO-8859-7", "\xC1\xE8\xDE\xED\xE1", "\xCE\x91\xCE\xB8\xCE\xAE\xCE\xBD\xCE\xB1"},
         {"koi8-r", "\xF0\xD2\xC9\xD7\xC5\xD4", "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"},
         {"windows-1251", "\xCC\xE8\xF0", "\xD0\x9C\xD0\xB8\xD1\x80"},
@@ -267,8 +272,9 @@ TEST(RssFeedText, DeclaredEncodingsArriveAsUtf8) {
     }
 
     // A UTF-16 document declaring itself "utf16", with its byte order mark.
-    const std::u16string utf16 = u"\uFEFF<?xml version=\"1.0\" encoding=\"utf16\"?><rss><channel><item>"
-                                 u"<title>Caf\u00E9 \u20AC</title><guid>g</guid></item></channel></rss>";
+    const std::u16string utf16 =
+        u"\uFEFF<?xml version=\"1.0\" encoding=\"utf16\"?><rss><channel><item>"
+        u"<title>Caf\u00E9 \u20AC</title><guid>g</guid></item></channel></rss>";
     std::string bytes;
     for (char16_t unit : utf16) {
         bytes += static_cast<char>(unit & 0xFF);
@@ -319,7 +325,9 @@ TEST(RssFeedText, DeclaredEncodingsArriveAsUtf8) {
         for (char32_t unit : std::u32string(U"b \u00E9</title><guid>g</guid></item></channel></rss>")) put(unit);
         auto broken = parseText(bytes);
         ASSERT_EQ(broken->getFeedItemCount(), 1u);
-        EXPECT_EQ(item(*broken, 0).getTitle(), "a\xEF\xBF\xBD" "b \xC3\xA9");
+        EXPECT_EQ(item(*broken, 0).getTitle(),
+                  "a\xEF\xBF\xBD"
+                  "b \xC3\xA9");
     }
     // A "utf-32" label on a document in single bytes: read as UTF-8.
     auto mislabelled = parseText(smallFeed(declared("utf-32"), "", "caf\xC3\xA9"));
@@ -452,15 +460,16 @@ TEST(RssParser, NamedEntitiesOfTitles) {
 // Catches: the basic shape from the channel's point of view, any case of
 // element names, rdf:rdf in lower case, leading white space.
 TEST(RssParser, NamesWithoutCaseAndLeadingWhiteSpace) {
-    auto feed = parseText(
-        "<rss><channel><title> Mine </title><item><title>A</title><guid>g1</guid></item></channel></rss>");
+    auto feed =
+        parseText("<rss><channel><title> Mine </title><item><title>A</title><guid>g1</guid></item></channel></rss>");
     EXPECT_EQ(feed->getChannelHeader().ChannelDisplayName, "Mine");
     ASSERT_EQ(feed->getFeedItemCount(), 1u);
     EXPECT_EQ(item(*feed, 0).getId(), "g1");
     EXPECT_EQ(item(*feed, 0).getUrl(), "g1");
 
-    feed = parseText("\r\n  \t<RSS><Channel><Item><Title>T</Title><LINK>u</LINK><PUBDATE>d</PUBDATE></Item>"
-                     "</Channel></RSS>");
+    feed = parseText(
+        "\r\n  \t<RSS><Channel><Item><Title>T</Title><LINK>u</LINK><PUBDATE>d</PUBDATE></Item>"
+        "</Channel></RSS>");
     ASSERT_EQ(feed->getFeedItemCount(), 1u);
     EXPECT_EQ(item(*feed, 0).getPubDateString(), "d");
 
@@ -476,8 +485,9 @@ TEST(RssParser, NamesWithoutCaseAndLeadingWhiteSpace) {
 // Catches: a description written as elements keeping only the text after
 // its last child element.
 TEST(RssParser, DescriptionWithChildElementsKeepsAllText) {
-    auto feed = parseText("<rss><channel><item><guid>g</guid><description>a <b>b</b> c</description>"
-                          "<title>t <i>x</i> y</title></item></channel></rss>");
+    auto feed = parseText(
+        "<rss><channel><item><guid>g</guid><description>a <b>b</b> c</description>"
+        "<title>t <i>x</i> y</title></item></channel></rss>");
     ASSERT_EQ(feed->getFeedItemCount(), 1u);
     EXPECT_EQ(item(*feed, 0).getDescription(), "a b c");
     EXPECT_EQ(item(*feed, 0).getTitle(), "t x y");
@@ -509,8 +519,9 @@ TEST(RssParser, ItemsWithoutGuidOrLinkGetDistinctStableIds) {
 
     // A channel without a link still gives non-empty Ids, so the stored
     // feed loads back completely.
-    auto bare = parseText("<rss><channel><item><title>a</title></item><item><title>b</title></item>"
-                          "</channel></rss>");
+    auto bare = parseText(
+        "<rss><channel><item><title>a</title></item><item><title>b</title></item>"
+        "</channel></rss>");
     testsupport::TempDir dir;
     bare->save(dir.file("c.rss"), "Last Feed");
     Feed loaded;

@@ -133,8 +133,7 @@ public:
         channels::ChannelSettings defaults(nullptr);
         defaults.setAutoUpdateEnabled(true);
         defaults.setAutoUpdateInterval(autoUpdateInterval);
-        manager = std::make_unique<channels::ChannelManager>("orvan-test/1.0", channelsDir, logsDir, defaults,
-                                                             "", "");
+        manager = std::make_unique<channels::ChannelManager>("orvan-test/1.0", channelsDir, logsDir, defaults, "", "");
         manager->setDebugConfigFilename(debugIni);
         manager->setClock([this] { return clock.load(); });
         manager->addEventHandler(&recorder);

@@ -165,9 +165,9 @@ TEST_F(RssChannelTest, HostileRedirectsStoreNothingAndShareOneTimeBound) {
 
 TEST_F(RssChannelTest, ThreeMissingFeedsSuspendAutomaticUpdatesUntilTheFeedReturns) {
     auto& settings = channel->getChannelSettings();
-    server.routeSequence("/feed.xml", {HttpAnswer::text("gone", 404), HttpAnswer::text("gone", 404),
-                                       HttpAnswer::text("gone", 404), HttpAnswer::text("gone", 404),
-                                       HttpAnswer::text("<rss>back</rss>")});
+    server.routeSequence("/feed.xml",
+                         {HttpAnswer::text("gone", 404), HttpAnswer::text("gone", 404), HttpAnswer::text("gone", 404),
+                          HttpAnswer::text("gone", 404), HttpAnswer::text("<rss>back</rss>")});
     EXPECT_EQ(update().error, "HTTP 404 Not Found");
     EXPECT_EQ(update().error, "HTTP 404 Not Found");
     EXPECT_TRUE(settings.isAutoUpdateEnabled());
@@ -218,8 +218,8 @@ TEST_F(RssChannelTest, ChannelCredentialIsSentAfter401) {
         HttpServer* target;
     } cases[] = {
         {"/moved.xml", "<rss>private</rss>", "", &server},
-        {"http://localhost:" + std::to_string(other.port()) + "/private.xml", "caller's text",
-         "HTTP 401 Unauthorized", &other},
+        {"http://localhost:" + std::to_string(other.port()) + "/private.xml", "caller's text", "HTTP 401 Unauthorized",
+         &other},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.location);
@@ -320,8 +320,7 @@ TEST(RssChannelConfig, LocalFeedNamesRaiseTheMinimumInterval) {
         std::string url;
         int expected;
     } cases[] = {
-        {"http://127.0.0.1:2604/CodeProject/thelounge", 1800},
-        {"HTTP://127.0.0.1:2604/CodeProject/TheLounge", 1800},
+        {"http://127.0.0.1:2604/CodeProject/thelounge", 1800},   {"HTTP://127.0.0.1:2604/CodeProject/TheLounge", 1800},
         {"http://127.0.0.1:2604/CodeProject/TheLounge/x", 3600},  // the name must be the whole rest
         {"http://127.0.0.1:2604/CodeProject/Articles", 3600},     // not in the table
         {"http://example.test/CodeProject/TheLounge", 3600},      // not a local URL

@@ -19,10 +19,10 @@
 #include "tools/tempFile.h"
 
 using namespace channels;
-using testsupport::readFile;
-using testsupport::writeFile;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
+using testsupport::readFile;
+using testsupport::writeFile;
 
 namespace {
 
@@ -66,8 +66,8 @@ TEST_F(ScriptEngineTest, CommandLinesFromTemplates) {
     };
     const Case cases[] = {
         {".py", "python3 %1 %*", {"python3", "S", "R"}},
-        {".pl", "perl -w", {"perl", "-w", "S", "R"}},                    // no %1: script and request appended
-        {".rb", "ruby %* %1 %*", {"ruby", "R", "S"}},                    // only the first %* becomes %2
+        {".pl", "perl -w", {"perl", "-w", "S", "R"}},  // no %1: script and request appended
+        {".rb", "ruby %* %1 %*", {"ruby", "R", "S"}},  // only the first %* becomes %2
         {".tcl", "\"/opt/my tools/tclsh\" \"%1\" %2", {"/opt/my tools/tclsh", "S", "R"}},
         {".awk", "awk -f%1 --req=%2 100%%", {"awk", "-fS", "--req=R", "100%"}},
         {".class", "java %1 %*", {"java", "-cp", "/plug ins/", "Feed", "R"}},
@@ -79,8 +79,11 @@ TEST_F(ScriptEngineTest, CommandLinesFromTemplates) {
         const std::string request = "/tmp/req file";
         std::vector<std::string> expected;
         for (const std::string& word : c.expected)
-            expected.push_back(word == "S" ? script : word == "R" ? request : word == "-fS" ? "-f" + script
-                                                                 : word == "--req=R" ? "--req=" + request : word);
+            expected.push_back(word == "S"         ? script
+                               : word == "R"       ? request
+                               : word == "-fS"     ? "-f" + script
+                               : word == "--req=R" ? "--req=" + request
+                                                   : word);
         EXPECT_EQ(buildRunCommandLine(script, request).args, expected);
     }
 }
@@ -197,8 +200,8 @@ TEST_F(ScriptEngineTest, RelativeScriptPathsRunInTheScriptsFolder) {
         std::string output;
     };
     const Case cases[] = {
-        {"rel/feed.sh", "sh:" + request},     // through the file-type table
-        {"rel/tool", "direct:" + request},    // execute bit
+        {"rel/feed.sh", "sh:" + request},   // through the file-type table
+        {"rel/tool", "direct:" + request},  // execute bit
         {"./rel/tool", "direct:" + request},
     };
     for (const Case& c : cases) {

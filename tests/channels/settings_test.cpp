@@ -71,7 +71,8 @@ TEST(ChannelSettings, TwoSharedReadersRaiseTheIntervalWithoutDeadlock) {
         auto reader = [&] {
             SharedLockGuard guard(&settings.getLock(), __FILE__, __LINE__);
             ++holding;
-            for (int i = 0; i < 2000 && holding.load() < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            for (int i = 0; i < 2000 && holding.load() < 2; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             return settings.getAutoUpdateInterval();
         };
         auto a = std::async(std::launch::async, reader);
@@ -147,8 +148,8 @@ protected:
 
 TEST_F(ChannelHooksTest, LoadSkipsMissingAndBrokenHooksWithErrors) {
     const std::string missing = f.dir.file("missing.hook");
-    testsupport::writeFile(file, "[Channel Hooks]\nChannelHook1=" + missing + "\nChannelHook2=" + bad +
-                                     "\nChannelHook3=" + good + "\n");
+    testsupport::writeFile(
+        file, "[Channel Hooks]\nChannelHook1=" + missing + "\nChannelHook2=" + bad + "\nChannelHook3=" + good + "\n");
     TestChannel channel(f.manager.get(), file);
     channel.load();
     const auto& hooks = channel.getChannelSettings().getChannelHooks();
@@ -219,8 +220,8 @@ TEST_F(ChannelHooksTest, DetachingSendsDetachedDestroysAndReportsFailures) {
     EXPECT_EQ(host.destroyed, (std::vector<std::string>{"a", "b"}));
     EXPECT_TRUE(channel.getChannelSettings().getChannelHooks().empty());
     ASSERT_EQ(errors.errors.size(), 1u);
-    EXPECT_EQ(errors.errors[0], std::make_pair(std::string("Can't clear the channel hook: a"),
-                                               std::string("event refused")));
+    EXPECT_EQ(errors.errors[0],
+              std::make_pair(std::string("Can't clear the channel hook: a"), std::string("event refused")));
 }
 
 // Without the hook code, a channel's stored hooks are kept in its file.

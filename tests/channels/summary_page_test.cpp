@@ -111,17 +111,17 @@ TEST_F(SummaryPage, GoldenPageOfASmallChannel) {
 
 TEST_F(SummaryPage, NeverUpdatedChannel) {
     auto channel = loadChannel("[Config]\nRssChannelUrl=http://127.0.0.1/feed.xml\n");
-    EXPECT_EQ(
-        "http://127.0.0.1/feed.xml|No description provided.|http://127.0.0.1/feed.xml|||[]|{%ITEM-URL%}",
-        page(*channel, "{%CHANNEL-NAME%}|{%CHANNEL-DESCRIPTION%}|{%CHANNEL-HOME-URL%}|{%LAST-UPDATE-TIME%}|"
-                       "{%CHANNEL-IMAGE%}{%CHANNEL-DETAILS%}|[{%REPEAT%x}item{%/REPEAT%}]|{%ITEM-URL%}"));
+    EXPECT_EQ("http://127.0.0.1/feed.xml|No description provided.|http://127.0.0.1/feed.xml|||[]|{%ITEM-URL%}",
+              page(*channel,
+                   "{%CHANNEL-NAME%}|{%CHANNEL-DESCRIPTION%}|{%CHANNEL-HOME-URL%}|{%LAST-UPDATE-TIME%}|"
+                   "{%CHANNEL-IMAGE%}{%CHANNEL-DETAILS%}|[{%REPEAT%x}item{%/REPEAT%}]|{%ITEM-URL%}"));
 }
 
 TEST_F(SummaryPage, RepeatBlocksRunOncePerItemUpToMaxFeedItems) {
     std::string file = "[Settings]\nMaxFeedItems=5\n[Last Feed]\nFeedTime=1\n";
     for (int i = 1; i <= 8; ++i) {
-        file += "[Last Feed (" + std::to_string(i) + ")]\nId=id" + std::to_string(i) + "\nTitle=t" +
-                std::to_string(i) + "\n";
+        file += "[Last Feed (" + std::to_string(i) + ")]\nId=id" + std::to_string(i) + "\nTitle=t" + std::to_string(i) +
+                "\n";
     }
     auto channel = loadChannel(file);
     const std::string text = "{%REPEAT%a}{%ITEM-TITLE%},{%/REPEAT%}|{%REPEAT%b}{%ITEM-TITLE%}{%/REPEAT%}";
@@ -172,7 +172,8 @@ TEST_F(SummaryPage, ChannelImageTable) {
          "<IMG src=\"http://127.0.0.1/i.gif\" width=88 border=0 alt=\"Channel image\">"},
         {"ChannelImageUrl=http://127.0.0.1/i.gif\nChannelImageWidth=88\nChannelImageHeight=31\n",
          "<IMG src=\"http://127.0.0.1/i.gif\" width=88 height=31 border=0 alt=\"Channel image\">"},
-        {"ChannelImageUrl=http://127.0.0.1/i.gif\n", "<IMG src=\"http://127.0.0.1/i.gif\" border=0 alt=\"Channel image\">"},
+        {"ChannelImageUrl=http://127.0.0.1/i.gif\n",
+         "<IMG src=\"http://127.0.0.1/i.gif\" border=0 alt=\"Channel image\">"},
         {"ChannelImageUrl=http://127.0.0.1/\"onerror=\"x.gif\n",
          "<IMG src=\"http://127.0.0.1/&quot;onerror=&quot;x.gif\" border=0 alt=\"Channel image\">"},
         {"ChannelImageWidth=88\nChannelHomeUrl=http://127.0.0.1/\n", ""},
@@ -207,8 +208,9 @@ TEST_F(SummaryPage, ItemVariablesOutsideBlocks) {
     // name is looked up in the table like any other.
     SummaryPageGenerator gen(*channel, false, {}, {});
     gen.setValue("ITEM-EXTRA", "extra");
-    std::istringstream in("{%ITEM-URL%}{%ITEM-IMAGE%}{%ITEM-EXTRA%}|{%REPEAT%x}{%/REPEAT%}{%ITEM-URL%}|{%ITEM-IMAGE%}|"
-                          "{%ITEM-EXTRA%}");
+    std::istringstream in(
+        "{%ITEM-URL%}{%ITEM-IMAGE%}{%ITEM-EXTRA%}|{%REPEAT%x}{%/REPEAT%}{%ITEM-URL%}|{%ITEM-IMAGE%}|"
+        "{%ITEM-EXTRA%}");
     std::ostringstream out;
     gen.generate(in, out);
     EXPECT_EQ("{%ITEM-URL%}{%ITEM-IMAGE%}extra|||extra", out.str());
@@ -226,7 +228,9 @@ TEST_F(SummaryPage, StockTemplateThroughTheChannel) {
     EXPECT_EQ(std::string::npos, html.find("{%")) << html;
     for (const char* piece :
          {"<title>Tom &amp; Jerry&#39;s &lt;News&gt;</title>", "url(\"file:///res/bg.gif\")",
-          "<I>First &lt;b&gt;bold&lt;/b&gt; &amp; more</I>", "<span class=\"item-image\" style=\"background-image: url(&quot;file:///res/newFeedItem.gif&quot;)\"></span> <a href=\"http://127.0.0.1/2\">Second</a>",
+          "<I>First &lt;b&gt;bold&lt;/b&gt; &amp; more</I>",
+          "<span class=\"item-image\" style=\"background-image: url(&quot;file:///res/newFeedItem.gif&quot;)\"></span> "
+          "<a href=\"http://127.0.0.1/2\">Second</a>",
           "<p>Para <a href=\"http://127.0.0.1/x\">link</a></p>", "(Last updated Mon Jan  6 14:05 2003)",
           "Copyright All rights reserved<BR>"}) {
         EXPECT_NE(std::string::npos, html.find(piece)) << piece;
@@ -234,7 +238,9 @@ TEST_F(SummaryPage, StockTemplateThroughTheChannel) {
     EXPECT_EQ(std::string::npos, html.find("Fourth"));
     EXPECT_EQ(3u, [&] {
         std::size_t n = 0;
-        for (auto pos = html.find("class=\"item\""); pos != std::string::npos; pos = html.find("class=\"item\"", pos + 1)) ++n;
+        for (auto pos = html.find("class=\"item\""); pos != std::string::npos;
+             pos = html.find("class=\"item\"", pos + 1))
+            ++n;
         return n;
     }());
 }
@@ -249,8 +255,8 @@ TEST_F(SummaryPage, FeedReplacedWhileGenerating) {
             auto feed = std::make_unique<channels::Feed>();
             const int n = 1 + round % 7;
             for (int i = 0; i < n; ++i)
-                feed->addFeedItem(channels::FeedItem("id" + std::to_string(i), "r" + std::to_string(n), "", "", "",
-                                                     "", "", ""));
+                feed->addFeedItem(
+                    channels::FeedItem("id" + std::to_string(i), "r" + std::to_string(n), "", "", "", "", "", ""));
             channel->getChannelState().setLastFeed(std::move(feed));
         }
     });

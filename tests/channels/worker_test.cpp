@@ -59,8 +59,8 @@ protected:
 
 TEST_F(WorkerTest, NewAndExpiredItemsInTheirFixedOrder) {
     channels::Channel* channel = addFileChannel("c", rssFeed({"a", "b", "c"}));
-    EXPECT_EQ(pass(), (Events{"Begin:c", "New:c:0:0", "New:c:1:1", "New:c:2:2", "Consolidated:c:0,1,2",
-                              "End:c:ok:auto"}));
+    EXPECT_EQ(pass(),
+              (Events{"Begin:c", "New:c:0:0", "New:c:1:1", "New:c:2:2", "Consolidated:c:0,1,2", "End:c:ok:auto"}));
 
     // "B" is "b" again; "c" vanished; "d" is new.
     setFeed("c", rssFeed({"d", "B", "a"}));
@@ -257,7 +257,7 @@ TEST_F(WorkerTest, WithoutADialUpConnectionRequestsAreDropped) {
     EXPECT_EQ(engine.manager->getRequestCount(), 0u);
     engine.manager->requestChannelUpdate(channel);
     engine.clock += 299;
-    EXPECT_EQ(pass(), Events{});  // one notice per 5 minutes
+    EXPECT_EQ(pass(), Events{});                                         // one notice per 5 minutes
     EXPECT_EQ(channel->getChannelState().getTotalChannelsUpdates(), 1);  // only the one set above
 }
 

@@ -70,8 +70,7 @@ private slots:
         const std::vector<std::string> left = seams::notInstalled();
         for (const char* gone : {"ChannelWindowOps", "MainFrameServices::openFeedItem", "ListenerHooks",
                                  "DesktopServices", "CChannelConfigPropPage::CredentialsEditor",
-                                 "GlobalOptions::ErrorReporter", "ChannelDesktopSettingsObserver",
-                                 "DialogWindowOps"}) {
+                                 "GlobalOptions::ErrorReporter", "ChannelDesktopSettingsObserver", "DialogWindowOps"}) {
             QVERIFY2(std::find(left.begin(), left.end(), gone) != left.end(), gone);
         }
         // Installed again, all of it comes back.

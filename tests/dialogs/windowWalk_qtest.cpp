@@ -46,184 +46,182 @@ const char* const kFeed =
 
 // Lays the window out at its minimum size.
 void shrink(QWidget& window) {
-  // Pending layouts first (a page just switched to), then the smallest size.
-  for (int i = 0; i < 3; ++i) QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-  window.resize(window.minimumSize().expandedTo(window.minimumSizeHint()));
-  for (int i = 0; i < 3; ++i) QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-  QCoreApplication::processEvents();
+    // Pending layouts first (a page just switched to), then the smallest size.
+    for (int i = 0; i < 3; ++i) QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    window.resize(window.minimumSize().expandedTo(window.minimumSizeHint()));
+    for (int i = 0; i < 3; ++i) QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QCoreApplication::processEvents();
 }
 
 }  // namespace
 
 class WindowWalkTest : public QObject {
-  Q_OBJECT
+    Q_OBJECT
 
-  std::unique_ptr<Environment> env;
-  QStringList faults;
-  QStringList walked;
+    std::unique_ptr<Environment> env;
+    QStringList faults;
+    QStringList walked;
 
-  // What the window shows where it opened, and then at its minimum size.
-  void look(QWidget& window, const QString& step) {
-    walked << windowcheck::windowName(&window) + (step.isEmpty() ? QString() : " / " + step);
-    faults << windowcheck::placementFaults(&window, kWorkArea);
-    shrink(window);
-    for (const QString& fault : windowcheck::controlFaults(&window))
-      faults << fault + (step.isEmpty() ? QString() : " [" + step + "]");
-  }
-
-  void walkSheet(PropertySheet& sheet) {
-    for (int i = 0; i < sheet.pageCount(); ++i) {
-      sheet.setActivePage(i);
-      QCoreApplication::sendPostedEvents();
-      look(sheet, sheet.page(i)->windowTitle());
+    // What the window shows where it opened, and then at its minimum size.
+    void look(QWidget& window, const QString& step) {
+        walked << windowcheck::windowName(&window) + (step.isEmpty() ? QString() : " / " + step);
+        faults << windowcheck::placementFaults(&window, kWorkArea);
+        shrink(window);
+        for (const QString& fault : windowcheck::controlFaults(&window))
+            faults << fault + (step.isEmpty() ? QString() : " [" + step + "]");
     }
-  }
 
-  void walkWizard(CNewChannelWizard& wizard) {
-    look(wizard, "source");
-    QSignalSpy fetched(&wizard, &CNewChannelWizard::fetchFinished);
-    wizard.nextButton()->click();
-    if (fetched.isEmpty() && !fetched.wait(20000)) {
-      faults << "wizard: the test fetch did not end";
-      return;
+    void walkSheet(PropertySheet& sheet) {
+        for (int i = 0; i < sheet.pageCount(); ++i) {
+            sheet.setActivePage(i);
+            QCoreApplication::sendPostedEvents();
+            look(sheet, sheet.page(i)->windowTitle());
+        }
     }
-    for (int i = 0; i < 6; ++i) {
-      QCoreApplication::sendPostedEvents();
-      look(wizard, wizard.activePage()->windowTitle());
-      if (wizard.activePage() == wizard.confirmPage()) break;
-      wizard.nextButton()->click();
+
+    void walkWizard(CNewChannelWizard& wizard) {
+        look(wizard, "source");
+        QSignalSpy fetched(&wizard, &CNewChannelWizard::fetchFinished);
+        wizard.nextButton()->click();
+        if (fetched.isEmpty() && !fetched.wait(20000)) {
+            faults << "wizard: the test fetch did not end";
+            return;
+        }
+        for (int i = 0; i < 6; ++i) {
+            QCoreApplication::sendPostedEvents();
+            look(wizard, wizard.activePage()->windowTitle());
+            if (wizard.activePage() == wizard.confirmPage()) break;
+            wizard.nextButton()->click();
+        }
     }
-  }
 
-  // Every dialog that shows during `open` is looked at (sheets page by
-  // page), then answered: message boxes with OK, the rest cancelled.
-  void walk(const std::function<void()>& open) {
-    const int before = faults.size();
-    walkOnce(open);
-    for (int i = before; i < faults.size(); ++i) qWarning("%s", qPrintable(faults[i]));
-  }
+    // Every dialog that shows during `open` is looked at (sheets page by
+    // page), then answered: message boxes with OK, the rest cancelled.
+    void walk(const std::function<void()>& open) {
+        const int before = faults.size();
+        walkOnce(open);
+        for (int i = before; i < faults.size(); ++i) qWarning("%s", qPrintable(faults[i]));
+    }
 
-  void walkOnce(const std::function<void()>& open) {
-    ScopedModalAnswerer answerer([this](QDialog& dialog) {
-      if (isMessageBox(dialog)) {
-        faults << windowcheck::placementFaults(&dialog, kWorkArea);
-        pressAnswer(dialog, IDOK);
-        return;
-      }
-      if (auto* wizard = qobject_cast<CNewChannelWizard*>(&dialog))
-        walkWizard(*wizard);
-      else if (auto* sheet = qobject_cast<PropertySheet*>(&dialog))
-        walkSheet(*sheet);
-      else
-        look(dialog, QString());
-    });
-    open();
-  }
+    void walkOnce(const std::function<void()>& open) {
+        ScopedModalAnswerer answerer([this](QDialog& dialog) {
+            if (isMessageBox(dialog)) {
+                faults << windowcheck::placementFaults(&dialog, kWorkArea);
+                pressAnswer(dialog, IDOK);
+                return;
+            }
+            if (auto* wizard = qobject_cast<CNewChannelWizard*>(&dialog))
+                walkWizard(*wizard);
+            else if (auto* sheet = qobject_cast<PropertySheet*>(&dialog))
+                walkSheet(*sheet);
+            else
+                look(dialog, QString());
+        });
+        open();
+    }
 
 private slots:
-  void init() {
-    env = std::make_unique<Environment>();
-    setChannelManager(env->manager.get());
-    faults.clear();
-    walked.clear();
-  }
-  void cleanup() {
-    dialogs::waitForTestFetches();
-    QCoreApplication::processEvents();
-    resetProgramObjectsForTests();
-    env.reset();
-  }
-
-  void screenIsTheWorkArea() {
-    QCOMPARE(QGuiApplication::primaryScreen()->availableGeometry(), kWorkArea);
-  }
-
-  void everyHint() {
-    for (const HintDef* hint = kHintTable; hint->identifier; ++hint) {
-      setHintEnabled(hint->identifier, true);
-      walk([&] { CHintDlg(hint->identifier).DoModal(); });
+    void init() {
+        env = std::make_unique<Environment>();
+        setChannelManager(env->manager.get());
+        faults.clear();
+        walked.clear();
     }
-    QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
-    QVERIFY(walked.size() >= 20);
-  }
+    void cleanup() {
+        dialogs::waitForTestFetches();
+        QCoreApplication::processEvents();
+        resetProgramObjectsForTests();
+        env.reset();
+    }
 
-  void optionsSheet() {
-    walk([] { COptionsPropSheet().DoModal(); });
-    QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
-    QVERIFY2(walked.size() >= 6, qPrintable(walked.join("\n")));
-  }
+    void screenIsTheWorkArea() { QCOMPARE(QGuiApplication::primaryScreen()->availableGeometry(), kWorkArea); }
 
-  void channelSheet() {
-    channels::RssChannel* channel = env->addRssChannel("walked", "http://127.0.0.1:9/feed.xml");
-    walk([&] { CChannelPropSheet(nullptr, channel).DoModal(); });
-    QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
-    QVERIFY2(walked.size() >= 5, qPrintable(walked.join("\n")));
-  }
+    void everyHint() {
+        for (const HintDef* hint = kHintTable; hint->identifier; ++hint) {
+            setHintEnabled(hint->identifier, true);
+            walk([&] { CHintDlg(hint->identifier).DoModal(); });
+        }
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
+        QVERIFY(walked.size() >= 20);
+    }
 
-  void newChannelWizard() {
-    testsupport::HttpServer server;
-    server.route("/feed.xml", testsupport::HttpAnswer::text(kFeed));
-    walk([&] { startNewChannelWizard(nullptr, server.url("/feed.xml")); });
-    QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
-    QVERIFY2(walked.size() >= 5, qPrintable(walked.join("\n")));
-  }
+    void optionsSheet() {
+        walk([] { COptionsPropSheet().DoModal(); });
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
+        QVERIFY2(walked.size() >= 6, qPrintable(walked.join("\n")));
+    }
 
-  void smallAndOrganizeDialogs() {
-    channels::RssChannel* channel = env->addRssChannel("walked", "http://127.0.0.1:9/feed.xml");
-    walk([] { CAboutPropSheet().DoModal(); });
-    walk([] {
-      CCantFindChmDlg dialog;
-      runModal(dialog);
-    });
-    walk([] { CHttpAuthDlg(QStringLiteral("Proxy Authentication"), nullptr).DoModal(); });
-    walk([&] {
-      CSelectChannelDlg dialog(channel);
-      runModal(dialog);
-    });
-    walk([] {
-      CTimeIntervalsDlg(QStringLiteral("Blackout times"), QStringLiteral("Choose the times."), {{3600, 7200}})
-          .DoModal();
-    });
-    walk([] { CGenericDisplayOptionsDlg(QStringLiteral("Item list"), ElementDisplay{}).DoModal(); });
-    walk([] {
-      COrganizeChannelFavoritesDlg dialog;
-      runModal(dialog);
-    });
-    walk([] {
-      COrganizeChannelFiltersDlg dialog;
-      runModal(dialog);
-    });
-    walk([] {
-      COrganizeChannelReportsDlg dialog;
-      runModal(dialog);
-    });
-    walk([] {
-      CChannelFilterDlg dialog(ChannelFilter{}, {});
-      runModal(dialog);
-    });
-    walk([] {
-      CChannelReportConfigDlg dialog(ChannelReportConfig{}, {});
-      runModal(dialog);
-    });
-    QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
-    QVERIFY2(walked.size() >= 12, qPrintable(walked.join("\n")));
-  }
+    void channelSheet() {
+        channels::RssChannel* channel = env->addRssChannel("walked", "http://127.0.0.1:9/feed.xml");
+        walk([&] { CChannelPropSheet(nullptr, channel).DoModal(); });
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
+        QVERIFY2(walked.size() >= 5, qPrintable(walked.join("\n")));
+    }
+
+    void newChannelWizard() {
+        testsupport::HttpServer server;
+        server.route("/feed.xml", testsupport::HttpAnswer::text(kFeed));
+        walk([&] { startNewChannelWizard(nullptr, server.url("/feed.xml")); });
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
+        QVERIFY2(walked.size() >= 5, qPrintable(walked.join("\n")));
+    }
+
+    void smallAndOrganizeDialogs() {
+        channels::RssChannel* channel = env->addRssChannel("walked", "http://127.0.0.1:9/feed.xml");
+        walk([] { CAboutPropSheet().DoModal(); });
+        walk([] {
+            CCantFindChmDlg dialog;
+            runModal(dialog);
+        });
+        walk([] { CHttpAuthDlg(QStringLiteral("Proxy Authentication"), nullptr).DoModal(); });
+        walk([&] {
+            CSelectChannelDlg dialog(channel);
+            runModal(dialog);
+        });
+        walk([] {
+            CTimeIntervalsDlg(QStringLiteral("Blackout times"), QStringLiteral("Choose the times."), {{3600, 7200}})
+                .DoModal();
+        });
+        walk([] { CGenericDisplayOptionsDlg(QStringLiteral("Item list"), ElementDisplay{}).DoModal(); });
+        walk([] {
+            COrganizeChannelFavoritesDlg dialog;
+            runModal(dialog);
+        });
+        walk([] {
+            COrganizeChannelFiltersDlg dialog;
+            runModal(dialog);
+        });
+        walk([] {
+            COrganizeChannelReportsDlg dialog;
+            runModal(dialog);
+        });
+        walk([] {
+            CChannelFilterDlg dialog(ChannelFilter{}, {});
+            runModal(dialog);
+        });
+        walk([] {
+            CChannelReportConfigDlg dialog(ChannelReportConfig{}, {});
+            runModal(dialog);
+        });
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join("\n")));
+        QVERIFY2(walked.size() >= 12, qPrintable(walked.join("\n")));
+    }
 };
 
 // The offscreen screen is made 1024x768, the smallest work area the
 // program's windows must fit.
 int main(int argc, char** argv) {
-  QTemporaryDir dir;
-  const QString config = dir.filePath("screen.json");
-  QFile file(config);
-  if (!file.open(QIODevice::WriteOnly)) return 2;
-  file.write(R"({"screens": [{"name": "walk", "x": 0, "y": 0, "width": 1024, "height": 768,
+    QTemporaryDir dir;
+    const QString config = dir.filePath("screen.json");
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly)) return 2;
+    file.write(R"({"screens": [{"name": "walk", "x": 0, "y": 0, "width": 1024, "height": 768,
                  "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
-  file.close();
-  qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toUtf8());
-  QApplication app(argc, argv);
-  WindowWalkTest test;
-  return QTest::qExec(&test, argc, argv);
+    file.close();
+    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toUtf8());
+    QApplication app(argc, argv);
+    WindowWalkTest test;
+    return QTest::qExec(&test, argc, argv);
 }
 
 #include "windowWalk_qtest.moc"

@@ -70,8 +70,7 @@ const expat::ElementHandlerRow RecordingParser::kTable[] = {
 TEST(ExpatParser, HandlerTableMatchesNamesWithoutCaseAndCallsFirstRowOnly) {
     RecordingParser parser;
     parser.parseText("<rss><Item/><ITEM></ITEM></rss>");
-    EXPECT_EQ(parser.calls,
-              (std::vector<std::string>{"item start", "item end", "item start", "item end"}));
+    EXPECT_EQ(parser.calls, (std::vector<std::string>{"item start", "item end", "item start", "item end"}));
 }
 
 // Catches: a wrong stack order or parent test, the ending element already
@@ -131,10 +130,11 @@ TEST(ExpatParser, DocumentTypeAndUndeclaredEntities) {
         bool withDocumentType;
         const char* title;
     } cases[] = {
-        {"external DTD, no declarations", "<!DOCTYPE rss SYSTEM \"http://x.example/rss.dtd\"><title>Caf&eacute;!</title>",
-         false, "Caf&eacute;!"},
-        {"external DTD", "<!DOCTYPE rss PUBLIC \"-//X//DTD RSS//EN\" \"http://x.example/rss.dtd\"><title>Caf&eacute;</title>",
-         true, "Caf\xC3\xA9"},
+        {"external DTD, no declarations",
+         "<!DOCTYPE rss SYSTEM \"http://x.example/rss.dtd\"><title>Caf&eacute;!</title>", false, "Caf&eacute;!"},
+        {"external DTD",
+         "<!DOCTYPE rss PUBLIC \"-//X//DTD RSS//EN\" \"http://x.example/rss.dtd\"><title>Caf&eacute;</title>", true,
+         "Caf\xC3\xA9"},
         {"no DOCTYPE", "<title>Caf&eacute; &unknown;</title>", true, "Caf\xC3\xA9 &unknown;"},
         {"internal subset first", "<!DOCTYPE rss [<!ENTITY own \"mine\">]><title>&own; &eacute;</title>", true,
          "mine \xC3\xA9"},
@@ -193,8 +193,9 @@ const expat::ElementHandlerRow ContainerParser::kTable[] = {
 
 TEST(ExpatParser, ContainersKeepNoTextButTextElementsKeepTheirChildren) {
     ContainerParser parser;
-    const std::string text = "<rss>\n<item> <title>T1</title>\n<description>a <b>b</b> c<i/></description></item>"
-                             "<item><title>T2</title></item></rss>";
+    const std::string text =
+        "<rss>\n<item> <title>T1</title>\n<description>a <b>b</b> c<i/></description></item>"
+        "<item><title>T2</title></item></rss>";
     parser.parse(text.data(), text.size());
     EXPECT_EQ(parser.seen, (std::vector<std::string>{"title=T1", "description=a b c", "item=", "title=T2", "item="}));
 }
@@ -262,8 +263,8 @@ TEST(ExpatParser, ParseAndReleaseHandsTheTextBackOnlyOnFailure) {
         {"handler throws", "<rss><item/></rss>", 0, true, "handler failed"},
         {"UTF-16, read by expat", utf16le("\xEF\xBB\xBF<rss><title>T</title><x></rss>"), 0, false,
          "XML parse failed (7:L1/C27): mismatched tag"},
-        {"windows-1252, converted", "<?xml version=\"1.0\" encoding=\"windows-1252\"?><rss><title>\x80</title></x>",
-         0, false, "XML parse failed (7:L1/C68): mismatched tag"},
+        {"windows-1252, converted", "<?xml version=\"1.0\" encoding=\"windows-1252\"?><rss><title>\x80</title></x>", 0,
+         false, "XML parse failed (7:L1/C68): mismatched tag"},
         {"empty", "", 0, false, "XML parse failed (3:L1/C0): no element found"},
     };
     for (const Case& c : cases) {

@@ -36,14 +36,13 @@ TEST_F(ChannelHookTest, FactoryChoosesTheKindByTheCodesExtension) {
     struct Case {
         const char* scriptFilename;
         bool library;
-    } cases[] = {{"Hook.DLL", true}, {"hook.dll", true}, {"hook.dll.txt", false}, {"hook", false},
-                 {"notify.sh", false}};
+    } cases[] = {
+        {"Hook.DLL", true}, {"hook.dll", true}, {"hook.dll.txt", false}, {"hook", false}, {"notify.sh", false}};
     for (const Case& c : cases) {
         const std::string file = writeHook("kind.hook", std::string("[Config]\nScriptFilename=") + c.scriptFilename);
         std::unique_ptr<ChannelHook> hook = channels::createChannelHook(file);
         EXPECT_EQ(dynamic_cast<channels::DllChannelHook*>(hook.get()) != nullptr, c.library) << c.scriptFilename;
-        EXPECT_EQ(dynamic_cast<channels::ScriptChannelHook*>(hook.get()) != nullptr, !c.library)
-            << c.scriptFilename;
+        EXPECT_EQ(dynamic_cast<channels::ScriptChannelHook*>(hook.get()) != nullptr, !c.library) << c.scriptFilename;
     }
 
     for (const std::string& text : {std::string("[Config]\nScriptFilename=  \n"), std::string("[Config]\n")}) {
@@ -80,8 +79,7 @@ TEST_F(ChannelHookTest, DefinitionFileGivesCodePathAndTexts) {
 }
 
 TEST_F(ChannelHookTest, OnlyWantedEventsReachTheHookAndLeaveTraces) {
-    const std::string file =
-        recordingHook("events", "BeginChannelUpdate=1\nEndChannelUpdate=0\nchannelhookloaded=1\n");
+    const std::string file = recordingHook("events", "BeginChannelUpdate=1\nEndChannelUpdate=0\nchannelhookloaded=1\n");
     std::unique_ptr<ChannelHook> hook = load(file, channelFile);
 
     EXPECT_TRUE(hook->wantsEvent("BeginChannelUpdate"));
@@ -231,8 +229,7 @@ TEST_F(ChannelHookTest, CommandsAreReadInOrderAndAlwaysPassedOn) {
 }
 
 TEST_F(ChannelHookTest, ErrorsReachTheHookLogEvenWhenItIsOff) {
-    const std::string file = recordingHook("errors", "BeginChannelUpdate=1\n", "",
-                                           "echo 'it broke' >&2\n");
+    const std::string file = recordingHook("errors", "BeginChannelUpdate=1\n", "", "echo 'it broke' >&2\n");
     std::unique_ptr<ChannelHook> hook = load(file, channelFile);
     ASSERT_FALSE(hook->isLogEnabled());
 

@@ -48,7 +48,8 @@ protected:
         testsupport::writeFile(file, "[Config]\nScriptFilename=" + hooktest::hookLibrary(variant) +
                                          "\n[Events]\nBeginChannelUpdate=1\nChannelHookDetached=1\n"
                                          "[ChannelHookParameterDefinition-1]\nName=Mode\nType=string\n"
-                                         "DefaultValue=" + mode + "\n");
+                                         "DefaultValue=" +
+                                         mode + "\n");
         return file;
     }
     std::unique_ptr<ChannelHook> load(const std::string& hookFile, bool logOn) {

@@ -48,10 +48,17 @@ inline void writeScript(const std::string& path, const std::string& text) {
 // complete (written under another name, then renamed).
 inline std::string recordingScript(const std::string& recordDir, const std::string& tail = "") {
     return "#!/bin/sh\n"
-           "n=$(ls '" + recordDir + "' | grep -c '^req-')\n"
-           "printf '%s' \"$1\" > '" + recordDir + "'/path-$n.txt\n"
-           "cp \"$1\" '" + recordDir + "'/copy-$n\n"
-           "mv '" + recordDir + "'/copy-$n '" + recordDir + "'/req-$n.ini\n" + tail;
+           "n=$(ls '" +
+           recordDir +
+           "' | grep -c '^req-')\n"
+           "printf '%s' \"$1\" > '" +
+           recordDir +
+           "'/path-$n.txt\n"
+           "cp \"$1\" '" +
+           recordDir +
+           "'/copy-$n\n"
+           "mv '" +
+           recordDir + "'/copy-$n '" + recordDir + "'/req-$n.ini\n" + tail;
 }
 
 // Request files a recording hook saved, in call order.

@@ -24,8 +24,8 @@ protected:
                               const std::string& scriptTail = "") {
         hooktest::writeScript(dir.file(name + ".sh"), hooktest::recordingScript(recordDir, scriptTail));
         const std::string path = dir.file(name + ".hook");
-        testsupport::writeFile(path, "[Config]\nScriptFilename=" + name +
-                                         ".sh\n[Events]\nBeginChannelUpdate=1\nChannelError=1\n" + more);
+        testsupport::writeFile(
+            path, "[Config]\nScriptFilename=" + name + ".sh\n[Events]\nBeginChannelUpdate=1\nChannelError=1\n" + more);
         return path;
     }
     std::vector<std::string> requests() { return hooktest::recordedRequests(recordDir, "req-"); }

@@ -21,7 +21,8 @@ using channels::ChannelHook;
 
 std::vector<std::string> eventNames(const std::vector<std::string>& requests) {
     std::vector<std::string> names;
-    for (const std::string& file : requests) names.push_back(tools::getIniString(file, "Config", "EventName", "", false));
+    for (const std::string& file : requests)
+        names.push_back(tools::getIniString(file, "Config", "EventName", "", false));
     return names;
 }
 

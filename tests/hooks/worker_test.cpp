@@ -37,7 +37,8 @@ public:
 
 std::vector<std::string> eventNames(const std::vector<std::string>& requests) {
     std::vector<std::string> names;
-    for (const std::string& file : requests) names.push_back(tools::getIniString(file, "Config", "EventName", "", false));
+    for (const std::string& file : requests)
+        names.push_back(tools::getIniString(file, "Config", "EventName", "", false));
     return names;
 }
 
@@ -61,11 +62,13 @@ TEST(HookWorkerTest, HooksReceiveTheEventsTheyAskedForDuringARealUpdate) {
                                         "[ChannelHookParameterDefinition-1]\nName=Mode\nType=string\n"
                                         "[ChannelHookParameterDefinition-2]\nName=RecordDir\nType=string\n");
     hooktest::writeScript(dir.file("notify.sh"),
-                          hooktest::recordingScript(scriptRecords, "grep -q '^EventName=ConsolidatedNewFeedItems' "
-                                                                   "\"$1\" && echo 'no mail server' >&2\nexit 0\n"));
+                          hooktest::recordingScript(scriptRecords,
+                                                    "grep -q '^EventName=ConsolidatedNewFeedItems' "
+                                                    "\"$1\" && echo 'no mail server' >&2\nexit 0\n"));
     const std::string scriptHook = dir.file("script.hook");
-    testsupport::writeFile(scriptHook, "[Config]\nScriptFilename=notify.sh\n"
-                                       "[Events]\nBeginChannelUpdate=1\nConsolidatedNewFeedItems=1\n");
+    testsupport::writeFile(scriptHook,
+                           "[Config]\nScriptFilename=notify.sh\n"
+                           "[Events]\nBeginChannelUpdate=1\nConsolidatedNewFeedItems=1\n");
 
     const std::string channelFile = dir.file("Channels/news.rss");
     tools::writeIniString(channelFile, "Config", "RssChannelUrl", server.url("/feed.xml"));
@@ -113,8 +116,7 @@ TEST(HookWorkerTest, HooksReceiveTheEventsTheyAskedForDuringARealUpdate) {
     const std::vector<std::string> libRequests = hooktest::recordedRequests(libRecords, "lib-");
     const std::vector<std::string> scriptRequests = hooktest::recordedRequests(scriptRecords, "req-");
 
-    EXPECT_EQ(eventNames(libRequests),
-              (std::vector<std::string>{"NewFeedItem", "NewFeedItem", "EndChannelUpdate"}));
+    EXPECT_EQ(eventNames(libRequests), (std::vector<std::string>{"NewFeedItem", "NewFeedItem", "EndChannelUpdate"}));
     EXPECT_EQ(eventNames(scriptRequests), (std::vector<std::string>{"BeginChannelUpdate", "ConsolidatedNewFeedItems"}));
 
     // The requests carry the items and name the live channel and attachment.

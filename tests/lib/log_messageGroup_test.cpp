@@ -61,11 +61,11 @@ TEST(MessageGroup, EnabledFromListTable) {
         bool http, channels, templ, other;  // after switching off from all-on
     };
     const Case cases[] = {
-        {" ;, ;", true, true, true, true},                // separators only: no change
+        {" ;, ;", true, true, true, true},  // separators only: no change
         {"http, channels;Template", false, false, false, true},
-        {"*", false, false, false, false},                // a lone star: all
+        {"*", false, false, false, false},  // a lone star: all
         {"GroupTestOther,*", false, false, false, false},
-        {"* ", true, true, true, true},                   // star not at the end: a name
+        {"* ", true, true, true, true},  // star not at the end: a name
         {"*,http", false, true, true, true},
         {"HTTP\tunknown\nTEMPLATE", false, true, false, true},
     };

@@ -243,7 +243,8 @@ TEST_F(MessageLogTest, ConcurrentStatementsKeepLinesWhole) {
 
     std::istringstream lines(out.str());
     std::string line;
-    const std::regex plain("\\[(9\\d\\d)\\] \\d{6} +log_messagelog_test\\.cpp:\\d{6} \\| thread (\\d) line \\d+ ([a-z]{20})");
+    const std::regex plain(
+        "\\[(9\\d\\d)\\] \\d{6} +log_messagelog_test\\.cpp:\\d{6} \\| thread (\\d) line \\d+ ([a-z]{20})");
     const std::regex nested("\\[9\\d\\d\\] \\d{6} +log_messagelog_test\\.cpp:\\d{6} \\|   nested");
     int count = 0, nestedCount = 0;
     while (std::getline(lines, line)) {

@@ -48,7 +48,6 @@ TEST(ProgramAbort, EndsProcessWithCodeOneAndReportsOnce) {
             getMessageLog() << "half a line";  // the report starts on a line of its own
             programAbort("x", "f.abc", 7, nullptr);
         },
-        ::testing::ExitedWithCode(1),
-        "^PROGRAM ABORT: x\n- FILE:     f.abc \\(line 7\\)\nsecond call returned\n$");
+        ::testing::ExitedWithCode(1), "^PROGRAM ABORT: x\n- FILE:     f.abc \\(line 7\\)\nsecond call returned\n$");
     EXPECT_EQ(testsupport::readFile(logPath), "half a line\nPROGRAM ABORT: x\n- FILE:     f.abc (line 7)\n");
 }

@@ -45,10 +45,17 @@ TEST(CompareNoCase, OrderingTable) {
         int compare;  // compareNoCase(a, b)
     };
     const Case cases[] = {
-        {"abc", "ABD", -1}, {"abc", "ABC", 0},  {"ab", "abc", -1}, {"", "a", -1},
-        {"b", "A", 1},      {"Zeta", "alpha", 1}, {"", "", 0},
+        {"abc", "ABD", -1},
+        {"abc", "ABC", 0},
+        {"ab", "abc", -1},
+        {"", "a", -1},
+        {"b", "A", 1},
+        {"Zeta", "alpha", 1},
+        {"", "", 0},
         // Bytes 0x80..0xFF order below ASCII and are not folded.
-        {"\xC3\xA9", "a", -1}, {"\xC3\xA9", "\xC3\x89", 1}, {"x\xE9", "X\xE9", 0},
+        {"\xC3\xA9", "a", -1},
+        {"\xC3\xA9", "\xC3\x89", 1},
+        {"x\xE9", "X\xE9", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.a) + " vs " + c.b);
@@ -95,11 +102,14 @@ TEST(Dumps, PrintableDumpEscapesNonPrintableBytes) {
 TEST(Dumps, HexDumpRows) {
     std::ostringstream os;
     hexDump(os, "Hello", 5, true, "");
-    EXPECT_EQ(os.str(), "00000000: 48 65 6c 6c 6f " + [] {
-        std::string s;
-        for (int i = 0; i < 11; ++i) s += ".. ";
-        return s;
-    }() + "| Hello" + std::string(11, ' ') + "\n");
+    EXPECT_EQ(
+        os.str(), "00000000: 48 65 6c 6c 6f " +
+                      [] {
+                          std::string s;
+                          for (int i = 0; i < 11; ++i) s += ".. ";
+                          return s;
+                      }() +
+                      "| Hello" + std::string(11, ' ') + "\n");
 
     // 20 bytes: a full row and a row of 4 with twelve empty columns; the
     // stream's formatting survives.
@@ -157,7 +167,8 @@ TEST(Secrets, UrlPasswordsAreMaskedWhereverTheUrlStands) {
     } cases[] = {
         {"http://user:pw@host/feed", "http://user:" + m + "@host/feed"},
         {"Updating channel: https://a:b@h:8080/x?y=1 now", "Updating channel: https://a:" + m + "@h:8080/x?y=1 now"},
-        {"[Begin:http://u:p@one/] and [End:ftp://v:q@two]", "[Begin:http://u:" + m + "@one/] and [End:ftp://v:" + m + "@two]"},
+        {"[Begin:http://u:p@one/] and [End:ftp://v:q@two]",
+         "[Begin:http://u:" + m + "@one/] and [End:ftp://v:" + m + "@two]"},
         {"http://user@host:8080/path@x", "http://user@host:8080/path@x"},  // no password, '@' in the path
         {"mail me@home, see http://host:81/", "mail me@home, see http://host:81/"},
         {"http://host/?u=a:b@c", "http://host/?u=a:b@c"},  // '@' only in the query

@@ -8,16 +8,14 @@
 
 namespace {
 
-std::vector<unsigned char> hex(const std::string& text)
-{
+std::vector<unsigned char> hex(const std::string& text) {
     std::vector<unsigned char> bytes;
     for (std::size_t i = 0; i + 1 < text.size(); i += 2)
         bytes.push_back(static_cast<unsigned char>(std::stoul(text.substr(i, 2), nullptr, 16)));
     return bytes;
 }
 
-std::string toHex(const std::vector<unsigned char>& bytes)
-{
+std::string toHex(const std::vector<unsigned char>& bytes) {
     static const char digits[] = "0123456789ABCDEF";
     std::string text;
     for (unsigned char b : bytes) {
@@ -27,8 +25,7 @@ std::string toHex(const std::vector<unsigned char>& bytes)
     return text;
 }
 
-std::uint32_t word(const std::vector<unsigned char>& b, std::size_t at)
-{
+std::uint32_t word(const std::vector<unsigned char>& b, std::size_t at) {
     return (std::uint32_t(b[at]) << 24) | (std::uint32_t(b[at + 1]) << 16) | (std::uint32_t(b[at + 2]) << 8) |
            std::uint32_t(b[at + 3]);
 }
@@ -76,8 +73,7 @@ const EcbVector kEcbVectors[] = {
     {"FEDCBA9876543210", "FFFFFFFFFFFFFFFF", "6B5C5A9C5D9E0A5A"},
 };
 
-TEST(Blowfish, PublishedEcbVectors)
-{
+TEST(Blowfish, PublishedEcbVectors) {
     for (const auto& v : kEcbVectors) {
         SCOPED_TRACE(v.key);
         const auto key = hex(v.key);
@@ -95,16 +91,15 @@ TEST(Blowfish, PublishedEcbVectors)
 }
 
 // Published "set_key" data: keys of 1 to 24 bytes, prefixes of one key.
-TEST(Blowfish, PublishedVariableKeyLengthVectors)
-{
+TEST(Blowfish, PublishedVariableKeyLengthVectors) {
     const auto fullKey = hex("F0E1D2C3B4A5968778695A4B3C2D1E0F0011223344556677");
     const auto clear = hex("FEDCBA9876543210");
-    const char* ciphers[] = {
-        "F9AD597C49DB005E", "E91D21C1D961A6D6", "E9C2B70A1BC65CF3", "BE1E639408640F05", "B39E44481BDB1E6E",
-        "9457AA83B1928C0D", "8BB77032F960629D", "E87A244E2CC85E82", "15750E7A4F4EC577", "122BA70B3AB64AE0",
-        "3A833C9AFFC537F6", "9409DA87A90F6BF2", "884F80625060B8B4", "1F85031C19E11968", "79D9373A714CA34F",
-        "93142887EE3BE15C", "03429E838CE2D14B", "A4299E27469FF67B", "AFD5AED1C1BC96A8", "10851C0E3858DA9F",
-        "E6F51ED79B9DB21F", "64A6E14AFD36B46F", "80C7D7D45A5479AD", "05044B62FA52D080"};
+    const char* ciphers[] = {"F9AD597C49DB005E", "E91D21C1D961A6D6", "E9C2B70A1BC65CF3", "BE1E639408640F05",
+                             "B39E44481BDB1E6E", "9457AA83B1928C0D", "8BB77032F960629D", "E87A244E2CC85E82",
+                             "15750E7A4F4EC577", "122BA70B3AB64AE0", "3A833C9AFFC537F6", "9409DA87A90F6BF2",
+                             "884F80625060B8B4", "1F85031C19E11968", "79D9373A714CA34F", "93142887EE3BE15C",
+                             "03429E838CE2D14B", "A4299E27469FF67B", "AFD5AED1C1BC96A8", "10851C0E3858DA9F",
+                             "E6F51ED79B9DB21F", "64A6E14AFD36B46F", "80C7D7D45A5479AD", "05044B62FA52D080"};
     for (std::size_t len = 1; len <= 24; ++len) {
         SCOPED_TRACE(len);
         crypto::Blowfish bf(fullKey.data(), len);
@@ -119,8 +114,7 @@ TEST(Blowfish, PublishedVariableKeyLengthVectors)
 const char kChainKey[] = "0123456789ABCDEFF0E1D2C3B4A59687";
 const char kChainData[] = "37363534333231204E6F77206973207468652074696D6520666F722000";
 
-TEST(Blowfish, PublishedCbcVector)
-{
+TEST(Blowfish, PublishedCbcVector) {
     const auto key = hex(kChainKey);
     auto data = hex(kChainData);
     data.resize(32, 0);  // the published test pads the 29 bytes with zeros
@@ -137,8 +131,7 @@ TEST(Blowfish, PublishedCbcVector)
 
 // The published chaining data in 64-bit CFB from the all-zero vector; the
 // expected bytes come from an independent implementation given IV 0.
-TEST(Blowfish, CfbFromZeroVector)
-{
+TEST(Blowfish, CfbFromZeroVector) {
     const auto key = hex(kChainKey);
     const auto data = hex(kChainData);
     crypto::Blowfish bf(key.data(), key.size());
@@ -155,13 +148,11 @@ TEST(Blowfish, CfbFromZeroVector)
     EXPECT_EQ(inPlace, out);
 }
 
-TEST(Blowfish, CfbRoundTripsEveryLengthAndKeepsPrefixes)
-{
+TEST(Blowfish, CfbRoundTripsEveryLengthAndKeepsPrefixes) {
     const std::string key = "some key";
     crypto::Blowfish bf(key.data(), key.size());
     std::vector<unsigned char> plain(41);
-    for (std::size_t i = 0; i < plain.size(); ++i)
-        plain[i] = static_cast<unsigned char>(i * 37 + 5);
+    for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<unsigned char>(i * 37 + 5);
     std::vector<unsigned char> full(plain.size());
     bf.encrypt(plain.data(), plain.size(), full.data());
 
@@ -177,8 +168,7 @@ TEST(Blowfish, CfbRoundTripsEveryLengthAndKeepsPrefixes)
     }
 }
 
-TEST(Blowfish, ChangedByteAffectsItselfAndFollowingBlocksOnly)
-{
+TEST(Blowfish, ChangedByteAffectsItselfAndFollowingBlocksOnly) {
     const std::string key = "another key";
     crypto::Blowfish bf(key.data(), key.size());
     std::string text = "twenty bytes of text";
@@ -202,11 +192,9 @@ TEST(Blowfish, ChangedByteAffectsItselfAndFollowingBlocksOnly)
     EXPECT_NE(a.substr(16), b.substr(16));
 }
 
-TEST(Blowfish, KeyBeyond72BytesIsIgnored)
-{
+TEST(Blowfish, KeyBeyond72BytesIsIgnored) {
     std::string key72(72, '\0');
-    for (std::size_t i = 0; i < key72.size(); ++i)
-        key72[i] = static_cast<char>(i + 1);
+    for (std::size_t i = 0; i < key72.size(); ++i) key72[i] = static_cast<char>(i + 1);
     const std::string key80 = key72 + "EXTRAKEY";
     crypto::Blowfish a(key72.data(), key72.size());
     crypto::Blowfish b(key80.data(), key80.size());
@@ -227,8 +215,7 @@ TEST(Blowfish, KeyBeyond72BytesIsIgnored)
     EXPECT_EQ(r1, r2);
 }
 
-TEST(Blowfish, PasswordCipherRoundTrip)
-{
+TEST(Blowfish, PasswordCipherRoundTrip) {
     const std::string secret = "pässwörd with blanks ";
     std::string enc(secret.size(), '\0'), dec(secret.size(), '\0');
     crypto::passwordCipher.encrypt(secret.data(), secret.size(), enc.data());

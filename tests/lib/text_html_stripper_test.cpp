@@ -53,13 +53,10 @@ TEST(HtmlStripper, NoAllowedTagsTable) {
 
 TEST(HtmlStripper, CollapseBlanks) {
     const Case collapsed[] = {
-        {"a   b", "a b"},
-        {"a \tb", "a b"},
-        {"a\t\t b", "a\tb"},
-        {"a\n   b", "a\nb"},
+        {"a   b", "a b"},    {"a \tb", "a b"},
+        {"a\t\t b", "a\tb"}, {"a\n   b", "a\nb"},
         {"a \n b", "a \nb"},  // only blanks and tabs are dropped
-        {"   a", " a"},
-        {"<p>a</p>  <p>b</p>", "a b"},
+        {"   a", " a"},      {"<p>a</p>  <p>b</p>", "a b"},
     };
     for (const auto& c : collapsed) EXPECT_EQ(c.expected, stripped(c.input, true)) << "input: " << c.input;
     EXPECT_EQ("a   b", stripped("a   b", false));

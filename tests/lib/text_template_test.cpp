@@ -62,11 +62,11 @@ TEST(TemplateVariables, Table) {
         {"[{%%}]", "[{%%}]"},
         {"[{%Empty%}]", "[]"},
         {"{%two words%}|{% NAME %}", "2w|{% NAME %}"},  // names are taken as written
-        {"{%REPEAT%}", "rep"},                           // a variable, not a block
-        {"{%/REPEAT%}x", "{%/REPEAT%}x"},                // a stray end tag is echoed
+        {"{%REPEAT%}", "rep"},                          // a variable, not a block
+        {"{%/REPEAT%}x", "{%/REPEAT%}x"},               // a stray end tag is echoed
         {"a{b}c%d%}e{{%NAME%}", "a{b}c%d%}e{World"},
         {"50%{%NAME%}%", "50%World%"},
-        {"{%NA%ME%}", "{%NA%ME%}"},  // '%' not followed by '}' belongs to the name
+        {"{%NA%ME%}", "{%NA%ME%}"},    // '%' not followed by '}' belongs to the name
         {"before {%NAME", "before "},  // cut off at the end: dropped
         {"before {%", "before "},
         {"end{", "end{"},
@@ -118,12 +118,10 @@ TEST(TemplateBlocks, NestingDepthAndIterationCalls) {
     tp.lists["x"] = {"1", "2"};
     tp.lists["y"] = {"p", "q"};
     tp.lists["z"] = {"-"};
-    const std::string text =
-        "{%REPEAT%x}{%REPEAT%y}{%REPEAT%z}{%z%}{%/REPEAT%}{%y%}{%/REPEAT%}{%x%};{%/REPEAT%}end";
+    const std::string text = "{%REPEAT%x}{%REPEAT%y}{%REPEAT%z}{%z%}{%/REPEAT%}{%y%}{%/REPEAT%}{%x%};{%/REPEAT%}end";
     EXPECT_EQ("-p-q1;-p-q2;end", expand(tp, text));
-    const std::vector<std::string> expectedCalls = {
-        "x#1", "y#1", "z#1", "z#2", "y#2", "z#1", "z#2", "y#3",
-        "x#2", "y#1", "z#1", "z#2", "y#2", "z#1", "z#2", "y#3", "x#3"};
+    const std::vector<std::string> expectedCalls = {"x#1", "y#1", "z#1", "z#2", "y#2", "z#1", "z#2", "y#3", "x#2",
+                                                    "y#1", "z#1", "z#2", "y#2", "z#1", "z#2", "y#3", "x#3"};
     EXPECT_EQ(expectedCalls, tp.calls);
 }
 

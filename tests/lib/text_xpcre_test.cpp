@@ -33,8 +33,14 @@ TEST(XpcreMatch, Table) {
         {"^.$", 0, "\xC3\xA9", 0, true},
         {"t", 0, "\xC3\xA9t", 2, true},
         // Bytes that are not UTF-8 never stop a match elsewhere in the subject.
-        {"b", 0, "a\xFF\xFE" "b", 0, true},
-        {"a.b", 0, "a\xFF" "b", 0, false},
+        {"b", 0,
+         "a\xFF\xFE"
+         "b",
+         0, true},
+        {"a.b", 0,
+         "a\xFF"
+         "b",
+         0, false},
         // A pattern that is not UTF-8 is matched byte for byte.
         {"caf\xE9", xpcre::CaseInsensitive, "CAF\xE9!", 0, true},
         {"caf\xE9", 0, "caf\xC3\xA9", 0, false},

@@ -55,7 +55,9 @@ TEST(MailerEncodingTest, QuotedPrintableBody) {
     EXPECT_EQ(mailtest::decodeQuotedPrintable(encoded), line);
 
     EXPECT_EQ(mailer::encodeQuotedPrintable("a b=c\r\nd\n"), "a=20b=3Dc\r\nd\r\n");
-    const std::string utf8 = "Gr\xC3\xBC\xC3\x9F" "e";
+    const std::string utf8 =
+        "Gr\xC3\xBC\xC3\x9F"
+        "e";
     EXPECT_EQ(mailer::encodeQuotedPrintable(utf8), "Gr=C3=BC=C3=9Fe");
 }
 
@@ -130,8 +132,10 @@ TEST(MailerEncodingTest, DateZoneKeepsHoursAndMinutesApart) {
     ::setenv("TZ", "UTC0", 1);
     ::tzset();
     EXPECT_EQ(mailer::formatDate(when), "Wed, 09 Dec 2026 22:17:38 +0000");
-    if (oldTz != nullptr) ::setenv("TZ", saved.c_str(), 1);
-    else ::unsetenv("TZ");
+    if (oldTz != nullptr)
+        ::setenv("TZ", saved.c_str(), 1);
+    else
+        ::unsetenv("TZ");
     ::tzset();
 }
 

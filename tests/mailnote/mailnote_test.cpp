@@ -54,8 +54,8 @@ protected:
     }
 
     void writeHookFile(const std::string& extraArgs) {
-        testsupport::writeFile(hookFile, "[Config]\nScriptFilename=" + stagedLibrary() + "\nExtraArgs=" +
-                                             extraArgs + "\n[Events]\nNewFeedItem=1\nConsolidatedNewFeedItems=1\n");
+        testsupport::writeFile(hookFile, "[Config]\nScriptFilename=" + stagedLibrary() + "\nExtraArgs=" + extraArgs +
+                                             "\n[Events]\nNewFeedItem=1\nConsolidatedNewFeedItems=1\n");
     }
 
     // A request file as the host writes it (values percent-encoded).
@@ -138,11 +138,15 @@ TEST_F(MailnoteTest, MissingSettingsRefuseBeforeSending) {
         Values global;
         const char* error;
     } cases[] = {
-        {recipients(), {}, "You must configure an SMTP server. Please contact you system administrator for more "
-                           "information.\n"},
-        {{{"From Email Address", "hook@example.test"}}, mailParams(server),
+        {recipients(),
+         {},
+         "You must configure an SMTP server. Please contact you system administrator for more "
+         "information.\n"},
+        {{{"From Email Address", "hook@example.test"}},
+         mailParams(server),
          "You must configure an email address to send to.\n"},
-        {{{"Send-To Email Address", "to@example.test"}}, mailParams(server),
+        {{{"Send-To Email Address", "to@example.test"}},
+         mailParams(server),
          "You must configure a FROM: email address that is known to your mail server.\n"},
     };
     for (const auto& c : cases) {
@@ -164,11 +168,12 @@ TEST_F(MailnoteTest, ConsolidationChoosesWhichEventSends) {
     const struct {
         const char* event;
         Values params;
-    } cases[] = {{"NewFeedItem", single}, {"ConsolidatedNewFeedItems", consolidated},
+    } cases[] = {{"NewFeedItem", single},
+                 {"ConsolidatedNewFeedItems", consolidated},
                  {"ConsolidatedNewFeedItems", recipients()}};
     for (const auto& c : cases) {
-        const HookCall result = event(
-            request(c.event, c.params, mailParams(server), {{"NewFeedItem", item}, {"NewFeedItem-1", item}}));
+        const HookCall result =
+            event(request(c.event, c.params, mailParams(server), {{"NewFeedItem", item}, {"NewFeedItem-1", item}}));
         EXPECT_TRUE(result.ok) << c.event;
         EXPECT_EQ(result.out, "") << c.event;
         EXPECT_EQ(result.err, "") << c.event;
@@ -190,10 +195,9 @@ TEST_F(MailnoteTest, SingleItemMailWithHostileCredentials) {
     Values global = mailParams(server);
     global["Mail Server User Name"] = "hook-user";
     global["Mail Server Password"] = password;
-    const HookCall c = event(request("newfeeditem", params, global,
-                                     {{"NewFeedItem", {{"Url", "http://example.test/a"},
-                                                       {"Title", "Say \"hi\""},
-                                                       {"Description", "Details"}}}}));
+    const HookCall c = event(request(
+        "newfeeditem", params, global,
+        {{"NewFeedItem", {{"Url", "http://example.test/a"}, {"Title", "Say \"hi\""}, {"Description", "Details"}}}}));
     EXPECT_TRUE(c.ok) << c.out << c.err;
     EXPECT_EQ(c.err, "");
 
@@ -220,8 +224,8 @@ TEST_F(MailnoteTest, SingleItemMailWithHostileCredentials) {
         << c.out;
     EXPECT_EQ(c.out.find("hook-user"), std::string::npos) << c.out;
     EXPECT_EQ(c.out.find("passwd"), std::string::npos) << c.out;
-    EXPECT_TRUE(hooktest::waitUntil([&] { return mailLog().find("Login name is hook@example.test") != std::string::npos; },
-                                    10000))
+    EXPECT_TRUE(hooktest::waitUntil(
+        [&] { return mailLog().find("Login name is hook@example.test") != std::string::npos; }, 10000))
         << mailLog();
     EXPECT_EQ(mailLog().find("passwd"), std::string::npos);
 }
@@ -231,11 +235,11 @@ TEST_F(MailnoteTest, ConsolidatedMailListsTheItemsUpToTheFirstGap) {
     Values params = recipients();
     params["Consolidate New Feed Items"] = "1";
     params["Consolidated New Feed Items Template"] = dir.file("missing/none.template");
-    const HookCall c = event(request(
-        "ConsolidatedNewFeedItems", params, mailParams(server),
-        {{"NewFeedItem-1", {{"Id", "a"}, {"Url", "http://example.test/a"}, {"Title", "A"}}},
-         {"NewFeedItem-2", {{"Id", "b"}, {"Url", "http://example.test/b"}, {"Title", "B"}}},
-         {"NewFeedItem-4", {{"Id", "d"}, {"Url", "http://example.test/d"}, {"Title", "D"}}}}));
+    const HookCall c =
+        event(request("ConsolidatedNewFeedItems", params, mailParams(server),
+                      {{"NewFeedItem-1", {{"Id", "a"}, {"Url", "http://example.test/a"}, {"Title", "A"}}},
+                       {"NewFeedItem-2", {{"Id", "b"}, {"Url", "http://example.test/b"}, {"Title", "B"}}},
+                       {"NewFeedItem-4", {{"Id", "d"}, {"Url", "http://example.test/d"}, {"Title", "D"}}}}));
     EXPECT_TRUE(c.ok) << c.out << c.err;
     EXPECT_EQ(c.out.find("Using email template file"), std::string::npos);
 
@@ -272,9 +276,10 @@ TEST_F(MailnoteTest, CallsReturnAtOnceWhileASilentServerIsTriedInTheBackground) 
 TEST_F(MailnoteTest, QueuedMailsArriveInTheOrderOfTheCalls) {
     SmtpServer server;
     for (int n = 1; n <= 6; ++n) {
-        const HookCall c = event(request("NewFeedItem", recipients(), mailParams(server),
-                                         {{"NewFeedItem", {{"Url", "http://example.test/" + std::to_string(n)},
-                                                           {"Title", "Item " + std::to_string(n)}}}}));
+        const HookCall c = event(
+            request("NewFeedItem", recipients(), mailParams(server),
+                    {{"NewFeedItem",
+                      {{"Url", "http://example.test/" + std::to_string(n)}, {"Title", "Item " + std::to_string(n)}}}}));
         ASSERT_TRUE(c.ok) << c.err;
     }
     ASSERT_TRUE(waitForMessages(server, 6)) << mailLog();
@@ -396,9 +401,12 @@ TEST(MailnoteQueueTest, QueueIsBoundedAndExitWaitsOneTimeOut) {
 const char kFeed[] =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\"><channel><title>K\xC3\xB6ln</title>"
     "<link>http://example.test/</link><description>d</description>"
-    "<item><guid>g1</guid><title>Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln</title><link>http://example.test/1</link>"
-    "<description>Stra\xC3\x9F" "e gesperrt</description></item>"
-    "<item><guid>g2</guid><title>Caf\xC3\xA9 er\xC3\xB6" "ffnet</title><link>http://example.test/2</link></item>"
+    "<item><guid>g1</guid><title>Gr\xC3\xBC\xC3\x9F"
+    "e aus K\xC3\xB6ln</title><link>http://example.test/1</link>"
+    "<description>Stra\xC3\x9F"
+    "e gesperrt</description></item>"
+    "<item><guid>g2</guid><title>Caf\xC3\xA9 er\xC3\xB6"
+    "ffnet</title><link>http://example.test/2</link></item>"
     "</channel></rss>\n";
 
 // The staged definition file in dir/hooks, pointing at the staged library.
@@ -501,14 +509,20 @@ TEST(MailnoteWorkerTest, AnUpdateSendsOneMailWithItsItems) {
     const std::string& t = m.text;
     const std::string type = m.header("Content-Type");
     ASSERT_EQ(type.rfind("Multipart/Mixed; boundary=", 0), 0u) << t;
-    const std::string bodyHead = "Content-Type: text/plain; charset=UTF-8\r\nContent-Transfer-Encoding: "
-                                 "quoted-printable\r\n\r\n";
+    const std::string bodyHead =
+        "Content-Type: text/plain; charset=UTF-8\r\nContent-Transfer-Encoding: "
+        "quoted-printable\r\n\r\n";
     const std::string::size_type bodyAt = t.find(bodyHead);
     ASSERT_NE(bodyAt, std::string::npos) << t;
     const std::string::size_type bodyStart = bodyAt + bodyHead.size();
-    const std::string body = mailtest::decodeQuotedPrintable(t.substr(bodyStart, t.find("\r\n--", bodyStart) - bodyStart));
-    EXPECT_EQ(body, "K\xC3\xB6ln aktuell\r\n* Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln: Stra\xC3\x9F" "e gesperrt\r\n"
-                    "* Caf\xC3\xA9 er\xC3\xB6" "ffnet: \r\n");
+    const std::string body =
+        mailtest::decodeQuotedPrintable(t.substr(bodyStart, t.find("\r\n--", bodyStart) - bodyStart));
+    EXPECT_EQ(body,
+              "K\xC3\xB6ln aktuell\r\n* Gr\xC3\xBC\xC3\x9F"
+              "e aus K\xC3\xB6ln: Stra\xC3\x9F"
+              "e gesperrt\r\n"
+              "* Caf\xC3\xA9 er\xC3\xB6"
+              "ffnet: \r\n");
     const std::string pdfHead = "Content-Type: application/pdf; name=report.pdf\r\n";
     const std::string::size_type pdfAt = t.find(pdfHead);
     ASSERT_NE(pdfAt, std::string::npos) << t;

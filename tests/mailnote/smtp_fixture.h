@@ -89,8 +89,13 @@ struct SmtpServerOptions {
 class SmtpServer {
 public:
     explicit SmtpServer(const SmtpServerOptions& options = {}) {
-        std::vector<std::string> args = {"/usr/bin/python3", testsupport::sourceDir() + "/mailnote/smtp_server.py",
-                                         "--dir", dir_.str(), "--port-file", dir_.file("port"), "--mode",
+        std::vector<std::string> args = {"/usr/bin/python3",
+                                         testsupport::sourceDir() + "/mailnote/smtp_server.py",
+                                         "--dir",
+                                         dir_.str(),
+                                         "--port-file",
+                                         dir_.file("port"),
+                                         "--mode",
                                          options.mode};
         if (!options.user.empty()) {
             args.insert(args.end(), {"--user=" + options.user, "--password=" + options.password});
@@ -109,8 +114,10 @@ public:
         if (rc != 0) throw std::runtime_error("can't start the SMTP test server");
         for (int i = 0; i < 200 && port_ == 0; ++i) {
             const std::string text = testsupport::readFile(dir_.file("port"));
-            if (!text.empty()) port_ = std::stoi(text);
-            else std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (!text.empty())
+                port_ = std::stoi(text);
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         if (port_ == 0 || !testsupport::waitForLoopbackPort(port_, 5000))
             throw std::runtime_error("the SMTP test server did not start: " + testsupport::readFile(log));

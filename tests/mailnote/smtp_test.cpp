@@ -59,10 +59,11 @@ protected:
 TEST_F(MailerSmtpTest, PlainMessageHeadersAndEnvelope) {
     SmtpServer server;
     mailer::setMailerXMailer("orvan-test/1.0");
-    const MailerRun run = runMailer(quoteArgument(body("Hello\nworld\n")) + " -server " + server.address() +
-                              " -f sender@example.test -to \"Jane Doe <jane@example.test>, b@example.test\""
-                              " -cc c@example.test -bcc hidden@example.test -s \"Plain subject\" -replyto r@example.test"
-                              " -organization Org -priority 1 -x \"X-Info: yes\"");
+    const MailerRun run =
+        runMailer(quoteArgument(body("Hello\nworld\n")) + " -server " + server.address() +
+                  " -f sender@example.test -to \"Jane Doe <jane@example.test>, b@example.test\""
+                  " -cc c@example.test -bcc hidden@example.test -s \"Plain subject\" -replyto r@example.test"
+                  " -organization Org -priority 1 -x \"X-Info: yes\"");
     mailer::setMailerXMailer(nullptr);
     ASSERT_EQ(run.rc, 0) << run.output;
     const auto messages = server.messages();
@@ -95,8 +96,12 @@ TEST_F(MailerSmtpTest, PlainMessageHeadersAndEnvelope) {
 
 TEST_F(MailerSmtpTest, Utf8TextTravelsQuotedPrintableWithItsCharset) {
     SmtpServer server;
-    const std::string text = "Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln\n";
-    const std::string subject = "\xC3\x9C" "ber = mehr";
+    const std::string text =
+        "Gr\xC3\xBC\xC3\x9F"
+        "e aus K\xC3\xB6ln\n";
+    const std::string subject =
+        "\xC3\x9C"
+        "ber = mehr";
     const MailerRun run = runMailer(basic(server, body(text)) + " -charset UTF-8 -s " + quoteArgument(subject));
     ASSERT_EQ(run.rc, 0) << run.output;
     const auto messages = server.messages();
@@ -107,7 +112,9 @@ TEST_F(MailerSmtpTest, Utf8TextTravelsQuotedPrintableWithItsCharset) {
     EXPECT_EQ(m.header("Content-Transfer-Encoding"), "quoted-printable");
     EXPECT_EQ(m.header("Subject").rfind("=?UTF-8?Q?", 0), 0u) << m.header("Subject");
     EXPECT_EQ(mailtest::decodeEncodedWords(m.header("Subject")), subject);
-    EXPECT_EQ(mailtest::decodeQuotedPrintable(m.body()), "Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln\r\n");
+    EXPECT_EQ(mailtest::decodeQuotedPrintable(m.body()),
+              "Gr\xC3\xBC\xC3\x9F"
+              "e aus K\xC3\xB6ln\r\n");
 }
 
 TEST_F(MailerSmtpTest, TransparencyOfLineEndsDotsAndLongLines) {
@@ -250,10 +257,10 @@ TEST_F(MailerSmtpTest, AttachmentsWithContentTypesAndWildCards) {
     testsupport::writeFile(dir.file("files/notes.txt"), "line one\nline two\n");
     testsupport::writeFile(dir.file("files/extra.txt"), "extra\n");
     std::filesystem::create_directories(dir.file("files/folder.txt"));
-    const MailerRun run = runMailer(basic(server, body("see attached\n")) + " -attach " +
-                              quoteArgument(dir.file("files/report.pdf")) + " -attacht " +
-                              quoteArgument(dir.file("files/*.txt")) + " -attach " +
-                              quoteArgument(dir.file("files/missing.bin")));
+    const MailerRun run =
+        runMailer(basic(server, body("see attached\n")) + " -attach " + quoteArgument(dir.file("files/report.pdf")) +
+                  " -attacht " + quoteArgument(dir.file("files/*.txt")) + " -attach " +
+                  quoteArgument(dir.file("files/missing.bin")));
     ASSERT_EQ(run.rc, 0) << run.output;
     EXPECT_NE(run.output.find("  found " + dir.file("files/notes.txt")), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("  ignoring " + dir.file("files/") + "folder.txt"), std::string::npos) << run.output;
@@ -268,9 +275,10 @@ TEST_F(MailerSmtpTest, AttachmentsWithContentTypesAndWildCards) {
     const std::string boundary = type.substr(type.find('"') + 1, 33);
     const std::string& t = m.text;
     EXPECT_NE(t.find("Content-description: Mail message body\r\n\r\nsee attached"), std::string::npos);
-    const std::string pdfPart = "Content-Type: application/pdf; name=report.pdf\r\n"
-                                "Content-Disposition: attachment; filename=\"report.pdf\"\r\n"
-                                "Content-Transfer-Encoding: BASE64\r\n\r\n";
+    const std::string pdfPart =
+        "Content-Type: application/pdf; name=report.pdf\r\n"
+        "Content-Disposition: attachment; filename=\"report.pdf\"\r\n"
+        "Content-Transfer-Encoding: BASE64\r\n\r\n";
     const std::string::size_type at = t.find(pdfPart);
     ASSERT_NE(at, std::string::npos) << t;
     const std::string::size_type dataStart = at + pdfPart.size();
@@ -297,9 +305,8 @@ TEST_F(MailerSmtpTest, SixtyFifthAttachmentIsSkipped) {
     const auto messages = server.messages();
     ASSERT_EQ(messages.size(), 1u);
     int parts = 0;
-    for (std::string::size_type pos = 0; (pos = messages[0].text.find("Content-description: note.txt", pos)) !=
-                                         std::string::npos;
-         ++pos)
+    for (std::string::size_type pos = 0;
+         (pos = messages[0].text.find("Content-description: note.txt", pos)) != std::string::npos; ++pos)
         ++parts;
     EXPECT_EQ(parts, 64);
 }
@@ -318,8 +325,7 @@ TEST_F(MailerSmtpTest, ExitCodesOfRefusedRuns) {
         {b + " -server " + server.address() + " -F y -to z", 1, "syntax:"},
         {b + " -server " + server.address() + " -f y -to z -tf " + quoteArgument(dir.file("list.txt")), 1,
          "-t/-to can not be used with -tf.  Aborting."},
-        {b + " -server " + server.address() + " -f y -cf " + quoteArgument(dir.file("nolist.txt")), 3,
-         "error reading"},
+        {b + " -server " + server.address() + " -f y -cf " + quoteArgument(dir.file("nolist.txt")), 3, "error reading"},
         {quoteArgument(dir.str()) + " -server " + server.address() + " -f y -to z", 4,
          "Sorry, I can only mail messages from disk files..."},
         {b + " -server 127.0.0.1:" + std::to_string(testsupport::freeLoopbackPort()) + " -f y -to z", 1,
@@ -357,7 +363,8 @@ TEST_F(MailerSmtpTest, StoredProfilesSupplyServerAndSender) {
 
     MailerRun run = runMailer("-install " + server.address() + " stored@example.test");
     EXPECT_EQ(run.rc, 0) << run.output;
-    EXPECT_NE(run.output.find("SMTP server set to " + server.address() + " on port 25 with user stored@example.test, "
+    EXPECT_NE(run.output.find("SMTP server set to " + server.address() +
+                              " on port 25 with user stored@example.test, "
                               "retry 1 time(s)"),
               std::string::npos)
         << run.output;
@@ -382,8 +389,10 @@ TEST_F(MailerSmtpTest, StoredProfilesSupplyServerAndSender) {
     const auto messages = server.messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].mailFrom, "stored@example.test");
-    if (old != nullptr) ::setenv("ORVAN_REGISTRY_FILE", saved.c_str(), 1);
-    else ::unsetenv("ORVAN_REGISTRY_FILE");
+    if (old != nullptr)
+        ::setenv("ORVAN_REGISTRY_FILE", saved.c_str(), 1);
+    else
+        ::unsetenv("ORVAN_REGISTRY_FILE");
 }
 
 class GatewayEnvironment {

@@ -7,7 +7,11 @@ namespace lib = platform::library;
 
 TEST(Library, NativeNameReplacesDllEnding) {
     const std::pair<const char*, const char*> cases[] = {
-        {"mailnote.dll", "mailnote.so"}, {"/p/Hook.DLL", "/p/Hook.so"}, {"x.so", "x.so"}, {"dll", "dll"}, {".dll", ".so"},
+        {"mailnote.dll", "mailnote.so"},
+        {"/p/Hook.DLL", "/p/Hook.so"},
+        {"x.so", "x.so"},
+        {"dll", "dll"},
+        {".dll", ".so"},
         {"a.dllx", "a.dllx"},
     };
     for (const auto& [in, out] : cases) EXPECT_EQ(lib::nativeLibraryName(in), out) << in;

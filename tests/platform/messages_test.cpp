@@ -40,9 +40,8 @@ TEST(Messages, SendFromWorkerRunsOnOwnerAndReturnsItsResult) {
 
 TEST(Messages, SendOnOwnerThreadRunsInline) {
     msg::EventLoopThread loop;
-    msg::Handle inner = msg::createWindow(loop, [&](unsigned, std::uintptr_t, std::intptr_t) -> std::intptr_t {
-        return 5;
-    });
+    msg::Handle inner =
+        msg::createWindow(loop, [&](unsigned, std::uintptr_t, std::intptr_t) -> std::intptr_t { return 5; });
     // A handler that sends to a window of its own thread must not wait for itself.
     msg::Handle outer = msg::createWindow(loop, [&](unsigned, std::uintptr_t, std::intptr_t) -> std::intptr_t {
         return msg::sendMessage(inner, msg::WM_APP, 0, 0) + 1;
@@ -75,7 +74,8 @@ TEST(Messages, WaitingSendIsReleasedWhenWindowOrLoopGoes) {
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
     loop->post([released] { released.wait(); });
-    msg::Handle w = msg::createWindow(*loop, [](unsigned, std::uintptr_t, std::intptr_t) -> std::intptr_t { return 9; });
+    msg::Handle w =
+        msg::createWindow(*loop, [](unsigned, std::uintptr_t, std::intptr_t) -> std::intptr_t { return 9; });
     auto pending = std::async(std::launch::async, [&] { return msg::sendMessage(w, msg::WM_APP, 0, 0); });
     EXPECT_EQ(pending.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
     msg::destroyWindow(w);
@@ -83,7 +83,8 @@ TEST(Messages, WaitingSendIsReleasedWhenWindowOrLoopGoes) {
     EXPECT_EQ(pending.get(), 0);
 
     // A send queued when the loop stops returns 0 too.
-    msg::Handle w2 = msg::createWindow(*loop, [](unsigned, std::uintptr_t, std::intptr_t) -> std::intptr_t { return 9; });
+    msg::Handle w2 =
+        msg::createWindow(*loop, [](unsigned, std::uintptr_t, std::intptr_t) -> std::intptr_t { return 9; });
     auto pending2 = std::async(std::launch::async, [&] { return msg::sendMessage(w2, msg::WM_APP, 0, 0); });
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     std::thread stopper([&] { loop->stop(); });

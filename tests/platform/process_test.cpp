@@ -47,7 +47,7 @@ TEST(Process, RedirectsBothStreamsAndNoInput) {
     const std::string script = makeScript(dir, "both.sh",
                                           "echo \"out:$1\"\n"
                                           "echo \"err:$2\" >&2\n"
-                                          "cat\n"                  // standard input is empty
+                                          "cat\n"  // standard input is empty
                                           "echo \"dir:$(pwd)\"\n"
                                           "echo \"env:$ORVAN_X\"\n"
                                           "tty >/dev/null 2>&1 || echo noterm\n");
@@ -135,8 +135,10 @@ TEST(Process, TimeOutKillsTheWholeGroup) {
     // The script starts a child that ignores SIGTERM, then sleeps past the time-out.
     const std::string script = makeScript(dir, "slow.sh",
                                           "sh -c 'trap \"\" TERM; sleep 30' &\n"
-                                          "echo $! > " + pidFile + ".tmp && mv " + pidFile + ".tmp " + pidFile + "\n"
-                                          "sleep 30\n");
+                                          "echo $! > " +
+                                              pidFile + ".tmp && mv " + pidFile + ".tmp " + pidFile +
+                                              "\n"
+                                              "sleep 30\n");
     const auto start = std::chrono::steady_clock::now();
     proc::Result r = proc::run({{script}, "", "", "", {}, {}}, 2000);
     const auto elapsed = std::chrono::steady_clock::now() - start;

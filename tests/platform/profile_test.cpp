@@ -118,8 +118,8 @@ TEST(Profile, ReadsValuesLikeTheProfileCalls) {
         int expected;
     };
     const IntCase ints[] = {
-        {"Count", 42}, {"Neg", -17}, {"Plus", 8}, {"Text", 0}, {"Mixed", 12},
-        {"Huge", 2147483647}, {"Empty", 5}, {"Missing", 5},
+        {"Count", 42}, {"Neg", -17},         {"Plus", 8},  {"Text", 0},
+        {"Mixed", 12}, {"Huge", 2147483647}, {"Empty", 5}, {"Missing", 5},
     };
     for (const std::string& text : {std::string(kSample), withCrLf(kSample)}) {
         TempDir dir;
@@ -135,9 +135,9 @@ TEST(Profile, ReadsValuesLikeTheProfileCalls) {
                 EXPECT_EQ(profile::getInt(file, "General", c.key, 5), c.expected) << c.key << " pass " << pass;
             }
             EXPECT_EQ(profile::getSectionNames(file), (std::vector<std::string>{"General", "Other"}));
-            EXPECT_EQ(profile::getKeyNames(file, "general"),
-                      (std::vector<std::string>{"Name", "Count", "Neg", "Plus", "Text", "Mixed", "Huge", "Empty",
-                                                "Tabbed"}));
+            EXPECT_EQ(
+                profile::getKeyNames(file, "general"),
+                (std::vector<std::string>{"Name", "Count", "Neg", "Plus", "Text", "Mixed", "Huge", "Empty", "Tabbed"}));
         }
     }
 }
@@ -184,7 +184,8 @@ TEST(Profile, WritesChangeOnlyWhatTheyName) {
         {"deleteSection removes the section with its lines", "; top\n[A]\nx=1\n; note\n[B]\ny=2\n[C]\nz=3\n",
          [](const std::string& f) { return profile::deleteSection(f, "b"); }, "; top\n[A]\nx=1\n; note\n[C]\nz=3\n"},
         {"comments and odd lines are kept verbatim", ";c1\nstray\n[A]\n;c2\nno equals\nx=1\n",
-         [](const std::string& f) { return profile::writeString(f, "A", "x", "2"); }, ";c1\nstray\n[A]\n;c2\nno equals\nx=2\n"},
+         [](const std::string& f) { return profile::writeString(f, "A", "x", "2"); },
+         ";c1\nstray\n[A]\n;c2\nno equals\nx=2\n"},
         {"CRLF file stays CRLF", "[A]\r\nx=1\r\n",
          [](const std::string& f) { return profile::writeString(f, "A", "y", "2"); }, "[A]\r\nx=1\r\ny=2\r\n"},
         {"value blanks are written as given and read trimmed", "[A]\n",
@@ -344,7 +345,8 @@ TEST(Profile, KilledWriterNeverLeavesATornFile) {
         writeFile(file, initial);
         for (int i = 0; i < 25 && std::chrono::steady_clock::now() < deadline; ++i) {
             platform::process::Process child;
-            ASSERT_TRUE(child.start({{platformtest::helperProgram(), mode, file}, "", "", "", {}, {}})) << child.error();
+            ASSERT_TRUE(child.start({{platformtest::helperProgram(), mode, file}, "", "", "", {}, {}}))
+                << child.error();
             std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(30, 120)(rng)));
             ::kill(child.pid(), SIGKILL);
             ASSERT_TRUE(child.wait(5000));
@@ -368,7 +370,8 @@ TEST(Profile, KilledWriterNeverLeavesATornFile) {
             } else {
                 for (const std::string& value : values)
                     EXPECT_TRUE(!value.empty() && value.find_first_not_of("0123456789") == std::string::npos)
-                        << value << " in\n" << text;
+                        << value << " in\n"
+                        << text;
             }
         }
     }
@@ -390,8 +393,7 @@ TEST(Profile, OneKeyWriteLeavesEveryOtherLineByteForByte) {
         {"LF file with CR LF and CR CR LF lines", "[S]\nkeep=a\r\nx=1\nz=c\r\r\n; note\r\n",
          "[S]\nkeep=a\r\nx=2\nz=c\r\r\n; note\r\n"},
         {"changed line keeps its own CR LF", "[S]\nx=1\r\ny=2\n", "[S]\nx=2\r\ny=2\n"},
-        {"new key and section take the first line's end", "[S]\r\nkeep=a\n",
-         "[S]\r\nkeep=a\nx=2\r\n"},
+        {"new key and section take the first line's end", "[S]\r\nkeep=a\n", "[S]\r\nkeep=a\nx=2\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -26,19 +26,29 @@ std::string jsonString(const std::string& s) {
     std::string out = "\"";
     for (unsigned char c : s) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += static_cast<char>(c);
-            }
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (c < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    out += buf;
+                } else {
+                    out += static_cast<char>(c);
+                }
         }
     }
     return out + "\"";
@@ -59,8 +69,7 @@ std::string jsonAnswer(const HttpAnswer& a) {
     if (!a.location.empty()) o << ", \"location\": " << jsonString(a.location);
     if (a.auth) o << ", \"auth\": [" << jsonString(a.auth->first) << ", " << jsonString(a.auth->second) << "]";
     if (a.proxyAuth)
-        o << ", \"proxy_auth\": [" << jsonString(a.proxyAuth->first) << ", " << jsonString(a.proxyAuth->second)
-          << "]";
+        o << ", \"proxy_auth\": [" << jsonString(a.proxyAuth->first) << ", " << jsonString(a.proxyAuth->second) << "]";
     if (a.stallSeconds > 0) o << ", \"stall\": " << a.stallSeconds;
     if (a.trickleSeconds > 0) o << ", \"trickle\": " << a.trickleSeconds;
     if (a.noLength) o << ", \"no_length\": true";
@@ -143,15 +152,15 @@ HttpServer::HttpServer(Scheme scheme) : scheme_(scheme == Scheme::Https ? "https
     writeRoutes();
     writeFile(logFile_, "");
 
-    std::vector<std::string> args = {"python3", sourceDir() + "/support/http_server.py", "--routes", routesFile_,
-                                     "--port-file", portFile, "--log", logFile_};
+    std::vector<std::string> args = {
+        "python3", sourceDir() + "/support/http_server.py", "--routes", routesFile_, "--port-file", portFile, "--log",
+        logFile_};
     if (scheme == Scheme::Https) {
         caFile_ = dir_.file("cert.pem");
         const std::string key = dir_.file("key.pem");
-        int opensslPid = spawn({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
-                                "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", key, "-out", caFile_, "-days",
-                                "2", "-subj", "/CN=127.0.0.1", "-addext",
-                                "subjectAltName=IP:127.0.0.1,DNS:localhost"},
+        int opensslPid = spawn({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                                "-nodes", "-keyout", key, "-out", caFile_, "-days", "2", "-subj", "/CN=127.0.0.1",
+                                "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost"},
                                dir_.file("openssl.out"));
         int st = 0;
         if (!waitChild(opensslPid, 20000, &st) || !WIFEXITED(st) || WEXITSTATUS(st) != 0)

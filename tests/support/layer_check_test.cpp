@@ -43,12 +43,12 @@ TEST(LayerCheck, NamesEveryIncludeAgainstTheOrderAndPassesAnOrderlyTree) {
     testsupport::writeFile(tree.file("utilities/care/care.cpp"), "#include <QString>\n");
     output.clear();
     EXPECT_EQ(runCheck(tree.str(), output), 1);
-    for (const char* fault : {"platform/process.cpp:1: platform/ must not include lib/misc/locks.h",
-                              "lib/misc/abort.cpp:1: lib/misc/ must not include lib/log/messageLog.h",
-                              "lib/log/init.cpp:1: lib/log/ must not include tools/ini.h",
-                              "channels/channel.h:1: no Qt here: QtCore/QString",
-                              "app/options/options.cpp:1: no Qt here: QSettings",
-                              "utilities/care/care.cpp:1: no Qt here: QString"}) {
+    for (const char* fault :
+         {"platform/process.cpp:1: platform/ must not include lib/misc/locks.h",
+          "lib/misc/abort.cpp:1: lib/misc/ must not include lib/log/messageLog.h",
+          "lib/log/init.cpp:1: lib/log/ must not include tools/ini.h",
+          "channels/channel.h:1: no Qt here: QtCore/QString", "app/options/options.cpp:1: no Qt here: QSettings",
+          "utilities/care/care.cpp:1: no Qt here: QString"}) {
         EXPECT_NE(output.find(fault), std::string::npos) << fault << "\n" << output;
     }
     EXPECT_EQ(output.find("window.cpp"), std::string::npos) << output;

@@ -9,19 +9,14 @@ namespace {
 
 using namespace std::string_literals;
 
-TEST(UrlCodec, EncodesEveryByteOutsidePrintableAsciiAndPercent)
-{
+TEST(UrlCodec, EncodesEveryByteOutsidePrintableAsciiAndPercent) {
     struct Case {
         std::string plain;
         std::string encoded;
     } cases[] = {
-        {"50% off\tnow", "50%25 off%09now"},
-        {"a b+c", "a b+c"},                      // blank and '+' stay
-        {"caf\xC3\xA9", "caf%C3%A9"},              // UTF-8 bytes by unsigned value
-        {"\x7F\xFF\x80", "%7F%FF%80"},
-        {"x\0y"s, "x%00y"},
-        {"line\r\nnext", "line%0D%0Anext"},
-        {"", ""},
+        {"50% off\tnow", "50%25 off%09now"}, {"a b+c", "a b+c"},  // blank and '+' stay
+        {"caf\xC3\xA9", "caf%C3%A9"},                             // UTF-8 bytes by unsigned value
+        {"\x7F\xFF\x80", "%7F%FF%80"},       {"x\0y"s, "x%00y"}, {"line\r\nnext", "line%0D%0Anext"}, {"", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.encoded);
@@ -31,8 +26,7 @@ TEST(UrlCodec, EncodesEveryByteOutsidePrintableAsciiAndPercent)
     EXPECT_EQ(tools::urlEncode(" a b ", " "), "%20a%20b%20");
 }
 
-TEST(UrlCodec, DecodeKeepsMalformedEscapes)
-{
+TEST(UrlCodec, DecodeKeepsMalformedEscapes) {
     struct Case {
         const char* stored;
         const char* decoded;
@@ -45,8 +39,7 @@ TEST(UrlCodec, DecodeKeepsMalformedEscapes)
     }
 }
 
-TEST(Base64, EncodeTable)
-{
+TEST(Base64, EncodeTable) {
     EXPECT_EQ(tools::base64Encode(""), "");
     EXPECT_EQ(tools::base64Encode("abc"), "YWJj");
     EXPECT_EQ(tools::base64Encode("a"), "YQ==");
@@ -63,8 +56,7 @@ TEST(Base64, EncodeTable)
     EXPECT_EQ(more.substr(78), "eA==");
 }
 
-TEST(Base64, DecodeTableWithBadInputFlag)
-{
+TEST(Base64, DecodeTableWithBadInputFlag) {
     struct Case {
         std::string text;
         std::string bytes;
@@ -86,13 +78,11 @@ TEST(Base64, DecodeTableWithBadInputFlag)
         EXPECT_EQ(bad, c.bad);
     }
     std::string all;
-    for (int i = 0; i < 256; ++i)
-        all += static_cast<char>(i);
+    for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
     EXPECT_EQ(tools::base64Decode(tools::base64Encode(all)), all);
 }
 
-TEST(QuotedPrintable, DecodeTable)
-{
+TEST(QuotedPrintable, DecodeTable) {
     struct Case {
         std::string text;
         std::string decoded;
@@ -100,7 +90,7 @@ TEST(QuotedPrintable, DecodeTable)
     } cases[] = {
         {"a=3Db=\r\nc", "a=bc", false},
         {"x=4", "x", true},
-        {"=3d", "3d", true},   // lower-case hex is not an escape
+        {"=3d", "3d", true},  // lower-case hex is not an escape
         {"a=", "a", true},
         {"=C3=A9t=C3=A9", "\xC3\xA9t\xC3\xA9", false},
         {"a=xyb", "axyb", true},
@@ -114,8 +104,7 @@ TEST(QuotedPrintable, DecodeTable)
     }
 }
 
-TEST(QuotedPrintable, EncodeEscapesAndSoftBreaks)
-{
+TEST(QuotedPrintable, EncodeEscapesAndSoftBreaks) {
     EXPECT_EQ(tools::quotedPrintableEncode("a=b"), "a=3Db");
     EXPECT_EQ(tools::quotedPrintableEncode("a\nb\tc"), "a\nb=09c");
     EXPECT_EQ(tools::quotedPrintableEncode("\xC3\xA9@[~"), "=C3=A9=40=5B=7E");
@@ -131,8 +120,7 @@ TEST(QuotedPrintable, EncodeEscapesAndSoftBreaks)
     EXPECT_EQ(tools::quotedPrintableDecode(tools::quotedPrintableEncode(text)), text);
 }
 
-TEST(MimeHeaderWord, DecodesOneWordKeepingPrefixAndSuffix)
-{
+TEST(MimeHeaderWord, DecodesOneWordKeepingPrefixAndSuffix) {
     struct Case {
         const char* header;
         const char* decoded;
@@ -148,8 +136,7 @@ TEST(MimeHeaderWord, DecodesOneWordKeepingPrefixAndSuffix)
     }
 }
 
-TEST(HtmlEntities, EncodeAndDecode)
-{
+TEST(HtmlEntities, EncodeAndDecode) {
     EXPECT_EQ(tools::encodeHtmlEntities("a<b", "<"), "a&lt;b");
     EXPECT_EQ(tools::encodeHtmlEntities("a <b>", nullptr), "a&nbsp;&lt;b&gt;");
     EXPECT_EQ(tools::encodeHtmlEntities("\"&~^x", nullptr), "&quot;&amp;&tilde;&circ;x");
@@ -176,8 +163,7 @@ TEST(HtmlEntities, EncodeAndDecode)
     }
 }
 
-TEST(QueryString, FirstOccurrenceWinsAndBlankEnds)
-{
+TEST(QueryString, FirstOccurrenceWinsAndBlankEnds) {
     std::map<std::string, std::string> m;
     tools::parseQueryString("a=1&b=2&a=3 c=4", m);
     EXPECT_EQ(m, (std::map<std::string, std::string>{{"a", "1"}, {"b", "2"}}));
@@ -195,8 +181,7 @@ TEST(QueryString, FirstOccurrenceWinsAndBlankEnds)
     EXPECT_EQ(m, (std::map<std::string, std::string>{{"a", ""}, {"b", "x=y"}}));
 }
 
-TEST(TextHelpers, FindNoCaseAndReplaceNonAscii)
-{
+TEST(TextHelpers, FindNoCaseAndReplaceNonAscii) {
     EXPECT_EQ(tools::findNoCase("Hello World", "WORLD"), 6u);
     EXPECT_EQ(tools::findNoCase("Hello", "xyz"), std::string::npos);
     EXPECT_EQ(tools::findNoCase("caf\xC3\xA9 Caf", "CAF"), 0u);
@@ -204,7 +189,9 @@ TEST(TextHelpers, FindNoCaseAndReplaceNonAscii)
 
     std::string s = "caf\xC3\xA9!";
     tools::replaceNonAsciiChars(s);
-    EXPECT_EQ(s, "caf?" "?!");
+    EXPECT_EQ(s,
+              "caf?"
+              "?!");
     char buf[] = "x\xFFy";
     tools::replaceNonAsciiChars(buf);
     EXPECT_STREQ(buf, "x?y");

@@ -10,17 +10,14 @@ namespace {
 // Local time of the tests is UTC, so fixed instants give fixed texts.
 class Dates : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         const char* tz = std::getenv("TZ");
         hadTz_ = tz != nullptr;
-        if (hadTz_)
-            oldTz_ = tz;
+        if (hadTz_) oldTz_ = tz;
         setenv("TZ", "UTC", 1);
         tzset();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (hadTz_)
             setenv("TZ", oldTz_.c_str(), 1);
         else
@@ -28,8 +25,7 @@ protected:
         tzset();
     }
 
-    static std::time_t at(int year, int month, int day, int hour, int minute, int second)
-    {
+    static std::time_t at(int year, int month, int day, int hour, int minute, int second) {
         std::tm tm{};
         tm.tm_year = year - 1900;
         tm.tm_mon = month - 1;
@@ -39,8 +35,7 @@ protected:
         tm.tm_sec = second;
         return timegm(&tm);
     }
-    static std::tm broken(std::time_t t)
-    {
+    static std::tm broken(std::time_t t) {
         std::tm tm{};
         gmtime_r(&t, &tm);
         return tm;
@@ -51,16 +46,14 @@ private:
     std::string oldTz_;
 };
 
-TEST_F(Dates, FixedTexts)
-{
+TEST_F(Dates, FixedTexts) {
     EXPECT_EQ(tools::formatTime(at(2003, 1, 5, 7, 8, 9)), "07:08:09");
     EXPECT_EQ(tools::formatDate(at(2003, 1, 5, 7, 8, 9)), " 5jan03");
     EXPECT_EQ(tools::formatDate(at(2002, 12, 17, 0, 0, 0)), "17dec02");
     EXPECT_EQ(tools::formatDateTime(at(2002, 12, 17, 23, 59, 58)), "17dec02 23:59:58");
 }
 
-TEST_F(Dates, DayDifferenceCountsCalendarDays)
-{
+TEST_F(Dates, DayDifferenceCountsCalendarDays) {
     struct Case {
         std::time_t a, b;
         int days;
@@ -78,8 +71,7 @@ TEST_F(Dates, DayDifferenceCountsCalendarDays)
     }
 }
 
-TEST_F(Dates, RelativeTime)
-{
+TEST_F(Dates, RelativeTime) {
     const std::time_t now = std::time(nullptr);
     const std::tm today = broken(now);
     const std::time_t midnight = now - (today.tm_hour * 3600 + today.tm_min * 60 + today.tm_sec);
@@ -104,8 +96,7 @@ TEST_F(Dates, RelativeTime)
     }
 }
 
-TEST_F(Dates, DayOfWeekNames)
-{
+TEST_F(Dates, DayOfWeekNames) {
     EXPECT_EQ(tools::getDayOfWeekName(0), "Sunday");
     EXPECT_EQ(tools::getDayOfWeekName(6), "Saturday");
     EXPECT_EQ(tools::getDayOfWeekName(7), "<InvalidDayOfWeek:7>");

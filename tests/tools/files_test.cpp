@@ -26,8 +26,7 @@ using testsupport::TempDir;
 using testsupport::writeFile;
 namespace fs = std::filesystem;
 
-TEST(FileTests, ExistenceSizeAndCopy)
-{
+TEST(FileTests, ExistenceSizeAndCopy) {
     TempDir dir;
     const std::string file = dir.file("a.txt");
     writeFile(file, "12345");
@@ -62,8 +61,7 @@ TEST(FileTests, ExistenceSizeAndCopy)
     EXPECT_FALSE(tools::copyFile(file, dir.file("no/such/dir/c.txt")));
 }
 
-TEST(PathSplitting, Table)
-{
+TEST(PathSplitting, Table) {
     struct Case {
         const char* path;
         const char* directory;
@@ -91,8 +89,7 @@ TEST(PathSplitting, Table)
     }
 }
 
-TEST(PathJoining, ReplaceExtensionAndMakeAbsolute)
-{
+TEST(PathJoining, ReplaceExtensionAndMakeAbsolute) {
     EXPECT_EQ(tools::replaceFileExtension("/a/b.txt", ".html"), "/a/b.html");
     EXPECT_EQ(tools::replaceFileExtension("/a/b.txt", "html"), "/a/b.html");
     EXPECT_EQ(tools::replaceFileExtension("/a.d/b", ".ini"), "/a.d/b.ini");
@@ -116,8 +113,7 @@ TEST(PathJoining, ReplaceExtensionAndMakeAbsolute)
     }
 }
 
-TEST(FileInDirectory, DirectChildrenOnly)
-{
+TEST(FileInDirectory, DirectChildrenOnly) {
     TempDir dir;
     writeFile(dir.file("top.txt"), "x");
     writeFile(dir.file("sub/inner.txt"), "x");
@@ -130,8 +126,7 @@ TEST(FileInDirectory, DirectChildrenOnly)
     EXPECT_FALSE(tools::isFileInDirectory(dir.file("top.txt"), d + "missing/"));
 }
 
-TEST(FileTests, ErrorText)
-{
+TEST(FileTests, ErrorText) {
     errno = ENOENT;
     EXPECT_EQ(tools::getWin32ErrorText(), "No such file or directory");
     errno = 0;
@@ -141,14 +136,11 @@ TEST(FileTests, ErrorText)
 // Points TMP at a fresh folder for one test.
 class TempFiles : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        if (const char* old = std::getenv("TMP"))
-            oldTmp_ = old;
+    void SetUp() override {
+        if (const char* old = std::getenv("TMP")) oldTmp_ = old;
         setenv("TMP", dir.str().c_str(), 1);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (oldTmp_)
             setenv("TMP", oldTmp_->c_str(), 1);
         else
@@ -160,8 +152,7 @@ private:
     std::optional<std::string> oldTmp_;
 };
 
-TEST_F(TempFiles, ExistsEmptyWithExtensionAndIsDeleted)
-{
+TEST_F(TempFiles, ExistsEmptyWithExtensionAndIsDeleted) {
     std::string name;
     {
         tools::TempFile temp(".html");
@@ -188,8 +179,7 @@ TEST_F(TempFiles, ExistsEmptyWithExtensionAndIsDeleted)
 
 // Files that already carry candidate names, with or without the extension,
 // are neither truncated nor handed out.
-TEST_F(TempFiles, ExistingFilesAreNeverReused)
-{
+TEST_F(TempFiles, ExistingFilesAreNeverReused) {
     const std::string stem = dir.str() + "/orvan" + std::to_string(::getpid()) + "_";
     std::set<std::string> existing;
     for (int n = 1; n <= 300; ++n) {
@@ -204,12 +194,10 @@ TEST_F(TempFiles, ExistingFilesAreNeverReused)
         EXPECT_EQ(existing.count(temp.getFilename()), 0u) << temp.getFilename();
         EXPECT_EQ(readFile(temp.getFilename()), "");
     }
-    for (const auto& name : existing)
-        ASSERT_EQ(readFile(name), "keep " + name);
+    for (const auto& name : existing) ASSERT_EQ(readFile(name), "keep " + name);
 }
 
-TEST_F(TempFiles, ThreadsReceiveDifferentNames)
-{
+TEST_F(TempFiles, ThreadsReceiveDifferentNames) {
     constexpr int kThreads = 8;
     constexpr int kPerThread = 25;
     std::vector<std::vector<std::string>> names(kThreads);
@@ -224,23 +212,19 @@ TEST_F(TempFiles, ThreadsReceiveDifferentNames)
                 }
             });
         }
-        for (auto& th : threads)
-            th.join();
+        for (auto& th : threads) th.join();
     }
     std::set<std::string> unique;
-    for (const auto& list : names)
-        unique.insert(list.begin(), list.end());
+    for (const auto& list : names) unique.insert(list.begin(), list.end());
     EXPECT_EQ(unique.size(), static_cast<std::size_t>(kThreads * kPerThread));
     EXPECT_TRUE(fs::is_empty(dir.path()));  // all deleted again
 }
 
 // A temporary folder whose path leaves no room for a file name: creation
 // fails, and the failure is reported instead of a file name being returned.
-TEST_F(TempFiles, FailureThrows)
-{
+TEST_F(TempFiles, FailureThrows) {
     std::string deep = dir.str();
-    while (deep.size() < 4000)
-        deep += "/" + std::string(std::min<std::size_t>(200, 4070 - deep.size()), 'd');
+    while (deep.size() < 4000) deep += "/" + std::string(std::min<std::size_t>(200, 4070 - deep.size()), 'd');
     fs::create_directories(deep);
     ASSERT_TRUE(tools::isDirectory(deep));
     setenv("TMP", deep.c_str(), 1);

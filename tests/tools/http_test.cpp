@@ -39,8 +39,7 @@ Reply fetch(tools::InternetSession& session, const std::string& url, std::string
             std::string* etag = nullptr, bool force = false, const tools::HttpAuth* site = nullptr,
             const tools::HttpAuth* proxy = nullptr) {
     Reply r;
-    tools::readUrl(session, url, lastModified, etag, force, site, proxy, &r.status, &r.statusText, &r.location,
-                   r.body);
+    tools::readUrl(session, url, lastModified, etag, force, site, proxy, &r.status, &r.statusText, &r.location, r.body);
     return r;
 }
 
@@ -92,9 +91,9 @@ TEST_F(HttpTest, ConditionalGetWithEachValidator) {
     const std::string date = "Wed, 09 Dec 2026 10:00:00 GMT";
     struct Case {
         const char* name;
-        std::string answerEtag, answerDate;       // what the server sends
-        std::string etag, lastModified;            // what the caller stored before
-        const char* header;                        // the conditional header under test
+        std::string answerEtag, answerDate;  // what the server sends
+        std::string etag, lastModified;      // what the caller stored before
+        const char* header;                  // the conditional header under test
         std::string expectEtag, expectLastModified;
     };
     const Case cases[] = {
@@ -175,8 +174,8 @@ TEST_F(HttpTest, WithoutALocationValueRedirectsAreFollowed) {
         server.route("/moved.xml", moved);
         int status = 0;
         std::string body;
-        tools::readUrl(session, server.url("/moved.xml"), nullptr, nullptr, false, nullptr, nullptr, &status,
-                       nullptr, nullptr, body);
+        tools::readUrl(session, server.url("/moved.xml"), nullptr, nullptr, false, nullptr, nullptr, &status, nullptr,
+                       nullptr, body);
         EXPECT_EQ(status, 200);
         EXPECT_EQ(body, "the resource");
         body.clear();
@@ -186,8 +185,9 @@ TEST_F(HttpTest, WithoutALocationValueRedirectsAreFollowed) {
     // Bounded, and never to anything but a web address.
     server.clearRequests();
     std::string body;
-    EXPECT_EQ(errorOf([&] { tools::readUrl(session, server.url("/loop.xml"), body); })
-                  .rfind("Can't read the URL: " + server.url("/loop.xml"), 0),
+    EXPECT_EQ(errorOf([&] {
+                  tools::readUrl(session, server.url("/loop.xml"), body);
+              }).rfind("Can't read the URL: " + server.url("/loop.xml"), 0),
               0u);
     EXPECT_EQ(server.requests("/loop.xml").size(), 11u);
     EXPECT_NE(errorOf([&] { tools::readUrl(session, server.url("/to-file.xml"), body); }), "(no error)");
@@ -352,9 +352,12 @@ TEST(HttpsProxyTest, TunnelRefusedWith407IsThatStatusAndTheCredentialOpensIt) {
     EXPECT_EQ(r.status, 200);
     EXPECT_EQ(r.body, "tunnelled");
     // The credential goes to the proxy's CONNECT only, never through the tunnel.
-    EXPECT_EQ(proxy.log(), "CONNECT feeds.example.test:443 HTTP/1.1\t-\n"
-                           "CONNECT feeds.example.test:443 HTTP/1.1\t" + credential.getHeaderValue() + "\n"
-                           "GET /feed.xml HTTP/1.1\t-\n");
+    EXPECT_EQ(proxy.log(),
+              "CONNECT feeds.example.test:443 HTTP/1.1\t-\n"
+              "CONNECT feeds.example.test:443 HTTP/1.1\t" +
+                  credential.getHeaderValue() +
+                  "\n"
+                  "GET /feed.xml HTTP/1.1\t-\n");
 }
 
 TEST_F(HttpTest, TransfersAreBoundedInTimeAndSize) {
@@ -397,8 +400,12 @@ TEST_F(HttpTest, ControlCharactersInUsedHeaderValuesAreRefused) {
         std::string error;  // after the URL's text; "" = accepted
     } cases[] = {
         {"CR in Location", 301, "Location", "http://127.0.0.1/x\ry", "the HTTP header Location"},
-        {"escape in ETag", 200, "ETag", "\"a\x1b" "b\"", "the HTTP header ETag"},
-        {"CR in Last-Modified", 200, "Last-Modified", "Tue, 08 Dec 2026\r09:00:00 GMT", "the HTTP header Last-Modified"},
+        {"escape in ETag", 200, "ETag",
+         "\"a\x1b"
+         "b\"",
+         "the HTTP header ETag"},
+        {"CR in Last-Modified", 200, "Last-Modified", "Tue, 08 Dec 2026\r09:00:00 GMT",
+         "the HTTP header Last-Modified"},
         {"DEL in Content-Type", 200, "Content-Type", "text/xml\x7f", "the HTTP header Content-Type"},
         {"NUL in ETag", 200, "ETag", std::string("\"a\0b\"", 5), "an HTTP header"},
         {"tab in ETag", 200, "ETag", "\"a\tb\"", ""},
@@ -410,7 +417,8 @@ TEST_F(HttpTest, ControlCharactersInUsedHeaderValuesAreRefused) {
         server.route("/hostile.xml", a);
         std::string lastModified = "kept", etag = "kept";
         Reply r;
-        const std::string error = errorOf([&] { r = fetch(session, server.url("/hostile.xml"), &lastModified, &etag); });
+        const std::string error =
+            errorOf([&] { r = fetch(session, server.url("/hostile.xml"), &lastModified, &etag); });
         if (c.error.empty()) {
             EXPECT_EQ(error, "(no error)");
             EXPECT_EQ(etag, c.value);
@@ -458,8 +466,7 @@ TEST_F(HttpTest, OversizedResponseHeaderIsReportedAsSuch) {
     a.headers = {{"X-Padding", std::string(200000, 'p')}};
     server.route("/padded.xml", a);
     EXPECT_EQ(errorOf([&] { fetch(session, server.url("/padded.xml")); }),
-              "The server sent an HTTP response header larger than the limit of 100 KiB: " +
-                  server.url("/padded.xml"));
+              "The server sent an HTTP response header larger than the limit of 100 KiB: " + server.url("/padded.xml"));
 }
 
 // Catches: each request of a series (a repeat with the credential, the hops
@@ -579,8 +586,7 @@ TEST_F(HttpTest, CredentialsNeverReachTheLog) {
     EXPECT_NE(text.find("Setting HTTP header: Authorization:"), std::string::npos) << text;
     EXPECT_NE(text.find("Found HTTP tag: Location='http://reader:"), std::string::npos) << text;
     for (const std::string& secret : {std::string("sitesecret"), std::string("proxysecret"), std::string("urlsecret"),
-                                      std::string("locationsecret"),
-                                      site.getHeaderValue(),
-                                      proxy.getHeaderValue(), site.getHeaderValue().substr(6)})
+                                      std::string("locationsecret"), site.getHeaderValue(), proxy.getHeaderValue(),
+                                      site.getHeaderValue().substr(6)})
         EXPECT_EQ(text.find(secret), std::string::npos) << secret << " in\n" << text;
 }

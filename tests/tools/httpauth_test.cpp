@@ -18,15 +18,13 @@ using testsupport::readFile;
 using testsupport::TempDir;
 using testsupport::writeFile;
 
-std::string dumped(const tools::HttpAuth& auth)
-{
+std::string dumped(const tools::HttpAuth& auth) {
     std::ostringstream os;
     os << auth;
     return os.str();
 }
 
-TEST(HttpBasicAuth, HeaderValues)
-{
+TEST(HttpBasicAuth, HeaderValues) {
     struct Case {
         std::string user, password, header;
     } cases[] = {
@@ -48,8 +46,7 @@ TEST(HttpBasicAuth, HeaderValues)
     EXPECT_EQ(tools::base64Decode(header.substr(6)), user + ":" + password);
 }
 
-TEST(HttpBasicAuth, DumpMasksThePassword)
-{
+TEST(HttpBasicAuth, DumpMasksThePassword) {
     const tools::HttpBasicAuth auth("alice", "hunter2");
     const std::string text = dumped(auth);
     EXPECT_EQ(text.rfind("[BASIC:alice:", 0), 0u) << text;
@@ -65,8 +62,7 @@ protected:
     std::string file = dir.file("config.ini");
 };
 
-TEST_F(StoredAuth, RoundTripThroughAnIniFile)
-{
+TEST_F(StoredAuth, RoundTripThroughAnIniFile) {
     struct Case {
         std::string user, password;
     } cases[] = {
@@ -93,8 +89,7 @@ TEST_F(StoredAuth, RoundTripThroughAnIniFile)
     }
 }
 
-TEST_F(StoredAuth, TypeDecidesTheClass)
-{
+TEST_F(StoredAuth, TypeDecidesTheClass) {
     writeFile(file, "[S]\nNoneType=\nLowerType=basic\nOtherType=Digest\n");
     platform::profile::invalidate(file);
     EXPECT_EQ(tools::createHttpAuth(file, "S", "None"), nullptr);
@@ -113,8 +108,7 @@ TEST_F(StoredAuth, TypeDecidesTheClass)
     }
 }
 
-TEST(HttpBasicAuth, CloneIsAnIndependentCopy)
-{
+TEST(HttpBasicAuth, CloneIsAnIndependentCopy) {
     EXPECT_EQ(tools::cloneHttpAuth(nullptr), nullptr);
     tools::HttpBasicAuth original("u", "p");
     std::unique_ptr<tools::HttpAuth> copy(tools::cloneHttpAuth(&original));

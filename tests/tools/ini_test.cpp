@@ -28,19 +28,16 @@ protected:
     std::string file = dir.file("settings.ini");
 
     // Writes the file by hand, as a user or an older version would have.
-    void store(const std::string& contents)
-    {
+    void store(const std::string& contents) {
         writeFile(file, contents);
         platform::profile::invalidate(file);
     }
-    std::string rawValue(const std::string& section, const std::string& key)
-    {
+    std::string rawValue(const std::string& section, const std::string& key) {
         return platform::profile::getString(file, section, key, "<missing>");
     }
 };
 
-TEST_F(Ini, StringValuesAreStoredPercentEncoded)
-{
+TEST_F(Ini, StringValuesAreStoredPercentEncoded) {
     tools::writeIniString(file, "S", "Offer", "50% off\tnow");
     EXPECT_EQ(rawValue("S", "Offer"), "50%25 off%09now");
     EXPECT_NE(readFile(file).find("Offer=50%25 off%09now"), std::string::npos);
@@ -48,24 +45,24 @@ TEST_F(Ini, StringValuesAreStoredPercentEncoded)
 
     // Every byte value survives a round trip, line breaks and UTF-8 included.
     std::string all;
-    for (int i = 1; i < 256; ++i)
-        all += static_cast<char>(i);
+    for (int i = 1; i < 256; ++i) all += static_cast<char>(i);
     const std::string value = "x" + all + "x";
     tools::writeIniString(file, "S", "All", value);
     EXPECT_EQ(tools::getIniString(file, "S", "All", "", false), value);
     EXPECT_EQ(tools::getIniString(file, "S", "Offer", "", true), "50% off\tnow");  // neighbours intact
 }
 
-TEST_F(Ini, ReadingDecodesAndTrims)
-{
-    store("[S]\n"
-          "Bad=%zz\n"
-          "End=100%\n"
-          "J=%4a\n"
-          "Padded=   inner  value   \n"
-          "Blanks=     \n"
-          "Tab=%09x%09\n"
-          "Long=" + std::string(5000, 'a') + "\n");
+TEST_F(Ini, ReadingDecodesAndTrims) {
+    store(
+        "[S]\n"
+        "Bad=%zz\n"
+        "End=100%\n"
+        "J=%4a\n"
+        "Padded=   inner  value   \n"
+        "Blanks=     \n"
+        "Tab=%09x%09\n"
+        "Long=" +
+        std::string(5000, 'a') + "\n");
     struct Case {
         const char* key;
         bool trim;
@@ -90,8 +87,7 @@ TEST_F(Ini, ReadingDecodesAndTrims)
     EXPECT_EQ(tools::getIniString(file, "S", "Missing", "%41 ", false), "A ");
 }
 
-TEST_F(Ini, IntegersBooleansAndRanges)
-{
+TEST_F(Ini, IntegersBooleansAndRanges) {
     store("[N]\nZero=0\nEleven=11\nTen=10\nNeg=-5\nText=abc\nLead=12abc\nTrue=1\n");
     struct Case {
         const char* key;
@@ -119,8 +115,7 @@ TEST_F(Ini, IntegersBooleansAndRanges)
     EXPECT_EQ(tools::getIniInt(file, "W", "Int", 0), -42);
 }
 
-TEST_F(Ini, IndexedKeyListsEndAtTheFirstGap)
-{
+TEST_F(Ini, IndexedKeyListsEndAtTheFirstGap) {
     store("[L]\nItem1=one\nItem2=%20\nItem4=four\n");
     EXPECT_EQ(tools::getIndexedIniList(file, "L", "Item", 1, true), std::vector<std::string>{"one"});
     EXPECT_EQ(tools::getIndexedIniList(file, "L", "Item", 1, false), (std::vector<std::string>{"one", " "}));
@@ -134,8 +129,7 @@ TEST_F(Ini, IndexedKeyListsEndAtTheFirstGap)
     EXPECT_EQ(tools::getIniKeyNames(file, "L"), (std::vector<std::string>{"Item4", "Other"}));
 }
 
-TEST_F(Ini, WriteIndexedListReplacesTheSectionWhenAsked)
-{
+TEST_F(Ini, WriteIndexedListReplacesTheSectionWhenAsked) {
     store("[L]\nItem0=old\nItem1=old\nItem2=old\nItem3=old\nItem7=old\nKeep=1\n[Next]\nK=v\n");
     EXPECT_EQ(tools::writeIndexedList(file, "L", "Item", 0, {"a", "b", "c"}, true), 3);
     EXPECT_EQ(tools::getIniKeyNames(file, "L"), (std::vector<std::string>{"Item0", "Item1", "Item2"}));
@@ -147,15 +141,13 @@ TEST_F(Ini, WriteIndexedListReplacesTheSectionWhenAsked)
     EXPECT_EQ(tools::getIndexedIniList(file, "L", "Item", 0, true), (std::vector<std::string>{"x", "b", "c"}));
 }
 
-TEST_F(Ini, IndexedSectionsAreDeletedUpToTheFirstEmptyKey)
-{
+TEST_F(Ini, IndexedSectionsAreDeletedUpToTheFirstEmptyKey) {
     store("[Rec1]\nName=a\n[Rec2]\nName=b\n[Rec3]\nName=  \n[Rec4]\nName=d\n[Other]\nK=v\n");
     tools::deleteIndexedIniSections(file, "Rec", 1, "Name");
     EXPECT_EQ(tools::getIniSectionNames(file), (std::vector<std::string>{"Rec3", "Rec4", "Other"}));
 }
 
-TEST_F(Ini, NamesSectionsCopyAndDelete)
-{
+TEST_F(Ini, NamesSectionsCopyAndDelete) {
     store("[A]\nk1=v%41\nK2= spaced \n[B]\nx=1\n");
     std::vector<std::string> sections{"pre"};
     tools::getIniSectionNames(file, sections);
@@ -179,8 +171,7 @@ TEST_F(Ini, NamesSectionsCopyAndDelete)
     EXPECT_FALSE(std::filesystem::exists(dir.file("never.ini")));
 }
 
-TEST_F(Ini, DebugSection)
-{
+TEST_F(Ini, DebugSection) {
     store("[Debug]\nLevel=3\nOn=1\nRaw=%41\nLong=" + std::string(5000, 'z') + "\n");
     EXPECT_EQ(tools::getDebugInt(file, "Level", 0), 3);
     EXPECT_EQ(tools::getDebugInt(file, "Missing", 9), 9);
@@ -191,14 +182,14 @@ TEST_F(Ini, DebugSection)
     EXPECT_EQ(tools::getDebugString(file, "Long", "").size(), 4095u);
 }
 
-TEST(TrimString, Table)
-{
+TEST(TrimString, Table) {
     struct Case {
         const char* text;
         const char* trimmed;
     } cases[] = {
-        {"", ""}, {"abc", "abc"}, {"  a b  ", "a b"}, {" \t\r\n\v\f", ""}, {"\tx", "x"}, {"x\n", "x"}, {" x", "x"},
-        {"\xC3\xA9 ", "\xC3\xA9"}, {" \xA0", "\xA0"},  // bytes above 0x7F are not white space
+        {"", ""},     {"abc", "abc"}, {"  a b  ", "a b"},        {" \t\r\n\v\f", ""}, {"\tx", "x"},
+        {"x\n", "x"}, {" x", "x"},    {"\xC3\xA9 ", "\xC3\xA9"}, {" \xA0", "\xA0"},  // bytes above 0x7F are not white
+                                                                                     // space
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -208,22 +199,19 @@ TEST(TrimString, Table)
 
 // The plain text whose enciphered bytes are `cipherText` (up to 8 bytes:
 // within the first block the key stream does not depend on the text).
-std::string plainFor(const std::string& cipherText)
-{
+std::string plainFor(const std::string& cipherText) {
     EXPECT_LE(cipherText.size(), 8u);
     std::string keyStream(cipherText.size(), '\0');
     const std::string zeros(cipherText.size(), '\0');
     crypto::passwordCipher.encrypt(zeros.data(), zeros.size(), keyStream.data());
     std::string plain(cipherText.size(), '\0');
-    for (std::size_t i = 0; i < plain.size(); ++i)
-        plain[i] = static_cast<char>(cipherText[i] ^ keyStream[i]);
+    for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<char>(cipherText[i] ^ keyStream[i]);
     return plain;
 }
 
 // Enciphered values: stored as exactly as many bytes as the plain text, and
 // read back intact even when the cipher bytes begin or end with a blank.
-TEST_F(Ini, EncipheredValuesRoundTrip)
-{
+TEST_F(Ini, EncipheredValuesRoundTrip) {
     const auto& cipher = crypto::passwordCipher;
     tools::writeIniEncryptedString(cipher, file, "Auth", "Empty", "");
     EXPECT_EQ(rawValue("Auth", "Empty"), "");
@@ -249,8 +237,7 @@ TEST_F(Ini, EncipheredValuesRoundTrip)
 }
 
 // A value written before blanks were encoded (raw blanks inside) still reads.
-TEST_F(Ini, EncipheredValueWithRawInnerBlankStillReads)
-{
+TEST_F(Ini, EncipheredValueWithRawInnerBlankStillReads) {
     const std::string plain = plainFor("ab cd");
     store("[Auth]\nPassword=" + tools::urlEncode("ab cd") + "\n");
     EXPECT_NE(readFile(file).find("=ab cd"), std::string::npos);
@@ -260,8 +247,7 @@ TEST_F(Ini, EncipheredValueWithRawInnerBlankStillReads)
 // Secrets among plain values: written enciphered behind their mark; values
 // that the plain writer stored, even ones that look like the mark, read as
 // they were written.
-TEST_F(Ini, SecretValuesAreEncipheredAndPlainOnesStillRead)
-{
+TEST_F(Ini, SecretValuesAreEncipheredAndPlainOnesStillRead) {
     const auto& cipher = crypto::passwordCipher;
     for (const std::string& secret : {std::string("s3cret"), std::string(" edge blanks "), std::string("%~x")}) {
         SCOPED_TRACE(secret);
@@ -280,15 +266,14 @@ TEST_F(Ini, SecretValuesAreEncipheredAndPlainOnesStillRead)
 }
 
 // The writes of one save go into one rewrite when the caller opens a batch.
-TEST_F(Ini, WritesJoinTheCallersBatch)
-{
+TEST_F(Ini, WritesJoinTheCallersBatch) {
     store("[S]\nA=old\n");
     {
         platform::profile::WriteBatch batch(file);
         tools::writeIniString(file, "S", "A", "new");
         tools::writeIndexedList(file, "L", "Item", 1, {"x", "y"}, true);
         EXPECT_EQ(tools::getIniString(file, "S", "A", "", true), "new");  // own pending writes are seen
-        EXPECT_EQ(readFile(file), "[S]\nA=old\n");                         // the file is not rewritten yet
+        EXPECT_EQ(readFile(file), "[S]\nA=old\n");                        // the file is not rewritten yet
         EXPECT_TRUE(batch.commit());
     }
     EXPECT_EQ(tools::getIniString(file, "S", "A", "", true), "new");
@@ -297,8 +282,7 @@ TEST_F(Ini, WritesJoinTheCallersBatch)
 
 // The "MessageLog" section switches groups by name; a key that names no
 // group is ignored and a group without a key ends up off.
-TEST_F(Ini, MessageLogSectionSwitchesGroups)
-{
+TEST_F(Ini, MessageLogSectionSwitchesGroups) {
     CMessageGroup alpha("IniTestAlpha", "");
     CMessageGroup beta("IniTestBeta", "");
     CMessageGroup gamma("IniTestGamma", "");
@@ -317,8 +301,7 @@ TEST_F(Ini, MessageLogSectionSwitchesGroups)
 // for root, who writes anywhere, the read-only /proc folder.
 class UnwritableFolder {
 public:
-    UnwritableFolder()
-    {
+    UnwritableFolder() {
         if (::geteuid() == 0) {
             base_ = "/proc";
             return;
@@ -327,8 +310,7 @@ public:
         ::chmod(base_.c_str(), 0555);
     }
     ~UnwritableFolder() { ::chmod(dir_.str().c_str(), 0755); }
-    std::string file(const std::string& name) const
-    {
+    std::string file(const std::string& name) const {
         return base_ + "/orvan-" + std::to_string(::getpid()) + "-" + name;
     }
 
@@ -339,8 +321,7 @@ private:
 
 // Catches: a write that did not reach the disk reported as done, from a
 // single key up to a list whose batch failed at commit.
-TEST(IniFailures, EveryWritePathReportsAFileThatCannotBeWritten)
-{
+TEST(IniFailures, EveryWritePathReportsAFileThatCannotBeWritten) {
     UnwritableFolder readOnly;
     TempDir dir;
     const std::string source = dir.file("source.ini");
@@ -358,7 +339,9 @@ TEST(IniFailures, EveryWritePathReportsAFileThatCannotBeWritten)
          [&](const std::string& f) { return tools::writeIniEncryptedString(cipher, f, "S", "k", "secret"); }},
         {"copyIniSection", [&](const std::string& f) { return tools::copyIniSection(source, "Src", f, "Dst"); }},
         {"writeIndexedList",
-         [](const std::string& f) { return tools::writeIndexedList(f, "S", "Item", 1, {"x", "y"}, true) >= 0; }},
+         [](const std::string& f) {
+             return tools::writeIndexedList(f, "S", "Item", 1, {"x", "y"}, true) >= 0;
+         }},
     };
     for (const Case& c : cases) {
         for (const std::string& file : {readOnly.file("new.ini"), std::string("/dev/full")}) {
@@ -373,6 +356,5 @@ TEST(IniFailures, EveryWritePathReportsAFileThatCannotBeWritten)
     ASSERT_EQ(::stat("/dev/full", &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode)) << "the device was replaced";
 }
-
 
 }  // namespace

@@ -194,13 +194,14 @@ TEST_F(RegistryWrapperTest, Dumps) {
     {
         std::ostringstream os;
         key->dumpTree(os, true, true, -1, "");
-        EXPECT_EQ(os.str(), "Title = 'Main'\n"
-                            "Width = 0x00000280 (640)\n" +
-                                std::string(79, '-') +
-                                "\n\n"
-                                "[Bars] = 'standard'\n"
-                                "  Visible = 0x00000001 (1)\n"
-                                "\n");
+        EXPECT_EQ(os.str(),
+                  "Title = 'Main'\n"
+                  "Width = 0x00000280 (640)\n" +
+                      std::string(79, '-') +
+                      "\n\n"
+                      "[Bars] = 'standard'\n"
+                      "  Visible = 0x00000001 (1)\n"
+                      "\n");
     }
     {
         std::ostringstream os;

@@ -49,8 +49,10 @@ namespace {
 struct Fixture : apptest::DesktopFixture {
     Fixture() {
         const std::string tmpl = dir.file("summary.template");
-        testsupport::writeFile(tmpl, "<html><body><h1>{%CHANNEL-NAME%}</h1>{%REPEAT%x}<p><a href=\"{%ITEM-URL%}\">{%ITEM-TITLE%}</a></p>{%/REPEAT%}"
-                                     "</body></html>");
+        testsupport::writeFile(tmpl,
+                               "<html><body><h1>{%CHANNEL-NAME%}</h1>{%REPEAT%x}<p><a "
+                               "href=\"{%ITEM-URL%}\">{%ITEM-TITLE%}</a></p>{%/REPEAT%}"
+                               "</body></html>");
         channels::ChannelSettings defaults(nullptr);
         defaults.setMaxFeedItems(-1);
         manager = std::make_unique<channels::ChannelManager>("orvan-test", dir.file("Channels"), dir.file("Logs"),
@@ -103,7 +105,8 @@ bool createMainFrame(CMainFrame& main, const testsupport::TempDir& logs) {
 }
 
 void markRead(channels::Channel* channel, int n) {
-    for (int k = 1; k <= n; ++k) getChannelDesktopSettings(channel)->markFeedItemViewed("id-" + std::to_string(k), true, k == n);
+    for (int k = 1; k <= n; ++k)
+        getChannelDesktopSettings(channel)->markFeedItemViewed("id-" + std::to_string(k), true, k == n);
 }
 
 // The page's answer to a script (run beside the page's own, which stay off);
@@ -123,7 +126,8 @@ QVariant scriptValue(QWebEngineView* view, const QString& script) {
 // The address of the picture the stock summary page gives its n-th item.
 QString itemPictureUrl(QWebEngineView* view, int n) {
     const QString css =
-        scriptValue(view, QString("getComputedStyle(document.querySelectorAll('.item-image')[%1]).backgroundImage").arg(n))
+        scriptValue(view,
+                    QString("getComputedStyle(document.querySelectorAll('.item-image')[%1]).backgroundImage").arg(n))
             .toString();
     return css.startsWith("url(\"") && css.endsWith("\")") ? css.mid(5, css.size() - 7) : css;
 }
@@ -132,9 +136,10 @@ QString itemPictureUrl(QWebEngineView* view, int n) {
 // picture, scrolled into view (a null image while it is not in view yet).
 QImage drawnItemPicture(QWebEngineView* view, int n) {
     const QVariantList box =
-        scriptValue(view, QString("(e => { e.scrollIntoView({block: 'center'}); const r = e.getBoundingClientRect(); "
-                                  "return [r.x, r.y, r.width, r.height]; })(document.querySelectorAll('.item-image')[%1])")
-                              .arg(n))
+        scriptValue(view,
+                    QString("(e => { e.scrollIntoView({block: 'center'}); const r = e.getBoundingClientRect(); "
+                            "return [r.x, r.y, r.width, r.height]; })(document.querySelectorAll('.item-image')[%1])")
+                        .arg(n))
             .toList();
     if (box.size() != 4) return QImage();
     const QRect rect(qRound(box[0].toDouble()), qRound(box[1].toDouble()), qRound(box[2].toDouble()),
@@ -263,10 +268,10 @@ private slots:
 
         struct Case {
             const char* what;
-            int renamed;      // the channel that gets a new name
+            int renamed;  // the channel that gets a new name
             const char* name;
-            int selected;     // the selected channel
-            int movedTo;      // the renamed channel's row afterwards
+            int selected;  // the selected channel
+            int movedTo;   // the renamed channel's row afterwards
         };
         const Case cases[] = {
             {"same place", 10, "c10b", 30, 10},
@@ -322,7 +327,7 @@ private slots:
         for (int round = 0; round < 3; ++round) {
             for (int i = 0; i < 20; ++i) {
                 channels[i]->getChannelConfig().setPreferredDisplayName("r" + std::to_string(round) + "-" +
-                                                                       std::to_string(59 - i));
+                                                                        std::to_string(59 - i));
                 list->updateChannel(channels[i]);
                 QCoreApplication::processEvents();
             }
@@ -337,8 +342,12 @@ private slots:
     void listRequestsFollowOneClickMode() {
         struct Owner : CAppListCtrlParent {
             QStringList calls;
-            bool onListItemActivated(CAppListCtrl*, int row) override { return calls << QString("activated %1").arg(row), true; }
-            bool onListItemOpened(CAppListCtrl*, int row) override { return calls << QString("opened %1").arg(row), true; }
+            bool onListItemActivated(CAppListCtrl*, int row) override {
+                return calls << QString("activated %1").arg(row), true;
+            }
+            bool onListItemOpened(CAppListCtrl*, int row) override {
+                return calls << QString("opened %1").arg(row), true;
+            }
             bool onListKeyPressed(CAppListCtrl*, int row, int key, int mods) override {
                 calls << QString("key %1 %2 %3").arg(row).arg(key).arg(mods);
                 return key == 46;
@@ -511,12 +520,13 @@ private slots:
         listeners::appServer().setPort(static_cast<unsigned>(ownServer.port()));
         // Many items after the first two, so the last one is far out of view.
         std::vector<apptest::ItemSpec> items = apptest::numberedItems("pictures", 300);
-        items.insert(items.begin(),
-                     {{"i1", "With a picture", "http://example.com/1",
-                       "<p><img id=\"web\" src=\"" + web.url("/pic.gif") + "\"><img src=\"" +
-                           ownServer.url("/readme?url=http://example.com/x") +
-                           "\"></p><iframe src=\"file:///etc/hostname\"></iframe><script>document.title='ran'</script>"},
-                      {"i2", "Read one", "http://example.com/2", "plain"}});
+        items.insert(
+            items.begin(),
+            {{"i1", "With a picture", "http://example.com/1",
+              "<p><img id=\"web\" src=\"" + web.url("/pic.gif") + "\"><img src=\"" +
+                  ownServer.url("/readme?url=http://example.com/x") +
+                  "\"></p><iframe src=\"file:///etc/hostname\"></iframe><script>document.title='ran'</script>"},
+             {"i2", "Read one", "http://example.com/2", "plain"}});
         auto* channel = f.addChannel("pictures", items);
         channel->getChannelConfig().setChannelSummaryFiles(stage + "/Resources/DefaultChannelSummary.template",
                                                            stage + "/Resources/DefaultChannelSummary.gif");
@@ -544,16 +554,17 @@ private slots:
         // The description's pictures: the web one arrived, the one from the
         // program's own listener did not.
         QString sizes;
-        view->page()->runJavaScript(
-            "Array.from(document.images).map(i => i.naturalWidth).join(',')", QWebEngineScript::ApplicationWorld,
-            [&](const QVariant& v) { sizes = v.toString(); });
+        view->page()->runJavaScript("Array.from(document.images).map(i => i.naturalWidth).join(',')",
+                                    QWebEngineScript::ApplicationWorld,
+                                    [&](const QVariant& v) { sizes = v.toString(); });
         QTRY_VERIFY_WITH_TIMEOUT(!sizes.isEmpty(), 20000);
         QCOMPARE(sizes, QString("14,0"));
         // A local file other than a picture is not loaded into the page.
         QString framed;
-        view->page()->runJavaScript("String(document.querySelector('iframe').contentDocument === null ? 'blocked' : "
-                                    "document.querySelector('iframe').contentDocument.body.innerText.length)",
-                                    QWebEngineScript::ApplicationWorld, [&](const QVariant& v) { framed = v.toString(); });
+        view->page()->runJavaScript(
+            "String(document.querySelector('iframe').contentDocument === null ? 'blocked' : "
+            "document.querySelector('iframe').contentDocument.body.innerText.length)",
+            QWebEngineScript::ApplicationWorld, [&](const QVariant& v) { framed = v.toString(); });
         QTRY_VERIFY_WITH_TIMEOUT(!framed.isEmpty(), 20000);
         QCOMPARE(framed, QString("blocked"));
         QVERIFY(!view->page()->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled));
@@ -634,13 +645,14 @@ private slots:
         server.route("/feed/2", testsupport::HttpAnswer::text("<html><body>Two</body></html>"));
         Fixture f;
         const std::string two = server.url("/feed/2");
-        auto* channel = f.addChannel("feed", {{"id-1", "Item 1", server.url("/feed/1"), ""}, {"id-2", "Item 2", two, ""}});
+        auto* channel =
+            f.addChannel("feed", {{"id-1", "Item 1", server.url("/feed/1"), ""}, {"id-2", "Item 2", two, ""}});
         const std::string ini = f.dir.file("config.ini");
         CReadMeListWnd list;
         list.setConfigFile(ini);
         QVERIFY(list.addFeedItem(channel, "id-1", server.url("/feed/1"), "Item 1", false));
         QVERIFY(list.addFeedItem(channel, "id-1", server.url("/feed/1"), "Item 1", false));  // listed: selected
-        QVERIFY(!list.addUrl("   ", false));                                                      // refused
+        QVERIFY(!list.addUrl("   ", false));                                                 // refused
         QVERIFY(!list.addFeedItem(channel, "id-2", "", "No link", false));
         QVERIFY(list.addUrl("http://example.com/a", false));
         QVERIFY(list.addUrl("HTTP://EXAMPLE.COM/A", false));
@@ -655,11 +667,15 @@ private slots:
                                "FeedItemId-0=\nItemUrl-0=http%3A%2F%2Fone.example%2F\nItemTitle-0=One\n"
                                "FeedItemId-1=\nItemUrl-1=\nItemTitle-1=Broken\n"
                                "FeedItemId-3=x\nItemUrl-3=http://three.example/\nItemTitle-3=Three\n"
-                               "FeedItemId-2=id-2\nItemUrl-2=" + two + "\nItemTitle-2=Two\n"
-                               "ChannelUrl-2=" + channel->getSourceUrl() + "\n"
-                               "FeedItemId-4=\nItemUrl-4=http://gone.example/\nItemTitle-4=Gone\n"
-                               "ChannelUrl-4=http://no-such-channel.example/feed\n"
-                               "ItemUrl-6=http://after-gap.example/\n");
+                               "FeedItemId-2=id-2\nItemUrl-2=" +
+                                   two +
+                                   "\nItemTitle-2=Two\n"
+                                   "ChannelUrl-2=" +
+                                   channel->getSourceUrl() +
+                                   "\n"
+                                   "FeedItemId-4=\nItemUrl-4=http://gone.example/\nItemTitle-4=Gone\n"
+                                   "ChannelUrl-4=http://no-such-channel.example/feed\n"
+                                   "ItemUrl-6=http://after-gap.example/\n");
         platform::profile::invalidate(ini);
         list.load();
         QCOMPARE(rowTexts(list), (QStringList{"One", "Two - [feed]", "Three", "Gone"}));
@@ -709,12 +725,14 @@ private slots:
     void channelWindowCommandsFromTheMainFrame() {
         testsupport::HttpServer server;
         for (const char* path : {"/1", "/2", "/3"}) {
-            server.route(path, testsupport::HttpAnswer::text(std::string("<html><body>Story ") + path + "</body></html>"));
+            server.route(path,
+                         testsupport::HttpAnswer::text(std::string("<html><body>Story ") + path + "</body></html>"));
         }
         Fixture f;
         std::vector<apptest::ItemSpec> specs;
         for (int k = 1; k <= 3; ++k) {
-            specs.push_back({"id-" + std::to_string(k), "Item " + std::to_string(k), server.url("/" + std::to_string(k)), ""});
+            specs.push_back(
+                {"id-" + std::to_string(k), "Item " + std::to_string(k), server.url("/" + std::to_string(k)), ""});
         }
         auto* channel = f.addChannel("cmds", specs);
         dialogs::ScopedModalAnswerer answerer([](QDialog& d) { d.done(dialogs::IDOK); });
@@ -724,7 +742,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&main));
         auto enabled = [&](int id) { return main.getCommand(id)->isEnabled(); };
         auto text = [&](int id) { return main.getCommand(id)->text(); };
-        for (int id : {32856, 32858, 32859, 32903, 32909, 32912}) QVERIFY2(!enabled(id), qPrintable(QString::number(id)));
+        for (int id : {32856, 32858, 32859, 32903, 32909, 32912})
+            QVERIFY2(!enabled(id), qPrintable(QString::number(id)));
         QVERIFY(!main.runCommand(32856));
 
         CChannelDoc* doc = CChannelDoc::openChannelDoc(channel, true);
@@ -770,7 +789,8 @@ private slots:
 
         // An item opens as its row shows it, even after the worker has
         // replaced the feed (the list's refresh waits while the window is active).
-        apptest::setFeed(*channel, {{"new-1", "New 1", server.url("/new/1"), ""}, {"new-2", "New 2", server.url("/new/2"), ""},
+        apptest::setFeed(*channel, {{"new-1", "New 1", server.url("/new/1"), ""},
+                                    {"new-2", "New 2", server.url("/new/2"), ""},
                                     {"new-3", "New 3", server.url("/new/3"), ""}});
         items->selectRow(1);
         items->setFocus();  // opening an item gave the page the focus
@@ -835,7 +855,8 @@ private slots:
         testsupport::HttpServer server;
         server.route("/*", testsupport::HttpAnswer::text("<html><body>page</body></html>"));
         Fixture f;
-        auto* channel = f.addChannel("clicks", {{"id-1", "One", server.url("/1"), ""}, {"id-2", "Two", server.url("/2"), ""}});
+        auto* channel =
+            f.addChannel("clicks", {{"id-1", "One", server.url("/1"), ""}, {"id-2", "Two", server.url("/2"), ""}});
         dialogs::ScopedModalAnswerer answerer([](QDialog& d) { d.done(dialogs::IDOK); });
         CChannelDoc* doc = CChannelDoc::openChannelDoc(channel, true);
         CChannelMdiChildWnd* frame = doc->getFrame();
@@ -861,8 +882,9 @@ private slots:
             Qt::KeyboardModifiers modifiers;
             bool opens;
         };
-        for (const Key& k : {Key{Qt::Key_Return, Qt::AltModifier, false}, Key{Qt::Key_Space, Qt::AltModifier, false},
-                             Key{Qt::Key_Return, Qt::NoModifier, true}, Key{Qt::Key_Space, Qt::ControlModifier, true}}) {
+        for (const Key& k :
+             {Key{Qt::Key_Return, Qt::AltModifier, false}, Key{Qt::Key_Space, Qt::AltModifier, false},
+              Key{Qt::Key_Return, Qt::NoModifier, true}, Key{Qt::Key_Space, Qt::ControlModifier, true}}) {
             s.markAllFeedItemsViewed(false);
             items->selectRow(0);
             items->setFocus();
@@ -903,8 +925,8 @@ private slots:
         QVERIFY(!row(channel)->font(0).bold());
         QVERIFY(list->rowImage(list->findRow(channel)) != 1);
         // A step of that size is saved with the channel at once.
-        QVERIFY(testsupport::readFile(channel->getConfigFilename()).find("LastViewTime=" + std::to_string(s.getLastViewTime())) !=
-                std::string::npos);
+        QVERIFY(testsupport::readFile(channel->getConfigFilename())
+                    .find("LastViewTime=" + std::to_string(s.getLastViewTime())) != std::string::npos);
         // The channel not looked at keeps its new content.
         QVERIFY(getChannelDesktopSettings(other)->hasNewContent());
         QVERIFY(row(other)->font(0).bold());
@@ -953,7 +975,8 @@ private slots:
         bar.backAction()->trigger();
         bar.forwardAction()->trigger();
         QTest::keyClick(bar.urlEdit(), Qt::Key_Escape);
-        QCOMPARE(owner.calls, (QStringList{"go http://example.com/y", "go http://example.com/y", "back", "forward", "escape"}));
+        QCOMPARE(owner.calls,
+                 (QStringList{"go http://example.com/y", "go http://example.com/y", "back", "forward", "escape"}));
 
         // The go button sits a quarter of the bar's height from the right;
         // the box stretches to half that before it.

@@ -169,8 +169,8 @@ private slots:
                                                             "\n[Events]\nChannelConfigChanged=1\n"
                                                             "MarkFeedItemAsViewed=1\n");
         testsupport::writeFile(dir.file("news.rss"),
-                               "[Config]\nPreferredChannelDisplayName=News\n[Channel Hooks]\nChannelHook1=" + dir.file("record.hook") +
-                                   "\n");
+                               "[Config]\nPreferredChannelDisplayName=News\n[Channel Hooks]\nChannelHook1=" +
+                                   dir.file("record.hook") + "\n");
         channeltest::TestChannel channel(nullptr, dir.file("news.rss"));
         channel.load();
         QCOMPARE(channel.getChannelSettings().getChannelHooks().size(), std::size_t(1));
@@ -188,9 +188,11 @@ private slots:
 
         const auto requests = hooktest::recordedRequests(recordDir, "req-");
         QCOMPARE(requests.size(), std::size_t(2));
-        QCOMPARE(tools::getIniString(requests[0], "Config", "EventName", "", false), std::string("ChannelConfigChanged"));
+        QCOMPARE(tools::getIniString(requests[0], "Config", "EventName", "", false),
+                 std::string("ChannelConfigChanged"));
         QCOMPARE(tools::getIniString(requests[0], "Config", "ChannelConfigFile", "", false), dir.file("news.rss"));
-        QCOMPARE(tools::getIniString(requests[1], "Config", "EventName", "", false), std::string("MarkFeedItemAsViewed"));
+        QCOMPARE(tools::getIniString(requests[1], "Config", "EventName", "", false),
+                 std::string("MarkFeedItemAsViewed"));
         QCOMPARE(tools::getIniString(requests[1], "Config", "FeedItemId", "", false), std::string("item-1"));
         QCOMPARE(tools::getIniString(requests[1], "Config", "IsViewed", "", false), std::string("0"));
         QCOMPARE(tools::getIniString(requests[1], "Config", "UpdateChannelSummaryPage", "", false), std::string("1"));

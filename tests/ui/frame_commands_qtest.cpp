@@ -141,7 +141,8 @@ struct Fixture : apptest::DesktopFixture {
     static std::vector<int> ids(QMenu* menu) {
         std::vector<int> result;
         for (QAction* a : menu->actions()) {
-            if (a->isVisible() && a->property("commandId").isValid()) result.push_back(a->property("commandId").toInt());
+            if (a->isVisible() && a->property("commandId").isValid())
+                result.push_back(a->property("commandId").toInt());
         }
         return result;
     }
@@ -175,15 +176,12 @@ private slots:
             bool none, listed, selected, window;
         };
         const std::vector<Case> cases = {
-            {32847, true, true, true, true},    {32845, false, false, true, true},
-            {32963, false, true, true, true},   {32826, false, false, true, true},
-            {32827, false, false, true, true},  {32828, false, false, true, true},
-            {32888, false, false, true, true},  {32952, false, false, false, true},
-            {32970, false, false, true, true},  {32905, false, false, true, true},
-            {32858, false, false, false, true}, {32859, false, false, false, true},
-            {57602, false, false, false, true}, {57650, false, false, false, true},
-            {57649, false, false, false, true}, {32848, false, false, false, true},
-            {32823, false, false, false, true}, {32835, true, true, true, true},
+            {32847, true, true, true, true},    {32845, false, false, true, true},   {32963, false, true, true, true},
+            {32826, false, false, true, true},  {32827, false, false, true, true},   {32828, false, false, true, true},
+            {32888, false, false, true, true},  {32952, false, false, false, true},  {32970, false, false, true, true},
+            {32905, false, false, true, true},  {32858, false, false, false, true},  {32859, false, false, false, true},
+            {57602, false, false, false, true}, {57650, false, false, false, true},  {57649, false, false, false, true},
+            {32848, false, false, false, true}, {32823, false, false, false, true},  {32835, true, true, true, true},
             {32962, true, true, true, true},    {32793, false, false, false, false},
         };
         const auto check = [&](bool Case::*state, const char* name) {
@@ -195,7 +193,7 @@ private slots:
         };
         check(&Case::none, "none");
         QCOMPARE(Fixture::texts(f.open("File")), (QStringList{"&New channel...", "&Open channel", "Open n&ext channel",
-                                                               "&Close", "-", "&Delete channel", "-", "E&xit"}));
+                                                              "&Close", "-", "&Delete channel", "-", "E&xit"}));
         // No channel, no hook: the Edit menu has no hook commands at all.
         QCOMPARE(Fixture::texts(f.open("Edit")).last(), QString("Add to &read-me list"));
 
@@ -268,9 +266,10 @@ private slots:
                                            "'\ngrep -q 'CommandName=Fail' \"$1\" && echo broken >&2\nexit 0\n");
         ::chmod(script.c_str(), 0755);
         const std::string hookFile = f.dir.file("marker.hook");
-        testsupport::writeFile(hookFile, "[Config]\nScriptFilename=" + script + "\nDisplayName=Marker\n"
-                                         "[ChannelHookCommandDefinition-1]\nName=Mark\nDisplayName=Mark it\n"
-                                         "[ChannelHookCommandDefinition-2]\nName=Fail\nDisplayName=Fail it\n");
+        testsupport::writeFile(hookFile, "[Config]\nScriptFilename=" + script +
+                                             "\nDisplayName=Marker\n"
+                                             "[ChannelHookCommandDefinition-1]\nName=Mark\nDisplayName=Mark it\n"
+                                             "[ChannelHookCommandDefinition-2]\nName=Fail\nDisplayName=Fail it\n");
         std::unique_ptr<channels::ChannelHook> hook = channels::createChannelHook(hookFile);
         hook->loadSettings(hookFile, alpha->getConfigFilename(), "ChannelHookConfig-1", "ChannelHookSettings-1");
         alpha->getChannelSettings().setChannelHooks({hook.get()});
@@ -364,7 +363,7 @@ private slots:
             options.UserTools.push_back(std::make_unique<UrlUserTool>(name, "", "http://t.test/"));
         }
         QCOMPARE(Fixture::texts(f.open("Tools")), (QStringList{"&Options...", "&Customize...", "-", "Options lookup",
-                                                                "&dictionary", "Dict two", "&Maps", "C++ search"}));
+                                                               "&dictionary", "Dict two", "&Maps", "C++ search"}));
     }
 
     // Every command by number, the answerer closing whatever it opens: which
@@ -412,11 +411,10 @@ private slots:
             {32968, "dialogs::COrganizeChannelReportsDlg"},
             {32847, "dialogs::CNewChannelWizard"},
         };
-        std::vector<int> commands = {32847, 32845, 32963, 32826, 32827, 32828, 32888, 32952, 32858, 32859, 32912,
-                                     32856, 32857, 32896, 32905, 32970, 32831, 32832, 32962, 32968, 32833, 32834,
-                                     32803, 32804, 32895, 32816, 59393, 32838, 32839, 32817, 32818, 32960, 32835,
-                                     32770, 57650, 57651, 57649, 32823, 57667, 57670, 57671, 57669, 32955, 32951,
-                                     32891, 32889, 57664};
+        std::vector<int> commands = {32847, 32845, 32963, 32826, 32827, 32828, 32888, 32952, 32858, 32859, 32912, 32856,
+                                     32857, 32896, 32905, 32970, 32831, 32832, 32962, 32968, 32833, 32834, 32803, 32804,
+                                     32895, 32816, 59393, 32838, 32839, 32817, 32818, 32960, 32835, 32770, 57650, 57651,
+                                     57649, 32823, 57667, 57670, 57671, 57669, 32955, 32951, 32891, 32889, 57664};
         for (int first : {109, 129, 149, 189, 32926, 32793}) {
             for (int id = first; id < first + 10; ++id) commands.push_back(id);
         }
@@ -427,11 +425,12 @@ private slots:
             QCOMPARE(f.send(id), 0);
             QCoreApplication::processEvents();
             auto it = expected.find(id);
-            const std::vector<QString> wanted = it == expected.end() ? std::vector<QString>{}
-                                                                     : std::vector<QString>{it->second};
+            const std::vector<QString> wanted =
+                it == expected.end() ? std::vector<QString>{} : std::vector<QString>{it->second};
             if (opened != wanted) {
-                QFAIL(qPrintable(QString("command %1 opened: %2").arg(id).arg(
-                    opened.empty() ? QString("nothing") : opened.front())));
+                QFAIL(qPrintable(QString("command %1 opened: %2")
+                                     .arg(id)
+                                     .arg(opened.empty() ? QString("nothing") : opened.front())));
             }
         }
         // Cancelled deletion: the channel is still there.

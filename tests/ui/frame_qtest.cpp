@@ -63,9 +63,7 @@ private slots:
         QVERIFY(frame->create(setupFor(dir)));
         frame->show();
     }
-    void cleanup() {
-        frame.reset();
-    }
+    void cleanup() { frame.reset(); }
 
     void barsCommandsAndTimer() {
         QVERIFY(isMainFrameCreated());
@@ -273,8 +271,8 @@ private slots:
             bool italics;
             int foreground, background;
             bool show;
-        } const saved{o.MdiTabs, o.CaptionBarFontSize, o.CaptionBarItalics, o.CaptionBarFgdCol, o.CaptionBarBgdCol,
-                      o.ShowCaptionBar};
+        } const saved{o.MdiTabs,          o.CaptionBarFontSize, o.CaptionBarItalics,
+                      o.CaptionBarFgdCol, o.CaptionBarBgdCol,   o.ShowCaptionBar};
         struct Case {
             int mdiTabs;
             QMdiArea::ViewMode mode;
@@ -285,9 +283,12 @@ private slots:
             QColor shownForeground, shownBackground;
         };
         const std::vector<Case> cases = {
-            {1, QMdiArea::TabbedView, QTabWidget::North, 17, true, 0x0000FF, 0xFF0000, QColor(255, 0, 0), QColor(0, 0, 255)},
-            {0, QMdiArea::TabbedView, QTabWidget::South, 11, false, 0x00FF00, 0x010203, QColor(0, 255, 0), QColor(3, 2, 1)},
-            {2, QMdiArea::SubWindowView, QTabWidget::South, 13, true, 0, 0xFFFFFF, QColor(0, 0, 0), QColor(255, 255, 255)},
+            {1, QMdiArea::TabbedView, QTabWidget::North, 17, true, 0x0000FF, 0xFF0000, QColor(255, 0, 0),
+             QColor(0, 0, 255)},
+            {0, QMdiArea::TabbedView, QTabWidget::South, 11, false, 0x00FF00, 0x010203, QColor(0, 255, 0),
+             QColor(3, 2, 1)},
+            {2, QMdiArea::SubWindowView, QTabWidget::South, 13, true, 0, 0xFFFFFF, QColor(0, 0, 0),
+             QColor(255, 255, 255)},
         };
         for (const Case& c : cases) {
             o.MdiTabs = c.mdiTabs;

@@ -71,7 +71,8 @@ private slots:
             Hotkey virtualForm, characterForm;
             const bool any = ui::hotkeysFromKeyPress(c.key, c.modifiers, c.scanCode, virtualForm, characterForm);
             const QString what = QString("key %1").arg(c.key, 0, 16);
-            QVERIFY2(text(virtualForm) == c.virtualForm, qPrintable(what + " gives " + QString::fromStdString(text(virtualForm))));
+            QVERIFY2(text(virtualForm) == c.virtualForm,
+                     qPrintable(what + " gives " + QString::fromStdString(text(virtualForm))));
             QVERIFY2(text(characterForm) == c.characterForm, qPrintable(what));
             QCOMPARE(any, *c.virtualForm != 0 || *c.characterForm != 0);
             // The stored text pressed again gives the same hotkey.

@@ -82,9 +82,9 @@ struct Fixture : apptest::DesktopFixture {
     static std::unique_ptr<NewFeedItemNotificationRequest> newItem(channels::Channel* channel, int k) {
         const std::string id = "id-" + std::to_string(k);
         const std::string name = channel->getDisplayName();
-        return std::make_unique<NewFeedItemNotificationRequest>(
-            name, "Item " + std::to_string(k), channel, id, "http://127.0.0.1:9/" + name + "/" + id,
-            "Item " + std::to_string(k), k - 1);
+        return std::make_unique<NewFeedItemNotificationRequest>(name, "Item " + std::to_string(k), channel, id,
+                                                                "http://127.0.0.1:9/" + name + "/" + id,
+                                                                "Item " + std::to_string(k), k - 1);
     }
     void deleteChannel(channels::Channel* channel) { uitest::deleteChannel(*manager, channel); }
     DesktopWiring wiring;
@@ -223,11 +223,20 @@ private slots:
         Fixture f;
         auto* a = f.add("alpha", 2);
         switch (kind) {
-        case 0: ui::queueNotification(new SimpleNotificationRequest("Konnichiwa", "Orvan has started.", 5)); break;
-        case 1: ui::queueNotification(new SimpleNotificationRequest("Note", "Plain.", 0)); break;
-        case 2: ui::queueNotification(new ErrorNotificationRequest(a, "alpha error.", "Can't update the feed.", -1)); break;
-        case 3: ui::queueNotification(Fixture::newItem(a, 1)); break;
-        default: ui::queueNotification(new ConsolidatedNewFeedItemsNotificationRequest("alpha", "Item 1\nItem 2", a));
+            case 0:
+                ui::queueNotification(new SimpleNotificationRequest("Konnichiwa", "Orvan has started.", 5));
+                break;
+            case 1:
+                ui::queueNotification(new SimpleNotificationRequest("Note", "Plain.", 0));
+                break;
+            case 2:
+                ui::queueNotification(new ErrorNotificationRequest(a, "alpha error.", "Can't update the feed.", -1));
+                break;
+            case 3:
+                ui::queueNotification(Fixture::newItem(a, 1));
+                break;
+            default:
+                ui::queueNotification(new ConsolidatedNewFeedItemsNotificationRequest("alpha", "Item 1\nItem 2", a));
         }
         // The main frame's timer shows it.
         frameTimer(*f.frame)->start();
@@ -287,8 +296,7 @@ private slots:
         QTest::newRow("apart") << corner << QRect(100, 100, 400, 300) << corner;
         QTest::newRow("over the buttons: above the dialog")
             << corner << QRect(400, 300, 500, 450) << QRect(700, 200, 300, 100);
-        QTest::newRow("tall dialog: to its left")
-            << corner << QRect(500, 0, 400, 800) << QRect(200, 650, 300, 100);
+        QTest::newRow("tall dialog: to its left") << corner << QRect(500, 0, 400, 800) << QRect(200, 650, 300, 100);
         QTest::newRow("no room beside: the corner covered least")
             << corner << QRect(0, 0, 950, 780) << QRect(700, 700, 300, 100);
     }
@@ -438,35 +446,36 @@ private slots:
             QTest::keyClick(menu, Qt::Key_Return);
         });
         QTest::mouseClick(balloon, Qt::RightButton, {}, QPoint(balloon->width() / 2, balloon->height() / 2));
-        QCOMPARE(texts, (QStringList{"&Open", "Open in &new window", "&Copy URL", "&Email URL", "Add to &read-me list"}));
+        QCOMPARE(texts,
+                 (QStringList{"&Open", "Open in &new window", "&Copy URL", "&Email URL", "Add to &read-me list"}));
         QTRY_COMPARE(balloon->hasWindow(), !closes);
 
         ChannelDesktopSettings& s = Fixture::settings(a);
         CReadMeListWnd* readMe = f.frame->getWorkPad()->getReadMeList();
         switch (command) {
-        case 32869:
-            QVERIFY(CChannelDoc::openChannelDoc(a, false) != nullptr);
-            QVERIFY(s.isFeedItemViewed("id-1"));
-            break;
-        case 32880:
-            QCOMPARE(opened, QStringList{QString::fromStdString(url)});
-            QVERIFY(s.isFeedItemViewed("id-1"));
-            QCOMPARE(s.getTotalFeedItemsOpened(), 1);
-            break;
-        case 32870:
-            QCOMPARE(QApplication::clipboard()->text(), QString::fromStdString(url));
-            break;
-        case 32894:
-            QCOMPARE(opened.size(), 1);
-            QVERIFY(opened[0].startsWith("mailto:"));
-            break;
-        case 32896:
-            QCOMPARE(readMe->getNumItems(), 1);
-            QCOMPARE(readMe->findItem(a, "id-1"), 0);
-            break;
-        default:
-            QVERIFY(opened.isEmpty());
-            QCOMPARE(readMe->getNumItems(), 0);
+            case 32869:
+                QVERIFY(CChannelDoc::openChannelDoc(a, false) != nullptr);
+                QVERIFY(s.isFeedItemViewed("id-1"));
+                break;
+            case 32880:
+                QCOMPARE(opened, QStringList{QString::fromStdString(url)});
+                QVERIFY(s.isFeedItemViewed("id-1"));
+                QCOMPARE(s.getTotalFeedItemsOpened(), 1);
+                break;
+            case 32870:
+                QCOMPARE(QApplication::clipboard()->text(), QString::fromStdString(url));
+                break;
+            case 32894:
+                QCOMPARE(opened.size(), 1);
+                QVERIFY(opened[0].startsWith("mailto:"));
+                break;
+            case 32896:
+                QCOMPARE(readMe->getNumItems(), 1);
+                QCOMPARE(readMe->findItem(a, "id-1"), 0);
+                break;
+            default:
+                QVERIFY(opened.isEmpty());
+                QCOMPARE(readMe->getNumItems(), 0);
         }
     }
 
@@ -559,9 +568,9 @@ private slots:
         other.show();
         QVERIFY(QTest::qWaitForWindowExposed(&other));
         CBalloonHelp balloon;
-        QVERIFY(balloon.create("Title", "Content", QPoint(150, 120),
-                               CBalloonHelp::CloseOnKeyPress | CBalloonHelp::DisableFadeIn | CBalloonHelp::DisableFadeOut,
-                               nullptr, 0));
+        QVERIFY(balloon.create(
+            "Title", "Content", QPoint(150, 120),
+            CBalloonHelp::CloseOnKeyPress | CBalloonHelp::DisableFadeIn | CBalloonHelp::DisableFadeOut, nullptr, 0));
         balloon.setAnchorPoint(QPoint(50, 20), &other);
         const QPoint before = balloon.pos();
         const QPoint anchorBefore = other.mapToGlobal(QPoint(50, 20));

@@ -211,7 +211,8 @@ private slots:
         // Addresses the program does not open make no window; links the page
         // asks for are checked the same way.
         QStringList boxes;
-        dialogs::ScopedModalAnswerer answerer([&](QDialog& d) { dialogs::answerIfMessageBox(d, dialogs::IDOK, &boxes); });
+        dialogs::ScopedModalAnswerer answerer(
+            [&](QDialog& d) { dialogs::answerIfMessageBox(d, dialogs::IDOK, &boxes); });
         QVERIFY(ui::openSimpleBrowserWindow("javascript:alert(1)", "Script") == nullptr);
         QVERIFY(ui::openSimpleBrowserWindow("file:///etc/passwd", "Passwords") == nullptr);
         QCOMPARE(CSimpleBrowserDoc::openDocumentCount(), 3);
@@ -235,10 +236,11 @@ private slots:
         const int readMeBefore = frame->getWorkPad()->getReadMeList()->getNumItems();
         const std::string readMeAddress = "http://127.0.0.1:" + std::to_string(appPort) + "/readme?url=http://x.test/";
         testsupport::HttpServer server;
-        testsupport::writeFile(dir.file("report.html"),
-                               "<html><body><img src=\"file://" + stage + "/Resources/unreadFeedItem.gif\">"
-                               "<iframe src=\"file:///etc/hostname\"></iframe>Report body"
-                               "<img src=\"" + server.url("/web.gif") + "\"></body></html>");
+        testsupport::writeFile(dir.file("report.html"), "<html><body><img src=\"file://" + stage +
+                                                            "/Resources/unreadFeedItem.gif\">"
+                                                            "<iframe src=\"file:///etc/hostname\"></iframe>Report body"
+                                                            "<img src=\"" +
+                                                            server.url("/web.gif") + "\"></body></html>");
         server.route("/remote", testsupport::HttpAnswer::text("<html><body><img src=\"" + readMeAddress +
                                                               "\">Remote body</body></html>"));
         auto evaluate = [](QWebEngineView* view, const QString& script) {
@@ -279,7 +281,8 @@ private slots:
         int n = 0;
         for (const Case& c : cases) {
             GlobalOptions::instance().NavBarMode = c.mode;
-            CSimpleBrowserDoc* doc = CSimpleBrowserDoc::openSimpleBrowserDoc("bar " + std::to_string(n++), true, c.asked);
+            CSimpleBrowserDoc* doc =
+                CSimpleBrowserDoc::openSimpleBrowserDoc("bar " + std::to_string(n++), true, c.asked);
             QVERIFY2(doc->getFrame()->isNavBarVisible() == c.shown, qPrintable(QString("mode %1").arg(c.mode)));
         }
         // The option changed later: 2 hides every bar, 0 leaves them, 1 shows them.
@@ -320,8 +323,10 @@ private slots:
 
     void openersAndReadMeListUseTheWindows() {
         testsupport::HttpServer server;
-        server.route("/welcome", testsupport::HttpAnswer::text("<html><head><title>Hello</title></head><body>Welcome!</body></html>"));
-        server.route("/later", testsupport::HttpAnswer::text("<html><head><title>Later page</title></head><body>Later</body></html>"));
+        server.route("/welcome", testsupport::HttpAnswer::text(
+                                     "<html><head><title>Hello</title></head><body>Welcome!</body></html>"));
+        server.route("/later", testsupport::HttpAnswer::text(
+                                   "<html><head><title>Later page</title></head><body>Later</body></html>"));
 
         programPaths().welcomeUrl = server.url("/welcome");
         showWelcomePage(true);
@@ -374,7 +379,8 @@ private slots:
         // A link to the application server is handed on, and its answer
         // (no content) leaves the view on its page.
         QSignalSpy loads(view, &QWebEngineView::loadFinished);
-        QVERIFY(view->navigate(QString("http://127.0.0.1:%1/readme?url=http://x.example/r").arg(appPort).toStdString()));
+        QVERIFY(
+            view->navigate(QString("http://127.0.0.1:%1/readme?url=http://x.example/r").arg(appPort).toStdString()));
         QVERIFY(loads.wait(20000));
         CReadMeListWnd* readMe = frame->getWorkPad()->getReadMeList();
         QTRY_COMPARE_WITH_TIMEOUT(readMe->getNumItems(), 1, 10000);
@@ -387,11 +393,12 @@ private slots:
         // A page of another site that sends the view on to the plug-in
         // server gets the refusal: it has no token to send.
         testsupport::HttpServer other;
-        other.route("/cross", testsupport::HttpAnswer::text(
-                                  QString("<html><head><meta http-equiv='refresh' content='0;url=http://127.0.0.1:%1/pages/"
-                                          "cross?x=1'></head><body>Elsewhere</body></html>")
-                                      .arg(pluginPort)
-                                      .toStdString()));
+        other.route("/cross",
+                    testsupport::HttpAnswer::text(
+                        QString("<html><head><meta http-equiv='refresh' content='0;url=http://127.0.0.1:%1/pages/"
+                                "cross?x=1'></head><body>Elsewhere</body></html>")
+                            .arg(pluginPort)
+                            .toStdString()));
         QVERIFY(view->navigate(other.url("/cross")));
         QVERIFY(pageShows(view, "only the program's own pages may use this server"));
         QCOMPARE(view->url().port(), pluginPort);
@@ -407,7 +414,8 @@ private slots:
 
         // A plug-in that can't make its main page: a message, an empty window.
         QStringList boxes;
-        dialogs::ScopedModalAnswerer answerer([&](QDialog& d) { dialogs::answerIfMessageBox(d, dialogs::IDOK, &boxes); });
+        dialogs::ScopedModalAnswerer answerer(
+            [&](QDialog& d) { dialogs::answerIfMessageBox(d, dialogs::IDOK, &boxes); });
         CAppPluginDoc* broken = ui::openAppPluginWindow(plugins.findAppPlugin("broken"));
         QVERIFY(broken != nullptr);
         QCOMPARE(boxes, QStringList{"No application is registered for this file type: .xyz"});

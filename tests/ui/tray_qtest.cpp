@@ -112,8 +112,8 @@ private slots:
         f.add("empty", 0, true, true);  // sub-menus on, nothing in the feed: inline
         Fixture::settings(b).markFeedItemViewed("id-1", true, false);
         tray.fillMenu(&menu);
-        QCOMPARE(menuTexts(menu), QStringList({"empty", "", "bravo (1 new item)>", "  bravo", "  Item 1", "  Item 2", "",
-                                               "alpha", "Item 1", "Item 2", ""}) +
+        QCOMPARE(menuTexts(menu), QStringList({"empty", "", "bravo (1 new item)>", "  bravo", "  Item 1", "  Item 2",
+                                               "", "alpha", "Item 1", "Item 2", ""}) +
                                       kFixed);
         Fixture::settings(b).markFeedItemViewed("id-2", true, false);
         tray.fillMenu(&menu);

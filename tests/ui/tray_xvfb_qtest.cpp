@@ -93,7 +93,8 @@ bool waitUntil(Condition condition, int timeoutMs) {
 // The first visible window of the process whose title matches the pattern
 // ("" when there is none).
 QString windowOf(const QString& display, qint64 pid, const QString& pattern) {
-    return run(display, "xdotool", {"search", "--all", "--onlyvisible", "--pid", QString::number(pid), "--name", pattern})
+    return run(display, "xdotool",
+               {"search", "--all", "--onlyvisible", "--pid", QString::number(pid), "--name", pattern})
         .section('\n', 0, 0);
 }
 
@@ -101,7 +102,8 @@ QString windowOf(const QString& display, qint64 pid, const QString& pattern) {
 fs::path channelFileOf(const fs::path& channels, const std::string& url) {
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(channels, error)) {
-        if (tools::getIniString(entry.path().string(), "Config", "RssChannelUrl", "", false) == url) return entry.path();
+        if (tools::getIniString(entry.path().string(), "Config", "RssChannelUrl", "", false) == url)
+            return entry.path();
     }
     return {};
 }
@@ -152,9 +154,9 @@ public:
                                "[Disabled Hints]\nConfirmExit=1\n[Global Options]\nAppPluginServerPortNo=" +
                                    std::to_string(testsupport::freeLoopbackPort()) + "\n");
         for (const auto& [file, path] : {std::pair{"a.rss", "/a.xml"}, {"b.rss", "/b.xml"}}) {
-            testsupport::writeFile((user / "Channels" / file).string(),
-                                   "[Config]\nRssChannelUrl=" + server.url(path) +
-                                       "\n[Desktop Settings]\nUseQuickAccessMenu=1\n");
+            testsupport::writeFile(
+                (user / "Channels" / file).string(),
+                "[Config]\nRssChannelUrl=" + server.url(path) + "\n[Desktop Settings]\nUseQuickAccessMenu=1\n");
         }
         // A failing channel: its error balloon is up (30 s) when the program ends.
         testsupport::writeFile((user / "Channels" / "gone.rss").string(),
@@ -258,8 +260,7 @@ private slots:
         const std::string& log = desktop.log;
         const QString& display = desktop.display;
 
-        QVERIFY2(waitForText(log, "- System tray icon created OK.", 60000),
-                 testsupport::readFile(log).c_str());
+        QVERIFY2(waitForText(log, "- System tray icon created OK.", 60000), testsupport::readFile(log).c_str());
         QVERIFY(waitForText(log, "Processing notification request: [", 60000));
         QVERIFY(waitForText(log, "has started.]", 10000));
         QVERIFY(waitForText(log, "Updated channel Alpha OK.", 60000));
@@ -276,7 +277,8 @@ private slots:
             menuShown = waitForText(log, "MEASURE ITEM (channel):", 3000);
         }
         QVERIFY2(menuShown, testsupport::readFile(log).c_str());
-        for (const char* text : {"- text=Alpha", "- text=alpha-one", "- text=alpha-two", "- text=Beta", "- text=beta-one"}) {
+        for (const char* text :
+             {"- text=Alpha", "- text=alpha-one", "- text=alpha-two", "- text=Beta", "- text=beta-one"}) {
             QVERIFY2(waitForText(log, text, 10000), text);
         }
 
@@ -362,9 +364,10 @@ private slots:
         // A 1x1 PNG, served from a file.
         testsupport::HttpAnswer picture;
         picture.bodyFile = (desktop.dir.path() / "pic.png").string();
-        testsupport::writeFile(picture.bodyFile, QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAIAAACQd1Pe"
-                                                                         "AAAADElEQVR4nGP4z8AAAAMBAQDJ/pLvAAAAAElFTkSuQmCC")
-                                                     .toStdString());
+        testsupport::writeFile(picture.bodyFile,
+                               QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAIAAACQd1Pe"
+                                                      "AAAADElEQVR4nGP4z8AAAAMBAQDJ/pLvAAAAAElFTkSuQmCC")
+                                   .toStdString());
         picture.headers.emplace_back("Content-Type", "image/png");
         server.route("/pic.png", picture);
 
@@ -372,9 +375,9 @@ private slots:
         // and the hints that would stop each step switched off.
         const fs::path channels = desktop.user / "Channels";
         for (const char* file : {"a.rss", "gone.rss"}) fs::remove(channels / file);
-        for (const char* name : {"DefaultChannelSummary.template", "DefaultChannelSummary.gif",
-                                 "DefaultChannelReport.template", "CompactChannelReport.template",
-                                 "ExportOpml.template", "MyBlogroll.template", "MetaChannel.template"}) {
+        for (const char* name :
+             {"DefaultChannelSummary.template", "DefaultChannelSummary.gif", "DefaultChannelReport.template",
+              "CompactChannelReport.template", "ExportOpml.template", "MyBlogroll.template", "MetaChannel.template"}) {
             fs::copy_file(desktop.prog / "Resources" / name, desktop.user / name);
         }
         const std::string config = (desktop.user / "config.ini").string();
@@ -392,7 +395,8 @@ private slots:
         const auto requests = [&server](const std::string& path) { return server.requests(path).size(); };
         const auto shot = [&display](const char* name) {
             if (!qEnvironmentVariableIsEmpty("ORVAN_TEST_SHOTS"))
-                run(display, "import", {"-window", "root", qEnvironmentVariable("ORVAN_TEST_SHOTS") + "/" + name + ".png"});
+                run(display, "import",
+                    {"-window", "root", qEnvironmentVariable("ORVAN_TEST_SHOTS") + "/" + name + ".png"});
         };
         QVERIFY2(waitForText(desktop.log, "Initialization completed OK", 60000),
                  testsupport::readFile(desktop.log).c_str());
@@ -435,15 +439,18 @@ private slots:
                  testsupport::readFile(desktop.log).c_str());
         shot("wizard");
         // Enter takes each page's default button until the wizard finishes.
-        const bool finished = waitUntil([&] {
-            if (windowOf(display, orvan.processId(), "^New Channel$").isEmpty()) return true;
-            keys(wizard, {"Return"});
-            QTest::qWait(700);
-            return false;
-        }, 30000);
+        const bool finished = waitUntil(
+            [&] {
+                if (windowOf(display, orvan.processId(), "^New Channel$").isEmpty()) return true;
+                keys(wizard, {"Return"});
+                QTest::qWait(700);
+                return false;
+            },
+            30000);
         if (!finished) {
             shot("wizard-unfinished");
-            fprintf(stderr, "alpha fetches %zu\n%s\n", requests("/alpha.xml"), testsupport::readFile(desktop.log).c_str());
+            fprintf(stderr, "alpha fetches %zu\n%s\n", requests("/alpha.xml"),
+                    testsupport::readFile(desktop.log).c_str());
         }
         QVERIFY2(finished, "the wizard did not finish");
         fs::path alpha;
@@ -454,11 +461,13 @@ private slots:
         shot("channel");
 
         // A double click on the first item of the list loads its page.
-        QVERIFY(waitUntil([&] {
-            run(display, "xdotool", {"mousemove", "--window", mainWindow, "330", "92", "click", "--repeat", "2",
-                                     "--delay", "80", "1"});
-            return waitUntil([&] { return requests("/alpha-one.html") > 0; }, 3000);
-        }, 15000));
+        QVERIFY(waitUntil(
+            [&] {
+                run(display, "xdotool",
+                    {"mousemove", "--window", mainWindow, "330", "92", "click", "--repeat", "2", "--delay", "80", "1"});
+                return waitUntil([&] { return requests("/alpha-one.html") > 0; }, 3000);
+            },
+            15000));
         shot("item");
 
         // Beta came with new content; opening it (its entry in My Channels,
@@ -466,14 +475,18 @@ private slots:
         const fs::path beta = channels / "b.rss";
         QVERIFY(iniNumber(beta, "Desktop Settings", "LastNewItemTime") > 0);
         QCOMPARE(iniNumber(beta, "Desktop Settings", "LastViewTime"), 0L);
-        const bool betaOpened = waitUntil([&] {
-                     run(display, "xdotool", {"mousemove", "--window", mainWindow, "45", "108", "click", "1"});
-                     keys(mainWindow, {"Return"});
-                     return waitUntil([&] {
-                         return iniNumber(beta, "Desktop Settings", "LastViewTime") >=
-                                iniNumber(beta, "Desktop Settings", "LastNewItemTime");
-                     }, 3000);
-                 }, 15000);
+        const bool betaOpened = waitUntil(
+            [&] {
+                run(display, "xdotool", {"mousemove", "--window", mainWindow, "45", "108", "click", "1"});
+                keys(mainWindow, {"Return"});
+                return waitUntil(
+                    [&] {
+                        return iniNumber(beta, "Desktop Settings", "LastViewTime") >=
+                               iniNumber(beta, "Desktop Settings", "LastNewItemTime");
+                    },
+                    3000);
+            },
+            15000);
         if (!betaOpened) shot("beta-not-opened");
         QVERIFY2(betaOpened, testsupport::readFile(beta.string()).c_str());
 
@@ -495,31 +508,37 @@ private slots:
                             .isEmpty();
             };
             if (!choose("alt+v", "r", dialogShown)) return false;
-            return waitUntil([&] {
-                run(display, "xdotool",
-                    {"mousemove", "--window", dialog, "30", QString::number(75 + 14 * row), "click", "1"});
-                keys(dialog, {"Return"});
-                return waitUntil([&] { return !dialogShown(); }, 3000);
-            }, 20000);
+            return waitUntil(
+                [&] {
+                    run(display, "xdotool",
+                        {"mousemove", "--window", dialog, "30", QString::number(75 + 14 * row), "click", "1"});
+                    keys(dialog, {"Return"});
+                    return waitUntil([&] { return !dialogShown(); }, 3000);
+                },
+                20000);
         };
         const char* const stock[] = {"All", "New content", "Unread items", "My Favorites", "My Blogroll"};
         for (int row = 0; row < 5; ++row) {
             const std::set<std::string> before = pagesIn(tmp);
             QVERIFY2(generate(row), stock[row]);
             std::string written;
-            QVERIFY2(waitUntil([&] {
-                         if (row == 4) {
-                             if (fs::exists(reportsDir / "MyBlogroll.html")) written = (reportsDir / "MyBlogroll.html").string();
-                         } else {
-                             for (const std::string& file : pagesIn(tmp))
-                                 if (before.count(file) == 0) written = file;
-                         }
-                         return !written.empty();
-                     }, 15000),
+            QVERIFY2(waitUntil(
+                         [&] {
+                             if (row == 4) {
+                                 if (fs::exists(reportsDir / "MyBlogroll.html"))
+                                     written = (reportsDir / "MyBlogroll.html").string();
+                             } else {
+                                 for (const std::string& file : pagesIn(tmp))
+                                     if (before.count(file) == 0) written = file;
+                             }
+                             return !written.empty();
+                         },
+                         15000),
                      stock[row]);
             if (row == 0) {
                 const std::string all = testsupport::readFile(written);
-                for (const char* item : {"alpha-one", "beta-three"}) QVERIFY2(all.find(item) != std::string::npos, item);
+                for (const char* item : {"alpha-one", "beta-three"})
+                    QVERIFY2(all.find(item) != std::string::npos, item);
             }
         }
         shot("reports");
@@ -561,11 +580,11 @@ private slots:
         // The outline reads back into listintake: one channel per subscription.
         const fs::path imported = desktop.dir.path() / "imported";
         fs::create_directories(imported);
-        const std::string request = programplugintest::writeRequestValues(
-            (desktop.dir.path() / "request.ini").string(), {{"Command", "ProcessRequest"},
-                                                            {"AppServerUrl", "http://127.0.0.1:1"},
-                                                            {"ChannelsDir", imported.string()},
-                                                            {"ParamString", "OpmlFilename=" + opml}});
+        const std::string request = programplugintest::writeRequestValues((desktop.dir.path() / "request.ini").string(),
+                                                                          {{"Command", "ProcessRequest"},
+                                                                           {"AppServerUrl", "http://127.0.0.1:1"},
+                                                                           {"ChannelsDir", imported.string()},
+                                                                           {"ParamString", "OpmlFilename=" + opml}});
         const auto result = programplugintest::runPlugin("listintake", {request}, desktop.dir.str());
         QVERIFY2(result.exitCode == 0, (result.err + testsupport::readFile(opml)).c_str());
         std::set<std::string> urls;

@@ -68,7 +68,7 @@ class ChannelCareTest : public QObject {
     testsupport::TempDir* dir_ = nullptr;
     std::string program_;
     std::string aliceChannels_;
-    QStringList boxes_;    // texts of the message boxes shown, in order
+    QStringList boxes_;  // texts of the message boxes shown, in order
     int confirmAnswer_ = dialogs::IDOK;
     std::function<void(Dialog&)> drive_;  // what the user does in the dialog
     bool dialogShown_ = false;
@@ -81,8 +81,8 @@ class ChannelCareTest : public QObject {
                 const QString text = dialogs::messageText(dialog);
                 boxes_ << text;
                 QCOMPARE(dialog.windowTitle(), QString("channelcare"));
-                dialogs::pressAnswer(dialog, text.startsWith("This change cannot be undone!") ? confirmAnswer_
-                                                                                            : int(dialogs::IDOK));
+                dialogs::pressAnswer(
+                    dialog, text.startsWith("This change cannot be undone!") ? confirmAnswer_ : int(dialogs::IDOK));
                 return;
             }
             dialogShown_ = true;
@@ -322,11 +322,12 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("no settings file") << "" << false << "Can't find the settings file: %1/programs/channelcare.ini";
         QTest::newRow("entry without KeyName")
-            << "[Config]\nNotifyChanges=1\n[Broken one]\nSectionName=Settings\nDescription=x\n" << false
+            << "[Config]\nNotifyChanges=1\n[Broken one]\nSectionName=Settings\nDescription=x\n"
+            << false
             << "Couldn't initialize.\n\nInvalid settings file entry: Missing KeyName parameter in [Broken one].";
         QTest::newRow("entry without Description")
-            << "[B]\nSectionName=S\nKeyName=K\n" << false
-            << "Couldn't initialize.\n\nInvalid settings file entry: Missing Description parameter in [B].";
+            << "[B]\nSectionName=S\nKeyName=K\n"
+            << false << "Couldn't initialize.\n\nInvalid settings file entry: Missing Description parameter in [B].";
         QTest::newRow("no users") << QString(kSettings) << true
                                   << "Couldn't initialize.\n\nCan't find any user home directories.";
     }

@@ -161,13 +161,16 @@ private slots:
         // The debug log lands in the current directory.
         QVERIFY(::chdir(dir.str().c_str()) == 0);
         std::filesystem::create_directories(dir.file("Channels"));
-        testsupport::writeFile(hookFile, "[Config]\nScriptFilename=watchpane.dll\nDefaultHideReadItems=0\n"
-                                         "[Debug]\nEnableLog=1\nLogCritSecs=1\n");
+        testsupport::writeFile(hookFile,
+                               "[Config]\nScriptFilename=watchpane.dll\nDefaultHideReadItems=0\n"
+                               "[Debug]\nEnableLog=1\nLogCritSecs=1\n");
         tools::writeIniString(channelFile, "Cache", "ChannelDisplayName", "Feed title");
         tools::writeIniString(channelFile, "Config", "PreferredChannelDisplayName", "Caf\xC3\xA9 & News 100%");
         tools::writeIniString(channelFile, "State", "LastFetchTime", "1796854658");
         writeItems({{"id-1", "http://example.test/a?x=1&y=%20", "First: 50% off"},
-                    {"ID-2", "http://example.test/b", "Zweiter \xC3\xBC" "ber \"alles\""},
+                    {"ID-2", "http://example.test/b",
+                     "Zweiter \xC3\xBC"
+                     "ber \"alles\""},
                     {"id-3", "http://example.test/c", "Third"}});
         tools::writeIniString(channelFile, "ViewedFeedItems", "ViewedFeedItemId-1", "id-2");
 
@@ -202,7 +205,9 @@ private slots:
         QWidget* window = theWindow();
         QVERIFY(window != nullptr);
         QCOMPARE(window->windowTitle(), QString::fromUtf8("Caf\xC3\xA9 & News 100%"));
-        QCOMPARE(titles(window), (QStringList{"First: 50% off", QString::fromUtf8("Zweiter \xC3\xBC" "ber \"alles\""),
+        QCOMPARE(titles(window), (QStringList{"First: 50% off",
+                                              QString::fromUtf8("Zweiter \xC3\xBC"
+                                                                "ber \"alles\""),
                                               "Third"}));
         const QLabel* updated = window->findChild<QLabel*>("lastUpdatedLabel");
         QVERIFY(updated != nullptr);

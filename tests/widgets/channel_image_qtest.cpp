@@ -37,7 +37,8 @@ private slots:
         QCOMPARE(QSize(image.getDisplayWidth(), image.getDisplayHeight()), display);
     }
     void bytesThatAreNoPicture() {
-        for (const std::string& junk : {std::string(), std::string("GIF89a but not really"), std::string(200, '\xff')}) {
+        for (const std::string& junk :
+             {std::string(), std::string("GIF89a but not really"), std::string(200, '\xff')}) {
             try {
                 ChannelImage image(std::vector<unsigned char>(junk.begin(), junk.end()), 0, 0);
                 QFAIL("no exception");

@@ -94,11 +94,13 @@ private slots:
         QTest::newRow("digits then letters") << "15min" << true << true << 15 << "";
         QTest::newRow("optional empty") << "  " << false << true << -1 << "";
         QTest::newRow("required empty") << "" << true << false << -1 << "Please enter a valid interval.";
-        QTest::newRow("too large") << "1441" << true << false << -1 << "Please enter a valid interval (1-1440 minutes).";
-        QTest::newRow("optional too small") << "0" << false << false << -1
-                                            << "Please enter a valid interval (1-1440 minutes).\n\nThis field is optional.";
-        QTest::newRow("past the range of int") << "4294967311" << true << false << -1
-                                               << "Please enter a valid interval (1-1440 minutes).";
+        QTest::newRow("too large") << "1441" << true << false << -1
+                                   << "Please enter a valid interval (1-1440 minutes).";
+        QTest::newRow("optional too small")
+            << "0" << false << false << -1
+            << "Please enter a valid interval (1-1440 minutes).\n\nThis field is optional.";
+        QTest::newRow("past the range of int")
+            << "4294967311" << true << false << -1 << "Please enter a valid interval (1-1440 minutes).";
     }
     void numberFieldValidation() {
         QFETCH(QString, text);
@@ -246,7 +248,6 @@ private slots:
         QVERIFY(!getClipboardText(back));
         QCOMPARE(back, std::string("untouched"));
     }
-
 };
 
 QTEST_MAIN(HelpersTest)

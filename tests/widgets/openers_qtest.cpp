@@ -187,10 +187,14 @@ private slots:
     void lastFeedShownAsText_data() {
         QTest::addColumn<QString>("raw");
         QTest::addColumn<QString>("extension");
-        QTest::newRow("feed") << "<?xml?><rss><channel/></rss>" << ".txt";
-        QTest::newRow("feed with html inside") << "<rss><description><html></html></description></rss>" << ".txt";
-        QTest::newRow("page") << "<HTML><body>gateway login</body></HTML>" << ".html";
-        QTest::newRow("other") << "Feed update failed: timeout" << ".txt";
+        QTest::newRow("feed") << "<?xml?><rss><channel/></rss>"
+                              << ".txt";
+        QTest::newRow("feed with html inside") << "<rss><description><html></html></description></rss>"
+                                               << ".txt";
+        QTest::newRow("page") << "<HTML><body>gateway login</body></HTML>"
+                              << ".html";
+        QTest::newRow("other") << "Feed update failed: timeout"
+                               << ".txt";
     }
     void lastFeedShownAsText() {
         QFETCH(QString, raw);

@@ -32,19 +32,45 @@ void ParamsGridTest::roundTripOfEachType_data() {
     QTest::addColumn<QString>("stored");  // "<none>": use the default
     QTest::addColumn<QString>("defaultValue");
     QTest::addColumn<QString>("readBack");
-    QTest::newRow("integer") << 1 << "42" << "7" << "42";
-    QTest::newRow("integer with letters") << 1 << "12px" << "" << "12";
-    QTest::newRow("integer default") << 1 << "<none>" << "-3" << "-3";
-    QTest::newRow("integer beyond int") << 1 << "99999999999" << "" << "2147483647";
-    QTest::newRow("boolean 2 is set") << 2 << "2" << "0" << "1";
-    QTest::newRow("boolean 0") << 2 << "0" << "1" << "0";
-    QTest::newRow("boolean not a number") << 2 << "yes" << "" << "0";
-    QTest::newRow("text") << 3 << "caf\u00e9 & <b>" << "" << "caf\u00e9 & <b>";
-    QTest::newRow("real keeps its digits") << 4 << "3.14159265358979" << "" << "3.14159265358979";
-    QTest::newRow("real large") << 4 << "1234567.891" << "" << "1234567.891";
-    QTest::newRow("real exponent") << 4 << "6.02e23" << "" << "6.02e23";
-    QTest::newRow("real not a number") << 4 << "abc" << "" << "0";
-    QTest::newRow("file") << 5 << "/tmp/some file.txt" << "" << "/tmp/some file.txt";
+    QTest::newRow("integer") << 1 << "42"
+                             << "7"
+                             << "42";
+    QTest::newRow("integer with letters") << 1 << "12px"
+                                          << ""
+                                          << "12";
+    QTest::newRow("integer default") << 1 << "<none>"
+                                     << "-3"
+                                     << "-3";
+    QTest::newRow("integer beyond int") << 1 << "99999999999"
+                                        << ""
+                                        << "2147483647";
+    QTest::newRow("boolean 2 is set") << 2 << "2"
+                                      << "0"
+                                      << "1";
+    QTest::newRow("boolean 0") << 2 << "0"
+                               << "1"
+                               << "0";
+    QTest::newRow("boolean not a number") << 2 << "yes"
+                                          << ""
+                                          << "0";
+    QTest::newRow("text") << 3 << "caf\u00e9 & <b>"
+                          << ""
+                          << "caf\u00e9 & <b>";
+    QTest::newRow("real keeps its digits") << 4 << "3.14159265358979"
+                                           << ""
+                                           << "3.14159265358979";
+    QTest::newRow("real large") << 4 << "1234567.891"
+                                << ""
+                                << "1234567.891";
+    QTest::newRow("real exponent") << 4 << "6.02e23"
+                                   << ""
+                                   << "6.02e23";
+    QTest::newRow("real not a number") << 4 << "abc"
+                                       << ""
+                                       << "0";
+    QTest::newRow("file") << 5 << "/tmp/some file.txt"
+                          << ""
+                          << "/tmp/some file.txt";
 }
 
 void ParamsGridTest::roundTripOfEachType() {

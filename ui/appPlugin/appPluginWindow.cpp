@@ -120,7 +120,8 @@ CAppPluginMdiChildWnd::CAppPluginMdiChildWnd(QWidget* parent)
     setView(view_);
     getUiHandler()->addEventHandler(this);
     connect(this, &QMdiSubWindow::aboutToActivate, this, [this] {
-        if (channels::AppPlugin* plugin = getAppPlugin()) getUiHandler()->fireAppPluginViewActivated(plugin, this, false);
+        if (channels::AppPlugin* plugin = getAppPlugin())
+            getUiHandler()->fireAppPluginViewActivated(plugin, this, false);
     });
     connect(this, &QMdiSubWindow::windowStateChanged, this, [this](Qt::WindowStates old, Qt::WindowStates now) {
         channels::AppPlugin* plugin = getAppPlugin();

@@ -86,11 +86,20 @@ SortKey readSortKey(ChannelRowItem* item, int row, int order) {
     if (s == nullptr) return k;
     k.hasSettings = true;
     switch (order) {
-    case ChannelFilter::NewItems: k.key = static_cast<unsigned>(s->getNewFeedItemCount()); break;
-    case ChannelFilter::UnreadItems: k.key = static_cast<unsigned>(s->getUnreadFeedItemCount()); break;
-    case ChannelFilter::LastFeedUpdateTime: k.key = channel->getChannelState().getLastFetchTime(); break;
-    case ChannelFilter::LastNewItemTime: k.key = s->getLastNewItemTime(); break;
-    default: break;
+        case ChannelFilter::NewItems:
+            k.key = static_cast<unsigned>(s->getNewFeedItemCount());
+            break;
+        case ChannelFilter::UnreadItems:
+            k.key = static_cast<unsigned>(s->getUnreadFeedItemCount());
+            break;
+        case ChannelFilter::LastFeedUpdateTime:
+            k.key = channel->getChannelState().getLastFetchTime();
+            break;
+        case ChannelFilter::LastNewItemTime:
+            k.key = s->getLastNewItemTime();
+            break;
+        default:
+            break;
     }
     return k;
 }
@@ -145,8 +154,8 @@ void CControlCenterMyChannelsWnd::styleRow(QTreeWidgetItem* item) {
     const bool autoUpdate = channel->getChannelSettings().isAutoUpdateEnabled();
     const int kind = (autoUpdate ? 0 : 2) + (s->hasNewContent() ? 1 : 0);
     item->setFont(0, fonts_[kind][0]);
-    item->setForeground(0, colorOf(autoUpdate ? o.ControlCenterAutoUpdateChannelFgdCol
-                                               : o.ControlCenterNonAutoUpdateChannelFgdCol));
+    item->setForeground(
+        0, colorOf(autoUpdate ? o.ControlCenterAutoUpdateChannelFgdCol : o.ControlCenterNonAutoUpdateChannelFgdCol));
     // An unchanged row is not repainted: setData passes over equal values,
     // the icon is set again only for another image.
     const int image = channelImage(channel);
@@ -292,7 +301,7 @@ void CControlCenterMyChannelsWnd::sortChannels() {
 void CControlCenterMyChannelsWnd::setChannelFilter(const ChannelFilter& filter) {
     filter_ = filter;
     setProperty("tabTitle", filter_.isEqual(defaultFilter(), false) ? QStringLiteral("My Channels")
-                                                                   : QStringLiteral("(My Channels)"));
+                                                                    : QStringLiteral("(My Channels)"));
     emit contentsChanged();
     loadChannels();
 }

@@ -85,30 +85,35 @@ void drawPieces(QPainter& p, const QRect& r) {
 
 void drawImage(QPainter& p, int listId, int index, const QRect& r) {
     switch (listId) {
-    case kControlCenterTabImages:
-        if (index == 0) drawFeedSign(p, r, kFeedOrange);
-        if (index == 1) drawPieces(p, r);
-        break;
-    case kItemViewImages:
-        if (index == 0) drawFeedSign(p, r.adjusted(2, 2, -2, -2), kGrey);
-        if (index == 1) {
-            drawFeedSign(p, r.adjusted(2, 2, -2, -2), kFeedOrange);
-            drawStar(p, QPointF(r.right() - 3.5, r.top() + 3.5), 3.5, kGold);
-        }
-        if (index == 2) drawFeedSign(p, r.adjusted(2, 2, -2, -2), kFeedOrange);
-        break;
-    case kMyChannelsImages:
-        if (index == 0) drawFeedSign(p, r, kGrey);
-        if (index == 1) {
+        case kControlCenterTabImages:
+            if (index == 0) drawFeedSign(p, r, kFeedOrange);
+            if (index == 1) drawPieces(p, r);
+            break;
+        case kItemViewImages:
+            if (index == 0) drawFeedSign(p, r.adjusted(2, 2, -2, -2), kGrey);
+            if (index == 1) {
+                drawFeedSign(p, r.adjusted(2, 2, -2, -2), kFeedOrange);
+                drawStar(p, QPointF(r.right() - 3.5, r.top() + 3.5), 3.5, kGold);
+            }
+            if (index == 2) drawFeedSign(p, r.adjusted(2, 2, -2, -2), kFeedOrange);
+            break;
+        case kMyChannelsImages:
+            if (index == 0) drawFeedSign(p, r, kGrey);
+            if (index == 1) {
+                drawFeedSign(p, r, kFeedOrange);
+                drawStar(p, QPointF(r.right() - 3.5, r.top() + 3.5), 4, kGold);
+            }
+            if (index >= 2 && index <= 20) drawCount(p, r, QString::number(index - 1));
+            if (index == 21) drawCount(p, r, QStringLiteral("19+"));
+            break;
+        case kWorkPadTabImages:
+            drawPage(p, r);
+            break;
+        case kChannelWindowIcon:
             drawFeedSign(p, r, kFeedOrange);
-            drawStar(p, QPointF(r.right() - 3.5, r.top() + 3.5), 4, kGold);
-        }
-        if (index >= 2 && index <= 20) drawCount(p, r, QString::number(index - 1));
-        if (index == 21) drawCount(p, r, QStringLiteral("19+"));
-        break;
-    case kWorkPadTabImages: drawPage(p, r); break;
-    case kChannelWindowIcon: drawFeedSign(p, r, kFeedOrange); break;
-    default: break;
+            break;
+        default:
+            break;
     }
 }
 
@@ -147,12 +152,18 @@ Cache& cache() {
 
 int listImageCount(int listId) {
     switch (listId) {
-    case kControlCenterTabImages: return 2;
-    case kItemViewImages: return 3;
-    case kMyChannelsImages: return 22;
-    case kWorkPadTabImages: return 1;
-    case kChannelWindowIcon: return 1;
-    default: return 0;
+        case kControlCenterTabImages:
+            return 2;
+        case kItemViewImages:
+            return 3;
+        case kMyChannelsImages:
+            return 22;
+        case kWorkPadTabImages:
+            return 1;
+        case kChannelWindowIcon:
+            return 1;
+        default:
+            return 0;
     }
 }
 

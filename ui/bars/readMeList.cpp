@@ -80,8 +80,8 @@ bool CReadMeListWnd::addItem(channels::Channel* channel, const std::string& feed
     std::string url = itemUrl;
     trimString(url);
     if (url.empty()) return false;
-    auto* entry = new Entry{channel != nullptr ? channel->getConfigFilename() : std::string(), feedItemId, url,
-                            itemTitle};
+    auto* entry =
+        new Entry{channel != nullptr ? channel->getConfigFilename() : std::string(), feedItemId, url, itemTitle};
     std::string text = itemTitle;
     if (channel != nullptr) text += " - [" + channels::getChannelDisplayName(channel) + "]";
     auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(text)});
@@ -289,16 +289,23 @@ bool CReadMeListWnd::runCommand(int id) {
         return false;
     }
     switch (id) {
-    case kCmdReadMeOpenItem: openItem(row); break;
-    case kCmdCopyUrl: copyToClipboard(this, e->itemUrl); break;
-    case kCmdEmailUrl: emailUrl(e->itemUrl); break;
-    case kCmdReadMeRemoveItem:
-        if (dialogs::CHintDlg("ConfirmRemoveFromReadMe", this).DoModal() == dialogs::IDOK) {
-            setFocus();
-            removeAndSave(row);
-        }
-        break;
-    default: return false;
+        case kCmdReadMeOpenItem:
+            openItem(row);
+            break;
+        case kCmdCopyUrl:
+            copyToClipboard(this, e->itemUrl);
+            break;
+        case kCmdEmailUrl:
+            emailUrl(e->itemUrl);
+            break;
+        case kCmdReadMeRemoveItem:
+            if (dialogs::CHintDlg("ConfirmRemoveFromReadMe", this).DoModal() == dialogs::IDOK) {
+                setFocus();
+                removeAndSave(row);
+            }
+            break;
+        default:
+            return false;
     }
     return true;
 }

@@ -12,7 +12,9 @@ CWorkPad* thePad = nullptr;
 CWorkPad* getWorkPad() { return thePad; }
 
 CWorkPad::CWorkPad(QWidget* parent)
-    : QDockWidget(QStringLiteral("Workpad"), parent), tabs_(new QTabWidget(this)), readMeList_(new CReadMeListWnd(tabs_)) {
+    : QDockWidget(QStringLiteral("Workpad"), parent),
+      tabs_(new QTabWidget(this)),
+      readMeList_(new CReadMeListWnd(tabs_)) {
     thePad = this;
     setObjectName(QStringLiteral("workPad"));
     tabs_->setObjectName(QStringLiteral("workPadTabs"));

@@ -17,7 +17,8 @@ constexpr int kMaxTitle = 260;
 }
 
 CPageView::CPageView(CPageMdiChildWnd* frame) : SafeWebView(nullptr), frame_(frame) {
-    connect(this, &QWebEngineView::titleChanged, this, [this](const QString& title) { pageTitle_ = title.toStdString(); });
+    connect(this, &QWebEngineView::titleChanged, this,
+            [this](const QString& title) { pageTitle_ = title.toStdString(); });
     connect(this, &QWebEngineView::loadFinished, this, [this](bool) { onLoadFinished(); });
 }
 

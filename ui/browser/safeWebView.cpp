@@ -19,7 +19,8 @@ bool startsWithFileScheme(const std::string& url) {
 // A local page's address is taken as it stands; anything else as a user
 // would type it ("example.com" is http).
 QUrl targetOf(const std::string& url) {
-    return startsWithFileScheme(url) ? QUrl(QString::fromStdString(url)) : QUrl::fromUserInput(QString::fromStdString(url));
+    return startsWithFileScheme(url) ? QUrl(QString::fromStdString(url))
+                                     : QUrl::fromUserInput(QString::fromStdString(url));
 }
 
 class SafeWebPage : public QWebEnginePage {
@@ -40,7 +41,11 @@ protected:
         if (fromLocalPage && (type == NavigationTypeLinkClicked || type == NavigationTypeFormSubmitted)) {
             QPointer<SafeWebView> view = view_;
             QMetaObject::invokeMethod(
-                view_, [view, url] { if (view) view->load(url); }, Qt::QueuedConnection);
+                view_,
+                [view, url] {
+                    if (view) view->load(url);
+                },
+                Qt::QueuedConnection);
             return false;
         }
         return true;

@@ -103,7 +103,8 @@ CSimpleBrowserMdiChildWnd::CSimpleBrowserMdiChildWnd(QWidget* parent)
     connect(this, &QMdiSubWindow::aboutToActivate, this,
             [this] { getUiHandler()->fireSimpleBrowserViewActivated(this, false); });
     connect(this, &QMdiSubWindow::windowStateChanged, this, [this](Qt::WindowStates old, Qt::WindowStates now) {
-        if ((old & Qt::WindowActive) && !(now & Qt::WindowActive)) getUiHandler()->fireSimpleBrowserViewDeactivated(this);
+        if ((old & Qt::WindowActive) && !(now & Qt::WindowActive))
+            getUiHandler()->fireSimpleBrowserViewDeactivated(this);
     });
 }
 

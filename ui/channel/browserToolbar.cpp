@@ -111,10 +111,17 @@ bool CBrowserToolbar::isToolbarCommand(int id) {
 
 bool CBrowserToolbar::runCommand(int id) {
     switch (id) {
-    case kCmdBrowserBack: owner_->onBrowserGoBack(); return true;
-    case kCmdBrowserForward: owner_->onBrowserGoForward(); return true;
-    case kCmdBrowserGo: goToUrl(); return true;
-    default: return false;
+        case kCmdBrowserBack:
+            owner_->onBrowserGoBack();
+            return true;
+        case kCmdBrowserForward:
+            owner_->onBrowserGoForward();
+            return true;
+        case kCmdBrowserGo:
+            goToUrl();
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -133,12 +140,15 @@ void CBrowserToolbar::setUrl(const std::string& url) {
     urlEdit_->setText(ownPage ? QString() : QString::fromStdString(url));
 }
 
-std::string CBrowserToolbar::getUrl() const { return urlEdit_ != nullptr ? urlEdit_->text().toStdString() : std::string(); }
+std::string CBrowserToolbar::getUrl() const {
+    return urlEdit_ != nullptr ? urlEdit_->text().toStdString() : std::string();
+}
 
 QSize CBrowserToolbar::sizeHint() const {
     int h = std::max({backButton_->sizeHint().height(), goButton_->sizeHint().height(),
                       urlEdit_ != nullptr ? urlEdit_->sizeHint().height() : 0});
-    const int w = backButton_->sizeHint().width() + forwardButton_->sizeHint().width() + goButton_->sizeHint().width() + 120;
+    const int w =
+        backButton_->sizeHint().width() + forwardButton_->sizeHint().width() + goButton_->sizeHint().width() + 120;
     return {w, h + 2 * kMargin};
 }
 

@@ -111,8 +111,8 @@ bool CChannelBrowserView::navigateToItem(const std::string& url, bool setFocus) 
         }
         offlinePage_ = std::make_unique<tools::TempFile>(".html");
         offlinePage_->open();
-        *offlinePage_ << "<HTML>\n<BODY>\n" << QString::fromStdString(url).toHtmlEscaped().toStdString()
-                      << "\n</BODY>\n</HTML>\n";
+        *offlinePage_ << "<HTML>\n<BODY>\n"
+                      << QString::fromStdString(url).toHtmlEscaped().toStdString() << "\n</BODY>\n</HTML>\n";
         offlinePage_->close();
         return navigate("file://" + offlinePage_->getFilename());
     }

@@ -45,14 +45,14 @@ CChannelMdiChildWnd::CChannelMdiChildWnd(channels::Channel* channel, QWidget* pa
         QAction* navBar = new QAction(QStringLiteral("Show na&vbar"), menu);
         navBar->setCheckable(true);
         connect(navBar, &QAction::triggered, this, [this] { runCommand(kCmdShowNavBar); });
-        connect(menu, &QMenu::aboutToShow, navBar, [this, navBar] { navBar->setChecked(browserView_->isNavBarVisible()); });
+        connect(menu, &QMenu::aboutToShow, navBar,
+                [this, navBar] { navBar->setChecked(browserView_->isNavBarVisible()); });
         menu->insertAction(first, summary);
         menu->insertAction(first, navBar);
         menu->insertSeparator(first);
     }
-    connect(this, &QMdiSubWindow::aboutToActivate, this, [this] {
-        getUiHandler()->fireChannelViewActivated(channel_, this, false);
-    });
+    connect(this, &QMdiSubWindow::aboutToActivate, this,
+            [this] { getUiHandler()->fireChannelViewActivated(channel_, this, false); });
     connect(this, &QMdiSubWindow::windowStateChanged, this, [this](Qt::WindowStates old, Qt::WindowStates now) {
         if ((old & Qt::WindowActive) && !(now & Qt::WindowActive)) {
             getUiHandler()->fireChannelViewDeactivated(channel_, this);
@@ -99,10 +99,14 @@ void CChannelMdiChildWnd::hideItemPane() {
 int CChannelMdiChildWnd::getMaxItemPaneHeight() const {
     const int client = height();
     switch (GlobalOptions::instance().MaxItemViewHeight) {
-    case 1: return client / 4;
-    case 2: return client / 3;
-    case 3: return client / 2;
-    default: return -1;
+        case 1:
+            return client / 4;
+        case 2:
+            return client / 3;
+        case 3:
+            return client / 2;
+        default:
+            return -1;
     }
 }
 
@@ -127,22 +131,29 @@ ChildCommandState CChannelMdiChildWnd::commandState(int id) const {
     ChildCommandState state;
     state.handled = true;
     switch (id) {
-    case kCmdNextItem:
-    case kCmdPreviousItem: state.enabled = channel_->getFeedItemCount() != 0; return state;
-    case kCmdShowItemPane:
-        state.enabled = true;
-        state.text = getItemPaneHeight() < itemView_->getItemRowHeight() ? QStringLiteral("Show &item pane")
-                                                                         : QStringLiteral("Hide &item pane");
-        return state;
-    case kCmdSizeToFit:
-    case kCmdShowSummary: state.enabled = true; return state;
-    case kCmdAddToReadMeList: state.enabled = itemView_->selectedRow() >= 0; return state;
-    case kCmdShowNavBar:
-        state.enabled = true;
-        state.checkable = true;
-        state.checked = browserView_->isNavBarVisible();
-        return state;
-    default: break;
+        case kCmdNextItem:
+        case kCmdPreviousItem:
+            state.enabled = channel_->getFeedItemCount() != 0;
+            return state;
+        case kCmdShowItemPane:
+            state.enabled = true;
+            state.text = getItemPaneHeight() < itemView_->getItemRowHeight() ? QStringLiteral("Show &item pane")
+                                                                             : QStringLiteral("Hide &item pane");
+            return state;
+        case kCmdSizeToFit:
+        case kCmdShowSummary:
+            state.enabled = true;
+            return state;
+        case kCmdAddToReadMeList:
+            state.enabled = itemView_->selectedRow() >= 0;
+            return state;
+        case kCmdShowNavBar:
+            state.enabled = true;
+            state.checkable = true;
+            state.checked = browserView_->isNavBarVisible();
+            return state;
+        default:
+            break;
     }
     if (CBrowserToolbar::isToolbarCommand(id)) {
         state.enabled = true;
@@ -153,38 +164,44 @@ ChildCommandState CChannelMdiChildWnd::commandState(int id) const {
 
 bool CChannelMdiChildWnd::runCommand(int id) {
     switch (id) {
-    case kCmdNextItem: itemView_->selectNext(); return true;
-    case kCmdPreviousItem: itemView_->selectPrevious(); return true;
-    case kCmdSizeToFit: {
-        const std::time_t now = std::time(nullptr);
-        sizeToFit(now - lastSizeToFit_ > 1, true);
-        lastSizeToFit_ = now;
-        itemView_->setFocus();
-        return true;
-    }
-    case kCmdShowItemPane:
-        if (getItemPaneHeight() < itemView_->getItemRowHeight()) {
-            if (rememberedHeight_ < 1) {
-                sizeToFit(true, true);
-            } else {
-                setItemPaneHeight(rememberedHeight_);
-            }
+        case kCmdNextItem:
+            itemView_->selectNext();
+            return true;
+        case kCmdPreviousItem:
+            itemView_->selectPrevious();
+            return true;
+        case kCmdSizeToFit: {
+            const std::time_t now = std::time(nullptr);
+            sizeToFit(now - lastSizeToFit_ > 1, true);
+            lastSizeToFit_ = now;
             itemView_->setFocus();
-        } else {
-            hideItemPane();
+            return true;
         }
-        return true;
-    case kCmdShowSummary:
-        itemView_->reload(true);
-        browserView_->showSummary();
-        getUiHandler()->fireChannelViewActivated(channel_, this, false);
-        return true;
-    case kCmdAddToReadMeList: return itemView_->runCommand(kCmdAddToReadMeList);
-    case kCmdShowNavBar:
-        browserView_->showNavBar(!browserView_->isNavBarVisible());
-        emit commandsChanged();
-        return true;
-    default: break;
+        case kCmdShowItemPane:
+            if (getItemPaneHeight() < itemView_->getItemRowHeight()) {
+                if (rememberedHeight_ < 1) {
+                    sizeToFit(true, true);
+                } else {
+                    setItemPaneHeight(rememberedHeight_);
+                }
+                itemView_->setFocus();
+            } else {
+                hideItemPane();
+            }
+            return true;
+        case kCmdShowSummary:
+            itemView_->reload(true);
+            browserView_->showSummary();
+            getUiHandler()->fireChannelViewActivated(channel_, this, false);
+            return true;
+        case kCmdAddToReadMeList:
+            return itemView_->runCommand(kCmdAddToReadMeList);
+        case kCmdShowNavBar:
+            browserView_->showNavBar(!browserView_->isNavBarVisible());
+            emit commandsChanged();
+            return true;
+        default:
+            break;
     }
     if (CBrowserToolbar::isToolbarCommand(id)) return browserView_->toolbar()->runCommand(id);
     return itemViewActive_ && itemView_->commandState(id).handled && itemView_->runCommand(id);

@@ -75,18 +75,24 @@ QVariant ChannelItemModel::data(const QModelIndex& index, int role) const {
     };
     const GlobalOptions& o = GlobalOptions::instance();
     switch (role) {
-    case Qt::DisplayRole: return titles_[index.row()];
-    case kIconRole: return icon();
-    case Qt::DecorationRole: return listImage(kItemViewImages, icon());
-    case kItemIdRole: return QString::fromUtf8(it->getId());
-    case kItemUrlRole: return QString::fromUtf8(it->getUrl());
-    case Qt::FontRole: {
-        const int i = icon();
-        return i == 0 ? (o.ItalicizeViewedFeedItems ? fonts_[2] : fonts_[0]) : (i == 1 ? fonts_[1] : fonts_[0]);
-    }
-    case Qt::ForegroundRole:
-        return colorOf(icon() == 0 ? o.ChannelItemViewViewedFeedItemFgdCol : o.ChannelItemViewNewFeedItemFgdCol);
-    default: return {};
+        case Qt::DisplayRole:
+            return titles_[index.row()];
+        case kIconRole:
+            return icon();
+        case Qt::DecorationRole:
+            return listImage(kItemViewImages, icon());
+        case kItemIdRole:
+            return QString::fromUtf8(it->getId());
+        case kItemUrlRole:
+            return QString::fromUtf8(it->getUrl());
+        case Qt::FontRole: {
+            const int i = icon();
+            return i == 0 ? (o.ItalicizeViewedFeedItems ? fonts_[2] : fonts_[0]) : (i == 1 ? fonts_[1] : fonts_[0]);
+        }
+        case Qt::ForegroundRole:
+            return colorOf(icon() == 0 ? o.ChannelItemViewViewedFeedItemFgdCol : o.ChannelItemViewNewFeedItemFgdCol);
+        default:
+            return {};
     }
 }
 
@@ -185,10 +191,14 @@ void CChannelItemView::selectRow(int row) {
     scrollTo(index);
 }
 
-int CChannelItemView::rowIcon(int row) const { return model_->data(model_->index(row), ChannelItemModel::kIconRole).toInt(); }
+int CChannelItemView::rowIcon(int row) const {
+    return model_->data(model_->index(row), ChannelItemModel::kIconRole).toInt();
+}
 int CChannelItemView::hotRow() const { return hotRows_->hotRow(); }
 QFont CChannelItemView::rowFont(int row) const { return hotRows_->rowFont(model_->index(row)); }
-QString CChannelItemView::rowText(int row) const { return model_->data(model_->index(row), Qt::DisplayRole).toString(); }
+QString CChannelItemView::rowText(int row) const {
+    return model_->data(model_->index(row), Qt::DisplayRole).toString();
+}
 
 int CChannelItemView::findRowByItemId(const std::string& id, int startRow) const {
     for (int row = std::max(startRow, 0); row < rowCount(); ++row) {
@@ -245,20 +255,23 @@ QString CChannelItemView::commandText(int id) const {
 ChildCommandState CChannelItemView::commandState(int id) const {
     ChildCommandState state;
     switch (id) {
-    case kCmdOpenItem:
-    case kCmdOpenItemInNewWindow:
-    case kCmdCopyUrl:
-    case kCmdEmailUrl:
-    case kCmdAddToReadMeList: state.enabled = selectedRow() >= 0; break;
-    case kCmdToggleItemRead:
-        state.enabled = selectedRow() >= 0;
-        state.text = commandText(id);
-        break;
-    case kCmdMarkAllItemsRead:
-        state.enabled = rowCount() > 0;
-        if (state.enabled) state.text = commandText(id);
-        break;
-    default: return state;
+        case kCmdOpenItem:
+        case kCmdOpenItemInNewWindow:
+        case kCmdCopyUrl:
+        case kCmdEmailUrl:
+        case kCmdAddToReadMeList:
+            state.enabled = selectedRow() >= 0;
+            break;
+        case kCmdToggleItemRead:
+            state.enabled = selectedRow() >= 0;
+            state.text = commandText(id);
+            break;
+        case kCmdMarkAllItemsRead:
+            state.enabled = rowCount() > 0;
+            if (state.enabled) state.text = commandText(id);
+            break;
+        default:
+            return state;
     }
     state.handled = true;
     return state;
@@ -278,20 +291,30 @@ bool CChannelItemView::runCommand(int id) {
         return false;
     }
     switch (id) {
-    case kCmdOpenItem: getUiHandler()->onFeedItemOpened(frame_, channel_, row); break;
-    case kCmdOpenItemInNewWindow: openFeedItemInNewWindow(channel_, *item); break;
-    case kCmdCopyUrl: copyToClipboard(this, std::string(item->getUrl())); break;
-    case kCmdEmailUrl: emailUrl(std::string(item->getUrl())); break;
-    case kCmdToggleItemRead:
-        if (settings != nullptr) settings->setFeedItemViewed(std::string(item->getId()), rowIcon(row) != 0, true, true);
-        break;
-    case kCmdAddToReadMeList:
-        if (CWorkPad* pad = getWorkPad()) {
-            pad->getReadMeList()->addFeedItem(channel_, std::string(item->getId()), std::string(item->getUrl()),
-                                              std::string(item->getTitle()), true);
-        }
-        break;
-    default: return false;
+        case kCmdOpenItem:
+            getUiHandler()->onFeedItemOpened(frame_, channel_, row);
+            break;
+        case kCmdOpenItemInNewWindow:
+            openFeedItemInNewWindow(channel_, *item);
+            break;
+        case kCmdCopyUrl:
+            copyToClipboard(this, std::string(item->getUrl()));
+            break;
+        case kCmdEmailUrl:
+            emailUrl(std::string(item->getUrl()));
+            break;
+        case kCmdToggleItemRead:
+            if (settings != nullptr)
+                settings->setFeedItemViewed(std::string(item->getId()), rowIcon(row) != 0, true, true);
+            break;
+        case kCmdAddToReadMeList:
+            if (CWorkPad* pad = getWorkPad()) {
+                pad->getReadMeList()->addFeedItem(channel_, std::string(item->getId()), std::string(item->getUrl()),
+                                                  std::string(item->getTitle()), true);
+            }
+            break;
+        default:
+            return false;
     }
     return true;
 }
@@ -299,13 +322,13 @@ bool CChannelItemView::runCommand(int id) {
 void CChannelItemView::keyPressEvent(QKeyEvent* event) {
     const int row = selectedRow();
     if (row >= 0) {
-        const int mods = makeModifierKeyState(event->modifiers() & Qt::ShiftModifier,
-                                              event->modifiers() & Qt::ControlModifier,
-                                              event->modifiers() & Qt::AltModifier);
+        const int mods =
+            makeModifierKeyState(event->modifiers() & Qt::ShiftModifier, event->modifiers() & Qt::ControlModifier,
+                                 event->modifiers() & Qt::AltModifier);
         // A modifier pressed alone is no key of the list.
         const int key = ui::isModifierKey(event->key())
-                              ? 0
-                              : ui::virtualKeyFromQt(event->key(), event->modifiers(), event->nativeScanCode());
+                            ? 0
+                            : ui::virtualKeyFromQt(event->key(), event->modifiers(), event->nativeScanCode());
         if (getUiHandler()->onFeedItemKeyPressed(frame_, channel_, row, key, mods)) return;
     }
     QTreeView::keyPressEvent(event);

@@ -47,8 +47,8 @@ void ChannelConfigChangedUiEvent::doWriteParams(const std::string& iniFile, cons
 
 void ChannelFeedUpdatedUiEvent::dispatch(UiEventHandler& h) { h.onChannelFeedUpdated(*this); }
 std::string ChannelFeedUpdatedUiEvent::getDescription() const {
-    return "[ChannelFeedUpdated: " + channelName(getChannel()) + ":isRequestedUpdated=" +
-           (isRequestedUpdate_ ? "1" : "0") + "]";
+    return "[ChannelFeedUpdated: " + channelName(getChannel()) +
+           ":isRequestedUpdated=" + (isRequestedUpdate_ ? "1" : "0") + "]";
 }
 
 void ChannelViewActivatedUiEvent::dispatch(UiEventHandler& h) { h.onChannelViewActivated(*this); }
@@ -63,8 +63,7 @@ std::string ChannelViewDeactivatedUiEvent::getDescription() const {
 
 void AppPluginViewActivatedUiEvent::dispatch(UiEventHandler& h) { h.onAppPluginViewActivated(*this); }
 std::string AppPluginViewActivatedUiEvent::getDescription() const {
-    return "[AppPluginViewActivated: " + (appPlugin_ != nullptr ? appPlugin_->getDisplayName() : std::string()) +
-           "]";
+    return "[AppPluginViewActivated: " + (appPlugin_ != nullptr ? appPlugin_->getDisplayName() : std::string()) + "]";
 }
 
 void SimpleBrowserViewActivatedUiEvent::dispatch(UiEventHandler& h) { h.onSimpleBrowserViewActivated(*this); }

@@ -48,10 +48,13 @@ void lockMainFrameUpdates(bool lock) {
     if (CMainFrame* frame = getMainFrame()) frame->setUpdatesEnabled(!lock);
 }
 
-const seams::Registration g_channelWindowOpsSeam("ChannelWindowOps", [] {
-    const ChannelWindowOps& ops = channelWindowOps();
-    return ops.openChannelDoc && ops.showFeedItemInChannelWindow && ops.getActiveChildChannel;
-}, [] { setChannelWindowOps({}); });
+const seams::Registration g_channelWindowOpsSeam(
+    "ChannelWindowOps",
+    [] {
+        const ChannelWindowOps& ops = channelWindowOps();
+        return ops.openChannelDoc && ops.showFeedItemInChannelWindow && ops.getActiveChildChannel;
+    },
+    [] { setChannelWindowOps({}); });
 
 // Finds or opens the channel's window; false when none results.
 bool openChannelWindow(channels::Channel* channel) {

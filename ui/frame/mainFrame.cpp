@@ -58,7 +58,6 @@ std::atomic<msg::Handle> g_mainWindowHandle{0};
 std::atomic<bool> g_exitRequested{false};
 bool g_mainWindowMaximized = false;
 
-
 std::string pointerText(const void* p) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%p", p);
@@ -73,10 +72,10 @@ MainFrameServices& getMainFrameServices() {
 }
 
 namespace {
-#define ORVAN_FRAME_SERVICE(field) \
-    const seams::Registration g_##field##Seam("MainFrameServices::" #field, [] { \
-        return static_cast<bool>(getMainFrameServices().field); \
-    }, [] { getMainFrameServices().field = nullptr; })
+#define ORVAN_FRAME_SERVICE(field)                                                                    \
+    const seams::Registration g_##field##Seam(                                                        \
+        "MainFrameServices::" #field, [] { return static_cast<bool>(getMainFrameServices().field); }, \
+        [] { getMainFrameServices().field = nullptr; })
 ORVAN_FRAME_SERVICE(getChannelManager);
 ORVAN_FRAME_SERVICE(processNotifications);
 ORVAN_FRAME_SERVICE(importViewedFeedItemUrls);
@@ -110,9 +109,8 @@ unsigned relayDllChannelHookCommandMsg() { return msg::registerMessage("RelayDll
 CMainFrame::CMainFrame() {
     setObjectName(QStringLiteral("mainFrame"));
     dispatcher_ = new QtDispatcher(this);
-    handle_ = msg::createWindow(*dispatcher_, [this](unsigned m, std::uintptr_t w, std::intptr_t l) {
-        return dispatch(m, w, l);
-    });
+    handle_ = msg::createWindow(*dispatcher_,
+                                [this](unsigned m, std::uintptr_t w, std::intptr_t l) { return dispatch(m, w, l); });
     installMessageHandlers();
 }
 
@@ -394,63 +392,61 @@ void CMainFrame::installMessageHandlers() {
         ORVAN_LOG(g_channelHookCallbacksGroup) << "Found channel: " << pointerText(channel) << std::endl;
         return channel;
     };
-    setMessageHandler(channels::kSaveChannelHookSettingsMsg,
-                      [findChannel](std::uintptr_t, std::intptr_t lParam) -> std::intptr_t {
-                          const auto* record = reinterpret_cast<const ChannelHookCallbackCookies*>(lParam);
-                          ORVAN_LOG(g_channelHookCallbacksGroup)
-                              << "CHANNEL HOOK CALLBACK: SaveChannelHookSettings" << std::endl;
-                          if (record == nullptr) return 0;
-                          ORVAN_LOG(g_channelHookCallbacksGroup)
-                              << "- hChannelCookie=" << record->hChannelCookie
-                              << " ; hChannelHookCookie=" << record->hChannelHookCookie << std::endl;
-                          channels::Channel* channel = findChannel(record->hChannelCookie);
-                          if (channel == nullptr) return 0;
-                          ORVAN_LOG(g_channelHookCallbacksGroup) << "Saving channel." << std::endl;
-                          channel->save();
-                          ORVAN_LOG(g_channelHookCallbacksGroup) << "Event processed OK." << std::endl;
-                          return 0;
-                      });
-    setMessageHandler(channels::kOpenChannelPropertiesMsg,
-                      [this, findChannel](std::uintptr_t, std::intptr_t lParam) -> std::intptr_t {
-                          const auto* record = reinterpret_cast<const ChannelHookCallbackCookies*>(lParam);
-                          ORVAN_LOG(g_channelHookCallbacksGroup)
-                              << "CHANNEL HOOK CALLBACK: OpenChannelProperties" << std::endl;
-                          if (record == nullptr) return 0;
-                          ORVAN_LOG(g_channelHookCallbacksGroup)
-                              << "- hChannelCookie=" << record->hChannelCookie << std::endl;
-                          channels::Channel* channel = findChannel(record->hChannelCookie);
-                          if (channel == nullptr) return 0;
-                          ORVAN_LOG(g_channelHookCallbacksGroup)
-                              << "- hChannelHookCookie=" << record->hChannelHookCookie << std::endl;
-                          // Held while the sheet runs, whatever happens to the hook meanwhile.
-                          channels::ChannelHookRef hook;
-                          if (record->hChannelHookCookie != 0) {
-                              hook = channels::findChannelHookByCookie(*channel, record->hChannelHookCookie);
-                              if (!hook) return 0;
-                          }
-                          ORVAN_LOG(g_channelHookCallbacksGroup)
-                              << "Opening the channel properties dialog." << std::endl;
-                          bringToFront();
-                          if (getMainFrameServices().openChannelProperties) {
-                              getMainFrameServices().openChannelProperties(channel, hook.get());
-                          } else {
-                              seams::missing("MainFrameServices::openChannelProperties");
-                          }
-                          ORVAN_LOG(g_channelHookCallbacksGroup) << "Event processed OK." << std::endl;
-                          return 0;
-                      });
-    setMessageHandler(channels::kUpdateChannelMsg, [findChannel](std::uintptr_t, std::intptr_t lParam) -> std::intptr_t {
-        const auto* record = reinterpret_cast<const ChannelHookCallbackCookies*>(lParam);
-        ORVAN_LOG(g_channelHookCallbacksGroup) << "CHANNEL HOOK CALLBACK: UpdateChannel" << std::endl;
-        if (record == nullptr) return 0;
-        ORVAN_LOG(g_channelHookCallbacksGroup) << "- hChannelCookie=" << record->hChannelCookie << std::endl;
-        channels::Channel* channel = findChannel(record->hChannelCookie);
-        if (channel == nullptr) return 0;
-        ORVAN_LOG(g_channelHookCallbacksGroup) << "Requesting channel update." << std::endl;
-        channel->requestUpdate();
-        ORVAN_LOG(g_channelHookCallbacksGroup) << "Event processed OK." << std::endl;
-        return 0;
-    });
+    setMessageHandler(
+        channels::kSaveChannelHookSettingsMsg, [findChannel](std::uintptr_t, std::intptr_t lParam) -> std::intptr_t {
+            const auto* record = reinterpret_cast<const ChannelHookCallbackCookies*>(lParam);
+            ORVAN_LOG(g_channelHookCallbacksGroup) << "CHANNEL HOOK CALLBACK: SaveChannelHookSettings" << std::endl;
+            if (record == nullptr) return 0;
+            ORVAN_LOG(g_channelHookCallbacksGroup)
+                << "- hChannelCookie=" << record->hChannelCookie
+                << " ; hChannelHookCookie=" << record->hChannelHookCookie << std::endl;
+            channels::Channel* channel = findChannel(record->hChannelCookie);
+            if (channel == nullptr) return 0;
+            ORVAN_LOG(g_channelHookCallbacksGroup) << "Saving channel." << std::endl;
+            channel->save();
+            ORVAN_LOG(g_channelHookCallbacksGroup) << "Event processed OK." << std::endl;
+            return 0;
+        });
+    setMessageHandler(
+        channels::kOpenChannelPropertiesMsg,
+        [this, findChannel](std::uintptr_t, std::intptr_t lParam) -> std::intptr_t {
+            const auto* record = reinterpret_cast<const ChannelHookCallbackCookies*>(lParam);
+            ORVAN_LOG(g_channelHookCallbacksGroup) << "CHANNEL HOOK CALLBACK: OpenChannelProperties" << std::endl;
+            if (record == nullptr) return 0;
+            ORVAN_LOG(g_channelHookCallbacksGroup) << "- hChannelCookie=" << record->hChannelCookie << std::endl;
+            channels::Channel* channel = findChannel(record->hChannelCookie);
+            if (channel == nullptr) return 0;
+            ORVAN_LOG(g_channelHookCallbacksGroup)
+                << "- hChannelHookCookie=" << record->hChannelHookCookie << std::endl;
+            // Held while the sheet runs, whatever happens to the hook meanwhile.
+            channels::ChannelHookRef hook;
+            if (record->hChannelHookCookie != 0) {
+                hook = channels::findChannelHookByCookie(*channel, record->hChannelHookCookie);
+                if (!hook) return 0;
+            }
+            ORVAN_LOG(g_channelHookCallbacksGroup) << "Opening the channel properties dialog." << std::endl;
+            bringToFront();
+            if (getMainFrameServices().openChannelProperties) {
+                getMainFrameServices().openChannelProperties(channel, hook.get());
+            } else {
+                seams::missing("MainFrameServices::openChannelProperties");
+            }
+            ORVAN_LOG(g_channelHookCallbacksGroup) << "Event processed OK." << std::endl;
+            return 0;
+        });
+    setMessageHandler(
+        channels::kUpdateChannelMsg, [findChannel](std::uintptr_t, std::intptr_t lParam) -> std::intptr_t {
+            const auto* record = reinterpret_cast<const ChannelHookCallbackCookies*>(lParam);
+            ORVAN_LOG(g_channelHookCallbacksGroup) << "CHANNEL HOOK CALLBACK: UpdateChannel" << std::endl;
+            if (record == nullptr) return 0;
+            ORVAN_LOG(g_channelHookCallbacksGroup) << "- hChannelCookie=" << record->hChannelCookie << std::endl;
+            channels::Channel* channel = findChannel(record->hChannelCookie);
+            if (channel == nullptr) return 0;
+            ORVAN_LOG(g_channelHookCallbacksGroup) << "Requesting channel update." << std::endl;
+            channel->requestUpdate();
+            ORVAN_LOG(g_channelHookCallbacksGroup) << "Event processed OK." << std::endl;
+            return 0;
+        });
     setMessageHandler(channels::kOpenFeedItemMsg, [findChannel](std::uintptr_t, std::intptr_t lParam) -> std::intptr_t {
         const auto* record = reinterpret_cast<const ChannelHookOpenFeedItemArgs*>(lParam);
         ORVAN_LOG(g_channelHookCallbacksGroup) << "CHANNEL HOOK CALLBACK: OpenFeedItem" << std::endl;
@@ -458,7 +454,7 @@ void CMainFrame::installMessageHandlers() {
         const std::string id = record->feedItemId != nullptr ? record->feedItemId : "";
         const std::string url = record->feedItemUrl != nullptr ? record->feedItemUrl : "";
         ORVAN_LOG(g_channelHookCallbacksGroup) << "- hChannelCookie=" << record->hChannelCookie
-                                                << " ; feedItemId=" << id << " ; feedItemUrl=" << url << std::endl;
+                                               << " ; feedItemId=" << id << " ; feedItemUrl=" << url << std::endl;
         channels::Channel* channel = findChannel(record->hChannelCookie);
         if (channel == nullptr) return 0;
         ORVAN_LOG(g_channelHookCallbacksGroup) << "Opening the specified feed item." << std::endl;
@@ -689,12 +685,17 @@ QMenu* CMainFrame::createMdiTabMenu(QMdiSubWindow* child, QWidget* parent) {
         menuId = page->getMdiTabMenuId();
     }
     switch (menuId) {
-    case kMenuSimpleBrowserWindow: ids = {kCmdShowNavBar, 0, kCmdClose}; break;
-    case kMenuPluginWindow: ids = {kCmdProperties, kCmdShowNavBar, 0, kCmdClose}; break;
-    case kMenuChannelWindow:
-        ids = {kCmdUpdateNow, 0, kCmdProperties, kCmdShowSummary, kCmdShowNavBar, kCmdViewLastFeed, 0, kCmdClose};
-        break;
-    default: break;
+        case kMenuSimpleBrowserWindow:
+            ids = {kCmdShowNavBar, 0, kCmdClose};
+            break;
+        case kMenuPluginWindow:
+            ids = {kCmdProperties, kCmdShowNavBar, 0, kCmdClose};
+            break;
+        case kMenuChannelWindow:
+            ids = {kCmdUpdateNow, 0, kCmdProperties, kCmdShowSummary, kCmdShowNavBar, kCmdViewLastFeed, 0, kCmdClose};
+            break;
+        default:
+            break;
     }
     if (ids.empty()) return nullptr;
     auto* menu = new QMenu(parent);

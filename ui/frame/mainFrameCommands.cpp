@@ -72,9 +72,7 @@ bool showPage(const std::string& title, const std::string& url) {
     return true;
 }
 
-std::string fileUrl(const std::string& path) {
-    return QUrl::fromLocalFile(qs(path)).toString().toStdString();
-}
+std::string fileUrl(const std::string& path) { return QUrl::fromLocalFile(qs(path)).toString().toStdString(); }
 
 // What running a user tool needs of the windows: the active child window's
 // page, the clipboard and the simple-browser windows.
@@ -144,9 +142,7 @@ void CMainFrame::updateCommandUi(int id) {
     if (it != updateRules_.end() && action != nullptr) it->second(*action);
 }
 
-QWidget* CMainFrame::activeChildFrame() const {
-    return mdiArea_ != nullptr ? mdiArea_->currentSubWindow() : nullptr;
-}
+QWidget* CMainFrame::activeChildFrame() const { return mdiArea_ != nullptr ? mdiArea_->currentSubWindow() : nullptr; }
 
 channels::Channel* CMainFrame::getActiveChannel(bool focusedOnly) const {
     QWidget* focus = QApplication::focusWidget();
@@ -184,228 +180,308 @@ void CMainFrame::installCommands() {
     };
 
     // File
-    defineCommand(kCmdNewChannel, QStringLiteral("&New channel..."),
-                  [this] { dialogs::startNewChannelWizard(this, ""); }, always);
-    defineCommand(kCmdOpen, QStringLiteral("&Open"), [this] { openSelected(); }, [this](QAction& a) {
-        const int tab = workspaceBar_->getActiveTab();
-        bool enabled = false;
-        if (tab == 0) enabled = workspaceBar_->getMyChannelsWnd()->selectedRow() >= 0;
-        if (tab == 1) enabled = workspaceBar_->getAppPluginsWnd()->selectedRow() >= 0;
-        a.setEnabled(enabled);
-        a.setText(tab == 0 ? QStringLiteral("&Open channel")
-                           : tab == 1 ? QStringLiteral("&Open plugin") : QStringLiteral("&Open"));
-    });
-    defineCommand(kCmdOpenNextChannel, QStringLiteral("Open n&ext channel"), [this] { openNextChannel(); },
-                  [this](QAction& a) {
-                      a.setEnabled(workspaceBar_->getActiveTab() == 0 &&
-                                   workspaceBar_->getMyChannelsWnd()->rowCount() > 0);
-                  });
-    defineCommand(kCmdClose, QStringLiteral("&Close"), [this] {
-        QMdiSubWindow* child = mdiArea_->currentSubWindow();
-        if (child == nullptr) {
-            beep();
-            return;
-        }
-        child->close();
-    }, [this](QAction& a) { a.setEnabled(activeChildFrame() != nullptr); });
-    defineCommand(kCmdDeleteChannel, QStringLiteral("&Delete channel"), [this] { deleteChannel(); }, withChannel);
-    defineCommand(kCmdExit, QStringLiteral("E&xit"), [this] { close(); }, always);
-    defineCommand(kCmdShowMainWindow, QStringLiteral("&Show Orvan"), [this] { bringToFront(); }, always);
+    defineCommand(
+        kCmdNewChannel, QStringLiteral("&New channel..."), [this] { dialogs::startNewChannelWizard(this, ""); },
+        always);
+    defineCommand(
+        kCmdOpen, QStringLiteral("&Open"), [this] { openSelected(); },
+        [this](QAction& a) {
+            const int tab = workspaceBar_->getActiveTab();
+            bool enabled = false;
+            if (tab == 0) enabled = workspaceBar_->getMyChannelsWnd()->selectedRow() >= 0;
+            if (tab == 1) enabled = workspaceBar_->getAppPluginsWnd()->selectedRow() >= 0;
+            a.setEnabled(enabled);
+            a.setText(tab == 0   ? QStringLiteral("&Open channel")
+                      : tab == 1 ? QStringLiteral("&Open plugin")
+                                 : QStringLiteral("&Open"));
+        });
+    defineCommand(
+        kCmdOpenNextChannel, QStringLiteral("Open n&ext channel"), [this] { openNextChannel(); },
+        [this](QAction& a) {
+            a.setEnabled(workspaceBar_->getActiveTab() == 0 && workspaceBar_->getMyChannelsWnd()->rowCount() > 0);
+        });
+    defineCommand(
+        kCmdClose, QStringLiteral("&Close"),
+        [this] {
+            QMdiSubWindow* child = mdiArea_->currentSubWindow();
+            if (child == nullptr) {
+                beep();
+                return;
+            }
+            child->close();
+        },
+        [this](QAction& a) { a.setEnabled(activeChildFrame() != nullptr); });
+    defineCommand(
+        kCmdDeleteChannel, QStringLiteral("&Delete channel"), [this] { deleteChannel(); }, withChannel);
+    defineCommand(
+        kCmdExit, QStringLiteral("E&xit"), [this] { close(); }, always);
+    defineCommand(
+        kCmdShowMainWindow, QStringLiteral("&Show Orvan"), [this] { bringToFront(); }, always);
 
     // Edit
-    defineCommand(kCmdProperties, QStringLiteral("&Properties..."), [this] { openProperties(); }, [this](QAction& a) {
-        a.setEnabled(getActiveChannel(false) != nullptr || getActiveAppPlugin(false) != nullptr);
-    });
-    defineCommand(kCmdUpdateNow, QStringLiteral("&Update now"), [this] {
-        channels::Channel* channel = getActiveChannel(false);
-        if (channel == nullptr) {
-            beep();
-            return;
-        }
-        channel->requestUpdate();
-    }, withChannel);
-    defineCommand(kCmdViewLastFeed, QStringLiteral("View last &feed"), [this] {
-        channels::Channel* channel = getActiveChannel(false);
-        if (channel == nullptr) {
-            beep();
-            return;
-        }
-        showLastFeed(channel);
-    }, withChannel);
-    defineCommand(kCmdMarkActiveChannelRead, QStringLiteral("Mark &all as read"), [this] {
-        auto* child = dynamic_cast<CChannelMdiChildWnd*>(activeChildFrame());
-        ChannelDesktopSettings* settings = child != nullptr ? getChannelDesktopSettings(child->getChannel()) : nullptr;
-        if (settings == nullptr) {
-            beep();
-            return;
-        }
-        settings->markAllFeedItemsViewed(true);
-    }, [this](QAction& a) { a.setEnabled(dynamic_cast<CChannelMdiChildWnd*>(activeChildFrame()) != nullptr); });
+    defineCommand(
+        kCmdProperties, QStringLiteral("&Properties..."), [this] { openProperties(); },
+        [this](QAction& a) {
+            a.setEnabled(getActiveChannel(false) != nullptr || getActiveAppPlugin(false) != nullptr);
+        });
+    defineCommand(
+        kCmdUpdateNow, QStringLiteral("&Update now"),
+        [this] {
+            channels::Channel* channel = getActiveChannel(false);
+            if (channel == nullptr) {
+                beep();
+                return;
+            }
+            channel->requestUpdate();
+        },
+        withChannel);
+    defineCommand(
+        kCmdViewLastFeed, QStringLiteral("View last &feed"),
+        [this] {
+            channels::Channel* channel = getActiveChannel(false);
+            if (channel == nullptr) {
+                beep();
+                return;
+            }
+            showLastFeed(channel);
+        },
+        withChannel);
+    defineCommand(
+        kCmdMarkActiveChannelRead, QStringLiteral("Mark &all as read"),
+        [this] {
+            auto* child = dynamic_cast<CChannelMdiChildWnd*>(activeChildFrame());
+            ChannelDesktopSettings* settings =
+                child != nullptr ? getChannelDesktopSettings(child->getChannel()) : nullptr;
+            if (settings == nullptr) {
+                beep();
+                return;
+            }
+            settings->markAllFeedItemsViewed(true);
+        },
+        [this](QAction& a) { a.setEnabled(dynamic_cast<CChannelMdiChildWnd*>(activeChildFrame()) != nullptr); });
     // The read-me list's context menu: an address on the clipboard.
     const auto clipboardAddress = [] {
         const QClipboard* clipboard = QGuiApplication::clipboard();
         const QString text = clipboard != nullptr ? clipboard->text() : QString();
         return text.startsWith(QStringLiteral("http://"), Qt::CaseInsensitive) ? text.toStdString() : std::string();
     };
-    defineCommand(kCmdAddFromClipboard, QStringLiteral("Add from clip&board"), [this, clipboardAddress] {
-        const std::string url = clipboardAddress();
-        if (url.empty() || workPad_ == nullptr) {
-            beep();
-            return;
-        }
-        workPad_->getReadMeList()->addUrl(url, true);
-    }, [clipboardAddress](QAction& a) { a.setEnabled(!clipboardAddress().empty()); });
+    defineCommand(
+        kCmdAddFromClipboard, QStringLiteral("Add from clip&board"),
+        [this, clipboardAddress] {
+            const std::string url = clipboardAddress();
+            if (url.empty() || workPad_ == nullptr) {
+                beep();
+                return;
+            }
+            workPad_->getReadMeList()->addUrl(url, true);
+        },
+        [clipboardAddress](QAction& a) { a.setEnabled(!clipboardAddress().empty()); });
     // My Channels' context menu
-    defineCommand(kCmdHasNewContent, QStringLiteral("Has &new content"), [this] {
-        channels::Channel* channel = workspaceBar_->getSelectedChannel();
-        ChannelDesktopSettings* settings = getChannelDesktopSettings(channel);
-        if (settings == nullptr) {
-            beep();
-            return;
-        }
-        updateCommandUi(kCmdHasNewContent);
-        // The state the menu showed is the one toggled.
-        const std::int32_t lastNew = settings->getLastNewItemTime();
-        settings->setLastViewTime(hasNewContentState_ ? lastNew : lastNew - 1);
-        workspaceBar_->getMyChannelsWnd()->updateChannel(channel);
-    }, [this](QAction& a) {
-        a.setCheckable(true);
-        ChannelDesktopSettings* settings = getChannelDesktopSettings(workspaceBar_->getSelectedChannel());
-        hasNewContentState_ = settings != nullptr && settings->getLastViewTime() < settings->getLastNewItemTime();
-        a.setEnabled(settings != nullptr);
-        a.setChecked(hasNewContentState_);
-    });
-    defineCommand(kCmdMarkSelectedChannelRead, QStringLiteral("Mark &all as read"), [this] {
-        channels::Channel* channel = workspaceBar_->getSelectedChannel();
-        ChannelDesktopSettings* settings = getChannelDesktopSettings(channel);
-        if (settings == nullptr) {
-            beep();
-            return;
-        }
-        settings->markAllFeedItemsViewed(true);
-        workspaceBar_->getMyChannelsWnd()->updateChannel(channel);
-    }, [this](QAction& a) {
-        ChannelDesktopSettings* settings = getChannelDesktopSettings(workspaceBar_->getSelectedChannel());
-        a.setEnabled(settings != nullptr && settings->getUnreadFeedItemCount() > 0);
-    });
+    defineCommand(
+        kCmdHasNewContent, QStringLiteral("Has &new content"),
+        [this] {
+            channels::Channel* channel = workspaceBar_->getSelectedChannel();
+            ChannelDesktopSettings* settings = getChannelDesktopSettings(channel);
+            if (settings == nullptr) {
+                beep();
+                return;
+            }
+            updateCommandUi(kCmdHasNewContent);
+            // The state the menu showed is the one toggled.
+            const std::int32_t lastNew = settings->getLastNewItemTime();
+            settings->setLastViewTime(hasNewContentState_ ? lastNew : lastNew - 1);
+            workspaceBar_->getMyChannelsWnd()->updateChannel(channel);
+        },
+        [this](QAction& a) {
+            a.setCheckable(true);
+            ChannelDesktopSettings* settings = getChannelDesktopSettings(workspaceBar_->getSelectedChannel());
+            hasNewContentState_ = settings != nullptr && settings->getLastViewTime() < settings->getLastNewItemTime();
+            a.setEnabled(settings != nullptr);
+            a.setChecked(hasNewContentState_);
+        });
+    defineCommand(
+        kCmdMarkSelectedChannelRead, QStringLiteral("Mark &all as read"),
+        [this] {
+            channels::Channel* channel = workspaceBar_->getSelectedChannel();
+            ChannelDesktopSettings* settings = getChannelDesktopSettings(channel);
+            if (settings == nullptr) {
+                beep();
+                return;
+            }
+            settings->markAllFeedItemsViewed(true);
+            workspaceBar_->getMyChannelsWnd()->updateChannel(channel);
+        },
+        [this](QAction& a) {
+            ChannelDesktopSettings* settings = getChannelDesktopSettings(workspaceBar_->getSelectedChannel());
+            a.setEnabled(settings != nullptr && settings->getUnreadFeedItemCount() > 0);
+        });
     // Placeholders of the menus built when they open.
     defineCommand(kCmdCategoriesPlaceholder, QStringLiteral("[STANDARD CHANNEL CATEGORIES]"), nullptr);
     defineCommand(kCmdHookCommandsPlaceholder, QStringLiteral("[CHANNEL HOOK COMMANDS]"), nullptr);
     defineCommand(kCmdToolbarsPlaceholder, QStringLiteral("[TOOLBARS]"), nullptr);
 
     // View
-    defineCommand(kCmdShowMyChannels, QStringLiteral("My &Channels"), [this] {
-        workspaceBar_->show();
-        workspaceBar_->activateMyChannelsTab();
-    }, always);
-    defineCommand(kCmdShowPlugins, QStringLiteral("&Plugins"), [this] {
-        workspaceBar_->show();
-        workspaceBar_->activateAppPluginsTab();
-    }, always);
-    defineCommand(kCmdShowActivityLog, QStringLiteral("&Activity log"), [this] {
-        outputBar_->show();
-        outputBar_->showActivityTab();
-    }, always);
-    defineCommand(kCmdShowErrorLog, QStringLiteral("&Error log"), [this] {
-        outputBar_->show();
-        outputBar_->showErrorsTab();
-    }, always);
+    defineCommand(
+        kCmdShowMyChannels, QStringLiteral("My &Channels"),
+        [this] {
+            workspaceBar_->show();
+            workspaceBar_->activateMyChannelsTab();
+        },
+        always);
+    defineCommand(
+        kCmdShowPlugins, QStringLiteral("&Plugins"),
+        [this] {
+            workspaceBar_->show();
+            workspaceBar_->activateAppPluginsTab();
+        },
+        always);
+    defineCommand(
+        kCmdShowActivityLog, QStringLiteral("&Activity log"),
+        [this] {
+            outputBar_->show();
+            outputBar_->showActivityTab();
+        },
+        always);
+    defineCommand(
+        kCmdShowErrorLog, QStringLiteral("&Error log"),
+        [this] {
+            outputBar_->show();
+            outputBar_->showErrorsTab();
+        },
+        always);
     const auto dockToggle = [this](int id, const QString& text, QDockWidget* bar) {
-        defineCommand(id, text, [this, bar] { toggleDock(bar); }, [bar](QAction& a) {
-            a.setCheckable(true);
-            a.setEnabled(true);
-            a.setChecked(!bar->isHidden());
-        });
+        defineCommand(
+            id, text, [this, bar] { toggleDock(bar); },
+            [bar](QAction& a) {
+                a.setCheckable(true);
+                a.setEnabled(true);
+                a.setChecked(!bar->isHidden());
+            });
     };
     dockToggle(kCmdToggleControlCenter, QStringLiteral("C&ontrol Center"), workspaceBar_);
     dockToggle(kCmdToggleLogs, QStringLiteral("&Logs"), outputBar_);
     dockToggle(kCmdToggleWorkpad, QStringLiteral("&Workpad"), workPad_);
-    defineCommand(kCmdToggleCaptionBar, QStringLiteral("Caption &Bar"), [this] {
-        GlobalOptions& options = GlobalOptions::instance();
-        options.ShowCaptionBar = !options.ShowCaptionBar;
-        updateCaptionBar();
-        options.saveFrameSettings();
-        if (options.ShowCaptionBar && mdiArea_->subWindowList().isEmpty()) {
-            dialogs::CHintDlg("CaptionBar", this).DoModal();
-        }
-    }, [](QAction& a) {
-        a.setCheckable(true);
-        a.setEnabled(true);
-        a.setChecked(GlobalOptions::instance().ShowCaptionBar);
-    });
-    defineCommand(kCmdToggleStatusBar, QStringLiteral("&Status Bar"),
-                  [this] { statusBar()->setVisible(statusBar()->isHidden()); },
-                  [this](QAction& a) {
-                      a.setCheckable(true);
-                      a.setChecked(!statusBar()->isHidden());
-                  });
-    const auto toolBarToggle = [this](int id, const QString& text, QToolBar* bar) {
-        defineCommand(id, text, [this, bar] { bar->setVisible(bar->isHidden()); }, [bar](QAction& a) {
+    defineCommand(
+        kCmdToggleCaptionBar, QStringLiteral("Caption &Bar"),
+        [this] {
+            GlobalOptions& options = GlobalOptions::instance();
+            options.ShowCaptionBar = !options.ShowCaptionBar;
+            updateCaptionBar();
+            options.saveFrameSettings();
+            if (options.ShowCaptionBar && mdiArea_->subWindowList().isEmpty()) {
+                dialogs::CHintDlg("CaptionBar", this).DoModal();
+            }
+        },
+        [](QAction& a) {
             a.setCheckable(true);
             a.setEnabled(true);
-            a.setChecked(!bar->isHidden());
+            a.setChecked(GlobalOptions::instance().ShowCaptionBar);
         });
+    defineCommand(
+        kCmdToggleStatusBar, QStringLiteral("&Status Bar"),
+        [this] { statusBar()->setVisible(statusBar()->isHidden()); },
+        [this](QAction& a) {
+            a.setCheckable(true);
+            a.setChecked(!statusBar()->isHidden());
+        });
+    const auto toolBarToggle = [this](int id, const QString& text, QToolBar* bar) {
+        defineCommand(
+            id, text, [this, bar] { bar->setVisible(bar->isHidden()); },
+            [bar](QAction& a) {
+                a.setCheckable(true);
+                a.setEnabled(true);
+                a.setChecked(!bar->isHidden());
+            });
     };
     toolBarToggle(kCmdToggleGeneralToolbar, QStringLiteral("&General Toolbar"), generalToolBar_);
     toolBarToggle(kCmdToggleChannelsToolbar, QStringLiteral("C&hannels Toolbar"), channelsToolBar_);
     // User-defined toolbars do not exist here: their items stay disabled.
     for (int id = kCmdFirstUserToolbar; id <= kCmdLastUserToolbar; ++id) {
-        defineCommand(id, QStringLiteral("User toolbar %1").arg(id - kCmdFirstUserToolbar + 1), [] { beep(); },
-                      [](QAction& a) { a.setEnabled(false); });
+        defineCommand(
+            id, QStringLiteral("User toolbar %1").arg(id - kCmdFirstUserToolbar + 1), [] { beep(); },
+            [](QAction& a) { a.setEnabled(false); });
     }
     // The shortcuts bar and its buttons do nothing.
     for (int id = kCmdFirstShortcut; id <= kCmdLastShortcut; ++id) defineCommand(id, QStringLiteral("Shortcut"), [] {});
 
     // The organize dialogs.
-    defineCommand(kCmdOrganizeFavorites, QStringLiteral("Organize favorites..."),
-                  [this] { dialogs::organizeChannelFavorites(this); }, always);
+    defineCommand(
+        kCmdOrganizeFavorites, QStringLiteral("Organize favorites..."),
+        [this] { dialogs::organizeChannelFavorites(this); }, always);
     // OK applies the chosen filter to My Channels.
-    defineCommand(kCmdOrganizeFilters, QStringLiteral("Channel &filters"),
-                  [this] { dialogs::organizeChannelFilters(this); }, always);
-    defineCommand(kCmdOrganizeReports, QStringLiteral("Channel &reports"),
-                  [this] { dialogs::organizeChannelReports(this); }, always);
+    defineCommand(
+        kCmdOrganizeFilters, QStringLiteral("Channel &filters"), [this] { dialogs::organizeChannelFilters(this); },
+        always);
+    defineCommand(
+        kCmdOrganizeReports, QStringLiteral("Channel &reports"), [this] { dialogs::organizeChannelReports(this); },
+        always);
 
     // Tools
-    defineCommand(kCmdOptions, QStringLiteral("&Options..."), [this] {
-        dialogs::COptionsPropSheet sheet(this);
-        sheet.DoModal();
-    }, always);
-    defineCommand(kCmdCustomize, QStringLiteral("&Customize..."), [this] {
-        // The nearest Qt has: the frame's own menu of bars to show or hide.
-        QMenu* menu = createPopupMenu();
-        if (menu == nullptr) return;
-        menu->setObjectName(QStringLiteral("customizeMenu"));
-        menu->setAttribute(Qt::WA_DeleteOnClose);
-        menu->popup(QCursor::pos());
-    }, always);
+    defineCommand(
+        kCmdOptions, QStringLiteral("&Options..."),
+        [this] {
+            dialogs::COptionsPropSheet sheet(this);
+            sheet.DoModal();
+        },
+        always);
+    defineCommand(
+        kCmdCustomize, QStringLiteral("&Customize..."),
+        [this] {
+            // The nearest Qt has: the frame's own menu of bars to show or hide.
+            QMenu* menu = createPopupMenu();
+            if (menu == nullptr) return;
+            menu->setObjectName(QStringLiteral("customizeMenu"));
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            menu->popup(QCursor::pos());
+        },
+        always);
 
     // Window
-    defineCommand(kCmdCascade, QStringLiteral("&Cascade"), [this] { mdiArea_->cascadeSubWindows(); }, mdiWindows);
-    defineCommand(kCmdTile, QStringLiteral("&Tile"), [this] { mdiArea_->tileSubWindows(); }, mdiWindows);
-    defineCommand(kCmdArrangeIcons, QStringLiteral("Arrange &icons"), [this] { arrangeIcons(); }, mdiWindows);
-    defineCommand(kCmdCloseAll, QStringLiteral("Close al&l"), [this] { closeAllWindows(); }, mdiWindows);
-    defineCommand(kCmdWindowList, QStringLiteral("&Windows..."), [this] { showWindowList(); }, mdiWindows);
+    defineCommand(
+        kCmdCascade, QStringLiteral("&Cascade"), [this] { mdiArea_->cascadeSubWindows(); }, mdiWindows);
+    defineCommand(
+        kCmdTile, QStringLiteral("&Tile"), [this] { mdiArea_->tileSubWindows(); }, mdiWindows);
+    defineCommand(
+        kCmdArrangeIcons, QStringLiteral("Arrange &icons"), [this] { arrangeIcons(); }, mdiWindows);
+    defineCommand(
+        kCmdCloseAll, QStringLiteral("Close al&l"), [this] { closeAllWindows(); }, mdiWindows);
+    defineCommand(
+        kCmdWindowList, QStringLiteral("&Windows..."), [this] { showWindowList(); }, mdiWindows);
 
     // Help
     for (int id : {kCmdHelpContents, kCmdHelp, kCmdDefaultHelp}) {
-        defineCommand(id, id == kCmdHelpContents ? QStringLiteral("&Contents") : QStringLiteral("&Help"),
-                      [this] { showHelp(); }, always);
+        defineCommand(
+            id, id == kCmdHelpContents ? QStringLiteral("&Contents") : QStringLiteral("&Help"), [this] { showHelp(); },
+            always);
     }
     defineCommand(kCmdContextHelp, QStringLiteral("Context &help"), [] {});
-    defineCommand(kCmdForums, QStringLiteral("&Forums"), [] {
-        if (!showPage("Orvan forums", programPaths().forumsUrl)) beep();
-    }, always);
-    defineCommand(kCmdFaq, QStringLiteral("FA&Q"), [] {
-        if (!showPage("Orvan FAQ", programPaths().faqUrl)) beep();
-    }, always);
-    defineCommand(kCmdLicence, QStringLiteral("&License"), [] {
-        if (!showPage("Software License", fileUrl(joinPath(programPaths().programDir, "license.html")))) beep();
-    }, always);
-    defineCommand(kCmdWelcomePage, QStringLiteral("&Welcome page"), [] { showWelcomePage(false); }, always);
-    defineCommand(kCmdAbout, QStringLiteral("&About Orvan..."), [this] {
-        dialogs::CAboutPropSheet sheet(this);
-        sheet.DoModal();
-    }, always);
+    defineCommand(
+        kCmdForums, QStringLiteral("&Forums"),
+        [] {
+            if (!showPage("Orvan forums", programPaths().forumsUrl)) beep();
+        },
+        always);
+    defineCommand(
+        kCmdFaq, QStringLiteral("FA&Q"),
+        [] {
+            if (!showPage("Orvan FAQ", programPaths().faqUrl)) beep();
+        },
+        always);
+    defineCommand(
+        kCmdLicence, QStringLiteral("&License"),
+        [] {
+            if (!showPage("Software License", fileUrl(joinPath(programPaths().programDir, "license.html")))) beep();
+        },
+        always);
+    defineCommand(
+        kCmdWelcomePage, QStringLiteral("&Welcome page"), [] { showWelcomePage(false); }, always);
+    defineCommand(
+        kCmdAbout, QStringLiteral("&About Orvan..."),
+        [this] {
+            dialogs::CAboutPropSheet sheet(this);
+            sheet.DoModal();
+        },
+        always);
 
     // Running a user tool asks the frame for the active page and the
     // clipboard.
@@ -442,25 +518,28 @@ void CMainFrame::installDynamicCommands() {
             generateChannelReport(report);
         });
         // 129-148: the current channel in or out of a category.
-        defineCommand(kCmdFirstCategory + n, QString(), [this, id = kCmdFirstCategory + n] {
-            channels::Channel* channel = getActiveChannel(false);
-            auto it = categoryMap_.find(id);
-            if (channel == nullptr || it == categoryMap_.end()) {
-                beep();
-                return;
-            }
-            channels::ChannelSettings& settings = channel->getChannelSettings();
-            const bool member = settings.hasChannelCategory(it->second);
-            settings.setChannelCategory(it->second, !member);
-            channel->save();
-            workspaceBar_->getMyChannelsWnd()->updateChannel(channel);
-        }, [this, id = kCmdFirstCategory + n](QAction& a) {
-            a.setCheckable(true);
-            channels::Channel* channel = getActiveChannel(false);
-            auto it = categoryMap_.find(id);
-            a.setChecked(channel != nullptr && it != categoryMap_.end() &&
-                         channel->getChannelSettings().hasChannelCategory(it->second));
-        });
+        defineCommand(
+            kCmdFirstCategory + n, QString(),
+            [this, id = kCmdFirstCategory + n] {
+                channels::Channel* channel = getActiveChannel(false);
+                auto it = categoryMap_.find(id);
+                if (channel == nullptr || it == categoryMap_.end()) {
+                    beep();
+                    return;
+                }
+                channels::ChannelSettings& settings = channel->getChannelSettings();
+                const bool member = settings.hasChannelCategory(it->second);
+                settings.setChannelCategory(it->second, !member);
+                channel->save();
+                workspaceBar_->getMyChannelsWnd()->updateChannel(channel);
+            },
+            [this, id = kCmdFirstCategory + n](QAction& a) {
+                a.setCheckable(true);
+                channels::Channel* channel = getActiveChannel(false);
+                auto it = categoryMap_.find(id);
+                a.setChecked(channel != nullptr && it != categoryMap_.end() &&
+                             channel->getChannelSettings().hasChannelCategory(it->second));
+            });
         // 189-208: user tools.
         defineCommand(kCmdFirstUserTool + n, QString(), [this, id = kCmdFirstUserTool + n] {
             auto it = userToolMap_.find(id);
@@ -663,8 +742,8 @@ void CMainFrame::runHookCommand(int id) {
     channels::ChannelManager* manager = channelManager();
     channels::Channel* channel =
         manager != nullptr ? channels::findChannelByCookie(*manager, command.channelCookie) : nullptr;
-    channels::ChannelHookRef hook =
-        channel != nullptr ? channels::findChannelHookByCookie(*channel, command.hookCookie) : channels::ChannelHookRef();
+    channels::ChannelHookRef hook = channel != nullptr ? channels::findChannelHookByCookie(*channel, command.hookCookie)
+                                                       : channels::ChannelHookRef();
     if (!hook) {
         beep();
         return;
@@ -673,7 +752,8 @@ void CMainFrame::runHookCommand(int id) {
         bool failed = false;
         hook->executeCommand(channel, command.commandName, &failed);
         if (failed) {
-            dialogs::showMessage(this, QStringLiteral("The channel hook command failed. Please check the logs for details."),
+            dialogs::showMessage(this,
+                                 QStringLiteral("The channel hook command failed. Please check the logs for details."),
                                  dialogs::MessageButtons::Ok, dialogs::MessageIcon::Error);
         }
     } catch (const std::exception& e) {

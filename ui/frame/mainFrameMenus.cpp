@@ -187,7 +187,8 @@ void CMainFrame::onShowPopupMenu(QMenu* menu) {
     if (menu == getMenu(QStringLiteral("Filters"))) {
         for (std::size_t i = 0; i < options.ChannelFilters.size() && i < kCmdRangeSize; ++i) {
             QAction* action = getCommand(kCmdFirstChannelFilter + static_cast<int>(i));
-            action->setText(withHotkey(plainMenuText(options.ChannelFilters[i].getFilterName()), options.ChannelFilterHotkeys, i));
+            action->setText(
+                withHotkey(plainMenuText(options.ChannelFilters[i].getFilterName()), options.ChannelFilterHotkeys, i));
             menu->addAction(markDynamic(action));
         }
     }

@@ -75,9 +75,7 @@ bool COutputBar::eventFilter(QObject* watched, QEvent* event) {
     return QDockWidget::eventFilter(watched, event);
 }
 
-void COutputBar::addActivityMessage(const std::string& text) {
-    append(activity_, activityFile_, text);
-}
+void COutputBar::addActivityMessage(const std::string& text) { append(activity_, activityFile_, text); }
 
 void COutputBar::addErrorMessage(const std::string& text) { append(errors_, errorFile_, text); }
 

@@ -37,10 +37,17 @@ bool closesOn(unsigned options, QEvent::Type type, Qt::MouseButton button) {
     if (!down && !up) return false;
     unsigned wanted = 0;
     switch (button) {
-    case Qt::LeftButton: wanted = down ? CBalloonHelp::CloseOnLButtonDown : CBalloonHelp::CloseOnLButtonUp; break;
-    case Qt::MiddleButton: wanted = down ? CBalloonHelp::CloseOnMButtonDown : CBalloonHelp::CloseOnMButtonUp; break;
-    case Qt::RightButton: wanted = down ? CBalloonHelp::CloseOnRButtonDown : CBalloonHelp::CloseOnRButtonUp; break;
-    default: return false;
+        case Qt::LeftButton:
+            wanted = down ? CBalloonHelp::CloseOnLButtonDown : CBalloonHelp::CloseOnLButtonUp;
+            break;
+        case Qt::MiddleButton:
+            wanted = down ? CBalloonHelp::CloseOnMButtonDown : CBalloonHelp::CloseOnMButtonUp;
+            break;
+        case Qt::RightButton:
+            wanted = down ? CBalloonHelp::CloseOnRButtonDown : CBalloonHelp::CloseOnRButtonUp;
+            break;
+        default:
+            return false;
     }
     return (options & wanted) != 0;
 }
@@ -83,8 +90,8 @@ QMenu* CBalloonHelp::createContextMenu(int menuId, QWidget* parent) {
 
 void CBalloonHelp::setNotification(std::unique_ptr<NotificationRequest> request) { notification_ = std::move(request); }
 
-bool CBalloonHelp::create(const std::string& title, const std::string& content, const QPoint& anchor,
-                          unsigned options, QWidget* parent, unsigned timeoutMs, const QIcon* icon) {
+bool CBalloonHelp::create(const std::string& title, const std::string& content, const QPoint& anchor, unsigned options,
+                          QWidget* parent, unsigned timeoutMs, const QIcon* icon) {
     content_ = content;
     title_ = title;
     options_ = options;
@@ -234,8 +241,8 @@ QSize CBalloonHelp::contentSize() const {
     if (content_.empty()) return {0, 0};
     const int wrap = std::max(1, workArea().width() / 2);
     const QFontMetrics metrics(contentFont_);
-    const QRect text = metrics.boundingRect(QRect(0, 0, wrap, INT_MAX / 2), Qt::TextWordWrap | Qt::TextExpandTabs,
-                                            qs(content_));
+    const QRect text =
+        metrics.boundingRect(QRect(0, 0, wrap, INT_MAX / 2), Qt::TextWordWrap | Qt::TextExpandTabs, qs(content_));
     return {std::min(text.width(), wrap), text.height()};
 }
 
@@ -271,10 +278,10 @@ QRect CBalloonHelp::clearOf(const QRect& balloon, const QRect& avoid, const QRec
     // where the balloon was (its corner of the work area); a side that does
     // not leave room inside the work area is no choice.
     const QRect candidates[] = {
-        balloon.translated(0, avoid.top() - balloon.bottom() - 1),   // above
-        balloon.translated(0, avoid.bottom() + 1 - balloon.top()),   // below
-        balloon.translated(avoid.left() - balloon.right() - 1, 0),   // to the left
-        balloon.translated(avoid.right() + 1 - balloon.left(), 0),   // to the right
+        balloon.translated(0, avoid.top() - balloon.bottom() - 1),  // above
+        balloon.translated(0, avoid.bottom() + 1 - balloon.top()),  // below
+        balloon.translated(avoid.left() - balloon.right() - 1, 0),  // to the left
+        balloon.translated(avoid.right() + 1 - balloon.left(), 0),  // to the right
     };
     QRect best = balloon;
     int bestDistance = -1;
@@ -555,28 +562,30 @@ bool CBalloonHelp::eventFilter(QObject* watched, QEvent* event) {
     if (inputFilter_ && hasWindow_ && watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow()) {
         bool close = false;
         switch (event->type()) {
-        case QEvent::KeyPress:
-            close = (options_ & CloseOnKeyPress) != 0;
-            break;
-        case QEvent::MouseMove:
-        case QEvent::NonClientAreaMouseMove:
-            if ((options_ & CloseOnMouseMove) != 0) {
-                const QPoint pos = QCursor::pos();
-                close = std::abs(pos.x() - mouseOrigin_.x()) > mouseMoveTolerance_ ||
-                        std::abs(pos.y() - mouseOrigin_.y()) > mouseMoveTolerance_;
-            }
-            break;
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::NonClientAreaMouseButtonPress:
-        case QEvent::NonClientAreaMouseButtonRelease:
-            close = closesOn(options_, event->type(), static_cast<QMouseEvent*>(event)->button());
-            break;
-        default:
-            break;
+            case QEvent::KeyPress:
+                close = (options_ & CloseOnKeyPress) != 0;
+                break;
+            case QEvent::MouseMove:
+            case QEvent::NonClientAreaMouseMove:
+                if ((options_ & CloseOnMouseMove) != 0) {
+                    const QPoint pos = QCursor::pos();
+                    close = std::abs(pos.x() - mouseOrigin_.x()) > mouseMoveTolerance_ ||
+                            std::abs(pos.y() - mouseOrigin_.y()) > mouseMoveTolerance_;
+                }
+                break;
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::NonClientAreaMouseButtonPress:
+            case QEvent::NonClientAreaMouseButtonRelease:
+                close = closesOn(options_, event->type(), static_cast<QMouseEvent*>(event)->button());
+                break;
+            default:
+                break;
         }
-        if (close) QMetaObject::invokeMethod(this, [this] { hideBalloon(); }, Qt::QueuedConnection);
+        if (close)
+            QMetaObject::invokeMethod(
+                this, [this] { hideBalloon(); }, Qt::QueuedConnection);
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -131,15 +131,24 @@ QPoint balloonAnchor(int position, const QRect& trayArea) {
     const int x = trayArea.x() + trayArea.width();
     const int y = trayArea.y();
     switch (position) {
-    case 0: return {0, 0};
-    case 1: return {x, 0};
-    case 2: return {0, y};
-    case 3: return {x, y};
-    case 4: return {x / 2, 0};
-    case 5: return {x, y / 2};
-    case 6: return {x / 2, y};
-    case 7: return {0, y / 2};
-    default: return {x, y};
+        case 0:
+            return {0, 0};
+        case 1:
+            return {x, 0};
+        case 2:
+            return {0, y};
+        case 3:
+            return {x, y};
+        case 4:
+            return {x / 2, 0};
+        case 5:
+            return {x, y / 2};
+        case 6:
+            return {x / 2, y};
+        case 7:
+            return {0, y / 2};
+        default:
+            return {x, y};
     }
 }
 
@@ -185,8 +194,8 @@ void processNotifications() {
         const std::string title = request->getTitle();
         const std::string text = request->getText();
         balloon->setNotification(std::move(request));
-        balloon->create(title, text, anchor, flags, g_balloonParent.data(),
-                        static_cast<unsigned>(seconds) * 1000u, &icon);
+        balloon->create(title, text, anchor, flags, g_balloonParent.data(), static_cast<unsigned>(seconds) * 1000u,
+                        &icon);
         balloon->setCursor(clickable ? Qt::PointingHandCursor : Qt::ArrowCursor);
         return;
     }

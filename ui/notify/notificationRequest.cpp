@@ -57,8 +57,8 @@ std::ostream& operator<<(std::ostream& os, const NotificationRequest& request) {
 ErrorNotificationRequest::ErrorNotificationRequest(std::string title, std::string text, int displayTime)
     : NotificationRequest(std::move(title), std::move(text), displayTime) {}
 
-ErrorNotificationRequest::ErrorNotificationRequest(channels::Channel* errorSource, std::string title,
-                                                   std::string text, int displayTime)
+ErrorNotificationRequest::ErrorNotificationRequest(channels::Channel* errorSource, std::string title, std::string text,
+                                                   int displayTime)
     : NotificationRequest(std::move(title), std::move(text), displayTime),
       errorSource_(channels::getChannelCookie(errorSource)) {}
 
@@ -102,58 +102,58 @@ void NewFeedItemNotificationRequest::onClick() {
         QApplication::beep();
         return;
     }
-    openFeedItemInChannelWindow(channel, channels::FeedItem(feedItemId_, feedItemTitle_, "", feedItemUrl_, "", "", "", ""));
+    openFeedItemInChannelWindow(channel,
+                                channels::FeedItem(feedItemId_, feedItemTitle_, "", feedItemUrl_, "", "", "", ""));
 }
 
 void NewFeedItemNotificationRequest::onContextMenuCommand(int commandId, bool& closeBalloon) {
     switch (commandId) {
-    case Open:
-        onClick();
-        closeBalloon = true;
-        break;
-    case OpenInNewWindow:
-        if (channels::Channel* channel = getChannel()) {
-            openFeedItem(feedItemUrl_, channel, feedItemId_);
-            if (ChannelDesktopSettings* settings = getChannelDesktopSettings(channel)) settings->addFeedItemsOpened(1);
-        } else {
-            QApplication::beep();
+        case Open:
+            onClick();
+            closeBalloon = true;
+            break;
+        case OpenInNewWindow:
+            if (channels::Channel* channel = getChannel()) {
+                openFeedItem(feedItemUrl_, channel, feedItemId_);
+                if (ChannelDesktopSettings* settings = getChannelDesktopSettings(channel))
+                    settings->addFeedItemsOpened(1);
+            } else {
+                QApplication::beep();
+            }
+            closeBalloon = true;
+            break;
+        case CopyUrl:
+            copyToClipboard(nullptr, feedItemUrl_);
+            break;
+        case EmailUrl:
+            emailUrl(feedItemUrl_);
+            closeBalloon = true;
+            break;
+        case AddToReadMeList: {
+            channels::Channel* channel = getChannel();
+            CMainFrame* frame = getMainFrame();
+            CWorkPad* pad = frame != nullptr ? frame->getWorkPad() : nullptr;
+            CReadMeListWnd* list = pad != nullptr ? pad->getReadMeList() : nullptr;
+            if (channel == nullptr || list == nullptr ||
+                !list->addFeedItem(channel, feedItemId_, feedItemUrl_, feedItemTitle_, true)) {
+                QApplication::beep();
+            }
+            closeBalloon = true;
+            break;
         }
-        closeBalloon = true;
-        break;
-    case CopyUrl:
-        copyToClipboard(nullptr, feedItemUrl_);
-        break;
-    case EmailUrl:
-        emailUrl(feedItemUrl_);
-        closeBalloon = true;
-        break;
-    case AddToReadMeList: {
-        channels::Channel* channel = getChannel();
-        CMainFrame* frame = getMainFrame();
-        CWorkPad* pad = frame != nullptr ? frame->getWorkPad() : nullptr;
-        CReadMeListWnd* list = pad != nullptr ? pad->getReadMeList() : nullptr;
-        if (channel == nullptr || list == nullptr ||
-            !list->addFeedItem(channel, feedItemId_, feedItemUrl_, feedItemTitle_, true)) {
-            QApplication::beep();
-        }
-        closeBalloon = true;
-        break;
-    }
-    default:
-        break;
+        default:
+            break;
     }
 }
 
 // --- the new items of one update
 
 ConsolidatedNewFeedItemsNotificationRequest::ConsolidatedNewFeedItemsNotificationRequest(std::string title,
-                                                                                       std::string text,
-                                                                                       channels::Channel* channel)
+                                                                                         std::string text,
+                                                                                         channels::Channel* channel)
     : NotificationRequest(std::move(title), std::move(text), -1), channel_(channels::getChannelCookie(channel)) {}
 
-channels::Channel* ConsolidatedNewFeedItemsNotificationRequest::getChannel() const {
-    return findLiveChannel(channel_);
-}
+channels::Channel* ConsolidatedNewFeedItemsNotificationRequest::getChannel() const { return findLiveChannel(channel_); }
 
 void ConsolidatedNewFeedItemsNotificationRequest::onClick() {
     QUEUE_LOG << "User clicked on a consolidated new feed items request: " << describeText(*this) << std::endl;

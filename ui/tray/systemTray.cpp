@@ -259,18 +259,18 @@ void CSystemTray::onActivated(QSystemTrayIcon::ActivationReason reason) {
 
 void CSystemTray::runCommand(int id) {
     switch (id) {
-    case Open:
-    case Options:
-        if (CMainFrame* frame = getMainFrame()) frame->bringToFront();
-        postToMainFrame(id);
-        return;
-    case Exit:
-        setExitRequested(true);
-        postToMainFrame(kCmdExit);
-        return;
-    default:
-        if (id >= kCmdFirstTrayMenuEntry && id <= kCmdLastTrayMenuEntry) ui::onTrayMenuCommand(id);
-        return;
+        case Open:
+        case Options:
+            if (CMainFrame* frame = getMainFrame()) frame->bringToFront();
+            postToMainFrame(id);
+            return;
+        case Exit:
+            setExitRequested(true);
+            postToMainFrame(kCmdExit);
+            return;
+        default:
+            if (id >= kCmdFirstTrayMenuEntry && id <= kCmdLastTrayMenuEntry) ui::onTrayMenuCommand(id);
+            return;
     }
 }
 

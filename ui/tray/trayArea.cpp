@@ -20,8 +20,8 @@ QRect workAreaOf(const QWidget* widget) {
 }  // namespace
 
 void setTrayIconGeometryProvider(QRect (*provider)()) { g_trayGeometry = provider; }
-const seams::Registration g_trayGeometrySeam("TrayIconGeometryProvider", [] { return g_trayGeometry != nullptr; },
-                                             [] { setTrayIconGeometryProvider(nullptr); });
+const seams::Registration g_trayGeometrySeam(
+    "TrayIconGeometryProvider", [] { return g_trayGeometry != nullptr; }, [] { setTrayIconGeometryProvider(nullptr); });
 
 void getTrayWindowRect(QRect& rect) {
     if (g_trayGeometry != nullptr) {

@@ -49,8 +49,8 @@ QString menuText(const std::string& text) { return QString::fromStdString(text).
 QIcon itemMarker(const QColor& menu, bool viewed, int side) {
     QColor colour = menu;
     if (!viewed) {
-        colour = menu.red() >= 192 && menu.green() >= 192 && menu.blue() >= 192 ? QColor(224, 0, 0)
-                                                                                 : QColor(255, 255, 255);
+        colour =
+            menu.red() >= 192 && menu.green() >= 192 && menu.blue() >= 192 ? QColor(224, 0, 0) : QColor(255, 255, 255);
     }
     QPixmap pixmap(side, side);
     pixmap.fill(Qt::transparent);
@@ -181,8 +181,7 @@ private:
         action->setToolTip(QString::fromStdString(handler->getText()));
         QObject::connect(action, &QAction::triggered, action, [id] { ui::onTrayMenuCommand(id); });
         menu->insertAction(before, action);
-        log(isChannel ? "channel" : "feed item", id, text.toStdString(), metrics.horizontalAdvance(text),
-            isChannel);
+        log(isChannel ? "channel" : "feed item", id, text.toStdString(), metrics.horizontalAdvance(text), isChannel);
         state().handlers[id] = std::move(handler);
     }
 

@@ -44,9 +44,8 @@ std::string settingsFileFor(const std::string& programPath);
 Settings loadSettingsFile(const std::string& settingsFile);
 
 // Every user directory of the "Users" folder in dataDir (the main program's
-// data directory, platform::files::dataDirectory) with its channel files. Folder names are matched as they are on disk, without
-// regard to case. Throws "Can't find any user home directories." when there
-// is no user.
+// data directory, platform::files::dataDirectory) with its channel files. Folder names are matched as they are on disk,
+// without regard to case. Throws "Can't find any user home directories." when there is no user.
 ChannelInventory findUserChannels(const std::string& dataDir);
 
 // [Config] PreferredChannelDisplayName, else [Cache] ChannelDisplayName, else

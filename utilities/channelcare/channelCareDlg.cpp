@@ -44,8 +44,8 @@ const CResizer::Row kLayoutTable[] = {
                   CResizer::align(kSet, 0), CResizer::none()),
     CResizer::row(kValue, CResizer::align(kDescription, 0), CResizer::abut(kSet, 5), CResizer::none(),
                   CResizer::align(kSet, 0), CResizer::align(kSet, 0), CResizer::none()),
-    CResizer::row(kSetting, CResizer::align(kValue, 0), CResizer::align(kValue, 0), CResizer::none(),
-                  CResizer::none(), CResizer::abut(kValue, 5), CResizer::keep()),
+    CResizer::row(kSetting, CResizer::align(kValue, 0), CResizer::align(kValue, 0), CResizer::none(), CResizer::none(),
+                  CResizer::abut(kValue, 5), CResizer::keep()),
     CResizer::row(kSettingLabel, CResizer::absolute(0), CResizer::none(), CResizer::keep(),
                   CResizer::align(kSetting, 0), CResizer::align(kSetting, 0), CResizer::none()),
     CResizer::row(kGroup, CResizer::absolute(0), CResizer::absolute(0), CResizer::none(), CResizer::absolute(0),
@@ -84,8 +84,8 @@ CChannelCareDlg::CChannelCareDlg(const channelcare::Settings& settings, channelc
     auto* valueLabel = place(new QLabel(tr("&Value:"), this), kValueLabel, 15, 249, 70, 24, "valueLabel");
     valueEdit_ = place(new QLineEdit(this), kValue, 90, 249, 235, 24, "valueEdit");
     setButton_ = place(new QPushButton(tr("Se&t"), this), kSet, 330, 249, 75, 24, "setButton");
-    descriptionLabel_ = place(new QLabel(tr("*** SETTING DESCRIPTION ***"), this), kDescription, 90, 278, 315, 60,
-                              "descriptionLabel");
+    descriptionLabel_ =
+        place(new QLabel(tr("*** SETTING DESCRIPTION ***"), this), kDescription, 90, 278, 315, 60, "descriptionLabel");
     exitButton_ = place(new QPushButton(tr("E&xit"), this), kExit, 330, 353, 75, 24, "exitButton");
 
     userLabel->setBuddy(userCombo_);

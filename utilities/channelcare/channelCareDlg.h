@@ -29,13 +29,13 @@ private:
 
     const channelcare::Settings& settings_;
     channelcare::ChannelInventory& inventory_;
-    QComboBox* userCombo_;        // 1000
-    QListWidget* channelList_;    // 1003
-    QComboBox* settingCombo_;     // 1001
-    QLineEdit* valueEdit_;        // 1002
-    QPushButton* setButton_;      // 1004
-    QLabel* descriptionLabel_;    // 1005
-    QPushButton* exitButton_;     // 2
+    QComboBox* userCombo_;      // 1000
+    QListWidget* channelList_;  // 1003
+    QComboBox* settingCombo_;   // 1001
+    QLineEdit* valueEdit_;      // 1002
+    QPushButton* setButton_;    // 1004
+    QLabel* descriptionLabel_;  // 1005
+    QPushButton* exitButton_;   // 2
 };
 
 namespace channelcare {

@@ -11,8 +11,8 @@ int run() {
     QApplication::setApplicationDisplayName(kCaption);
     using dialogs::MessageButtons;
     using dialogs::MessageIcon;
-    if (dialogs::showMessage(nullptr, kQuestion, MessageButtons::OkCancel, MessageIcon::Question,
-                             dialogs::IDCANCEL) != dialogs::IDOK)
+    if (dialogs::showMessage(nullptr, kQuestion, MessageButtons::OkCancel, MessageIcon::Question, dialogs::IDCANCEL) !=
+        dialogs::IDOK)
         return 0;
     const long rc = resetUiKey();
     if (rc != 0) {

@@ -48,17 +48,17 @@ using ModalAnswerer = std::function<void(QDialog& dialog)>;
 // and rejected if the answerer leaves it open.
 class ScopedModalAnswerer {
 public:
-  explicit ScopedModalAnswerer(ModalAnswerer answerer);
-  ~ScopedModalAnswerer();
-  ScopedModalAnswerer(const ScopedModalAnswerer&) = delete;
-  ScopedModalAnswerer& operator=(const ScopedModalAnswerer&) = delete;
+    explicit ScopedModalAnswerer(ModalAnswerer answerer);
+    ~ScopedModalAnswerer();
+    ScopedModalAnswerer(const ScopedModalAnswerer&) = delete;
+    ScopedModalAnswerer& operator=(const ScopedModalAnswerer&) = delete;
 
-  // How many dialogs this answerer has been handed.
-  int count() const { return count_; }
+    // How many dialogs this answerer has been handed.
+    int count() const { return count_; }
 
 private:
-  ModalAnswerer previous_;
-  int count_ = 0;
+    ModalAnswerer previous_;
+    int count_ = 0;
 };
 
 // For answerers: whether the dialog is a box of showMessage, its text, and a

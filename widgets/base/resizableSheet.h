@@ -10,24 +10,24 @@
 namespace dialogs {
 
 class CResizablePropertySheet : public PropertySheet {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  CResizablePropertySheet(const QString& caption, QWidget* parent, int firstPage);
+    CResizablePropertySheet(const QString& caption, QWidget* parent, int firstPage);
 };
 
 class CResizablePropertyPage : public PropertyPage {
-  Q_OBJECT
+    Q_OBJECT
 
 public:
-  explicit CResizablePropertyPage(QWidget* parent = nullptr) : PropertyPage(parent) {}
+    explicit CResizablePropertyPage(QWidget* parent = nullptr) : PropertyPage(parent) {}
 
-  bool onSetActive() override;
+    bool onSetActive() override;
 
 protected:
-  // Lays the controls out by `table` (ended by CResizer::endRow()) with
-  // 15-pixel margins whenever the page changes size.
-  void setLayoutTable(const CResizer::Row* table);
+    // Lays the controls out by `table` (ended by CResizer::endRow()) with
+    // 15-pixel margins whenever the page changes size.
+    void setLayoutTable(const CResizer::Row* table);
 };
 
 }  // namespace dialogs

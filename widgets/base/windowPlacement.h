@@ -28,20 +28,20 @@ void keepRoomForWrappedText(QWidget* window);
 
 class SaveWindowPlacement {
 public:
-  struct Placement {
-    QRect normalGeometry;  // position and size when neither maximised nor minimised
-    Qt::WindowStates state = Qt::WindowNoState;
-  };
+    struct Placement {
+        QRect normalGeometry;  // position and size when neither maximised nor minimised
+        Qt::WindowStates state = Qt::WindowNoState;
+    };
 
-  SaveWindowPlacement() = default;
-  virtual ~SaveWindowPlacement() = default;
+    SaveWindowPlacement() = default;
+    virtual ~SaveWindowPlacement() = default;
 
-  // The saved placement when there is one, else positionDialog.
-  void restore(QWidget* window, QWidget* parent = nullptr) const;
-  void save(const QWidget* window);
+    // The saved placement when there is one, else positionDialog.
+    void restore(QWidget* window, QWidget* parent = nullptr) const;
+    void save(const QWidget* window);
 
-  Placement placement;
-  bool saved = false;
+    Placement placement;
+    bool saved = false;
 };
 
 }  // namespace dialogs

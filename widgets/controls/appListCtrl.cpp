@@ -114,8 +114,8 @@ void CAppListCtrl::applyListStyle() { setCursor(oneClickMode() ? Qt::PointingHan
 void CAppListCtrl::keyPressEvent(QKeyEvent* event) {
     // A modifier pressed alone is no key of the list.
     const int key = ui::isModifierKey(event->key())
-                          ? 0
-                          : ui::virtualKeyFromQt(event->key(), event->modifiers(), event->nativeScanCode());
+                        ? 0
+                        : ui::virtualKeyFromQt(event->key(), event->modifiers(), event->nativeScanCode());
     if (key != 0 && listKeyPressed(selectedRow(), key, modifierBits(event->modifiers()))) {
         event->accept();
         return;

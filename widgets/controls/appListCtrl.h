@@ -56,7 +56,9 @@ public:
 
     // The row of an item, the item of a row (null when out of range).
     int rowOf(QTreeWidgetItem* item) const { return item != nullptr ? indexOfTopLevelItem(item) : -1; }
-    QTreeWidgetItem* rowItem(int row) const { return row >= 0 && row < topLevelItemCount() ? topLevelItem(row) : nullptr; }
+    QTreeWidgetItem* rowItem(int row) const {
+        return row >= 0 && row < topLevelItemCount() ? topLevelItem(row) : nullptr;
+    }
     int selectedRow() const;
     void selectRow(int row);
     int rowCount() const { return topLevelItemCount(); }

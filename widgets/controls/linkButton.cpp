@@ -5,8 +5,9 @@
 LinkButton::LinkButton(QWidget* parent) : QPushButton(parent) {
     setFlat(true);
     setCursor(Qt::PointingHandCursor);
-    setStyleSheet("QPushButton { color: palette(link); text-decoration: underline; border: none; padding: 0; "
-                  "text-align: left; } QPushButton:disabled { color: palette(mid); }");
+    setStyleSheet(
+        "QPushButton { color: palette(link); text-decoration: underline; border: none; padding: 0; "
+        "text-align: left; } QPushButton:disabled { color: palette(mid); }");
     connect(this, &QPushButton::clicked, this, [this] {
         if (!url_.isEmpty()) openItem((prefix_ + url_).toStdString());
     });

@@ -35,7 +35,8 @@ QString qtFileFilter(const std::string& filters) {
         const std::string desc = filters.substr(pos, end - pos);
         pos = end + 1;
         const std::size_t patternEnd = filters.find('\0', pos);
-        const std::string pattern = filters.substr(pos, patternEnd == std::string::npos ? std::string::npos : patternEnd - pos);
+        const std::string pattern =
+            filters.substr(pos, patternEnd == std::string::npos ? std::string::npos : patternEnd - pos);
         pos = patternEnd == std::string::npos ? filters.size() : patternEnd + 1;
         QString patterns = QString::fromStdString(pattern);
         patterns.replace(';', ' ');
@@ -47,9 +48,12 @@ QString qtFileFilter(const std::string& filters) {
 int toInt(const std::string& text) {
     long long n = 0;
     switch (readLeadingInteger(text, n)) {
-        case NumberRead::Ok: return n < INT_MIN ? INT_MIN : n > INT_MAX ? INT_MAX : static_cast<int>(n);
-        case NumberRead::OutOfRange: return text.find('-') < text.find_first_of("0123456789") ? INT_MIN : INT_MAX;
-        case NumberRead::NoNumber: break;
+        case NumberRead::Ok:
+            return n < INT_MIN ? INT_MIN : n > INT_MAX ? INT_MAX : static_cast<int>(n);
+        case NumberRead::OutOfRange:
+            return text.find('-') < text.find_first_of("0123456789") ? INT_MIN : INT_MAX;
+        case NumberRead::NoNumber:
+            break;
     }
     return 0;
 }
@@ -147,8 +151,8 @@ QWidget* ParamsGrid::makeEditor(Row& row) {
     return new QWidget;
 }
 
-int ParamsGrid::addProperty(const QString& name, const QString& description, Kind kind, const QVariant& value,
-                            int tag, const Options& options) {
+int ParamsGrid::addProperty(const QString& name, const QString& description, Kind kind, const QVariant& value, int tag,
+                            const Options& options) {
     Row row{name, description, kind, tag, options, nullptr, nullptr};
     row.editor = makeEditor(row);
     (row.lineEdit != nullptr ? static_cast<QWidget*>(row.lineEdit) : row.editor)->setObjectName("paramEditor-" + name);
@@ -176,38 +180,52 @@ void ParamsGrid::removeAll() {
 QVariant ParamsGrid::value(int row) const {
     const Row& r = rows_.at(row);
     switch (r.kind) {
-        case Kind::Integer: return static_cast<QSpinBox*>(r.editor)->value();
-        case Kind::Boolean: return static_cast<QCheckBox*>(r.editor)->isChecked();
-        case Kind::Choice: return static_cast<QComboBox*>(r.editor)->currentText();
+        case Kind::Integer:
+            return static_cast<QSpinBox*>(r.editor)->value();
+        case Kind::Boolean:
+            return static_cast<QCheckBox*>(r.editor)->isChecked();
+        case Kind::Choice:
+            return static_cast<QComboBox*>(r.editor)->currentText();
         case Kind::Real: {
             double d = 0;
             isRealNumber(r.lineEdit->text(), &d);
             return d;
         }
-        default: return r.lineEdit->text();
+        default:
+            return r.lineEdit->text();
     }
 }
 
 QString ParamsGrid::valueText(int row) const {
     const Row& r = rows_.at(row);
     switch (r.kind) {
-        case Kind::Integer: return QString::number(static_cast<QSpinBox*>(r.editor)->value());
-        case Kind::Boolean: return static_cast<QCheckBox*>(r.editor)->isChecked() ? "1" : "0";
-        case Kind::Choice: return static_cast<QComboBox*>(r.editor)->currentText();
+        case Kind::Integer:
+            return QString::number(static_cast<QSpinBox*>(r.editor)->value());
+        case Kind::Boolean:
+            return static_cast<QCheckBox*>(r.editor)->isChecked() ? "1" : "0";
+        case Kind::Choice:
+            return static_cast<QComboBox*>(r.editor)->currentText();
         case Kind::Real: {
             const QString text = r.lineEdit->text().trimmed();
             return isRealNumber(text, nullptr) ? text : QStringLiteral("0");
         }
-        default: return r.lineEdit->text();
+        default:
+            return r.lineEdit->text();
     }
 }
 
 void ParamsGrid::setValue(int row, const QVariant& value) {
     Row& r = rows_.at(row);
     switch (r.kind) {
-        case Kind::Integer: static_cast<QSpinBox*>(r.editor)->setValue(value.toInt()); break;
-        case Kind::Boolean: static_cast<QCheckBox*>(r.editor)->setChecked(value.toBool()); break;
-        case Kind::Choice: static_cast<QComboBox*>(r.editor)->setCurrentText(value.toString()); break;
+        case Kind::Integer:
+            static_cast<QSpinBox*>(r.editor)->setValue(value.toInt());
+            break;
+        case Kind::Boolean:
+            static_cast<QCheckBox*>(r.editor)->setChecked(value.toBool());
+            break;
+        case Kind::Choice:
+            static_cast<QComboBox*>(r.editor)->setCurrentText(value.toString());
+            break;
         case Kind::Real:
             if (value.typeId() == QMetaType::QString) {
                 r.lineEdit->setText(value.toString());
@@ -215,7 +233,9 @@ void ParamsGrid::setValue(int row, const QVariant& value) {
                 r.lineEdit->setText(QString::number(value.toDouble(), 'g', 17));
             }
             break;
-        default: r.lineEdit->setText(value.toString()); break;
+        default:
+            r.lineEdit->setText(value.toString());
+            break;
     }
 }
 
@@ -258,7 +278,8 @@ void ParamsGrid::browse(int index) {
             if (ok) chosen = font.toString();
             break;
         }
-        default: break;
+        default:
+            break;
     }
     if (!chosen.isEmpty()) r.lineEdit->setText(chosen);
 }
@@ -299,7 +320,8 @@ void buildParamsGrid(ParamsGrid* grid, const channels::ParamDefs& defs, const ch
                                   options);
                 break;
             }
-            default: break;
+            default:
+                break;
         }
     }
     grid->setUpdatesEnabled(true);

@@ -30,9 +30,9 @@ public:
     enum class Kind { Text, Password, Integer, Real, Boolean, Choice, File, Folder, Colour, Font };
 
     struct Options {
-        QStringList choices;        // Choice
-        QString fileExtension;      // File: default extension
-        QString fileFilter;         // File: Qt filter ("Text files (*.txt);;All files (*)")
+        QStringList choices;    // Choice
+        QString fileExtension;  // File: default extension
+        QString fileFilter;     // File: Qt filter ("Text files (*.txt);;All files (*)")
     };
 
     explicit ParamsGrid(QWidget* parent = nullptr);
@@ -69,8 +69,8 @@ private:
         Kind kind;
         int tag;
         Options options;
-        QWidget* editor;        // what value() reads
-        QLineEdit* lineEdit;    // for the kinds edited as text
+        QWidget* editor;      // what value() reads
+        QLineEdit* lineEdit;  // for the kinds edited as text
     };
     QWidget* makeEditor(Row& row);
     void browse(int row);

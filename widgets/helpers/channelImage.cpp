@@ -25,8 +25,8 @@ QImage makeDefaultPicture() {
 
 ChannelImage::ChannelImage(const std::vector<unsigned char>& imageBytes, std::int32_t preferredWidth,
                            std::int32_t preferredHeight) {
-    if (imageBytes.empty() ||
-        !image_.loadFromData(imageBytes.data(), static_cast<int>(imageBytes.size())) || image_.isNull()) {
+    if (imageBytes.empty() || !image_.loadFromData(imageBytes.data(), static_cast<int>(imageBytes.size())) ||
+        image_.isNull()) {
         throw std::runtime_error("Can't load the image.");
     }
     width_ = image_.width();

@@ -11,11 +11,14 @@ DialogWindowOps& ops() {
     return installed;
 }
 
-const seams::Registration g_dialogWindowOpsSeam("DialogWindowOps", [] {
-    const DialogWindowOps& o = ops();
-    return o.fireGlobalOptionsChanged && o.fireChannelCreated && o.fireChannelConfigChanged &&
-           o.postMainFrameCommand && o.setNewChannelWizardOpen && o.getMyChannelsFilter && o.applyMyChannelsFilter;
-}, [] { ops() = DialogWindowOps{}; });
+const seams::Registration g_dialogWindowOpsSeam(
+    "DialogWindowOps",
+    [] {
+        const DialogWindowOps& o = ops();
+        return o.fireGlobalOptionsChanged && o.fireChannelCreated && o.fireChannelConfigChanged &&
+               o.postMainFrameCommand && o.setNewChannelWizardOpen && o.getMyChannelsFilter && o.applyMyChannelsFilter;
+    },
+    [] { ops() = DialogWindowOps{}; });
 
 }  // namespace
 

@@ -28,8 +28,8 @@ bool validateNumberField(QLineEdit* field, const std::string& fieldName, int& va
     return true;
 }
 
-bool validateFileField(QLineEdit* field, const std::string& fieldName, std::string& text, bool* present,
-                       bool required, bool mustExist) {
+bool validateFileField(QLineEdit* field, const std::string& fieldName, std::string& text, bool* present, bool required,
+                       bool mustExist) {
     const FieldCheck check = checkFileField(field->text().toStdString(), fieldName, required, mustExist);
     if (!check.ok) {
         refuse(field, check.message);

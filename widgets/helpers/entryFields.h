@@ -10,7 +10,7 @@ class QLineEdit;
 
 bool validateNumberField(QLineEdit* field, const std::string& fieldName, int& value, bool* present, bool required,
                          int minimum, int maximum, const std::string& extraText = std::string());
-bool validateFileField(QLineEdit* field, const std::string& fieldName, std::string& text, bool* present,
-                       bool required, bool mustExist);
+bool validateFileField(QLineEdit* field, const std::string& fieldName, std::string& text, bool* present, bool required,
+                       bool mustExist);
 void fillFontSizeCombo(QComboBox* combo, int size);
 bool validateFontSizeField(QComboBox* combo, int& size);

@@ -70,9 +70,8 @@ void setListCtrlExtendedStyle(QTreeWidget* list, bool oneClick) {
     list->setMouseTracking(oneClick);
     if (!oneClick) return;
     const QMetaObject::Connection connection =
-        QObject::connect(list, &QTreeWidget::itemClicked, list, [list](QTreeWidgetItem* item, int column) {
-            emit list->itemActivated(item, column);
-        });
+        QObject::connect(list, &QTreeWidget::itemClicked, list,
+                         [list](QTreeWidgetItem* item, int column) { emit list->itemActivated(item, column); });
     list->setProperty(kConnected, QVariant::fromValue(connection));
 }
 

@@ -45,9 +45,10 @@ bool isInside(const QString& file, const std::string& directory) {
 }
 
 void refuseLink(const QUrl& url) {
-    showDesktopMessage(nullptr, "This link can't be opened: only web pages (http, https) and mail addresses "
-                                "are opened from the program.\n\n" +
-                                    url.toString().left(200).toStdString());
+    showDesktopMessage(nullptr,
+                       "This link can't be opened: only web pages (http, https) and mail addresses "
+                       "are opened from the program.\n\n" +
+                           url.toString().left(200).toStdString());
 }
 
 // What the user reads when the desktop's opener refuses an address: nothing
@@ -70,15 +71,13 @@ bool openWithShell(const QUrl& url) {
     return false;
 }
 
-QUrl toUrl(const std::string& text) {
-    return QUrl(QString::fromStdString(text), QUrl::TolerantMode);
-}
+QUrl toUrl(const std::string& text) { return QUrl(QString::fromStdString(text), QUrl::TolerantMode); }
 
 }  // namespace
 
 void setDesktopServices(DesktopServices* services) { g_services = services; }
-const seams::Registration g_desktopServicesSeam("DesktopServices", [] { return g_services != nullptr; },
-                                                [] { setDesktopServices(nullptr); });
+const seams::Registration g_desktopServicesSeam(
+    "DesktopServices", [] { return g_services != nullptr; }, [] { setDesktopServices(nullptr); });
 DesktopServices* getDesktopServices() { return g_services; }
 
 void showDesktopMessage(QWidget* parent, const std::string& text) {
@@ -175,8 +174,7 @@ void setupEmailLinkButton(LinkButton* button, const std::string& address, const 
 void showWelcomePage(bool isNewUser) {
     const ProgramPaths& p = programPaths();
     if (g_services == nullptr) return;
-    g_services->showInSimpleBrowser("Welcome to " + p.appName, p.welcomeUrl + (isNewUser ? "?isNewUser=1" : ""),
-                                    false);
+    g_services->showInSimpleBrowser("Welcome to " + p.appName, p.welcomeUrl + (isNewUser ? "?isNewUser=1" : ""), false);
 }
 
 void showLastFeed(channels::Channel* channel) {

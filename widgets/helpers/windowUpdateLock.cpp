@@ -23,7 +23,8 @@ WindowUpdateLock::~WindowUpdateLock() { unlock(window_); }
 void WindowUpdateLock::setMainFrame(QWidget* mainFrame) { g_mainFrame = mainFrame; }
 QWidget* WindowUpdateLock::getMainFrame() { return g_mainFrame.data(); }
 namespace {
-const ProgramObjectReset g_mainFrameReset("WindowUpdateLock::MainFrame", [] { WindowUpdateLock::setMainFrame(nullptr); });
+const ProgramObjectReset g_mainFrameReset("WindowUpdateLock::MainFrame",
+                                          [] { WindowUpdateLock::setMainFrame(nullptr); });
 }  // namespace
 
 bool WindowUpdateLock::isLocked() { return g_isLocked; }

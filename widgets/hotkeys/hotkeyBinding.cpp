@@ -20,20 +20,20 @@ struct KeyRow {
 };
 
 constexpr KeyRow kKeyTable[] = {
-    {8, Qt::Key_Backspace, false},   {9, Qt::Key_Tab, false},         {12, Qt::Key_Clear, false},
-    {13, Qt::Key_Return, false},     {16, Qt::Key_Shift, false},      {17, Qt::Key_Control, false},
-    {18, Qt::Key_Alt, false},        {19, Qt::Key_Pause, false},      {20, Qt::Key_CapsLock, false},
-    {27, Qt::Key_Escape, false},     {32, Qt::Key_Space, false},      {33, Qt::Key_PageUp, false},
-    {34, Qt::Key_PageDown, false},   {35, Qt::Key_End, false},        {36, Qt::Key_Home, false},
-    {37, Qt::Key_Left, false},       {38, Qt::Key_Up, false},         {39, Qt::Key_Right, false},
-    {40, Qt::Key_Down, false},       {41, Qt::Key_Select, false},     {42, Qt::Key_Printer, false},
-    {43, Qt::Key_Execute, false},    {44, Qt::Key_Print, false},      {45, Qt::Key_Insert, false},
-    {46, Qt::Key_Delete, false},     {47, Qt::Key_Help, false},       {96, Qt::Key_0, true},
-    {97, Qt::Key_1, true},           {98, Qt::Key_2, true},           {99, Qt::Key_3, true},
-    {100, Qt::Key_4, true},          {101, Qt::Key_5, true},          {102, Qt::Key_6, true},
-    {103, Qt::Key_7, true},          {104, Qt::Key_8, true},          {105, Qt::Key_9, true},
-    {106, Qt::Key_Asterisk, true},   {107, Qt::Key_Plus, true},       {108, Qt::Key_Comma, true},
-    {109, Qt::Key_Minus, true},      {110, Qt::Key_Period, true},     {111, Qt::Key_Slash, true},
+    {8, Qt::Key_Backspace, false}, {9, Qt::Key_Tab, false},     {12, Qt::Key_Clear, false},
+    {13, Qt::Key_Return, false},   {16, Qt::Key_Shift, false},  {17, Qt::Key_Control, false},
+    {18, Qt::Key_Alt, false},      {19, Qt::Key_Pause, false},  {20, Qt::Key_CapsLock, false},
+    {27, Qt::Key_Escape, false},   {32, Qt::Key_Space, false},  {33, Qt::Key_PageUp, false},
+    {34, Qt::Key_PageDown, false}, {35, Qt::Key_End, false},    {36, Qt::Key_Home, false},
+    {37, Qt::Key_Left, false},     {38, Qt::Key_Up, false},     {39, Qt::Key_Right, false},
+    {40, Qt::Key_Down, false},     {41, Qt::Key_Select, false}, {42, Qt::Key_Printer, false},
+    {43, Qt::Key_Execute, false},  {44, Qt::Key_Print, false},  {45, Qt::Key_Insert, false},
+    {46, Qt::Key_Delete, false},   {47, Qt::Key_Help, false},   {96, Qt::Key_0, true},
+    {97, Qt::Key_1, true},         {98, Qt::Key_2, true},       {99, Qt::Key_3, true},
+    {100, Qt::Key_4, true},        {101, Qt::Key_5, true},      {102, Qt::Key_6, true},
+    {103, Qt::Key_7, true},        {104, Qt::Key_8, true},      {105, Qt::Key_9, true},
+    {106, Qt::Key_Asterisk, true}, {107, Qt::Key_Plus, true},   {108, Qt::Key_Comma, true},
+    {109, Qt::Key_Minus, true},    {110, Qt::Key_Period, true}, {111, Qt::Key_Slash, true},
 };
 
 // Keys Qt reports under another name than the table's: the keypad's Enter,
@@ -44,7 +44,7 @@ struct KeyAlias {
     unsigned short vk;
 };
 constexpr KeyAlias kKeyAliases[] = {
-    {Qt::Key_Enter, true, 13},    {Qt::Key_Enter, false, 13}, {Qt::Key_Backtab, false, 9},
+    {Qt::Key_Enter, true, 13},   {Qt::Key_Enter, false, 13}, {Qt::Key_Backtab, false, 9},
     {Qt::Key_SysReq, false, 44}, {Qt::Key_AltGr, false, 18}, {Qt::Key_Meta, false, 0},
 };
 
@@ -133,12 +133,14 @@ unsigned short virtualKeyFromQt(int qtKey, Qt::KeyboardModifiers modifiers, quin
 
 bool isModifierKey(int qtKey) {
     switch (qtKey) {
-    case Qt::Key_Shift:
-    case Qt::Key_Control:
-    case Qt::Key_Alt:
-    case Qt::Key_AltGr:
-    case Qt::Key_Meta: return true;
-    default: return false;
+        case Qt::Key_Shift:
+        case Qt::Key_Control:
+        case Qt::Key_Alt:
+        case Qt::Key_AltGr:
+        case Qt::Key_Meta:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -188,7 +190,8 @@ QKeyCombination qtKeyFromHotkey(const Hotkey& hotkey) {
     }
     if (hotkey.isShift()) modifiers |= Qt::ShiftModifier;
     const unsigned short vk = accel.key;
-    if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z')) return QKeyCombination(modifiers, static_cast<Qt::Key>(vk));
+    if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z'))
+        return QKeyCombination(modifiers, static_cast<Qt::Key>(vk));
     if (vk >= 112 && vk <= 135) return QKeyCombination(modifiers, static_cast<Qt::Key>(Qt::Key_F1 + (vk - 112)));
     for (const KeyRow& row : kKeyTable) {
         if (row.vk == vk) {

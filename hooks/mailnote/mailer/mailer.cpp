@@ -116,8 +116,8 @@ int usage() {
 
 // Options of the first pass; "-p" and "-log" take a value.
 bool isFirstPassOption(const std::string& a) {
-    static const char* const names[] = {"-noh", "-noh2", "-q", "-debug", "-mime", "-base64", "-uuencode",
-                                        "-p", "-enriched", "-html", "-plain", "-log"};
+    static const char* const names[] = {"-noh",      "-noh2", "-q",        "-debug", "-mime",  "-base64",
+                                        "-uuencode", "-p",    "-enriched", "-html",  "-plain", "-log"};
     for (const char* name : names)
         if (same(a, name)) return true;
     return false;
@@ -126,11 +126,12 @@ bool isFirstPassOption(const std::string& a) {
 // Options of the second pass that take the next argument as their value
 // (names compared as the second pass compares them).
 bool takesValue(const std::string& a) {
-    static const char* const anyCase[] = {"-to", "-t", "-tf", "-cc", "-c", "-cf", "-bcc", "-b", "-bf",
-                                          "-subject", "-s", "-sf", "-mailfrom", "-from", "-sender", "-replyto",
-                                          "-returnpath", "-organization", "-o", "-org", "-a1", "-a2", "-server",
-                                          "-port", "-hostname", "-u", "-username", "-pw", "-password", "-charset",
-                                          "-priority", "-try", "-ti", "-p", "-log"};
+    static const char* const anyCase[] = {"-to",       "-t",    "-tf",       "-cc",      "-c",          "-cf",
+                                          "-bcc",      "-b",    "-bf",       "-subject", "-s",          "-sf",
+                                          "-mailfrom", "-from", "-sender",   "-replyto", "-returnpath", "-organization",
+                                          "-o",        "-org",  "-a1",       "-a2",      "-server",     "-port",
+                                          "-hostname", "-u",    "-username", "-pw",      "-password",   "-charset",
+                                          "-priority", "-try",  "-ti",       "-p",       "-log"};
     static const char* const exactCase[] = {"-f", "-i", "-body", "-attach", "-attacht"};
     for (const char* name : anyCase)
         if (same(a, name)) return true;
@@ -595,12 +596,15 @@ std::vector<std::string> gatewayArguments(const GatewayRequest& request) {
             bool value;
         };
         static const Row rows[] = {
-            {"TO", "-t", true},          {"CC", "-c", true},          {"BCC", "-b", true},
-            {"SENDER", "-f", true},      {"FROM", "-i", true},        {"ORGANISATION", "-o", true},
-            {"SERVER", "-server", true}, {"SUBJECT", "-s", true},     {"PORT", "-port", true},
-            {"HOSTNAME", "-hostname", true}, {"TIMEOUT", "-ti", true}, {"XHEADER", "-x", true},
-            {"NOH", "-noh", false},      {"NOH2", "-noh2", false},    {"MIME", "-mime", false},
-            {"UUENCODE", "-uuencode", false}, {"BASE64", "-base64", false}, {"REQUESTRECEIPT", "-r", false},
+            {"TO", "-t", true},           {"CC", "-c", true},
+            {"BCC", "-b", true},          {"SENDER", "-f", true},
+            {"FROM", "-i", true},         {"ORGANISATION", "-o", true},
+            {"SERVER", "-server", true},  {"SUBJECT", "-s", true},
+            {"PORT", "-port", true},      {"HOSTNAME", "-hostname", true},
+            {"TIMEOUT", "-ti", true},     {"XHEADER", "-x", true},
+            {"NOH", "-noh", false},       {"NOH2", "-noh2", false},
+            {"MIME", "-mime", false},     {"UUENCODE", "-uuencode", false},
+            {"BASE64", "-base64", false}, {"REQUESTRECEIPT", "-r", false},
             {"NOTIFY", "-d", false},
         };
         optionText = "-";
@@ -677,8 +681,9 @@ int run(const std::vector<std::string>& args, bool gateway) {
     if (const int rc = secondPass(args, gateway); rc != 0) return rc;
 
     if (st.server.empty() || st.mailFrom.empty()) {
-        logf("to set the SMTP server's address and the user name at that address do:\ndiru -install server "
-             "username\n");
+        logf(
+            "to set the SMTP server's address and the user name at that address do:\ndiru -install server "
+            "username\n");
         logf("or use '-server <server name>' and '-f <user name>'\n");
         logf("aborting, nothing sent\n");
         return 12;
@@ -748,8 +753,8 @@ int runMailerCommandLine(const std::string& commandLine) {
 }
 
 int mailerMain(int argc, char** argv) {
-    const bool gateway = argc <= 2 && std::getenv("REQUEST_METHOD") != nullptr &&
-                         std::getenv("GATEWAY_INTERFACE") != nullptr;
+    const bool gateway =
+        argc <= 2 && std::getenv("REQUEST_METHOD") != nullptr && std::getenv("GATEWAY_INTERFACE") != nullptr;
     g_state = RunState();
     LogCloser closer;
     std::vector<std::string> args;

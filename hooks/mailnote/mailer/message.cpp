@@ -18,8 +18,7 @@ namespace mailer {
 namespace {
 
 const char* const kDays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 const char kHex[] = "0123456789ABCDEF";
 const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 const char kBoundaryChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -255,9 +254,9 @@ std::string formatDate(std::time_t now) {
     const char sign = offset < 0 ? '-' : '+';
     if (offset < 0) offset = -offset;
     char text[64];
-    std::snprintf(text, sizeof text, "%s, %.2d %s %.4d %.2d:%.2d:%.2d %c%02ld%02ld", kDays[lt.tm_wday % 7],
-                  lt.tm_mday, kMonths[lt.tm_mon % 12], lt.tm_year + 1900, lt.tm_hour, lt.tm_min, lt.tm_sec, sign,
-                  offset / 3600, (offset % 3600) / 60);
+    std::snprintf(text, sizeof text, "%s, %.2d %s %.4d %.2d:%.2d:%.2d %c%02ld%02ld", kDays[lt.tm_wday % 7], lt.tm_mday,
+                  kMonths[lt.tm_mon % 12], lt.tm_year + 1900, lt.tm_hour, lt.tm_min, lt.tm_sec, sign, offset / 3600,
+                  (offset % 3600) / 60);
     return text;
 }
 
@@ -401,7 +400,8 @@ int buildMessage(const RunState& state, std::time_t now, std::string& message) {
                 h += "MIME-Version: 1.0\r\n" + multipartHeader;
                 text = partStart + "Content-Type: text/" + state.textSubtype +
                        "; charset=US-ASCII\r\nContent-Transfer-Encoding: 7BIT\r\n"
-                       "Content-description: Mail message body\r\n\r\n" + body;
+                       "Content-description: Mail message body\r\n\r\n" +
+                       body;
             } else {
                 text = body;
             }

@@ -340,10 +340,10 @@ public:
         for (const std::string& address : envelopeRecipients(envelope)) {
             const int reply = command("RCPT To: <" + address + ">\r\n");
             if (reply != 250 && reply != 251)
-                return quit(("The mail server doesn't like the name " + address +
-                             ".\nHave you set the 'To: ' field correctly?")
-                                .c_str(),
-                            -1);
+                return quit(
+                    ("The mail server doesn't like the name " + address + ".\nHave you set the 'To: ' field correctly?")
+                        .c_str(),
+                    -1);
         }
         if (command("DATA\r\n") != 354) return quit("Mail server error accepting message data", -1);
         return 0;

@@ -12,10 +12,8 @@
 
 #include "app/core/singleInstance.h"
 
-int main(int argc, char** argv)
-{
-    if (argc < 3)
-        return 2;
+int main(int argc, char** argv) {
+    if (argc < 3) return 2;
     const std::string dir = argv[1];
     const std::string mode = argv[2];
     const bool allow = argc > 3 && std::strcmp(argv[3], "allow") == 0;
@@ -23,10 +21,14 @@ int main(int argc, char** argv)
     const SingleInstance::Result result = instance.start(allow);
     if (mode == "start") {
         switch (result) {
-        case SingleInstance::HandedOver: return 0;
-        case SingleInstance::Busy: return 3;
-        case SingleInstance::Failed: return 4;
-        case SingleInstance::Started: return 5;
+            case SingleInstance::HandedOver:
+                return 0;
+            case SingleInstance::Busy:
+                return 3;
+            case SingleInstance::Failed:
+                return 4;
+            case SingleInstance::Started:
+                return 5;
         }
     }
     if (result != SingleInstance::Started) {

@@ -54,10 +54,17 @@ void pluginFree(void* block) {
 
 int generateMainPage(char** data, int* length, char* errorBuf) {
     switch (g_mainMode) {
-        case 1: return fail(errorBuf, "main page failed", 2);
-        case 2: put("", data, length); return 0;
-        case 3: *data = nullptr; *length = 25; return 0;
-        case 4: return 7;  // failure without a message
+        case 1:
+            return fail(errorBuf, "main page failed", 2);
+        case 2:
+            put("", data, length);
+            return 0;
+        case 3:
+            *data = nullptr;
+            *length = 25;
+            return 0;
+        case 4:
+            return 7;  // failure without a message
         default:
             put("<p>{%APP_SERVER_URL%}|{%APP_PLUGIN_SERVER_URL%}|{%PLUGIN_SERVER_URL%}</p>", data, length);
             return 0;
@@ -78,8 +85,10 @@ int processRequest(const char* request, const char* paramString, char** data, in
     }
     if (req == "feed") {
         put("<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Library feed</title>"
-            "<item><title>" + std::string(paramString) + "</title><link>http://example.com/1</link></item>"
-            "</channel></rss>",
+            "<item><title>" +
+                std::string(paramString) +
+                "</title><link>http://example.com/1</link></item>"
+                "</channel></rss>",
             data, length);
         return 0;
     }
@@ -117,7 +126,7 @@ __attribute__((visibility("default"))) void APPPLUGIN_TEST_INFO_NAME(AppPluginIn
 __attribute__((visibility("default"))) void appplugin_test_set_main_mode(int mode) { g_mainMode = mode; }
 
 __attribute__((visibility("default"))) void appplugin_test_counters(int* loads, int* unloads, int* frees,
-                                                                     int* nullFrees) {
+                                                                    int* nullFrees) {
     *loads = g_loads;
     *unloads = g_unloads;
     *frees = g_frees;

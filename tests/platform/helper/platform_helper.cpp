@@ -34,8 +34,7 @@ int keyWriter(const std::string& file) {
     for (long round = 1;; ++round) {
         for (int s = 0; s < kSections; ++s) {
             for (int k = 0; k < kKeysPerSection; ++k) {
-                if (!platform::profile::writeString(file, sectionName(s), keyName(k), std::to_string(round)))
-                    return 2;
+                if (!platform::profile::writeString(file, sectionName(s), keyName(k), std::to_string(round))) return 2;
             }
         }
     }
@@ -56,6 +55,7 @@ int main(int argc, char** argv) {
     if (mode == "profile-batch" && argc == 3) return batchWriter(argv[2]);
     if (mode == "profile-keys" && argc == 3) return keyWriter(argv[2]);
     if (mode == "registry-add" && argc == 5) return registryAdder(argv[2], argv[3], std::atoi(argv[4]));
-    std::fprintf(stderr, "usage: platform-test-helper profile-batch|profile-keys FILE | registry-add KEY PREFIX COUNT\n");
+    std::fprintf(stderr,
+                 "usage: platform-test-helper profile-batch|profile-keys FILE | registry-add KEY PREFIX COUNT\n");
     return 64;
 }
