@@ -97,10 +97,14 @@ void Channel::save() {
     // lock, so that a save running at the same time on another thread (the
     // desktop's sections, another save of this channel) is not lost.
     platform::profile::WriteBatch batch(channelFile_);
+    const bool outermost = batch.isOutermost();
     getChannelConfig().save(channelFile_);
     getChannelSettings().save(channelFile_);
     getChannelState().save(channelFile_);
-    if (!batch.commit()) {
+    const bool companionWrote = fileCompanion_ != nullptr && fileCompanion_->writeInto(channelFile_);
+    const bool stored = batch.commit();
+    if (companionWrote) fileCompanion_->written(stored && outermost);
+    if (!stored) {
         throw Exception("Can't write the channel file " + channelFile_ + ": " + platform::files::lastErrorText());
     }
 }
@@ -257,6 +261,11 @@ void* Channel::getDesktopSettings() const {
 void Channel::setDesktopSettings(void* settings) {
     ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
     desktopSettings_ = settings;
+}
+
+void Channel::setFileCompanion(ChannelFileCompanion* companion) {
+    ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
+    fileCompanion_ = companion;
 }
 
 std::string getChannelDisplayName(const Channel* channel) {

@@ -41,6 +41,21 @@ class ChannelSettings;
 class ChannelState;
 class Feed;
 
+// What the program keeps in a channel's file beside the engine's sections
+// (the desktop's settings of the channel). A save of the channel lets it
+// write into the same rewrite, so that an update rewrites the file once.
+class ChannelFileCompanion {
+public:
+    virtual ~ChannelFileCompanion() = default;
+    // Called by Channel::save inside its write batch of the file, holding the
+    // channel's lock and the file's write lock: it must not wait for a lock
+    // (taking one only when free). Returns whether it wrote its sections.
+    virtual bool writeInto(const std::string& file) = 0;
+    // After the batch, when writeInto wrote: whether the rewrite reached the
+    // file (false also when an outer batch of the caller writes it later).
+    virtual void written(bool stored) = 0;
+};
+
 class Channel : public TEventSource<Event>, public TEventHandler<Event> {
 public:
     // manager: the owner (not owned; may be null for a scratch channel);
@@ -120,6 +135,8 @@ public:
     // The desktop's per-channel record; stored, never used or freed here.
     void* getDesktopSettings() const;
     void setDesktopSettings(void* settings);
+    // Not owned; null removes it. Waits for a save in progress.
+    void setFileCompanion(ChannelFileCompanion* companion);
 
     SharedExclusiveLock& getLock() const { return lock_; }
 
@@ -132,6 +149,7 @@ private:
     mutable std::unique_ptr<tools::TempFile> summaryPage_;
     bool suspendedByPublisher_ = false;
     void* desktopSettings_ = nullptr;
+    ChannelFileCompanion* fileCompanion_ = nullptr;
 };
 
 // The display name, or "<Unknown>" for a null channel.

@@ -901,6 +901,11 @@ bool WriteBatch::commit() {
     return true;
 }
 
+bool WriteBatch::isOutermost() const {
+    const Batch* b = currentBatch(file_);
+    return b != nullptr && b->depth == 1;
+}
+
 void invalidate(const std::string& file) { cacheDrop(normalize(file)); }
 
 std::size_t cachedBytes() {

@@ -71,6 +71,9 @@ public:
 
     // Writes the pending contents now; false when the file could not be written.
     bool commit();
+    // Whether this batch is the thread's outermost one on the file (the one
+    // whose commit writes it).
+    bool isOutermost() const;
 
 private:
     std::string file_;

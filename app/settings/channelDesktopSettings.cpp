@@ -73,10 +73,42 @@ const ChannelDesktopSettings* getChannelDesktopSettingsTemplate() { return g_tem
 
 // --- life cycle
 
-ChannelDesktopSettings::ChannelDesktopSettings(channels::Channel* channel) : channel_(channel) {}
+// Writes the settings into a save of their channel when their lock is free
+// (a thread holding it may be waiting for the channel file: the settings are
+// then saved on their own, as before).
+class ChannelDesktopSettings::FileCompanion : public channels::ChannelFileCompanion {
+public:
+    explicit FileCompanion(const ChannelDesktopSettings& settings) : settings_(settings) {}
+
+    bool writeInto(const std::string& file) override {
+        if (!settings_.lockPtr()->tryLockExclusive(__FILE__, __LINE__)) return false;
+        struct Unlock {
+            SharedExclusiveLock* lock;
+            ~Unlock() { lock->unlockExclusive(__FILE__, __LINE__); }
+        } unlock{settings_.lockPtr()};
+        // The channel's feed has just changed: the stored count of viewed
+        // items is written as unknown, as the prune that follows sets it.
+        settings_.writeSections(file, true);
+        std::lock_guard lock(settings_.storedMutex_);
+        settings_.pendingImage_ = settings_.persistedImage(true);
+        return true;
+    }
+
+    void written(bool stored) override {
+        std::lock_guard lock(settings_.storedMutex_);
+        settings_.storedImage_ = stored ? std::move(settings_.pendingImage_) : std::string();
+        settings_.pendingImage_.clear();
+    }
+
+private:
+    const ChannelDesktopSettings& settings_;
+};
+
+ChannelDesktopSettings::ChannelDesktopSettings(channels::Channel* channel)
+    : channel_(channel), fileCompanion_(std::make_unique<FileCompanion>(*this)) {}
 
 ChannelDesktopSettings::ChannelDesktopSettings(const ChannelDesktopSettings& other)
-    : SharedExclusiveLock(), channel_(nullptr) {
+    : SharedExclusiveLock(), channel_(nullptr), fileCompanion_(std::make_unique<FileCompanion>(*this)) {
     *this = other;
 }
 
@@ -176,10 +208,18 @@ void ChannelDesktopSettings::load(const std::string& file) {
 
 void ChannelDesktopSettings::save(const std::string& file) const {
     SharedLockGuard guard(lockPtr(), __FILE__, __LINE__);
+    forgetStoredImage();
     // One rewrite of the file under its write lock: the engine's save of the
     // same channel file waits for it (and this one for the engine's), and
     // each keeps the other's sections.
     platform::profile::WriteBatch batch(file);
+    writeSections(file);
+    if (!batch.commit()) {
+        throw std::runtime_error("Can't write the channel file " + file + ": " + platform::files::lastErrorText());
+    }
+}
+
+void ChannelDesktopSettings::writeSections(const std::string& file, bool countUnknown) const {
     const std::string& s = kDesktopSettingsSection;
     tools::writeIniBool(file, s, "ConsolidateMultipleItems", consolidateMultipleItems_);
     tools::writeIniBool(file, s, "AnimateOnNewItem", animateOnNewItem_);
@@ -201,14 +241,39 @@ void ChannelDesktopSettings::save(const std::string& file) const {
         tools::writeIniString(file, kViewedFeedItemsSection, kViewedKeyStem + std::to_string(++n), id);
     }
     ORVAN_LOG(g_viewedFeedItemsGroup) << "- # viewed feed item ID's: " << viewedIds_.size() << std::endl;
-    const std::int32_t count = nViewedFeedItems_;
+    const std::int32_t count = countUnknown ? -1 : nViewedFeedItems_.load();
     ORVAN_LOG(g_viewedFeedItemsGroup) << "- nViewedFeedItems=" << count << std::endl;
     tools::writeIniInt(file, s, "nViewedFeedItems", count);
     tools::writeIniInt(file, s, "TotalChannelOpens", totalChannelOpens_);
     tools::writeIniInt(file, s, "TotalFeedItemsOpened", totalFeedItemsOpened_);
-    if (!batch.commit()) {
-        throw std::runtime_error("Can't write the channel file " + file + ": " + platform::files::lastErrorText());
+}
+
+std::string ChannelDesktopSettings::persistedImage(bool countUnknown) const {
+    std::string image;
+    for (const bool flag : {consolidateMultipleItems_, animateOnNewItem_, notifyOnNewItem_, playSoundOnNewItem_,
+                            useQuickAccessMenu_, useQuickAccessSubMenus_}) {
+        image += flag ? '1' : '0';
     }
+    for (const std::int64_t n :
+         {std::int64_t{lastViewTime_}, std::int64_t{lastNewItemTime_}, std::int64_t{channelItemViewHeight_},
+          std::int64_t{countUnknown ? -1 : nViewedFeedItems_.load()}, std::int64_t{totalChannelOpens_},
+          std::int64_t{totalFeedItemsOpened_}}) {
+        image += '\x1f' + std::to_string(n);
+    }
+    image += '\x1f' + newItemSoundFile_;
+    for (const std::string& id : viewedIds_) image += '\x1e' + id;
+    return image;
+}
+
+bool ChannelDesktopSettings::storedAsTheyAre() const {
+    std::lock_guard lock(storedMutex_);
+    return !storedImage_.empty() && storedImage_ == persistedImage();
+}
+
+void ChannelDesktopSettings::forgetStoredImage() const {
+    std::lock_guard lock(storedMutex_);
+    pendingImage_.clear();
+    storedImage_.clear();
 }
 
 // Saves into the channel file; a failure is logged and the change in memory
@@ -305,8 +370,13 @@ ChannelDesktopSettings::ViewedIdSet ChannelDesktopSettings::pruneViewedFeedItems
     }
     ORVAN_LOG(g_viewedFeedItemsGroup) << "Pruning viewed feed item list for " << getChannelDisplayName() << ": "
                                       << viewedIds_.size() << " -> " << kept.size() << std::endl;
+    // The kept ids are a subset: the same count means nothing was dropped.
+    const bool dropped = kept.size() != viewedIds_.size();
     viewedIds_ = kept;
     nViewedFeedItems_ = -1;
+    // The update's own save of the channel file usually wrote these settings
+    // already: a second rewrite of the file would change nothing in it.
+    if (!dropped && storedAsTheyAre()) return kept;
     saveToChannelFile();
     return kept;
 }
@@ -523,7 +593,10 @@ ChannelDesktopSettings* ChannelDesktopSettingsTable::add(channels::Channel* chan
         retired_.emplace(key, std::move(slot));
     }
     slot = std::move(settings);
-    if (channel != nullptr) channel->setDesktopSettings(result);
+    if (channel != nullptr) {
+        channel->setDesktopSettings(result);
+        channel->setFileCompanion(result->getFileCompanion());
+    }
     return result;
 }
 
@@ -537,7 +610,10 @@ void ChannelDesktopSettingsTable::remove(channels::Channel* channel) {
     ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
     auto it = entries_.find(channel);
     if (it == entries_.end()) return;
-    if (channel != nullptr && channel->getDesktopSettings() == it->second.get()) channel->setDesktopSettings(nullptr);
+    if (channel != nullptr && channel->getDesktopSettings() == it->second.get()) {
+        channel->setDesktopSettings(nullptr);
+        channel->setFileCompanion(nullptr);
+    }
     const ChannelDesktopSettings* key = it->second.get();
     retired_.emplace(key, std::move(it->second));
     entries_.erase(it);
@@ -547,7 +623,10 @@ void ChannelDesktopSettingsTable::clear() {
     ExclusiveLockGuard guard(&lock_, __FILE__, __LINE__);
     for (auto& [channel, settings] : entries_) {
         auto* ch = const_cast<channels::Channel*>(channel);
-        if (ch != nullptr && ch->getDesktopSettings() == settings.get()) ch->setDesktopSettings(nullptr);
+        if (ch != nullptr && ch->getDesktopSettings() == settings.get()) {
+            ch->setDesktopSettings(nullptr);
+            ch->setFileCompanion(nullptr);
+        }
     }
     entries_.clear();
 }

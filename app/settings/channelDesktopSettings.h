@@ -28,6 +28,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <string_view>
@@ -37,7 +38,8 @@
 
 namespace channels {
 class Channel;
-}
+class ChannelFileCompanion;
+}  // namespace channels
 namespace tools {
 class TempFile;
 }
@@ -107,8 +109,14 @@ public:
     void clearViewedFeedItems();
     // Keeps only the viewed ids that the channel's current feed still holds,
     // in one step under the exclusive lock (a mark made by another thread is
-    // never lost in between), and saves once. Returns the ids kept.
+    // never lost in between), and saves once, unless nothing was dropped and
+    // the channel's own save already stored the settings as they are.
+    // Returns the ids kept.
     ViewedIdSet pruneViewedFeedItems();
+
+    // Lets a save of the channel write both sections in the same rewrite
+    // (the table attaches it to the channel with the settings).
+    channels::ChannelFileCompanion* getFileCompanion() const { return fileCompanion_.get(); }
     // The set itself; hold the lock shared while reading it.
     const ViewedIdSet& getViewedFeedItems() const { return viewedIds_; }
     // A copy taken under the shared lock.
@@ -165,6 +173,15 @@ private:
     SharedExclusiveLock* lockPtr() const { return const_cast<ChannelDesktopSettings*>(this); }
     void saveToChannelFile() const;
     void releaseRuntimeCaches();
+    // The keys of both sections, without a batch or a lock of their own;
+    // countUnknown writes nViewedFeedItems as -1.
+    void writeSections(const std::string& file, bool countUnknown = false) const;
+    // Every value that save() writes, as one text; the caller holds the lock.
+    std::string persistedImage(bool countUnknown = false) const;
+    // Whether the channel's last save stored the settings as they are now.
+    bool storedAsTheyAre() const;
+    void forgetStoredImage() const;
+    class FileCompanion;
 
     channels::Channel* channel_;
     bool consolidateMultipleItems_ = false;
@@ -186,6 +203,12 @@ private:
     std::unique_ptr<tools::TempFile> lastFeedTempFile_;
     std::int32_t totalChannelOpens_ = 0;
     std::int32_t totalFeedItemsOpened_ = 0;
+    std::unique_ptr<channels::ChannelFileCompanion> fileCompanion_;
+    // What a save of the channel wrote of these settings: pending until the
+    // save's rewrite is known to have reached the file, then stored.
+    mutable std::mutex storedMutex_;
+    mutable std::string pendingImage_;
+    mutable std::string storedImage_;
 };
 
 // The settings attached to a channel, or null.

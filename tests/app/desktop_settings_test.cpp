@@ -238,6 +238,71 @@ TEST(DesktopSettings, PruningKeepsMarksMadeMeanwhile) {
     EXPECT_EQ(viewed.count("expired"), 0u);
 }
 
+// An update saves the channel and then prunes the viewed set: the channel's
+// save writes the desktop's sections too, and the prune rewrites the file
+// only when that left something out.
+TEST(DesktopSettings, AnUpdateRewritesTheChannelFileOnceUnlessSomethingChangedAfterIt) {
+    struct Case {
+        const char* name;
+        bool viewExpiredItem;      // a viewed id that the feed no longer holds
+        bool lockedDuringSave;     // another thread holds the settings meanwhile
+        int newItemTimeAfterSave;  // 0: none
+        int rewrites;
+    };
+    const Case cases[] = {
+        {"nothing after the save", false, false, 0, 1},
+        {"an expired viewed id", true, false, 0, 2},
+        {"settings busy during the save", false, true, 0, 2},
+        {"a change after the save", false, false, 5000, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DesktopFixture f;
+        auto* channel = f.addChannel("u", numberedItems("u", 3));
+        ChannelDesktopSettings& s = DesktopFixture::settings(channel);
+        s.markFeedItemViewed("id-1", true, false);
+        channel->save();  // as loaded at start-up
+        s.pruneViewedFeedItems();
+        if (c.viewExpiredItem) s.markFeedItemViewed("gone", true, false);
+        s.setLastNewItemTime(4000);  // new items arrived
+
+        RewriteCounter rewrites(f.channelFile(""), "u.rss");
+        if (c.lockedDuringSave) {
+            std::mutex m;
+            std::condition_variable cv;
+            bool held = false, saved = false;
+            std::thread holder([&] {
+                SharedLockGuard guard(&s.getLock(), __FILE__, __LINE__);
+                std::unique_lock lock(m);
+                held = true;
+                cv.notify_all();
+                cv.wait_for(lock, std::chrono::seconds(10), [&] { return saved; });
+            });
+            {
+                std::unique_lock lock(m);
+                ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(10), [&] { return held; }));
+            }
+            channel->save();
+            {
+                std::lock_guard lock(m);
+                saved = true;
+            }
+            cv.notify_all();
+            holder.join();
+        } else {
+            channel->save();
+        }
+        if (c.newItemTimeAfterSave != 0) s.setLastNewItemTime(c.newItemTimeAfterSave);
+        s.pruneViewedFeedItems();
+
+        EXPECT_EQ(rewrites.count(), c.rewrites);
+        ChannelDesktopSettings loaded(channel);
+        loaded.load(channel->getConfigFilename());
+        EXPECT_EQ(loaded.getLastNewItemTime(), c.newItemTimeAfterSave != 0 ? c.newItemTimeAfterSave : 4000);
+        EXPECT_EQ(loaded.copyViewedFeedItems(), (std::set<std::string>{"id-1"}));
+    }
+}
+
 TEST(DesktopSettings, CopiesLeaveChannelAndRunTimeFilesBehind) {
     DesktopFixture f;
     auto* channel = f.addChannel("c", numberedItems("c", 2));
