@@ -924,9 +924,11 @@ private slots:
         QVERIFY(s.getLastViewTime() >= now);
         QVERIFY(!row(channel)->font(0).bold());
         QVERIFY(list->rowImage(list->findRow(channel)) != 1);
-        // A step of that size is saved with the channel at once.
-        QVERIFY(testsupport::readFile(channel->getConfigFilename())
-                    .find("LastViewTime=" + std::to_string(s.getLastViewTime())) != std::string::npos);
+        // A step of that size is saved with the channel at once (a window
+        // activated again within the half minute moves the time on in memory
+        // only).
+        const int stored = tools::getIniInt(channel->getConfigFilename(), "Desktop Settings", "LastViewTime", 0);
+        QVERIFY2(stored >= now && stored <= s.getLastViewTime(), qPrintable(QString::number(stored)));
         // The channel not looked at keeps its new content.
         QVERIFY(getChannelDesktopSettings(other)->hasNewContent());
         QVERIFY(row(other)->font(0).bold());
