@@ -4,6 +4,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 #include "app/core/messageGroups.h"
 #include "app/options/channelFilter.h"
@@ -219,18 +220,27 @@ void ChannelDesktopSettings::save(const std::string& file) const {
     }
 }
 
+std::vector<std::pair<const char*, std::string>> ChannelDesktopSettings::storedValues(bool countUnknown) const {
+    const auto flag = [](bool b) { return std::string(b ? "1" : "0"); };
+    const auto number = [](std::int32_t n) { return std::to_string(n); };
+    return {{"ConsolidateMultipleItems", flag(consolidateMultipleItems_)},
+            {"AnimateOnNewItem", flag(animateOnNewItem_)},
+            {"NotifyOnNewItem", flag(notifyOnNewItem_)},
+            {"PlaySoundOnNewItem", flag(playSoundOnNewItem_)},
+            {"NewItemSoundFile", newItemSoundFile_},
+            {"UseQuickAccessMenu", flag(useQuickAccessMenu_)},
+            {"UseQuickAccessSubMenus", flag(useQuickAccessSubMenus_)},
+            {"LastViewTime", number(lastViewTime_)},
+            {"LastNewItemTime", number(lastNewItemTime_)},
+            {"ChannelItemViewHeight", number(channelItemViewHeight_)},
+            {"nViewedFeedItems", number(countUnknown ? -1 : nViewedFeedItems_.load())},
+            {"TotalChannelOpens", number(totalChannelOpens_)},
+            {"TotalFeedItemsOpened", number(totalFeedItemsOpened_)}};
+}
+
 void ChannelDesktopSettings::writeSections(const std::string& file, bool countUnknown) const {
-    const std::string& s = kDesktopSettingsSection;
-    tools::writeIniBool(file, s, "ConsolidateMultipleItems", consolidateMultipleItems_);
-    tools::writeIniBool(file, s, "AnimateOnNewItem", animateOnNewItem_);
-    tools::writeIniBool(file, s, "NotifyOnNewItem", notifyOnNewItem_);
-    tools::writeIniBool(file, s, "PlaySoundOnNewItem", playSoundOnNewItem_);
-    tools::writeIniString(file, s, "NewItemSoundFile", newItemSoundFile_);
-    tools::writeIniBool(file, s, "UseQuickAccessMenu", useQuickAccessMenu_);
-    tools::writeIniBool(file, s, "UseQuickAccessSubMenus", useQuickAccessSubMenus_);
-    tools::writeIniInt(file, s, "LastViewTime", lastViewTime_);
-    tools::writeIniInt(file, s, "LastNewItemTime", lastNewItemTime_);
-    tools::writeIniInt(file, s, "ChannelItemViewHeight", channelItemViewHeight_);
+    for (const auto& [key, value] : storedValues(countUnknown))
+        tools::writeIniString(file, kDesktopSettingsSection, key, value);
 
     const std::string name = getChannelDisplayName();
     ORVAN_LOG(g_viewedFeedItemsGroup) << "Saving viewed feed item ID's for " << name << ":" << std::endl;
@@ -241,26 +251,13 @@ void ChannelDesktopSettings::writeSections(const std::string& file, bool countUn
         tools::writeIniString(file, kViewedFeedItemsSection, kViewedKeyStem + std::to_string(++n), id);
     }
     ORVAN_LOG(g_viewedFeedItemsGroup) << "- # viewed feed item ID's: " << viewedIds_.size() << std::endl;
-    const std::int32_t count = countUnknown ? -1 : nViewedFeedItems_.load();
-    ORVAN_LOG(g_viewedFeedItemsGroup) << "- nViewedFeedItems=" << count << std::endl;
-    tools::writeIniInt(file, s, "nViewedFeedItems", count);
-    tools::writeIniInt(file, s, "TotalChannelOpens", totalChannelOpens_);
-    tools::writeIniInt(file, s, "TotalFeedItemsOpened", totalFeedItemsOpened_);
+    ORVAN_LOG(g_viewedFeedItemsGroup) << "- nViewedFeedItems=" << (countUnknown ? -1 : nViewedFeedItems_.load())
+                                      << std::endl;
 }
 
 std::string ChannelDesktopSettings::persistedImage(bool countUnknown) const {
     std::string image;
-    for (const bool flag : {consolidateMultipleItems_, animateOnNewItem_, notifyOnNewItem_, playSoundOnNewItem_,
-                            useQuickAccessMenu_, useQuickAccessSubMenus_}) {
-        image += flag ? '1' : '0';
-    }
-    for (const std::int64_t n :
-         {std::int64_t{lastViewTime_}, std::int64_t{lastNewItemTime_}, std::int64_t{channelItemViewHeight_},
-          std::int64_t{countUnknown ? -1 : nViewedFeedItems_.load()}, std::int64_t{totalChannelOpens_},
-          std::int64_t{totalFeedItemsOpened_}}) {
-        image += '\x1f' + std::to_string(n);
-    }
-    image += '\x1f' + newItemSoundFile_;
+    for (const auto& [key, value] : storedValues(countUnknown)) image += value + '\x1f';
     for (const std::string& id : viewedIds_) image += '\x1e' + id;
     return image;
 }

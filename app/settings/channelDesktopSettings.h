@@ -32,6 +32,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "lib/misc/threadSafety.h"
@@ -173,8 +174,11 @@ private:
     SharedExclusiveLock* lockPtr() const { return const_cast<ChannelDesktopSettings*>(this); }
     void saveToChannelFile() const;
     void releaseRuntimeCaches();
-    // The keys of both sections, without a batch or a lock of their own;
-    // countUnknown writes nViewedFeedItems as -1.
+    // The "Desktop Settings" keys and their stored texts, in the order they
+    // are written; countUnknown gives nViewedFeedItems as -1. The caller
+    // holds the lock.
+    std::vector<std::pair<const char*, std::string>> storedValues(bool countUnknown) const;
+    // The keys of both sections, without a batch or a lock of their own.
     void writeSections(const std::string& file, bool countUnknown = false) const;
     // Every value that save() writes, as one text; the caller holds the lock.
     std::string persistedImage(bool countUnknown = false) const;
